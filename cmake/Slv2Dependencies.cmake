@@ -1,0 +1,15 @@
+# Third-party libraries, all from the distribution's packages. Each is exposed
+# as an imported target so that the subsystems link them by name.
+find_package(ZLIB REQUIRED)
+find_package(PkgConfig REQUIRED)
+
+pkg_check_modules(PCRE REQUIRED IMPORTED_TARGET libpcre)
+add_library(slv2::pcre ALIAS PkgConfig::PCRE)
+
+if(NOT WIN32)
+  find_package(SQLite3 REQUIRED)
+  pkg_check_modules(LIBACL REQUIRED IMPORTED_TARGET libacl)
+  add_library(slv2::acl ALIAS PkgConfig::LIBACL)
+endif()
+
+find_package(Threads REQUIRED)

@@ -1,0 +1,160 @@
+// The platform file layer: the few file-system services the logic above needs,
+// with Windows semantics on every platform. Paths are program strings
+// (Windows-1251) and accept both "\" and "/".
+//
+// On Linux (FileLayer_posix.cpp) the layer also gives the logic what Windows
+// gives for free: a path component that does not exist with its exact case is
+// found case-insensitively; read-only files (no owner write permission) refuse
+// deletion, overwriting and renaming onto them; share modes are enforced
+// between processes with open-file-description locks; listings match masks
+// case-insensitively with the Windows wildcard rules and list "." and ".." in
+// every folder but the root.
+//
+// Failures are reported by the result (false, an invalid handle, an empty
+// string); the calling thread's LastError() then holds a Windows error code
+// (sys/WinError.h).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace slv2::fs {
+
+enum : uint32_t {
+  kAttrReadOnly = 0x01,
+  kAttrHidden = 0x02,
+  kAttrSystem = 0x04,
+  kAttrVolumeId = 0x08,
+  kAttrDirectory = 0x10,
+  kAttrArchive = 0x20,
+  kAttrAnyFile = 0x3F,
+  kAttrNormal = 0x80,
+  // A symbolic link (Windows: a reparse point). Listed with the directory bit
+  // when it points to a folder; tree walks never descend through it.
+  kAttrReparsePoint = 0x400,
+};
+constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
+
+uint32_t LastError();
+void SetLastError(uint32_t code);
+
+// The path in the platform's own form (UTF-8, "/" and case-resolved on Linux).
+std::string NativePath(std::string_view path);
+// Inverse for names that come from the platform (UTF-8 to program text).
+std::string FromNativeName(std::string_view name);
+
+uint32_t GetFileAttributes(std::string_view path);
+// kAttrNormal, or any set without kAttrReadOnly, gives the owner write access
+// back; kAttrReadOnly takes every write permission away.
+bool SetFileAttributes(std::string_view path, uint32_t attributes);
+bool CreateDirectory(std::string_view path);
+// Removes an empty folder, or a symbolic link to a folder (never its target).
+bool RemoveDirectory(std::string_view path);
+// Removes a file or a symbolic link; fails on a read-only file.
+bool DeleteFile(std::string_view path);
+// Renames a file or folder; fails when `to` exists.
+bool MoveFile(std::string_view from, std::string_view to);
+// Renames `from` over `to` in one atomic step and makes the rename durable:
+// afterwards `to` holds either its old content or all of `from`, whatever
+// happens to the process. Fails when `to` is read-only or a folder.
+bool ReplaceFile(std::string_view from, std::string_view to);
+// Copies content and attributes; overwrites a writable `to` unless
+// failIfExists.
+bool CopyFile(std::string_view from, std::string_view to, bool failIfExists);
+
+// The temporary folder ($TMPDIR on Linux), with a trailing delimiter.
+std::string GetTempPath();
+// Creates a new, empty, uniquely named file "<prefix><hex>.TMP" in folder,
+// atomically (no other process can receive the same name); "" on failure.
+std::string GetTempFileName(std::string_view folder, std::string_view prefix);
+// The absolute form of a path ("." and ".." resolved, symbolic links not).
+std::string GetFullPathName(std::string_view path);
+// The full path of the running executable.
+std::string GetModuleFileName();
+
+// One entry of a folder listing.
+struct FindData {
+  std::string name;
+  uint32_t attributes = 0;
+  uint64_t size = 0;
+};
+
+// The platform's listing (FindFirstFile/FindNextFile): the entries of the
+// mask's folder whose names match the mask's last part, in a stable order.
+// Next() returns false at the end; Error() then tells why: kErrorNoMoreFiles
+// after the last entry, kErrorFileNotFound when nothing matched,
+// kErrorPathNotFound when the folder is missing.
+class DirListing {
+ public:
+  explicit DirListing(std::string_view mask);
+  bool Next(FindData* entry);
+  uint32_t Error() const { return error_; }
+
+ private:
+  std::vector<FindData> entries_;
+  size_t next_ = 0;
+  uint32_t error_ = 0;
+};
+
+// The wildcard rules of the platform's listing: case-insensitive, "*" and "?",
+// "*.*" matches every name, a mask ending in ".*" also matches names without
+// an extension.
+bool MatchesListingMask(std::string_view name, std::string_view mask);
+
+enum : uint32_t { kGenericRead = 0x80000000, kGenericWrite = 0x40000000 };
+enum : uint32_t { kShareRead = 1, kShareWrite = 2, kShareDelete = 4 };
+enum : uint32_t {
+  kCreateNew = 1,
+  kCreateAlways = 2,
+  kOpenExisting = 3,
+  kOpenAlways = 4,
+  kTruncateExisting = 5,
+};
+enum SeekOrigin : int { kSeekBegin = 0, kSeekCurrent = 1, kSeekEnd = 2 };
+
+// An open file (CreateFileA and the handle calls). Move-only; closed by its
+// destructor.
+class FileHandle {
+ public:
+  FileHandle() = default;
+  ~FileHandle();
+  FileHandle(FileHandle&& other) noexcept;
+  FileHandle& operator=(FileHandle&& other) noexcept;
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+
+  // Opens or creates a file with Windows access, share and disposition
+  // values. A conflict with another opener's share mode fails with
+  // kErrorSharingViolation. An invalid handle on failure.
+  static FileHandle Open(std::string_view path, uint32_t access, uint32_t share,
+                         uint32_t disposition);
+
+  bool Valid() const { return fd_ >= 0; }
+  void Close();
+
+  // Sequential access at the handle's position. Read reports fewer bytes at
+  // the end of the file; Write writes everything or fails.
+  bool Read(void* buffer, size_t count, size_t* done);
+  bool Write(const void* buffer, size_t count);
+  bool Seek(int64_t offset, SeekOrigin origin, int64_t* position);
+  // Ends the file at the current position (SetEndOfFile).
+  bool SetEndOfFile();
+
+  // Positioned access, independent of the handle's position.
+  bool ReadAt(uint64_t offset, void* buffer, size_t count, size_t* done);
+  bool WriteAt(uint64_t offset, const void* buffer, size_t count);
+  bool Resize(uint64_t size);
+  int64_t Size();  // -1 on failure
+  // Makes everything written so far durable.
+  bool Flush();
+
+ private:
+  explicit FileHandle(intptr_t handle) : fd_(handle) {}
+  // A file descriptor on Linux, a HANDLE on Windows; -1 when closed.
+  intptr_t fd_ = -1;
+};
+
+}  // namespace slv2::fs

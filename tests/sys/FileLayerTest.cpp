@@ -1,0 +1,178 @@
+#include "sys/FileLayer.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+
+#include "TestSupport.h"
+#include "sys/Cp1251.h"
+#include "sys/WinError.h"
+
+namespace slv2::fs {
+namespace {
+
+using test::A;
+
+class FileLayerTest : public ::testing::Test {
+ protected:
+  test::TempDir dir;
+};
+
+TEST_F(FileLayerTest, FindsExistingComponentsIgnoringCaseAndKeepsNewOnesAsGiven) {
+  test::WriteFile(dir / "bin/app.dll", "old");
+  test::WriteFile(dir / A("Справка/файл.txt"), "x");
+  EXPECT_EQ(NativePath(dir.Path() + "\\BIN\\App.DLL"), AnsiToUtf8(dir / "bin/app.dll"));
+  EXPECT_EQ(NativePath(dir / A("СПРАВКА\\ФАЙЛ.TXT")), AnsiToUtf8(dir / A("Справка/файл.txt")));
+  EXPECT_EQ(NativePath(dir / "Bin/New/Sub.txt"), AnsiToUtf8(dir / "bin/New/Sub.txt"));
+}
+
+TEST_F(FileLayerTest, UpdatesTheInstalledFileInsteadOfCreatingASecondOne) {
+  test::WriteFile(dir / "bin/app.dll", "old");
+  FileHandle h = FileHandle::Open(dir / "BIN/App.dll", kGenericWrite, 0, kCreateAlways);
+  ASSERT_TRUE(h.Valid());
+  ASSERT_TRUE(h.Write("new", 3));
+  h.Close();
+  EXPECT_EQ(test::ReadFile(dir / "bin/app.dll"), "new");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(AnsiToUtf8(dir / "bin")),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST_F(FileLayerTest, ReadOnlyFilesBehaveAsOnWindows) {
+  std::string file = dir / "ro.txt";
+  test::WriteFile(file, "keep");
+  ASSERT_TRUE(SetFileAttributes(file, kAttrReadOnly));
+  EXPECT_EQ(GetFileAttributes(file), kAttrArchive | kAttrReadOnly);
+  EXPECT_FALSE(DeleteFile(file));
+  EXPECT_EQ(LastError(), kErrorAccessDenied);
+  EXPECT_FALSE(FileHandle::Open(file, kGenericWrite, 0, kOpenExisting).Valid());
+  test::WriteFile(dir / "new.txt", "new");
+  EXPECT_FALSE(ReplaceFile(dir / "new.txt", file));
+  EXPECT_FALSE(CopyFile(dir / "new.txt", file, false));
+  EXPECT_EQ(test::ReadFile(file), "keep");
+  ASSERT_TRUE(SetFileAttributes(file, kAttrNormal));
+  EXPECT_TRUE(ReplaceFile(dir / "new.txt", file));
+  EXPECT_EQ(test::ReadFile(file), "new");
+  EXPECT_FALSE(test::PathExists(dir / "new.txt"));
+}
+
+TEST_F(FileLayerTest, ReportsMissingFilesAndFoldersWithTheirCodes) {
+  EXPECT_EQ(GetFileAttributes(dir / "none.txt"), kInvalidFileAttributes);
+  EXPECT_EQ(LastError(), kErrorFileNotFound);
+  EXPECT_EQ(GetFileAttributes(dir / "none/x.txt"), kInvalidFileAttributes);
+  EXPECT_EQ(LastError(), kErrorPathNotFound);
+  EXPECT_FALSE(CreateDirectory(dir / "a/b"));
+  EXPECT_EQ(LastError(), kErrorPathNotFound);
+  ASSERT_TRUE(CreateDirectory(dir / "a"));
+  EXPECT_FALSE(CreateDirectory(dir / "A"));
+  EXPECT_EQ(LastError(), kErrorAlreadyExists);
+}
+
+TEST_F(FileLayerTest, ListsDotEntriesFirstThenNamesInOrderMatchingMasksIgnoringCase) {
+  test::WriteFile(dir / "b.TXT", "");
+  test::WriteFile(dir / "a.txt", "");
+  test::WriteFile(dir / "readme", "");
+  ASSERT_TRUE(CreateDirectory(dir / "Sub"));
+  auto list = [&](const std::string& mask) {
+    std::vector<std::string> names;
+    DirListing listing(dir / mask);
+    FindData entry;
+    while (listing.Next(&entry)) names.push_back(entry.name);
+    return std::make_pair(names, listing.Error());
+  };
+  auto [all, end] = list("*.*");
+  EXPECT_EQ(all, (std::vector<std::string>{".", "..", "a.txt", "b.TXT", "readme", "Sub"}));
+  EXPECT_EQ(end, kErrorNoMoreFiles);
+  EXPECT_EQ(list("*.txt").first, (std::vector<std::string>{"a.txt", "b.TXT"}));
+  EXPECT_EQ(list("READ*.*").first, (std::vector<std::string>{"readme"}));
+  EXPECT_EQ(list("?.txt").first, (std::vector<std::string>{"a.txt", "b.TXT"}));
+  EXPECT_EQ(list("*.dll").second, kErrorFileNotFound);
+  EXPECT_EQ(list("missing/*.*").second, kErrorPathNotFound);
+  FindData sub;
+  DirListing listing(dir / "s*");
+  ASSERT_TRUE(listing.Next(&sub));
+  EXPECT_EQ(sub.attributes & kAttrDirectory, kAttrDirectory);
+}
+
+TEST_F(FileLayerTest, SymbolicLinksAreMarkedAndRemovedWithoutTheirTarget) {
+  test::WriteFile(dir / "outside/keep.txt", "keep");
+  std::filesystem::create_directory_symlink(AnsiToUtf8(dir / "outside"), AnsiToUtf8(dir / "link"));
+  uint32_t attributes = GetFileAttributes(dir / "link");
+  EXPECT_EQ(attributes & (kAttrDirectory | kAttrReparsePoint), kAttrDirectory | kAttrReparsePoint);
+  EXPECT_TRUE(RemoveDirectory(dir / "link"));
+  EXPECT_EQ(test::ReadFile(dir / "outside/keep.txt"), "keep");
+}
+
+TEST_F(FileLayerTest, TemporaryFilesAreNewEmptyAndUnique) {
+  std::set<std::string> names;
+  for (int i = 0; i < 50; ++i) {
+    std::string name = GetTempFileName(dir.Path(), "tmp");
+    ASSERT_FALSE(name.empty());
+    EXPECT_TRUE(names.insert(name).second);
+    EXPECT_EQ(name.rfind(dir.Path() + "/tmp", 0), 0u);
+    EXPECT_EQ(name.substr(name.size() - 4), ".TMP");
+    EXPECT_EQ(test::ReadFile(name), "");
+  }
+}
+
+TEST_F(FileLayerTest, ShareModesConflictBetweenOpeners) {
+  std::string file = dir / "shared.bin";
+  test::WriteFile(file, "data");
+  FileHandle reader = FileHandle::Open(file, kGenericRead, kShareRead, kOpenExisting);
+  ASSERT_TRUE(reader.Valid());
+  // The reader denies writing: a writer must fail, a second reader not.
+  EXPECT_FALSE(FileHandle::Open(file, kGenericWrite, kShareRead | kShareWrite, kOpenExisting).Valid());
+  EXPECT_EQ(LastError(), kErrorSharingViolation);
+  EXPECT_TRUE(FileHandle::Open(file, kGenericRead, kShareRead, kOpenExisting).Valid());
+  // An exclusive opener is refused while anyone reads.
+  EXPECT_FALSE(FileHandle::Open(file, kGenericRead, 0, kOpenExisting).Valid());
+  reader.Close();
+  EXPECT_TRUE(FileHandle::Open(file, kGenericWrite, 0, kOpenExisting).Valid());
+}
+
+TEST_F(FileLayerTest, ShareModesHoldAcrossProcesses) {
+  std::string file = dir / "locked.bin";
+  test::WriteFile(file, "data");
+  int ready[2];
+  int release[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(release), 0);
+  pid_t child = fork();
+  if (child == 0) {
+    FileHandle h = FileHandle::Open(file, kGenericRead | kGenericWrite, 0, kOpenExisting);
+    char c = h.Valid() ? '1' : '0';
+    (void)!write(ready[1], &c, 1);
+    (void)!read(release[0], &c, 1);
+    _exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  ASSERT_EQ(c, '1');
+  EXPECT_FALSE(FileHandle::Open(file, kGenericRead, kShareRead | kShareWrite, kOpenExisting).Valid());
+  EXPECT_EQ(LastError(), kErrorSharingViolation);
+  (void)!write(release[1], "x", 1);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(FileHandle::Open(file, kGenericRead, kShareRead, kOpenExisting).Valid());
+}
+
+TEST_F(FileLayerTest, MoveFileRefusesToOverwriteButRenamesLetterCase) {
+  test::WriteFile(dir / "a.txt", "a");
+  test::WriteFile(dir / "b.txt", "b");
+  EXPECT_FALSE(MoveFile(dir / "a.txt", dir / "b.txt"));
+  EXPECT_EQ(LastError(), kErrorAlreadyExists);
+  EXPECT_TRUE(MoveFile(dir / "a.txt", dir / "A.TXT"));
+  EXPECT_EQ(test::ReadFile(dir / "A.TXT"), "a");
+  EXPECT_FALSE(test::PathExists(dir / "a.txt"));
+}
+
+TEST_F(FileLayerTest, FullPathNamesResolveDotsWithoutTouchingTheDisk) {
+  EXPECT_EQ(GetFullPathName("/opt/./a/../b\\c"), "/opt/b/c");
+  EXPECT_EQ(GetFullPathName("/.."), "/");
+}
+
+}  // namespace
+}  // namespace slv2::fs
