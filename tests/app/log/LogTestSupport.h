@@ -1,12 +1,11 @@
-// Helpers of the logging tests: capturing the process's standard error (the
-// internal log's output on Linux) and the lines a category receives.
+// Helpers of the logging tests: capturing standard error (the internal log's
+// output on Linux) and the lines a category's appender receives.
 #pragma once
 
 #include <unistd.h>
 
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -15,20 +14,22 @@
 
 namespace slv2::test {
 
-// Sends file descriptor 2 into a temporary file until Text() or destruction.
+// Sends file descriptor 2 into a temporary file until Text() is called.
 class StderrCapture {
  public:
-  StderrCapture() : file_(std::tmpfile()) {
-    std::fflush(stderr);
-    saved_ = dup(STDERR_FILENO);
+  StderrCapture() : file_(std::tmpfile()), saved_(dup(STDERR_FILENO)) {
     dup2(fileno(file_), STDERR_FILENO);
   }
   ~StderrCapture() {
-    Restore();
+    Text();
     std::fclose(file_);
   }
   std::string Text() {
-    Restore();
+    if (saved_ >= 0) {
+      dup2(saved_, STDERR_FILENO);
+      close(saved_);
+      saved_ = -1;
+    }
     std::string text;
     std::rewind(file_);
     char buffer[4096];
@@ -38,47 +39,29 @@ class StderrCapture {
   }
 
  private:
-  void Restore() {
-    if (saved_ < 0) return;
-    std::fflush(stderr);
-    dup2(saved_, STDERR_FILENO);
-    close(saved_);
-    saved_ = -1;
-  }
   std::FILE* file_;
-  int saved_ = -1;
+  int saved_;
 };
 
-// Keeps every formatted line it receives, tagged when asked.
+// Keeps every line it receives, prefixed with its tag.
 class CaptureAppender : public TLogAppender {
  public:
-  explicit CaptureAppender(std::string tag = "", std::vector<std::string>* shared = nullptr)
-      : tag_(std::move(tag)), lines_(shared ? shared : &own_) {}
-  const std::vector<std::string>& Lines() const { return *lines_; }
+  explicit CaptureAppender(std::string prefix = "") : tag(std::move(prefix)) {}
+  std::string tag;
+  std::shared_ptr<std::vector<std::string>> lines = std::make_shared<std::vector<std::string>>();
 
  protected:
-  void Write(const std::string& text) override { lines_->push_back(tag_ + text); }
-
- private:
-  std::string tag_;
-  std::vector<std::string> own_;
-  std::vector<std::string>* lines_;
+  void Write(const std::string& text) override { lines->push_back(tag + text); }
 };
 
 // Attaches an appender to a category for the life of the object.
-class Attached {
- public:
-  Attached(TLogCategory& category, std::shared_ptr<TLogAppender> appender)
-      : category_(category), appender_(std::move(appender)) {
-    category_.AddAppender(appender_);
+struct Attached {
+  Attached(TLogCategory& c, std::shared_ptr<TLogAppender> a) : category(c), appender(a) {
+    category.AddAppender(appender);
   }
-  ~Attached() { category_.RemoveAppender(appender_); }
-  Attached(const Attached&) = delete;
-  Attached& operator=(const Attached&) = delete;
-
- private:
-  TLogCategory& category_;
-  std::shared_ptr<TLogAppender> appender_;
+  ~Attached() { category.RemoveAppender(appender); }
+  TLogCategory& category;
+  std::shared_ptr<TLogAppender> appender;
 };
 
 }  // namespace slv2::test
