@@ -132,11 +132,11 @@ struct TFileListOption {
 
 // Appends the entries matching the mask path to the list: first those of the
 // mask's own folder, then those of each level of sub-folders in turn. The
-// mask's folder ends at its last "\" or ":" ("/" too for a POSIX path). With
-// the match Any (or Subset) every entry that the mask matches is listed,
-// folders and "." and ".." included; Exact and Superset also list with attr
-// as the attribute filter. Symbolic links to folders are listed but not
-// descended into. Always true.
+// mask's folder ends at its last "\" or ":" ("/" too for a POSIX path, where
+// "/" is the delimiter of the names built). Every entry that the mask matches
+// is tested, folders and "." and ".." included; Exact and Superset list with
+// attr as the attribute filter too. Symbolic links to folders are listed but
+// not descended into. Always true.
 bool BuildFileList(std::string_view maskPath, uint32_t attr, std::vector<std::string>& list,
                    TAttrMatch match, uint32_t options);
 
