@@ -1,0 +1,82 @@
+#include "AclTestSupport.h"
+
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/acl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "sys/Cp1251.h"
+
+namespace slv2::test {
+namespace {
+
+std::string Quoted(const std::string& path) {
+  return "'" + AnsiToUtf8(path) + "'";
+}
+
+}  // namespace
+
+std::string GetFacl(const std::string& path) {
+  std::string command = "getfacl --omit-header --absolute-names --no-effective " + Quoted(path);
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) {
+    ADD_FAILURE() << "cannot run " << command;
+    return std::string();
+  }
+  std::string out;
+  char buffer[256];
+  while (size_t got = std::fread(buffer, 1, sizeof buffer, pipe))
+    out.append(buffer, got);
+  EXPECT_EQ(::pclose(pipe), 0) << command;
+  return out;
+}
+
+void SetFacl(const std::string& options, const std::string& path) {
+  std::string command = "setfacl " + options + " " + Quoted(path);
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+std::string WhyNoAcls(const std::string& folder) {
+  acl_t probe = acl_get_file(AnsiToUtf8(folder).c_str(), ACL_TYPE_ACCESS);
+  if (probe) {
+    acl_free(probe);
+    return std::string();
+  }
+  return "the file system of " + AnsiToUtf8(folder) + " keeps no access lists (" +
+         std::strerror(errno) + ")";
+}
+
+bool RunsAsRoot() {
+  return ::geteuid() == 0;
+}
+
+bool AsNobody(const std::function<bool()>& check) {
+  const passwd* nobody = ::getpwnam("nobody");
+  if (!nobody) {
+    ADD_FAILURE() << "no user nobody";
+    return false;
+  }
+  uid_t uid = nobody->pw_uid;
+  gid_t gid = nobody->pw_gid;
+  std::fflush(nullptr);
+  pid_t child = ::fork();
+  if (child == 0) {
+    bool switched = ::setgroups(0, nullptr) == 0 && ::setgid(gid) == 0 && ::setuid(uid) == 0;
+    ::_exit(switched && check() ? 0 : 1);
+  }
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child) {
+    ADD_FAILURE() << "cannot run a check as nobody";
+    return false;
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace slv2::test
