@@ -58,6 +58,17 @@ std::string AsciiUpper(std::string text) {
   return text;
 }
 
+// Built-in and well-known accounts belong to the machine that answered.
+std::string DomainOr(const std::string& domain, const std::string& machine) {
+  std::string upper = AsciiUpper(domain);
+  if (upper.empty() || upper == "BUILTIN" || upper == "NT AUTHORITY") return machine;
+  return domain;
+}
+
+uint8_t SidUseOf(uint32_t use) {
+  return use >= 1 && use <= 8 ? static_cast<uint8_t>(use) : 0;
+}
+
 uint32_t LocationOf(DaclStep step) {
   return static_cast<uint32_t>(step);
 }
@@ -93,12 +104,6 @@ void TFileSecurity::ReportSet(uint32_t error, uint32_t location) {
 void TFileSecurity::Drop(uint32_t error) {
   fileName_.clear();
   ReportGet(error, 0);
-}
-
-std::string TFileSecurity::DomainOr(const std::string& domain, const std::string& machine) const {
-  std::string upper = AsciiUpper(domain);
-  if (upper.empty() || upper == "BUILTIN" || upper == "NT AUTHORITY") return machine;
-  return domain;
 }
 
 void TFileSecurity::SetFileName(const std::string& newName) {
@@ -166,7 +171,7 @@ void TFileSecurity::ReadSecurity() {
       if (item) items_.push_back(std::move(*item));
       item.emplace();
       item->DomainName = DomainOr(account.domain, systemName_);
-      item->SidUse = account.use >= 1 && account.use <= 8 ? static_cast<uint8_t>(account.use) : 0;
+      item->SidUse = SidUseOf(account.use);
     }
     previous = &entry.sid;
     item->AccountName = account.name;
@@ -193,7 +198,7 @@ int TFileSecurity::AddAccount(const std::string& systemName, const std::string& 
   TSecurityListItem item;
   item.AccountName = accountName;
   item.DomainName = DomainOr(account.domain, systemName.empty() ? api_.ComputerName() : systemName);
-  item.SidUse = account.use >= 1 && account.use <= 8 ? static_cast<uint8_t>(account.use) : 0;
+  item.SidUse = SidUseOf(account.use);
   items_.push_back(std::move(item));
   return Count() - 1;
 }

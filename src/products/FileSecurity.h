@@ -85,7 +85,6 @@ class TFileSecurity {
   void ReportSet(uint32_t error, uint32_t location);
   // Drops the held object after a failed step of SetFileName.
   void Drop(uint32_t error);
-  std::string DomainOr(const std::string& domain, const std::string& machine) const;
 
   security::SecurityApi& api_;
   std::string fileName_;

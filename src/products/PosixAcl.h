@@ -14,9 +14,9 @@
 // class, so that what the list says is what applies. On reading, an entry
 // that says what Everyone's says is left out, and an entry that holds less
 // than Everyone's adds a denying entry for the difference. What WriteDacl
-// writes thus reads back as the same entries, as long as every account gets
-// all of Everyone's rights and rights beyond read, write and execute are not
-// asked for (they have no POSIX counterpart).
+// writes thus reads back the same (a file's entries without flags) as long as
+// every other account holds more than Everyone and only read, write and
+// execute are asked for: rights beyond them have no POSIX counterpart.
 //
 // A read-only file (no write permission for its owner: the file layer's
 // read-only attribute) stays read-only: on Windows the attribute denies

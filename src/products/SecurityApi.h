@@ -2,7 +2,8 @@
 // stands for one Windows call, or for the short fixed sequence of calls that
 // reads or writes a file's DACL, so that the Windows twin only forwards
 // (kernel32, mpr, advapi32). The Linux twin (SecurityApi_posix.cpp) maps the
-// same model onto POSIX access lists; see there for the mapping.
+// same model onto POSIX access lists (PosixAcl.h) and the name service
+// (UnixAccounts.h).
 //
 // Paths are program strings. Operations that can fail return 0 or a Windows
 // error code.

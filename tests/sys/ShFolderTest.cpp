@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
+#include <map>
 #include <optional>
 
 #include "TestSupport.h"
@@ -17,91 +17,73 @@ namespace slv2 {
 namespace {
 
 using test::A;
-namespace stdfs = std::filesystem;
 
-// Sets or removes an environment variable for one test.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    Set(value);
+bool IsFolder(const std::string& path) {
+  return std::filesystem::is_directory(AnsiToUtf8(path));
+}
+
+// The tests change XDG_DATA_HOME and HOME; both are put back afterwards.
+class ShFolderTest : public ::testing::Test {
+ protected:
+  ~ShFolderTest() override {
+    for (const auto& [name, value] : saved_)
+      Put(name, value ? value->c_str() : nullptr);
   }
-  ~ScopedEnv() { Set(old_); }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-  void Set(const std::optional<std::string>& value) {
+  void SetEnv(const char* name, const char* value) {
+    const char* old = std::getenv(name);
+    saved_.try_emplace(name, old ? std::optional<std::string>(old) : std::nullopt);
+    Put(name, value);
+  }
+  static void Put(const char* name, const char* value) {
     if (value) {
-      ::setenv(name_, value->c_str(), 1);
+      ::setenv(name, value, 1);
     } else {
-      ::unsetenv(name_);
+      ::unsetenv(name);
     }
   }
 
- private:
-  const char* name_;
-  std::optional<std::string> old_;
+  test::TempDir dir;
+  std::map<const char*, std::optional<std::string>> saved_;
 };
 
-bool IsFolder(const std::string& path) {
-  return stdfs::is_directory(AnsiToUtf8(path));
-}
-
-// Runs `check` in a child process as the user nobody.
-bool AsNobody(const std::function<bool()>& check) {
-  const passwd* nobody = ::getpwnam("nobody");
-  if (!nobody) return false;
-  uid_t uid = nobody->pw_uid;
-  gid_t gid = nobody->pw_gid;
-  pid_t child = ::fork();
-  if (child == 0) {
-    bool switched = ::setgroups(0, nullptr) == 0 && ::setgid(gid) == 0 && ::setuid(uid) == 0;
-    ::_exit(switched && check() ? 0 : 1);
-  }
-  int status = 0;
-  return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
-         WEXITSTATUS(status) == 0;
-}
-
-TEST(ShFolderTest, TheProgramsFolderLiesInXdgDataHomeAndIsCreated) {
-  test::TempDir dir;
-  ScopedEnv xdg("XDG_DATA_HOME", AnsiToUtf8(dir / A("Данные")));
-  std::string programs = GetSpecialFolderPath(kCsidlCommonPrograms);
+TEST_F(ShFolderTest, TheProgramsFolderLiesInXdgDataHomeAndIsCreated) {
+  SetEnv("XDG_DATA_HOME", AnsiToUtf8(dir / A("Данные")).c_str());
+  std::string programs = GetSpecialFolderPath(kCsidlCommonPrograms | kCsidlFlagCreate);
   EXPECT_EQ(programs, dir / A("Данные/applications"));
   EXPECT_TRUE(IsFolder(programs));
-  EXPECT_EQ(GetSpecialFolderPath(kCsidlCommonPrograms | kCsidlFlagCreate), programs);
+  // What cannot be made, and folders this system does not know, give "".
+  test::WriteFile(dir / "file", "x");
+  SetEnv("XDG_DATA_HOME", AnsiToUtf8(dir / "file").c_str());
+  EXPECT_EQ(GetSpecialFolderPath(kCsidlCommonPrograms), "");
+  EXPECT_EQ(GetSpecialFolderPath(5), "");  // the user's documents
 }
 
-TEST(ShFolderTest, WithoutXdgDataHomeRootGetsTheSystemMenuAndUsersTheirOwn) {
-  test::TempDir home;
-  ScopedEnv xdg("XDG_DATA_HOME", std::nullopt);
-  ScopedEnv homeVariable("HOME", AnsiToUtf8(home.Path()));
+TEST_F(ShFolderTest, WithoutXdgDataHomeRootGetsTheSystemMenuAndUsersTheirOwn) {
+  SetEnv("XDG_DATA_HOME", nullptr);
+  SetEnv("HOME", AnsiToUtf8(dir.Path()).c_str());
+  std::string own = dir / ".local/share/applications";
   if (::geteuid() != 0) {
-    EXPECT_EQ(GetSpecialFolderPath(kCsidlCommonPrograms), home / ".local/share/applications");
-    EXPECT_TRUE(IsFolder(home / ".local/share/applications"));
+    EXPECT_EQ(GetSpecialFolderPath(kCsidlCommonPrograms), own);
     return;
   }
   EXPECT_EQ(GetSpecialFolderPath(kCsidlCommonPrograms), "/usr/local/share/applications");
   EXPECT_TRUE(IsFolder("/usr/local/share/applications"));
-  // A relative value is no base directory at all.
-  xdg.Set("relative/data");
+  SetEnv("XDG_DATA_HOME", "relative/data");  // not a base folder at all
   EXPECT_EQ(GetSpecialFolderPath(kCsidlCommonPrograms), "/usr/local/share/applications");
 
-  stdfs::permissions(AnsiToUtf8(home.Path()), stdfs::perms::all);
-  EXPECT_TRUE(AsNobody([&] {
-    return GetSpecialFolderPath(kCsidlCommonPrograms) == home / ".local/share/applications" &&
-           IsFolder(home / ".local/share/applications");
-  }));
-}
-
-TEST(ShFolderTest, FoldersThatCannotBeMadeOrAreUnknownGiveEmptyText) {
-  test::TempDir dir;
-  test::WriteFile(dir / "file", "x");
-  ScopedEnv xdg("XDG_DATA_HOME", AnsiToUtf8(dir / "file"));
-  EXPECT_EQ(GetSpecialFolderPath(kCsidlCommonPrograms), "");
-  xdg.Set(AnsiToUtf8(dir.Path()));
-  EXPECT_EQ(GetSpecialFolderPath(5 | kCsidlFlagCreate), "");  // the user's documents
-  EXPECT_FALSE(test::PathExists(dir / "applications"));
+  std::filesystem::permissions(AnsiToUtf8(dir.Path()), std::filesystem::perms::all);
+  const passwd* nobody = ::getpwnam("nobody");
+  ASSERT_NE(nobody, nullptr);
+  pid_t child = ::fork();
+  if (child == 0) {
+    bool ok = ::setgroups(0, nullptr) == 0 && ::setgid(nobody->pw_gid) == 0 &&
+              ::setuid(nobody->pw_uid) == 0 && GetSpecialFolderPath(kCsidlCommonPrograms) == own;
+    ::_exit(ok ? 0 : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_EQ(status, 0) << "nobody's programs folder";
+  EXPECT_TRUE(IsFolder(own));
 }
 
 }  // namespace
