@@ -1,0 +1,79 @@
+#include "AclTestSupport.h"
+
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/acl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "sys/Cp1251.h"
+
+namespace slv2::test {
+namespace {
+
+std::string Output(const std::string& command) {
+  FILE* pipe = ::popen(command.c_str(), "r");
+  std::string out;
+  char buffer[256];
+  while (size_t got = pipe ? std::fread(buffer, 1, sizeof buffer, pipe) : 0)
+    out.append(buffer, got);
+  EXPECT_TRUE(pipe && ::pclose(pipe) == 0) << command;
+  return out;
+}
+
+std::string Quoted(const std::string& path) {
+  return " '" + AnsiToUtf8(path) + "'";
+}
+
+}  // namespace
+
+std::string GetFacl(const std::string& path) {
+  return Output("getfacl --omit-header --absolute-names --no-effective" + Quoted(path));
+}
+
+void SetFacl(const std::string& options, const std::string& path) {
+  ASSERT_EQ(std::system(("setfacl " + options + Quoted(path)).c_str()), 0) << options;
+}
+
+std::string MountOf(const std::string& path, const std::string& column) {
+  std::string out = Output("findmnt -n -o " + column + " -T" + Quoted(path));
+  return out.substr(0, out.find_last_not_of(" \n") + 1);
+}
+
+std::string WhyNoAcls(const std::string& folder) {
+  acl_t probe = acl_get_file(AnsiToUtf8(folder).c_str(), ACL_TYPE_ACCESS);
+  if (!probe) {
+    return "the file system of " + AnsiToUtf8(folder) + " keeps no access lists (" +
+           std::strerror(errno) + ")";
+  }
+  acl_free(probe);
+  return std::string();
+}
+
+bool RunsAsRoot() {
+  return ::geteuid() == 0;
+}
+
+bool AsNobody(const std::function<bool()>& check) {
+  const passwd* nobody = ::getpwnam("nobody");
+  if (!nobody) return false;
+  uid_t uid = nobody->pw_uid;
+  gid_t gid = nobody->pw_gid;
+  std::fflush(nullptr);
+  pid_t child = ::fork();
+  if (child == 0) {
+    bool switched = ::setgroups(0, nullptr) == 0 && ::setgid(gid) == 0 && ::setuid(uid) == 0;
+    ::_exit(switched && check() ? 0 : 1);
+  }
+  int status = 0;
+  return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+         WEXITSTATUS(status) == 0;
+}
+
+}  // namespace slv2::test

@@ -1,0 +1,23 @@
+// Fixtures of the file-permission tests: the acl and mount tools as an
+// independent view of a file's lists, and checks run as another user.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace slv2::test {
+
+// The lists of a path as getfacl prints them, without header and comments.
+std::string GetFacl(const std::string& path);
+// Runs setfacl with `options` on a path; fails the test when it fails.
+void SetFacl(const std::string& options, const std::string& path);
+// A column ("FSTYPE", "SOURCE") of the mount holding a path, from findmnt.
+std::string MountOf(const std::string& path, const std::string& column);
+// Why access lists cannot be tested in `folder`, or "" when they can.
+std::string WhyNoAcls(const std::string& folder);
+
+bool RunsAsRoot();
+// Runs `check` in a child process as the user nobody; needs root.
+bool AsNobody(const std::function<bool()>& check);
+
+}  // namespace slv2::test

@@ -1,0 +1,244 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "FakeSecurityApi.h"
+#include "TestSupport.h"
+#include "products/FileSecurity.h"
+#include "sys/Format.h"
+
+namespace slv2 {
+namespace {
+
+using security::DaclStep;
+using ::testing::ElementsAre;
+
+constexpr uint8_t kFileFlags = 0x9, kFolderFlags = 0x2;
+
+class FileSecurityTest : public ::testing::Test {
+ protected:
+  FileSecurityTest() {
+    test::WriteFile(file, "x");
+    test::WriteFile(dir / "folder/inside.txt", "x");
+    security.OnGetSecurity = [this](TFileSecurity& sender, uint32_t error, uint32_t location) {
+      EXPECT_EQ(&sender, &security);
+      reports.push_back(Format("get %X@%u", error, location));
+    };
+    security.OnSetSecurity = [this](TFileSecurity&, uint32_t error, uint32_t location) {
+      reports.push_back(Format("set %X@%u", error, location));
+    };
+  }
+
+  // Takes `path` with the scripted DACL; its reports are what is left.
+  void Open(const std::string& path, std::vector<security::AccessEntry> entries) {
+    api.dacl.entries = std::move(entries);
+    security.SetFileName(path);
+  }
+  // "name domain use fileRights folderRights" of every item.
+  std::vector<std::string> Items() {
+    std::vector<std::string> items;
+    for (int i = 0; i < security.Count(); ++i) {
+      const TSecurityListItem& item = security.Item(i);
+      items.push_back(Format("%s %s %u %02X %02X", item.AccountName.c_str(),
+                             item.DomainName.c_str(), item.SidUse, item.FileRights.Byte(),
+                             item.FolderRights.Byte()));
+    }
+    return items;
+  }
+
+  test::TempDir dir;
+  std::string file = dir / "file.txt", folder = dir / "folder";
+  test::FakeSecurityApi api;
+  security::Sid admins = api.Account("Administrators", 4, "BUILTIN");
+  security::Sid system = api.Account("SYSTEM", 5, "nt authority");
+  security::Sid everyone = api.Account("Everyone", 5);
+  security::Sid alice = api.Account("alice", 1, "CORP");
+  security::Sid aliceGroup = api.Account("alice", 2, "CORP");
+  TFileSecurity security{api};
+  std::vector<std::string> reports;
+};
+
+TEST_F(FileSecurityTest, ConsecutiveEntriesOfOneAccountMakeOneItem) {
+  using F = test::FakeSecurityApi;
+  Open(file, {F::Allow(admins, 0x1F01FF), F::Deny(admins, 0x120116), F::Allow(system, 0x120089)});
+  EXPECT_THAT(reports, ElementsAre("get 0@0"));
+  EXPECT_THAT(Items(),
+              ElementsAre("Administrators WORKSTATION 4 40 00", "SYSTEM WORKSTATION 5 01 00"));
+
+  api.dacl.entries = {F::Allow(admins, 0x1F01FF), F::Allow(system, 0x120089),
+                      F::Deny(admins, 0x120116)};
+  security.ReadSecurity();
+  EXPECT_THAT(Items(),
+              ElementsAre("Administrators WORKSTATION 4 40 00", "SYSTEM WORKSTATION 5 01 00",
+                          "Administrators WORKSTATION 4 00 00"));
+
+  // Denials only open or continue an item; a later grant replaces an earlier
+  // one; a user and a group of one name are two accounts.
+  api.dacl.entries = {F::Deny(everyone, 0x1F01FF), F::Allow(admins, 0x120089),
+                      F::Deny(admins, 0x1F01FF),   F::Allow(admins, 0x120116),
+                      F::Allow(alice, 0x1200A9),   F::Allow(aliceGroup, 0x120089)};
+  security.ReadSecurity();
+  EXPECT_THAT(Items(),
+              ElementsAre("Everyone WORKSTATION 5 00 00", "Administrators WORKSTATION 4 02 00",
+                          "alice CORP 1 05 00", "alice CORP 2 01 00"));
+}
+
+TEST_F(FileSecurityTest, FolderEntriesSplitByContainerInheritance) {
+  using F = test::FakeSecurityApi;
+  Open(folder,
+       {F::Allow(everyone, 0x10000000, kFileFlags), F::Allow(everyone, 0x1F01FF, kFolderFlags),
+        F::Allow(system, 0xA0000000, 0x1), F::Allow(admins, 0x1200A9, 0x3)});
+  EXPECT_TRUE(security.IsFolder());
+  EXPECT_THAT(Items(), ElementsAre("Everyone WORKSTATION 5 40 40", "SYSTEM WORKSTATION 5 05 00",
+                                   "Administrators WORKSTATION 4 00 05"));
+}
+
+TEST_F(FileSecurityTest, ReadFailuresAreReportedOnceWithTheirLocation) {
+  using F = test::FakeSecurityApi;
+  security.ReadSecurity();  // no object yet
+  api.readResult = {kErrorAccessDenied, DaclStep::kReadDescriptor};
+  Open(file, {F::Allow(everyone, 0x1F01FF)});
+  EXPECT_EQ(security.FileName(), file);
+  api.readResult = {};
+  api.dacl.present = false;
+  security.ReadSecurity();
+  api.dacl = {true, {}};
+  security.ReadSecurity();
+  EXPECT_THAT(reports, ElementsAre("get 2@0", "get 5@1", "get FFFFFFFF@3", "get FFFFFFFF@3"));
+  EXPECT_EQ(security.Count(), 0);
+
+  // The items before a failing entry stay; the one under way does not.
+  reports.clear();
+  api.readResult = {kErrorInvalidParameter, DaclStep::kTakeEntry};
+  api.dacl.entries = {F::Allow(admins, 0x1F01FF), F::Allow(system, 0x1F01FF)};
+  security.ReadSecurity();
+  EXPECT_THAT(Items(), ElementsAre("Administrators WORKSTATION 4 40 00"));
+  api.readResult = {};
+  api.dacl.entries.push_back(F::Allow({9}, 0x1F01FF));
+  security.ReadSecurity();
+  EXPECT_THAT(Items(), ElementsAre("Administrators WORKSTATION 4 40 00"));
+  EXPECT_THAT(reports, ElementsAre("get 57@4", "get 534@5"));
+}
+
+TEST_F(FileSecurityTest, AFailedVolumeStepDropsTheObjectAndItsEntries) {
+  const std::pair<std::function<void()>, const char*> cases[] = {
+      {[&] { api.driveType = security::kDriveUnknown; }, "get D@0"},
+      {[&] { api.driveType = security::kDriveNoRootDir; }, "get E@0"},
+      {[&] { api.volumeError = 21; }, "get 15@0"},
+      {[&] { api.volume.fileSystemFlags = 0; }, "get FFFFFFFE@0"},
+  };
+  for (const auto& [setUp, expected] : cases) {
+    api.driveType = security::kDriveFixed;
+    api.volumeError = 0;
+    api.volume.fileSystemFlags = security::kFsPersistentAcls;
+    Open(folder, {test::FakeSecurityApi::Allow(everyone, 0x1F01FF)});
+    ASSERT_EQ(security.Count(), 1);
+    reports.clear();
+    setUp();
+    security.SetFileName(file);
+    EXPECT_THAT(reports, ElementsAre(expected));
+    EXPECT_EQ(security.FileName(), "");
+    EXPECT_EQ(security.Count(), 0);
+    EXPECT_EQ(api.readPaths.back(), folder);
+  }
+  security.SetFileName("/" + std::string(255, 'a'));
+  EXPECT_EQ(reports.back(), "get CE@0");  // longer than 255 characters
+}
+
+TEST_F(FileSecurityTest, TheDriveGivesTheVolumeRootAndWhereAccountsLive) {
+  Open(file, {});
+  security.SetFileName(file);  // the same object again: nothing happens
+  EXPECT_THAT(api.driveRoots, ElementsAre(file));
+  EXPECT_TRUE(security.IsFile());
+  EXPECT_EQ(security.FileSystemName(), "NTFS");
+
+  security.SetFileName("C:");
+  EXPECT_EQ(security.FileName(), "C:\\");
+  api.driveType = security::kDriveRemote;
+  api.connection = "\\\\srv\\share";
+  Open("\\\\unc\\share\\f.txt", {test::FakeSecurityApi::Allow(everyone, 0x1F01FF)});
+  EXPECT_TRUE(security.IsNetwork());
+  EXPECT_EQ(security.SystemName(), "WORKSTATION");
+  Open("X:\\data\\f.txt", {test::FakeSecurityApi::Allow(everyone, 0x1F01FF)});
+  EXPECT_EQ(security.SystemName(), "srv");
+  EXPECT_THAT(api.volumeRoots, ElementsAre(file, "C:\\", "\\\\unc\\share\\", "\\\\srv\\share\\"));
+  EXPECT_THAT(api.lookupSystems, ElementsAre("WORKSTATION", "srv"));
+  EXPECT_THAT(Items(), ElementsAre("Everyone srv 5 00 00"));
+}
+
+TEST_F(FileSecurityTest, AccountsAreAddedAndIndexesChecked) {
+  EXPECT_EQ(security.AddAccount("", "alice"), 0);
+  EXPECT_EQ(security.AddAccount("", "Administrators"), 1);
+  EXPECT_EQ(security.AddAccount("SRV", "Everyone"), 2);
+  EXPECT_THROW(security.AddAccount("", "Jedermann"), EFileSecurityError);
+  EXPECT_THAT(api.lookupSystems, ElementsAre("", "", "SRV", ""));
+  auto messageOf = [](const std::function<void()>& call) -> std::string {
+    try {
+      call();
+    } catch (const EFileSecurityError& e) {
+      return e.Message();
+    }
+    return "no error";
+  };
+  EXPECT_EQ(messageOf([&] { security.DeleteEntry(3); }), "Index [3] is out of bounds.");
+  EXPECT_EQ(messageOf([&] { security.GrantFullControl(-1); }), "Index [-1] is out of bounds.");
+  security.DeleteEntry(1);
+  EXPECT_THAT(Items(), ElementsAre("alice CORP 1 00 00", "Everyone SRV 5 00 00"));
+}
+
+TEST_F(FileSecurityTest, WritingGivesEntriesInItemOrderWithTheirFlags) {
+  using F = test::FakeSecurityApi;
+  Open(file, {});
+  security.GrantFullControl(security.AddAccount("", "Everyone"));
+  TSecurityListItem& other = security.Item(security.AddAccount("", "alice"));
+  other.FileRights = {frRead, frWrite};
+  other.FolderRights = {frFullControl};  // a file has no folder rights
+  security.AddAccount("", "SYSTEM");     // no rights, no entry
+  security.WriteSecurity();
+  EXPECT_THAT(api.written,
+              ElementsAre(F::Allow(everyone, 0x1F01FF, 0x1), F::Allow(alice, 0x12019F, 0x1)));
+  EXPECT_THAT(api.writtenPaths, ElementsAre(file));
+
+  Open(folder, {});
+  security.GrantFullControl(security.AddAccount("", "Everyone"));
+  security.Item(security.AddAccount("", "alice")).FolderRights = {frRead, frWrite};
+  security.Item(security.AddAccount("", "SYSTEM")).FileRights = {frWrite};
+  security.WriteSecurity();
+  EXPECT_THAT(api.written, ElementsAre(F::Allow(everyone, 0x10000000, kFileFlags),
+                                       F::Allow(everyone, 0x1F01FF, kFolderFlags),
+                                       F::Allow(alice, 0x12019F, kFolderFlags),
+                                       F::Allow(system, 0x40000000, kFileFlags)));
+  std::vector<std::string> before = Items();
+  api.dacl.entries = api.written;
+  security.ReadSecurity();
+  EXPECT_EQ(Items(), before);
+  EXPECT_EQ(std::count(reports.begin(), reports.end(), "set 0@0"), 2);
+}
+
+TEST_F(FileSecurityTest, WriteFailuresAreReportedAndLostAccountsRaise) {
+  api.writeResult = {kErrorNotEnoughMemory, DaclStep::kCreateDacl};
+  Open(file, {test::FakeSecurityApi::Allow(everyone, 0x1F01FF)});
+  security.WriteSecurity();
+  // A path that names nothing: no rights to grant, an empty DACL, and the
+  // write fails at its last step.
+  api.writeResult = {kErrorFileNotFound, DaclStep::kWriteDacl};
+  api.readResult = {kErrorFileNotFound, DaclStep::kReadDescriptor};
+  security.SetFileName(dir / "missing.txt");
+  EXPECT_EQ(security.GrantFullControl(security.AddAccount("", "Everyone")).FileRights.Byte(), 0);
+  security.WriteSecurity();
+  EXPECT_TRUE(api.written.empty());
+  // A volume without access lists leaves no object to write to.
+  api.volume.fileSystemFlags = 0;
+  security.SetFileName(file);
+  security.GrantFullControl(security.AddAccount("", "Everyone"));
+  security.WriteSecurity();
+  EXPECT_THAT(reports, ElementsAre("get 0@0", "set 8@6", "get 2@1", "set 2@12", "get FFFFFFFE@0",
+                                   "set 2@12"));
+  EXPECT_EQ(api.writtenPaths.size(), 2u);
+
+  api.accounts.clear();
+  EXPECT_THROW(security.WriteSecurity(), EFileSecurityError);
+  EXPECT_EQ(api.writtenPaths.size(), 2u);
+}
+
+}  // namespace
+}  // namespace slv2
