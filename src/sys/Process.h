@@ -19,8 +19,9 @@ inline constexpr uint32_t kExecFailed = 0xFFFFFFFF;
 // CreateProcess finds it and shows in `showState`. On Linux the line is split
 // with the Windows rules (CommandLine.h); a program named without a folder is
 // looked for beside the running executable and then along PATH, each time
-// under its name as given and without its ".exe"; a program ended by a signal
-// gives kExecFailed; there are no windows to show.
+// under its name as given and without its ".exe", ignoring case as Windows
+// does; a program ended by a signal gives kExecFailed; there are no windows
+// to show.
 uint32_t ExecAndWait(std::string_view commandLine, uint32_t showState);
 
 }  // namespace slv2

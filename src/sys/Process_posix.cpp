@@ -33,31 +33,27 @@ std::vector<std::string> NameForms(const std::string& name) {
   return forms;
 }
 
-// The native path of the program, or "" when there is none.
+// The native path of the program, or "" when there is none. Names resolve
+// case-insensitively, as on Windows.
 std::string FindProgram(const std::string& name) {
   if (name.empty()) return std::string();
-  if (name.find_first_of("\\/") != std::string::npos) {
-    for (const std::string& form : NameForms(name)) {
-      std::string native = fs::NativePath(form);
-      if (IsProgram(native)) return native;
-    }
-    return std::string();
-  }
   std::vector<std::string> folders;
-  std::string self = fs::NativePath(fs::GetModuleFileName());
-  if (auto slash = self.find_last_of('/'); slash != std::string::npos) {
-    folders.push_back(self.substr(0, slash));
-  }
-  const char* path = std::getenv("PATH");
-  for (std::string_view rest = path ? path : ""; !rest.empty();) {
-    size_t colon = rest.find(':');
-    std::string folder(rest.substr(0, colon));
-    folders.push_back(folder.empty() ? "." : folder);
-    rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+  if (name.find_first_of("\\/") != std::string::npos) {
+    folders.push_back("");
+  } else {
+    std::string self = fs::GetModuleFileName();
+    folders.push_back(self.substr(0, self.find_last_of('/') + 1));
+    const char* path = std::getenv("PATH");
+    for (std::string_view rest = path ? path : ""; !rest.empty();) {
+      size_t colon = rest.find(':');
+      std::string folder = fs::FromNativeName(rest.substr(0, colon));
+      folders.push_back((folder.empty() ? "." : folder) + "/");
+      rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+    }
   }
   for (const std::string& folder : folders) {
     for (const std::string& form : NameForms(name)) {
-      std::string native = folder + "/" + AnsiToUtf8(form);
+      std::string native = fs::NativePath(folder + form);
       if (IsProgram(native)) return native;
     }
   }

@@ -33,14 +33,12 @@ class Connection {
  public:
   std::mutex mutex;
 
+  ~Connection() { LeaveParentsStore(); }
+
   // The store, opened or reopened as needed; nullptr with *error on failure.
   RegStore* Store(uint32_t* error) {
     if (RegStore* current = Current()) return current;
-    if (store_ && pid_ != ::getpid()) {
-      // The parent's connection belongs to the parent: closing it here could
-      // disturb the parent's locks, so it is left alone.
-      (void)store_.release();
-    }
+    LeaveParentsStore();
     store_.reset();
     handles_.clear();
     path_ = RegistryDatabasePath();
@@ -55,6 +53,8 @@ class Connection {
   }
 
   HKey Add(KeyId id, uint32_t access) {
+    // Handles never take the values of the predefined roots.
+    if (next_ >= kHkeyClassesRoot && next_ <= kHkeyDynData) next_ = kHkeyDynData + 1;
     HKey key = next_++;
     handles_[key] = {id, access};
     return key;
@@ -66,6 +66,12 @@ class Connection {
   }
 
  private:
+  // A connection inherited through fork belongs to the parent: closing it
+  // here could disturb the parent's locks, so it is left alone.
+  void LeaveParentsStore() {
+    if (store_ && pid_ != ::getpid()) (void)store_.release();
+  }
+
   std::unique_ptr<RegStore> store_;
   std::string path_;
   pid_t pid_ = 0;
@@ -74,8 +80,8 @@ class Connection {
 };
 
 Connection& TheConnection() {
-  static Connection* connection = new Connection;  // lives until the process ends
-  return *connection;
+  static Connection connection;
+  return connection;
 }
 
 // The store and the key behind a handle, for one call under the lock.

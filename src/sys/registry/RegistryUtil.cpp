@@ -14,10 +14,20 @@ std::string Absolute(std::string_view key) {
   return !key.empty() && key.front() == '\\' ? std::string(key) : "\\" + std::string(key);
 }
 
-// Gives a registry object back the key it had open.
-void Reopen(TRegistry& registry, const std::string& path) {
-  if (path.empty() || !registry.OpenKey("\\" + path, false)) registry.CloseKey();
-}
+// Gives a registry object back, when it goes, the key it had open.
+class KeepOpenKey {
+ public:
+  explicit KeepOpenKey(TRegistry& registry) : registry_(registry), path_(registry.CurrentPath()) {}
+  ~KeepOpenKey() {
+    if (path_.empty() || !registry_.OpenKey("\\" + path_, false)) registry_.CloseKey();
+  }
+  KeepOpenKey(const KeepOpenKey&) = delete;
+  KeepOpenKey& operator=(const KeepOpenKey&) = delete;
+
+ private:
+  TRegistry& registry_;
+  std::string path_;
+};
 
 bool CopyTree(TRegistry& source, TRegistry& dest, const std::string& sourceKey,
               const std::string& destKey) {
@@ -57,20 +67,10 @@ bool CopyRegKeyTree(TRegistry& source, TRegistry& dest, std::string_view sourceK
     throw EAssertionFailed(
         "Source and destination registry objects cannot be the same (gmRegistryUtil)");
   }
-  std::string sourcePath = source.CurrentPath(), destPath = dest.CurrentPath();
-  bool copied = false;
-  try {
-    // The keys count from the root: the recursion opens them while the
-    // parent's key is the open one.
-    copied = CopyTree(source, dest, Absolute(sourceKey), Absolute(destKey));
-  } catch (...) {
-    Reopen(source, sourcePath);
-    Reopen(dest, destPath);
-    throw;
-  }
-  Reopen(source, sourcePath);
-  Reopen(dest, destPath);
-  return copied;
+  KeepOpenKey keepSource(source), keepDest(dest);
+  // The keys count from the root: the recursion opens them while the parent's
+  // key is the open one.
+  return CopyTree(source, dest, Absolute(sourceKey), Absolute(destKey));
 }
 
 bool CopyRegValue(TRegistry& source, TRegistry& dest, std::string_view name) {
