@@ -105,6 +105,16 @@ TEST_F(RegistryUtilTest, AKindTheCopyDoesNotKnowStopsItAndTheMoveKeepsTheSource)
   Tree source = Dump(kHkeyCurrentUser, "Src");
   EXPECT_FALSE(MoveRegKey(kHkeyCurrentUser, kHkeyLocalMachine, "\\Src", "\\Moved"));
   EXPECT_EQ(Dump(kHkeyCurrentUser, "Src"), source);
+
+  for (uint32_t kind : std::initializer_list<uint32_t>{
+           reg::kRegNone, reg::kRegDwordBigEndian, reg::kRegLink, reg::kRegResourceList,
+           reg::kRegFullResourceDescriptor, reg::kRegResourceRequirementsList, reg::kRegQword,
+           0x12345u}) {
+    std::string key = "Kind" + std::to_string(kind);
+    Set(kHkeyCurrentUser, key, "v", kind, "\1\0\0\0\0\0\0\0"s);
+    EXPECT_FALSE(CopyRegKey(kHkeyCurrentUser, kHkeyLocalMachine, key, key)) << kind;
+    EXPECT_EQ(Dump(kHkeyLocalMachine, key), (Tree{{"", {~0u, ""}}})) << kind;
+  }
 }
 
 TEST_F(RegistryUtilTest, MovesATree) {
