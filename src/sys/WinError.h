@@ -38,6 +38,10 @@ enum : uint32_t {
   kErrorAlreadyExists = 183,
   kErrorFilenameExcedRange = 206,
   kErrorDirectory = 267,
+  kErrorNoMoreItems = 259,
+  kErrorBadDb = 1009,
+  kErrorRegistryIoFailed = 1016,
+  kErrorKeyDeleted = 1018,
   kErrorNoneMapped = 1332,
   kErrorIoDevice = 1117,
 };

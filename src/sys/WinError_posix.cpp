@@ -38,6 +38,12 @@ std::string SysErrorMessage(uint32_t code) {
     case kErrorAlreadyExists: return "Cannot create a file when that file already exists";
     case kErrorFilenameExcedRange: return "The filename or extension is too long";
     case kErrorDirectory: return "The directory name is invalid";
+    case kErrorNoMoreItems: return "No more data is available";
+    case kErrorBadDb: return "The configuration registry database is corrupt";
+    case kErrorRegistryIoFailed:
+      return "An I/O operation initiated by the registry failed unrecoverably";
+    case kErrorKeyDeleted:
+      return "Illegal operation attempted on a registry key that has been marked for deletion";
     case kErrorIoDevice:
       return "The request could not be performed because of an I/O device error";
     case kErrorNoneMapped: return "No mapping between account names and security IDs was done";

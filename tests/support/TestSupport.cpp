@@ -40,6 +40,22 @@ TempDir::~TempDir() {
   stdfs::remove_all(root, ec);
 }
 
+TempRegistry::TempRegistry() : database_(AnsiToUtf8(dir_ / "registry.db")) {
+  if (const char* previous = std::getenv("SLV2_REGISTRY")) {
+    hadPrevious_ = true;
+    previous_ = previous;
+  }
+  ::setenv("SLV2_REGISTRY", database_.c_str(), 1);
+}
+
+TempRegistry::~TempRegistry() {
+  if (hadPrevious_) {
+    ::setenv("SLV2_REGISTRY", previous_.c_str(), 1);
+  } else {
+    ::unsetenv("SLV2_REGISTRY");
+  }
+}
+
 std::string TempDir::operator/(std::string_view relative) const {
   return path_ + "/" + std::string(relative);
 }

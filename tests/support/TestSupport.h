@@ -28,6 +28,26 @@ class TempDir {
   std::string path_;
 };
 
+// A fresh, empty registry for the object's life: SLV2_REGISTRY names a
+// database in a temporary folder (the registry layer opens it on its next
+// call); the previous setting comes back when the object goes.
+class TempRegistry {
+ public:
+  TempRegistry();
+  ~TempRegistry();
+  TempRegistry(const TempRegistry&) = delete;
+  TempRegistry& operator=(const TempRegistry&) = delete;
+
+  // The database file (native path).
+  const std::string& DatabasePath() const { return database_; }
+
+ private:
+  TempDir dir_;
+  std::string database_;
+  std::string previous_;
+  bool hadPrevious_ = false;
+};
+
 // Whole-file helpers on program-string paths (no case resolution); missing
 // folders are created by WriteFile. ReadFile fails the test when the file is
 // missing.

@@ -1,0 +1,118 @@
+#include "sys/registry/RegistryUtil.h"
+
+#include <string>
+
+#include "sys/FileLayer.h"
+#include "sys/Process.h"
+#include "sys/WinError.h"
+#include "sys/registry/RegAnsi.h"
+
+namespace slv2 {
+namespace {
+
+std::string Absolute(std::string_view key) {
+  return !key.empty() && key.front() == '\\' ? std::string(key) : "\\" + std::string(key);
+}
+
+// Gives a registry object back, when it goes, the key it had open.
+class KeepOpenKey {
+ public:
+  explicit KeepOpenKey(TRegistry& registry) : registry_(registry), path_(registry.CurrentPath()) {}
+  ~KeepOpenKey() {
+    if (path_.empty() || !registry_.OpenKey("\\" + path_, false)) registry_.CloseKey();
+  }
+  KeepOpenKey(const KeepOpenKey&) = delete;
+  KeepOpenKey& operator=(const KeepOpenKey&) = delete;
+
+ private:
+  TRegistry& registry_;
+  std::string path_;
+};
+
+bool CopyTree(TRegistry& source, TRegistry& dest, const std::string& sourceKey,
+              const std::string& destKey) {
+  if (!source.OpenKeyReadOnly(sourceKey) || !dest.OpenKey(destKey, true)) return false;
+  for (const std::string& name : source.GetValueNames()) {
+    if (!CopyRegValue(source, dest, name)) return false;
+  }
+  for (const std::string& name : source.GetKeyNames()) {
+    if (!CopyRegKeyTree(source, dest, sourceKey + "\\" + name, destKey + "\\" + name)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ImportRegFile(std::string_view fileName) {
+  uint32_t attributes = fs::GetFileAttributes(fileName);
+  if (attributes == fs::kInvalidFileAttributes || (attributes & fs::kAttrDirectory)) return false;
+  std::string command = "regedit.exe /s \"" + std::string(fileName) + "\"";
+  return ExecAndWait(command, kSwHide) == 0;
+}
+
+bool CopyRegKey(reg::HKey sourceRoot, reg::HKey destRoot, std::string_view sourceKey,
+                std::string_view destKey) {
+  TRegistry source(reg::kKeyRead);
+  source.SetRootKey(sourceRoot);
+  TRegistry dest(reg::kKeyAllAccess);
+  dest.SetRootKey(destRoot);
+  return CopyRegKeyTree(source, dest, sourceKey, destKey);
+}
+
+bool CopyRegKeyTree(TRegistry& source, TRegistry& dest, std::string_view sourceKey,
+                    std::string_view destKey) {
+  if (&source == &dest) {
+    throw EAssertionFailed(
+        "Source and destination registry objects cannot be the same (gmRegistryUtil)");
+  }
+  KeepOpenKey keepSource(source), keepDest(dest);
+  // The keys count from the root: the recursion opens them while the parent's
+  // key is the open one.
+  return CopyTree(source, dest, Absolute(sourceKey), Absolute(destKey));
+}
+
+bool CopyRegValue(TRegistry& source, TRegistry& dest, std::string_view name) {
+  switch (source.GetDataType(name)) {
+    case reg::kRegSz:
+      dest.WriteString(name, source.ReadString(name));
+      return true;
+    case reg::kRegExpandSz:
+      dest.WriteExpandString(name, source.ReadString(name));
+      return true;
+    case reg::kRegDword:
+      dest.WriteInteger(name, source.ReadInteger(name));
+      return true;
+    case reg::kRegBinary:
+      dest.WriteBinaryData(name, source.ReadBinaryData(name));
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool MoveRegKey(reg::HKey sourceRoot, reg::HKey destRoot, std::string_view sourceKey,
+                std::string_view destKey) {
+  return CopyRegKey(sourceRoot, destRoot, sourceKey, destKey) &&
+         DeleteRegKeyTree(sourceRoot, sourceKey);
+}
+
+bool DeleteRegKeyTree(reg::HKey root, std::string_view key) {
+  if (!key.empty() && key.front() == '\\') key.remove_prefix(1);
+  bool subKeysGone = true;
+  {
+    reg::ScopedKey opened;
+    if (reg::OpenKeyA(root, key, reg::kKeyAllAccess, opened.Out()) != kErrorSuccess) return false;
+    uint32_t subKeys = 0, values = 0;
+    if (reg::QueryInfoKey(opened.Get(), &subKeys, &values) != kErrorSuccess) return false;
+    for (uint32_t i = subKeys; i-- > 0 && subKeysGone;) {
+      std::string name;
+      subKeysGone = reg::EnumKeyA(opened.Get(), i, &name) == kErrorSuccess &&
+                    DeleteRegKeyTree(root, std::string(key) + "\\" + name);
+    }
+  }
+  return subKeysGone && reg::DeleteKeyA(root, key) == kErrorSuccess;
+}
+
+}  // namespace slv2

@@ -1,0 +1,55 @@
+#include "sys/version/VerInfo.h"
+
+#include <string>
+
+#include "sys/version/VersionApi.h"
+
+namespace slv2 {
+
+bool GetFixedFileInfo(std::string_view fileName, VsFixedFileInfo& info) {
+  std::string resource;
+  std::string_view block;
+  if (!ver::GetFileVersionInfo(fileName, &resource) || !ver::QueryRootBlock(resource, &block) ||
+      block.size() != sizeof(VsFixedFileInfo)) {
+    return false;
+  }
+  // The block is little-endian, whatever the host.
+  uint32_t fields[sizeof(VsFixedFileInfo) / 4];
+  for (size_t i = 0; i < std::size(fields); ++i) {
+    fields[i] = 0;
+    for (size_t b = 0; b < 4; ++b) {
+      fields[i] |= uint32_t{static_cast<uint8_t>(block[i * 4 + b])} << 8 * b;
+    }
+  }
+  info = {fields[0], fields[1], fields[2], fields[3],  fields[4],  fields[5], fields[6],
+          fields[7], fields[8], fields[9], fields[10], fields[11], fields[12]};
+  return true;
+}
+
+void GetFileVersionParts(const VsFixedFileInfo& info, uint16_t& major, uint16_t& minor,
+                         uint16_t& release, uint16_t& build) {
+  major = static_cast<uint16_t>(info.dwFileVersionMS >> 16);
+  minor = static_cast<uint16_t>(info.dwFileVersionMS);
+  release = static_cast<uint16_t>(info.dwFileVersionLS >> 16);
+  build = static_cast<uint16_t>(info.dwFileVersionLS);
+}
+
+int CompareFixedFileInfo(const VsFixedFileInfo& info1, const VsFixedFileInfo& info2) {
+  uint16_t a[4], b[4];
+  GetFileVersionParts(info1, a[0], a[1], a[2], a[3]);
+  GetFileVersionParts(info2, b[0], b[1], b[2], b[3]);
+  for (int i = 0; i < 4; ++i) {
+    if (a[i] != b[i]) return int{a[i]} - int{b[i]};
+  }
+  return 0;
+}
+
+int CompareFileVersions(std::string_view fileName1, std::string_view fileName2) {
+  VsFixedFileInfo info1, info2;
+  bool has1 = GetFixedFileInfo(fileName1, info1);
+  bool has2 = GetFixedFileInfo(fileName2, info2);
+  if (has1 && has2) return CompareFixedFileInfo(info1, info2);
+  return has1 ? 1 : has2 ? -1 : 0;
+}
+
+}  // namespace slv2

@@ -1,0 +1,18 @@
+// The platform's file version resources (version.dll on Windows; on Linux the
+// portable PE reader of PeReader.h). File names are program text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace slv2::ver {
+
+// The file's version resource (GetFileVersionInfoSizeA and
+// GetFileVersionInfoA): false when the file has none or cannot be read.
+bool GetFileVersionInfo(std::string_view fileName, std::string* resource);
+
+// The root block of a version resource (VerQueryValueA with "\"): the fixed
+// version block, of whatever length the resource gives it; false when missing.
+bool QueryRootBlock(const std::string& resource, std::string_view* block);
+
+}  // namespace slv2::ver

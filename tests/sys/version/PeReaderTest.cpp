@@ -1,0 +1,251 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <optional>
+#include <random>
+
+#include "TestSupport.h"
+#include "sys/version/PeReader.h"
+
+namespace slv2::pe {
+namespace {
+
+using namespace std::string_literals;
+
+void Put16(std::string& b, size_t at, uint16_t v) {
+  if (b.size() < at + 2) b.resize(at + 2);
+  b[at] = static_cast<char>(v);
+  b[at + 1] = static_cast<char>(v >> 8);
+}
+void Put32(std::string& b, size_t at, uint32_t v) {
+  Put16(b, at, static_cast<uint16_t>(v));
+  Put16(b, at + 2, static_cast<uint16_t>(v >> 16));
+}
+
+// A root version block: VS_VERSIONINFO with a value of `valueLength` bytes.
+std::string VersionBlock(uint16_t valueLength = 52) {
+  std::string block;
+  Put16(block, 2, valueLength);
+  Put16(block, 4, 0);
+  std::u16string key = u"VS_VERSION_INFO";
+  for (size_t i = 0; i <= key.size(); ++i)
+    Put16(block, 6 + 2 * i, i < key.size() ? key[i] : 0);
+  block.resize(40);
+  for (uint16_t i = 0; i < valueLength; ++i)
+    block += static_cast<char>(i);
+  Put16(block, 0, static_cast<uint16_t>(block.size()));
+  return block;
+}
+
+// Offsets in the resource data of the one-resource tree Resources() builds.
+enum : uint32_t { kTypeDir = 0, kNameDir = 0x18, kLanguageDir = 0x30, kDataEntry = 0x48 };
+constexpr uint32_t kResourceRva = 0x1000;
+constexpr size_t kResourceFileOffset = 0x200;
+
+std::string Resources(const std::string& version) {
+  std::string r;
+  auto directory = [&](uint32_t at, uint32_t id, uint32_t target) {
+    Put16(r, at + 14, 1);  // one entry named by number
+    Put32(r, at + 16, id);
+    Put32(r, at + 20, target);
+  };
+  directory(kTypeDir, 16, 0x80000000 | kNameDir);
+  directory(kNameDir, 1, 0x80000000 | kLanguageDir);
+  directory(kLanguageDir, 0x409, kDataEntry);
+  Put32(r, kDataEntry, kResourceRva + 0x58);
+  Put32(r, kDataEntry + 4, static_cast<uint32_t>(version.size()));
+  r.resize(0x58);
+  return r + version;
+}
+
+// A PE32 or PE32+ image whose only section holds the resources.
+std::string Image(const std::string& resources, bool plus) {
+  std::string b = "MZ";
+  Put32(b, 0x3C, 0x40);
+  b.replace(0x40, 4, "PE\0\0"s);
+  const size_t optional = 0x58, optionalSize = plus ? 240 : 224;
+  Put16(b, 0x44, plus ? 0x8664 : 0x14C);
+  Put16(b, 0x46, 1);
+  Put16(b, 0x54, static_cast<uint16_t>(optionalSize));
+  Put16(b, optional, plus ? 0x20B : 0x10B);
+  Put32(b, optional + (plus ? 108 : 92), 16);
+  size_t directories = optional + (plus ? 112 : 96);
+  Put32(b, directories + 16, kResourceRva);
+  Put32(b, directories + 20, static_cast<uint32_t>(resources.size()));
+  size_t section = optional + optionalSize;
+  b.resize(section);
+  b += ".rsrc\0\0\0"s;
+  Put32(b, section + 8, static_cast<uint32_t>(resources.size()));
+  Put32(b, section + 12, kResourceRva);
+  Put32(b, section + 16, static_cast<uint32_t>(resources.size()));
+  Put32(b, section + 20, kResourceFileOffset);
+  b.resize(kResourceFileOffset);
+  return b + resources;
+}
+
+std::optional<std::string> RootValue(const std::string& file) {
+  MemorySource source(file);
+  std::string resource;
+  std::string_view value;
+  if (!FindVersionResource(source, &resource)) return std::nullopt;
+  if (!VersionRootValue(resource, &value)) return "<no root value>";
+  return std::string(value);
+}
+
+TEST(PeReader, FindsTheRootValueInBothImageKinds) {
+  for (bool plus : {false, true}) {
+    std::optional<std::string> value = RootValue(Image(Resources(VersionBlock()), plus));
+    ASSERT_TRUE(value) << plus;
+    EXPECT_EQ(value->size(), 52u);
+    EXPECT_EQ((*value)[51], 51);
+  }
+  EXPECT_EQ(RootValue(Image(Resources(VersionBlock(50)), true)).value_or("").size(), 50u);
+}
+
+TEST(PeReader, RefusesResourceDirectoriesThatLeadInCircles) {
+  const std::string good = Image(Resources(VersionBlock()), true);
+  // The version type's directory is the type directory itself, which also
+  // lists a name 1: followed blindly, the walk would end at data.
+  std::string file = good;
+  Put16(file, kResourceFileOffset + kTypeDir + 14, 2);
+  Put32(file, kResourceFileOffset + kTypeDir + 16, 1);
+  Put32(file, kResourceFileOffset + kTypeDir + 20, 0x80000000 | kLanguageDir);
+  Put32(file, kResourceFileOffset + kTypeDir + 24, 16);
+  Put32(file, kResourceFileOffset + kTypeDir + 28, 0x80000000 | kTypeDir);
+  EXPECT_FALSE(RootValue(file));
+  for (uint32_t to : {kTypeDir, kNameDir}) {
+    file = good;
+    Put32(file, kResourceFileOffset + kNameDir + 20, 0x80000000 | to);
+    EXPECT_FALSE(RootValue(file)) << to;
+  }
+  // A language entry that is a directory is not data.
+  file = good;
+  Put32(file, kResourceFileOffset + kLanguageDir + 20, 0x80000000 | kLanguageDir);
+  EXPECT_FALSE(RootValue(file));
+}
+
+TEST(PeReader, RefusesHeadersThatPointOutsideTheFile) {
+  const std::string good = Image(Resources(VersionBlock()), false);
+  const size_t section = 0x58 + 224;
+  const std::map<std::string, std::function<void(std::string&)>> damages = {
+      {"no MZ", [](std::string& f) { f[0] = 'X'; }},
+      {"PE header beyond the end", [](std::string& f) { Put32(f, 0x3C, 0xFFFFFFF0); }},
+      {"no PE signature", [](std::string& f) { f[0x42] = 'X'; }},
+      {"unknown optional header", [](std::string& f) { Put16(f, 0x58, 0x107); }},
+      {"optional header too short", [](std::string& f) { Put16(f, 0x54, 100); }},
+      {"optional header beyond the end", [](std::string& f) { Put16(f, 0x54, 0xFFFF); }},
+      {"too few data directories", [](std::string& f) { Put32(f, 0x58 + 92, 2); }},
+      {"no resource directory", [](std::string& f) { Put32(f, 0x58 + 96 + 16, 0); }},
+      {"sections beyond the end", [](std::string& f) { Put16(f, 0x46, 0xFFFF); }},
+      {"section data beyond the end", [=](std::string& f) { Put32(f, section + 20, 0x7FFFFFF0); }},
+      {"section shorter than its data", [=](std::string& f) { Put32(f, section + 16, 0x50); }},
+      {"resource outside every section", [](std::string& f) { Put32(f, 0x58 + 96 + 16, 0x5000); }},
+      {"directory counts beyond the section",
+       [](std::string& f) { Put32(f, kResourceFileOffset + 12, 0xFFFFFFFF); }},
+      {"no version type", [](std::string& f) { Put32(f, kResourceFileOffset + kTypeDir + 16, 3); }},
+      {"version named other than 1",
+       [](std::string& f) { Put32(f, kResourceFileOffset + kNameDir + 16, 2); }},
+      {"data beyond the section",
+       [](std::string& f) { Put32(f, kResourceFileOffset + kDataEntry + 4, 0x100000); }},
+      {"data at no address", [](std::string& f) { Put32(f, kResourceFileOffset + kDataEntry, 0); }},
+  };
+  ASSERT_TRUE(RootValue(good));
+  for (const auto& [what, damage] : damages) {
+    std::string file = good;
+    damage(file);
+    EXPECT_FALSE(RootValue(file)) << what;
+  }
+}
+
+TEST(PeReader, TheRootBlocksLengthsMustFitItsData) {
+  std::string_view value;
+  std::string block = VersionBlock();
+  ASSERT_TRUE(VersionRootValue(block, &value));
+  EXPECT_EQ(value.data(), block.data() + 40);
+  std::string tooLong = block;
+  Put16(tooLong, 0, static_cast<uint16_t>(block.size() + 1));
+  EXPECT_FALSE(VersionRootValue(tooLong, &value));
+  std::string valueTooLong = block;
+  Put16(valueTooLong, 2, 53);
+  EXPECT_FALSE(VersionRootValue(valueTooLong, &value));
+  std::string unterminatedKey(40, 'k');
+  Put16(unterminatedKey, 0, 40);
+  EXPECT_FALSE(VersionRootValue(unterminatedKey, &value));
+  EXPECT_FALSE(VersionRootValue("\x05\0\0\0\0\0"s, &value));
+  EXPECT_FALSE(VersionRootValue("", &value));
+  // A block shorter than the data it sits in ends where it says.
+  std::string shortBlock = block + "trailing";
+  ASSERT_TRUE(VersionRootValue(shortBlock, &value));
+  EXPECT_EQ(value.size(), 52u);
+}
+
+TEST(PeReader, SurvivesEveryTruncationAndRandomDamageOfRealFiles) {
+  for (const char* name : {"ver_2_1_0_5_x86.exe", "ver_two_languages.exe"}) {
+    const std::string file = test::ReadFile(test::TestDataPath(std::string("pe/") + name));
+    const std::optional<std::string> whole = RootValue(file);
+    ASSERT_TRUE(whole) << name;
+    for (size_t length = 0; length < file.size(); ++length) {
+      std::optional<std::string> cut = RootValue(file.substr(0, length));
+      if (cut) {
+        EXPECT_EQ(*cut, *whole) << name << " cut at " << length;
+      }
+    }
+    std::mt19937 random(12345);
+    for (int round = 0; round < 3000; ++round) {
+      std::string damaged = file;
+      for (int flips = 1 + round % 8; flips > 0; --flips) {
+        damaged[random() % damaged.size()] = static_cast<char>(random());
+      }
+      RootValue(damaged);
+    }
+  }
+}
+
+TEST(PeReader, AgreesWithPefile) {
+  // pefile (python3-pefile) prints each test file's file and product version.
+  std::string script =
+      "import glob, os, pefile\n"
+      "for path in sorted(glob.glob(os.path.join('" +
+      test::TestDataPath("pe") +
+      "', '*.*'))):\n"
+      "    if path.endswith('.sh'): continue\n"
+      "    pe = pefile.PE(path)\n"
+      "    infos = getattr(pe, 'VS_FIXEDFILEINFO', [])\n"
+      "    print(os.path.basename(path), ' '.join('%08x%08x%08x%08x' % (i.FileVersionMS,"
+      " i.FileVersionLS, i.ProductVersionMS, i.ProductVersionLS) for i in infos[:1]) or 'none')\n";
+  test::TempDir dir;
+  test::WriteFile(dir / "versions.py", script);
+  std::FILE* pipe = ::popen(("/usr/bin/python3 " + dir / "versions.py").c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  char line[512];
+  int files = 0;
+  while (std::fgets(line, sizeof line, pipe)) {
+    std::string text(line);
+    std::string name = text.substr(0, text.find(' '));
+    std::string expected = text.substr(name.size() + 1);
+    expected.pop_back();
+    std::string file = test::ReadFile(test::TestDataPath("pe/" + name));
+    std::optional<std::string> value = RootValue(file);
+    std::string ours = "none";
+    if (value && value->size() == 52) {
+      char hex[33];
+      auto field = [&](int i) {
+        uint32_t v = 0;
+        for (int b = 3; b >= 0; --b)
+          v = v << 8 | static_cast<uint8_t>((*value)[i * 4 + b]);
+        return v;
+      };
+      std::snprintf(hex, sizeof hex, "%08x%08x%08x%08x", field(2), field(3), field(4), field(5));
+      ours = hex;
+    }
+    EXPECT_EQ(ours, expected) << name;
+    ++files;
+  }
+  EXPECT_EQ(::pclose(pipe), 0);
+  EXPECT_EQ(files, 9);
+}
+
+}  // namespace
+}  // namespace slv2::pe

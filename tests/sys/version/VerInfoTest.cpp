@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "TestSupport.h"
+#include "sys/Cp1251.h"
+#include "sys/version/VerInfo.h"
+
+namespace slv2 {
+namespace {
+
+std::string Pe(const char* name) {
+  return test::TestDataPath(std::string("pe/") + name);
+}
+
+VsFixedFileInfo Info(uint16_t a, uint16_t b, uint16_t c, uint16_t d) {
+  VsFixedFileInfo info{};
+  info.dwFileVersionMS = uint32_t{a} << 16 | b;
+  info.dwFileVersionLS = uint32_t{c} << 16 | d;
+  return info;
+}
+
+std::string Parts(const VsFixedFileInfo& info) {
+  uint16_t major, minor, release, build;
+  GetFileVersionParts(info, major, minor, release, build);
+  return std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(release) + "." +
+         std::to_string(build);
+}
+
+TEST(VerInfo, ReadsTheFixedBlockOfExecutables) {
+  const std::pair<const char*, const char*> files[] = {
+      {"ver_1_10_0_0.exe", "1.10.0.0"},
+      {"ver_65535.exe", "65535.65535.65535.65535"},
+      {"ver_2_1_0_5_x86.exe", "2.1.0.5"},
+      {"ver_2_1_0_5_product_9.dll", "2.1.0.5"},
+  };
+  for (const auto& [name, version] : files) {
+    VsFixedFileInfo info{};
+    ASSERT_TRUE(GetFixedFileInfo(Pe(name), info)) << name;
+    EXPECT_EQ(Parts(info), version) << name;
+    EXPECT_EQ(info.dwSignature, 0xFEEF04BDu) << name;
+  }
+  VsFixedFileInfo product{};
+  ASSERT_TRUE(GetFixedFileInfo(Pe("ver_2_1_0_5_product_9.dll"), product));
+  EXPECT_EQ(product.dwProductVersionMS, 0x00090009u);
+  EXPECT_EQ(product.dwFileOS, 0x40004u);
+}
+
+TEST(VerInfo, FilesWithoutABlockLeaveTheInfoAlone) {
+  VsFixedFileInfo info;
+  std::memset(&info, 0xA5, sizeof info);
+  for (std::string file : {Pe("no_version.exe"), Pe("no_resources.exe"), Pe("make.sh"),
+                           Pe("missing.exe"), test::TestDataPath("pe")}) {
+    EXPECT_FALSE(GetFixedFileInfo(file, info)) << file;
+    EXPECT_EQ(info.dwFileVersionMS, 0xA5A5A5A5u) << file;
+  }
+}
+
+TEST(VerInfo, ARootBlockOfAnotherLengthIsNoBlock) {
+  test::TempDir dir;
+  std::string bytes = test::ReadFile(Pe("ver_1_10_0_0.exe"));
+  std::u16string key = u"VS_VERSION_INFO";
+  size_t at = bytes.find(std::string(reinterpret_cast<const char*>(key.data()), key.size() * 2));
+  ASSERT_NE(at, std::string::npos);
+  ASSERT_EQ(bytes.substr(at - 4, 2), std::string("\x34\x00", 2));  // wValueLength 52
+  bytes[at - 4] = 48;
+  test::WriteFile(dir / "short.exe", bytes);
+  VsFixedFileInfo info{};
+  EXPECT_FALSE(GetFixedFileInfo(dir / "short.exe", info));
+  bytes[at - 4] = 52;
+  test::WriteFile(dir / "Whole.EXE", bytes);
+  // Found whatever the case of the name.
+  EXPECT_TRUE(GetFixedFileInfo(dir / "WHOLE.exe", info));
+}
+
+TEST(VerInfo, ComparesPartByPartAsNumbers) {
+  EXPECT_EQ(CompareFixedFileInfo(Info(2, 1, 0, 5), Info(2, 1, 0, 12)), -7);
+  EXPECT_EQ(CompareFixedFileInfo(Info(3, 0, 0, 0), Info(2, 9, 9, 9)), 1);
+  EXPECT_GT(CompareFixedFileInfo(Info(1, 10, 0, 0), Info(1, 9, 0, 0)), 0);
+  EXPECT_GT(CompareFixedFileInfo(Info(65535, 0, 0, 0), Info(1, 0, 0, 0)), 0);
+  EXPECT_LT(CompareFixedFileInfo(Info(1, 0, 0, 0), Info(1, 0, 0, 65535)), 0);
+  EXPECT_EQ(CompareFixedFileInfo(Info(1, 2, 3, 4), Info(1, 2, 3, 4)), 0);
+  VsFixedFileInfo other = Info(1, 2, 3, 4);
+  other.dwProductVersionMS = 0x00090000;
+  other.dwFileDateLS = 77;
+  EXPECT_EQ(CompareFixedFileInfo(Info(1, 2, 3, 4), other), 0);
+}
+
+TEST(VerInfo, ComparesFilesWithAndWithoutBlocks) {
+  EXPECT_GT(CompareFileVersions(Pe("ver_1_10_0_0.exe"), Pe("ver_1_9_0_0.exe")), 0);
+  EXPECT_LT(CompareFileVersions(Pe("ver_1_9_0_0.exe"), Pe("ver_65535.exe")), 0);
+  EXPECT_EQ(CompareFileVersions(Pe("ver_2_1_0_5_product_9.dll"), Pe("ver_2_1_0_5_x86.exe")), 0);
+  EXPECT_EQ(CompareFileVersions(Pe("ver_2_1_0_5_x86.exe"), Pe("ver_2_1_0_12.exe")), -7);
+  EXPECT_EQ(CompareFileVersions(Pe("ver_1_9_0_0.exe"), Pe("no_version.exe")), 1);
+  EXPECT_EQ(CompareFileVersions(Pe("no_resources.exe"), Pe("ver_1_9_0_0.exe")), -1);
+  EXPECT_EQ(CompareFileVersions(Pe("missing.exe"), Pe("ver_1_9_0_0.exe")), -1);
+  EXPECT_EQ(CompareFileVersions(Pe("no_version.exe"), Pe("make.sh")), 0);
+  EXPECT_EQ(CompareFileVersions(Pe("missing.exe"), Pe("missing.dll")), 0);
+}
+
+TEST(VerInfo, TheToolPrintsTheVersionOrNone) {
+  auto run = [](const std::string& file) {
+    std::string command = test::BinDir() + "/slv2pack version '" + AnsiToUtf8(file) + "'";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    std::string out;
+    char buffer[256];
+    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+      out.append(buffer, n);
+    EXPECT_EQ(::pclose(pipe), 0) << command;
+    return out;
+  };
+  EXPECT_EQ(run(Pe("ver_65535.exe")), "65535.65535.65535.65535\n");
+  EXPECT_EQ(run(Pe("ver_2_1_0_5_x86.exe")), "2.1.0.5\n");
+  EXPECT_EQ(run(Pe("no_version.exe")), "none\n");
+  EXPECT_EQ(run(Pe("missing.exe")), "none\n");
+}
+
+}  // namespace
+}  // namespace slv2
