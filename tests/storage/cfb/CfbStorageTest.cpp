@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "CfbBuilder.h"
 #include "CfbTestSupport.h"
 #include "TestSupport.h"
 #include "storage/cfb/CfbStorage.h"
@@ -273,6 +274,32 @@ TEST_F(CfbStorageTest, CopyToReplacesStreamsAndMergesStoragesKeepingTheRest) {
   EXPECT_EQ(GetStream(*a, u"y"), "keep");
   EXPECT_EQ(GetStream(*Sub(*a, u"sub"), u"z"), "zz");
   EXPECT_EQ(GetStream(*dst, u"c"), "c");
+}
+
+TEST_F(CfbStorageTest, CopyToCarriesTheClassOfEveryStorage) {
+  CfbBuilder b;
+  uint32_t a = b.AddStorage(u"a");
+  b[a].child = b.AddStream(u"s", "s");
+  b.LinkAsList(0, {a}, 1);
+  std::string file = b.Build();
+  for (int i = 0; i < 4; ++i) {
+    Put32(file, b.EntryOffset(0) + 80 + 4 * i, 0x01010101u * (i + 1));
+    Put32(file, b.EntryOffset(a) + 80 + 4 * i, 0x10101010u * (i + 1));
+  }
+  ::slv2::test::WriteFile(PathOf("classes.stg"), file);
+  {
+    auto src = Open("classes.stg");
+    auto dst = NewFile("copy.stg");
+    ASSERT_EQ(src->CopyTo(*dst), stg::kS_OK);
+  }
+  auto dst = Open("copy.stg");
+  stg::StatStg root, sub;
+  ASSERT_EQ(dst->Stat(&root, stg::kStatFlagNoName), stg::kS_OK);
+  ASSERT_EQ(Sub(*dst, u"a")->Stat(&sub, stg::kStatFlagNoName), stg::kS_OK);
+  EXPECT_EQ(root.clsid[0], 0x01);
+  EXPECT_EQ(root.clsid[15], 0x04);
+  EXPECT_EQ(sub.clsid[0], 0x10);
+  EXPECT_EQ(sub.clsid[15], 0x40);
 }
 
 TEST_F(CfbStorageTest, CopyToRefusesToCopyIntoItself) {
