@@ -228,6 +228,25 @@ TEST(Validation, TruncatedFilesNeverGiveBytesTheyDoNotHold) {
   }
 }
 
+TEST(Validation, AFileEndingInsideItsLastSectorCanBeChanged) {
+  CfbBuilder b;
+  b.LinkAsList(0, {b.AddStream(u"first", Pattern(5000, 1)), b.AddStream(u"last", Pattern(4200, 2))},
+               1);
+  std::string file = b.Build();
+  file.resize(file.size() - 512 + 4200 % 512);  // writers that do not pad the last sector
+  auto bytes = std::make_shared<MemoryLockBytes>(file);
+  std::unique_ptr<IStorage> root;
+  ASSERT_EQ(OpenDocfileOn(bytes, kWriteMode, &root), stg::kS_OK);
+  EXPECT_EQ(GetStream(*root, u"last"), Pattern(4200, 2));
+  ASSERT_EQ(root->DestroyElement(u"last"), stg::kS_OK);
+  ASSERT_EQ(root->DestroyElement(u"first"), stg::kS_OK);
+  std::unique_ptr<IStream> s;
+  ASSERT_EQ(root->CreateStream(u"again", kCreateMode, &s), stg::kS_OK);
+  ASSERT_EQ(s->SetSize(9500), stg::kS_OK);  // all the freed sectors, the partial one too
+  ASSERT_EQ(s->Seek(0, stg::kStreamSeekSet, nullptr), stg::kS_OK);
+  EXPECT_EQ(ReadAll(*s), std::string(9500, 0));
+}
+
 TEST(Validation, RandomDamageIsRefusedOrLeavesAWorkingFile) {
   Sample sample;
   std::string file = sample.b.Build();
