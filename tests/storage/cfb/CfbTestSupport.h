@@ -1,0 +1,64 @@
+// Helpers of the engine's tests: whole-tree listings of compound files, as the
+// engine sees them and as two implementations no one here wrote (olefile and
+// libgsf's gsf tool) see them, and small stream helpers.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "storage/StgApi.h"
+
+namespace slv2::cfb::test {
+
+// One element: its path from the root (UTF-8, "/" between names) and, for a
+// stream, its size and CRC-32.
+struct Element {
+  std::string path;
+  bool storage = false;
+  uint64_t size = 0;
+  uint32_t crc = 0;
+  bool operator==(const Element&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const Element& e);
+
+// Every element below `storage`, sorted by path.
+std::vector<Element> Walk(stg::IStorage& storage);
+// The same for a file opened read-only; fails the test when it cannot open.
+std::vector<Element> WalkFile(const std::string& path);
+// Whether the foreign readers are installed.
+bool HaveOlefile();
+bool HaveGsf();
+// The listings of olefile and of gsf, sorted by path; nothing when the tool
+// is not installed.
+std::optional<std::vector<Element>> ReadWithOlefile(const std::string& path);
+std::optional<std::vector<Element>> ReadWithGsf(const std::string& path);
+
+// Every file the engine writes in the tests goes through these: olefile and
+// gsf must see the same elements with the same contents as the engine. gsf
+// cannot tell an empty storage from an empty stream, and lists it as a stream.
+void ExpectForeignReadersAgree(const std::string& path);
+// The same for a file held in memory.
+void ExpectForeignReadersAgreeOn(const std::string& bytes);
+
+// Reads the directory out of a file's bytes without the engine and checks
+// every storage's tree: "" when each is a valid red-black tree (black root, no
+// red node with a red child, one black height) in the format's order, else
+// what is wrong. `rootOnly` checks the root storage's tree alone.
+std::string CheckTrees(const std::string& file, bool rootOnly = false);
+
+// Writes a new stream (replacing one of the same name) and reads a whole one.
+void PutStream(stg::IStorage& storage, std::u16string_view name, std::string_view data);
+std::string GetStream(stg::IStorage& storage, std::u16string_view name);
+std::string ReadAll(stg::IStream& stream);
+// Deterministic bytes of any length.
+std::string Pattern(size_t size, uint32_t seed = 1);
+
+constexpr uint32_t kCreateMode = stg::kStgmCreate | stg::kStgmReadWrite | stg::kStgmShareExclusive;
+constexpr uint32_t kWriteMode = stg::kStgmReadWrite | stg::kStgmShareExclusive;
+constexpr uint32_t kReadMode = stg::kStgmRead | stg::kStgmShareDenyWrite;
+constexpr uint32_t kNestedRead = stg::kStgmRead | stg::kStgmShareExclusive;
+
+}  // namespace slv2::cfb::test
