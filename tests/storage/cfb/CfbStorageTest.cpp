@@ -1,0 +1,433 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "CfbTestSupport.h"
+#include "TestSupport.h"
+#include "storage/cfb/CfbStorage.h"
+#include "sys/Cp1251.h"
+#include "sys/FileLayer.h"
+
+namespace slv2::cfb::test {
+namespace {
+
+using stg::IStorage;
+using stg::IStream;
+
+uint64_t FileSize(const std::string& path) {
+  fs::FindData data;
+  fs::DirListing listing(path);
+  EXPECT_TRUE(listing.Next(&data)) << path;
+  return data.size;
+}
+
+// gsf lists an empty storage as an empty stream.
+std::vector<Element> AsGsfLists(std::vector<Element> elements) {
+  for (Element& e : elements) {
+    bool empty = std::none_of(elements.begin(), elements.end(), [&](const Element& other) {
+      return other.path.rfind(e.path + "/", 0) == 0;
+    });
+    if (e.storage && empty) e.storage = false;
+  }
+  return elements;
+}
+
+// Every file a test writes is read back, after the test, by olefile and gsf,
+// which must see the same elements with the same contents as the engine.
+class CfbStorageTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    for (const std::string& path : written_) {
+      std::vector<Element> ours = WalkFile(path);
+      if (auto ole = ReadWithOlefile(path)) {
+        EXPECT_EQ(*ole, ours) << "olefile reads " << path;
+      }
+      if (auto gsf = ReadWithGsf(path)) {
+        EXPECT_EQ(*gsf, AsGsfLists(ours)) << "gsf reads " << path;
+      }
+    }
+  }
+
+  std::string PathOf(const std::string& name) { return dir / name; }
+
+  std::unique_ptr<IStorage> NewFile(const std::string& name) {
+    written_.push_back(PathOf(name));
+    std::unique_ptr<IStorage> root;
+    EXPECT_EQ(CreateDocfile(PathOf(name), kCreateMode, &root), stg::kS_OK);
+    return root;
+  }
+
+  std::unique_ptr<IStorage> Open(const std::string& name, uint32_t mode = kReadMode) {
+    std::unique_ptr<IStorage> root;
+    EXPECT_EQ(OpenDocfile(PathOf(name), mode, &root), stg::kS_OK);
+    return root;
+  }
+
+  ::slv2::test::TempDir dir;
+  std::vector<std::string> written_;
+};
+
+enum SubUse { kOpenToRead, kOpenToWrite, kCreate };
+
+// A nested storage; a missing one fails the test (and the caller with it).
+std::unique_ptr<IStorage> Sub(IStorage& parent, std::u16string_view name,
+                              SubUse use = kOpenToRead) {
+  std::unique_ptr<IStorage> sub;
+  stg::HRESULT hr = use == kCreate        ? parent.CreateStorage(name, kCreateMode, &sub)
+                    : use == kOpenToWrite ? parent.OpenStorage(name, kWriteMode, &sub)
+                                          : parent.OpenStorage(name, kNestedRead, &sub);
+  if (hr != stg::kS_OK) throw std::runtime_error("no storage " + Utf16ToUtf8(name));
+  return sub;
+}
+
+std::vector<std::u16string> Names(IStorage& storage) {
+  std::vector<std::u16string> names;
+  std::unique_ptr<stg::IEnumStatStg> e;
+  EXPECT_EQ(storage.EnumElements(&e), stg::kS_OK);
+  stg::StatStg records[16];
+  uint32_t fetched = 0;
+  stg::HRESULT hr;
+  do {
+    hr = e->Next(16, records, &fetched);
+    EXPECT_EQ(hr, fetched == 16 ? stg::kS_OK : stg::kS_FALSE);
+    for (uint32_t i = 0; i < fetched; ++i)
+      names.push_back(records[i].name);
+  } while (hr == stg::kS_OK);
+  return names;
+}
+
+TEST(ForeignReaders, AreInstalledForTheCrossChecks) {
+  if (!HaveOlefile()) GTEST_SKIP() << "python3-olefile missing: cross-checks skip";
+  if (!HaveGsf()) GTEST_SKIP() << "gsf (libgsf-bin) missing: cross-checks skip";
+}
+
+TEST_F(CfbStorageTest, RoundTripsStreamsAtTheSizeBoundaries) {
+  const size_t sizes[] = {0, 1, 63, 64, 4095, 4096, 4097, 3 * 1024 * 1024 + 17};
+  {
+    auto root = NewFile("sizes.stg");
+    auto sub = Sub(*root, u"nested", kCreate);
+    for (size_t size : sizes) {
+      std::u16string name = u"s" + Utf8ToUtf16(std::to_string(size));
+      PutStream(*root, name, Pattern(size, static_cast<uint32_t>(size)));
+      PutStream(*sub, name, Pattern(size, static_cast<uint32_t>(size) + 7));
+    }
+  }
+  auto root = Open("sizes.stg");
+  auto sub = Sub(*root, u"nested");
+  for (size_t size : sizes) {
+    std::u16string name = u"s" + Utf8ToUtf16(std::to_string(size));
+    EXPECT_EQ(GetStream(*root, name), Pattern(size, static_cast<uint32_t>(size))) << size;
+    EXPECT_EQ(GetStream(*sub, name), Pattern(size, static_cast<uint32_t>(size) + 7)) << size;
+  }
+}
+
+TEST_F(CfbStorageTest, StreamsGrowAndShrinkAcrossTheMiniStreamCutoff) {
+  auto root = NewFile("cutoff.stg");
+  PutStream(*root, u"neighbour", Pattern(3000, 9));
+  std::unique_ptr<IStream> s;
+  ASSERT_EQ(root->CreateStream(u"moving", kCreateMode, &s), stg::kS_OK);
+  std::string expected = Pattern(4000, 1);
+  ASSERT_EQ(s->Write(expected.data(), 4000, nullptr), stg::kS_OK);
+  auto check = [&] {
+    ASSERT_EQ(s->Seek(0, stg::kStreamSeekSet, nullptr), stg::kS_OK);
+    EXPECT_EQ(ReadAll(*s), expected);
+  };
+  ASSERT_EQ(s->SetSize(5000), stg::kS_OK);  // into regular sectors, new bytes zero
+  expected.resize(5000, '\0');
+  check();
+  ASSERT_EQ(s->SetSize(100), stg::kS_OK);  // back into the mini stream
+  expected.resize(100);
+  check();
+  ASSERT_EQ(s->Seek(8000, stg::kStreamSeekSet, nullptr), stg::kS_OK);
+  ASSERT_EQ(s->Write("tail", 4, nullptr), stg::kS_OK);  // a gap reads as zeros
+  expected.resize(8000, '\0');
+  expected += "tail";
+  check();
+  ASSERT_EQ(s->SetSize(4096), stg::kS_OK);
+  expected.resize(4096);
+  check();
+  ASSERT_EQ(s->SetSize(4095), stg::kS_OK);
+  expected.resize(4095);
+  check();
+  s.reset();
+  root.reset();
+  root = Open("cutoff.stg");
+  EXPECT_EQ(GetStream(*root, u"moving"), expected);
+  EXPECT_EQ(GetStream(*root, u"neighbour"), Pattern(3000, 9));
+}
+
+TEST_F(CfbStorageTest, EnumeratesManyElementsInTheFormatsOrderInBatches) {
+  {
+    auto root = NewFile("many.stg");
+    for (int i = 0; i < 40; ++i) {
+      std::u16string name = Utf8ToUtf16((i % 2 ? "Item" : "item") + std::to_string(39 - i));
+      if (i % 5 == 0) {
+        auto sub = Sub(*root, name, kCreate);
+        PutStream(*sub, u"inner", "x");
+      } else {
+        PutStream(*root, name, Pattern(i * 100));
+      }
+    }
+  }
+  auto root = Open("many.stg");
+  std::vector<std::u16string> names = Names(*root);
+  ASSERT_EQ(names.size(), 40u);
+  // Shorter names first, then ignoring case.
+  EXPECT_EQ(names.front(), u"item0" == names.front() ? u"item0" : u"Item0");
+  for (size_t i = 1; i < names.size(); ++i) {
+    bool ordered =
+        names[i - 1].size() < names[i].size() ||
+        (names[i - 1].size() == names[i].size() &&
+         AnsiUpperCase(Utf16ToAnsi(names[i - 1])) < AnsiUpperCase(Utf16ToAnsi(names[i])));
+    EXPECT_TRUE(ordered) << Utf16ToUtf8(names[i - 1]) << " before " << Utf16ToUtf8(names[i]);
+  }
+}
+
+TEST_F(CfbStorageTest, NamesAreComparedIgnoringCaseAndLimitedTo31Units) {
+  auto root = NewFile("names.stg");
+  std::u16string cyrillic = Utf8ToUtf16("Справка");
+  PutStream(*root, u"files", "lower");
+  PutStream(*root, cyrillic, "help");
+  std::unique_ptr<IStream> s;
+  EXPECT_EQ(root->CreateStream(u"FILES", kWriteMode, &s), stg::kStgEFileAlreadyExists);
+  EXPECT_EQ(GetStream(*root, u"Files"), "lower");
+  EXPECT_EQ(GetStream(*root, Utf8ToUtf16("СПРАВКА")), "help");
+
+  std::u16string name31(31, u'n'), name32(32, u'n');
+  PutStream(*root, name31, "31");
+  EXPECT_EQ(root->CreateStream(name32, kCreateMode, &s), stg::kStgEInvalidName);
+  EXPECT_EQ(root->OpenStream(name32, kNestedRead, &s), stg::kStgEInvalidName);
+  EXPECT_EQ(root->CreateStream(u"a/b", kCreateMode, &s), stg::kStgEInvalidName);
+  EXPECT_EQ(root->CreateStream(u"", kCreateMode, &s), stg::kStgEInvalidName);
+
+  stg::StatStg record;
+  ASSERT_EQ(root->OpenStream(u"FILES", kNestedRead, &s), stg::kS_OK);
+  ASSERT_EQ(s->Stat(&record, stg::kStatFlagDefault), stg::kS_OK);
+  EXPECT_EQ(record.name, u"files");  // names keep the case they were created with
+  EXPECT_EQ(record.type, stg::kStgTyStream);
+  EXPECT_EQ(record.size, 5u);
+  ASSERT_EQ(root->Stat(&record, stg::kStatFlagNoName), stg::kS_OK);
+  EXPECT_EQ(record.name, u"");
+  EXPECT_EQ(record.type, stg::kStgTyStorage);
+}
+
+TEST(CfbNames, UpperCaseAUnitAtATimeSoSharpSIsNotCapitalSharpS) {
+  // olefile folds 'ẞ' to 'ß' and would call this file damaged: memory only.
+  std::unique_ptr<IStorage> root;
+  ASSERT_EQ(CreateDocfileOn(std::make_shared<MemoryLockBytes>(), kCreateMode, &root), stg::kS_OK);
+  PutStream(*root, u"straße", "sharp");
+  PutStream(*root, u"STRAẞE", "capital");
+  PutStream(*root, Utf8ToUtf16("ǅ"), "title");  // title case has an upper case of its own
+  std::unique_ptr<IStream> s;
+  EXPECT_EQ(root->CreateStream(Utf8ToUtf16("ǆ"), kWriteMode, &s), stg::kStgEFileAlreadyExists);
+  EXPECT_EQ(GetStream(*root, u"STRAßE"), "sharp");
+  EXPECT_EQ(GetStream(*root, u"straẞe"), "capital");
+  EXPECT_EQ(GetStream(*root, Utf8ToUtf16("Ǆ")), "title");
+}
+
+TEST_F(CfbStorageTest, RefusesWhatWindowsRefusesWithItsCodes) {
+  std::unique_ptr<IStorage> root;
+  EXPECT_EQ(OpenDocfile(PathOf("missing.stg"), kReadMode, &root), stg::kStgEFileNotFound);
+  EXPECT_EQ(stg::kStgEFileNotFound, stg::Code(0x80030002));
+  EXPECT_EQ(OpenDocfile(PathOf("no/such/dir.stg"), kReadMode, &root), stg::kStgEPathNotFound);
+  ::slv2::test::WriteFile(PathOf("text.stg"), "not a compound file at all");
+  EXPECT_EQ(OpenDocfile(PathOf("text.stg"), kReadMode, &root), stg::kStgEFileAlreadyExists);
+  ::slv2::test::WriteFile(PathOf("empty.stg"), "");
+  EXPECT_EQ(OpenDocfile(PathOf("empty.stg"), kReadMode, &root), stg::kStgEFileAlreadyExists);
+  EXPECT_EQ(CreateDocfile(PathOf("text.stg"), kWriteMode, &root), stg::kStgEFileAlreadyExists);
+  EXPECT_EQ(OpenDocfile(PathOf("text.stg"), kReadMode | stg::kStgmTransacted, &root),
+            stg::kStgEInvalidFlag);
+  EXPECT_EQ(OpenDocfile(PathOf("text.stg"), stg::kStgmReadWrite | stg::kStgmShareDenyNone, &root),
+            stg::kStgEInvalidFlag);
+
+  {
+    auto file = NewFile("refuse.stg");
+    auto sub = Sub(*file, u"dir", kCreate);
+    PutStream(*file, u"data", "abc");
+  }
+  root = Open("refuse.stg");
+  std::unique_ptr<IStream> s, again;
+  std::unique_ptr<IStorage> sub;
+  EXPECT_EQ(root->OpenStream(u"nothing", kNestedRead, &s), stg::kStgEFileNotFound);
+  EXPECT_EQ(root->OpenStorage(u"data", kNestedRead, &sub), stg::kStgEFileNotFound);
+  EXPECT_EQ(root->OpenStream(u"dir", kNestedRead, &s), stg::kStgEFileNotFound);
+  EXPECT_EQ(root->OpenStream(u"data", kReadMode, &s), stg::kStgEInvalidFunction);
+  EXPECT_EQ(root->OpenStream(u"data", kWriteMode, &s), stg::kStgEAccessDenied);
+  EXPECT_EQ(root->CreateStream(u"new", kCreateMode, &s), stg::kStgEAccessDenied);
+  EXPECT_EQ(root->DestroyElement(u"data"), stg::kStgEAccessDenied);
+  ASSERT_EQ(root->OpenStream(u"data", kNestedRead, &s), stg::kS_OK);
+  EXPECT_EQ(root->OpenStream(u"data", kNestedRead, &again), stg::kStgEAccessDenied);
+  EXPECT_EQ(s->Write("x", 1, nullptr), stg::kStgEAccessDenied);
+  EXPECT_EQ(s->SetSize(0), stg::kStgEAccessDenied);
+  char buffer[8];
+  uint32_t read = 0;
+  EXPECT_EQ(s->Read(buffer, sizeof buffer, &read), stg::kS_FALSE);  // fewer than asked
+  EXPECT_EQ(read, 3u);
+  EXPECT_EQ(s->Seek(-1, stg::kStreamSeekSet, nullptr), stg::kStgEInvalidFunction);
+  s.reset();
+  root.reset();
+
+  root = Open("refuse.stg", kWriteMode);
+  ASSERT_EQ(root->OpenStream(u"data", kWriteMode, &s), stg::kS_OK);
+  EXPECT_EQ(root->DestroyElement(u"data"), stg::kStgEAccessDenied);
+  EXPECT_EQ(root->CreateStream(u"data", kCreateMode, &again), stg::kStgEAccessDenied);
+  EXPECT_EQ(root->CreateStream(u"data", kWriteMode, &again), stg::kStgEFileAlreadyExists);
+  EXPECT_EQ(root->DestroyElement(u"nothing"), stg::kStgEFileNotFound);
+}
+
+TEST_F(CfbStorageTest, CopyToReplacesStreamsAndMergesStoragesKeepingTheRest) {
+  {
+    auto src = NewFile("src.stg");
+    auto a = Sub(*src, u"a", kCreate);
+    PutStream(*a, u"x", Pattern(5000, 1));
+    auto sub = Sub(*a, u"sub", kCreate);
+    PutStream(*sub, u"z", "zz");
+    PutStream(*src, u"b", "b");
+  }
+  {
+    auto dst = NewFile("dst.stg");
+    auto a = Sub(*dst, u"A", kCreate);
+    PutStream(*a, u"X", "old x");
+    PutStream(*a, u"y", "keep");
+    PutStream(*dst, u"c", "c");
+  }
+  {
+    auto src = Open("src.stg");
+    auto dst = Open("dst.stg", kWriteMode);
+    ASSERT_EQ(src->CopyTo(*dst), stg::kS_OK);
+  }
+  auto dst = Open("dst.stg");
+  auto a = Sub(*dst, u"a");
+  EXPECT_EQ(Names(*dst), (std::vector<std::u16string>{u"A", u"b", u"c"}));
+  // A replaced stream takes the name of the stream that replaces it.
+  EXPECT_EQ(Names(*a), (std::vector<std::u16string>{u"x", u"y", u"sub"}));
+  EXPECT_EQ(GetStream(*a, u"x"), Pattern(5000, 1));
+  EXPECT_EQ(GetStream(*a, u"y"), "keep");
+  EXPECT_EQ(GetStream(*Sub(*a, u"sub"), u"z"), "zz");
+  EXPECT_EQ(GetStream(*dst, u"c"), "c");
+}
+
+TEST_F(CfbStorageTest, CopyToRefusesToCopyIntoItself) {
+  auto root = NewFile("self.stg");
+  auto a = Sub(*root, u"a", kCreate);
+  auto inner = Sub(*a, u"inner", kCreate);
+  PutStream(*inner, u"s", "s");
+  EXPECT_EQ(root->CopyTo(*a), stg::kStgEAccessDenied);
+  EXPECT_EQ(a->CopyTo(*a), stg::kStgEAccessDenied);
+  auto b = Sub(*root, u"b", kCreate);
+  EXPECT_EQ(a->CopyTo(*b), stg::kS_OK);
+  EXPECT_EQ(GetStream(*Sub(*b, u"inner"), u"s"), "s");
+}
+
+TEST_F(CfbStorageTest, FreedSectorsAreReusedSoRewritingDoesNotGrowTheFile) {
+  std::string path = PathOf("reuse.stg");
+  {
+    auto root = NewFile("reuse.stg");
+    PutStream(*root, u"big", Pattern(300000));
+    for (int i = 0; i < 50; ++i)
+      PutStream(*root, Utf8ToUtf16("small" + std::to_string(i)), "x");
+  }
+  uint64_t first = FileSize(path);
+  for (int round = 0; round < 10; ++round) {
+    auto root = Open("reuse.stg", kWriteMode);
+    PutStream(*root, u"big", Pattern(300000, round));  // STGM_CREATE replaces
+    for (int i = 0; i < 50; ++i) {
+      std::u16string name = Utf8ToUtf16("small" + std::to_string(i));
+      ASSERT_EQ(root->DestroyElement(name), stg::kS_OK);
+      PutStream(*root, name, Pattern(200, i));
+    }
+  }
+  // The mini stream grows once to hold the 200-byte streams; nothing more.
+  EXPECT_LE(FileSize(path), first + 50 * 256 + 4096);
+  auto root = Open("reuse.stg");
+  EXPECT_EQ(GetStream(*root, u"big"), Pattern(300000, 9));
+  EXPECT_EQ(GetStream(*root, u"small7"), Pattern(200, 7));
+}
+
+TEST_F(CfbStorageTest, GrowsTheDifatForFilesPastSevenMegabytes) {
+  std::string data = Pattern(9 * 1024 * 1024, 3);
+  {
+    auto root = NewFile("large.stg");
+    std::unique_ptr<IStream> s;
+    ASSERT_EQ(root->CreateStream(u"large", kCreateMode, &s), stg::kS_OK);
+    for (size_t at = 0; at < data.size(); at += 100000) {
+      uint32_t n = static_cast<uint32_t>(std::min<size_t>(100000, data.size() - at));
+      ASSERT_EQ(s->Write(data.data() + at, n, nullptr), stg::kS_OK);
+    }
+  }
+  std::string raw = ::slv2::test::ReadFile(PathOf("large.stg"));
+  uint32_t difatSectors = static_cast<uint8_t>(raw[72]) | static_cast<uint8_t>(raw[73]) << 8;
+  EXPECT_GE(difatSectors, 1u);
+  auto root = Open("large.stg");
+  EXPECT_TRUE(GetStream(*root, u"large") == data);
+}
+
+TEST_F(CfbStorageTest, ElementsKeepTheFileOpenAfterTheRootIsGone) {
+  {
+    auto root = NewFile("open.stg");
+    PutStream(*Sub(*root, u"a", kCreate), u"s", "content");
+  }
+  auto root = Open("open.stg");
+  auto a = Sub(*root, u"a");
+  std::unique_ptr<IStream> s;
+  ASSERT_EQ(a->OpenStream(u"s", kNestedRead, &s), stg::kS_OK);
+  root.reset();
+  a.reset();
+  std::unique_ptr<IStorage> writer;
+  EXPECT_EQ(OpenDocfile(PathOf("open.stg"), kWriteMode, &writer), stg::kStgEShareViolation);
+  EXPECT_EQ(ReadAll(*s), "content");
+  s.reset();
+  EXPECT_EQ(OpenDocfile(PathOf("open.stg"), kWriteMode, &writer), stg::kS_OK);
+}
+
+TEST_F(CfbStorageTest, TheFileOnDiskIsCompleteWhileItIsStillOpen) {
+  auto root = NewFile("live.stg");
+  PutStream(*Sub(*root, u"a", kCreate), u"s", Pattern(10000));
+  ASSERT_EQ(root->Commit(0), stg::kS_OK);
+  // A byte copy taken now (the engine holds the file exclusively) is whole.
+  ::slv2::test::WriteFile(PathOf("copy.stg"), ::slv2::test::ReadFile(PathOf("live.stg")));
+  auto copy = Open("copy.stg");
+  EXPECT_EQ(GetStream(*Sub(*copy, u"a"), u"s"), Pattern(10000));
+}
+
+TEST_F(CfbStorageTest, AVersion3FileRefusesToPassTwoGigabytes) {
+  auto root = NewFile("limit.stg");
+  std::unique_ptr<IStream> s;
+  ASSERT_EQ(root->CreateStream(u"s", kCreateMode, &s), stg::kS_OK);
+  ASSERT_EQ(s->Write("abc", 3, nullptr), stg::kS_OK);
+  EXPECT_EQ(s->SetSize(3ull << 30), stg::kStgEDocFileTooLarge);
+  EXPECT_EQ(s->Seek(0x7FFFFFF0, stg::kStreamSeekSet, nullptr), stg::kS_OK);
+  EXPECT_EQ(s->Write("abc", 3, nullptr), stg::kStgEDocFileTooLarge);
+  s.reset();
+  root.reset();
+  EXPECT_LT(FileSize(PathOf("limit.stg")), 8192u);
+  root = Open("limit.stg");
+  EXPECT_EQ(GetStream(*root, u"s"), "abc");
+}
+
+TEST_F(CfbStorageTest, ReadsWhatGsfWrites) {
+  if (!HaveGsf()) GTEST_SKIP() << "gsf (libgsf-bin) missing";
+  std::string src = PathOf("tree");
+  ::slv2::test::WriteFile(src + "/empty", "");
+  ::slv2::test::WriteFile(src + "/one", "1");
+  ::slv2::test::WriteFile(src + "/edge", Pattern(4096));
+  ::slv2::test::WriteFile(src + "/big", Pattern(70000));
+  ::slv2::test::WriteFile(src + "/sub/deeper/file", Pattern(100));
+  ::slv2::test::WriteFile(src + ::slv2::test::A("/sub/Справка"), Pattern(5000));
+  for (int i = 0; i < 20; ++i)
+    ::slv2::test::WriteFile(src + "/sub/n" + std::to_string(i), "n");
+  std::string made = AnsiToUtf8(PathOf("gsf.ole"));
+  std::string command = "cd '" + AnsiToUtf8(src) + "' && gsf createole '" + made +
+                        "' empty one edge big sub >/dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  std::vector<Element> ours = WalkFile(PathOf("gsf.ole"));
+  EXPECT_EQ(ours.size(), 28u);
+  EXPECT_EQ(*ReadWithGsf(PathOf("gsf.ole")), ours);
+  auto root = Open("gsf.ole");
+  EXPECT_EQ(GetStream(*root, u"big"), Pattern(70000));
+  EXPECT_EQ(GetStream(*Sub(*root, u"sub"), Utf8ToUtf16("справка")), Pattern(5000));
+}
+
+}  // namespace
+}  // namespace slv2::cfb::test
