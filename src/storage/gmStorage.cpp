@@ -345,16 +345,31 @@ bool TgmStorage::CopyTo(TgmStorage* destination) {
 // --- Extraction -------------------------------------------------------------
 
 bool TgmStorage::ExtractStreamToFile(const std::string& streamPath, const std::string& fileName) {
-  SLV2_ASSERT(FStorage, "gmStorage");
-  std::unique_ptr<TgmStgStream> stream = CreateStream(streamPath, stg::kStgmShareDenyWrite);
-  std::string folder = TgmFileUtil::ExtractFilePath(fileName);
-  if (!folder.empty() && !TgmFileUtil::ForceDirectories(folder)) return false;
-  TWinFileStream file(fileName, fs::kGenericRead | fs::kGenericWrite, 0, fs::kCreateAlways);
-  return Decompress(*stream, file, false);
+  return ExtractToFile(streamPath, fileName, nullptr);
 }
 
 bool TgmStorage::ExtractStream(const std::string& streamPath, const std::string& folder,
                                bool keepPath) {
+  return ExtractToFile(streamPath, ExtractTarget(streamPath, folder, keepPath), nullptr);
+}
+
+int TgmStorage::ExtractStreams(const std::vector<std::string>& streamPaths,
+                               const std::string& folder, const ProgressCallback& progress) {
+  SLV2_ASSERT(FStorage, "gmStorage");
+  int count = 0;
+  int last = static_cast<int>(streamPaths.size()) - 1;
+  std::string madeFolder;
+  for (int i = 0; i <= last; ++i) {
+    const std::string& path = streamPaths[static_cast<size_t>(i)];
+    std::string target = ExtractTarget(path, folder, true);
+    if (ExtractToFile(path, target, &madeFolder)) ++count;
+    if (progress) progress(path, target, i + 1, last);
+  }
+  return count;
+}
+
+std::string TgmStorage::ExtractTarget(const std::string& streamPath, const std::string& folder,
+                                      bool keepPath) {
   std::vector<std::string> parts = SplitPath(streamPath);
   if (!keepPath && !parts.empty()) parts.erase(parts.begin(), parts.end() - 1);
   for (const std::string& part : parts) {
@@ -365,21 +380,22 @@ bool TgmStorage::ExtractStream(const std::string& streamPath, const std::string&
       Error(Format("ExtractStream(%s)", streamPath.c_str()), FLastError);
     }
   }
-  return ExtractStreamToFile(
-      streamPath, TgmFileUtil::CombinePath(folder, keepPath ? streamPath : JoinComponents(parts)));
+  return TgmFileUtil::CombinePath(folder, keepPath ? streamPath : JoinComponents(parts));
 }
 
-int TgmStorage::ExtractStreams(const std::vector<std::string>& streamPaths,
-                               const std::string& folder, const ProgressCallback& progress) {
+bool TgmStorage::ExtractToFile(const std::string& streamPath, const std::string& fileName,
+                               std::string* madeFolder) {
   SLV2_ASSERT(FStorage, "gmStorage");
-  int count = 0;
-  int last = static_cast<int>(streamPaths.size()) - 1;
-  for (int i = 0; i <= last; ++i) {
-    const std::string& path = streamPaths[static_cast<size_t>(i)];
-    if (ExtractStream(path, folder, true)) ++count;
-    if (progress) progress(path, TgmFileUtil::CombinePath(folder, path), i + 1, last);
+  std::unique_ptr<TgmStgStream> stream = CreateStream(streamPath, stg::kStgmShareDenyWrite);
+  // Streams of one storage come together: a run of them into one folder
+  // makes sure of that folder once.
+  std::string folder = TgmFileUtil::ExtractFilePath(fileName);
+  if (!folder.empty() && !(madeFolder && *madeFolder == folder)) {
+    if (!TgmFileUtil::ForceDirectories(folder)) return false;
+    if (madeFolder) *madeFolder = folder;
   }
-  return count;
+  TWinFileStream file(fileName, fs::kGenericWrite, 0, fs::kCreateAlways);
+  return Decompress(*stream, file, false);
 }
 
 int TgmStorage::ExtractAll(const std::string& folder, const ProgressCallback& progress) {

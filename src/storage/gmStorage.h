@@ -162,6 +162,12 @@ class TgmStorage {
   std::unique_ptr<TgmStgStream> OpenStreamIn(TgmStorage& holder, const std::string& name,
                                              uint32_t mode);
   TgmStorageRef OpenChild(const std::string& name);
+  // The file a stream is extracted to below `folder`.
+  std::string ExtractTarget(const std::string& streamPath, const std::string& folder,
+                            bool keepPath);
+  // `madeFolder`, when given, names the folder last made sure of.
+  bool ExtractToFile(const std::string& streamPath, const std::string& fileName,
+                     std::string* madeFolder);
   bool HasElement(const std::string& name);
   void WalkStreams(std::vector<std::string>& prefix, std::vector<std::string>& list);
 

@@ -211,6 +211,22 @@ TEST_F(Slv2packTest, FailuresGiveOneLineAndANonZeroStatus) {
   EXPECT_EQ(noFile.status, 1);
   EXPECT_NE(noFile.err.find(AnsiToUtf8(A("Не могу открыть хранилище"))), std::string::npos)
       << noFile.err;
+  // A damaged compressed element is named.
+  {
+    TgmStorageRef storage = TgmStorage::Create(dir / "bad.stg", 0x1012);
+    TMemoryStream data;
+    data.WriteBuffer(text.data(), static_cast<int32_t>(text.size()));
+    auto stream = storage->CreateStream(A("папка/битый.txt"), 0x1012);
+    Compress(data, *stream, 9);
+    stream->SetSize(stream->Size() - 3);
+    StringToStream("fine", *storage->CreateStream("ok.txt", 0x1012));
+  }
+  Result damaged = Run({"extract", dir / "bad.stg", dir / "bad"});
+  EXPECT_EQ(damaged.status, 1);
+  EXPECT_EQ(Lines(damaged.err).size(), 1u);
+  EXPECT_NE(damaged.err.find(AnsiToUtf8(A("папка/битый.txt"))), std::string::npos) << damaged.err;
+  EXPECT_EQ(test::ReadFile(dir / "bad/ok.txt"), "fine");
+
   EXPECT_EQ(Run({"build", dir / "src"}).status, 2);
   EXPECT_EQ(Run({"extract", dir / "out.stg", dir / "x", "--bogus"}).status, 2);
   EXPECT_NE(Run({"build", dir / "nowhere", dir / "n.stg"}).status, 0);

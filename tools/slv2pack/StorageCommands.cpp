@@ -26,11 +26,6 @@ constexpr uint32_t kWriteMode = stg::kStgmReadWrite | stg::kStgmShareExclusive;
 constexpr uint32_t kCreateMode = kWriteMode | stg::kStgmCreate;
 constexpr size_t kMaxElementName = 31;
 
-// Texts reach the terminal as UTF-8.
-std::string Shown(const std::string& text) {
-  return AnsiToUtf8(text);
-}
-
 [[noreturn]] void Fail(const std::string& message) {
   throw Exception(message);
 }
@@ -120,10 +115,10 @@ class Builder {
       std::string path = folder + "/" + entry.name;
       CheckName(entry.name, path);
       if (!names.insert(AnsiUpperCase(entry.name)).second) {
-        Fail("Names differ only in case: " + Shown(path));
+        Fail("Names differ only in case: " + path);
       }
       if (entry.attributes & fs::kAttrDirectory) {
-        if (entry.attributes & fs::kAttrReparsePoint) Fail("Link to a folder: " + Shown(path));
+        if (entry.attributes & fs::kAttrReparsePoint) Fail("Link to a folder: " + path);
         TgmStorageRef child;
         storage.CreateStorage(entry.name, kCreateMode, &child);
         AddFolder(*child, path);
@@ -140,9 +135,9 @@ class Builder {
   static void CheckName(const std::string& name, const std::string& path) {
     // Names reach the storage as they are: a longer one would be cut, and a
     // "?" marks a character the code page cannot hold.
-    if (name.size() > kMaxElementName) Fail("Name longer than 31 characters: " + Shown(path));
+    if (name.size() > kMaxElementName) Fail("Name longer than 31 characters: " + path);
     if (name.find('?') != std::string::npos) {
-      Fail("Name not representable in Windows-1251: " + Shown(path));
+      Fail("Name not representable in Windows-1251: " + path);
     }
   }
 
@@ -160,7 +155,7 @@ class Builder {
       stream->SetSize(0);
       stream->SetPosition(0);
     } else if (looksCompressed) {
-      Fail("File of 4 GiB or more that reads as compressed: " + Shown(path));
+      Fail("File of 4 GiB or more that reads as compressed: " + path);
     }
     stream->CopyFrom(file, 0);
   }
@@ -178,7 +173,7 @@ int Build(const std::vector<std::string>& args) {
   options.sourceDir = TgmFileUtil::ExcludeTrailingDelimiters(positional[0]);
   options.output = positional[1];
   if (!TgmFileUtil::DirectoryExists(options.sourceDir)) {
-    Fail("Not a folder: " + Shown(positional[0]));
+    Fail("Not a folder: " + positional[0]);
   }
 
   PendingFile output(options.output);
@@ -195,7 +190,7 @@ int Build(const std::vector<std::string>& args) {
 // Element names from a file are checked before they are opened as paths.
 void CheckPlainName(const std::string& name, const std::string& path) {
   if (name.empty() || name == "." || name.find_first_of("/\\") != std::string::npos) {
-    Fail("Unusable element name: " + Shown(path));
+    Fail("Unusable element name: " + path);
   }
 }
 
@@ -225,7 +220,7 @@ class Lister {
 
  private:
   void Line(const std::string& text) {
-    FOut += Shown(text) + "\n";
+    FOut += AnsiToUtf8(text) + "\n";  // the terminal reads UTF-8
     if (FOut.size() >= 65536) Flush();
   }
 
@@ -244,25 +239,39 @@ int List(const std::vector<std::string>& args) {
 
 // --- extract ----------------------------------------------------------------
 
-// The stream's bytes as stored, compressed or not.
-void ExtractRaw(TgmStorage& root, const std::string& streamPath, const std::string& folder) {
-  // Names come from the file: nothing may land outside the folder.
-  for (size_t i = 0; i <= streamPath.size();) {
-    size_t end = std::min(streamPath.find_first_of("/\\", i), streamPath.size());
-    std::string part = streamPath.substr(i, end - i);
-    if (part == ".." || part.find(':') != std::string::npos) {
-      Fail("Stream path leads out of the folder: " + Shown(streamPath));
+// Writes every stream's bytes as stored, compressed or not.
+class RawExtractor {
+ public:
+  RawExtractor(TgmStorage& root, const std::string& folder) : FRoot(root), FFolder(folder) {}
+
+  void Extract(const std::string& streamPath) {
+    // Names come from the file: nothing may land outside the folder.
+    for (size_t i = 0; i <= streamPath.size();) {
+      size_t end = std::min(streamPath.find_first_of("/\\", i), streamPath.size());
+      std::string part = streamPath.substr(i, end - i);
+      if (part == ".." || part.find(':') != std::string::npos) {
+        Fail("Stream path leads out of the folder: " + streamPath);
+      }
+      i = end + 1;
     }
-    i = end + 1;
+    std::string target = TgmFileUtil::CombinePath(FFolder, streamPath);
+    std::unique_ptr<TgmStgStream> stream = FRoot.CreateStream(streamPath, kReadMode);
+    std::string folder = TgmFileUtil::ExtractFilePath(target);
+    if (folder != FMadeFolder) {
+      if (!TgmFileUtil::ForceDirectories(folder)) {
+        FailWithSystemError("Cannot create the folder of", target);
+      }
+      FMadeFolder = folder;
+    }
+    TWinFileStream file(target, fs::kGenericWrite, 0, fs::kCreateAlways);
+    file.CopyFrom(*stream, 0);
   }
-  std::string target = TgmFileUtil::CombinePath(folder, streamPath);
-  std::unique_ptr<TgmStgStream> stream = root.CreateStream(streamPath, kReadMode);
-  if (!TgmFileUtil::ForceDirectories(TgmFileUtil::ExtractFilePath(target))) {
-    FailWithSystemError("Cannot create the folder of", target);
-  }
-  TWinFileStream file(target, fs::kGenericRead | fs::kGenericWrite, 0, fs::kCreateAlways);
-  file.CopyFrom(*stream, 0);
-}
+
+ private:
+  TgmStorage& FRoot;
+  std::string FFolder;
+  std::string FMadeFolder;
+};
 
 int Extract(const std::vector<std::string>& args) {
   bool raw = false;
@@ -274,11 +283,16 @@ int Extract(const std::vector<std::string>& args) {
   if (!TgmFileUtil::ForceDirectories(folder)) FailWithSystemError("Cannot create", folder);
   std::vector<std::string> streams;
   root->ListStreams(streams);
-  for (const std::string& path : streams) {
-    if (raw) {
-      ExtractRaw(*root, path, folder);
-    } else if (!root->ExtractStream(path, folder, true)) {
-      Fail("Cannot extract " + Shown(path) + ": damaged compressed data or no folder for it");
+  if (raw) {
+    RawExtractor extractor(*root, folder);
+    for (const std::string& path : streams)
+      extractor.Extract(path);
+  } else if (root->ExtractStreams(streams, folder) != static_cast<int>(streams.size())) {
+    // Rare: go over the streams once more to name the first that fails.
+    for (const std::string& path : streams) {
+      if (!root->ExtractStream(path, folder, true)) {
+        Fail("Cannot extract " + path + ": damaged compressed data or no folder for it");
+      }
     }
   }
   return 0;
@@ -318,7 +332,7 @@ int Cat(const std::vector<std::string>& args) {
   std::unique_ptr<TgmStgStream> stream = root->CreateStream(positional[1], kReadMode);
   StdOutStream out;
   if (!Decompress(*stream, out, true)) {
-    Fail("Cannot read " + Shown(positional[1]) + ": damaged compressed data or output failure");
+    Fail("Cannot read " + positional[1] + ": damaged compressed data or output failure");
   }
   return 0;
 }
