@@ -23,6 +23,11 @@ void StoreLE32(uint8_t* p, uint32_t value) {
     p[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
+// Elements move through blocks of at most this size: large enough that a
+// typical file goes in one write and the compound file is read in whole runs
+// of sectors, small enough that memory never depends on an element's size.
+constexpr int64_t kCopyBlock = 1 << 20;
+
 void Scramble(uint8_t* bytes) {
   for (int i = 0; i < 12; ++i)
     bytes[i] ^= bytes[12];
@@ -36,7 +41,7 @@ bool Inflate(TStream& source, TStream& destination, const TgmZHeader& header, bo
   int64_t left = header.UncompressedSize();
   if (left == 0) return true;
   TZInflateStream inflater(source);
-  std::vector<char> buffer(static_cast<size_t>(std::min<int64_t>(left, TStream::kCopyBufferSize)));
+  std::vector<char> buffer(static_cast<size_t>(std::min(left, kCopyBlock)));
   uint32_t crc = 0xFFFFFFFFu;
   while (left > 0) {
     auto want = static_cast<int32_t>(std::min<int64_t>(left, static_cast<int64_t>(buffer.size())));
@@ -51,6 +56,16 @@ bool Inflate(TStream& source, TStream& destination, const TgmZHeader& header, bo
   char probe;
   if (inflater.Read(&probe, 1) != 0 || !inflater.Finished()) return false;
   return !verifyCrc || ~crc == header.Crc();
+}
+
+// The whole source, from its beginning, to the destination's position.
+void CopyAll(TStream& source, TStream& destination) {
+  source.SetPosition(0);
+  std::vector<char> buffer(static_cast<size_t>(std::clamp<int64_t>(source.Size(), 1, kCopyBlock)));
+  while (int32_t got = source.Read(buffer.data(), static_cast<int32_t>(buffer.size()))) {
+    if (got < 0) throw EReadError("Stream read error");
+    destination.WriteBuffer(buffer.data(), got);
+  }
 }
 
 // Releases a deflater on every path out of Compress.
@@ -89,7 +104,7 @@ bool Decompress(TStream& source, TStream& destination, bool verifyCrc) {
   try {
     TgmZHeader header;
     if (ReadHeader(source, &header)) return Inflate(source, destination, header, verifyCrc);
-    destination.CopyFrom(source, 0);
+    CopyAll(source, destination);
     return true;
   } catch (const std::exception&) {
     return false;  // the contract: damaged data and stream failures are a false result
