@@ -11,7 +11,10 @@ namespace slv2 {
 TWinFileStream::TWinFileStream(const std::string& fileName, uint32_t access, uint32_t share,
                                uint32_t disposition, int attempts, uint32_t delayMs) {
   SLV2_ASSERT(attempts >= 1 && delayMs != 0xFFFFFFFFu, "gmStrmUtil");
-  bool existed = fs::GetFileAttributes(fileName) != fs::kInvalidFileAttributes;
+  // Only OPEN_ALWAYS needs to know whether the file was there before, for the
+  // failure text; the test costs a path resolution, so only it pays for it.
+  bool existed = disposition == fs::kOpenAlways &&
+                 fs::GetFileAttributes(fileName) != fs::kInvalidFileAttributes;
   for (int attempt = 1;; ++attempt) {
     handle_ = fs::FileHandle::Open(fileName, access, share, disposition);
     if (handle_.Valid() || attempt >= attempts) break;

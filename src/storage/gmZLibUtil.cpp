@@ -1,0 +1,159 @@
+#include "storage/gmZLibUtil.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "storage/ZInflateStream.h"
+#include "sys/Crc32.h"
+
+namespace slv2 {
+
+namespace {
+
+uint32_t LoadLE32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+void StoreLE32(uint8_t* p, uint32_t value) {
+  for (int i = 0; i < 4; ++i)
+    p[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// Elements move through blocks of at most this size: large enough that a
+// typical file goes in one write and the compound file is read in whole runs
+// of sectors, small enough that memory never depends on an element's size.
+constexpr int64_t kCopyBlock = 1 << 20;
+
+void Scramble(uint8_t* bytes) {
+  for (int i = 0; i < 12; ++i)
+    bytes[i] ^= bytes[12];
+}
+
+// Inflates the element behind a valid header (the source positioned after
+// it) into the emptied destination.
+bool Inflate(TStream& source, TStream& destination, const TgmZHeader& header, bool verifyCrc) {
+  destination.SetSize(0);
+  destination.SetPosition(0);
+  int64_t left = header.UncompressedSize();
+  if (left == 0) return true;
+  TZInflateStream inflater(source);
+  std::vector<char> buffer(static_cast<size_t>(std::min(left, kCopyBlock)));
+  uint32_t crc = 0xFFFFFFFFu;
+  while (left > 0) {
+    auto want = static_cast<int32_t>(std::min<int64_t>(left, static_cast<int64_t>(buffer.size())));
+    int32_t got = inflater.Read(buffer.data(), want);
+    if (got <= 0) return false;  // the data ended before the stated size
+    destination.WriteBuffer(buffer.data(), got);
+    if (verifyCrc) crc = UpdateCRC32(buffer.data(), crc, static_cast<size_t>(got));
+    left -= got;
+  }
+  // The zlib stream must end here, its Adler-32 checked: data that runs past
+  // the stated size, or a stream cut short, is damage.
+  char probe;
+  if (inflater.Read(&probe, 1) != 0 || !inflater.Finished()) return false;
+  return !verifyCrc || ~crc == header.Crc();
+}
+
+// The whole source, from its beginning, to the destination's position.
+void CopyAll(TStream& source, TStream& destination) {
+  source.SetPosition(0);
+  std::vector<char> buffer(static_cast<size_t>(std::clamp<int64_t>(source.Size(), 1, kCopyBlock)));
+  while (int32_t got = source.Read(buffer.data(), static_cast<int32_t>(buffer.size()))) {
+    if (got < 0) throw EReadError("Stream read error");
+    destination.WriteBuffer(buffer.data(), got);
+  }
+}
+
+// Releases a deflater on every path out of Compress.
+struct Deflater {
+  z_stream z{};
+  explicit Deflater(int level) {
+    if (deflateInit(&z, level) != Z_OK) throw EZDeflateError(zError(Z_STREAM_ERROR));
+  }
+  ~Deflater() { deflateEnd(&z); }
+  Deflater(const Deflater&) = delete;
+  Deflater& operator=(const Deflater&) = delete;
+};
+
+}  // namespace
+
+uint32_t TgmZHeader::UncompressedSize() const {
+  return LoadLE32(bytes + 4);
+}
+uint32_t TgmZHeader::Crc() const {
+  return LoadLE32(bytes + 8);
+}
+
+bool ReadHeader(TStream& source, TgmZHeader* header) {
+  try {
+    if (source.Size() < kZHeaderSize) return false;
+    source.SetPosition(0);
+    if (source.Read(header->bytes, kZHeaderSize) != kZHeaderSize) return false;
+    Scramble(header->bytes);
+    return std::memcmp(header->bytes, kZHeaderMagic, 4) == 0;
+  } catch (const std::exception&) {
+    return false;  // an unreadable element is taken as uncompressed
+  }
+}
+
+bool Decompress(TStream& source, TStream& destination, bool verifyCrc) {
+  try {
+    TgmZHeader header;
+    if (ReadHeader(source, &header)) return Inflate(source, destination, header, verifyCrc);
+    CopyAll(source, destination);
+    return true;
+  } catch (const std::exception&) {
+    return false;  // the contract: damaged data and stream failures are a false result
+  }
+}
+
+int64_t Compress(TStream& source, TStream& destination, int level) {
+  constexpr int64_t kLimit = 0xFFFFFFFF;
+  int64_t headerAt = destination.Position();
+  uint8_t header[kZHeaderSize] = {};
+  destination.WriteBuffer(header, kZHeaderSize);
+
+  Deflater deflater(level);
+  std::vector<unsigned char> in(TStream::kCopyBufferSize), out(65536);
+  uint32_t crc = 0xFFFFFFFFu;
+  int64_t total = 0;
+  source.SetPosition(0);
+  int flush = Z_NO_FLUSH;
+  while (flush != Z_FINISH) {
+    int32_t got = source.Read(in.data(), static_cast<int32_t>(in.size()));
+    if (got < 0) throw EReadError("Stream read error");
+    total += got;
+    if (total > kLimit) throw EZDeflateError("The stream is too large to be compressed");
+    crc = UpdateCRC32(in.data(), crc, static_cast<size_t>(got));
+    flush = got == 0 ? Z_FINISH : Z_NO_FLUSH;
+    deflater.z.next_in = in.data();
+    deflater.z.avail_in = static_cast<uInt>(got);
+    int code;
+    do {
+      deflater.z.next_out = out.data();
+      deflater.z.avail_out = static_cast<uInt>(out.size());
+      code = deflate(&deflater.z, flush);
+      if (code == Z_STREAM_ERROR) throw EZDeflateError(zError(code));
+      destination.WriteBuffer(out.data(), static_cast<int32_t>(out.size() - deflater.z.avail_out));
+    } while (deflater.z.avail_out == 0 || (flush == Z_FINISH && code != Z_STREAM_END));
+  }
+
+  crc = ~crc;
+  std::memcpy(header, kZHeaderMagic, 4);
+  StoreLE32(header + 4, static_cast<uint32_t>(total));
+  StoreLE32(header + 8, crc);
+  // Any key serves; one taken from the checksum keeps builds reproducible.
+  header[12] = static_cast<uint8_t>(crc ^ crc >> 8 ^ crc >> 16 ^ crc >> 24);
+  Scramble(header);
+  int64_t end = destination.Position();
+  destination.SetPosition(headerAt);
+  destination.WriteBuffer(header, kZHeaderSize);
+  destination.SetPosition(end);
+  return end - headerAt;
+}
+
+}  // namespace slv2

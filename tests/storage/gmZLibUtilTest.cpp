@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <string>
+
+#include "TestSupport.h"
+#include "storage/WinFileStream.h"
+#include "storage/gmZLibUtil.h"
+#include "sys/Crc32.h"
+
+namespace slv2 {
+namespace {
+
+std::string Deflated(const std::string& data) {
+  uLongf size = compressBound(static_cast<uLong>(data.size()));
+  std::string out(size, '\0');
+  compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+            reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()), 9);
+  out.resize(size);
+  return out;
+}
+
+// An element as the publisher's tool lays it out, with every field given.
+std::string Element(uint32_t size, uint32_t crc, uint8_t key, const std::string& zdata,
+                    const char* magic = kZHeaderMagic) {
+  std::string h(16, '\0');
+  for (int i = 0; i < 4; ++i) {
+    h[i] = magic[i];
+    h[4 + i] = static_cast<char>(size >> (8 * i));
+    h[8 + i] = static_cast<char>(crc >> (8 * i));
+  }
+  for (int i = 0; i < 12; ++i)
+    h[i] = static_cast<char>(h[i] ^ key);
+  h[12] = static_cast<char>(key);
+  h[13] = '\x7F';  // not examined
+  return h + zdata;
+}
+
+std::string Element(const std::string& data, uint8_t key = 0x5C) {
+  return Element(static_cast<uint32_t>(data.size()), CalcCRC32(data.data(), data.size()), key,
+                 Deflated(data));
+}
+
+TMemoryStream Memory(const std::string& content) {
+  TMemoryStream s;
+  s.WriteBuffer(content.data(), static_cast<int32_t>(content.size()));
+  return s;
+}
+
+struct Outcome {
+  bool ok;
+  std::string out;
+};
+
+Outcome Decode(const std::string& element, bool verify = false) {
+  TMemoryStream source = Memory(element), destination;
+  bool ok = Decompress(source, destination, verify);
+  return {ok, destination.ToString()};
+}
+
+std::string Sample(size_t size) {
+  std::string s(size, '\0');
+  for (size_t i = 0; i < size; ++i)
+    s[i] = static_cast<char>("abcab\x01\xFF"[i % 7] + i / 5000);
+  return s;
+}
+
+TEST(gmZLibUtil, ElementsWithoutAValidHeaderAreCopiedByteForByte) {
+  std::string element = Element(Sample(100));
+  EXPECT_EQ(Decode(element.substr(0, 15)).out, element.substr(0, 15));
+  std::string wrongMagic = Element(3, 0, 0x21, Deflated("abc"), "SlvY");
+  EXPECT_EQ(Decode(wrongMagic).out, wrongMagic);
+  EXPECT_TRUE(Decode("").ok);
+
+  // The copy starts at the source's beginning and lands at the destination's
+  // position.
+  TMemoryStream source = Memory("plain text"), destination = Memory("head:");
+  source.SetPosition(4);
+  ASSERT_TRUE(Decompress(source, destination));
+  EXPECT_EQ(destination.ToString(), "head:plain text");
+}
+
+TEST(gmZLibUtil, HeaderFieldsReadTheSameWhateverTheKeyByte) {
+  std::string data = Sample(70000);
+  for (int key : {0, 1, 0x80, 0xFF}) {
+    std::string element = Element(data, static_cast<uint8_t>(key));
+    TMemoryStream source = Memory(element);
+    TgmZHeader header;
+    ASSERT_TRUE(ReadHeader(source, &header)) << key;
+    EXPECT_EQ(header.UncompressedSize(), data.size());
+    EXPECT_EQ(header.Crc(), CalcCRC32(data.data(), data.size()));
+    EXPECT_EQ(source.Position(), 16);
+    Outcome r = Decode(element, true);
+    EXPECT_TRUE(r.ok) << key;
+    EXPECT_EQ(r.out, data) << key;
+  }
+}
+
+TEST(gmZLibUtil, InflatedDataReplacesTheDestinationFromItsStart) {
+  TMemoryStream source = Memory(Element("new")), destination = Memory("old content");
+  ASSERT_TRUE(Decompress(source, destination));
+  EXPECT_EQ(destination.ToString(), "new");
+
+  Outcome empty = Decode(Element(0, 0, 0x33, ""), true);
+  EXPECT_TRUE(empty.ok);
+  EXPECT_EQ(empty.out, "");
+}
+
+TEST(gmZLibUtil, ChecksumIsOnlyEnforcedWhenAsked) {
+  std::string data = Sample(5000);
+  std::string element =
+      Element(5000, CalcCRC32(data.data(), data.size()) ^ 1, 0x11, Deflated(data));
+  EXPECT_FALSE(Decode(element, true).ok);
+  Outcome r = Decode(element, false);
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(r.out, data);
+}
+
+TEST(gmZLibUtil, DamagedCompressedDataFailsAndKeepsOnlyWhatWasInflated) {
+  std::string data = Sample(200000);
+  uint32_t crc = CalcCRC32(data.data(), data.size());
+  std::string z = Deflated(data);
+
+  Outcome shortData = Decode(Element(200001, crc, 7, z));
+  EXPECT_FALSE(shortData.ok);
+  EXPECT_EQ(shortData.out, data);
+
+  Outcome pastSize = Decode(Element(199999, crc, 7, z));
+  EXPECT_FALSE(pastSize.ok);
+  EXPECT_EQ(pastSize.out, data.substr(0, 199999));
+
+  Outcome cut = Decode(Element(200000, crc, 7, z.substr(0, z.size() - 2)));
+  EXPECT_FALSE(cut.ok);
+
+  std::string flipped = z;
+  flipped[flipped.size() / 2] ^= 0x55;
+  EXPECT_FALSE(Decode(Element(200000, crc, 7, flipped)).ok);
+  EXPECT_FALSE(Decode(Element(200000, crc, 7, "not zlib at all")).ok);
+
+  // Bytes after the end of the zlib stream are not part of the element's data.
+  EXPECT_TRUE(Decode(Element(200000, crc, 7, z + "trailer")).ok);
+}
+
+TEST(gmZLibUtil, AHeaderClaiming2GBInATinyElementFailsWithoutGrowingTheFile) {
+  test::TempDir dir;
+  std::string element = Element(0x7FFFFFF0, 0, 0x42, Deflated("only a few bytes"));
+  ASSERT_LT(element.size(), 100u);
+  TMemoryStream source = Memory(element);
+  {
+    TWinFileStream file(dir / "out.bin", fs::kGenericRead | fs::kGenericWrite, 0,
+                        fs::kCreateAlways);
+    EXPECT_FALSE(Decompress(source, file, true));
+  }
+  EXPECT_EQ(test::ReadFile(dir / "out.bin"), "only a few bytes");
+}
+
+TEST(gmZLibUtil, CompressedElementsRoundTripThroughFiles) {
+  test::TempDir dir;
+  for (size_t size : {size_t{0}, size_t{1}, size_t{61440}, size_t{300001}}) {
+    std::string data = Sample(size);
+    TMemoryStream source = Memory(data);
+    {
+      TWinFileStream packed(dir / "packed", fs::kGenericRead | fs::kGenericWrite, 0,
+                            fs::kCreateAlways);
+      packed.WriteBuffer("xx", 2);  // written at the destination's position
+      int64_t written = Compress(source, packed, 9);
+      EXPECT_EQ(packed.Size(), written + 2);
+    }
+    std::string element = test::ReadFile(dir / "packed").substr(2);
+    Outcome r = Decode(element, true);
+    EXPECT_TRUE(r.ok) << size;
+    EXPECT_EQ(r.out, data) << size;
+  }
+}
+
+}  // namespace
+}  // namespace slv2

@@ -1,0 +1,236 @@
+// slv2pack build, list, extract, cat and merge, run as the publisher runs them.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "TestSupport.h"
+#include "storage/gmStorage.h"
+#include "storage/gmZLibUtil.h"
+#include "sys/Cp1251.h"
+
+namespace slv2 {
+namespace {
+
+using test::A;
+
+struct Result {
+  int status;
+  std::string out;  // UTF-8, as on the terminal
+  std::string err;
+};
+
+std::string Quoted(const std::string& utf8) {
+  std::string q = "'";
+  for (char c : utf8)
+    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
+  return lines;
+}
+
+std::string Random(size_t size, uint32_t seed) {
+  std::string s(size, '\0');
+  for (char& c : s)
+    c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 24);
+  return s;
+}
+
+class Slv2packTest : public ::testing::Test {
+ protected:
+  // Runs slv2pack with arguments given as program strings.
+  Result Run(const std::vector<std::string>& args) {
+    std::string command = Quoted(test::BinDir() + "/slv2pack");
+    for (const std::string& a : args)
+      command += " " + Quoted(AnsiToUtf8(a));
+    command +=
+        " >" + Quoted(AnsiToUtf8(dir / "stdout")) + " 2>" + Quoted(AnsiToUtf8(dir / "stderr"));
+    int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, test::ReadFile(dir / "stdout"),
+            test::ReadFile(dir / "stderr")};
+  }
+
+  // Source tree: compressible text, incompressible data, Cyrillic names, an
+  // empty folder and three depths.
+  void MakeTree() {
+    test::WriteFile(dir / "src/readme.txt", text);
+    test::WriteFile(dir / A("src/Документы/отчёт.txt"), A("отчёт ") + text);
+    test::WriteFile(dir / A("src/Документы/Картинки/шум.bin"), noise);
+    test::WriteFile(dir / "src/empty.txt", "");
+    std::filesystem::create_directories(AnsiToUtf8(dir / A("src/Пусто")));
+  }
+
+  std::vector<std::string> Files(const std::string& folder) {
+    std::vector<std::string> files;
+    std::string root = AnsiToUtf8(folder);
+    for (auto& e : std::filesystem::recursive_directory_iterator(root)) {
+      std::string relative = e.path().string().substr(root.size() + 1);
+      files.push_back(Utf8ToAnsi(relative) + (e.is_directory() ? "/" : ""));
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+
+  test::TempDir dir;
+  std::string text = std::string(20000, 'a') + "end";
+  std::string noise = Random(70000, 7);
+};
+
+TEST_F(Slv2packTest, BuildListExtractAndCatRoundTripCompressingWhereItHelps) {
+  MakeTree();
+  Result build = Run({"build", dir / "src", dir / "out.stg", "--compress"});
+  ASSERT_EQ(build.status, 0) << build.err;
+  EXPECT_EQ(build.out + build.err, "");
+
+  Result list = Run({"list", dir / "out.stg"});
+  ASSERT_EQ(list.status, 0) << list.err;
+  std::vector<std::string> lines = Lines(Utf8ToAnsi(list.out));
+  std::map<std::string, std::string> kinds;  // path -> "storage -" or "stream <size>"
+  for (const std::string& line : lines) {
+    size_t tab = line.rfind('\t');
+    std::string kind = line.substr(0, tab);
+    std::replace(kind.begin(), kind.end(), '\t', ' ');
+    kinds[line.substr(tab + 1)] = kind;
+  }
+  ASSERT_EQ(kinds.size(), 7u) << list.out;
+  EXPECT_EQ(kinds[A("Документы")], "storage -");
+  EXPECT_EQ(kinds[A("Документы/Картинки")], "storage -");
+  EXPECT_EQ(kinds[A("Пусто")], "storage -");
+  EXPECT_EQ(kinds["empty.txt"], "stream 0");
+  EXPECT_EQ(kinds[A("Документы/Картинки/шум.bin")], "stream 70000");  // stored plain
+  // Compressible files are stored smaller.
+  for (const std::string& path : {std::string("readme.txt"), A("Документы/отчёт.txt")}) {
+    ASSERT_EQ(kinds[path].rfind("stream ", 0), 0u) << path;
+    EXPECT_LT(std::stoul(kinds[path].substr(7)), 1000u) << path;
+  }
+  // Depth first: each storage comes before what it holds.
+  auto at = [&](const std::string& path) {
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (lines[i].substr(lines[i].rfind('\t') + 1) == path) return i;
+    }
+    return lines.size();
+  };
+  EXPECT_LT(at(A("Документы")), at(A("Документы/Картинки")));
+  EXPECT_LT(at(A("Документы/Картинки")), at(A("Документы/Картинки/шум.bin")));
+
+  Result extract = Run({"extract", dir / "out.stg", dir / "x"});
+  ASSERT_EQ(extract.status, 0) << extract.err;
+  EXPECT_EQ(test::ReadFile(dir / "x/readme.txt"), text);
+  EXPECT_EQ(test::ReadFile(dir / A("x/Документы/отчёт.txt")), A("отчёт ") + text);
+  EXPECT_EQ(test::ReadFile(dir / A("x/Документы/Картинки/шум.bin")), noise);
+  EXPECT_EQ(test::ReadFile(dir / "x/empty.txt"), "");
+
+  Result cat = Run({"cat", dir / "out.stg", A("документы\\ОТЧЁТ.txt")});
+  ASSERT_EQ(cat.status, 0) << cat.err;
+  EXPECT_EQ(cat.out, A("отчёт ") + text);  // the bytes, not re-encoded
+  EXPECT_EQ(Run({"cat", dir / "out.stg", A("Документы/Картинки/шум.bin")}).out, noise);
+}
+
+TEST_F(Slv2packTest, RawExtractionKeepsTheStoredBytes) {
+  MakeTree();
+  ASSERT_EQ(Run({"build", dir / "src", dir / "out.stg", "--compress"}).status, 0);
+  ASSERT_EQ(Run({"extract", dir / "out.stg", dir / "raw", "--raw"}).status, 0);
+  TMemoryStream packed, inflated;
+  std::string stored = test::ReadFile(dir / "raw/readme.txt");
+  packed.WriteBuffer(stored.data(), static_cast<int32_t>(stored.size()));
+  ASSERT_TRUE(Decompress(packed, inflated, true));
+  EXPECT_EQ(inflated.ToString(), text);
+  EXPECT_EQ(test::ReadFile(dir / A("raw/Документы/Картинки/шум.bin")), noise);
+}
+
+TEST_F(Slv2packTest, WithoutCompressionOnlyFilesThatWouldReadAsCompressedAreMarked) {
+  // A file whose bytes happen to be a compressed element must come back as
+  // those bytes, not inflated.
+  TMemoryStream source, element;
+  source.WriteBuffer("inner", 5);
+  Compress(source, element, 9);
+  test::WriteFile(dir / "src/looks.bin", element.ToString());
+  test::WriteFile(dir / "src/plain.txt", text);
+  ASSERT_EQ(Run({"build", dir / "src", dir / "out.stg"}).status, 0);
+  EXPECT_EQ(Run({"cat", dir / "out.stg", "looks.bin"}).out, element.ToString());
+  std::vector<std::string> lines = Lines(Run({"list", dir / "out.stg"}).out);
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "stream\t20003\tplain.txt"), lines.end());
+}
+
+TEST_F(Slv2packTest, MergeReplacesStreamsAndKeepsTheRest) {
+  test::WriteFile(dir / "a/common/x.txt", "new x");
+  test::WriteFile(dir / A("a/новый.txt"), "added");
+  test::WriteFile(dir / "b/common/x.txt", "old x");
+  test::WriteFile(dir / "b/common/y.txt", "old y");
+  ASSERT_EQ(Run({"build", dir / "a", dir / "a.stg", "--compress"}).status, 0);
+  ASSERT_EQ(Run({"build", dir / "b", dir / "b.stg"}).status, 0);
+  Result merge = Run({"merge", dir / "a.stg", dir / "b.stg"});
+  ASSERT_EQ(merge.status, 0) << merge.err;
+  EXPECT_EQ(Run({"cat", dir / "b.stg", "common/x.txt"}).out, "new x");
+  EXPECT_EQ(Run({"cat", dir / "b.stg", "common/y.txt"}).out, "old y");
+  EXPECT_EQ(Run({"cat", dir / "b.stg", A("новый.txt")}).out, "added");
+  // Nothing is left behind beside the destination.
+  for (const std::string& f : Files(dir.Path()))
+    EXPECT_EQ(f.find(".TMP"), std::string::npos) << f;
+}
+
+TEST_F(Slv2packTest, AFailedBuildLeavesNoOutputAndNoTemporaryFile) {
+  test::WriteFile(dir / "out.stg", "previous");
+  test::WriteFile(dir / "src/ok.txt", "x");
+  test::WriteFile(dir / ("src/" + std::string(32, 'n')), "name too long");
+  Result build = Run({"build", dir / "src", dir / "out.stg"});
+  EXPECT_NE(build.status, 0);
+  EXPECT_EQ(Lines(build.err).size(), 1u) << build.err;
+  EXPECT_NE(build.err.find(std::string(32, 'n')), std::string::npos) << build.err;
+  EXPECT_EQ(test::ReadFile(dir / "out.stg"), "previous");
+  EXPECT_EQ(Files(dir.Path()),
+            (std::vector<std::string>{"out.stg", "src/", "src/" + std::string(32, 'n'),
+                                      "src/ok.txt", "stderr", "stdout"}));
+
+  test::WriteFile(dir / "case/A.txt", "1");
+  test::WriteFile(dir / "case/a.txt", "2");
+  EXPECT_NE(Run({"build", dir / "case", dir / "case.stg"}).status, 0);
+  EXPECT_FALSE(test::PathExists(dir / "case.stg"));
+}
+
+TEST_F(Slv2packTest, FailuresGiveOneLineAndANonZeroStatus) {
+  MakeTree();
+  ASSERT_EQ(Run({"build", dir / "src", dir / "out.stg"}).status, 0);
+  Result missing = Run({"cat", dir / "out.stg", "none.txt"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.out, "");
+  EXPECT_EQ(Lines(missing.err).size(), 1u);
+  EXPECT_NE(missing.err.find("CreateStream(none.txt, 10)"), std::string::npos) << missing.err;
+
+  Result noFile = Run({"list", dir / A("нет.stg")});
+  EXPECT_EQ(noFile.status, 1);
+  EXPECT_NE(noFile.err.find(AnsiToUtf8(A("Не могу открыть хранилище"))), std::string::npos)
+      << noFile.err;
+  // A damaged compressed element is named.
+  {
+    TgmStorageRef storage = TgmStorage::Create(dir / "bad.stg", 0x1012);
+    TMemoryStream data;
+    data.WriteBuffer(text.data(), static_cast<int32_t>(text.size()));
+    auto stream = storage->CreateStream(A("папка/битый.txt"), 0x1012);
+    Compress(data, *stream, 9);
+    stream->SetSize(stream->Size() - 3);
+    StringToStream("fine", *storage->CreateStream("ok.txt", 0x1012));
+  }
+  Result damaged = Run({"extract", dir / "bad.stg", dir / "bad"});
+  EXPECT_EQ(damaged.status, 1);
+  EXPECT_EQ(Lines(damaged.err).size(), 1u);
+  EXPECT_NE(damaged.err.find(AnsiToUtf8(A("папка/битый.txt"))), std::string::npos) << damaged.err;
+  EXPECT_EQ(test::ReadFile(dir / "bad/ok.txt"), "fine");
+
+  EXPECT_EQ(Run({"build", dir / "src"}).status, 2);
+  EXPECT_EQ(Run({"extract", dir / "out.stg", dir / "x", "--bogus"}).status, 2);
+  EXPECT_NE(Run({"build", dir / "nowhere", dir / "n.stg"}).status, 0);
+}
+
+}  // namespace
+}  // namespace slv2
