@@ -13,7 +13,6 @@ namespace {
 // kAnchorLength + kStride - 1 bytes is seen from the target side.
 constexpr uint32_t kAnchorLength = 32;
 constexpr uint32_t kStride = 32;
-constexpr int kTableBits = 19;
 constexpr uint32_t kMultiplier = 0x01000193;
 
 // Off the chain, only stretches this long are worth ending a block early for.
@@ -36,19 +35,21 @@ uint32_t HashOf(const uint8_t* p) {
 uint32_t Roll(uint32_t h, uint8_t out, uint8_t in) {
   return (h - out * kOutgoingFactor) * kMultiplier + in;
 }
-uint32_t Slot(uint32_t h) {
-  return (h * 0x9E3779B1u) >> (32 - kTableBits);
-}
 
 }  // namespace
 
 TBlockPlanner::TBlockPlanner(uint32_t chunkSize, uint32_t lookahead)
     : chunkSize_(chunkSize),
       lookahead_(lookahead),
-      table_(std::make_unique_for_overwrite<uint32_t[]>(size_t(1) << kTableBits)) {}
+      tableBits_(TableBits(lookahead / kStride)),
+      table_(std::make_unique_for_overwrite<uint32_t[]>(size_t(1) << tableBits_)) {}
+
+uint32_t TBlockPlanner::Slot(uint32_t h) const {
+  return (h * 0x9E3779B1u) >> (32 - tableBits_);
+}
 
 void TBlockPlanner::Index(const uint8_t* old, uint32_t oldLength) {
-  std::fill_n(table_.get(), size_t(1) << kTableBits, 0u);
+  std::fill_n(table_.get(), size_t(1) << tableBits_, 0u);
   if (oldLength < kAnchorLength) return;
   // The first anchor of a slot wins: the nearer old copy of repeated content
   // keeps more of the old file for later blocks.

@@ -43,6 +43,7 @@ class TBlockPlanner {
     uint32_t length;
   };
 
+  uint32_t Slot(uint32_t hash) const;
   void Index(const uint8_t* old, uint32_t oldLength);
   void FindSegments(const uint8_t* old, uint32_t oldLength, const uint8_t* target,
                     uint32_t targetLength);
@@ -57,6 +58,7 @@ class TBlockPlanner {
   Reach Follow(uint32_t limit) const;
 
   uint32_t chunkSize_, lookahead_;
+  int tableBits_;
   std::unique_ptr<uint32_t[]> table_;  // hash -> old position + 1
   std::vector<Segment> segments_;      // in target order
   std::vector<uint32_t> chain_;        // indices into segments_, in target order

@@ -1,5 +1,7 @@
-// The length of the common prefix of two byte ranges, eight bytes at a time:
-// the inner loop of every match the encoder extends.
+// Small helpers of the encoder's match finders: the length of the common
+// prefix of two byte ranges, eight bytes at a time (the inner loop of every
+// match the encoder extends), and the size of a hash table for a number of
+// keys.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +21,14 @@ inline uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t limit)
   while (n < limit && a[n] == b[n])
     ++n;
   return n;
+}
+
+// Bits of a hash table with about two slots per key, within [10, 19].
+inline int TableBits(uint32_t keys) {
+  int bits = 10;
+  while (bits < 19 && (uint32_t(1) << bits) < 2 * uint64_t(keys))
+    ++bits;
+  return bits;
 }
 
 }  // namespace slv2::diff

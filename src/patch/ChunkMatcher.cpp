@@ -12,31 +12,31 @@ namespace {
 // Positions are indexed by a hash of their next kKeyLength bytes.
 constexpr uint32_t kKeyLength = 8;
 constexpr uint32_t kIndexStride = 4;
-constexpr int kHashBits = 19;
 // Search effort: chain steps per position, and a length that ends the search.
 constexpr int kMaxChain = 32;
 constexpr uint32_t kGoodEnough = 4096;
 
-uint32_t Hash(const uint8_t* p) {
+uint32_t Hash(const uint8_t* p, int bits) {
   uint64_t key;
   std::memcpy(&key, p, sizeof key);
-  return static_cast<uint32_t>((key * 0x9E3779B97F4A7C15ull) >> (64 - kHashBits));
+  return static_cast<uint32_t>((key * 0x9E3779B97F4A7C15ull) >> (64 - bits));
 }
 
 }  // namespace
 
 TChunkMatcher::TChunkMatcher(uint32_t chunkSize)
     : chunkSize_(chunkSize),
-      head_(std::make_unique_for_overwrite<uint32_t[]>(size_t(1) << kHashBits)),
+      hashBits_(TableBits(chunkSize / kIndexStride)),
+      head_(std::make_unique_for_overwrite<uint32_t[]>(size_t(1) << hashBits_)),
       prev_(std::make_unique_for_overwrite<uint32_t[]>(chunkSize / kIndexStride + 1)) {}
 
 void TChunkMatcher::SetSource(const uint8_t* source, uint32_t sourceLength) {
   SLV2_ASSERT(sourceLength <= chunkSize_, "DiffEncoder");
   source_ = source;
   sourceLength_ = sourceLength;
-  std::fill_n(head_.get(), size_t(1) << kHashBits, 0u);
+  std::fill_n(head_.get(), size_t(1) << hashBits_, 0u);
   for (uint32_t i = 0; i + kKeyLength <= sourceLength; i += kIndexStride) {
-    uint32_t h = Hash(source + i);
+    uint32_t h = Hash(source + i, hashBits_);
     prev_[i / kIndexStride] = head_[h];
     head_[h] = i + 1;
   }
@@ -66,7 +66,7 @@ void TChunkMatcher::Match(const uint8_t* target, uint32_t targetLength, uint32_t
     if (bestLength < kGoodEnough && j + kKeyLength <= targetLength) {
       uint32_t limitTarget = targetLength - j;
       int steps = 0;
-      for (uint32_t link = head_[Hash(target + j)]; link != 0 && steps < kMaxChain;
+      for (uint32_t link = head_[Hash(target + j, hashBits_)]; link != 0 && steps < kMaxChain;
            link = prev_[(link - 1) / kIndexStride], ++steps) {
         uint32_t i = link - 1;
         uint32_t limit = std::min(sourceLength - i, limitTarget);

@@ -37,6 +37,7 @@ class TChunkMatcher {
 
  private:
   uint32_t chunkSize_;
+  int hashBits_;
   const uint8_t* source_ = nullptr;
   uint32_t sourceLength_ = 0;
   std::unique_ptr<uint32_t[]> head_;  // hash -> last position + 1

@@ -19,8 +19,9 @@ struct TDiffFileResult {
 // Makes `diffFile` rebuild `newFile` from `oldFile`: the difference is
 // written beside it, decoded against `oldFile` and compared with `newFile`,
 // and only then renamed to `diffFile`. Raises EFileOpenError when a file
-// cannot be opened, stream errors as they come, and EDiffUtil when the check
-// or the rename fails; after a failure `diffFile` is as it was.
+// cannot be opened, stream errors as they come, EDiffUtil when the decoded
+// data differs or the rename fails (and the decoder's own exception should it
+// refuse the difference); after a failure `diffFile` is as it was.
 TDiffFileResult CreateDiffFile(const std::string& oldFile, const std::string& newFile,
                                const std::string& diffFile,
                                const TDiffEncoderOptions& options = {});

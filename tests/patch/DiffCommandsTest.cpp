@@ -3,7 +3,6 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
-#include <filesystem>
 
 #include "DiffTestSupport.h"
 #include "TestSupport.h"
@@ -33,15 +32,6 @@ class DiffCommandsTest : public ::testing::Test {
   std::string Stderr() const { return test::ReadFile(Path("stderr.txt")); }
   std::string Quoted(const char* name) const { return "'" + Path(name) + "'"; }
 
-  size_t Entries() const {
-    size_t count = 0;
-    for (auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
-      (void)entry;
-      ++count;
-    }
-    return count;
-  }
-
   test::TempDir dir_;
   std::string oldData_, newData_;
 };
@@ -62,7 +52,7 @@ TEST_F(DiffCommandsTest, ApplyWritesNothingUnlessTheWholeDifferenceVerifies) {
   ASSERT_EQ(Run("diff " + Quoted("old") + " " + Quoted("new") + " " + Quoted("d.diff")), 0);
   std::string diff = test::ReadFile(Path("d.diff"));
   test::WriteFile(Path("out"), "previous");
-  size_t entries = Entries();
+  size_t entries = test::EntryCount(dir_.Path());
 
   // Another old file, a truncated difference, a missing difference.
   std::string other = oldData_;
@@ -77,7 +67,8 @@ TEST_F(DiffCommandsTest, ApplyWritesNothingUnlessTheWholeDifferenceVerifies) {
     EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
     EXPECT_EQ(test::ReadFile(Path("out")), "previous");
   }
-  EXPECT_EQ(Entries(), entries + 2);  // "other" and "short.diff", no temporary files
+  EXPECT_EQ(test::EntryCount(dir_.Path()),
+            entries + 2);  // "other" and "short.diff", no temporary files
 }
 
 TEST_F(DiffCommandsTest, WrongArgumentsAndMissingFilesFail) {

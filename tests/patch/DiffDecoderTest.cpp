@@ -85,20 +85,6 @@ TEST(DiffDecoder, LiteralsAreTakenInOnlyBeforeACopy) {
   EXPECT_EQ(Decode(DiffText().Delta("xy", "", "zz", {}).End().Str(), "xy"), "");
 }
 
-TEST(DiffDecoder, ChunksUpToTheBufferSizeAreRebuilt) {
-  std::string source = test::RandomBytes(diff::kChunkSize, 1);
-  // A whole 2 MiB chunk, copied in pieces of the longest copy length.
-  std::string commands;
-  for (uint32_t at = 0; at < diff::kChunkSize; at += 0xFFFF) {
-    uint32_t n = std::min<uint32_t>(0xFFFF, diff::kChunkSize - at);
-    commands += test::Commands({{uint16_t(n), at + 1, at + 1}});
-  }
-  DiffText whole;
-  whole.U32(diff::kChunkSize).Bytes("\1").U32(test::Crc(source)).U32(test::Crc(source));
-  whole.U32(0).U32(uint32_t(commands.size())).Bytes(commands).End();
-  EXPECT_EQ(Decode(whole.Str(), source), source);
-}
-
 TEST(DiffDecoder, ChecksFailBeforeTheBlockIsWritten) {
   std::string good = DiffText().Stored("first").Str();
   // The old file does not match the source CRC.

@@ -48,12 +48,6 @@ TEST(DiffEncoder, EmptyFilesOnEitherSide) {
   EXPECT_EQ(RoundTrip("", fresh).size(), fresh.size() + 2 * 13 + 9);
 }
 
-TEST(DiffEncoder, UnchangedDataCostsAFewCommandsPerChunk) {
-  std::string data = test::RandomBytes(5 * kMiB, 2);
-  // Copies longer than a command can hold are split.
-  EXPECT_LT(RoundTrip(data, data).size(), 1000u);
-}
-
 TEST(DiffEncoder, UnrelatedDataIsStoredWhole) {
   std::string oldData = test::RandomBytes(kMiB, 3), newData = test::RandomBytes(kMiB, 4);
   EXPECT_EQ(RoundTrip(oldData, newData).size(), newData.size() + 13 + 9);
@@ -95,8 +89,8 @@ TEST(DiffEncoder, ContentBeyondTheLookaheadIsStillRebuilt) {
 // exercise block planning, skips, splits and stored blocks in bulk.
 TEST(DiffEncoder, RandomEditScriptsRoundTripWithSmallChunks) {
   std::mt19937 random(10);
-  for (int round = 0; round < 60; ++round) {
-    std::string oldData = test::RandomBytes(20000 + random() % 200000, random());
+  for (int round = 0; round < 40; ++round) {
+    std::string oldData = test::RandomBytes(20000 + random() % 150000, random());
     if (round % 3 == 0) {
       // Repetitive text-like data gives many candidate matches.
       for (char& c : oldData)

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "DiffTestSupport.h"
 #include "TestSupport.h"
 #include "patch/DiffMaker.h"
@@ -13,14 +11,6 @@ namespace {
 class DiffMakerTest : public ::testing::Test {
  protected:
   std::string Path(const char* name) const { return dir_ / name; }
-  size_t Entries() const {
-    size_t count = 0;
-    for (auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
-      (void)entry;
-      ++count;
-    }
-    return count;
-  }
   test::TempDir dir_;
 };
 
@@ -54,7 +44,7 @@ TEST_F(DiffMakerTest, FailuresLeaveAnExistingDifferenceAlone) {
   test::WriteFile(Path("d.diff"), "previous");
   EXPECT_THROW(CreateDiffFile(Path("missing"), Path("new"), Path("d.diff")), EFileOpenError);
   EXPECT_EQ(test::ReadFile(Path("d.diff")), "previous");
-  EXPECT_EQ(Entries(), 2u);
+  EXPECT_EQ(test::EntryCount(dir_.Path()), 2u);
   EXPECT_THROW(CreateDiffFile(Path("new"), Path("new"), Path("no/folder/d.diff")), EDiffUtil);
 }
 
