@@ -38,10 +38,12 @@ fetch() {
   echo "$dir"
 }
 
-# Mean wall time of a command (run without a shell) in milliseconds.
-mean_ms() {
-  hyperfine -N --style none --warmup 3 --runs 20 --export-csv "$work/t.csv" "$1" >/dev/null 2>&1
-  awk -F, 'NR == 2 { printf "%.1f", $2 * 1000 }' "$work/t.csv"
+# Time of a command (run without a shell) in milliseconds: CPU time (user +
+# system, mean), which the other jobs of a shared machine disturb little, and
+# in parentheses the median wall time.
+time_ms() {
+  hyperfine -N --style none --warmup 5 --runs 40 --export-csv "$work/t.csv" "$1" >/dev/null 2>&1
+  awk -F, 'NR == 2 { printf "%.1f (%.1f)", ($5 + $6) * 1000, $4 * 1000 }' "$work/t.csv"
 }
 
 # Peak resident memory of a command in MiB.
@@ -55,10 +57,10 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 sizes="| Pair | New file | slv2 raw | slv2 stored | xdelta3 -9 | bsdiff | stored / xdelta3 |
 |---|---:|---:|---:|---:|---:|---:|"
-speed="| Pair | slv2 apply | slv2pack apply | xdelta3 -d | bspatch | slv2 peak | xdelta3 peak | bspatch peak |
+speed="| Pair | slv2 apply, ms | slv2pack apply, ms | xdelta3 -d, ms | bspatch, ms | slv2 peak | xdelta3 peak | bspatch peak |
 |---|---:|---:|---:|---:|---:|---:|---:|"
-blocks="| Pair | adaptive raw | adaptive stored | fixed raw | fixed stored | fixed / adaptive (stored) | encode adaptive | encode fixed |
-|---|---:|---:|---:|---:|---:|---:|---:|"
+blocks="| Pair | adaptive raw | adaptive stored | fixed raw | fixed stored | fixed / adaptive (stored) | encode adaptive | encode fixed | slv2pack diff peak |
+|---|---:|---:|---:|---:|---:|---:|---:|---:|"
 
 for pair in "${pairs[@]}"; do
   IFS='|' read -r label oldSpec newSpec file <<<"$pair"
@@ -86,15 +88,16 @@ for pair in "${pairs[@]}"; do
   sizes+="
 | $label | $(size "$new") | $raw | $stored | $(size "$d.xd3") | $(size "$d.bsd") | $(ratio "$stored" "$(size "$d.xd3")") |"
   speed+="
-| $label | $(mean_ms "$bin/diff_tool apply $old $d.diff $d.out") ms \
-| $(mean_ms "$bin/slv2pack apply $old $d.diff $d.out") ms \
-| $(mean_ms "xdelta3 -d -f -s $old $d.xd3 $d.out") ms \
-| $(mean_ms "bspatch $old $d.out $d.bsd") ms \
+| $label | $(time_ms "$bin/diff_tool apply $old $d.diff $d.out") \
+| $(time_ms "$bin/slv2pack apply $old $d.diff $d.out") \
+| $(time_ms "xdelta3 -d -f -s $old $d.xd3 $d.out") \
+| $(time_ms "bspatch $old $d.out $d.bsd") \
 | $(peak_mib "$bin/diff_tool" apply "$old" "$d.diff" "$d.out") MiB \
 | $(peak_mib xdelta3 -d -f -s "$old" "$d.xd3" "$d.out") MiB \
 | $(peak_mib bspatch "$old" "$d.out" "$d.bsd") MiB |"
   blocks+="
-| $label | $raw | $stored | $fixedRaw | $fixedStored | $(ratio "$fixedStored" "$stored") | $adaptiveMs ms | $fixedMs ms |"
+| $label | $raw | $stored | $fixedRaw | $fixedStored | $(ratio "$fixedStored" "$stored") | $adaptiveMs ms | $fixedMs ms \
+| $(peak_mib "$bin/slv2pack" diff "$old" "$new" "$d.diff") MiB |"
 done
 
 printf '%s\n\n%s\n\n%s\n' "$sizes" "$speed" "$blocks"
