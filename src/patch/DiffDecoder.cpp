@@ -1,0 +1,148 @@
+#include "patch/DiffDecoder.h"
+
+#include <cstring>
+#include <memory>
+
+#include "patch/DiffFormat.h"
+#include "sys/Crc32.h"
+
+namespace slv2 {
+namespace {
+
+using namespace diff;
+
+[[noreturn]] void Reject() {
+  throw Exception("CRC Error");
+}
+
+using Buffer = std::unique_ptr<uint8_t[]>;
+Buffer WorkBuffer() {
+  return std::make_unique_for_overwrite<uint8_t[]>(kChunkSize);
+}
+
+// One decode: the four work buffers, allocated once and reused by every block,
+// and the progress reference.
+class Decoder {
+ public:
+  Decoder(TStream& diff, TStream& source, TStream& target, const TDiffProgressProc& progress)
+      : diff_(diff), source_(source), target_(target), progress_(progress) {
+    if (progress_) start_ = diff_.Position();
+  }
+
+  void Run() {
+    for (;;) {
+      uint32_t sourceLength = ReadLength();
+      source_.ReadBuffer(sourceChunk_.get(), static_cast<int32_t>(sourceLength));
+      uint8_t kind = 0;
+      ReadDiff(&kind, 1);
+      if (kind == kStoredBlock) {
+        if (!StoredBlock()) return;
+      } else if (kind == kDeltaBlock) {
+        DeltaBlock(sourceLength);
+      } else {
+        Reject();
+      }
+    }
+  }
+
+ private:
+  void ReadDiff(void* buffer, uint32_t count) {
+    diff_.ReadBuffer(buffer, static_cast<int32_t>(count));
+    consumed_ += count;
+  }
+
+  uint32_t ReadU32() {
+    uint8_t field[4];
+    ReadDiff(field, 4);
+    return GetU32(field);
+  }
+
+  // A length of a chunk, a data or a command section: it must fit its buffer.
+  uint32_t ReadLength() {
+    uint32_t length = ReadU32();
+    if (length > kChunkSize) Reject();
+    return length;
+  }
+
+  void Notify() {
+    if (!progress_) return;
+    int64_t position = start_ + consumed_;
+    progress_(static_cast<int32_t>(position - reported_));
+    reported_ = position;
+  }
+
+  // False for the end block.
+  bool StoredBlock() {
+    uint32_t length = ReadLength();
+    if (length == 0) return false;
+    uint32_t crc = ReadU32();
+    ReadDiff(data_.get(), length);
+    Notify();
+    if (CalcCRC32(data_.get(), length) != crc) Reject();
+    target_.WriteBuffer(data_.get(), static_cast<int32_t>(length));
+    return true;
+  }
+
+  void DeltaBlock(uint32_t sourceLength) {
+    uint32_t targetCrc = ReadU32();
+    uint32_t sourceCrc = ReadU32();
+    if (CalcCRC32(sourceChunk_.get(), sourceLength) != sourceCrc) Reject();
+    uint32_t length = Rebuild(sourceLength);
+    if (CalcCRC32(targetChunk_.get(), length) != targetCrc) Reject();
+    target_.WriteBuffer(targetChunk_.get(), static_cast<int32_t>(length));
+  }
+
+  // Places literal bytes and source copies into the target chunk, strictly
+  // forward, and returns the chunk's length. Every command is checked against
+  // the buffers before it moves a byte.
+  uint32_t Rebuild(uint32_t sourceLength) {
+    uint8_t lengths[8];
+    ReadDiff(lengths, 8);
+    uint32_t literalLength = GetU32(lengths), commandLength = GetU32(lengths + 4);
+    if (literalLength > kChunkSize || commandLength > kChunkSize) Reject();
+    ReadDiff(data_.get(), literalLength);
+    ReadDiff(commands_.get(), commandLength);
+
+    uint64_t literal = 0, out = 0;
+    for (uint32_t i = 0; i < commandLength / kCommandSize; ++i) {
+      Notify();
+      const uint8_t* command = commands_.get() + uint64_t(i) * kCommandSize;
+      uint64_t copyLength = GetU16(command);
+      uint64_t sourcePosition = GetU32(command + 2);
+      uint64_t targetPosition = GetU32(command + 6);
+      if (targetPosition == 0 || targetPosition - 1 < out) Reject();
+      uint64_t gap = targetPosition - 1 - out;
+      if (gap > literalLength - literal) Reject();
+      if (targetPosition - 1 + copyLength > kChunkSize) Reject();
+      if (copyLength > 0 &&
+          (sourcePosition == 0 || sourcePosition - 1 + copyLength > sourceLength)) {
+        Reject();
+      }
+      std::memcpy(targetChunk_.get() + out, data_.get() + literal, gap);
+      literal += gap;
+      out += gap;
+      if (copyLength > 0) {
+        std::memcpy(targetChunk_.get() + out, sourceChunk_.get() + sourcePosition - 1, copyLength);
+        out += copyLength;
+      }
+    }
+    return static_cast<uint32_t>(out);
+  }
+
+  TStream& diff_;
+  TStream& source_;
+  TStream& target_;
+  const TDiffProgressProc& progress_;
+  int64_t start_ = 0, consumed_ = 0, reported_ = 0;
+  Buffer sourceChunk_ = WorkBuffer(), data_ = WorkBuffer(), commands_ = WorkBuffer(),
+         targetChunk_ = WorkBuffer();
+};
+
+}  // namespace
+
+void ApplyDiffStream(TStream& diff, TStream& source, TStream& target,
+                     const TDiffProgressProc& progress) {
+  Decoder(diff, source, target, progress).Run();
+}
+
+}  // namespace slv2

@@ -1,0 +1,26 @@
+// Rebuilds a new file from an old one and a difference stream (DiffFormat.h),
+// block by block, checking every checksum of a block before any byte of it is
+// written. Old and new are read and written strictly forward, never sought.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "storage/Stream.h"
+
+namespace slv2 {
+
+// Told how many difference bytes were consumed since its previous call; the
+// first call counts from position 0 of the difference stream.
+using TDiffProgressProc = std::function<void(int32_t delta)>;
+
+// Decodes the whole difference from the current positions of `diff` and
+// `source` into `target` at its current position. Every check of the format
+// (a checksum, an unknown block kind, a length or command reaching outside the
+// 2 MiB work buffers) raises the general Exception "CRC Error"; a difference
+// or old file that ends early raises EReadError; other stream errors pass
+// through. Blocks written before a failure stay in the target.
+void ApplyDiffStream(TStream& diff, TStream& source, TStream& target,
+                     const TDiffProgressProc& progress = nullptr);
+
+}  // namespace slv2

@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "DiffTestSupport.h"
+#include "patch/DiffDecoder.h"
+#include "patch/DiffFormat.h"
+
+namespace slv2 {
+namespace {
+
+using test::Cmd;
+using test::DiffText;
+
+const std::string kOld = "0123456789";
+const std::string kNew = "01XY456789Z";
+
+// The worked example of the format: one delta block and the end block.
+std::string WorkedExample() {
+  return DiffText().Delta(kOld, kNew, "XYZ", {{2, 1, 1}, {6, 5, 5}, {0, 1, 12}}).End().Str();
+}
+
+// Decodes with forward-only source and target; returns the target's content.
+std::string Decode(const std::string& diff, const std::string& source) {
+  test::TextStream d(diff);
+  test::ForwardOnlyStream s(source), t;
+  ApplyDiffStream(d, s, t);
+  return t.ToString();
+}
+
+// Expects the decode to fail with the format's check and returns what had
+// been written before the failure.
+std::string DecodeRejected(const std::string& diff, const std::string& source) {
+  test::TextStream d(diff), s(source), t;
+  try {
+    ApplyDiffStream(d, s, t);
+    ADD_FAILURE() << "decode succeeded";
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.ClassName(), "Exception");
+    EXPECT_EQ(e.Message(), "CRC Error");
+  }
+  return t.ToString();
+}
+
+TEST(DiffDecoder, WorkedExampleIsSixtyThreeBytesAndRebuildsTheNewFile) {
+  std::string diff = WorkedExample();
+  ASSERT_EQ(diff.size(), 63u);
+  EXPECT_EQ(diff.substr(0, 5), std::string("\x0A\0\0\0\x01", 5));
+  EXPECT_EQ(diff.substr(21, 3), "XYZ");
+  EXPECT_EQ(diff.substr(54), std::string(9, '\0'));
+  EXPECT_EQ(Decode(diff, kOld), kNew);
+}
+
+TEST(DiffDecoder, StoredAndEndBlocksNeedNoSource) {
+  EXPECT_EQ(Decode(std::string(9, '\0'), ""), "");
+  test::TextStream diff(DiffText().Stored("hello").End().Str()), source("untouched"), target;
+  ApplyDiffStream(diff, source, target);
+  EXPECT_EQ(target.ToString(), "hello");
+  EXPECT_EQ(source.Position(), 0);
+  // Whatever follows the end block is not read.
+  std::string tail = DiffText().End().Stored("ignored").Str();
+  EXPECT_EQ(Decode(tail, ""), "");
+}
+
+TEST(DiffDecoder, SourcePositionsCountWithinTheBlocksOwnChunk) {
+  // The stored block skips "abc"; the delta block's position 1 is then "d".
+  std::string diff =
+      DiffText().Stored("S", 3).Delta("defg", "defgd", "", {{4, 1, 1}, {1, 1, 5}}).End().Str();
+  EXPECT_EQ(Decode(diff, "abcdefgh"), "Sdefgd");
+}
+
+TEST(DiffDecoder, LiteralsAreTakenInOnlyBeforeACopy) {
+  // Literal bytes in front of the first copy.
+  EXPECT_EQ(Decode(DiffText().Delta("xy", "abcdxy", "abcd", {{2, 1, 5}}).End().Str(), "xy"),
+            "abcdxy");
+  // Trailing literals need a final copy of length 0; without it they are
+  // dropped, and a command length of 25 holds two commands.
+  std::string withFinal = DiffText().Delta("xy", "xyab", "ab", {{2, 1, 1}, {0, 1, 5}}).End().Str();
+  EXPECT_EQ(Decode(withFinal, "xy"), "xyab");
+  DiffText dropped;
+  dropped.U32(2).Bytes("\1").U32(test::Crc("xyxy")).U32(test::Crc("xy")).U32(2).U32(25).Bytes("ab");
+  dropped.Bytes(test::Commands({{2, 1, 1}, {2, 1, 3}})).Bytes("12345").End();
+  EXPECT_EQ(Decode(dropped.Str(), "xy"), "xyxy");
+  // No commands: an empty chunk, which still checks its source.
+  EXPECT_EQ(Decode(DiffText().Delta("xy", "", "zz", {}).End().Str(), "xy"), "");
+}
+
+TEST(DiffDecoder, ChecksFailBeforeTheBlockIsWritten) {
+  std::string good = DiffText().Stored("first").Str();
+  // The old file does not match the source CRC.
+  EXPECT_EQ(DecodeRejected(good + WorkedExample(), "0123456780"), "first");
+  // Damaged stored data.
+  std::string damaged = DiffText().Stored("second").End().Str();
+  damaged[13] ^= 1;
+  EXPECT_EQ(DecodeRejected(good + damaged, ""), "first");
+  // A damaged command rebuilds a chunk that fails its target CRC.
+  std::string wrongChunk = WorkedExample();
+  wrongChunk[26] = 2;  // the first copy takes "12" instead of "01"
+  EXPECT_EQ(DecodeRejected(good + wrongChunk, kOld), "first");
+  // Unknown block kinds.
+  for (char kind : {'\2', '\xFF'}) {
+    std::string unknown = WorkedExample();
+    unknown[4] = kind;
+    EXPECT_EQ(DecodeRejected(good + unknown, kOld), "first");
+  }
+}
+
+TEST(DiffDecoder, EveryTruncationOfTheDifferenceFails) {
+  std::string diff = DiffText().Stored("ab").Str() + WorkedExample();
+  for (size_t length = 0; length < diff.size(); ++length) {
+    test::TextStream d(diff.substr(0, length)), s(kOld), t;
+    EXPECT_THROW(ApplyDiffStream(d, s, t), Exception) << "length " << length;
+  }
+}
+
+TEST(DiffDecoder, AShortOldFileFails) {
+  test::TextStream d(WorkedExample()), s("012345678"), t;
+  EXPECT_THROW(ApplyDiffStream(d, s, t), EReadError);
+  EXPECT_EQ(t.Size(), 0);
+}
+
+TEST(DiffDecoder, LengthsBeyondTheWorkBuffersAreRejected) {
+  const uint32_t over = diff::kChunkSize + 1;
+  // Source length: refused before any source byte is read.
+  EXPECT_EQ(DecodeRejected(DiffText().U32(over).Str(), std::string(over, 'x')), "");
+  // Stored data length.
+  EXPECT_EQ(DecodeRejected(DiffText().U32(0).Bytes(std::string(1, '\0')).U32(over).Str(), ""), "");
+  // Literal and command lengths of a delta block.
+  for (int field = 0; field < 2; ++field) {
+    DiffText d;
+    d.U32(0).Bytes("\1").U32(0).U32(0).U32(field == 0 ? over : 0).U32(field == 1 ? over : 0);
+    EXPECT_EQ(DecodeRejected(d.Str() + std::string(over, '\0'), ""), "");
+  }
+}
+
+TEST(DiffDecoder, CommandsReachingOutsideTheirBuffersAreRejected) {
+  // A first block leaves "0123456789" in the source buffer and "LMNOPQRSTU"
+  // in the data buffer; the block under test then reads the source chunk
+  // "abcdef" and its own literals over them. Where a decoder without bounds
+  // checks would rebuild a predictable chunk from those stale bytes, the
+  // target CRC is that chunk's, so only the bounds check can refuse it.
+  struct Case {
+    const char* what;
+    std::string literals;
+    std::vector<Cmd> commands;
+    std::string staleResult;
+  };
+  std::vector<Case> cases = {
+      {"copy beyond the source chunk", "", {{3, 5, 1}}, "ef6"},
+      {"copy from source position 0", "", {{1, 0, 1}}, ""},
+      {"copy from a huge source position", "", {{1, 0xFFFFFFFF, 1}}, ""},
+      {"target position 0", "", {{1, 1, 0}}, ""},
+      {"target position behind the cursor", "xyz", {{1, 1, 4}, {1, 2, 2}}, "xb"},
+      {"gap beyond the literal data", "ab", {{1, 1, 4}}, "abNa"},
+      {"copy ending beyond the target chunk",
+       std::string(diff::kChunkSize, 'l'),
+       {{2, 1, diff::kChunkSize}},
+       ""},
+      {"gap beyond the target chunk", "", {{0, 1, 0xFFFFFFFF}}, ""},
+  };
+  for (const Case& c : cases) {
+    std::string table;
+    for (const Cmd& cmd : c.commands)
+      table += test::Commands({cmd});
+    DiffText d;
+    d.Stored("LMNOPQRSTU", 10).U32(6).Bytes("\1").U32(test::Crc(c.staleResult));
+    d.U32(test::Crc("abcdef")).U32(uint32_t(c.literals.size())).U32(uint32_t(table.size()));
+    d.Bytes(c.literals).Bytes(table).End();
+    EXPECT_EQ(DecodeRejected(d.Str(), "0123456789abcdef"), "LMNOPQRSTU") << c.what;
+  }
+  // A copy of length 0 reads nothing, whatever its source position.
+  EXPECT_EQ(Decode(DiffText().Delta("", "ab", "ab", {{0, 0, 3}}).End().Str(), ""), "ab");
+}
+
+TEST(DiffDecoder, ProgressCountsDifferenceBytesFromPositionZero) {
+  std::string prefix = "12345";
+  std::string diff = DiffText().Stored("abc").Str() + WorkedExample();
+  test::TextStream d(prefix + diff), s(kOld), t;
+  d.SetPosition(int64_t(prefix.size()));
+  std::vector<int32_t> calls;
+  ApplyDiffStream(d, s, t, [&](int32_t delta) { calls.push_back(delta); });
+  EXPECT_EQ(t.ToString(), "abc" + kNew);
+  // The stored block reports everything up to its data (the prefix included);
+  // each of the three commands reports once, after the commands were read.
+  int32_t storedEnd = int32_t(prefix.size()) + 16;
+  int32_t commandsEnd = int32_t(prefix.size() + diff.size()) - 9;
+  EXPECT_EQ(calls, (std::vector<int32_t>{storedEnd, commandsEnd - storedEnd, 0, 0}));
+}
+
+}  // namespace
+}  // namespace slv2
