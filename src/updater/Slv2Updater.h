@@ -20,6 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/log/LogCategory.h"
 #include "storage/gmStorage.h"
 #include "sys/Exception.h"
 #include "sys/registry/RegApi.h"
@@ -27,7 +28,6 @@
 
 namespace slv2 {
 
-class TLogCategory;
 class TPcreRegExp;
 class TSlv2IniFile;
 class TSlv2Updater;
