@@ -87,8 +87,9 @@ class TSlv2Helper {
   static bool IsProductInstalled(std::string_view productId);
   // The "root" value of the family's "main" subkey.
   static std::string GetSlv21Root();
-  // The product's "root" value combined with the shell folder; empty when
-  // either is unknown.
+  // The product's "root" value combined with the shell folder (a full path,
+  // as the shell's own key holds, is taken as it is); empty when either is
+  // unknown.
   static std::string GetProductRoot(std::string_view productId);
 };
 

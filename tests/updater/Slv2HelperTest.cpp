@@ -70,11 +70,16 @@ TEST_F(Slv2HelperTest, TheProductRootIsAlwaysRelativeToTheShellFolder) {
   EXPECT_EQ(TSlv2Helper::GetProductRoot("posix"), "C:\\Programs\\Family\\sub\\dir");
   EXPECT_EQ(TSlv2Helper::GetProductRoot("empty"), "");
   EXPECT_TRUE(TSlv2Helper::IsProductInstalled("empty"));
+  // The shell's own key holds a full folder, which is its product folder.
+  EXPECT_EQ(TSlv2Helper::GetProductRoot("main"), "C:\\Programs\\Family");
+  InstallProduct(FamilyLayout::Machine21, "elsewhere", "D:\\Other\\.\\Product");
+  EXPECT_EQ(TSlv2Helper::GetProductRoot("elsewhere"), "D:\\Other\\Product");
 
   TempRegistry fresh;
   InstallShell(FamilyLayout::User20, "/opt/zarvik/Solvane");
   InstallProduct(FamilyLayout::User20, "px2002", "../px2002");
   EXPECT_EQ(TSlv2Helper::GetProductRoot("px2002"), "/opt/zarvik/px2002");
+  EXPECT_EQ(TSlv2Helper::GetProductRoot("main"), "/opt/zarvik/Solvane");
 }
 
 TEST_F(Slv2HelperTest, WithoutTheShellFolderNoProductHasAFolder) {

@@ -39,7 +39,6 @@ class UpdaterFixture : public ::testing::Test {
     WriteFile(product + "/keep.txt", "product file");
     WriteFile(shell + "/shell.txt", "shell file");
     WriteFile(outside + "/victim.txt", "outside file");
-    WriteFile(dir / "pkg/placeholder", "");
   }
 
   // A created updater with the storage written so far open.

@@ -122,8 +122,10 @@ void InstallProduct(FamilyLayout layout, const std::string& productId, const std
            std::string(machine ? kKey21 : kKey20) + "\\" + productId, root);
 }
 
-StorageWriter::StorageWriter(const std::string& fileName)
-    : storage_(TgmStorage::Create(fileName, kCreate)) {}
+StorageWriter::StorageWriter(const std::string& fileName) {
+  std::filesystem::create_directories(std::filesystem::path(AnsiToUtf8(fileName)).parent_path());
+  storage_ = TgmStorage::Create(fileName, kCreate);
+}
 
 StorageWriter& StorageWriter::Add(const std::string& path, std::string_view content) {
   std::unique_ptr<TgmStgStream> stream = storage_->CreateStream(path, kCreate);

@@ -71,7 +71,7 @@ void InstallShell(FamilyLayout layout, const std::string& shellRoot);
 void InstallProduct(FamilyLayout layout, const std::string& productId, const std::string& root);
 
 // Writes an update storage with the engine: streams at "/"-separated paths,
-// storages made on the way. The file is complete when the object goes or
+// storages made on the way (and the file's folder). The file is complete when the object goes or
 // Close() is called.
 class StorageWriter {
  public:
