@@ -87,9 +87,7 @@ TEST_F(ProcessRegistryTest, TheScriptIsRewrittenOnlyWhenItHadReferences) {
 TEST_F(ProcessRegistryTest, ScriptsThatCannotBeReadOrNameAnUnknownFolderFail) {
   std::unique_ptr<TSlv2Updater> updater = TSlv2TestUpdater::Class().Create();
   EXPECT_FALSE(updater->ProcessRegFile(dir / "missing.reg"));
-  EXPECT_EQ(log.Count("ERROR ProcessRegFile() failed: ESlvUpdater (Error reading registry script"),
-            1)
-      << log.Text();
+  EXPECT_EQ(log.Count("ERROR ProcessRegFile() failed: ESlvUpdater (Error reading"), 1);
 
   // Larger than any script: refused before it is read whole.
   WriteFile(dir / "huge.reg", "REGEDIT4\n");

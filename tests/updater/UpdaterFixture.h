@@ -1,7 +1,6 @@
-// The common setting of the updater tests: a family installed in a fresh
-// registry with the shell folder and one product folder in a temporary
-// directory, a folder outside both that nothing may touch, an update
-// storage beside them, and the log lines of the test updater type.
+// The setting of the updater tests: a family installed in a fresh registry,
+// the shell folder with one product folder inside it, a folder outside both
+// that nothing may touch, and the log lines of the test updater type.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,7 +13,6 @@
 
 namespace slv2::test {
 
-// An updater type of the tests, with hooks that log when they run.
 class TSlv2TestUpdater : public TSlv2Updater {
  public:
   static const TSlv2UpdaterClass& Class() {
@@ -29,11 +27,7 @@ class TSlv2TestUpdater : public TSlv2Updater {
 
 class UpdaterFixture : public ::testing::Test {
  protected:
-  UpdaterFixture()
-      : shell(dir / "Solvane"),
-        product(shell + "/testprod"),
-        outside(dir / "outside"),
-        storageFile(dir / "pkg/testprod.stg") {
+  UpdaterFixture() {
     InstallShell(FamilyLayout::Machine21, shell);
     InstallProduct(FamilyLayout::Machine21, "testprod", "testprod");
     WriteFile(product + "/keep.txt", "product file");
@@ -41,7 +35,6 @@ class UpdaterFixture : public ::testing::Test {
     WriteFile(outside + "/victim.txt", "outside file");
   }
 
-  // A created updater with the storage written so far open.
   std::unique_ptr<TSlv2Updater> Make() {
     std::unique_ptr<TSlv2Updater> updater = TSlv2TestUpdater::Class().Create();
     updater->SetStorageFileName(storageFile);
@@ -50,34 +43,28 @@ class UpdaterFixture : public ::testing::Test {
   // Writes the storage with `fill`, then creates and runs the updater.
   template <class Fill>
   std::unique_ptr<TSlv2Updater> Run(Fill fill) {
-    {
-      StorageWriter writer(storageFile);
-      fill(writer);
-    }
+    fill(*std::make_unique<StorageWriter>(storageFile));
     std::unique_ptr<TSlv2Updater> updater = Make();
     updater->Execute();
     return updater;
   }
-  // No temporary file is left, in the system's temporary folder or beside
-  // the product's files.
+  void ExpectOutsideUntouched() {
+    EXPECT_EQ(Entries(outside), std::vector<std::string>{"victim.txt"});
+    EXPECT_EQ(Content(outside + "/victim.txt"), "outside file");
+    EXPECT_FALSE(PathExists(dir / "evil.txt"));
+  }
+  // No temporary file is left, in the temporary folder or beside targets.
   void ExpectNoTempFiles(const std::string& folder) {
     for (const std::string& where : {dir / "tmp", folder}) {
       for (const std::string& name : Entries(where))
-        EXPECT_FALSE(name.rfind("tmp", 0) == 0 && name.size() > 4 &&
-                     name.substr(name.size() - 4) == ".TMP")
-            << where << "/" << name;
+        EXPECT_FALSE(name.starts_with("tmp") && name.ends_with(".TMP")) << where << "/" << name;
     }
-  }
-  // The folder outside the family holds exactly what it held at the start.
-  void ExpectOutsideUntouched() {
-    EXPECT_EQ(Content(outside + "/victim.txt"), "outside file");
-    EXPECT_FALSE(PathExists(dir / "evil.txt"));
-    EXPECT_FALSE(PathExists(outside + "/evil.txt"));
   }
 
   TempRegistry registry;
   TempDir dir;
-  std::string shell, product, outside, storageFile;
+  std::string shell = dir / "Solvane", product = shell + "/testprod", outside = dir / "outside";
+  std::string storageFile = dir / "pkg/testprod.stg";
   ScopedTempFolder temp{dir / "tmp"};
   LogCapture log{"TSlv2TestUpdater"};
 };

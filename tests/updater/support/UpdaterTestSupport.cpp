@@ -3,14 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/log/LogAppender.h"
-#include "app/log/LogCategory.h"
 #include "app/log/LogHierarchy.h"
-#include "storage/Stream.h"
 #include "storage/gmStrmUtil.h"
 #include "storage/gmZLibUtil.h"
 #include "sys/Cp1251.h"
@@ -19,6 +15,8 @@
 namespace slv2::test {
 
 namespace {
+
+namespace stdfs = std::filesystem;
 
 class LineLayout : public TLogLayout {
  public:
@@ -41,13 +39,6 @@ class LineAppender : public TLogAppender {
 
 constexpr uint32_t kCreate = stg::kStgmCreate | stg::kStgmReadWrite | stg::kStgmShareExclusive;
 
-const char* kKey21 = "\\Software\\Zarvik\\Solvane 2.1";
-const char* kKey20 = "\\Software\\Zarvik\\Solvane";
-
-void WriteKey(reg::HKey root, const std::string& key, const std::string& value) {
-  RegWriteString(root, key, "root", value);
-}
-
 }  // namespace
 
 LogCapture::LogCapture(const std::string& category)
@@ -64,22 +55,19 @@ LogCapture::~LogCapture() {
 }
 
 bool LogCapture::Has(std::string_view line) const {
-  for (const std::string& l : *lines_)
-    if (l == line) return true;
-  return false;
+  return std::find(lines_->begin(), lines_->end(), line) != lines_->end();
 }
 
 int LogCapture::Count(std::string_view text) const {
-  int n = 0;
-  for (const std::string& l : *lines_)
-    if (l.find(text) != std::string::npos) ++n;
-  return n;
+  return static_cast<int>(std::count_if(lines_->begin(), lines_->end(), [&](const std::string& l) {
+    return l.find(text) != std::string::npos;
+  }));
 }
 
 std::string LogCapture::Text() const {
   std::string text;
-  for (const std::string& l : *lines_)
-    text += l + "\n";
+  for (const std::string& line : *lines_)
+    text += line + "\n";
   return text;
 }
 
@@ -88,8 +76,7 @@ ScopedTempFolder::ScopedTempFolder(const std::string& folder) {
     hadPrevious_ = true;
     previous_ = previous;
   }
-  WriteFile(folder + "/.keep", "");
-  std::remove((folder + "/.keep").c_str());
+  stdfs::create_directories(AnsiToUtf8(folder));
   ::setenv("TMPDIR", AnsiToUtf8(folder).c_str(), 1);
 }
 
@@ -101,35 +88,32 @@ ScopedTempFolder::~ScopedTempFolder() {
   }
 }
 
-std::vector<std::string> Entries(const std::string& folder) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(AnsiToUtf8(folder), ec))
-    names.push_back(Utf8ToAnsi(entry.path().filename().string()));
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 void InstallShell(FamilyLayout layout, const std::string& shellRoot) {
-  bool machine = layout != FamilyLayout::User20;
-  WriteKey(machine ? reg::kHkeyLocalMachine : reg::kHkeyCurrentUser,
-           std::string(machine ? kKey21 : kKey20) + "\\main", shellRoot);
+  if (layout == FamilyLayout::User20) {
+    RegWriteString(reg::kHkeyCurrentUser, "\\Software\\Zarvik\\Solvane\\main", "root", shellRoot);
+  } else {
+    RegWriteString(reg::kHkeyLocalMachine, "\\Software\\Zarvik\\Solvane 2.1\\main", "root",
+                   shellRoot);
+  }
 }
 
 void InstallProduct(FamilyLayout layout, const std::string& productId, const std::string& root) {
-  bool machine = layout == FamilyLayout::Machine21;
-  WriteKey(machine ? reg::kHkeyLocalMachine : reg::kHkeyCurrentUser,
-           std::string(machine ? kKey21 : kKey20) + "\\" + productId, root);
+  if (layout == FamilyLayout::Machine21) {
+    RegWriteString(reg::kHkeyLocalMachine, "\\Software\\Zarvik\\Solvane 2.1\\" + productId, "root",
+                   root);
+  } else {
+    RegWriteString(reg::kHkeyCurrentUser, "\\Software\\Zarvik\\Solvane\\" + productId, "root",
+                   root);
+  }
 }
 
 StorageWriter::StorageWriter(const std::string& fileName) {
-  std::filesystem::create_directories(std::filesystem::path(AnsiToUtf8(fileName)).parent_path());
+  stdfs::create_directories(stdfs::path(AnsiToUtf8(fileName)).parent_path());
   storage_ = TgmStorage::Create(fileName, kCreate);
 }
 
 StorageWriter& StorageWriter::Add(const std::string& path, std::string_view content) {
-  std::unique_ptr<TgmStgStream> stream = storage_->CreateStream(path, kCreate);
-  EXPECT_TRUE(StringToStream(std::string(content), *stream)) << path;
+  EXPECT_TRUE(StringToStream(std::string(content), *storage_->CreateStream(path, kCreate)));
   return *this;
 }
 
@@ -143,23 +127,14 @@ StorageWriter& StorageWriter::AddStorage(const std::string& path) {
   return *this;
 }
 
-StorageWriter& StorageWriter::AddFile(const std::string& path, const std::string& fileName) {
-  return Add(path, ReadFile(fileName));
-}
-
-void StorageWriter::Close() {
-  storage_.reset();
-}
-
 std::string CompressedElement(std::string_view content) {
   TMemoryStream source, out;
-  EXPECT_TRUE(StringToStream(std::string(content), source));
+  StringToStream(std::string(content), source);
   Compress(source, out, 6);
   return out.ToString();
 }
 
-std::string CompoundFileBytes(const TempDir& scratch,
-                              const std::vector<std::pair<std::string, std::string>>& streams) {
+std::string CompoundFileBytes(const TempDir& scratch, const Streams& streams) {
   std::string file = scratch / "compound.tmp";
   {
     StorageWriter writer(file);
@@ -167,20 +142,21 @@ std::string CompoundFileBytes(const TempDir& scratch,
       writer.Add(path, content);
   }
   std::string bytes = ReadFile(file);
-  std::remove(file.c_str());
+  stdfs::remove(AnsiToUtf8(file));
   return bytes;
 }
 
-std::vector<std::pair<std::string, std::string>> ReadStreams(const std::string& fileName) {
+Streams ReadStreams(const std::string& fileName) {
   TgmStorageRef storage = TgmStorage::Create(fileName, stg::kStgmRead | stg::kStgmShareDenyWrite);
   std::vector<std::string> paths;
   storage->ListStreams(paths);
-  std::vector<std::pair<std::string, std::string>> streams;
+  Streams streams;
   for (const std::string& path : paths) {
     std::string content;
     StreamToString(*storage->CreateStream(path, stg::kStgmRead), content);
     streams.emplace_back(path, content);
   }
+  std::sort(streams.begin(), streams.end());
   return streams;
 }
 
@@ -190,6 +166,15 @@ std::string Content(const std::string& fileName) {
 
 std::string PeFile(std::string_view name) {
   return ReadFile(TestDataPath("pe/" + std::string(name)));
+}
+
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : stdfs::directory_iterator(AnsiToUtf8(folder), ec))
+    names.push_back(Utf8ToAnsi(entry.path().filename().string()));
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace slv2::test
