@@ -134,11 +134,8 @@ TEST_F(Slv2packTest, BuildListExtractAndCatRoundTripCompressingWhereItHelps) {
   ASSERT_EQ(cat.status, 0) << cat.err;
   EXPECT_EQ(cat.out, A("отчёт ") + text);  // the bytes, not re-encoded
   EXPECT_EQ(Run({"cat", dir / "out.stg", A("Документы/Картинки/шум.bin")}).out, noise);
-}
 
-TEST_F(Slv2packTest, RawExtractionKeepsTheStoredBytes) {
-  MakeTree();
-  ASSERT_EQ(Run({"build", dir / "src", dir / "out.stg", "--compress"}).status, 0);
+  // Raw extraction keeps the stored bytes.
   ASSERT_EQ(Run({"extract", dir / "out.stg", dir / "raw", "--raw"}).status, 0);
   TMemoryStream packed, inflated;
   std::string stored = test::ReadFile(dir / "raw/readme.txt");
