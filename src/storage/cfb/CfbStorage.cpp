@@ -41,7 +41,7 @@ void FillStat(const DirEntry& e, uint32_t mode, uint32_t flags, stg::StatStg* re
   record->size = stream ? e.size : 0;
   record->mtime = e.mtime;
   record->ctime = e.ctime;
-  record->mode = mode;
+  record->mode = mode & ~(stg::kStgmCreate | stg::kStgmConvert);
   std::memcpy(record->clsid, e.clsid, sizeof record->clsid);
   record->stateBits = e.stateBits;
 }
@@ -288,6 +288,8 @@ class StorageObject final : public stg::IStorage {
   }
 
   HRESULT CopyStream(uint32_t source, std::u16string_view name, stg::IStorage& target);
+  // The class and state bits go with a storage's content.
+  static void CopyClass(const DirEntry& source, stg::IStorage& target);
 
   std::shared_ptr<CompoundFile> file_;
   uint32_t entry_;
@@ -313,10 +315,18 @@ HRESULT StorageObject::CopyStream(uint32_t source, std::u16string_view name,
   return stg::kS_OK;
 }
 
+void StorageObject::CopyClass(const DirEntry& source, stg::IStorage& target) {
+  auto* ours = dynamic_cast<StorageObject*>(&target);
+  if (!ours || !ours->writable_) return;
+  ours->file_->SetClass(ours->entry_, source.clsid, source.stateBits);
+  ours->file_->Sync();
+}
+
 HRESULT StorageObject::CopyTo(stg::IStorage& destination) {
   return Guard([&] {
     constexpr uint32_t kOpen = stg::kStgmReadWrite | stg::kStgmShareExclusive;
     if (InsideSource(destination)) return stg::kStgEAccessDenied;
+    CopyClass(DirEntry(file_->Entry(entry_)), destination);
     // Storages are copied level by level from a list, not by recursion:
     // nesting in a file can be as deep as it has entries.
     struct Level {
@@ -346,10 +356,7 @@ HRESULT StorageObject::CopyTo(stg::IStorage& destination) {
           hr = level.target->CreateStorage(name, kOpen | stg::kStgmCreate, &sub);
         if (hr != stg::kS_OK) return hr;
         if (InsideSource(*sub)) return stg::kStgEAccessDenied;
-        if (auto* ours = dynamic_cast<StorageObject*>(sub.get()); ours && ours->writable_) {
-          ours->file_->SetClass(ours->entry_, e.clsid, e.stateBits);
-          ours->file_->Sync();
-        }
+        CopyClass(e, *sub);
         stg::IStorage* target = sub.get();
         pending.push_back({child, target, std::move(sub)});
       }

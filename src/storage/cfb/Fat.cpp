@@ -141,7 +141,6 @@ void Fat::Resize(std::vector<uint32_t>& chain, size_t count) {
   // A failed growth gives back what it took, so the chain stays as it was.
   size_t before = chain.size();
   try {
-    chain.reserve(count);
     while (chain.size() < count) {
       uint32_t sector = Allocate();
       if (!chain.empty()) Set(chain.back(), sector);

@@ -35,6 +35,12 @@ constexpr uint64_t kMaxStreamSize = 0xFFFFFFFF;
 enum : uint8_t { kTypeUnused = 0, kTypeStorage = 1, kTypeStream = 2, kTypeRoot = 5 };
 enum : uint8_t { kRed = 0, kBlack = 1 };
 
+// The number of units of 2^shift bytes that hold `bytes`; sizes come from the
+// file and may be as large as 2^64 - 1, so no rounding addition.
+inline uint64_t UnitsFor(uint64_t bytes, uint32_t shift) {
+  return (bytes >> shift) + ((bytes & ((uint64_t{1} << shift) - 1)) != 0 ? 1 : 0);
+}
+
 inline uint16_t Load16(const uint8_t* p) {
   return static_cast<uint16_t>(p[0] | p[1] << 8);
 }

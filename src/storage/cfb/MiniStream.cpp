@@ -13,17 +13,18 @@ MiniStream::MiniStream(SectorFile& file, Fat& fat, Header& header, Directory& di
 void MiniStream::Load(bool writable) {
   const DirEntry& root = directory_.At(0);
   uint32_t per = PerSector();
+  // The mini FAT is what its chain links; the header's count of its sectors
+  // is not needed (and is put right when the file is written).
   bool noFat = header_.firstMiniFatSector == kEndOfChain || header_.firstMiniFatSector == kFreeSect;
+  fatChain_ =
+      noFat ? std::vector<uint32_t>() : fat_.WholeChain(header_.firstMiniFatSector, writable);
+  chainChanged_ = writable && header_.numMiniFatSectors != fatChain_.size();
   if (writable) {
-    fatChain_ = noFat ? std::vector<uint32_t>() : fat_.WholeChain(header_.firstMiniFatSector, true);
     container_ = root.size == 0 ? std::vector<uint32_t>() : fat_.WholeChain(root.start, true);
     if (static_cast<uint64_t>(container_.size()) << file_.Shift() < root.size)
       Corrupt("mini stream shorter than its size");
   } else {
-    fatChain_ = noFat ? std::vector<uint32_t>()
-                      : fat_.Chain(header_.firstMiniFatSector, header_.numMiniFatSectors);
-    uint64_t sectors = (root.size + file_.SectorSize() - 1) >> file_.Shift();
-    container_ = fat_.Chain(root.start, sectors);
+    container_ = fat_.Chain(root.start, UnitsFor(root.size, file_.Shift()));
   }
   table_.resize(fatChain_.size() * per);
   std::vector<uint8_t> raw(file_.SectorSize());
@@ -99,7 +100,7 @@ uint32_t MiniStream::Allocate() {
   // The container must reach the new sector; the root entry records its
   // start and a size that covers every mini sector in use.
   uint64_t end = ContainerOffset(sector + 1, 0);
-  size_t sectors = static_cast<size_t>((end + file_.SectorSize() - 1) >> file_.Shift());
+  size_t sectors = static_cast<size_t>(UnitsFor(end, file_.Shift()));
   DirEntry& root = directory_.At(0);
   if (container_.size() < sectors) {
     fat_.Resize(container_, sectors);

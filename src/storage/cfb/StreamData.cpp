@@ -12,8 +12,7 @@ StreamData::StreamData(CompoundFile& file, uint32_t entry) : file_(file), entry_
   size_ = e.size;
   mini_ = size_ < kMiniStreamCutoff;
   if (size_ == 0) return;
-  uint32_t shift = UnitShift();
-  uint64_t needed = (size_ + (uint64_t{1} << shift) - 1) >> shift;
+  uint64_t needed = UnitsFor(size_, UnitShift());
   if (file_.Writable()) {
     // Whole chains, so that resizing frees every sector the stream holds.
     chain_ = mini_ ? file_.mini_->WholeChain(e.start) : file_.fat_->WholeChain(e.start, true);
@@ -93,7 +92,7 @@ void StreamData::SetSize(uint64_t size) {
 
 void StreamData::ResizeChain(std::vector<uint32_t>& chain, bool mini, uint64_t size) {
   uint32_t shift = mini ? kMiniSectorShift : file_.sectors_->Shift();
-  size_t count = static_cast<size_t>((size + (uint64_t{1} << shift) - 1) >> shift);
+  size_t count = static_cast<size_t>(UnitsFor(size, shift));
   if (mini) {
     file_.mini_->Resize(chain, count);
   } else {

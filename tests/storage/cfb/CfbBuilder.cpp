@@ -66,6 +66,11 @@ uint64_t CfbBuilder::FatEntryOffset(uint32_t sector) const {
   return SectorOffset(fatSectors_[sector / per]) + (sector % per) * 4;
 }
 
+uint64_t CfbBuilder::MiniFatEntryOffset(uint32_t mini) const {
+  uint32_t per = sectorSize_ / 4;
+  return SectorOffset(miniFatStart_ + mini / per) + (mini % per) * 4;
+}
+
 std::string CfbBuilder::Build() {
   uint32_t ss = sectorSize_, per = ss / 4;
   size_t n = entries_.size();
@@ -112,13 +117,17 @@ std::string CfbBuilder::Build() {
     fatSectors_.push_back(next);
     fat[next++] = kFatMark;
   }
-  std::vector<uint32_t> difatSectors;
+  difatSectors_.clear();
   for (uint32_t i = 0; i < difatCount; ++i) {
-    difatSectors.push_back(next);
+    difatSectors_.push_back(next);
     fat[next++] = kDifatMark;
   }
   dirStart_ = chain(dirSectors);
-  uint32_t miniFatStart = chain(miniFatSectors);
+  dirSectors_.clear();
+  for (uint32_t i = 0; i < dirSectors; ++i)
+    dirSectors_.push_back(dirStart_ + i);
+  miniFatStart_ = chain(miniFatSectors);
+  uint32_t miniFatStart = miniFatStart_;
   uint32_t containerStart = chain(containerSectors);
   for (size_t i = 1; i < n; ++i) {
     if (regularCount[i]) starts_[i] = chain(regularCount[i]);
@@ -148,17 +157,17 @@ std::string CfbBuilder::Build() {
   Put32(file, 56, kCutoff);
   Put32(file, 60, miniFatSectors ? miniFatStart : kEnd);
   Put32(file, 64, miniFatSectors);
-  Put32(file, 68, difatCount ? difatSectors[0] : kEnd);
+  Put32(file, 68, difatCount ? difatSectors_[0] : kEnd);
   Put32(file, 72, difatCount);
   for (uint32_t i = 0; i < 109; ++i)
     Put32(file, 76 + 4 * i, i < fatCount ? fatSectors_[i] : kFree);
   for (uint32_t d = 0; d < difatCount; ++d) {
-    uint64_t at = SectorOffset(difatSectors[d]);
+    uint64_t at = SectorOffset(difatSectors_[d]);
     for (uint32_t i = 0; i < per - 1; ++i) {
       size_t index = 109 + size_t{d} * (per - 1) + i;
       Put32(file, at + 4 * i, index < fatCount ? fatSectors_[index] : kFree);
     }
-    Put32(file, at + 4 * (per - 1), d + 1 < difatCount ? difatSectors[d + 1] : difatEnd);
+    Put32(file, at + 4 * (per - 1), d + 1 < difatCount ? difatSectors_[d + 1] : difatEnd);
   }
   for (size_t i = 0; i < fat.size(); ++i)
     Put32(file, FatEntryOffset(static_cast<uint32_t>(i)), fat[i]);

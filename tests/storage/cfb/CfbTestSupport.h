@@ -32,10 +32,22 @@ std::vector<Element> WalkFile(const std::string& path);
 bool HaveOlefile();
 bool HaveGsf();
 // The listings of olefile and of gsf, sorted by path; nothing when the tool
-// is not installed. gsf cannot tell an empty storage from an empty stream and
-// lists it as a stream.
+// is not installed.
 std::optional<std::vector<Element>> ReadWithOlefile(const std::string& path);
 std::optional<std::vector<Element>> ReadWithGsf(const std::string& path);
+
+// Every file the engine writes in the tests goes through these: olefile and
+// gsf must see the same elements with the same contents as the engine. gsf
+// cannot tell an empty storage from an empty stream, and lists it as a stream.
+void ExpectForeignReadersAgree(const std::string& path);
+// The same for a file held in memory.
+void ExpectForeignReadersAgreeOn(const std::string& bytes);
+
+// Reads the directory out of a file's bytes without the engine and checks
+// every storage's tree: "" when each is a valid red-black tree (black root, no
+// red node with a red child, one black height) in the format's order, else
+// what is wrong. `rootOnly` checks the root storage's tree alone.
+std::string CheckTrees(const std::string& file, bool rootOnly = false);
 
 // Writes a new stream (replacing one of the same name) and reads a whole one.
 void PutStream(stg::IStorage& storage, std::u16string_view name, std::string_view data);

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "CfbBuilder.h"
+#include "CfbTestSupport.h"
+#include "TestSupport.h"
+#include "storage/cfb/CfbStorage.h"
+#include "storage/cfb/Fat.h"
+#include "sys/Cp1251.h"
+
+namespace slv2::cfb::test {
+namespace {
+
+using stg::IStorage;
+using stg::IStream;
+
+// Reads 32-bit values straight from a file on disk, without loading it.
+class RawFile {
+ public:
+  explicit RawFile(const std::string& path) : in_(AnsiToUtf8(path), std::ios::binary) {}
+  uint32_t At(uint64_t offset) {
+    unsigned char b[4] = {};
+    in_.seekg(static_cast<std::streamoff>(offset));
+    in_.read(reinterpret_cast<char*>(b), 4);
+    return b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24;
+  }
+  // Every FAT entry, found through the header and the DIFAT.
+  std::vector<uint32_t> Fat() {
+    uint64_t ss = uint64_t{1} << (At(28) >> 16);
+    uint32_t per = static_cast<uint32_t>(ss / 4);
+    uint32_t count = At(44);
+    std::vector<uint32_t> sectors;
+    for (uint32_t i = 0; i < count && i < 109; ++i)
+      sectors.push_back(At(76 + 4 * i));
+    for (uint32_t d = At(68); sectors.size() < count; d = At((d + 1) * ss + ss - 4)) {
+      for (uint32_t i = 0; i + 1 < per && sectors.size() < count; ++i)
+        sectors.push_back(At((d + 1) * ss + 4 * i));
+    }
+    std::vector<uint32_t> table(sectors.size() * per);
+    for (size_t k = 0; k < sectors.size(); ++k) {
+      in_.seekg(static_cast<std::streamoff>((sectors[k] + 1) * ss));
+      in_.read(reinterpret_cast<char*>(&table[k * per]), static_cast<std::streamsize>(ss));
+    }
+    return table;  // little-endian host
+  }
+
+ private:
+  std::ifstream in_;
+};
+
+TEST(Fat, ReadsAndGrowsAFatLongerThanTheFileWhateverEndsItsDifat) {
+  for (uint32_t marker : {kEnd, kNone}) {
+    SCOPED_TRACE(marker);
+    ::slv2::test::TempDir dir;
+    CfbBuilder b;
+    b.extraFatSectors = 120;  // maps 15000 sectors; the DIFAT continues in a sector
+    b.difatEnd = marker;
+    b.LinkAsList(0, {b.AddStream(u"small", Pattern(100)), b.AddStream(u"big", Pattern(20000))}, 1);
+    std::string path = dir / "long-fat.stg";
+    ::slv2::test::WriteFile(path, b.Build());
+    {
+      std::unique_ptr<IStorage> root;
+      ASSERT_EQ(OpenDocfile(path, kWriteMode, &root), stg::kS_OK);
+      EXPECT_EQ(GetStream(*root, u"big"), Pattern(20000));
+      PutStream(*root, u"added", Pattern(300000, 5));  // needs sectors the file does not have
+      PutStream(*root, u"small", Pattern(5000, 6));
+    }
+    std::unique_ptr<IStorage> root;
+    ASSERT_EQ(OpenDocfile(path, kReadMode, &root), stg::kS_OK);
+    EXPECT_EQ(GetStream(*root, u"added"), Pattern(300000, 5));
+    EXPECT_EQ(GetStream(*root, u"small"), Pattern(5000, 6));
+    EXPECT_EQ(GetStream(*root, u"big"), Pattern(20000));
+    root.reset();
+    ExpectForeignReadersAgree(path);
+  }
+}
+
+TEST(Fat, Version4FilesHoldStreamsUpTo4GiBMinus1AndSkipTheRangeLockSector) {
+  ::slv2::test::TempDir dir;
+  CfbBuilder b(4);
+  uint32_t storage = b.AddStorage(u"dir");
+  b[storage].child = b.AddStream(u"inner", Pattern(700));
+  b.LinkAsList(
+      0, {b.AddStream(u"mini", Pattern(100)), b.AddStream(u"regular", Pattern(10000)), storage}, 1);
+  std::string path = dir / "v4.stg";
+  ::slv2::test::WriteFile(path, b.Build());
+  const uint64_t kMax = 0xFFFFFFFF;
+  {
+    std::unique_ptr<IStorage> root;
+    ASSERT_EQ(OpenDocfile(path, kWriteMode, &root), stg::kS_OK);
+    EXPECT_EQ(GetStream(*root, u"regular"), Pattern(10000));
+    std::unique_ptr<IStream> s;
+    ASSERT_EQ(root->CreateStream(u"huge", kCreateMode, &s), stg::kS_OK);
+    ASSERT_EQ(s->SetSize(kMax), stg::kS_OK);
+    EXPECT_EQ(s->SetSize(kMax + 1), stg::kStgEDocFileTooLarge);
+    ASSERT_EQ(s->Seek(0x7FFFF000, stg::kStreamSeekSet, nullptr), stg::kS_OK);
+    ASSERT_EQ(s->Write(Pattern(8192, 2).data(), 8192, nullptr), stg::kS_OK);
+    ASSERT_EQ(s->Seek(-3, stg::kStreamSeekEnd, nullptr), stg::kS_OK);
+    ASSERT_EQ(s->Write("end", 3, nullptr), stg::kS_OK);
+    EXPECT_EQ(s->Write("x", 1, nullptr), stg::kStgEDocFileTooLarge);
+  }
+  std::unique_ptr<IStorage> root;
+  ASSERT_EQ(OpenDocfile(path, kReadMode, &root), stg::kS_OK);
+  std::unique_ptr<IStream> s;
+  ASSERT_EQ(root->OpenStream(u"huge", kNestedRead, &s), stg::kS_OK);
+  stg::StatStg record;
+  ASSERT_EQ(s->Stat(&record, stg::kStatFlagNoName), stg::kS_OK);
+  EXPECT_EQ(record.size, kMax);
+  std::string buffer(8192, '\0');
+  uint32_t read = 0;
+  ASSERT_EQ(s->Seek(0x7FFFF000, stg::kStreamSeekSet, nullptr), stg::kS_OK);
+  ASSERT_EQ(s->Read(buffer.data(), 8192, &read), stg::kS_OK);
+  EXPECT_TRUE(buffer == Pattern(8192, 2));
+  ASSERT_EQ(s->Seek(-4, stg::kStreamSeekEnd, nullptr), stg::kS_OK);
+  EXPECT_EQ(s->Read(buffer.data(), 8, &read), stg::kS_FALSE);
+  EXPECT_EQ(buffer.substr(0, read), std::string("\0end", 4));
+  std::unique_ptr<IStorage> sub;
+  ASSERT_EQ(root->OpenStorage(u"DIR", kNestedRead, &sub), stg::kS_OK);
+  EXPECT_EQ(GetStream(*sub, u"inner"), Pattern(700));
+  sub.reset();
+  s.reset();
+  root.reset();
+
+  // (No cross-check: olefile reads a whole stream into memory.)
+  // The sector holding bytes 0x7FFFFF00-0x7FFFFFFF is allocated, empty.
+  const uint32_t kRangeLock = 0x7FFFE;
+  std::vector<uint32_t> fat = RawFile(path).Fat();
+  ASSERT_GT(fat.size(), kRangeLock);
+  EXPECT_EQ(fat[kRangeLock], kEnd);
+  EXPECT_EQ(std::count(fat.begin(), fat.end(), kRangeLock), 0);
+}
+
+}  // namespace
+}  // namespace slv2::cfb::test

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "CfbBuilder.h"
+#include "CfbTestSupport.h"
+#include "storage/cfb/CfbStorage.h"
+#include "storage/cfb/Names.h"
+#include "storage/cfb/SiblingTree.h"
+#include "sys/Cp1251.h"
+
+namespace slv2::cfb::test {
+namespace {
+
+using stg::IStorage;
+
+std::vector<std::u16string> Names(IStorage& storage) {
+  std::vector<std::u16string> names;
+  std::unique_ptr<stg::IEnumStatStg> e;
+  EXPECT_EQ(storage.EnumElements(&e), stg::kS_OK);
+  stg::StatStg record;
+  while (e->Next(1, &record, nullptr) == stg::kS_OK)
+    names.push_back(record.name);
+  return names;
+}
+
+std::u16string Numbered(const char* prefix, size_t i) {
+  return Utf8ToUtf16(prefix + std::to_string(i));
+}
+
+bool InFormatOrder(const std::vector<std::u16string>& names) {
+  return std::is_sorted(names.begin(), names.end(),
+                        [](const auto& a, const auto& b) { return CompareNames(a, b) < 0; });
+}
+
+TEST(SiblingTree, EveryChangeLeavesValidSortedRedBlackTrees) {
+  auto bytes = std::make_shared<MemoryLockBytes>();
+  std::unique_ptr<IStorage> root;
+  ASSERT_EQ(CreateDocfileOn(bytes, kCreateMode, &root), stg::kS_OK);
+  std::unique_ptr<IStorage> sub;
+  ASSERT_EQ(root->CreateStorage(u"sub", kCreateMode, &sub), stg::kS_OK);
+  std::mt19937 random(7);
+  const std::u16string letters = u"abcXYZабвЯЁё0_";
+  std::vector<std::u16string> model[2];  // root (besides "sub"), sub
+  IStorage* storages[2] = {root.get(), sub.get()};
+  for (int op = 0; op < 3000; ++op) {
+    int which = random() % 2;
+    std::vector<std::u16string>& names = model[which];
+    if (names.empty() || random() % 5 < 3) {
+      std::u16string name;
+      for (size_t n = 1 + random() % 6; n > 0; --n)
+        name += letters[random() % letters.size()];
+      bool taken = name == u"sub" || std::any_of(names.begin(), names.end(), [&](const auto& m) {
+                     return CompareNames(m, name) == 0;
+                   });
+      std::unique_ptr<stg::IStream> s;
+      ASSERT_EQ(storages[which]->CreateStream(name, kWriteMode, &s),
+                taken ? stg::kStgEFileAlreadyExists : stg::kS_OK);
+      if (!taken) names.push_back(name);
+    } else {
+      size_t victim = random() % names.size();
+      ASSERT_EQ(storages[which]->DestroyElement(names[victim]), stg::kS_OK);
+      names.erase(names.begin() + static_cast<long>(victim));
+    }
+    if (op % 250 == 0) {
+      ASSERT_EQ(CheckTrees(bytes->Data()), "") << "after operation " << op;
+    }
+  }
+  ASSERT_EQ(CheckTrees(bytes->Data()), "");
+  model[0].push_back(u"sub");
+  for (int which = 0; which < 2; ++which) {
+    std::vector<std::u16string> listed = Names(*storages[which]);
+    EXPECT_TRUE(InFormatOrder(listed));
+    std::sort(listed.begin(), listed.end());
+    std::sort(model[which].begin(), model[which].end());
+    EXPECT_EQ(listed, model[which]);
+  }
+  root.reset();
+  sub.reset();
+  ExpectForeignReadersAgreeOn(bytes->Data());
+}
+
+// Builds a file whose root holds `count` streams linked as one list in the
+// given order and colour, as some writers do.
+std::string ListFile(size_t count, uint8_t color, bool shuffled) {
+  CfbBuilder b;
+  std::vector<uint32_t> ids;
+  for (size_t i = 0; i < count; ++i)
+    ids.push_back(b.AddStream(Numbered("n", i + 10000), "d"));
+  if (shuffled) std::shuffle(ids.begin(), ids.end(), std::mt19937(3));
+  b.LinkAsList(0, ids, color);
+  return b.Build();
+}
+
+TEST(SiblingTree, ReadsListsOfAnyColourThousandsDeepAndRewritesThemBalanced) {
+  struct Shape {
+    size_t count;
+    uint8_t color;
+    bool shuffled;
+  };
+  for (Shape shape : {Shape{5000, 1, false}, Shape{43, 0, false}, Shape{300, 1, true}}) {
+    SCOPED_TRACE(testing::Message() << shape.count << " " << int(shape.color) << shape.shuffled);
+    auto bytes =
+        std::make_shared<MemoryLockBytes>(ListFile(shape.count, shape.color, shape.shuffled));
+    EXPECT_NE(CheckTrees(bytes->Data()), "");  // not a red-black tree
+    {
+      std::unique_ptr<IStorage> root;
+      ASSERT_EQ(OpenDocfileOn(bytes, kReadMode, &root), stg::kS_OK);
+      std::vector<std::u16string> names = Names(*root);
+      ASSERT_EQ(names.size(), shape.count);
+      EXPECT_EQ(InFormatOrder(names), !shape.shuffled);  // the list's own order
+      for (size_t i : {size_t{0}, shape.count / 2, shape.count - 1})
+        EXPECT_EQ(GetStream(*root, Numbered("N", i + 10000)), "d");
+    }
+    std::unique_ptr<IStorage> root;
+    ASSERT_EQ(OpenDocfileOn(bytes, kWriteMode, &root), stg::kS_OK);
+    PutStream(*root, u"added", "new");
+    ASSERT_EQ(root->DestroyElement(Numbered("n", 10001)), stg::kS_OK);
+    EXPECT_EQ(CheckTrees(bytes->Data()), "");
+    std::vector<std::u16string> names = Names(*root);
+    EXPECT_EQ(names.size(), shape.count);
+    EXPECT_TRUE(InFormatOrder(names));
+    EXPECT_EQ(GetStream(*root, Numbered("n", 10000 + shape.count - 1)), "d");
+    root.reset();
+    ExpectForeignReadersAgreeOn(bytes->Data());
+  }
+}
+
+TEST(SiblingTree, NamesComeFromTheFieldNotFromItsStaleLength) {
+  CfbBuilder b;
+  uint32_t longer = b.AddStream(u"renamed", "1");
+  b[longer].nameLengthField = 40;  // the old, longer name's length
+  uint32_t shorter = b.AddStream(u"a-longer-new-name", "2");
+  b[shorter].nameLengthField = 4;
+  uint32_t odd = b.AddStream(u"odd", "3");
+  b[odd].nameLengthField = 65535;
+  b.LinkAsList(0, {odd, longer, shorter}, 1);
+  auto bytes = std::make_shared<MemoryLockBytes>(b.Build());
+  std::unique_ptr<IStorage> root;
+  ASSERT_EQ(OpenDocfileOn(bytes, kReadMode, &root), stg::kS_OK);
+  EXPECT_EQ(Names(*root), (std::vector<std::u16string>{u"odd", u"renamed", u"a-longer-new-name"}));
+  EXPECT_EQ(GetStream(*root, u"RENAMED"), "1");
+  EXPECT_EQ(GetStream(*root, u"a-longer-new-name"), "2");
+}
+
+TEST(SiblingTree, NamesTwiceInOneStorageStayReachable) {
+  CfbBuilder b;
+  uint32_t first = b.AddStream(u"twin", "first");
+  uint32_t second = b.AddStream(u"TWIN", "second");
+  uint32_t other = b.AddStream(u"x", "x");
+  b.LinkAsList(0, {other, first, second}, 1);
+  auto bytes = std::make_shared<MemoryLockBytes>(b.Build());
+  std::unique_ptr<IStorage> root;
+  ASSERT_EQ(OpenDocfileOn(bytes, kWriteMode, &root), stg::kS_OK);
+  EXPECT_EQ(Names(*root).size(), 3u);
+  PutStream(*root, u"more", "m");  // rebuilds the tree around both twins
+  EXPECT_EQ(Names(*root).size(), 4u);
+  ASSERT_EQ(root->DestroyElement(u"twin"), stg::kS_OK);
+  ASSERT_EQ(root->DestroyElement(u"twin"), stg::kS_OK);
+  EXPECT_EQ(root->DestroyElement(u"twin"), stg::kStgEFileNotFound);
+  EXPECT_EQ(Names(*root), (std::vector<std::u16string>{u"x", u"more"}));
+  root.reset();
+  ExpectForeignReadersAgreeOn(bytes->Data());
+}
+
+}  // namespace
+}  // namespace slv2::cfb::test

@@ -1,0 +1,288 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+#include "CfbBuilder.h"
+#include "CfbTestSupport.h"
+#include "storage/cfb/CfbStorage.h"
+#include "storage/cfb/Validation.h"
+#include "sys/Cp1251.h"
+#include "sys/Format.h"
+
+namespace slv2::cfb::test {
+namespace {
+
+using stg::HRESULT;
+using stg::IStorage;
+using stg::IStream;
+
+// The errors a damaged file may give: each names what is wrong with it.
+bool IsCleanRefusal(HRESULT hr) {
+  for (HRESULT ok : {stg::kStgEFileAlreadyExists, stg::kStgEInvalidHeader, stg::kStgEDocFileCorrupt,
+                     stg::kStgEFileNotFound, stg::kStgEInvalidName, stg::kStgEAccessDenied}) {
+    if (hr == ok) return true;
+  }
+  return false;
+}
+
+// A small file with every kind of chain: directory (two sectors), mini FAT,
+// mini stream and regular streams.
+struct Sample {
+  CfbBuilder b;
+  uint32_t dir, inner, regular, mini, other;
+  std::map<std::string, std::string> content;
+
+  Sample() {
+    dir = b.AddStorage(u"dir");
+    inner = b.AddStream(u"inner", Pattern(300, 1));
+    b[dir].child = inner;
+    regular = b.AddStream(u"regular", Pattern(6000, 2));
+    mini = b.AddStream(u"mini", Pattern(200, 3));
+    other = b.AddStream(u"other", Pattern(5000, 4));
+    uint32_t tiny = b.AddStream(u"tiny", "t");
+    b.LinkAsList(0, {tiny, mini, dir, other, regular}, 1);
+    content = {{"dir/inner", Pattern(300, 1)},
+               {"regular", Pattern(6000, 2)},
+               {"mini", Pattern(200, 3)},
+               {"other", Pattern(5000, 4)},
+               {"tiny", "t"}};
+  }
+};
+
+HRESULT Open(const std::string& file, uint32_t mode, std::unique_ptr<IStorage>* root) {
+  return OpenDocfileOn(std::make_shared<MemoryLockBytes>(file), mode, root);
+}
+
+// Every stream that can be read, by path, or the error that stopped it.
+void Collect(IStorage& storage, const std::string& prefix, std::map<std::string, std::string>& out,
+             int depth = 0) {
+  std::unique_ptr<stg::IEnumStatStg> e;
+  ASSERT_EQ(storage.EnumElements(&e), stg::kS_OK);
+  stg::StatStg record;
+  while (e->Next(1, &record, nullptr) == stg::kS_OK) {
+    std::string path = prefix + Utf16ToUtf8(record.name);
+    HRESULT hr;
+    if (record.type == stg::kStgTyStorage) {
+      std::unique_ptr<IStorage> sub;
+      hr = storage.OpenStorage(record.name, kNestedRead, &sub);
+      if (hr == stg::kS_OK && depth < 50) Collect(*sub, path + "/", out, depth + 1);
+    } else {
+      std::unique_ptr<IStream> s;
+      hr = storage.OpenStream(record.name, kNestedRead, &s);
+      std::string data;
+      char buffer[4096];
+      uint32_t read = 0;
+      while (hr == stg::kS_OK) {
+        hr = s->Read(buffer, sizeof buffer, &read);
+        data.append(buffer, read);
+      }
+      if (hr == stg::kS_FALSE) {
+        out[path] = data;
+        continue;
+      }
+    }
+    if (hr != stg::kS_OK) {
+      EXPECT_TRUE(IsCleanRefusal(hr)) << path << Format(" 0x%08X", static_cast<uint32_t>(hr));
+      out[path] = Format("error 0x%08X", static_cast<uint32_t>(hr));
+    }
+  }
+}
+
+std::map<std::string, std::string> Collect(IStorage& root) {
+  std::map<std::string, std::string> out;
+  Collect(root, "", out);
+  return out;
+}
+
+HRESULT OpenStreamOf(const std::string& file, std::u16string_view name) {
+  std::unique_ptr<IStorage> root;
+  HRESULT hr = Open(file, kReadMode, &root);
+  if (hr != stg::kS_OK) return hr;
+  std::unique_ptr<IStream> s;
+  return root->OpenStream(name, kNestedRead, &s);
+}
+
+TEST(Validation, TheSampleIsReadWhole) {
+  Sample sample;
+  std::unique_ptr<IStorage> root;
+  ASSERT_EQ(Open(sample.b.Build(), kReadMode, &root), stg::kS_OK);
+  EXPECT_EQ(Collect(*root), sample.content);
+}
+
+TEST(Validation, RefusesChainsThatLoopOrLeaveTheFile) {
+  Sample sample;
+  std::string file = sample.b.Build();
+  uint32_t start = sample.b.FirstSector(sample.regular);
+  std::string damaged = file;
+  Put32(damaged, sample.b.FatEntryOffset(start + 5), start + 1);
+  EXPECT_EQ(OpenStreamOf(damaged, u"regular"), stg::kStgEDocFileCorrupt);
+  EXPECT_EQ(OpenStreamOf(damaged, u"other"), stg::kS_OK);  // the rest stays readable
+  damaged = file;
+  Put32(damaged, sample.b.FatEntryOffset(start + 5), 0x00FFFFFF);
+  EXPECT_EQ(OpenStreamOf(damaged, u"regular"), stg::kStgEDocFileCorrupt);
+  damaged = file;
+  Put32(damaged, sample.b.FatEntryOffset(start + 5), 0xFFFFFFFD);  // a FAT sector marker
+  EXPECT_EQ(OpenStreamOf(damaged, u"regular"), stg::kStgEDocFileCorrupt);
+  damaged = file;
+  uint32_t mini = sample.b.FirstSector(sample.mini);
+  Put32(damaged, sample.b.MiniFatEntryOffset(mini + 2), mini);
+  EXPECT_EQ(OpenStreamOf(damaged, u"mini"), stg::kStgEDocFileCorrupt);
+
+  std::unique_ptr<IStorage> root;
+  damaged = file;
+  const std::vector<uint32_t>& dir = sample.b.DirSectors();
+  ASSERT_EQ(dir.size(), 2u);
+  Put32(damaged, sample.b.FatEntryOffset(dir[1]), dir[0]);
+  EXPECT_EQ(Open(damaged, kReadMode, &root), stg::kStgEDocFileCorrupt);
+
+  CfbBuilder big;
+  big.extraFatSectors = 300;  // two DIFAT sectors
+  big.LinkAsList(0, {big.AddStream(u"s", "s")}, 1);
+  file = big.Build();
+  ASSERT_EQ(Open(file, kReadMode, &root), stg::kS_OK);
+  uint32_t difat = big.DifatSectors()[0];
+  Put32(file, big.SectorOffset(difat) + 508, difat);
+  EXPECT_EQ(Open(file, kReadMode, &root), stg::kStgEDocFileCorrupt);
+  file = big.Build();
+  Put32(file, 76 + 4 * 7, 0);  // a FAT sector listed twice
+  EXPECT_EQ(Open(file, kReadMode, &root), stg::kStgEDocFileCorrupt);
+}
+
+TEST(Validation, RefusesDirectoryLinksThatCycleOrLeave) {
+  auto damage = [](auto change) {
+    Sample sample;
+    change(sample);
+    std::unique_ptr<IStorage> root;
+    return Open(sample.b.Build(), kReadMode, &root);
+  };
+  EXPECT_EQ(damage([](Sample& s) { s.b[s.dir].child = s.dir; }), stg::kStgEDocFileCorrupt);
+  EXPECT_EQ(damage([](Sample& s) { s.b[s.inner].left = 0; }), stg::kStgEDocFileCorrupt);
+  EXPECT_EQ(damage([](Sample& s) { s.b[s.inner].right = s.dir; }), stg::kStgEDocFileCorrupt);
+  EXPECT_EQ(damage([](Sample& s) { s.b[s.regular].right = s.mini; }), stg::kStgEDocFileCorrupt);
+  EXPECT_EQ(damage([](Sample& s) { s.b[s.inner].left = s.regular; }), stg::kStgEDocFileCorrupt);
+  EXPECT_EQ(damage([](Sample& s) { s.b[s.inner].left = 1000; }), stg::kStgEDocFileCorrupt);
+  EXPECT_EQ(damage([](Sample& s) { s.b[s.inner].type = 0; }), stg::kStgEDocFileCorrupt);
+  EXPECT_EQ(damage([](Sample& s) { s.b[0].type = 1; }), stg::kStgEDocFileCorrupt);
+}
+
+TEST(Validation, RefusesSizesAndCountsTheFileCannotHold) {
+  Sample sample;
+  std::string file = sample.b.Build();
+  std::string damaged = file;
+  Put32(damaged, sample.b.EntryOffset(sample.regular) + 120, 0xFFFFFFF0);
+  EXPECT_EQ(OpenStreamOf(damaged, u"regular"), stg::kStgEDocFileCorrupt);
+  // In version 3 the high half of a size is junk that readers ignore.
+  damaged = file;
+  Put32(damaged, sample.b.EntryOffset(sample.regular) + 124, 0x12345678);
+  EXPECT_EQ(OpenStreamOf(damaged, u"regular"), stg::kS_OK);
+  damaged = file;
+  Put32(damaged, 44, 0x10000000);  // FAT sectors
+  std::unique_ptr<IStorage> root;
+  EXPECT_EQ(Open(damaged, kReadMode, &root), stg::kStgEDocFileCorrupt);
+  damaged = file;
+  Put32(damaged, 28, 0x000DFFFE);  // 8 KiB sectors
+  EXPECT_EQ(Open(damaged, kReadMode, &root), stg::kStgEInvalidHeader);
+  // A mini stream larger than the file fails only the streams inside it.
+  damaged = file;
+  Put32(damaged, sample.b.EntryOffset(0) + 120, 0x7FFFFFC0);
+  EXPECT_EQ(OpenStreamOf(damaged, u"mini"), stg::kStgEDocFileCorrupt);
+  EXPECT_EQ(OpenStreamOf(damaged, u"other"), stg::kS_OK);
+
+  CfbBuilder v4(4);
+  uint32_t s = v4.AddStream(u"s", Pattern(5000));
+  v4.LinkAsList(0, {s}, 1);
+  damaged = v4.Build();
+  Put32(damaged, v4.EntryOffset(s) + 124, 0x40000000);
+  EXPECT_EQ(OpenStreamOf(damaged, u"s"), stg::kStgEDocFileCorrupt);
+  Put32(damaged, v4.EntryOffset(s) + 120, 0xFFFFFFFF);  // 2^64 - 1: no rounding overflow
+  Put32(damaged, v4.EntryOffset(s) + 124, 0xFFFFFFFF);
+  EXPECT_EQ(OpenStreamOf(damaged, u"s"), stg::kStgEDocFileCorrupt);
+}
+
+TEST(Validation, AFileAboutToChangeMayNotShareSectorsBetweenStreams) {
+  Sample sample;
+  std::string file = sample.b.Build();
+  Put32(file, sample.b.EntryOffset(sample.other) + 116, sample.b.FirstSector(sample.regular));
+  std::unique_ptr<IStorage> root;
+  EXPECT_EQ(Open(file, kReadMode, &root), stg::kS_OK);
+  EXPECT_EQ(Open(file, kWriteMode, &root), stg::kStgEDocFileCorrupt);
+}
+
+TEST(Validation, TruncatedFilesNeverGiveBytesTheyDoNotHold) {
+  Sample sample;
+  std::string file = sample.b.Build();
+  for (size_t cut = 0; cut < file.size(); cut += 61) {
+    SCOPED_TRACE(cut);
+    std::unique_ptr<IStorage> root;
+    HRESULT hr = Open(file.substr(0, cut), kReadMode, &root);
+    if (hr != stg::kS_OK) {
+      EXPECT_TRUE(IsCleanRefusal(hr)) << Format("0x%08X", static_cast<uint32_t>(hr));
+      continue;
+    }
+    for (const auto& [path, data] : Collect(*root)) {
+      if (data.rfind("error", 0) != 0) {
+        EXPECT_EQ(data, sample.content[path]) << path;
+      }
+    }
+  }
+}
+
+TEST(Validation, AFileEndingInsideItsLastSectorCanBeChanged) {
+  CfbBuilder b;
+  b.LinkAsList(0, {b.AddStream(u"first", Pattern(5000, 1)), b.AddStream(u"last", Pattern(4200, 2))},
+               1);
+  std::string file = b.Build();
+  file.resize(file.size() - 512 + 4200 % 512);  // writers that do not pad the last sector
+  auto bytes = std::make_shared<MemoryLockBytes>(file);
+  std::unique_ptr<IStorage> root;
+  ASSERT_EQ(OpenDocfileOn(bytes, kWriteMode, &root), stg::kS_OK);
+  EXPECT_EQ(GetStream(*root, u"last"), Pattern(4200, 2));
+  ASSERT_EQ(root->DestroyElement(u"last"), stg::kS_OK);
+  ASSERT_EQ(root->DestroyElement(u"first"), stg::kS_OK);
+  std::unique_ptr<IStream> s;
+  ASSERT_EQ(root->CreateStream(u"again", kCreateMode, &s), stg::kS_OK);
+  ASSERT_EQ(s->SetSize(9500), stg::kS_OK);  // all the freed sectors, the partial one too
+  ASSERT_EQ(s->Seek(0, stg::kStreamSeekSet, nullptr), stg::kS_OK);
+  EXPECT_EQ(ReadAll(*s), std::string(9500, 0));
+}
+
+TEST(Validation, RandomDamageIsRefusedOrLeavesAWorkingFile) {
+  Sample sample;
+  std::string file = sample.b.Build();
+  std::mt19937 random(11);
+  // Header, FAT, directory and mini FAT: the first eight sectors.
+  size_t structure = 9 * 512;
+  for (int round = 0; round < 1500; ++round) {
+    std::string damaged = file;
+    for (int n = 1 + random() % 4; n > 0; --n)
+      damaged[random() % structure] ^= 1 << (random() % 8);
+    std::unique_ptr<IStorage> root;
+    if (Open(damaged, kReadMode, &root) == stg::kS_OK) {
+      Collect(*root);
+      std::unique_ptr<IStorage> copy;
+      auto copied = std::make_shared<MemoryLockBytes>();
+      ASSERT_EQ(CreateDocfileOn(copied, kCreateMode, &copy), stg::kS_OK);
+      HRESULT hr = root->CopyTo(*copy);
+      EXPECT_TRUE(hr == stg::kS_OK || IsCleanRefusal(hr)) << round;
+      EXPECT_EQ(CheckTrees(copied->Data()), "") << round;
+    }
+    auto bytes = std::make_shared<MemoryLockBytes>(damaged);
+    if (OpenDocfileOn(bytes, kWriteMode, &root) != stg::kS_OK) continue;
+    // A file accepted for writing must stay whole through changes.
+    PutStream(*root, u"added", Pattern(5000, round));
+    root->DestroyElement(u"other");
+    root->DestroyElement(u"mini");
+    PutStream(*root, u"mini", Pattern(100, round));
+    root.reset();
+    ASSERT_EQ(OpenDocfileOn(bytes, kReadMode, &root), stg::kS_OK) << round;
+    EXPECT_EQ(GetStream(*root, u"added"), Pattern(5000, round));
+    EXPECT_EQ(GetStream(*root, u"mini"), Pattern(100, round)) << round;
+    // The root's tree changed and must be a red-black tree; the others keep
+    // whatever shape they had.
+    EXPECT_EQ(CheckTrees(bytes->Data(), true), "") << round;
+  }
+}
+
+}  // namespace
+}  // namespace slv2::cfb::test
