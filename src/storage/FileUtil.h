@@ -1,5 +1,6 @@
 // File and folder operations of the updater: path texts, existence tests,
-// folder creation, copying (also over read-only files) and temporary files.
+// folder creation, copying (also over read-only files), listing by mask,
+// tree walks and deletion, mask tests and temporary files.
 //
 // No operation raises for a file-system failure: each reports it in its
 // result (false, an empty string, an error code). Paths are program strings
@@ -9,10 +10,17 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace slv2 {
+
+// Receives the full name of a listed entry and the caller's user value;
+// returns true to end the listing of the current folder.
+using TEnumFilesCallback = std::function<bool(const std::string& fileName, uint32_t userValue)>;
 
 class TgmFileUtil {
  public:
@@ -56,6 +64,33 @@ class TgmFileUtil {
   // that it can be overwritten.
   static bool CopyFile(std::string_view source, std::string_view destination, bool failIfExists);
 
+  // Visits the entries of the mask's folder that match the mask's last part
+  // and pass the attribute filter (see FilteredListing.h), then, when
+  // recursive, the same mask in every sub-folder, depth first in listing
+  // order (also after the callback ended a folder's listing). "." and ".."
+  // are counted but never passed to the callback. Symbolic links to folders
+  // are never descended into. Returns the number of entries listed;
+  // exceptions of the callback pass through.
+  static int EnumFiles(std::string_view maskPath, uint32_t attrFilter, uint32_t userValue,
+                       const TEnumFilesCallback& callback, bool recursive);
+  // Copies every file of the source folder (hidden, system and read-only
+  // ones too) into the destination folder, keeping sub-paths when recursive
+  // and creating the folders needed. Returns the number of files visited.
+  static int CopyFiles(std::string_view sourceFolder, std::string_view destFolder, bool recursive);
+  // Deletes the folder with everything below it, read-only files included,
+  // as far as it can: false when any entry or the folder itself stayed. A
+  // drive ("C:") is emptied but kept. A symbolic link, at the top or inside,
+  // is removed as a link; what it points to is never touched.
+  static bool DeleteTree(std::string_view folder);
+
+  // The file-mask test: "*" and "*.*" match every name, an empty mask none;
+  // a name without extension is tested with a "." appended (so README
+  // matches "*."); unless case-sensitive, both are lower-cased first
+  // (Windows-1251 letters included), then MatchWildcard decides.
+  static bool MatchesMask(std::string_view name, std::string_view mask, bool caseSensitive);
+  static bool MatchesAnyMask(std::string_view name, const std::vector<std::string>& masks,
+                             bool caseSensitive);
+
   // The system temporary folder, with a trailing delimiter.
   static std::string GetTempFolder();
   // Creates a new empty file "<prefix><hex>.TMP" in the folder and returns
@@ -65,7 +100,44 @@ class TgmFileUtil {
   static std::string GetTempFileName();
 };
 
+// The per-file callback of CopyFiles: copies each file to the destination
+// folder under its name relative to the source folder.
+class TEnumFilesCopyHandler {
+ public:
+  TEnumFilesCopyHandler(std::string destFolder, std::string sourceFolder)
+      : destFolder_(std::move(destFolder)), sourceFolder_(std::move(sourceFolder)) {}
+  // Never ends the listing; a file that cannot be copied is left out.
+  bool CopyFileCallback(const std::string& fileName, uint32_t userValue);
+
+ private:
+  std::string destFolder_;
+  std::string sourceFolder_;
+};
+
 // True when the path names an existing file (not a folder).
 bool FileExists(std::string_view path);
+
+// How BuildFileList compares an entry's attributes with the asked ones.
+enum class TAttrMatch {
+  Any = 0,       // every listed entry
+  Exact = 1,     // entry == attr
+  Subset = 2,    // every bit of attr is set on the entry
+  Superset = 3,  // the entry has no bit outside attr
+};
+
+struct TFileListOption {
+  static constexpr uint32_t FullNames = 1;  // append folder + name, not the name alone
+  static constexpr uint32_t Recursive = 2;  // also every sub-folder, breadth first
+};
+
+// Appends the entries matching the mask path to the list: first those of the
+// mask's own folder, then those of each level of sub-folders in turn. The
+// mask's folder ends at its last "\" or ":" ("/" too for a POSIX path, where
+// "/" is the delimiter of the names built). Every entry that the mask matches
+// is tested, folders and "." and ".." included; Exact and Superset list with
+// attr as the attribute filter too. Symbolic links to folders are listed but
+// not descended into. Always true.
+bool BuildFileList(std::string_view maskPath, uint32_t attr, std::vector<std::string>& list,
+                   TAttrMatch match, uint32_t options);
 
 }  // namespace slv2

@@ -1,0 +1,28 @@
+#include "app/log/LogFileAppender.h"
+
+#include "app/log/LogLog.h"
+#include "sys/Format.h"
+#include "sys/WinError.h"
+
+namespace slv2 {
+
+std::shared_ptr<TLogFileAppender> TLogFileAppender::Open(std::string_view path,
+                                                         std::unique_ptr<TLogLayout> layout) {
+  fs::FileHandle file =
+      fs::FileHandle::Open(path, fs::kGenericWrite, fs::kShareRead, fs::kOpenAlways);
+  if (!file.Valid() || !file.Seek(0, fs::kSeekEnd, nullptr)) return nullptr;
+  return std::make_shared<TLogFileAppender>(std::move(file), std::string(path), std::move(layout));
+}
+
+TLogFileAppender::TLogFileAppender(fs::FileHandle file, std::string path,
+                                   std::unique_ptr<TLogLayout> layout)
+    : TLogAppender(std::move(layout)), file_(std::move(file)), path_(std::move(path)) {}
+
+void TLogFileAppender::Write(const std::string& text) {
+  if (file_.Write(text.data(), text.size())) return;
+  uint32_t code = fs::LastError();
+  TLogLog::Instance().Error(
+      Format("Cannot write the log file \"%s\": %s", path_.c_str(), SysErrorMessage(code).c_str()));
+}
+
+}  // namespace slv2

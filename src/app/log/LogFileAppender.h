@@ -1,0 +1,35 @@
+// An appender that writes to a file, for diagnosis: attached to the
+// updaters' categories on request, it keeps their whole trail. Lines are
+// appended as program text (Windows-1251) and written through at once, so
+// the file is complete up to a crash. Nothing attaches it by default.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "app/log/LogAppender.h"
+#include "sys/FileLayer.h"
+
+namespace slv2 {
+
+class TLogFileAppender : public TLogAppender {
+ public:
+  // Opens the file for appending, creating it when missing; others may read
+  // it meanwhile. nullptr when it cannot be opened (fs::LastError() says
+  // why).
+  static std::shared_ptr<TLogFileAppender> Open(std::string_view path,
+                                                std::unique_ptr<TLogLayout> layout = nullptr);
+
+  TLogFileAppender(fs::FileHandle file, std::string path, std::unique_ptr<TLogLayout> layout);
+
+ protected:
+  // A failed write is reported on the internal log.
+  void Write(const std::string& text) override;
+
+ private:
+  fs::FileHandle file_;
+  std::string path_;
+};
+
+}  // namespace slv2

@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include "LogTestSupport.h"
+#include "TestSupport.h"
+#include "app/log/LogCategory.h"
+#include "app/log/LogHierarchy.h"
+#include "app/log/LogLog.h"
+
+namespace slv2 {
+namespace {
+
+using Lines = std::vector<std::string>;
+using test::Attached;
+using test::CaptureAppender;
+using test::StderrCapture;
+
+TLogCategory& Category(const std::string& name) {
+  return TLogHierarchy::Default().GetCategory(name);
+}
+
+std::string NotConfigured(const std::string& utf8Name) {
+  return "ERROR - No appenders could be found for category \"" + utf8Name +
+         "\"\nERROR - Please initialize the logging system properly\n";
+}
+
+TEST(LogCategory, UnconfiguredErrorsGiveTwoInternalLinesAndNothingElseIsWritten) {
+  TLogCategory& updater = Category("TSlv2PuncUpdater");
+  TLogCategory& cyrillic = Category(test::A("Категория"));
+  StderrCapture capture;
+  updater.Debug("progress");
+  updater.Info("info");
+  updater.Warn("nothing to delete");
+  updater.Error("copyFiles() failed");
+  updater.Fatal("fatal");
+  cyrillic.Error("x");
+  EXPECT_EQ(capture.Text(), NotConfigured("TSlv2PuncUpdater") + NotConfigured("TSlv2PuncUpdater") +
+                                NotConfigured("Категория"));
+}
+
+TEST(LogCategory, EventsGoToTheChainsAppendersWhileAdditivityIsOn) {
+  auto order = std::make_shared<Lines>();
+  auto tagged = [&](const char* tag) {
+    auto appender = std::make_shared<CaptureAppender>(tag);
+    appender->lines = order;
+    return appender;
+  };
+  TLogCategory& child = Category("chain.child");
+  Attached onChild(child, tagged("child:"));
+  Attached onParent(Category("chain"), tagged("parent:"));
+  Attached onRoot(TLogHierarchy::Default().Root(), tagged("root:"));
+  child.Debug("below the root's ERROR");
+  child.Error("one");
+  child.SetAdditivity(false);
+  child.Error("two");
+  EXPECT_EQ(*order, (Lines{"child:ERROR - one\r\n", "parent:ERROR - one\r\n",
+                           "root:ERROR - one\r\n", "child:ERROR - two\r\n"}));
+  // Cut off from the root's appender, a category without its own is not
+  // configured.
+  TLogCategory& isolated = Category("isolated");
+  isolated.SetAdditivity(false);
+  StderrCapture capture;
+  isolated.Error("lost");
+  EXPECT_EQ(capture.Text(), NotConfigured("isolated"));
+}
+
+TEST(LogCategory, PriorityIsInheritedFromTheNearestAncestorThatHasOne) {
+  TLogCategory& a = Category("inherit");
+  TLogCategory& abc = Category("inherit.b.c");
+  auto lines = std::make_shared<CaptureAppender>();
+  Attached attached(abc, lines);
+  a.SetPriority(&TLogPriority::Debug());
+  EXPECT_EQ(&abc.EffectivePriority(), &TLogPriority::Debug());
+  abc.Debug("passes");
+  abc.SetPriority(&TLogPriority::Warn());
+  abc.Info("below its own WARN");
+  a.SetPriority(nullptr);
+  abc.SetPriority(nullptr);
+  abc.Warn("below the root's ERROR again");
+  EXPECT_EQ(*lines->lines, (Lines{"DEBUG - passes\r\n"}));
+}
+
+TEST(LogCategory, TheRootKeepsAPriority) {
+  TLogRoot& root = TLogHierarchy::Default().Root();
+  EXPECT_EQ(root.Name(), "root");
+  EXPECT_EQ(root.Priority(), &TLogPriority::Error());
+  StderrCapture capture;
+  root.SetPriority(nullptr);
+  EXPECT_EQ(capture.Text(), "ERROR - The root can't have a nil priority\n");
+  EXPECT_EQ(root.Priority(), &TLogPriority::Debug());
+  root.SetPriority(&TLogPriority::Error());
+}
+
+TEST(LogCategory, TheThresholdAndTheSwitchSilenceTheInternalLog) {
+  TLogHierarchy& hierarchy = TLogHierarchy::Default();
+  TLogLog& internal = TLogLog::Instance();
+  StderrCapture capture;
+  hierarchy.SetThreshold(TLogPriority::Error().Level());
+  Category("threshold").Error("disabled, and so are the reports");
+  hierarchy.SetThreshold(-1);
+  internal.Debug("hidden");
+  internal.SetInternalDebugging(true);
+  internal.Debug("shown");
+  internal.SetInternalDebugging(false);
+  EXPECT_EQ(capture.Text(), "DEBUG - shown\n");
+}
+
+}  // namespace
+}  // namespace slv2

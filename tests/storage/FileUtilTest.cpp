@@ -1,0 +1,238 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "TestSupport.h"
+#include "storage/FileUtil.h"
+#include "sys/Cp1251.h"
+#include "sys/FileLayer.h"
+#include "sys/WinError.h"
+
+namespace slv2 {
+namespace {
+
+using U = TgmFileUtil;
+using Names = std::vector<std::string>;
+using test::A;
+
+TEST(FileUtilPaths, SplitsAndDelimitsPathTexts) {
+  EXPECT_EQ(U::IncludeTrailingDelimiter("C:", '\\'), "C:");
+  EXPECT_EQ(U::IncludeTrailingDelimiter("", '\\'), "\\");
+  EXPECT_EQ(U::IncludeTrailingDelimiter("/opt/a", '\\'), "/opt/a/");
+  EXPECT_EQ(U::ExcludeTrailingDelimiters("C:\\dir\\\\"), "C:\\dir");
+  EXPECT_EQ(U::ExtractFilePath("/opt/a/b.txt"), "/opt/a/");
+  EXPECT_EQ(U::ExtractFileName("C:\\a\\b.tar.gz", false), "b.tar");
+  EXPECT_EQ(U::ExtractFileName("C:\\a\\.cfg", false), ".cfg");
+  EXPECT_EQ(U::ExtractFileExt("C:\\a\\b.tar.gz", false), "gz");
+  EXPECT_EQ(U::ExtractFileExt("C:\\a.d\\readme", true), "");
+}
+
+TEST(FileUtilPaths, NormalizesWindowsPathsWithBackslashesAndPosixPathsWithSlashes) {
+  EXPECT_EQ(U::NormalizePath("C:\\a\\.\\b\\..\\c.txt"), "C:\\a\\c.txt");
+  EXPECT_EQ(U::NormalizePath("C:/a//b\\"), "C:\\a\\b");
+  EXPECT_EQ(U::NormalizePath("C:\\a\\..\\..\\b"), "b");
+  EXPECT_EQ(U::NormalizePath("\\\\srv\\share\\x"), "\\\\srv\\share\\x");
+  EXPECT_EQ(U::NormalizePath("\\a"), "\\\\a");
+  EXPECT_EQ(U::CombinePath("C:\\Prog\\", "/files/x.dll"), "C:\\Prog\\files\\x.dll");
+  EXPECT_EQ(U::NormalizePath("/opt/z/./solvane/../other/"), "/opt/z/other");
+  EXPECT_EQ(U::NormalizePath("/../etc\\x"), "/etc/x");
+  EXPECT_EQ(U::CombinePath("/opt/z/solvane", "..\\other"), "/opt/z/other");
+  EXPECT_EQ(U::CombinePath("/opt/z/solvane", "\\bin\\app.dll"), "/opt/z/solvane/bin/app.dll");
+}
+
+TEST(FileUtilPaths, SameFileNameAndMasksFoldCaseAsTheyShould) {
+  EXPECT_TRUE(U::SameFileName("C:\\A\\b.txt", "c:/a/./b.txt"));
+  EXPECT_FALSE(U::SameFileName(A("/opt/Файл"), A("/opt/файл")));  // A to Z only
+  EXPECT_TRUE(U::MatchesMask("README", "*.*", true));
+  EXPECT_TRUE(U::MatchesMask("Setup.EXE", "*.exe", false));
+  EXPECT_FALSE(U::MatchesMask("Setup.EXE", "*.exe", true));
+  EXPECT_TRUE(U::MatchesMask(A("СПРАВКА.Txt"), A("справ*.TXT"), false));
+  EXPECT_TRUE(U::MatchesMask("readme", "read*.", false));      // a bare name gets a dot
+  EXPECT_FALSE(U::MatchesMask("sub.d\\readme", "*.", false));  // the folder's dot is taken
+  EXPECT_TRUE(U::MatchesAnyMask("APP.CNT", {"*.hlp", "*.cnt"}, false));
+}
+
+// Sets or clears the immutable flag, which makes a file undeletable even for
+// root; false where the file system does not allow it.
+bool SetImmutable(const std::string& path, bool on) {
+  int fd = open(AnsiToUtf8(path).c_str(), O_RDONLY);
+  int flags = 0;
+  bool ok = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+  ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  if (fd >= 0) close(fd);
+  return ok;
+}
+
+// A tree whose files hold their own relative names:
+// a/{f1, g.txt, b/{w.txt, c/x.txt}, s/{f2.txt, t/h.txt}} and outside/keep.txt.
+class FileUtilTree : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* name : {"a/f1", "a/g.txt", "a/b/w.txt", "a/b/c/x.txt", "a/s/f2.txt",
+                             "a/s/t/h.txt", "outside/keep.txt"}) {
+      test::WriteFile(dir / name, name);
+    }
+  }
+  Names Enum(const std::string& mask, uint32_t filter, int* count = nullptr,
+             const std::string& stopAt = "") {
+    Names seen;
+    auto callback = [&](const std::string& name, uint32_t user) {
+      EXPECT_EQ(user, 7u);
+      seen.push_back(name);
+      return name == stopAt;
+    };
+    int n = U::EnumFiles(mask, filter, 7, callback, true);
+    if (count) *count = n;
+    return seen;
+  }
+  Names List(const std::string& mask, uint32_t options, TAttrMatch match = TAttrMatch::Any,
+             uint32_t attr = 0) {
+    Names names;
+    EXPECT_TRUE(BuildFileList(mask, attr, names, match, options));
+    return names;
+  }
+  void Link(const std::string& target, const std::string& link) {
+    std::filesystem::create_symlink(AnsiToUtf8(target), AnsiToUtf8(link));
+  }
+  bool ReadOnly(const std::string& path) { return fs::GetFileAttributes(path) & fs::kAttrReadOnly; }
+
+  static constexpr uint32_t kFull = TFileListOption::FullNames;
+  static constexpr uint32_t kTree = TFileListOption::FullNames | TFileListOption::Recursive;
+  test::TempDir dir;
+};
+
+TEST_F(FileUtilTree, ResolvesNamesIgnoringCaseAndCreatesFoldersUntilOneFails) {
+  test::WriteFile(dir / A("Справка/файл.txt"), "x");
+  EXPECT_TRUE(FileExists(dir / A("СПРАВКА\\ФАЙЛ.TXT")));
+  EXPECT_FALSE(FileExists(dir / A("справка")));
+  EXPECT_TRUE(U::DirectoryExists(dir / A("справка\\")));
+  EXPECT_EQ(U::SetFileAttr(dir / "none.txt", fs::kAttrNormal), kErrorFileNotFound);
+  EXPECT_TRUE(U::ForceDirectories(dir / A("СПРАВКА/Новая\\x/")));
+  EXPECT_TRUE(test::PathExists(dir / A("Справка/Новая/x")));
+  EXPECT_FALSE(U::ForceDirectories(dir / "a/f1/b"));
+  EXPECT_FALSE(U::ForceDirectories(dir / ("new/" + std::string(300, 'n') + "/d")));
+  EXPECT_TRUE(U::DirectoryExists(dir / "new"));  // levels made before stay
+}
+
+TEST_F(FileUtilTree, CopyFileCreatesFoldersAndReplacesReadOnlyTargets) {
+  std::string src = dir / "a/f1", dst = dir / "copy/f1";
+  EXPECT_TRUE(U::CopyFile(src, dst, false));
+  test::WriteFile(dst, "old");
+  test::MakeReadOnly(dst);
+  EXPECT_FALSE(U::CopyFile(src, dst, true));
+  EXPECT_EQ(test::ReadFile(dst), "old");
+  EXPECT_TRUE(U::CopyFile(src, dir / "COPY/F1", false));
+  EXPECT_EQ(test::ReadFile(dst), "a/f1");
+  EXPECT_FALSE(ReadOnly(dst));
+  test::MakeReadOnly(src);  // the copy carries the source's attributes
+  EXPECT_TRUE(U::CopyFile(src, dst, false));
+  EXPECT_TRUE(ReadOnly(dst));
+}
+
+TEST_F(FileUtilTree, TempFilesAreNewEmptyFiles) {
+  std::string a = U::GetTempFileName();
+  EXPECT_EQ(a.rfind(U::GetTempFolder() + "tmp", 0), 0u);
+  EXPECT_EQ(test::ReadFile(a), "");
+  EXPECT_TRUE(fs::DeleteFile(a));
+  EXPECT_EQ(U::GetTempFileName(dir / "missing", "tmp"), "");
+}
+
+TEST_F(FileUtilTree, EnumFilesFiltersCountsAndWalksDepthFirst) {
+  int count = 0;
+  EXPECT_EQ(Enum(dir / "A/*.*", 0x3F, &count, dir / "A/b/c"),  // c ends b's listing
+            (Names{dir / "A/b", dir / "A/f1", dir / "A/g.txt", dir / "A/s", dir / "A/b/c",
+                   dir / "A/b/c/x.txt", dir / "A/s/f2.txt", dir / "A/s/t", dir / "A/s/t/h.txt"}));
+  EXPECT_EQ(count, 19);  // with the "." and ".." of every folder
+  EXPECT_EQ(Enum(dir / "a/*.*", 0x2F, &count, dir / "a/f1"),
+            (Names{dir / "a/f1", dir / "a/b/w.txt", dir / "a/b/c/x.txt", dir / "a/s/f2.txt",
+                   dir / "a/s/t/h.txt"}));
+  auto fail = [](const std::string&, uint32_t) -> bool { throw std::runtime_error("stop"); };
+  EXPECT_THROW(U::EnumFiles(dir / "a/*.*", 0x2F, 0, fail, true), std::runtime_error);
+}
+
+TEST_F(FileUtilTree, BuildFileListListsDotEntriesAndWalksLevelByLevel) {
+  std::string a = dir / "a/";
+  EXPECT_EQ(List(a + "*.*", kFull),
+            (Names{a + ".", a + "..", a + "b", a + "f1", a + "g.txt", a + "s"}));
+  EXPECT_EQ(List(a + "*.TXT", 0), (Names{"g.txt"}));
+  EXPECT_EQ(List(a + "*.txt", kTree),
+            (Names{a + "g.txt", a + "b/w.txt", a + "s/f2.txt", a + "b/c/x.txt", a + "s/t/h.txt"}));
+  EXPECT_TRUE(List(dir / "missing/*.*", kFull).empty());
+  test::MakeReadOnly(a + "g.txt");
+  EXPECT_EQ(List(a + "*.*", 0, TAttrMatch::Exact, fs::kAttrDirectory),
+            (Names{".", "..", "b", "s"}));
+  EXPECT_EQ(List(a + "*.*", 0, TAttrMatch::Subset, fs::kAttrReadOnly), (Names{"g.txt"}));
+  EXPECT_EQ(List(a + "*.*", 0, TAttrMatch::Superset, fs::kAttrArchive), (Names{"f1"}));
+}
+
+TEST_F(FileUtilTree, WalksListButNeverEnterSymbolicLinks) {
+  Link(dir / "outside", dir / "a/s/link");
+  Link(dir / "a", dir / "a/s/loop");
+  EXPECT_EQ(Enum(dir / "a/s/*.txt", 0x2F), (Names{dir / "a/s/f2.txt", dir / "a/s/t/h.txt"}));
+  EXPECT_EQ(List(dir / "a/s/*", TFileListOption::Recursive),
+            (Names{".", "..", "f2.txt", "link", "loop", "t", ".", "..", "h.txt"}));
+}
+
+TEST_F(FileUtilTree, CopyFilesKeepsSubPathsAndReplacesReadOnlyFiles) {
+  Link(dir / "outside", dir / "a/s/link");
+  test::MakeReadOnly(dir / "a/s/f2.txt");
+  test::WriteFile(dir / "copy/s/f2.txt", "old");
+  test::MakeReadOnly(dir / "copy/s/f2.txt");
+  EXPECT_EQ(U::CopyFiles(dir / "a", dir / "copy", true), 6);
+  EXPECT_EQ(test::ReadFile(dir / "copy/s/f2.txt"), "a/s/f2.txt");
+  EXPECT_EQ(test::ReadFile(dir / "copy/b/c/x.txt"), "a/b/c/x.txt");
+  EXPECT_FALSE(test::PathExists(dir / "copy/s/link"));
+  EXPECT_EQ(U::CopyFiles(dir / "A/", dir / "flat", false), 2);
+  EXPECT_FALSE(test::PathExists(dir / "flat/s"));
+}
+
+TEST_F(FileUtilTree, WindowsFormPathsAreBuiltWithBackslashes) {
+  char saved[4096];
+  ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+  ASSERT_EQ(chdir(AnsiToUtf8(dir.Path()).c_str()), 0);
+  Names walked = Enum("a\\b\\*.txt", 0x2F), listed = List("a\\*.txt", kTree);
+  Names slashed = List("a/*.txt", kFull);  // "/" does not end the folder here
+  int copied = U::CopyFiles("a\\s", "out", true);
+  ASSERT_EQ(chdir(saved), 0);
+  EXPECT_EQ(walked, (Names{"a\\b\\w.txt", "a\\b\\c\\x.txt"}));
+  EXPECT_EQ(listed,
+            (Names{"a\\g.txt", "a\\b\\w.txt", "a\\s\\f2.txt", "a\\b\\c\\x.txt", "a\\s\\t\\h.txt"}));
+  EXPECT_EQ(slashed, (Names{"g.txt"}));
+  EXPECT_EQ(copied, 2);
+  EXPECT_EQ(test::ReadFile(dir / "out/t/h.txt"), "a/s/t/h.txt");
+}
+
+TEST_F(FileUtilTree, DeleteTreeRemovesReadOnlyEntriesAndLinksButNotTheirTargets) {
+  test::WriteFile(dir / "a/s/.cfg", "c");
+  test::MakeReadOnly(dir / "a/f1");
+  test::MakeReadOnly(dir / "a/s/t");
+  Link(dir / "outside", dir / "a/s/link");
+  Link(dir / "outside/keep.txt", dir / "a/file-link");
+  Link(dir / "none", dir / "a/dangling");
+  EXPECT_TRUE(U::DeleteTree(dir / "A"));
+  EXPECT_FALSE(test::PathExists(dir / "a"));
+  EXPECT_FALSE(U::DeleteTree(dir / "a"));
+  EXPECT_FALSE(U::DeleteTree(dir / "outside/keep.txt"));
+  Link(dir / "outside", dir / "named");  // the link goes, its target stays whole
+  EXPECT_TRUE(U::DeleteTree(dir / "named"));
+  EXPECT_FALSE(test::PathExists(dir / "named"));
+  EXPECT_EQ(test::ReadFile(dir / "outside/keep.txt"), "outside/keep.txt");
+}
+
+TEST_F(FileUtilTree, DeleteTreeGoesOnAfterAFailureAndKeepsTheFolder) {
+  if (!SetImmutable(dir / "a/b/w.txt", true)) GTEST_SKIP() << "no immutable files here";
+  bool deleted = U::DeleteTree(dir / "a");
+  SetImmutable(dir / "a/b/w.txt", false);
+  EXPECT_FALSE(deleted);
+  EXPECT_TRUE(test::PathExists(dir / "a/b/w.txt"));
+  EXPECT_FALSE(test::PathExists(dir / "a/b/c") || test::PathExists(dir / "a/s"));
+}
+
+}  // namespace
+}  // namespace slv2
