@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "sys/Cp1251.h"
+#include "sys/FaultInjection.h"
 #include "sys/FileLayer.h"
 #include "sys/WinError.h"
 
@@ -55,6 +56,15 @@ bool Fail(uint32_t code) {
 
 bool FailErrno() { return Fail(FromErrno(errno)); }
 
+// An injected fault (tests only): reads and renames fail as an I/O error
+// would, writes and creations as a full disk.
+bool Injected(fault::Operation operation) {
+  if (!fault::ShouldFail(operation)) return false;
+  bool full = operation == fault::kWrite || operation == fault::kCreate;
+  Fail(full ? kErrorDiskFull : kErrorIoDevice);
+  return true;
+}
+
 std::string ParentOf(const std::string& native) {
   auto slash = native.find_last_of('/');
   if (slash == std::string::npos) return ".";
@@ -77,8 +87,12 @@ bool IsReadOnlyMode(mode_t mode) { return (mode & S_IWUSR) == 0; }
 std::string FindIgnoringCase(const std::string& dir, const std::string& ansiComponent) {
   DIR* d = ::opendir(dir.empty() ? "/" : dir.c_str());
   if (!d) return std::string();
+  // The two cases of a letter of the code page have UTF-8 forms of the same
+  // length, so only names of the component's length need decoding.
+  size_t length = AnsiToUtf8(ansiComponent).size();
   std::string found;
   while (dirent* e = ::readdir(d)) {
+    if (std::strlen(e->d_name) != length) continue;
     if (AnsiSameText(Utf8ToAnsi(e->d_name), ansiComponent)) {
       found = e->d_name;
       break;
@@ -262,6 +276,7 @@ bool SetFileAttributes(std::string_view path, uint32_t attributes) {
 
 bool CreateDirectory(std::string_view path) {
   std::string native = NativePath(path);
+  if (Injected(fault::kCreate)) return false;
   if (::mkdir(native.c_str(), 0777) == 0) return true;
   if (errno == EEXIST) return Fail(kErrorAlreadyExists);
   return errno == ENOENT ? Fail(kErrorPathNotFound) : FailErrno();
@@ -293,6 +308,7 @@ bool DeleteFile(std::string_view path) {
 
 bool MoveFile(std::string_view from, std::string_view to) {
   std::string src = NativePath(from), dst = NativePath(to);
+  if (Injected(fault::kRename)) return false;
   struct stat st;
   if (::lstat(src.c_str(), &st) != 0) return FailMissing(src);
   // A rename that only changes letter case resolves `to` onto `from` itself.
@@ -313,6 +329,7 @@ bool MoveFile(std::string_view from, std::string_view to) {
 
 bool ReplaceFile(std::string_view from, std::string_view to) {
   std::string src = NativePath(from), dst = NativePath(to);
+  if (Injected(fault::kRename)) return false;
   StatResult target = StatPath(dst);
   if (target.exists && !target.isLink) {
     if (S_ISDIR(target.st.st_mode) || IsReadOnlyMode(target.st.st_mode)) {
@@ -348,6 +365,10 @@ bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
       return Fail(kErrorAccessDenied);
     }
   }
+  if (Injected(existing.exists ? fault::kWrite : fault::kCreate)) {
+    ::close(in);
+    return false;
+  }
   int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC);
   int out = ::open(dst.c_str(), flags, 0666);
   if (out < 0) {
@@ -362,6 +383,11 @@ bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       ok = n == 0;
+      break;
+    }
+    if (fault::ShouldFail(fault::kWrite)) {
+      errno = ENOSPC;
+      ok = false;
       break;
     }
     for (ssize_t done = 0; done < n;) {
@@ -391,6 +417,7 @@ std::string GetTempPath() {
 }
 
 std::string GetTempFileName(std::string_view folder, std::string_view prefix) {
+  if (Injected(fault::kCreate)) return std::string();
   std::string base(folder);
   if (!base.empty() && base.back() != '/' && base.back() != '\\') base += '/';
   base += std::string(prefix.substr(0, 3));
@@ -558,6 +585,8 @@ FileHandle FileHandle::Open(std::string_view path, uint32_t access, uint32_t sha
   // Share-mode locks are read locks, which need a readable descriptor: a
   // writer opens for reading too, unless the file refuses it (then its share
   // mode cannot be announced, as on a file system without locks).
+  bool creates = !existing.exists && disposition != kOpenExisting && disposition != kTruncateExisting;
+  if (creates && Injected(fault::kCreate)) return FileHandle();
   int flags = O_CLOEXEC | (wantWrite ? O_RDWR : O_RDONLY);
   if (disposition == kCreateNew) flags |= O_CREAT | O_EXCL;
   if (disposition == kCreateAlways || disposition == kOpenAlways) flags |= O_CREAT;
@@ -595,6 +624,7 @@ FileHandle FileHandle::Open(std::string_view path, uint32_t access, uint32_t sha
 
 bool FileHandle::Read(void* buffer, size_t count, size_t* done) {
   *done = 0;
+  if (Injected(fault::kRead)) return false;
   auto* p = static_cast<char*>(buffer);
   while (*done < count) {
     ssize_t n = ::read(static_cast<int>(fd_), p + *done, count - *done);
@@ -607,6 +637,7 @@ bool FileHandle::Read(void* buffer, size_t count, size_t* done) {
 }
 
 bool FileHandle::Write(const void* buffer, size_t count) {
+  if (Injected(fault::kWrite)) return false;
   auto* p = static_cast<const char*>(buffer);
   size_t done = 0;
   while (done < count) {
@@ -627,6 +658,7 @@ bool FileHandle::Seek(int64_t offset, SeekOrigin origin, int64_t* position) {
 }
 
 bool FileHandle::SetEndOfFile() {
+  if (Injected(fault::kWrite)) return false;
   off_t position = ::lseek(static_cast<int>(fd_), 0, SEEK_CUR);
   if (position < 0) return FailErrno();
   return ::ftruncate(static_cast<int>(fd_), position) == 0 || FailErrno();
@@ -634,6 +666,7 @@ bool FileHandle::SetEndOfFile() {
 
 bool FileHandle::ReadAt(uint64_t offset, void* buffer, size_t count, size_t* done) {
   *done = 0;
+  if (Injected(fault::kRead)) return false;
   auto* p = static_cast<char*>(buffer);
   while (*done < count) {
     ssize_t n = ::pread(static_cast<int>(fd_), p + *done, count - *done,
@@ -647,6 +680,7 @@ bool FileHandle::ReadAt(uint64_t offset, void* buffer, size_t count, size_t* don
 }
 
 bool FileHandle::WriteAt(uint64_t offset, const void* buffer, size_t count) {
+  if (Injected(fault::kWrite)) return false;
   auto* p = static_cast<const char*>(buffer);
   size_t done = 0;
   while (done < count) {
@@ -660,6 +694,7 @@ bool FileHandle::WriteAt(uint64_t offset, const void* buffer, size_t count) {
 }
 
 bool FileHandle::Resize(uint64_t size) {
+  if (Injected(fault::kWrite)) return false;
   return ::ftruncate(static_cast<int>(fd_), static_cast<off_t>(size)) == 0 || FailErrno();
 }
 
@@ -672,6 +707,9 @@ int64_t FileHandle::Size() {
   return st.st_size;
 }
 
-bool FileHandle::Flush() { return ::fsync(static_cast<int>(fd_)) == 0 || FailErrno(); }
+bool FileHandle::Flush() {
+  if (Injected(fault::kWrite)) return false;
+  return ::fsync(static_cast<int>(fd_)) == 0 || FailErrno();
+}
 
 }  // namespace slv2::fs
