@@ -36,47 +36,32 @@ ScopedEnv::~ScopedEnv() {
   }
 }
 
-class LogLines::Appender : public TLogAppender {
+class FailingLog::Appender : public TLogAppender {
  public:
-  explicit Appender(TLogCategory& category) : category_(category) {}
+  Appender(TLogCategory& category, std::string prefix)
+      : category_(category), prefix_(std::move(prefix)) {}
   TLogCategory& category_;
-  std::vector<std::string> lines;
-  std::string failOn;
 
  protected:
   void Write(const std::string& text) override {
-    std::string line = text.substr(0, text.find("\r\n"));
-    std::string message = line.substr(line.find(" - ") + 3);
-    if (!failOn.empty() && message.starts_with(failOn)) {
-      failOn.clear();
+    if (!prefix_.empty() && text.find(" - " + prefix_) != std::string::npos) {
+      prefix_.clear();
       throw ESlvUpdater("the log is full");
     }
-    lines.push_back(line);
   }
+
+ private:
+  std::string prefix_;
 };
 
-LogLines::LogLines(const std::string& category) {
-  TLogCategory& target = TLogHierarchy::Default().GetCategory(category);
-  appender_ = std::make_shared<Appender>(target);
-  target.SetPriority(&TLogPriority::Debug());
-  target.AddAppender(appender_);
+FailingLog::FailingLog(const std::string& category, const std::string& prefix)
+    : appender_(
+          std::make_shared<Appender>(TLogHierarchy::Default().GetCategory(category), prefix)) {
+  appender_->category_.AddAppender(appender_);
 }
 
-LogLines::~LogLines() {
+FailingLog::~FailingLog() {
   appender_->category_.RemoveAppender(appender_);
-  appender_->category_.SetPriority(nullptr);
-}
-
-std::vector<std::string> LogLines::operator()() const {
-  return appender_->lines;
-}
-
-void LogLines::Clear() {
-  appender_->lines.clear();
-}
-
-void LogLines::FailOn(const std::string& prefix) {
-  appender_->failOn = prefix;
 }
 
 void SetRegValue(reg::HKey root, const std::string& key, const std::string& name, uint32_t type,
@@ -150,6 +135,13 @@ std::string ShellTest::Group() {
   return RegReadStringDef(reg::kHkeyLocalMachine, kMainKey, "group", "<none>");
 }
 
+std::vector<std::string> ShellTest::Step(void (MainUpdater::*step)(), security::SecurityApi* api) {
+  MainUpdater updater(api);
+  log.Clear();
+  (updater.*step)();
+  return log.Lines();
+}
+
 void ShellTest::InstallRegsvr32(int exitCode) {
   std::string script = dir / "path/regsvr32";
   WriteFile(script, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '" +
@@ -167,7 +159,7 @@ std::vector<std::string> ShellTest::Regsvr32Arguments() {
   return lines;
 }
 
-std::vector<std::string> RunJailed(const std::string& jail, LogLines& log,
+std::vector<std::string> RunJailed(const std::string& jail, LogCapture& log,
                                    const std::function<void()>& step) {
   int channel[2];
   if (::pipe(channel) != 0) {
@@ -189,7 +181,7 @@ std::vector<std::string> RunJailed(const std::string& jail, LogLines& log,
       }
     }
     std::string text;
-    for (const std::string& line : log())
+    for (const std::string& line : log.Lines())
       text += line + "\n";
     bool sent = ::write(channel[1], text.data(), text.size()) == ssize_t(text.size());
     ::_exit(jailed && sent ? 0 : 1);

@@ -1,6 +1,6 @@
 // Fixtures of the shell updater tests: a registry, a shell folder and an
 // applications menu in temporary folders, a stand-in regsvr32 on the PATH,
-// the updater's log lines, and a jail for steps that must never reach "/".
+// a log that fails on demand, and a jail for steps that must never reach "/".
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 
 #include "FakeSecurityApi.h"
 #include "TestSupport.h"
+#include "UpdaterTestSupport.h"
 #include "products/Slv2MainFinishUpdater.h"
 #include "sys/registry/RegApi.h"
 
@@ -33,20 +34,14 @@ class ScopedEnv {
   bool hadPrevious_;
 };
 
-// The lines "<PRIORITY> - <message>" that one log category receives while
-// the object lives; the category logs from DEBUG up meanwhile.
-class LogLines {
+// While the object lives, the first message of the category that begins with
+// `prefix` raises ESlvUpdater("the log is full") out of its log call.
+class FailingLog {
  public:
-  explicit LogLines(const std::string& category);
-  ~LogLines();
-  LogLines(const LogLines&) = delete;
-  LogLines& operator=(const LogLines&) = delete;
-
-  std::vector<std::string> operator()() const;
-  void Clear();
-  // The next message that begins with `prefix` raises ESlvUpdater out of
-  // the log call instead of being kept.
-  void FailOn(const std::string& prefix);
+  FailingLog(const std::string& category, const std::string& prefix);
+  ~FailingLog();
+  FailingLog(const FailingLog&) = delete;
+  FailingLog& operator=(const FailingLog&) = delete;
 
  private:
   class Appender;
@@ -97,6 +92,9 @@ class ShellTest : public ::testing::Test {
   // The shell's "root" and "group" values of the 2.1 key.
   void Install(const std::string& shellRoot, const std::string& group);
   std::string Group();
+  // Runs one step on a new updater (with `api` as its security layer, when
+  // given) and returns the lines it logged.
+  std::vector<std::string> Step(void (MainUpdater::*step)(), security::SecurityApi* api = nullptr);
   // A regsvr32 first on the PATH that notes its arguments and ends with
   // `exitCode`.
   void InstallRegsvr32(int exitCode);
@@ -111,14 +109,14 @@ class ShellTest : public ::testing::Test {
   std::string oldGroup = dir / "Start Menu/Programs/Solvane";
   std::string common = dir / "xdg/applications/Zarvik Solvane";
   FakeSecurityApi fakeApi;
-  LogLines log{"TSlv2MainUpdater"};
+  LogCapture log{"TSlv2MainUpdater"};
 };
 
 // Runs `step` in a child process whose "/" is `jail` (chroot, so only for
 // root), with SLV2_REGISTRY at /registry.db and XDG_DATA_HOME at /xdg of the
 // jail: whatever a faulty step did to "/" would stay inside it. Returns the
 // lines `log` received in the child.
-std::vector<std::string> RunJailed(const std::string& jail, LogLines& log,
+std::vector<std::string> RunJailed(const std::string& jail, LogCapture& log,
                                    const std::function<void()>& step);
 
 }  // namespace slv2::test

@@ -29,16 +29,16 @@ class FinishUpdaterTest : public test::ShellTest {
     EXPECT_EQ(Group(), oldGroup);
     EXPECT_EQ(test::ListTree(oldGroup), std::vector<std::string>{"Solvane 2.0.lnk"});
     EXPECT_EQ(RegReadString(kHkeyLocalMachine, kOldUninstall, "DisplayName"), "Zarvik:Solvane 2.0");
-    EXPECT_THAT(log(), IsEmpty());
+    EXPECT_THAT(log.Lines(), IsEmpty());
   }
 
-  test::LogLines finishLog{"TSlv2MainFinishUpdater"};
+  test::LogCapture finishLog{"TSlv2MainFinishUpdater"};
 };
 
 TEST_F(FinishUpdaterTest, OnNtSystemsItOnlyOpensTheShellTreeAgain) {
   FinishUpdater updater(&fakeApi);
   updater.AfterExecute();
-  EXPECT_THAT(finishLog(), ElementsAre("DEBUG - allowSlvFilesForEveryone() succeeded"));
+  EXPECT_THAT(finishLog.Lines(), ElementsAre("DEBUG allowSlvFilesForEveryone() succeeded"));
   EXPECT_THAT(fakeApi.writtenPaths, ElementsAre(root + "/bin/SlvAPP.dll", root + "/bin", root));
   ExpectShellStepsSkipped();
 }
@@ -47,7 +47,7 @@ TEST_F(FinishUpdaterTest, ElsewhereItAddsNothing) {
   fakeApi.platformId = 1;
   FinishUpdater updater(&fakeApi);
   updater.AfterExecute();
-  EXPECT_THAT(finishLog(), IsEmpty());
+  EXPECT_THAT(finishLog.Lines(), IsEmpty());
   EXPECT_THAT(fakeApi.writtenPaths, IsEmpty());
   ExpectShellStepsSkipped();
 }
@@ -56,9 +56,9 @@ TEST_F(FinishUpdaterTest, ItsMigrationFindsThe21KeyInPlace) {
   SetRegString(reg::kHkeyCurrentUser, "\\Software\\Zarvik\\Solvane\\main", "root", "elsewhere");
   FinishUpdater updater(&fakeApi);
   updater.BeforeExecute();
-  EXPECT_THAT(finishLog(),
-              ElementsAre("DEBUG - BeforeExecute(): Slv21 key already exists in HKLM",
-                          "DEBUG - BeforeExecute(): Slv20 key already exists in HKCU"));
+  EXPECT_THAT(finishLog.Lines(),
+              ElementsAre("DEBUG BeforeExecute(): Slv21 key already exists in HKLM",
+                          "DEBUG BeforeExecute(): Slv20 key already exists in HKCU"));
   EXPECT_EQ(RegReadString(kHkeyLocalMachine, kMainKey, "root"), root);
 }
 

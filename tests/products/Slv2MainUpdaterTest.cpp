@@ -48,14 +48,8 @@ class MigrationTest : public test::ShellTest {
     SetRegValue(kHkeyCurrentUser, main, "blob", reg::kRegBinary, "\0\x01\xFF"s);
     SetRegString(kHkeyCurrentUser, k20 + "\\punctuation\\fonts"s, "face", "Arial");
   }
-  std::vector<std::string> Migrate() {
-    MainUpdater updater;
-    log.Clear();
-    updater.BeforeExecute();
-    return log();
-  }
   static std::string Line(const char* key, const char* state, const char* root) {
-    return "DEBUG - BeforeExecute(): "s + key + " key " + state + " in " + root;
+    return "DEBUG BeforeExecute(): "s + key + " key " + state + " in " + root;
   }
 };
 
@@ -64,27 +58,30 @@ TEST_F(MigrationTest, The20KeyIsCopiedWhenThe21KeyIsMissing) {
   test::RegTree family = DumpRegKey(kHkeyCurrentUser, k20);
   ASSERT_EQ(family.size(), 10u);
   EXPECT_THAT(
-      Migrate(),
+      Step(&MainUpdater::BeforeExecute),
       ElementsAre(Line("Slv21", "does not exist", "HKLM"), Line("Slv20", "already exists", "HKCU"),
-                  "DEBUG - BeforeExecute(): Slv20 key copied from HKCU to HKLM"));
+                  "DEBUG BeforeExecute(): Slv20 key copied from HKCU to HKLM"));
   EXPECT_EQ(DumpRegKey(kHkeyLocalMachine, k21), family);
   EXPECT_EQ(DumpRegKey(kHkeyCurrentUser, k20), family);
 }
 
 TEST_F(MigrationTest, NothingIsCopiedInTheOtherCombinations) {
-  EXPECT_THAT(Migrate(), ElementsAre(Line("Slv21", "does not exist", "HKLM"),
-                                     Line("Slv20", "does not exist", "HKCU")));
+  EXPECT_THAT(Step(&MainUpdater::BeforeExecute),
+              ElementsAre(Line("Slv21", "does not exist", "HKLM"),
+                          Line("Slv20", "does not exist", "HKCU")));
   EXPECT_THAT(DumpRegKey(kHkeyLocalMachine, k21), IsEmpty());
 
   SetRegString(kHkeyLocalMachine, k21 + "\\main"s, "root", "/opt/zarvik/solvane");
   test::RegTree machine = DumpRegKey(kHkeyLocalMachine, k21);
-  EXPECT_THAT(Migrate(), ElementsAre(Line("Slv21", "already exists", "HKLM"),
-                                     Line("Slv20", "does not exist", "HKCU")));
+  EXPECT_THAT(Step(&MainUpdater::BeforeExecute),
+              ElementsAre(Line("Slv21", "already exists", "HKLM"),
+                          Line("Slv20", "does not exist", "HKCU")));
 
   // Both present: the 2.0 values are neither merged in nor written over.
   MakeFamily20();
-  EXPECT_THAT(Migrate(), ElementsAre(Line("Slv21", "already exists", "HKLM"),
-                                     Line("Slv20", "already exists", "HKCU")));
+  EXPECT_THAT(Step(&MainUpdater::BeforeExecute),
+              ElementsAre(Line("Slv21", "already exists", "HKLM"),
+                          Line("Slv20", "already exists", "HKCU")));
   EXPECT_EQ(DumpRegKey(kHkeyLocalMachine, k21), machine);
 }
 
@@ -93,9 +90,9 @@ TEST_F(MigrationTest, AnIncompleteCopyIsReported) {
   SetRegValue(kHkeyCurrentUser, k20 + "\\main"s, "list", reg::kRegMultiSz, "a\0b\0\0"s);
   test::RegTree family = DumpRegKey(kHkeyCurrentUser, k20);
   EXPECT_THAT(
-      Migrate(),
+      Step(&MainUpdater::BeforeExecute),
       ElementsAre(Line("Slv21", "does not exist", "HKLM"), Line("Slv20", "already exists", "HKCU"),
-                  "ERROR - BeforeExecute(): Slv20 key not copied completely from HKCU "
+                  "ERROR BeforeExecute(): Slv20 key not copied completely from HKCU "
                   "to HKLM"));
   EXPECT_EQ(DumpRegKey(kHkeyCurrentUser, k20), family);
 }
@@ -103,22 +100,15 @@ TEST_F(MigrationTest, AnIncompleteCopyIsReported) {
 // ---------------------------------------------------------------------------
 // Registration of the COM server
 
-class RegisterTest : public test::ShellTest {
- protected:
-  std::vector<std::string> Register() {
-    MainUpdater updater;
-    log.Clear();
-    updater.registerSlvAPP();
-    return log();
-  }
-};
+using RegisterTest = test::ShellTest;
 
 TEST_F(RegisterTest, Regsvr32RunsSilentlyOnTheServerAndItsExitCodeIsLogged) {
   InstallRegsvr32(3);
   for (std::string shell : {dir / "shell", dir / A("Программы/Zarvik Solvane")}) {
     Install(shell, oldGroup);
     WriteFile(shell + "/bin/SlvAPP.dll", "MZ");
-    EXPECT_THAT(Register(), ElementsAre("DEBUG - registerSlvAPP(): regsvr32 returned 3"));
+    EXPECT_THAT(Step(&MainUpdater::registerSlvAPP),
+                ElementsAre("DEBUG registerSlvAPP(): regsvr32 returned 3"));
   }
   // The path with a space arrives whole: it was quoted on the command line.
   EXPECT_THAT(Regsvr32Arguments(), ElementsAre("/s", dir / "shell/bin/SlvAPP.dll", "/s",
@@ -128,9 +118,9 @@ TEST_F(RegisterTest, Regsvr32RunsSilentlyOnTheServerAndItsExitCodeIsLogged) {
 TEST_F(RegisterTest, WithoutTheServerNothingRunsAndNothingIsLogged) {
   InstallRegsvr32(0);
   Install(root, oldGroup);
-  EXPECT_THAT(Register(), IsEmpty());
+  EXPECT_THAT(Step(&MainUpdater::registerSlvAPP), IsEmpty());
   std::filesystem::create_directories(AnsiToUtf8(root + "/bin/SlvAPP.dll"));
-  EXPECT_THAT(Register(), IsEmpty());
+  EXPECT_THAT(Step(&MainUpdater::registerSlvAPP), IsEmpty());
   EXPECT_THAT(Regsvr32Arguments(), IsEmpty());
 }
 
@@ -139,7 +129,8 @@ TEST_F(RegisterTest, AProgramThatCannotStartShowsAsAllOnes) {
   test::ScopedEnv pathWithoutRegsvr32("PATH", AnsiToUtf8(dir / "path"));
   Install(root, oldGroup);
   WriteFile(root + "/bin/SlvAPP.dll", "MZ");
-  EXPECT_THAT(Register(), ElementsAre("DEBUG - registerSlvAPP(): regsvr32 returned 4294967295"));
+  EXPECT_THAT(Step(&MainUpdater::registerSlvAPP),
+              ElementsAre("DEBUG registerSlvAPP(): regsvr32 returned 4294967295"));
 }
 
 // ---------------------------------------------------------------------------
@@ -153,12 +144,6 @@ class CopyShortcutsTest : public test::ShellTest {
     WriteFile(oldGroup + "/Tools/Deep/Uninstall.lnk", "uninstall");
     test::MakeReadOnly(oldGroup + "/Tools/Deep/Uninstall.lnk");
   }
-  std::vector<std::string> Copy() {
-    MainUpdater updater;
-    log.Clear();
-    updater.copySlvShortcuts();
-    return log();
-  }
   std::vector<std::string> kGroupTree = {"Solvane 2.0.lnk", "Tools/", "Tools/Deep/",
                                          "Tools/Deep/Uninstall.lnk", A("Справка Solvane 2.0.lnk")};
 };
@@ -167,8 +152,9 @@ TEST_F(CopyShortcutsTest, TheGroupMovesAndTheValueFollows) {
   Install(root, oldGroup);
   MakeGroup();
   WriteFile(common + "/Solvane 2.0.lnk", "stale");
-  EXPECT_THAT(Copy(), ElementsAre("DEBUG - copySlvShortcuts(): shortcuts moved from " +
-                                  Quoted(oldGroup) + " to " + Quoted(common)));
+  EXPECT_THAT(Step(&MainUpdater::copySlvShortcuts),
+              ElementsAre("DEBUG copySlvShortcuts(): shortcuts moved from " + Quoted(oldGroup) +
+                          " to " + Quoted(common)));
   EXPECT_EQ(test::ListTree(common), kGroupTree);
   EXPECT_EQ(test::ReadFile(common + "/Solvane 2.0.lnk"), "main");
   EXPECT_EQ(test::ReadFile(common + A("/Справка Solvane 2.0.lnk")), "help");
@@ -176,7 +162,7 @@ TEST_F(CopyShortcutsTest, TheGroupMovesAndTheValueFollows) {
   EXPECT_EQ(Group(), common);
 
   // The next run finds the group in place.
-  EXPECT_THAT(Copy(), IsEmpty());
+  EXPECT_THAT(Step(&MainUpdater::copySlvShortcuts), IsEmpty());
   EXPECT_EQ(test::ListTree(common), kGroupTree);
 }
 
@@ -184,7 +170,7 @@ TEST_F(CopyShortcutsTest, AGroupThatIsTheCommonOneAlreadyStays) {
   std::string sameGroup = dir / "xdg/applications/ZARVIK SOLVANE/";
   Install(root, sameGroup);
   WriteFile(common + "/Solvane 2.0.lnk", "main");
-  EXPECT_THAT(Copy(), IsEmpty());
+  EXPECT_THAT(Step(&MainUpdater::copySlvShortcuts), IsEmpty());
   EXPECT_EQ(test::ListTree(common), std::vector<std::string>{"Solvane 2.0.lnk"});
   EXPECT_EQ(Group(), sameGroup);
 }
@@ -193,25 +179,27 @@ TEST_F(CopyShortcutsTest, TheOldGroupStaysUnlessEveryShortcutArrived) {
   Install(root, oldGroup);
   MakeGroup();
   std::filesystem::create_directories(AnsiToUtf8(common + "/Solvane 2.0.lnk"));
-  EXPECT_THAT(Copy(), ElementsAre("ERROR - copySlvShortcuts(): shortcuts not copied completely "
-                                  "from " +
-                                  Quoted(oldGroup) + " to " + Quoted(common)));
+  EXPECT_THAT(Step(&MainUpdater::copySlvShortcuts),
+              ElementsAre("ERROR copySlvShortcuts(): shortcuts not copied completely "
+                          "from " +
+                          Quoted(oldGroup) + " to " + Quoted(common)));
   EXPECT_EQ(test::ListTree(oldGroup), kGroupTree);
   EXPECT_EQ(Group(), oldGroup);
 }
 
 TEST_F(CopyShortcutsTest, NothingMovesWithoutAGroupOrIntoTheGroupItself) {
   SetRegString(kHkeyLocalMachine, kMainKey, "root", root);
-  EXPECT_THAT(Copy(), ElementsAre("ERROR - copySlvShortcuts() failed: ERegistryError (Unable to "
-                                  "open key \"\\Software\\Zarvik\\Solvane 2.1\\main\" and access "
-                                  "value \"group\")"));
+  EXPECT_THAT(Step(&MainUpdater::copySlvShortcuts),
+              ElementsAre("ERROR copySlvShortcuts() failed: ERegistryError (Unable to "
+                          "open key \"\\Software\\Zarvik\\Solvane 2.1\\main\" and access "
+                          "value \"group\")"));
 
   // A group that holds the common folder would be deleted with the copy.
   std::string applications = dir / "xdg/applications";
   Install(root, applications);
   WriteFile(applications + "/Solvane 2.0.lnk", "main");
-  EXPECT_THAT(Copy(),
-              ElementsAre("ERROR - copySlvShortcuts(): " + Quoted(common) + " lies inside " +
+  EXPECT_THAT(Step(&MainUpdater::copySlvShortcuts),
+              ElementsAre("ERROR copySlvShortcuts(): " + Quoted(common) + " lies inside " +
                           Quoted(applications) + ", shortcuts stay where they are"));
   EXPECT_EQ(test::ListTree(applications), std::vector<std::string>{"Solvane 2.0.lnk"});
   EXPECT_EQ(Group(), applications);
@@ -222,14 +210,8 @@ TEST_F(CopyShortcutsTest, NothingMovesWithoutAGroupOrIntoTheGroupItself) {
 
 class RenameShortcutsTest : public test::ShellTest {
  protected:
-  std::vector<std::string> Rename() {
-    MainUpdater updater;
-    log.Clear();
-    updater.adjustSlvShortcutsNames();
-    return log();
-  }
   std::string Renamed(const std::string& from, const std::string& to) {
-    return "DEBUG - adjustSlvShortcutsNames(): renamed " + Quoted(oldGroup + "/" + from) + " to " +
+    return "DEBUG adjustSlvShortcutsNames(): renamed " + Quoted(oldGroup + "/" + from) + " to " +
            Quoted(oldGroup + "/" + to);
   }
 };
@@ -242,7 +224,7 @@ TEST_F(RenameShortcutsTest, NamesWith20BecomeNamesWith21ListedBeforeTheFirstRena
     WriteFile(oldGroup + "/" + A(name), name);
   }
   EXPECT_THAT(
-      Rename(),
+      Step(&MainUpdater::adjustSlvShortcutsNames),
       ElementsAre(Renamed("Solvane 2.0 Tools", "Solvane 2.1 Tools"),
                   Renamed("Solvane 2.0.lnk", "Solvane 2.1.lnk"),
                   Renamed(A("Справка Solvane 2.0.lnk"), A("Справка Solvane 2.1.lnk")),
@@ -260,11 +242,13 @@ TEST_F(RenameShortcutsTest, NamesWith20BecomeNamesWith21ListedBeforeTheFirstRena
 TEST_F(RenameShortcutsTest, AnEmptyOrMissingGroupIsReported) {
   Install(root, oldGroup);
   std::filesystem::create_directories(AnsiToUtf8(oldGroup));
-  EXPECT_THAT(Rename(), ElementsAre("WARN - adjustSlvShortcutsNames(): found no files in " +
-                                    Quoted(oldGroup) + " group folder"));
+  EXPECT_THAT(Step(&MainUpdater::adjustSlvShortcutsNames),
+              ElementsAre("WARN adjustSlvShortcutsNames(): found no files in " + Quoted(oldGroup) +
+                          " group folder"));
   std::filesystem::remove(AnsiToUtf8(oldGroup));
-  EXPECT_THAT(Rename(), ElementsAre("WARN - adjustSlvShortcutsNames(): found no files in " +
-                                    Quoted(oldGroup) + " group folder"));
+  EXPECT_THAT(Step(&MainUpdater::adjustSlvShortcutsNames),
+              ElementsAre("WARN adjustSlvShortcutsNames(): found no files in " + Quoted(oldGroup) +
+                          " group folder"));
 }
 
 // ---------------------------------------------------------------------------
@@ -272,12 +256,6 @@ TEST_F(RenameShortcutsTest, AnEmptyOrMissingGroupIsReported) {
 
 class UninstallTest : public test::ShellTest {
  protected:
-  std::vector<std::string> Relabel() {
-    MainUpdater updater;
-    log.Clear();
-    updater.adjustSlvUninstallLabels();
-    return log();
-  }
   void MakeEntry(const char* key, const std::string& label) {
     SetRegString(kHkeyLocalMachine, key, "DisplayName", label);
     SetRegString(kHkeyLocalMachine, key, "UninstallString", A("C:\\Программы\\unins000.exe"));
@@ -289,7 +267,7 @@ class UninstallTest : public test::ShellTest {
 TEST_F(UninstallTest, The20EntryMovesAndIsRelabelled) {
   MakeEntry(kOldUninstall, "Zarvik:Solvane 2.0");
   test::RegTree entry = DumpRegKey(kHkeyLocalMachine, kOldUninstall);
-  EXPECT_THAT(Relabel(), IsEmpty());
+  EXPECT_THAT(Step(&MainUpdater::adjustSlvUninstallLabels), IsEmpty());
   EXPECT_THAT(DumpRegKey(kHkeyLocalMachine, kOldUninstall), IsEmpty());
   EXPECT_EQ(RegReadString(kHkeyLocalMachine, kNewUninstall, "DisplayName"), "Zarvik:Solvane 2.1");
   test::RegTree moved = DumpRegKey(kHkeyLocalMachine, kNewUninstall);
@@ -300,7 +278,7 @@ TEST_F(UninstallTest, The20EntryMovesAndIsRelabelled) {
 TEST_F(UninstallTest, WithoutA20EntryNothingChanges) {
   MakeEntry(kNewUninstall, "Solvane as installed");
   test::RegTree entry = DumpRegKey(kHkeyLocalMachine, kNewUninstall);
-  EXPECT_THAT(Relabel(), IsEmpty());
+  EXPECT_THAT(Step(&MainUpdater::adjustSlvUninstallLabels), IsEmpty());
   EXPECT_EQ(DumpRegKey(kHkeyLocalMachine, kNewUninstall), entry);
 }
 
@@ -308,8 +286,8 @@ TEST_F(UninstallTest, AnEntryThatCannotMoveIsReportedAndKept) {
   MakeEntry(kOldUninstall, "Zarvik:Solvane 2.0");
   SetRegValue(kHkeyLocalMachine, kOldUninstall, "Parts", reg::kRegMultiSz, "a\0\0"s);
   test::RegTree entry = DumpRegKey(kHkeyLocalMachine, kOldUninstall);
-  EXPECT_THAT(Relabel(),
-              ElementsAre("ERROR - adjustSlvUninstallLabels(): uninstall entry not moved from " +
+  EXPECT_THAT(Step(&MainUpdater::adjustSlvUninstallLabels),
+              ElementsAre("ERROR adjustSlvUninstallLabels(): uninstall entry not moved from " +
                           Quoted(kOldUninstall) + " to " + Quoted(kNewUninstall)));
   EXPECT_EQ(DumpRegKey(kHkeyLocalMachine, kOldUninstall), entry);
 }
@@ -319,13 +297,7 @@ TEST_F(UninstallTest, AnEntryThatCannotMoveIsReportedAndKept) {
 
 class AccessTest : public test::ShellTest {
  protected:
-  std::vector<std::string> Allow(security::SecurityApi& api) {
-    Install(root, oldGroup);
-    MainUpdater updater(&api);
-    log.Clear();
-    updater.allowSlvFilesForEveryone();
-    return log();
-  }
+  void SetUp() override { Install(root, oldGroup); }
 };
 
 TEST_F(AccessTest, FilesComeFirstThenFoldersThenTheShellFolderButNoLinks) {
@@ -337,7 +309,8 @@ TEST_F(AccessTest, FilesComeFirstThenFoldersThenTheShellFolderButNoLinks) {
                                   AnsiToUtf8(root + "/link"));
   std::filesystem::create_directory_symlink(AnsiToUtf8(dir / "outside"),
                                             AnsiToUtf8(root + "/sub/folderlink"));
-  EXPECT_THAT(Allow(fakeApi), ElementsAre("DEBUG - allowSlvFilesForEveryone() succeeded"));
+  EXPECT_THAT(Step(&MainUpdater::allowSlvFilesForEveryone, &fakeApi),
+              ElementsAre("DEBUG allowSlvFilesForEveryone() succeeded"));
   EXPECT_THAT(fakeApi.writtenPaths,
               ElementsAre(root + "/a.txt", root + "/sub/b.txt", root + "/sub/deeper/c.txt",
                           root + "/sub", root + "/sub2", root + "/sub/deeper", root));
@@ -354,9 +327,10 @@ TEST_F(AccessTest, AFailingEntryEndsOnlyTheListingOfItsFolder) {
   api.Account("Everyone", 5);
   for (const char* name : {"a.txt", "b.txt", "sub/c.txt"})
     WriteFile(root + "/" + name, name);
-  EXPECT_THAT(Allow(api), ElementsAre("ERROR - allowSlvFileForEveryone() failed: "
-                                      "EFileSecurityError (the library is gone)",
-                                      "DEBUG - allowSlvFilesForEveryone() succeeded"));
+  EXPECT_THAT(Step(&MainUpdater::allowSlvFilesForEveryone, &api),
+              ElementsAre("ERROR allowSlvFileForEveryone() failed: "
+                          "EFileSecurityError (the library is gone)",
+                          "DEBUG allowSlvFilesForEveryone() succeeded"));
   EXPECT_THAT(api.writtenPaths, ElementsAre(root + "/sub/c.txt", root + "/sub", root));
 }
 
@@ -371,8 +345,8 @@ TEST_F(AccessTest, EveryoneGetsFullControlInTheAccessLists) {
     stdfs::permissions(AnsiToUtf8(path), stdfs::perms::owner_all);
   for (const std::string& path : {root + "/bin/SlvAPP.dll", dir / "outside.txt"})
     stdfs::permissions(AnsiToUtf8(path), stdfs::perms::owner_read | stdfs::perms::owner_write);
-  EXPECT_THAT(Allow(security::PlatformSecurityApi()),
-              ElementsAre("DEBUG - allowSlvFilesForEveryone() succeeded"));
+  EXPECT_THAT(Step(&MainUpdater::allowSlvFilesForEveryone),
+              ElementsAre("DEBUG allowSlvFilesForEveryone() succeeded"));
   const std::string openFolder =
       "user::rwx\ngroup::rwx\nother::rwx\n"
       "default:user::rwx\ndefault:group::rwx\ndefault:other::rwx\n\n";
@@ -394,26 +368,21 @@ class AfterExecuteTest : public test::ShellTest {
     WriteFile(oldGroup + "/Solvane 2.0.lnk", "main");
     SetRegString(kHkeyLocalMachine, kOldUninstall, "DisplayName", "Zarvik:Solvane 2.0");
   }
-  std::vector<std::string> Run() {
-    MainUpdater updater(&fakeApi);
-    log.Clear();
-    updater.AfterExecute();
-    return log();
-  }
   std::string Label() {
     return RegReadStringDef(kHkeyLocalMachine, kNewUninstall, "DisplayName", "<none>");
   }
 };
 
 TEST_F(AfterExecuteTest, OnNtSystemsTheGroupMovesBeforeItsShortcutsAreRenamed) {
-  EXPECT_THAT(Run(), ElementsAre("DEBUG - registerSlvAPP(): regsvr32 returned 0",
-                                 "DEBUG - copySlvShortcuts(): shortcuts moved from " +
-                                     Quoted(oldGroup) + " to " + Quoted(common),
-                                 "DEBUG - allowSlvFilesForEveryone() succeeded",
-                                 "DEBUG - adjustSlvShortcutsNames(): renamed " +
-                                     Quoted(common + "/Solvane 2.0.lnk") + " to " +
-                                     Quoted(common + "/Solvane 2.1.lnk"),
-                                 "DEBUG - AfterExecute() succeeded"));
+  EXPECT_THAT(Step(&MainUpdater::AfterExecute, &fakeApi),
+              ElementsAre("DEBUG registerSlvAPP(): regsvr32 returned 0",
+                          "DEBUG copySlvShortcuts(): shortcuts moved from " + Quoted(oldGroup) +
+                              " to " + Quoted(common),
+                          "DEBUG allowSlvFilesForEveryone() succeeded",
+                          "DEBUG adjustSlvShortcutsNames(): renamed " +
+                              Quoted(common + "/Solvane 2.0.lnk") + " to " +
+                              Quoted(common + "/Solvane 2.1.lnk"),
+                          "DEBUG AfterExecute() succeeded"));
   EXPECT_EQ(test::ListTree(common), std::vector<std::string>{"Solvane 2.1.lnk"});
   EXPECT_EQ(Label(), "Zarvik:Solvane 2.1");
   EXPECT_THAT(fakeApi.writtenPaths, ElementsAre(root + "/bin/SlvAPP.dll", root + "/bin", root));
@@ -421,11 +390,12 @@ TEST_F(AfterExecuteTest, OnNtSystemsTheGroupMovesBeforeItsShortcutsAreRenamed) {
 
 TEST_F(AfterExecuteTest, ElsewhereTheGroupStaysAndNoRightsChange) {
   fakeApi.platformId = 1;
-  EXPECT_THAT(Run(), ElementsAre("DEBUG - registerSlvAPP(): regsvr32 returned 0",
-                                 "DEBUG - adjustSlvShortcutsNames(): renamed " +
-                                     Quoted(oldGroup + "/Solvane 2.0.lnk") + " to " +
-                                     Quoted(oldGroup + "/Solvane 2.1.lnk"),
-                                 "DEBUG - AfterExecute() succeeded"));
+  EXPECT_THAT(Step(&MainUpdater::AfterExecute, &fakeApi),
+              ElementsAre("DEBUG registerSlvAPP(): regsvr32 returned 0",
+                          "DEBUG adjustSlvShortcutsNames(): renamed " +
+                              Quoted(oldGroup + "/Solvane 2.0.lnk") + " to " +
+                              Quoted(oldGroup + "/Solvane 2.1.lnk"),
+                          "DEBUG AfterExecute() succeeded"));
   EXPECT_EQ(Group(), oldGroup);
   EXPECT_EQ(test::ListTree(oldGroup), std::vector<std::string>{"Solvane 2.1.lnk"});
   EXPECT_EQ(Label(), "Zarvik:Solvane 2.1");
@@ -433,8 +403,10 @@ TEST_F(AfterExecuteTest, ElsewhereTheGroupStaysAndNoRightsChange) {
 }
 
 TEST_F(AfterExecuteTest, AnExceptionOutOfTheRegistrationSkipsTheRest) {
-  log.FailOn("registerSlvAPP(): regsvr32 returned");
-  EXPECT_THAT(Run(), ElementsAre("ERROR - AfterExecute() failed: ESlvUpdater (the log is full)"));
+  test::FailingLog failing("TSlv2MainUpdater", "registerSlvAPP(): regsvr32 returned");
+  EXPECT_THAT(Step(&MainUpdater::AfterExecute, &fakeApi),
+              ElementsAre("DEBUG registerSlvAPP(): regsvr32 returned 0",
+                          "ERROR AfterExecute() failed: ESlvUpdater (the log is full)"));
   EXPECT_EQ(Group(), oldGroup);
   EXPECT_EQ(test::ListTree(oldGroup), std::vector<std::string>{"Solvane 2.0.lnk"});
   EXPECT_EQ(Label(), "<none>");
@@ -454,10 +426,10 @@ TEST_F(GuardTest, RootFoldersAreRefused) {
   for (const char* folder : {"/opt/zarvik", "C:\\Zarvik", "\\\\server\\share\\zarvik", "zarvik"})
     EXPECT_TRUE(updater.CheckFolder("step", "shell folder", folder)) << folder;
   EXPECT_FALSE(updater.CheckFolder("step", "group folder", ""));
-  std::vector<std::string> lines = log();
+  std::vector<std::string> lines = log.Lines();
   ASSERT_EQ(lines.size(), 7u);
-  EXPECT_EQ(lines[0], "ERROR - step(): shell folder \"/\" is a root folder, nothing done");
-  EXPECT_EQ(lines[6], "ERROR - step(): group folder is unknown, nothing done");
+  EXPECT_EQ(lines[0], "ERROR step(): shell folder \"/\" is a root folder, nothing done");
+  EXPECT_EQ(lines[6], "ERROR step(): group folder is unknown, nothing done");
 }
 
 TEST_F(GuardTest, NoStepActsOnTheRootOfTheFileSystem) {
@@ -467,10 +439,10 @@ TEST_F(GuardTest, NoStepActsOnTheRootOfTheFileSystem) {
   WriteFile(jail / "Solvane 2.0.lnk", "main");
   WriteFile(jail / "bin/SlvAPP.dll", "MZ");
   auto unknown = [](const char* step, const char* what) {
-    return "ERROR - "s + step + "(): " + what + " is unknown, nothing done";
+    return "ERROR "s + step + "(): " + what + " is unknown, nothing done";
   };
   auto isRoot = [](const char* step, const char* what) {
-    return "ERROR - "s + step + "(): " + what + " \"/\" is a root folder, nothing done";
+    return "ERROR "s + step + "(): " + what + " \"/\" is a root folder, nothing done";
   };
   for (auto line : {+unknown, +isRoot}) {
     std::string folder = line == +unknown ? "" : "/";
@@ -481,7 +453,7 @@ TEST_F(GuardTest, NoStepActsOnTheRootOfTheFileSystem) {
                             line("copySlvShortcuts", "group folder"),
                             line("allowSlvFilesForEveryone", "shell folder"),
                             line("adjustSlvShortcutsNames", "group folder"),
-                            "DEBUG - AfterExecute() succeeded"));
+                            "DEBUG AfterExecute() succeeded"));
   }
   EXPECT_TRUE(PathExists(jail / "Solvane 2.0.lnk"));
   EXPECT_FALSE(PathExists(jail / "Solvane 2.1.lnk"));
