@@ -1,0 +1,29 @@
+// <windows.h> for the Windows twins, without the macros that would rename the
+// project's own functions of the same names (CreateDirectory, CopyFile, ...)
+// into their "A" forms. Include it instead of <windows.h>, before the
+// project's headers.
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#undef CopyFile
+#undef CreateDirectory
+#undef DeleteFile
+#undef GetFileAttributes
+#undef GetFileVersionInfo
+#undef GetFullPathName
+#undef GetModuleFileName
+#undef GetTempFileName
+#undef GetTempPath
+#undef LookupAccountName
+#undef LookupAccountSid
+#undef MoveFile
+#undef RemoveDirectory
+#undef ReplaceFile
+#undef SetFileAttributes
