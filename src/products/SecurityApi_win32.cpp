@@ -1,7 +1,5 @@
 // Windows twin of the security layer: kernel32, mpr and advapi32, each
 // operation forwarding to the call it stands for.
-#include <winnetwk.h>
-
 #include <cstring>
 
 #include "products/SecurityApi.h"

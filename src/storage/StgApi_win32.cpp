@@ -6,8 +6,6 @@
 // ole32 reverts an open element when the storage above it is released; each
 // object here holds a reference on its parent's interface, so that, as the
 // interface promises, an element keeps everything above it open.
-#include <objbase.h>
-
 #include <cstring>
 #include <vector>
 

@@ -1,14 +1,10 @@
 // <windows.h> for the Windows twins, without the macros that would rename the
 // project's own functions of the same names (CreateDirectory, CopyFile, ...)
-// into their "A" forms. Include it instead of <windows.h>, before the
-// project's headers.
+// into their "A" forms. Include it instead of <windows.h>.
 #pragma once
 
 #ifndef NOMINMAX
 #define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
 
