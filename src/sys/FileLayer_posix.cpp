@@ -25,27 +25,43 @@ thread_local uint32_t t_lastError = 0;
 // (file versus path not found) where the difference matters.
 uint32_t FromErrno(int e) {
   switch (e) {
-    case 0: return kErrorSuccess;
-    case ENOENT: return kErrorFileNotFound;
-    case ENOTDIR: return kErrorPathNotFound;
+    case 0:
+      return kErrorSuccess;
+    case ENOENT:
+      return kErrorFileNotFound;
+    case ENOTDIR:
+      return kErrorPathNotFound;
     case EACCES:
     case EPERM:
     case EISDIR:
-    case EROFS: return kErrorAccessDenied;
-    case EEXIST: return kErrorFileExists;
-    case ENOTEMPTY: return kErrorDirNotEmpty;
+    case EROFS:
+      return kErrorAccessDenied;
+    case EEXIST:
+      return kErrorFileExists;
+    case ENOTEMPTY:
+      return kErrorDirNotEmpty;
     case ENOSPC:
-    case EDQUOT: return kErrorDiskFull;
-    case EIO: return kErrorIoDevice;
-    case ENAMETOOLONG: return kErrorFilenameExcedRange;
+    case EDQUOT:
+      return kErrorDiskFull;
+    case EIO:
+      return kErrorIoDevice;
+    case ENAMETOOLONG:
+      return kErrorFilenameExcedRange;
     case EMFILE:
-    case ENFILE: return kErrorTooManyOpenFiles;
-    case EXDEV: return kErrorNotSameDevice;
-    case EBUSY: return kErrorSharingViolation;
-    case EAGAIN: return kErrorLockViolation;
-    case ENOMEM: return kErrorNotEnoughMemory;
-    case EBADF: return kErrorInvalidHandle;
-    default: return kErrorInvalidParameter;
+    case ENFILE:
+      return kErrorTooManyOpenFiles;
+    case EXDEV:
+      return kErrorNotSameDevice;
+    case EBUSY:
+      return kErrorSharingViolation;
+    case EAGAIN:
+      return kErrorLockViolation;
+    case ENOMEM:
+      return kErrorNotEnoughMemory;
+    case EBADF:
+      return kErrorInvalidHandle;
+    default:
+      return kErrorInvalidParameter;
   }
 }
 
@@ -54,7 +70,9 @@ bool Fail(uint32_t code) {
   return false;
 }
 
-bool FailErrno() { return Fail(FromErrno(errno)); }
+bool FailErrno() {
+  return Fail(FromErrno(errno));
+}
 
 // An injected fault (tests only): reads and renames fail as an I/O error
 // would, writes and creations as a full disk.
@@ -80,7 +98,9 @@ bool FailMissing(const std::string& native) {
   return Fail(kErrorPathNotFound);
 }
 
-bool IsReadOnlyMode(mode_t mode) { return (mode & S_IWUSR) == 0; }
+bool IsReadOnlyMode(mode_t mode) {
+  return (mode & S_IWUSR) == 0;
+}
 
 // Finds the entry of folder `dir` whose name equals `component` ignoring case
 // (Windows-1251 letters included). Returns the native name or "".
@@ -187,32 +207,14 @@ bool SyncFolderOf(const std::string& native) {
   return ok;
 }
 
-// A listing mask's wildcard match, on upper-cased program text.
-bool WildMatch(const char* n, const char* m) {
-  const char* starM = nullptr;
-  const char* starN = nullptr;
-  while (*n) {
-    if (*m == '*') {
-      starM = ++m;
-      starN = n;
-    } else if (*m == '?' || *m == *n) {
-      ++m;
-      ++n;
-    } else if (starM) {
-      m = starM;
-      n = ++starN;
-    } else {
-      return false;
-    }
-  }
-  while (*m == '*') ++m;
-  return *m == '\0';
-}
-
 }  // namespace
 
-uint32_t LastError() { return t_lastError; }
-void SetLastError(uint32_t code) { t_lastError = code; }
+uint32_t LastError() {
+  return t_lastError;
+}
+void SetLastError(uint32_t code) {
+  t_lastError = code;
+}
 
 std::string NativePath(std::string_view path) {
   std::string ansi(path);
@@ -248,7 +250,9 @@ std::string NativePath(std::string_view path) {
   return out;
 }
 
-std::string FromNativeName(std::string_view name) { return Utf8ToAnsi(name); }
+std::string FromNativeName(std::string_view name) {
+  return Utf8ToAnsi(name);
+}
 
 uint32_t GetFileAttributes(std::string_view path) {
   std::string native = NativePath(path);
@@ -421,8 +425,8 @@ std::string GetTempFileName(std::string_view folder, std::string_view prefix) {
   std::string base(folder);
   if (!base.empty() && base.back() != '/' && base.back() != '\\') base += '/';
   base += std::string(prefix.substr(0, 3));
-  auto seed = static_cast<uint32_t>(
-      std::chrono::steady_clock::now().time_since_epoch().count() ^ (::getpid() << 8));
+  auto seed = static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count() ^
+                                    (::getpid() << 8));
   for (uint32_t attempt = 0; attempt < 0x10000; ++attempt) {
     uint32_t unique = (seed + attempt) & 0xFFFF;
     if (unique == 0) continue;
@@ -466,7 +470,8 @@ std::string GetFullPathName(std::string_view path) {
     parts.push_back(c);
   }
   std::string out;
-  for (auto& c : parts) out += "/" + c;
+  for (auto& c : parts)
+    out += "/" + c;
   return out.empty() ? "/" : out;
 }
 
@@ -475,21 +480,6 @@ std::string GetModuleFileName() {
   ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
   if (n <= 0) return std::string();
   return FromNativeName(std::string_view(buffer, static_cast<size_t>(n)));
-}
-
-bool MatchesListingMask(std::string_view name, std::string_view mask) {
-  std::string m = AnsiUpperCase(mask), n = AnsiUpperCase(name);
-  if (m == "*.*" || m == "*") return true;
-  if (WildMatch(n.c_str(), m.c_str())) return true;
-  // "name*.*" also takes names without a dot, as the platform's listing does.
-  if (m.size() >= 2 && m.compare(m.size() - 2, 2, ".*") == 0 && n.find('.') == std::string::npos) {
-    return WildMatch(n.c_str(), m.substr(0, m.size() - 2).c_str());
-  }
-  // "name." asks for names without an extension.
-  if (m.size() >= 2 && m.back() == '.' && n.find('.') == std::string::npos) {
-    return WildMatch(n.c_str(), m.substr(0, m.size() - 1).c_str());
-  }
-  return false;
 }
 
 DirListing::DirListing(std::string_view mask) {
@@ -541,9 +531,13 @@ bool DirListing::Next(FindData* entry) {
   return true;
 }
 
-FileHandle::~FileHandle() { Close(); }
+FileHandle::~FileHandle() {
+  Close();
+}
 
-FileHandle::FileHandle(FileHandle&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+FileHandle::FileHandle(FileHandle&& other) noexcept : fd_(other.fd_) {
+  other.fd_ = -1;
+}
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   if (this != &other) {
@@ -684,8 +678,8 @@ bool FileHandle::WriteAt(uint64_t offset, const void* buffer, size_t count) {
   auto* p = static_cast<const char*>(buffer);
   size_t done = 0;
   while (done < count) {
-    ssize_t n = ::pwrite(static_cast<int>(fd_), p + done, count - done,
-                         static_cast<off_t>(offset + done));
+    ssize_t n =
+        ::pwrite(static_cast<int>(fd_), p + done, count - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return n == 0 ? Fail(kErrorDiskFull) : FailErrno();
     done += static_cast<size_t>(n);
