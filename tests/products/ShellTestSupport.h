@@ -1,6 +1,8 @@
 // Fixtures of the shell updater tests: a registry, a shell folder and an
 // applications menu in temporary folders, a stand-in regsvr32 on the PATH,
 // a log that fails on demand, and a jail for steps that must never reach "/".
+// They stand on Linux's own means (XDG folders, shell scripts, fork, chroot),
+// so the tests that use them are Linux's.
 #pragma once
 
 #include <gtest/gtest.h>
