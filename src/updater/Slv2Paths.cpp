@@ -1,0 +1,56 @@
+#include "updater/Slv2Paths.h"
+
+#include <string>
+#include <vector>
+
+#include "storage/FileUtil.h"
+#include "sys/Cp1251.h"
+
+namespace slv2 {
+
+namespace {
+
+bool IsDelimiter(char c) {
+  return c == '\\' || c == '/';
+}
+
+struct PathParts {
+  size_t leading = 0;  // delimiters in front: 1 for POSIX form, 2 for UNC
+  std::vector<std::string_view> components;
+};
+
+PathParts Split(std::string_view path) {
+  PathParts parts;
+  size_t i = 0;
+  while (i < path.size() && IsDelimiter(path[i]) && parts.leading < 2) {
+    ++parts.leading;
+    ++i;
+  }
+  while (i < path.size()) {
+    size_t end = i;
+    while (end < path.size() && !IsDelimiter(path[end]))
+      ++end;
+    if (end > i) parts.components.push_back(path.substr(i, end - i));
+    i = end + 1;
+  }
+  return parts;
+}
+
+}  // namespace
+
+bool PathWithin(std::string_view folder, std::string_view path, bool allowSame) {
+  std::string normalFolder = TgmFileUtil::NormalizePath(folder);
+  std::string normalPath = TgmFileUtil::NormalizePath(path);
+  if (normalFolder.empty()) return false;  // an unknown folder holds nothing
+  PathParts outer = Split(normalFolder);
+  PathParts inner = Split(normalPath);
+  if (outer.leading != inner.leading) return false;
+  size_t needed = outer.components.size() + (allowSame ? 0 : 1);
+  if (inner.components.size() < needed) return false;
+  for (size_t i = 0; i < outer.components.size(); ++i) {
+    if (!AnsiSameText(outer.components[i], inner.components[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace slv2

@@ -1,0 +1,40 @@
+#include "updater/Slv2TempFile.h"
+
+#include "storage/FileUtil.h"
+#include "sys/FileLayer.h"
+#include "sys/Format.h"
+#include "updater/Slv2Updater.h"
+
+namespace slv2 {
+
+TSlv2TempFile::TSlv2TempFile(std::string_view folder) {
+  FName =
+      folder.empty() ? TgmFileUtil::GetTempFileName() : TgmFileUtil::GetTempFileName(folder, "tmp");
+  if (FName.empty()) {
+    std::string where = folder.empty() ? TgmFileUtil::GetTempFolder() : std::string(folder);
+    throw ESlvUpdater(Format("Error creating temp file in \"%s\"", where.c_str()));
+  }
+}
+
+TSlv2TempFile::~TSlv2TempFile() {
+  if (FName.empty()) return;
+  uint32_t attributes = fs::GetFileAttributes(FName);
+  if (attributes == fs::kInvalidFileAttributes) return;
+  if (attributes & fs::kAttrReadOnly) fs::SetFileAttributes(FName, fs::kAttrNormal);
+  fs::DeleteFile(FName);
+}
+
+bool ReplaceInstalledFile(TSlv2TempFile& temp, const std::string& target) {
+  uint32_t attributes = fs::GetFileAttributes(target);
+  bool readOnly = attributes != fs::kInvalidFileAttributes && !(attributes & fs::kAttrDirectory) &&
+                  (attributes & fs::kAttrReadOnly);
+  if (readOnly && !fs::SetFileAttributes(target, attributes & ~fs::kAttrReadOnly)) return false;
+  bool replaced = fs::ReplaceFile(temp.Name(), target);
+  uint32_t error = fs::LastError();
+  if (replaced) temp.Forget();
+  if (readOnly) fs::SetFileAttributes(target, fs::GetFileAttributes(target) | fs::kAttrReadOnly);
+  fs::SetLastError(error);
+  return replaced;
+}
+
+}  // namespace slv2

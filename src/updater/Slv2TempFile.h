@@ -1,0 +1,38 @@
+// Temporary files of the update steps and the one way an installed file is
+// replaced: new content is written completely to a temporary file in the
+// target's own folder and then renamed over the target, so that a target is
+// never seen half-written, whatever happens to the process.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace slv2 {
+
+// Owns a temporary file: deletes it (read-only or not) when it goes, unless
+// it was renamed away or given up with Forget().
+class TSlv2TempFile {
+ public:
+  // A new empty file "tmp<hex>.TMP" in the folder (the system temporary
+  // folder when empty); raises ESlvUpdater when none can be created.
+  explicit TSlv2TempFile(std::string_view folder = {});
+  ~TSlv2TempFile();
+  TSlv2TempFile(const TSlv2TempFile&) = delete;
+  TSlv2TempFile& operator=(const TSlv2TempFile&) = delete;
+
+  const std::string& Name() const { return FName; }
+  // The file is no longer this object's to delete.
+  void Forget() { FName.clear(); }
+
+ private:
+  std::string FName;
+};
+
+// Renames the complete temporary file over the target (atomic and durable).
+// A read-only target is replaced too and the new file is made read-only
+// again, so that the administrator's protection of the file survives the
+// update; when the rename fails the target keeps its content and attribute.
+// False on failure, with the platform's error code in fs::LastError().
+bool ReplaceInstalledFile(TSlv2TempFile& temp, const std::string& target);
+
+}  // namespace slv2

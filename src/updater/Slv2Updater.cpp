@@ -1,0 +1,140 @@
+#include "updater/Slv2Updater.h"
+
+#include "app/log/LogHierarchy.h"
+#include "sys/Format.h"
+#include "sys/PcreRegExp.h"
+#include "sys/RegExReplace.h"
+#include "sys/StrUtil.h"
+#include "updater/Slv2IniFile.h"
+#include "updater/Slv2Paths.h"
+
+namespace slv2 {
+
+namespace {
+
+// The macro reference: "${", a name without "}", "}".
+constexpr const char* kMacroPattern = "\\$\\{([^}]+)\\}";
+constexpr size_t kMacroBuckets = 31;
+
+}  // namespace
+
+TSlv2UpdaterClass::TSlv2UpdaterClass(std::string className, std::string productId,
+                                     std::string productName, std::string storageName,
+                                     bool isShellFinish, Factory factory)
+    : FClassName(std::move(className)),
+      FProductId(std::move(productId)),
+      FProductName(std::move(productName)),
+      FStorageName(storageName.empty() ? FProductId : std::move(storageName)),
+      FIsShellFinish(isShellFinish),
+      FFactory(factory) {}
+
+std::unique_ptr<TSlv2Updater> TSlv2UpdaterClass::Create() const {
+  return FFactory(*this);
+}
+
+TSlv2Updater::TSlv2Updater(const TSlv2UpdaterClass& type) : FClass(type) {
+  FMacros.reserve(kMacroBuckets);
+}
+
+TSlv2Updater::~TSlv2Updater() = default;
+
+void TSlv2Updater::Create() {
+  FSlv21Root = TSlv2Helper::GetSlv21Root();
+  FProductRoot = TSlv2Helper::GetProductRoot(GetProductId());
+  FMacros.clear();
+  FMacroPattern = std::make_unique<TPcreRegExp>(kMacroPattern);
+  FDeleteBeforeList.clear();
+  FDeleteAfterList.clear();
+  FStrReplaceBeforeList.clear();
+  FStrReplaceAfterList.clear();
+  FUnpackStorageList.clear();
+}
+
+void TSlv2Updater::SetStorageFileName(const std::string& fileName) {
+  if (fileName == FStorageFileName) return;
+  FStorageFileName = fileName;
+  FStorage.reset();
+  if (!fileName.empty()) {
+    FStorage = TgmStorage::Create(fileName, stg::kStgmRead | stg::kStgmShareDenyWrite);
+  }
+}
+
+TLogCategory& TSlv2Updater::Logger() {
+  if (!FLogger) FLogger = &TLogHierarchy::Default().GetCategory(FClass.ClassName());
+  return *FLogger;
+}
+
+void TSlv2Updater::LogFailed(const char* operation, const std::exception& error) {
+  Logger().Error(Format("%s() failed: %s (%s)", operation, ExceptionClassName(error),
+                        ExceptionMessage(error).c_str()));
+}
+
+void TSlv2Updater::Execute() {
+  LoadIniFiles();
+  BeforeExecute();
+  DoExecute();
+  AfterExecute();
+}
+
+void TSlv2Updater::DoExecute() {
+  ProcessDelete(FDeleteBeforeList, "Delete_Before");
+  ProcessStrReplace(FStrReplaceBeforeList);
+  for (const auto& [section, record] : FUnpackStorageList)
+    UnpackStorage(record);
+  ProcessFiles();
+  ProcessRegistry();
+  ProcessDelete(FDeleteAfterList, "Delete_After");
+  ProcessStrReplace(FStrReplaceAfterList);
+}
+
+void TSlv2Updater::AddMacro(const std::string& name, const std::string& value) {
+  FMacros[name] = value;
+}
+
+bool TSlv2Updater::FindMacro(const std::string& name, std::string& value) const {
+  auto it = FMacros.find(name);
+  if (it == FMacros.end()) return false;
+  value = it->second;
+  return true;
+}
+
+std::string TSlv2Updater::MacroValue(std::string_view name) const {
+  if (name == "SLV21_ROOT") return FSlv21Root;
+  if (name == "PRODUCT_ROOT") return FProductRoot;
+  if (name == "PRODUCT_ID") return GetProductId();
+  std::string value;
+  if (FindMacro(std::string(name), value)) return value;
+  return "${" + std::string(name) + "}";
+}
+
+std::string TSlv2Updater::ResolveMacro(std::string_view name) const {
+  // Values go into registry strings and ini texts that want doubled
+  // backslashes; a value written with doubled ones already stays as it is.
+  std::string value = ReplaceAll(MacroValue(name), "\\\\", "\\", false);
+  return ReplaceAll(value, "\\", "\\\\", false);
+}
+
+std::string TSlv2Updater::ExpandMacros(std::string_view text, bool* found) {
+  if (!FMacroPattern) FMacroPattern = std::make_unique<TPcreRegExp>(kMacroPattern);
+  bool matched = false;
+  int count = 0;
+  std::string result = RegExReplaceAllCallback(
+      text, *FMacroPattern, matched, count, [this](TPcreRegExp& regExp, std::string& replacement) {
+        replacement = ResolveMacro(regExp.SubString(1));
+      });
+  if (found) *found = matched;
+  return result;
+}
+
+bool TSlv2Updater::InsideFolders(std::string_view target, bool allowRoot) const {
+  auto within = [&](const std::string& folder) { return PathWithin(folder, target, true); };
+  auto same = [&](const std::string& folder) {
+    return within(folder) && !PathWithin(folder, target, false);
+  };
+  if (!within(FProductRoot) && !within(FSlv21Root)) return false;
+  // Neither folder itself may go: a product placed inside the shell folder
+  // is not an entry of the shell's to delete.
+  return allowRoot || (!same(FProductRoot) && !same(FSlv21Root));
+}
+
+}  // namespace slv2
