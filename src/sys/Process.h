@@ -18,10 +18,12 @@ inline constexpr uint32_t kExecFailed = 0xFFFFFFFF;
 // its exit code, or kExecFailed. On Windows the program is found as
 // CreateProcess finds it and shows in `showState`. On Linux the line is split
 // with the Windows rules (CommandLine.h); a program named without a folder is
-// looked for beside the running executable and then along PATH, each time
-// under its name as given and without its ".exe", ignoring case as Windows
-// does; a program ended by a signal gives kExecFailed; there are no windows
-// to show.
+// looked for beside the running executable under its name as given and
+// without its ".exe", then along PATH under its name as given only (the
+// project's counterparts of Windows programs are installed beside it; a
+// Windows program is never replaced by an unrelated one of the same stem),
+// ignoring case as Windows does; a program ended by a signal gives
+// kExecFailed; there are no windows to show.
 uint32_t ExecAndWait(std::string_view commandLine, uint32_t showState);
 
 }  // namespace slv2

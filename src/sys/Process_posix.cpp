@@ -51,8 +51,14 @@ std::string FindProgram(const std::string& name) {
       rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
     }
   }
+  // A Windows program name (".exe") stands for the project's own counterpart,
+  // installed beside the running executable; along PATH only the name as
+  // given counts, so that another Windows layer's wrapper (Wine installs a
+  // "regsvr32", for one) is never started in its place.
   for (const std::string& folder : folders) {
-    for (const std::string& form : NameForms(name)) {
+    std::vector<std::string> forms = NameForms(name);
+    if (&folder != &folders.front()) forms.resize(1);
+    for (const std::string& form : forms) {
       std::string native = fs::NativePath(folder + form);
       if (IsProgram(native)) return native;
     }

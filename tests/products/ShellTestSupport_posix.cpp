@@ -143,7 +143,8 @@ std::vector<std::string> ShellTest::Step(void (MainUpdater::*step)(), security::
 }
 
 void ShellTest::InstallRegsvr32(int exitCode) {
-  std::string script = dir / "path/regsvr32";
+  // Named as the command names it: along PATH a Windows name is taken as given.
+  std::string script = dir / "path/regsvr32.exe";
   WriteFile(script, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '" +
                         AnsiToUtf8(dir / "regsvr32.args") + "'; done\nexit " +
                         std::to_string(exitCode) + "\n");
