@@ -1,0 +1,24 @@
+// What the program entry sets up before a session starts: the package
+// folder and the diagnostic log.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "updater/Slv2Updater.h"
+
+namespace slv2 {
+
+// The folder of the update storages as program text: the given folder (UTF-8,
+// made absolute), or the folder of the running executable when none is
+// given. False with `error` set when the given folder does not exist.
+bool ResolvePackageFolder(const std::string& utf8Dir, std::string& folder, std::string& error);
+
+// Appends the detailed log of every updater type (their categories, at
+// DEBUG) to the file (UTF-8 name). Without this call nothing is configured.
+// False with `error` set when the file cannot be opened.
+bool AttachDiagnosticLog(const std::string& utf8File,
+                         const std::vector<const TSlv2UpdaterClass*>& catalogue,
+                         std::string& error);
+
+}  // namespace slv2
