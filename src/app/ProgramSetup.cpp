@@ -26,13 +26,13 @@ bool ResolvePackageFolder(const std::string& utf8Dir, std::string& folder, std::
   return true;
 }
 
-bool AttachDiagnosticLog(const std::string& utf8File,
+std::shared_ptr<TLogAppender> AttachDiagnosticLog(const std::string& utf8File,
                          const std::vector<const TSlv2UpdaterClass*>& catalogue,
                          std::string& error) {
   std::shared_ptr<TLogFileAppender> appender = TLogFileAppender::Open(Utf8ToAnsi(utf8File));
   if (!appender) {
     error = "cannot open the log " + utf8File + ": " + AnsiToUtf8(SysErrorMessage(fs::LastError()));
-    return false;
+    return nullptr;
   }
   for (const TSlv2UpdaterClass* type : catalogue) {
     TLogCategory& category = TLogHierarchy::Default().GetCategory(type->ClassName());
@@ -41,7 +41,7 @@ bool AttachDiagnosticLog(const std::string& utf8File,
     category.RemoveAppender(appender);
     category.AddAppender(appender);
   }
-  return true;
+  return appender;
 }
 
 }  // namespace slv2

@@ -2,9 +2,11 @@
 // folder and the diagnostic log.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/log/LogAppender.h"
 #include "updater/Slv2Updater.h"
 
 namespace slv2 {
@@ -15,9 +17,10 @@ namespace slv2 {
 bool ResolvePackageFolder(const std::string& utf8Dir, std::string& folder, std::string& error);
 
 // Appends the detailed log of every updater type (their categories, at
-// DEBUG) to the file (UTF-8 name). Without this call nothing is configured.
-// False with `error` set when the file cannot be opened.
-bool AttachDiagnosticLog(const std::string& utf8File,
+// DEBUG) to the file (UTF-8 name) and returns the appender attached to them.
+// Without this call nothing is configured. nullptr with `error` set when the
+// file cannot be opened.
+std::shared_ptr<TLogAppender> AttachDiagnosticLog(const std::string& utf8File,
                          const std::vector<const TSlv2UpdaterClass*>& catalogue,
                          std::string& error);
 
