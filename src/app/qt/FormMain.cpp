@@ -154,7 +154,12 @@ void TFormMain::keyPressEvent(QKeyEvent* event) {
 }
 
 void TFormMain::AddLine(const std::string& text) {
-  meLog->appendPlainText(Q(text));
+  // An empty memo already holds one empty line, which the first line takes.
+  QTextCursor cursor(meLog->document());
+  cursor.movePosition(QTextCursor::End);
+  if (FLineCount++ > 0) cursor.insertBlock();
+  cursor.insertText(Q(text));
+  meLog->verticalScrollBar()->setValue(meLog->verticalScrollBar()->maximum());
 }
 
 void TFormMain::AppendToLastLine(const std::string& text) {
@@ -198,8 +203,9 @@ void TFormMain::ShowState(TSessionState state) {
 }
 
 void TFormMain::Terminate() {
-  FTerminateRequested = true;
-  QCoreApplication::exit(FSession ? FSession->ExitStatus() : 0);
+  // At the next turn of the message loop the window closes, and with the
+  // last window the application ends.
+  QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
 }
 
 }  // namespace slv2

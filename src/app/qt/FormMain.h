@@ -23,8 +23,6 @@ class TFormMain : public QWidget, public TUpdateUi {
   ~TFormMain() override;
 
   const TUpdateSession& Session() const { return *FSession; }
-  // Whether the session asked the program to end.
-  bool TerminateRequested() const { return FTerminateRequested; }
 
   // The handlers of the window's events.
   void FormShow();
@@ -53,8 +51,8 @@ class TFormMain : public QWidget, public TUpdateUi {
   QPushButton* btnRun = nullptr;
   QPushButton* btnClose = nullptr;
   std::unique_ptr<TUpdateSession> FSession;
+  int FLineCount = 0;
   bool FShown = false;
-  bool FTerminateRequested = false;
 };
 
 }  // namespace slv2
