@@ -1,4 +1,5 @@
 #include "storage/FileUtil.h"
+#include "sys/StrUtil.h"
 #include "sys/registry/RegFunctions.h"
 #include "updater/Slv2Updater.h"
 
@@ -8,6 +9,15 @@ namespace {
 
 constexpr const char* kFamilyKey21 = "\\Software\\Zarvik\\Solvane 2.1";
 constexpr const char* kFamilyKey20 = "\\Software\\Zarvik\\Solvane";
+
+// A drive path, a network path or a POSIX path: not relative to anything.
+bool IsFullPath(std::string_view path) {
+  bool drive = path.size() >= 2 && path[1] == ':' &&
+               ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+  bool network = path.size() >= 2 && (path[0] == '\\' || path[0] == '/') &&
+                 (path[1] == '\\' || path[1] == '/');
+  return drive || network || IsPosixFormPath(path);
+}
 
 std::string SubKey(const char* family, std::string_view name) {
   return std::string(family) + "\\" + std::string(name);
@@ -71,6 +81,9 @@ std::string TSlv2Helper::GetProductRoot(std::string_view productId) {
   if (!FindProductKey(productId, root, key)) return std::string();
   std::string relative = RegReadStringDef(root, key, "root", "");
   if (relative.empty()) return std::string();
+  // The shell's own key holds its full folder; joined to itself it would
+  // name a folder that does not exist.
+  if (IsFullPath(relative)) return TgmFileUtil::NormalizePath(relative);
   return TgmFileUtil::CombinePath(shell, relative);
 }
 

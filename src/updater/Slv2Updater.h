@@ -20,6 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/log/LogCategory.h"
 #include "storage/gmStorage.h"
 #include "sys/Exception.h"
 #include "sys/registry/RegApi.h"
@@ -27,7 +28,6 @@
 
 namespace slv2 {
 
-class TLogCategory;
 class TPcreRegExp;
 class TSlv2IniFile;
 class TSlv2Updater;
@@ -87,8 +87,9 @@ class TSlv2Helper {
   static bool IsProductInstalled(std::string_view productId);
   // The "root" value of the family's "main" subkey.
   static std::string GetSlv21Root();
-  // The product's "root" value combined with the shell folder; empty when
-  // either is unknown.
+  // The product's "root" value combined with the shell folder (a full path,
+  // as the shell's own key holds, is taken as it is); empty when either is
+  // unknown.
   static std::string GetProductRoot(std::string_view productId);
 };
 

@@ -1,0 +1,196 @@
+#include <cinttypes>
+
+#include "app/log/LogCategory.h"
+#include "patch/DiffUtil.h"
+#include "storage/FileUtil.h"
+#include "sys/FileLayer.h"
+#include "sys/Format.h"
+#include "sys/WinError.h"
+#include "sys/version/VerInfo.h"
+#include "updater/Slv2Paths.h"
+#include "updater/Slv2TempFile.h"
+#include "updater/Slv2Updater.h"
+
+namespace slv2 {
+
+namespace {
+
+constexpr uint32_t kReadDenyWrite = stg::kStgmRead | stg::kStgmShareDenyWrite;
+
+// The storage's identity in the patch and difference lines: its address in
+// upper-case hexadecimal of the pointer's width.
+std::string Identity(const TgmStorage* storage) {
+  return Format("%0*" PRIXPTR, static_cast<int>(sizeof(void*) * 2),
+                reinterpret_cast<uintptr_t>(storage));
+}
+
+bool EndsWith(const std::string& text, std::string_view suffix) {
+  return text.size() >= suffix.size() &&
+         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// The element's content in the file; `format` names the element and the
+// file when it cannot be extracted.
+void Extract(TgmStorage& storage, const std::string& element, const std::string& file,
+             const char* format) {
+  if (!storage.ExtractStreamToFile(element, file)) {
+    throw ESlvUpdater(Format(format, element.c_str(), file.c_str()));
+  }
+}
+
+constexpr const char* kExtractError = "Error extracting \"%s\" stream to \"%s\" temp file";
+
+[[noreturn]] void ReplaceFailed(const std::string& target) {
+  throw ESlvUpdater(Format("Error replacing \"%s\": %s", target.c_str(),
+                           SysErrorMessage(fs::LastError()).c_str()));
+}
+
+// Merges the patch compound file into a copy of the installed one; the copy
+// replaces the original only when the whole merge succeeded.
+bool MergeIntoCopy(const std::string& patchFile, const std::string& target) {
+  // The installed file must be a compound file, and nobody may write it
+  // while its copy is merged.
+  TgmStorageRef installed = TgmStorage::Create(target, kReadDenyWrite);
+  TSlv2TempFile work(TgmFileUtil::ExtractFilePath(target));
+  if (!fs::CopyFile(target, work.Name(), false)) return false;
+  {
+    TgmStorageRef patch = TgmStorage::Create(patchFile, kReadDenyWrite);
+    TgmStorageRef copy =
+        TgmStorage::Create(work.Name(), stg::kStgmReadWrite | stg::kStgmShareExclusive);
+    if (!patch->CopyTo(copy.get())) return false;
+    copy->Commit(0);
+  }
+  installed.reset();
+  return fs::ReplaceFile(work.Name(), target) && (work.Forget(), true);
+}
+
+}  // namespace
+
+void TSlv2Updater::ProcessFiles() {
+  try {
+    SLV2_ASSERT(FStorage, "Slv2Updater");
+    TgmStorageRef files;
+    if (FStorage->ElementExists("files") &&
+        FStorage->CreateStorage("files", kReadDenyWrite, &files)) {
+      ProcessFilesIn(*files, "product", FProductRoot);
+      ProcessFilesIn(*files, "solvane", FSlv21Root);
+    } else {
+      Logger().Debug(
+          Format("%s(): No files to process in update storage \"%s\"", "ProcessFiles", "files"));
+    }
+  } catch (const std::exception& e) {
+    LogFailed("ProcessFiles", e);
+  }
+}
+
+void TSlv2Updater::ProcessFilesIn(TgmStorage& parent, const std::string& name,
+                                  const std::string& root) {
+  TgmStorageRef files;
+  if (!(parent.ElementExists(name) && parent.CreateStorage(name, kReadDenyWrite, &files))) {
+    Logger().Debug(
+        Format("%s(): No files to process in update storage \"%s\"", "ProcessFiles", name.c_str()));
+    return;
+  }
+  if (root.empty()) {
+    // Combined with an empty root every element would land at the root of
+    // the drive.
+    Logger().Error(Format("%s(): Destination folder of \"%s\" is unknown, its files are skipped",
+                          "ProcessFiles", name.c_str()));
+    return;
+  }
+  std::vector<std::string> names;
+  files->ListStreams(names);
+  for (const std::string& element : names) {
+    bool patch = EndsWith(element, ".patch"), diff = EndsWith(element, ".diff");
+    if (!patch && !diff) {
+      ProcessFile(*files, element, root);
+      continue;
+    }
+    const char* operation = patch ? "ProcessPatch" : "ProcessDiff";
+    std::string target =
+        TgmFileUtil::CombinePath(root, element.substr(0, element.size() - (patch ? 6 : 5)));
+    if (!PathWithin(root, target, false)) {
+      Logger().Error(Format("%s(): \"%s\" leads outside \"%s\", element refused", operation,
+                            element.c_str(), root.c_str()));
+    } else if (patch) {
+      ProcessPatch(*files, element, target);
+    } else {
+      ProcessDiff(*files, element, target);
+    }
+  }
+  Logger().Debug(
+      Format("%s(): Processed %d files", "ProcessFiles", static_cast<int>(names.size())));
+}
+
+void TSlv2Updater::ProcessFile(TgmStorage& storage, const std::string& elementName,
+                               const std::string& root) {
+  try {
+    std::string target = TgmFileUtil::CombinePath(root, elementName);
+    if (root.empty() || !PathWithin(root, target, false)) {
+      Logger().Error(Format("%s(): \"%s\" leads outside \"%s\", element refused", "ProcessFile",
+                            elementName.c_str(), root.c_str()));
+      return;
+    }
+    std::string folder = TgmFileUtil::ExtractFilePath(target);
+    if (FileExists(target)) {
+      TSlv2TempFile temp(folder);
+      Extract(storage, elementName, temp.Name(), kExtractError);
+      if (CompareFileVersions(temp.Name(), target) < 0) {
+        Logger().Debug(
+            Format("%s(): Existing \"%s\" has newer version", "ProcessFile", target.c_str()));
+        return;
+      }
+      if (!ReplaceInstalledFile(temp, target)) ReplaceFailed(target);
+      Logger().Debug(
+          Format("%s(): Replaced \"%s\" with newer or the same", "ProcessFile", target.c_str()));
+    } else {
+      if (!TgmFileUtil::ForceDirectories(folder)) {
+        throw ESlvUpdater(Format("Error creating folder \"%s\"", folder.c_str()));
+      }
+      TSlv2TempFile temp(folder);
+      Extract(storage, elementName, temp.Name(), kExtractError);
+      if (!ReplaceInstalledFile(temp, target)) ReplaceFailed(target);
+      Logger().Debug(Format("%s(): Extracted new \"%s\"", "ProcessFile", target.c_str()));
+    }
+  } catch (const std::exception& e) {
+    LogFailed("ProcessFile", e);
+  }
+}
+
+void TSlv2Updater::ProcessPatch(TgmStorage& storage, const std::string& elementName,
+                                const std::string& target) {
+  try {
+    TSlv2TempFile patchFile;
+    Extract(storage, elementName, patchFile.Name(),
+            "error extracting \"%s\" stream to \"%s\" temp file");
+    bool merged = MergeIntoCopy(patchFile.Name(), target);
+    std::string line =
+        Format(merged ? "%s(%s, \"%s\", \"%s\") succeeded" : "%s(%s, \"%s\", \"%s\") failed",
+               "ProcessPatch", Identity(&storage).c_str(), elementName.c_str(), target.c_str());
+    merged ? Logger().Debug(line) : Logger().Error(line);
+  } catch (const std::exception& e) {
+    LogFailed("ProcessPatch", e);
+  }
+}
+
+void TSlv2Updater::ProcessDiff(TgmStorage& storage, const std::string& elementName,
+                               const std::string& target) {
+  try {
+    TSlv2TempFile diffFile;
+    Extract(storage, elementName, diffFile.Name(), kExtractError);
+    bool applied = false;
+    if (FileExists(target)) {
+      TSlv2TempFile result(TgmFileUtil::ExtractFilePath(target));
+      applied = ApplyDiffFile(target, result.Name(), diffFile.Name()) &&
+                ReplaceInstalledFile(result, target);
+    }
+    std::string line =
+        Format(applied ? "%s(%s, \"%s\", \"%s\") succeeded" : "%s(%s, \"%s\", \"%s\") failed",
+               "ProcessDiff", Identity(&storage).c_str(), elementName.c_str(), target.c_str());
+    applied ? Logger().Debug(line) : Logger().Error(line);
+  } catch (const std::exception& e) {
+    LogFailed("ProcessDiff", e);
+  }
+}
+
+}  // namespace slv2

@@ -1,0 +1,205 @@
+#include "app/log/LogCategory.h"
+#include "storage/FileUtil.h"
+#include "storage/gmStrmUtil.h"
+#include "sys/FileLayer.h"
+#include "sys/Format.h"
+#include "sys/RegExReplace.h"
+#include "sys/StrUtil.h"
+#include "updater/Slv2TempFile.h"
+#include "updater/Slv2Updater.h"
+
+namespace slv2 {
+
+namespace {
+
+// A replacement holds the whole file and its result in memory; files past
+// this size are not read (a mask that strays onto a large data file).
+constexpr int64_t kMaxReplaceSize = 64 << 20;
+
+bool IsMask(std::string_view path) {
+  return path.find_first_of("*?") != std::string_view::npos;
+}
+
+const char* Outcome(bool ok) {
+  return ok ? "succeeded" : "failed";
+}
+
+// Gives the file its new text through a temporary copy that keeps the
+// file's attributes, renamed over it once complete.
+bool WriteThroughTemp(const std::string& fileName, const std::string& text) {
+  try {
+    TSlv2TempFile temp(TgmFileUtil::ExtractFilePath(fileName));
+    if (!fs::CopyFile(fileName, temp.Name(), false) || !WriteStringToFile(temp.Name(), text) ||
+        !fs::ReplaceFile(temp.Name(), fileName)) {
+      return false;
+    }
+    temp.Forget();
+    return true;
+  } catch (const ESlvUpdater&) {
+    return false;  // no temporary file: the caller's line says the write failed
+  }
+}
+
+}  // namespace
+
+void TSlv2Updater::ProcessDelete(const std::vector<std::string>& list, const std::string& name) {
+  if (list.empty()) return;
+  if (FProductRoot.empty()) {
+    // Joined with an empty root the entries would name the drive's root.
+    Logger().Error(Format("%s: Product folder is unknown, %u entries not processed", name.c_str(),
+                          static_cast<unsigned>(list.size())));
+    return;
+  }
+  const char* op = name.c_str();
+  for (const std::string& entry : list) {
+    Logger().Debug(Format("%s: Processing deletion of \"%s\":", op, entry.c_str()));
+    std::string path = JoinPath(FProductRoot, entry);
+    // The normalised path is what is acted on, so that "." and ".." mean
+    // what the containment test saw.
+    std::string normal = TgmFileUtil::NormalizePath(path);
+    bool mask = IsMask(path);
+    if (mask ? !InsideFolders(TgmFileUtil::ExtractFilePath(normal), true)
+             : !InsideFolders(normal, false)) {
+      Logger().Error(Format("  %s: \"%s\" lies outside the product and shell folders, refused", op,
+                            path.c_str()));
+    } else if (mask) {
+      std::vector<std::string> entries;
+      BuildFileList(normal, 0, entries, TAttrMatch::Any, TFileListOption::FullNames);
+      if (entries.empty()) {
+        Logger().Warn(Format("  %s: No files found for deletion by mask \"%s\"", op, path.c_str()));
+        continue;
+      }
+      Logger().Debug(Format("  %s: Started to delete %u files by mask \"%s\"", op,
+                            static_cast<unsigned>(entries.size()), path.c_str()));
+      for (const std::string& file : entries) {
+        Logger().Debug(Format("  %s: Deletion of \"%s\" as existing file - %s", op, file.c_str(),
+                              Outcome(fs::DeleteFile(file))));
+      }
+    } else if (FileExists(normal)) {
+      Logger().Debug(Format("  %s: Deletion of \"%s\" as existing file - %s", op, path.c_str(),
+                            Outcome(fs::DeleteFile(normal))));
+    } else if (TgmFileUtil::DirectoryExists(normal)) {
+      Logger().Debug(Format("  %s: Deletion of \"%s\" as existing directory - %s", op, path.c_str(),
+                            Outcome(TgmFileUtil::DeleteTree(normal))));
+    } else {
+      Logger().Debug(Format("  %s: \"%s\" is not a mask and not found as file or directory", op,
+                            path.c_str()));
+    }
+  }
+}
+
+void TSlv2Updater::ProcessStrReplace(TSlv2StrReplaceList& list) {
+  for (auto& [section, record] : list) {
+    Logger().Debug(
+        Format("%s: Operation (replace \"%s\" (%s) with \"%s\" in files by mask \"%s\") started",
+               "StrReplace", record.SearchFor.c_str(), record.IsRegExp ? "RegExp" : "string",
+               record.ReplaceWith.c_str(), record.Files.c_str()));
+    if (FProductRoot.empty()) {
+      Logger().Error(Format("  %s: Product folder is unknown, no files processed", "StrReplace"));
+    } else {
+      std::string mask = TgmFileUtil::NormalizePath(JoinPath(FProductRoot, record.Files));
+      if (!InsideFolders(TgmFileUtil::ExtractFilePath(mask), true)) {
+        Logger().Error(
+            Format("  %s: Mask \"%s\" lies outside the product and shell folders, refused",
+                   "StrReplace", JoinPath(FProductRoot, record.Files).c_str()));
+      } else {
+        TSlv2StrReplaceData& data = record;
+        TgmFileUtil::EnumFiles(
+            mask, fs::kAttrAnyFile, 0,
+            [&](const std::string& file, uint32_t) {
+              ReplaceInFile(data, file);
+              return false;
+            },
+            true);
+      }
+    }
+    Logger().Debug(Format("%s: Operation finished", "StrReplace"));
+  }
+}
+
+void TSlv2Updater::ReplaceInFile(TSlv2StrReplaceData& record, const std::string& fileName) {
+  std::string text;
+  if (!ReadFileToString(fileName, text, 1, 0, kMaxReplaceSize + 1) ||
+      static_cast<int64_t>(text.size()) > kMaxReplaceSize) {
+    Logger().Error(Format("  %s: Error reading file \"%s\"", "StrReplace", fileName.c_str()));
+    return;
+  }
+  std::string result;
+  if (record.IsRegExp) {
+    int count = 0;
+    bool matched = false;
+    result = RegExReplaceAll(text, record.CompiledRegExp(), record.ReplaceWith, count, matched);
+  } else {
+    result = ReplaceAll(text, record.SearchFor, record.ReplaceWith, record.IgnoreCase);
+  }
+  text = std::string();
+  if (WriteThroughTemp(fileName, result)) {
+    Logger().Debug(
+        Format("  %s: File \"%s\" processed successfully", "StrReplace", fileName.c_str()));
+  } else {
+    Logger().Error(Format("  %s: Error writing file \"%s\"", "StrReplace", fileName.c_str()));
+  }
+}
+
+void TSlv2Updater::UnpackStorage(const TSlv2UnpackStorageData& record) {
+  const char* op = "UnpackStorage";
+  Logger().Debug(Format("%s: Operation (unpack \"%s\" to \"%s\") started", op,
+                        record.Storage.c_str(), record.Destination.c_str()));
+  if (FProductRoot.empty()) {
+    Logger().Error(Format("  %s: Product folder is unknown, storage not unpacked", op));
+  } else {
+    std::string file = JoinPath(FProductRoot, record.Storage);
+    std::string normal = TgmFileUtil::NormalizePath(file);
+    std::string destination = TgmFileUtil::CombinePath(FProductRoot, record.Destination);
+    if (!InsideFolders(normal, false)) {
+      Logger().Error(Format("  %s: \"%s\" lies outside the product and shell folders, refused", op,
+                            file.c_str()));
+    } else if (!InsideFolders(destination, true)) {
+      Logger().Error(Format("  %s: \"%s\" lies outside the product and shell folders, refused", op,
+                            destination.c_str()));
+    } else if (!FileExists(normal)) {
+      Logger().Warn(Format("  %s: No storage found for processing", op));
+    } else {
+      UnpackStorageFile(normal, destination);
+    }
+  }
+  Logger().Debug(Format("%s: Operation finished", op));
+}
+
+void TSlv2Updater::UnpackStorageFile(const std::string& file, const std::string& destination) {
+  const char* op = "UnpackStorage";
+  bool unpacked = false;
+  try {
+    TgmStorageRef storage;
+    try {
+      storage = TgmStorage::Create(file, stg::kStgmRead | stg::kStgmShareDenyWrite);
+    } catch (const std::exception& e) {
+      Logger().Error(Format("  %s: Error opening storage: %s (%s)", op, ExceptionClassName(e),
+                            ExceptionMessage(e).c_str()));
+      return;
+    }
+    std::vector<std::string> streams;
+    storage->ListStreams(streams);
+    int done = storage->ExtractStreams(streams, destination);
+    unpacked = done == static_cast<int>(streams.size());
+    if (unpacked) {
+      Logger().Debug(Format("  %s: Storage unpacked", op));
+    } else {
+      Logger().Error(Format("  %s: Error unpacking storage: %d of %d streams unpacked", op, done,
+                            static_cast<int>(streams.size())));
+    }
+  } catch (const std::exception& e) {
+    Logger().Error(Format("  %s: Error unpacking storage: %s (%s)", op, ExceptionClassName(e),
+                          ExceptionMessage(e).c_str()));
+  }
+  // A storage that did not unpack completely stays, so that nothing it held
+  // is lost.
+  if (!unpacked) return;
+  if (fs::DeleteFile(file)) {
+    Logger().Debug(Format("  %s: Storage deleted", op));
+  } else {
+    Logger().Error(Format("  %s: Error deleting storage", op));
+  }
+}
+
+}  // namespace slv2

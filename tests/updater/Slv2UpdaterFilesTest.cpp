@@ -1,0 +1,218 @@
+// The file elements of an update storage: new and replaced files under the
+// version rule, compound-file merges, differences, and elements that must
+// not be written.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+#include "UpdaterFixture.h"
+#include "patch/DiffMaker.h"
+#include "sys/Cp1251.h"
+
+namespace slv2::test {
+namespace {
+
+mode_t Mode(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::stat(AnsiToUtf8(path).c_str(), &st), 0) << path;
+  return st.st_mode & 07777;
+}
+
+class ProcessFilesTest : public UpdaterFixture {};
+
+TEST_F(ProcessFilesTest, NewFilesAreExtractedAsOrdinaryFilesWithTheirFolders) {
+  Run([](StorageWriter& s) {
+    s.Add("files/product/bin/app.dll", "app");
+    s.AddCompressed("files/product/data/packed.txt", "packed content");
+    s.Add("files/product/x.DIFF", "not a difference");
+  });
+  EXPECT_TRUE(log.Has("DEBUG ProcessFiles(): No files to process in update storage \"solvane\""));
+  EXPECT_EQ(Content(product + "/bin/app.dll"), "app");
+  EXPECT_EQ(Content(product + "/data/packed.txt"), "packed content");
+  EXPECT_EQ(Content(product + "/x.DIFF"), "not a difference");
+  EXPECT_TRUE(log.Has("DEBUG ProcessFile(): Extracted new \"" + product + "/bin/app.dll\""))
+      << log.Text();
+  EXPECT_TRUE(log.Has("DEBUG ProcessFiles(): Processed 3 files"));
+  // The permissions of a new file, not of a private temporary one.
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  EXPECT_EQ(Mode(product + "/bin/app.dll"), 0666 & ~mask);
+  ExpectNoTempFiles(product + "/bin");
+
+  log.Clear();
+  Run([](StorageWriter& s) { s.Add("files/solvane/help/new.txt", "help"); });
+  EXPECT_TRUE(log.Has("DEBUG ProcessFiles(): No files to process in update storage \"product\""));
+  EXPECT_EQ(Content(shell + "/help/new.txt"), "help");
+}
+
+TEST_F(ProcessFilesTest, InstalledFilesFollowTheVersionRule) {
+  struct Row {
+    const char *installed, *incoming;
+    bool replaced;
+  };
+  for (const Row& row : {
+           Row{"ver_1_10_0_0.exe", "ver_1_9_0_0.exe", false},  // installed newer
+           Row{"ver_1_9_0_0.exe", "ver_1_10_0_0.exe", true},   // incoming newer
+           Row{"ver_1_9_0_0.exe", "ver_1_9_0_0.exe", true},    // the same
+           Row{"no_version.exe", "ver_1_9_0_0.exe", true},     // only the incoming has one
+           Row{"ver_1_9_0_0.exe", "no_resources.exe", false},  // only the installed has one
+           Row{"no_version.exe", "no_resources.exe", true},    // neither has one
+       }) {
+    SCOPED_TRACE(std::string(row.installed) + " <- " + row.incoming);
+    log.Clear();
+    std::string target = product + "/bin/prog.exe";
+    WriteFile(target, PeFile(row.installed));
+    Run([&](StorageWriter& s) { s.Add("files/product/bin/prog.exe", PeFile(row.incoming)); });
+    EXPECT_EQ(ReadFile(target), PeFile(row.replaced ? row.incoming : row.installed));
+    EXPECT_TRUE(log.Has(
+        row.replaced ? "DEBUG ProcessFile(): Replaced \"" + target + "\" with newer or the same"
+                     : "DEBUG ProcessFile(): Existing \"" + target + "\" has newer version"))
+        << log.Text();
+    ExpectNoTempFiles(product + "/bin");
+  }
+}
+
+TEST_F(ProcessFilesTest, ReplacementIsARenameThatKeepsReadOnlyFilesReadOnly) {
+  std::string target = product + "/bin/lib.dll";
+  WriteFile(target, "old content");
+  MakeReadOnly(target);
+  // A reader of the old file keeps reading the old content: the new file
+  // was written beside it and renamed over it, never written in place.
+  std::ifstream reader(AnsiToUtf8(target), std::ios::binary);
+  Run([](StorageWriter& s) { s.Add("files/product/bin/lib.dll", "new content"); });
+  EXPECT_EQ(ReadFile(target), "new content");
+  EXPECT_EQ(Mode(target) & 0222, 0u);
+  std::string old((std::istreambuf_iterator<char>(reader)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(old, "old content");
+}
+
+TEST_F(ProcessFilesTest, FailedElementsAreLoggedAsFailuresAndTheNextOneRuns) {
+  WriteFile(product + "/bin/lied.dll", "installed");
+  std::string lying = CompressedElement("twelve bytes");
+  lying[4] ^= 0x40;  // the stated size, scrambled with the key byte
+  Run([&](StorageWriter& s) {
+    s.Add("files/product/bin/lied.dll", lying);
+    s.Add("files/product/bin/lied-new.dll", lying);
+    s.Add("files/product/keep.txt/inner", "a file where a folder is");
+    s.Add("files/product/bin/after.dll", "after");
+  });
+  EXPECT_EQ(ReadFile(product + "/bin/lied.dll"), "installed");
+  EXPECT_FALSE(PathExists(product + "/bin/lied-new.dll"));
+  EXPECT_EQ(ReadFile(product + "/keep.txt"), "product file");
+  EXPECT_EQ(Content(product + "/bin/after.dll"), "after");
+  EXPECT_EQ(log.Count("ERROR ProcessFile() failed: ESlvUpdater (Error extracting \"bin/lied"), 2)
+      << log.Text();
+  EXPECT_EQ(log.Count("ERROR ProcessFile() failed:"), 3);
+  EXPECT_EQ(log.Count("Replaced"), 0);
+  EXPECT_EQ(log.Count("Extracted new"), 1);
+  ExpectNoTempFiles(product + "/bin");
+}
+
+TEST_F(ProcessFilesTest, ElementsLeadingOutOfTheirFolderAreRefused) {
+  Run([](StorageWriter& s) {
+    s.Add("files/product/../../evil.txt", "x");
+    s.Add("files/product/../../outside/victim.txt", "x");
+    s.Add("files/product/sub/../../../evil.txt.patch", "x");
+    s.Add("files/product/../../outside/victim.txt.diff", "x");
+    s.Add("files/solvane/../evil.txt", "x");
+    s.Add("files/product/ok/../fine.txt", "fine");
+  });
+  ExpectOutsideUntouched();
+  EXPECT_EQ(Content(product + "/fine.txt"), "fine");
+  EXPECT_TRUE(log.Has("ERROR ProcessFile(): \"../../evil.txt\" leads outside \"" + product +
+                      "\", element refused"))
+      << log.Text();
+  EXPECT_EQ(log.Count("ERROR ProcessFile(): \""), 3);
+  EXPECT_EQ(log.Count("ERROR ProcessPatch(): \""), 1);
+  EXPECT_EQ(log.Count("ERROR ProcessDiff(): \""), 1);
+
+  // A product the registry places beside the shell folder is the family's.
+  InstallProduct(FamilyLayout::Machine21, "testprod", "..\\other");
+  Run([](StorageWriter& s) { s.Add("files/product/bin/app.dll", "app"); });
+  EXPECT_EQ(Content(dir / "other/bin/app.dll"), "app");
+}
+
+class ProcessPatchTest : public UpdaterFixture {
+ protected:
+  std::string target = product + "/data.mdb";
+  TempDir scratch;
+};
+
+TEST_F(ProcessPatchTest, MergesIntoTheInstalledCompoundFile) {
+  WriteFile(target, CompoundFileBytes(scratch, {{"Tables/a", "old a"}, {"Tables/b", "b"}}));
+  std::string patch = CompoundFileBytes(scratch, {{"Tables/a", "new a"}, {"Forms/f", "f"}});
+  Run([&](StorageWriter& s) { s.Add("files/product/data.mdb.patch", patch); });
+  EXPECT_EQ(ReadStreams(target),
+            (Streams{{"Forms/f", "f"}, {"Tables/a", "new a"}, {"Tables/b", "b"}}));
+  EXPECT_EQ(log.Count(", \"data.mdb.patch\", \"" + target + "\") succeeded"), 1) << log.Text();
+  ExpectNoTempFiles(product);
+}
+
+TEST_F(ProcessPatchTest, ATargetOrPatchThatIsNotACompoundFileChangesNothing) {
+  WriteFile(target, "plain text, not a compound file");
+  std::string installed = CompoundFileBytes(scratch, {{"a", "a"}});
+  WriteFile(product + "/good.mdb", installed);
+  Run([&](StorageWriter& s) {
+    s.Add("files/product/data.mdb.patch", installed);
+    s.Add("files/product/missing.mdb.patch", installed);
+    s.Add("files/product/good.mdb.patch", "not a compound file");
+    s.Add("files/product/after.txt", "after");
+  });
+  EXPECT_EQ(ReadFile(target), "plain text, not a compound file");
+  EXPECT_EQ(ReadFile(product + "/good.mdb"), installed);
+  EXPECT_FALSE(PathExists(product + "/missing.mdb"));
+  EXPECT_EQ(log.Count("ERROR ProcessPatch() failed: EgmStorage ("), 3) << log.Text();
+  EXPECT_EQ(Content(product + "/after.txt"), "after");
+  ExpectNoTempFiles(product);
+}
+
+class ProcessDiffTest : public UpdaterFixture {
+ protected:
+  std::string Diff(const std::string& before, const std::string& after) {
+    WriteFile(scratch / "old", before);
+    WriteFile(scratch / "new", after);
+    CreateDiffFile(scratch / "old", scratch / "new", scratch / "diff");
+    return ReadFile(scratch / "diff");
+  }
+  static std::string Text(int version) {
+    std::string text;
+    for (int i = 0; i < 3000; ++i)
+      text += "line " + std::to_string(i * version) + " of the installed file\n";
+    return text;
+  }
+
+  std::string target = product + "/bin/module.dat";
+  TempDir scratch;
+};
+
+TEST_F(ProcessDiffTest, AppliesToTheInstalledFile) {
+  WriteFile(target, Text(1));
+  MakeReadOnly(target);
+  std::string diff = Diff(Text(1), Text(2));
+  Run([&](StorageWriter& s) { s.AddCompressed("files/product/bin/module.dat.diff", diff); });
+  EXPECT_EQ(ReadFile(target), Text(2));
+  EXPECT_EQ(Mode(target) & 0222, 0u);
+  EXPECT_EQ(log.Count(", \"bin/module.dat.diff\", \"" + target + "\") succeeded"), 1) << log.Text();
+  ExpectNoTempFiles(product + "/bin");
+}
+
+TEST_F(ProcessDiffTest, TruncatedOrForeignDifferencesLeaveTheFileAndTheNextElementRuns) {
+  WriteFile(target, Text(1));
+  std::string diff = Diff(Text(1), Text(2));
+  Run([&](StorageWriter& s) {
+    s.Add("files/product/bin/module.dat.diff", diff.substr(0, diff.size() / 2));
+    s.Add("files/product/bin/other/../module.dat.diff", Diff(Text(3), Text(2)));
+    s.Add("files/product/bin/absent.dat.diff", diff);
+    s.Add("files/product/bin/after.txt", "after");
+  });
+  EXPECT_EQ(ReadFile(target), Text(1));
+  EXPECT_FALSE(PathExists(product + "/bin/absent.dat"));
+  EXPECT_EQ(log.Count("ERROR ProcessDiff("), 3) << log.Text();
+  EXPECT_EQ(log.Count("\") failed"), 3);
+  EXPECT_EQ(Content(product + "/bin/after.txt"), "after");
+  ExpectNoTempFiles(product + "/bin");
+}
+
+}  // namespace
+}  // namespace slv2::test

@@ -1,0 +1,174 @@
+// The updater's run: its storage, the fixed order of the steps, the ini
+// lists and macros, unknown folders, and a whole run on a hostile storage.
+#include <gtest/gtest.h>
+
+#include "UpdaterFixture.h"
+
+namespace slv2::test {
+namespace {
+
+class Slv2UpdaterTest : public UpdaterFixture {
+ protected:
+  int LineOf(std::string_view text) const {
+    const std::vector<std::string>& lines = log.Lines();
+    for (size_t i = 0; i < lines.size(); ++i)
+      if (lines[i].find(text) != std::string::npos) return static_cast<int>(i);
+    return -1;
+  }
+};
+
+TEST_F(Slv2UpdaterTest, TheStorageIsOpenedOncePerNameAndRequiredByExecute) {
+  std::unique_ptr<TSlv2Updater> updater = TSlv2TestUpdater::Class().Create();
+  EXPECT_THROW(updater->Execute(), EAssertionFailed);
+  EXPECT_TRUE(log.Lines().empty()) << log.Text();
+  StorageWriter{storageFile};
+  updater->SetStorageFileName(storageFile);
+  TgmStorage* first = updater->Storage();
+  updater->SetStorageFileName(storageFile);
+  EXPECT_EQ(updater->Storage(), first);
+  WriteFile(dir / "pkg/bad.stg", "not a compound file");
+  EXPECT_THROW(updater->SetStorageFileName(dir / "pkg/bad.stg"), EgmStorage);
+}
+
+TEST_F(Slv2UpdaterTest, TheStepsRunInTheirFixedOrder) {
+  WriteFile(product + "/pack.stg", CompoundFileBytes(dir, {{"unpacked.txt", "u"}}));
+  Run([](StorageWriter& s) {
+    s.Add("Delete_After.ini", "[Files]\n1=late.txt\n");
+    s.Add("StrReplace_After.ini", "[late]\nSearchFor=a\nReplaceWith=b\nFiles=late.txt\n");
+    s.Add("UnpackStorage.ini", "[u]\nStorage=pack.stg\nDestination=.\n");
+    s.Add("StrReplace_Before.ini", "[early]\nSearchFor=a\nReplaceWith=b\nFiles=early.txt\n");
+    s.Add("Delete_Before.ini", "[Files]\n1=early.txt\n");
+    s.Add("files/product/new.txt", "n");
+    s.Add("registry/empty.reg", "REGEDIT4\r\n");
+  });
+  std::vector<int> order = {
+      LineOf("DEBUG BeforeExecute"),
+      LineOf("Delete_Before: Processing deletion"),
+      LineOf("in files by mask \"early.txt\") started"),
+      LineOf("UnpackStorage: Operation"),
+      LineOf("ProcessFile(): Extracted new"),
+      LineOf("ProcessRegistry(): processed 1 registry scripts"),
+      LineOf("Delete_After: Processing deletion"),
+      LineOf("in files by mask \"late.txt\") started"),
+      LineOf("DEBUG AfterExecute"),
+  };
+  EXPECT_TRUE(std::is_sorted(order.begin(), order.end()) && order.front() == 0) << log.Text();
+  EXPECT_EQ(Content(product + "/unpacked.txt"), "u");
+}
+
+TEST_F(Slv2UpdaterTest, TheIniFilesBecomeTheFiveListsWithMacrosExpanded) {
+  std::unique_ptr<TSlv2Updater> updater = Run([](StorageWriter& s) {
+    s.Add("Delete_Before.ini", "[Other]\n1=no\n[FILES]\n1=${PRODUCT_ID}\\a\nb\n");
+    s.AddCompressed("Delete_After.ini", "[Files]\r\n x = y = z \r\n");
+    s.Add("StrReplace_Before.ini",
+          "[one]\nsearchfor=${PRODUCT_ID}\nReplaceWith=${SLV21_ROOT}\nIsRegExp=1\n"
+          "Files=*.ini\n[one]\nSearchFor=second\n");
+    s.Add("UnpackStorage.ini", "[u]\nStorage=${PRODUCT_ID}.stg\nDestination=${UNKNOWN}\n");
+  });
+  // Deletion entries are taken as written.
+  EXPECT_EQ(updater->DeleteBeforeList(), (std::vector<std::string>{"${PRODUCT_ID}\\a", "b"}));
+  EXPECT_EQ(updater->DeleteAfterList(), (std::vector<std::string>{"y = z"}));
+  const TSlv2StrReplaceList& replace = updater->StrReplaceBeforeList();
+  ASSERT_EQ(replace.size(), 2u);
+  EXPECT_EQ(replace[0].second.SearchFor, "testprod");
+  EXPECT_EQ(replace[0].second.ReplaceWith, shell);
+  EXPECT_TRUE(replace[0].second.IsRegExp);
+  // Two sections of one name are two replacements, each with its values.
+  EXPECT_EQ(replace[1].second.SearchFor, "second");
+  ASSERT_EQ(updater->UnpackStorageList().size(), 1u);
+  EXPECT_EQ(updater->UnpackStorageList()[0].second.Storage, "testprod.stg");
+  EXPECT_EQ(updater->UnpackStorageList()[0].second.Destination, "${UNKNOWN}");
+
+  StorageWriter{dir / "pkg/other.stg"};
+  updater->SetStorageFileName(dir / "pkg/other.stg");
+  updater->Execute();
+  EXPECT_TRUE(updater->DeleteBeforeList().empty());
+  EXPECT_TRUE(updater->StrReplaceBeforeList().empty());
+}
+
+TEST_F(Slv2UpdaterTest, OversizedOrDamagedIniFilesAreIgnoredWithAnError) {
+  std::string damaged = CompressedElement("[Files]\n1=keep.txt\n");
+  damaged[8] ^= 1;  // the checksum
+  std::unique_ptr<TSlv2Updater> updater = Run([&](StorageWriter& s) {
+    s.AddCompressed("Delete_Before.ini", "[Files]\n" + std::string(8 << 20, ';'));
+    s.Add("Delete_After.ini", damaged);
+  });
+  EXPECT_TRUE(updater->DeleteBeforeList().empty());
+  EXPECT_TRUE(updater->DeleteAfterList().empty());
+  EXPECT_TRUE(
+      log.Has("ERROR LoadIniFromStorage(): \"Delete_Before.ini\" is larger than 4194304 "
+              "bytes, ignored"))
+      << log.Text();
+  EXPECT_TRUE(log.Has("ERROR LoadIniFromStorage(): \"Delete_After.ini\" is damaged, ignored"));
+}
+
+TEST_F(Slv2UpdaterTest, MacrosExpandLeftToRightWithTheBackslashRule) {
+  std::unique_ptr<TSlv2Updater> updater = TSlv2TestUpdater::Class().Create();
+  updater->AddMacro("WIN", "C:\\Programs\\Family");
+  updater->AddMacro("DOUBLED", "C:\\\\Programs\\\\Family");
+  updater->AddMacro("NESTED", "${PRODUCT_ID}");
+  updater->AddMacro("Case", "first");
+  updater->AddMacro("Case", "second");
+  bool found = false;
+  EXPECT_EQ(updater->ExpandMacros("${WIN}\\data;${DOUBLED}", &found),
+            "C:\\\\Programs\\\\Family\\data;C:\\\\Programs\\\\Family");
+  EXPECT_TRUE(found);
+  EXPECT_EQ(updater->ExpandMacros("${NESTED}${PRODUCT_ID}${Case}${CASE}${}|${PRODUCT_ROOT}"),
+            "${PRODUCT_ID}testprodsecond${CASE}${}|" + product);
+  EXPECT_EQ(updater->ExpandMacros("plain $ { } text", &found), "plain $ { } text");
+  EXPECT_FALSE(found);
+  EXPECT_EQ(updater->ResolveMacro("A\\B"), "${A\\\\B}");
+}
+
+TEST_F(Slv2UpdaterTest, AnUnknownShellFolderKeepsEveryStepAwayFromTheDriveRoot) {
+  InstallShell(FamilyLayout::Machine21, "");
+  std::unique_ptr<TSlv2Updater> updater = Run([](StorageWriter& s) {
+    s.Add("Delete_Before.ini", "[Files]\n1=*.*\n");
+    s.Add("StrReplace_Before.ini", "[r]\nSearchFor=a\nReplaceWith=b\nFiles=*.*\n");
+    s.Add("UnpackStorage.ini", "[u]\nStorage=pack.stg\nDestination=.\n");
+    s.Add("files/product/x.txt", "x");
+    s.Add("files/solvane/y.txt", "y");
+  });
+  for (const char* line : {
+           "ERROR Delete_Before: Product folder is unknown, 1 entries not processed",
+           "ERROR   StrReplace: Product folder is unknown, no files processed",
+           "ERROR   UnpackStorage: Product folder is unknown, storage not unpacked",
+           "ERROR ProcessFiles(): Destination folder of \"product\" is unknown, its files are "
+           "skipped",
+           "ERROR ProcessFiles(): Destination folder of \"solvane\" is unknown, its files are "
+           "skipped",
+       }) {
+    EXPECT_TRUE(log.Has(line)) << line << "\n" << log.Text();
+  }
+}
+
+// Every hostile part logs its error, nothing outside the family's folders
+// changes, and the sound parts still run.
+TEST_F(Slv2UpdaterTest, AHostileStorageChangesNothingOutsideTheFamilyFolders) {
+  std::string lying = CompressedElement(std::string(8 << 20, 'x'));
+  lying[4] ^= 0x7F;  // the stated size
+  std::string sections;
+  for (int i = 0; i < 5000; ++i)
+    sections += "[s" + std::to_string(i) + "]\nStorage=..\\..\\outside\\victim.txt\n";
+  Run([&](StorageWriter& s) {
+    s.Add("UnpackStorage.ini", sections);
+    s.Add("Delete_After.ini", "[Files]\n1=..\\..\\outside\\victim.txt\n2=../../outside\n");
+    s.Add("StrReplace_After.ini", "[r]\nSearchFor=outside\nReplaceWith=x\nFiles=../../outside/*\n");
+    s.Add("files/product/../../outside/victim.txt", "overwritten");
+    s.Add("files/product/../../evil.txt.patch", "x");
+    s.Add("files/product/big.bin", lying);
+    s.Add("files/product/fine.txt", "fine");
+  });
+  ExpectOutsideUntouched();
+  EXPECT_EQ(Content(product + "/fine.txt"), "fine");
+  EXPECT_FALSE(PathExists(product + "/big.bin"));
+  EXPECT_EQ(log.Count("UnpackStorage: Operation finished"), 5000);
+  EXPECT_EQ(log.Count("lies outside the product and shell folders, refused"), 5003);
+  EXPECT_EQ(log.Count("leads outside"), 2);
+  EXPECT_EQ(log.Count("ERROR ProcessFile() failed: ESlvUpdater (Error extracting \"big.bin\""), 1);
+  EXPECT_TRUE(log.Has("DEBUG AfterExecute"));
+  ExpectNoTempFiles(product);
+}
+
+}  // namespace
+}  // namespace slv2::test

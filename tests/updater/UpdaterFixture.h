@@ -1,0 +1,72 @@
+// The setting of the updater tests: a family installed in a fresh registry,
+// the shell folder with one product folder inside it, a folder outside both
+// that nothing may touch, and the log lines of the test updater type.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "UpdaterTestSupport.h"
+#include "updater/Slv2Updater.h"
+
+namespace slv2::test {
+
+class TSlv2TestUpdater : public TSlv2Updater {
+ public:
+  static const TSlv2UpdaterClass& Class() {
+    static const TSlv2UpdaterClass type("TSlv2TestUpdater", "testprod", "Test product", "", false,
+                                        MakeUpdater<TSlv2TestUpdater>);
+    return type;
+  }
+  explicit TSlv2TestUpdater(const TSlv2UpdaterClass& type) : TSlv2Updater(type) {}
+  void BeforeExecute() override { Logger().Debug("BeforeExecute"); }
+  void AfterExecute() override { Logger().Debug("AfterExecute"); }
+};
+
+class UpdaterFixture : public ::testing::Test {
+ protected:
+  UpdaterFixture() {
+    InstallShell(FamilyLayout::Machine21, shell);
+    InstallProduct(FamilyLayout::Machine21, "testprod", "testprod");
+    WriteFile(product + "/keep.txt", "product file");
+    WriteFile(shell + "/shell.txt", "shell file");
+    WriteFile(outside + "/victim.txt", "outside file");
+  }
+
+  std::unique_ptr<TSlv2Updater> Make() {
+    std::unique_ptr<TSlv2Updater> updater = TSlv2TestUpdater::Class().Create();
+    updater->SetStorageFileName(storageFile);
+    return updater;
+  }
+  // Writes the storage with `fill`, then creates and runs the updater.
+  template <class Fill>
+  std::unique_ptr<TSlv2Updater> Run(Fill fill) {
+    fill(*std::make_unique<StorageWriter>(storageFile));
+    std::unique_ptr<TSlv2Updater> updater = Make();
+    updater->Execute();
+    return updater;
+  }
+  void ExpectOutsideUntouched() {
+    EXPECT_EQ(Entries(outside), std::vector<std::string>{"victim.txt"});
+    EXPECT_EQ(Content(outside + "/victim.txt"), "outside file");
+    EXPECT_FALSE(PathExists(dir / "evil.txt"));
+  }
+  // No temporary file is left, in the temporary folder or beside targets.
+  void ExpectNoTempFiles(const std::string& folder) {
+    for (const std::string& where : {dir / "tmp", folder}) {
+      for (const std::string& name : Entries(where))
+        EXPECT_FALSE(name.starts_with("tmp") && name.ends_with(".TMP")) << where << "/" << name;
+    }
+  }
+
+  TempRegistry registry;
+  TempDir dir;
+  std::string shell = dir / "Solvane", product = shell + "/testprod", outside = dir / "outside";
+  std::string storageFile = dir / "pkg/testprod.stg";
+  ScopedTempFolder temp{dir / "tmp"};
+  LogCapture log{"TSlv2TestUpdater"};
+};
+
+}  // namespace slv2::test

@@ -1,0 +1,180 @@
+#include "UpdaterTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/log/LogHierarchy.h"
+#include "storage/gmStrmUtil.h"
+#include "storage/gmZLibUtil.h"
+#include "sys/Cp1251.h"
+#include "sys/registry/RegFunctions.h"
+
+namespace slv2::test {
+
+namespace {
+
+namespace stdfs = std::filesystem;
+
+class LineLayout : public TLogLayout {
+ public:
+  std::string Format(const TLogEvent& event) const override {
+    return std::string(event.priority->Name()) + " " + event.message;
+  }
+};
+
+class LineAppender : public TLogAppender {
+ public:
+  explicit LineAppender(std::shared_ptr<std::vector<std::string>> lines)
+      : TLogAppender(std::make_unique<LineLayout>()), lines_(std::move(lines)) {}
+
+ protected:
+  void Write(const std::string& text) override { lines_->push_back(text); }
+
+ private:
+  std::shared_ptr<std::vector<std::string>> lines_;
+};
+
+constexpr uint32_t kCreate = stg::kStgmCreate | stg::kStgmReadWrite | stg::kStgmShareExclusive;
+
+}  // namespace
+
+LogCapture::LogCapture(const std::string& category)
+    : category_(TLogHierarchy::Default().GetCategory(category)),
+      lines_(std::make_shared<std::vector<std::string>>()),
+      appender_(std::make_shared<LineAppender>(lines_)) {
+  category_.AddAppender(appender_);
+  category_.SetPriority(&TLogPriority::Debug());
+}
+
+LogCapture::~LogCapture() {
+  category_.RemoveAppender(appender_);
+  category_.SetPriority(nullptr);
+}
+
+bool LogCapture::Has(std::string_view line) const {
+  return std::find(lines_->begin(), lines_->end(), line) != lines_->end();
+}
+
+int LogCapture::Count(std::string_view text) const {
+  return static_cast<int>(std::count_if(lines_->begin(), lines_->end(), [&](const std::string& l) {
+    return l.find(text) != std::string::npos;
+  }));
+}
+
+std::string LogCapture::Text() const {
+  std::string text;
+  for (const std::string& line : *lines_)
+    text += line + "\n";
+  return text;
+}
+
+ScopedTempFolder::ScopedTempFolder(const std::string& folder) {
+  if (const char* previous = std::getenv("TMPDIR")) {
+    hadPrevious_ = true;
+    previous_ = previous;
+  }
+  stdfs::create_directories(AnsiToUtf8(folder));
+  ::setenv("TMPDIR", AnsiToUtf8(folder).c_str(), 1);
+}
+
+ScopedTempFolder::~ScopedTempFolder() {
+  if (hadPrevious_) {
+    ::setenv("TMPDIR", previous_.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
+}
+
+void InstallShell(FamilyLayout layout, const std::string& shellRoot) {
+  if (layout == FamilyLayout::User20) {
+    RegWriteString(reg::kHkeyCurrentUser, "\\Software\\Zarvik\\Solvane\\main", "root", shellRoot);
+  } else {
+    RegWriteString(reg::kHkeyLocalMachine, "\\Software\\Zarvik\\Solvane 2.1\\main", "root",
+                   shellRoot);
+  }
+}
+
+void InstallProduct(FamilyLayout layout, const std::string& productId, const std::string& root) {
+  if (layout == FamilyLayout::Machine21) {
+    RegWriteString(reg::kHkeyLocalMachine, "\\Software\\Zarvik\\Solvane 2.1\\" + productId, "root",
+                   root);
+  } else {
+    RegWriteString(reg::kHkeyCurrentUser, "\\Software\\Zarvik\\Solvane\\" + productId, "root",
+                   root);
+  }
+}
+
+StorageWriter::StorageWriter(const std::string& fileName) {
+  stdfs::create_directories(stdfs::path(AnsiToUtf8(fileName)).parent_path());
+  storage_ = TgmStorage::Create(fileName, kCreate);
+}
+
+StorageWriter& StorageWriter::Add(const std::string& path, std::string_view content) {
+  EXPECT_TRUE(StringToStream(std::string(content), *storage_->CreateStream(path, kCreate)));
+  return *this;
+}
+
+StorageWriter& StorageWriter::AddCompressed(const std::string& path, std::string_view content) {
+  return Add(path, CompressedElement(content));
+}
+
+StorageWriter& StorageWriter::AddStorage(const std::string& path) {
+  TgmStorageRef storage;
+  storage_->CreateStorage(path, kCreate, &storage);
+  return *this;
+}
+
+std::string CompressedElement(std::string_view content) {
+  TMemoryStream source, out;
+  StringToStream(std::string(content), source);
+  Compress(source, out, 6);
+  return out.ToString();
+}
+
+std::string CompoundFileBytes(const TempDir& scratch, const Streams& streams) {
+  std::string file = scratch / "compound.tmp";
+  {
+    StorageWriter writer(file);
+    for (const auto& [path, content] : streams)
+      writer.Add(path, content);
+  }
+  std::string bytes = ReadFile(file);
+  stdfs::remove(AnsiToUtf8(file));
+  return bytes;
+}
+
+Streams ReadStreams(const std::string& fileName) {
+  TgmStorageRef storage = TgmStorage::Create(fileName, stg::kStgmRead | stg::kStgmShareDenyWrite);
+  std::vector<std::string> paths;
+  storage->ListStreams(paths);
+  Streams streams;
+  for (const std::string& path : paths) {
+    std::string content;
+    StreamToString(*storage->CreateStream(path, stg::kStgmRead), content);
+    streams.emplace_back(path, content);
+  }
+  std::sort(streams.begin(), streams.end());
+  return streams;
+}
+
+std::string Content(const std::string& fileName) {
+  return PathExists(fileName) ? ReadFile(fileName) : "<missing>";
+}
+
+std::string PeFile(std::string_view name) {
+  return ReadFile(TestDataPath("pe/" + std::string(name)));
+}
+
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : stdfs::directory_iterator(AnsiToUtf8(folder), ec))
+    names.push_back(Utf8ToAnsi(entry.path().filename().string()));
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace slv2::test
