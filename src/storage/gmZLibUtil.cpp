@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "storage/ZInflateStream.h"
@@ -28,6 +29,16 @@ void StoreLE32(uint8_t* p, uint32_t value) {
 // of sectors, small enough that memory never depends on an element's size.
 constexpr int64_t kCopyBlock = 1 << 20;
 
+// A copy buffer for up to `wanted` bytes, left uninitialised: it is always
+// filled before it is read, and clearing it would cost as much as the copy.
+struct Block {
+  explicit Block(int64_t wanted)
+      : size(static_cast<int32_t>(std::clamp<int64_t>(wanted, 1, kCopyBlock))),
+        data(std::make_unique_for_overwrite<char[]>(static_cast<size_t>(size))) {}
+  int32_t size;
+  std::unique_ptr<char[]> data;
+};
+
 void Scramble(uint8_t* bytes) {
   for (int i = 0; i < 12; ++i)
     bytes[i] ^= bytes[12];
@@ -41,14 +52,14 @@ bool Inflate(TStream& source, TStream& destination, const TgmZHeader& header, bo
   int64_t left = header.UncompressedSize();
   if (left == 0) return true;
   TZInflateStream inflater(source);
-  std::vector<char> buffer(static_cast<size_t>(std::min(left, kCopyBlock)));
+  Block buffer(left);
   uint32_t crc = 0xFFFFFFFFu;
   while (left > 0) {
-    auto want = static_cast<int32_t>(std::min<int64_t>(left, static_cast<int64_t>(buffer.size())));
-    int32_t got = inflater.Read(buffer.data(), want);
+    int32_t got = inflater.Read(buffer.data.get(),
+                                static_cast<int32_t>(std::min<int64_t>(left, buffer.size)));
     if (got <= 0) return false;  // the data ended before the stated size
-    destination.WriteBuffer(buffer.data(), got);
-    if (verifyCrc) crc = UpdateCRC32(buffer.data(), crc, static_cast<size_t>(got));
+    destination.WriteBuffer(buffer.data.get(), got);
+    if (verifyCrc) crc = UpdateCRC32(buffer.data.get(), crc, static_cast<size_t>(got));
     left -= got;
   }
   // The zlib stream must end here, its Adler-32 checked: data that runs past
@@ -61,10 +72,10 @@ bool Inflate(TStream& source, TStream& destination, const TgmZHeader& header, bo
 // The whole source, from its beginning, to the destination's position.
 void CopyAll(TStream& source, TStream& destination) {
   source.SetPosition(0);
-  std::vector<char> buffer(static_cast<size_t>(std::clamp<int64_t>(source.Size(), 1, kCopyBlock)));
-  while (int32_t got = source.Read(buffer.data(), static_cast<int32_t>(buffer.size()))) {
+  Block buffer(source.Size());
+  while (int32_t got = source.Read(buffer.data.get(), buffer.size)) {
     if (got < 0) throw EReadError("Stream read error");
-    destination.WriteBuffer(buffer.data(), got);
+    destination.WriteBuffer(buffer.data.get(), got);
   }
 }
 

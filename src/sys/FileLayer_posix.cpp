@@ -77,8 +77,12 @@ bool IsReadOnlyMode(mode_t mode) { return (mode & S_IWUSR) == 0; }
 std::string FindIgnoringCase(const std::string& dir, const std::string& ansiComponent) {
   DIR* d = ::opendir(dir.empty() ? "/" : dir.c_str());
   if (!d) return std::string();
+  // The two cases of a letter of the code page have UTF-8 forms of the same
+  // length, so only names of the component's length need decoding.
+  size_t length = AnsiToUtf8(ansiComponent).size();
   std::string found;
   while (dirent* e = ::readdir(d)) {
+    if (std::strlen(e->d_name) != length) continue;
     if (AnsiSameText(Utf8ToAnsi(e->d_name), ansiComponent)) {
       found = e->d_name;
       break;

@@ -278,7 +278,9 @@ int Extract(const std::vector<std::string>& args) {
   std::vector<Option> table = {{"--raw", false, [&](const std::string&) { raw = true; }}};
   std::vector<std::string> positional;
   if (!ParseArguments(args, table, 2, &positional)) return UsageError("extract");
-  const std::string& folder = positional[1];
+  // Absolute from here on: a short relative name such as "x" would pass for
+  // a drive when its folders are made.
+  const std::string folder = fs::GetFullPathName(positional[1]);
   TgmStorageRef root = TgmStorage::Create(positional[0], kReadMode);
   if (!TgmFileUtil::ForceDirectories(folder)) FailWithSystemError("Cannot create", folder);
   std::vector<std::string> streams;

@@ -104,7 +104,7 @@ std::string HomeFolder() {
 std::string RegistryDatabasePath() {
   if (const char* path = std::getenv("SLV2_REGISTRY"); path && *path) return path;
   if (::geteuid() == 0) return "/var/lib/slv2update/registry.db";
-  // The base directory specification ignores relative values.
+  // XDG base directory rules: a relative value does not count.
   const char* state = std::getenv("XDG_STATE_HOME");
   std::string base = state && *state == '/' ? state : HomeFolder() + "/.local/state";
   return base + "/slv2update/registry.db";
