@@ -1,9 +1,9 @@
-#include "app/AdminRights.h"
-
 #include <grp.h>
 #include <unistd.h>
 
 #include <vector>
+
+#include "app/AdminRights.h"
 
 namespace slv2 {
 

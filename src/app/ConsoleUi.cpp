@@ -52,9 +52,7 @@ void TConsoleUi::AppendToLastLine(const std::string& text) {
 TBoxAnswer TConsoleUi::ShowMessageBox(const TMessageBox& box) {
   EndLine();
   FErr << "\n[" << BoxCaption(box.kind) << "]\n" << TerminalText(box.text) << "\n";
-  TBoxAnswer answer = !box.hasCancel ? TBoxAnswer::Ok
-                      : FPrompts     ? Ask()
-                                     : TBoxAnswer::Cancel;
+  TBoxAnswer answer = !box.hasCancel ? TBoxAnswer::Ok : FPrompts ? Ask() : TBoxAnswer::Cancel;
   FErr << "-> " << (answer == TBoxAnswer::Ok ? "OK" : "Cancel") << "\n\n";
   FErr.flush();
   return answer;

@@ -6,12 +6,12 @@
 
 namespace slv2 {
 
-inline constexpr int kExitUpdated = 0;             // every product updated
-inline constexpr int kExitFailed = 1603;           // a product failed, or the program did
-inline constexpr int kExitCancelled = 1602;        // the user cancelled (running-shell box)
-inline constexpr int kExitShellRunning = 1618;     // the shell runs, unattended: retry later
-inline constexpr int kExitInvalidCommand = 1639;   // the command line is not understood
-inline constexpr int kExitNothingToUpdate = 1642;  // no installed product has a storage here
-inline constexpr int kExitNotAdministrator = 1925; // the user lacks administrative rights
+inline constexpr int kExitUpdated = 0;              // every product updated
+inline constexpr int kExitFailed = 1603;            // a product failed, or the program did
+inline constexpr int kExitCancelled = 1602;         // the user cancelled (running-shell box)
+inline constexpr int kExitShellRunning = 1618;      // the shell runs, unattended: retry later
+inline constexpr int kExitInvalidCommand = 1639;    // the command line is not understood
+inline constexpr int kExitNothingToUpdate = 1642;   // no installed product has a storage here
+inline constexpr int kExitNotAdministrator = 1925;  // the user lacks administrative rights
 
 }  // namespace slv2

@@ -25,8 +25,8 @@ inline constexpr int kClientHeight = 230;
 inline constexpr int kMinClientWidth = 370 - 8;
 inline constexpr int kMinClientHeight = 165 - 34;
 
-inline constexpr int kLabelPanelHeight = 25;  // pnlLbl, along the top of pnlMain
-inline constexpr int kButtonPanelHeight = 41;  // pnlBtns, along the bottom
+inline constexpr int kLabelPanelHeight = 25;      // pnlLbl, along the top of pnlMain
+inline constexpr int kButtonPanelHeight = 41;     // pnlBtns, along the bottom
 inline constexpr TRect kLogLabel = {8, 6, 0, 0};  // lblLog: position only, sized to its text
 // Both buttons keep their distance to the right edge of pnlBtns.
 inline constexpr TRect kRunButton = {215, 8, 151, 25};

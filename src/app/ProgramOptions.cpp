@@ -45,8 +45,10 @@ bool ParseProgramOptions(const std::vector<std::string>& args, TProgramOptions& 
       return false;
     }
   }
-  if (help) options.mode = TRunMode::Help;
-  else if (version) options.mode = TRunMode::Version;
+  if (help)
+    options.mode = TRunMode::Help;
+  else if (version)
+    options.mode = TRunMode::Version;
   return true;
 }
 

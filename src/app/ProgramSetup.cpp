@@ -26,9 +26,9 @@ bool ResolvePackageFolder(const std::string& utf8Dir, std::string& folder, std::
   return true;
 }
 
-std::shared_ptr<TLogAppender> AttachDiagnosticLog(const std::string& utf8File,
-                         const std::vector<const TSlv2UpdaterClass*>& catalogue,
-                         std::string& error) {
+std::shared_ptr<TLogAppender> AttachDiagnosticLog(
+    const std::string& utf8File, const std::vector<const TSlv2UpdaterClass*>& catalogue,
+    std::string& error) {
   std::shared_ptr<TLogFileAppender> appender = TLogFileAppender::Open(Utf8ToAnsi(utf8File));
   if (!appender) {
     error = "cannot open the log " + utf8File + ": " + AnsiToUtf8(SysErrorMessage(fs::LastError()));

@@ -20,8 +20,8 @@ bool ResolvePackageFolder(const std::string& utf8Dir, std::string& folder, std::
 // DEBUG) to the file (UTF-8 name) and returns the appender attached to them.
 // Without this call nothing is configured. nullptr with `error` set when the
 // file cannot be opened.
-std::shared_ptr<TLogAppender> AttachDiagnosticLog(const std::string& utf8File,
-                         const std::vector<const TSlv2UpdaterClass*>& catalogue,
-                         std::string& error);
+std::shared_ptr<TLogAppender> AttachDiagnosticLog(
+    const std::string& utf8File, const std::vector<const TSlv2UpdaterClass*>& catalogue,
+    std::string& error);
 
 }  // namespace slv2

@@ -1,5 +1,3 @@
-#include "app/ShellWindow.h"
-
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -7,6 +5,8 @@
 #include <memory>
 #include <string_view>
 #include <vector>
+
+#include "app/ShellWindow.h"
 
 namespace slv2 {
 
@@ -38,10 +38,9 @@ class XcbConnection {
 
 xcb_atom_t Atom(const XcbConnection& x, const char* name) {
   XcbReply<xcb_intern_atom_reply_t> reply(
-      xcb_intern_atom_reply(x.Get(),
-                            xcb_intern_atom(x.Get(), 1, static_cast<uint16_t>(std::strlen(name)),
-                                            name),
-                            nullptr),
+      xcb_intern_atom_reply(
+          x.Get(), xcb_intern_atom(x.Get(), 1, static_cast<uint16_t>(std::strlen(name)), name),
+          nullptr),
       &std::free);
   return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
 }
@@ -68,7 +67,8 @@ std::vector<xcb_window_t> RootChildren(const XcbConnection& x, xcb_window_t root
       xcb_query_tree_reply(x.Get(), xcb_query_tree(x.Get(), root), nullptr), &std::free);
   if (!reply) return {};
   xcb_window_t* children = xcb_query_tree_children(reply.get());
-  return std::vector<xcb_window_t>(children, children + xcb_query_tree_children_length(reply.get()));
+  return std::vector<xcb_window_t>(children,
+                                   children + xcb_query_tree_children_length(reply.get()));
 }
 
 bool SameAsciiText(std::string_view a, std::string_view b) {
@@ -84,10 +84,9 @@ bool SameAsciiText(std::string_view a, std::string_view b) {
 // zero byte; window classes compare ignoring case, as on Windows.
 bool HasShellClass(const XcbConnection& x, xcb_window_t window) {
   XcbReply<xcb_get_property_reply_t> reply(
-      xcb_get_property_reply(x.Get(),
-                             xcb_get_property(x.Get(), 0, window, XCB_ATOM_WM_CLASS,
-                                              XCB_ATOM_STRING, 0, 256),
-                             nullptr),
+      xcb_get_property_reply(
+          x.Get(), xcb_get_property(x.Get(), 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256),
+          nullptr),
       &std::free);
   if (!reply || reply->format != 8) return false;
   std::string_view value(static_cast<const char*>(xcb_get_property_value(reply.get())),

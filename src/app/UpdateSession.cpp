@@ -2,8 +2,8 @@
 
 #include <exception>
 
-#include "app/ExitStatus.h"
 #include "app/AdminRights.h"
+#include "app/ExitStatus.h"
 #include "app/ShellWindow.h"
 #include "products/Slv2Catalogue.h"
 #include "storage/FileUtil.h"
@@ -137,14 +137,14 @@ void TUpdateSession::RunUpdates() {
 
 void TUpdateSession::RunUpdater(TEntry& entry) {
   const char* format = entry.updater->UpdaterClass().IsShellFinish() ? Texts().finishing.c_str()
-                                                                      : Texts().product.c_str();
+                                                                     : Texts().product.c_str();
   AddLine(Format(format, entry.displayName.c_str()));
   try {
     entry.updater->Execute();
   } catch (const std::exception& e) {
     FFailed = true;
-    AppendToLastLine(Format(Texts().error.c_str(), ExceptionClassName(e),
-                            ExceptionMessage(e).c_str()));
+    AppendToLastLine(
+        Format(Texts().error.c_str(), ExceptionClassName(e), ExceptionMessage(e).c_str()));
     return;
   }
   AppendToLastLine(Texts().ok);

@@ -1,13 +1,13 @@
 // The administrator check, for root and for an ordinary account with and
 // without an administrators' group (run in a child process that drops root).
-#include "app/AdminRights.h"
-
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <vector>
+
+#include "app/AdminRights.h"
 
 namespace slv2 {
 namespace {
@@ -20,7 +20,8 @@ int CheckAsNobody(const std::vector<gid_t>& groups) {
   pid_t child = ::fork();
   if (child == 0) {
     if (::setgroups(groups.size(), groups.data()) != 0 ||
-        ::setresgid(kNobody, kNobody, kNobody) != 0 || ::setresuid(kNobody, kNobody, kNobody) != 0) {
+        ::setresgid(kNobody, kNobody, kNobody) != 0 ||
+        ::setresuid(kNobody, kNobody, kNobody) != 0) {
       ::_exit(2);
     }
     ::_exit(IsUserAdministrator() ? 1 : 0);

@@ -1,12 +1,11 @@
 // The terminal front end: memo lines as UTF-8, boxes with and without
 // prompts.
-#include "app/ConsoleUi.h"
-
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "TestSupport.h"
+#include "app/ConsoleUi.h"
 
 namespace slv2 {
 namespace {
@@ -52,10 +51,10 @@ TEST(ConsoleUiTest, PromptsReadOkOrCancelAndTheEndOfInputCancels) {
   struct Case {
     const char* input;
     TBoxAnswer answer;
-  } cases[] = {{"\n", TBoxAnswer::Ok},         {" OK \n", TBoxAnswer::Ok},
-               {"o\n", TBoxAnswer::Ok},        {"Cancel\n", TBoxAnswer::Cancel},
-               {"c\n", TBoxAnswer::Cancel},    {"maybe\nc\n", TBoxAnswer::Cancel},
-               {"", TBoxAnswer::Cancel},       {"maybe\n", TBoxAnswer::Cancel}};
+  } cases[] = {{"\n", TBoxAnswer::Ok},      {" OK \n", TBoxAnswer::Ok},
+               {"o\n", TBoxAnswer::Ok},     {"Cancel\n", TBoxAnswer::Cancel},
+               {"c\n", TBoxAnswer::Cancel}, {"maybe\nc\n", TBoxAnswer::Cancel},
+               {"", TBoxAnswer::Cancel},    {"maybe\n", TBoxAnswer::Cancel}};
   for (const Case& c : cases) {
     Terminal t(c.input);
     TConsoleUi ui(t.out, t.err, t.in, true);

@@ -1,7 +1,7 @@
 // The command line contract of slv2update.
-#include "app/ProgramOptions.h"
-
 #include <gtest/gtest.h>
+
+#include "app/ProgramOptions.h"
 
 namespace slv2 {
 namespace {

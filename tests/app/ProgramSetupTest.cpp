@@ -1,9 +1,8 @@
 // The package folder and the diagnostic log the program entry sets up.
-#include "app/ProgramSetup.h"
-
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "app/ProgramSetup.h"
 #include "app/log/LogHierarchy.h"
 #include "app/log/LogPriority.h"
 #include "products/Slv2Catalogue.h"

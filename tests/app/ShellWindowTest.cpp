@@ -1,9 +1,8 @@
 // The shell-window check against a real X server.
-#include "app/ShellWindow.h"
-
 #include <gtest/gtest.h>
 
 #include "XDisplaySupport.h"
+#include "app/ShellWindow.h"
 
 namespace slv2 {
 namespace {

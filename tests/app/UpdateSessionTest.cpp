@@ -1,8 +1,6 @@
 // The start-up sequence and the run against real registries and real update
 // storages, through a scripted user interface that records what it is asked
 // and answers the boxes from a script.
-#include "app/UpdateSession.h"
-
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -11,6 +9,7 @@
 
 #include "TestSupport.h"
 #include "app/ExitStatus.h"
+#include "app/UpdateSession.h"
 #include "storage/gmStorage.h"
 #include "sys/Cp1251.h"
 #include "sys/registry/RegFunctions.h"
@@ -75,8 +74,9 @@ const TSlv2UpdaterClass& CountingType(const char* id) {
   static std::map<std::string, std::unique_ptr<TSlv2UpdaterClass>> types;
   auto& type = types[id];
   if (!type) {
-    type = std::make_unique<TSlv2UpdaterClass>("TCountingUpdater", id, std::string("Counting ") + id,
-                                               "", false, MakeUpdater<TCountingUpdater>);
+    type =
+        std::make_unique<TSlv2UpdaterClass>("TCountingUpdater", id, std::string("Counting ") + id,
+                                            "", false, MakeUpdater<TCountingUpdater>);
   }
   return *type;
 }
@@ -91,7 +91,8 @@ class UpdateSessionTest : public ::testing::Test {
 
   // Registers the product under the machine-wide family key.
   void Install(const std::string& id) {
-    RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\" + id, "root", id);
+    // The shell's own key, with its folder, is there from the start.
+    if (id != "main") RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\" + id, "root", id);
   }
   // An empty update storage in the package folder.
   void Package(const std::string& storageName) {
@@ -128,12 +129,16 @@ TEST_F(UpdateSessionTest, ListsInstalledProductsWithAStorageInCatalogueOrder) {
   TUpdateSession session(ui, Options());
   session.FormShow();
 
-  std::vector<std::string> expected = {
-      "", A("Установленные продукты, подлежащие обновлению:"), A("  Оболочка Zarvik:Solvane"),
-      A("  Тесты по пунктуации"), A("  Математика (часть 1)"), ""};
+  std::vector<std::string> expected = {"",
+                                       A("Установленные продукты, подлежащие обновлению:"),
+                                       A("  Оболочка Zarvik:Solvane"),
+                                       A("  Тесты по пунктуации"),
+                                       A("  Математика (часть 1)"),
+                                       ""};
   EXPECT_EQ(ui.memo, expected);
   ASSERT_EQ(session.Updaters().size(), 4u);
-  EXPECT_EQ(session.Updaters().back().updater->UpdaterClass().ClassName(), "TSlv2MainFinishUpdater");
+  EXPECT_EQ(session.Updaters().back().updater->UpdaterClass().ClassName(),
+            "TSlv2MainFinishUpdater");
   EXPECT_EQ(session.State(), TSessionState::Ready);
   EXPECT_TRUE(ui.boxes.empty());
   EXPECT_EQ(ui.terminated, 0);
@@ -176,7 +181,8 @@ TEST_F(UpdateSessionTest, AStorageThatDoesNotOpenLeavesOnlyItsProductOut) {
   TUpdateSession session(ui, Options());
   session.FormShow();
   ASSERT_FALSE(ui.memo.empty());
-  EXPECT_EQ(ui.memo[0].rfind(A("Продукт \"Тесты по пунктуации\" не будет обновлён. ОШИБКА: "), 0), 0u)
+  EXPECT_EQ(ui.memo[0].rfind(A("Продукт \"Тесты по пунктуации\" не будет обновлён. ОШИБКА: "), 0),
+            0u)
       << AnsiToUtf8(ui.memo[0]);
   EXPECT_EQ(session.Updaters().size(), 2u);  // the shell and its finishing
   EXPECT_EQ(session.State(), TSessionState::Ready);
@@ -251,11 +257,10 @@ TEST_F(UpdateSessionTest, RunWritesOneLinePerProductAndTheFinishingForm) {
   session.RunUpdates();
 
   std::vector<std::string> tail(ui.memo.end() - 4, ui.memo.end());
-  std::vector<std::string> expected = {
-      A("Обновление продукта \"Оболочка Zarvik:Solvane\"...OK"),
-      A("Обновление продукта \"Тесты по пунктуации\"...OK"),
-      A("Обновление продукта \"Тесты по орфографии\"...OK"),
-      A("Завершение обновления оболочки Zarvik:Solvane...OK")};
+  std::vector<std::string> expected = {A("Обновление продукта \"Оболочка Zarvik:Solvane\"...OK"),
+                                       A("Обновление продукта \"Тесты по пунктуации\"...OK"),
+                                       A("Обновление продукта \"Тесты по орфографии\"...OK"),
+                                       A("Завершение обновления оболочки Zarvik:Solvane...OK")};
   EXPECT_EQ(tail, expected);
   EXPECT_EQ(ui.boxes, std::vector<TBoxId>{TBoxId::UpdateFinished});
   EXPECT_EQ(session.ExitStatus(), kExitUpdated);
@@ -268,8 +273,8 @@ TEST_F(UpdateSessionTest, AFailingProductShowsItsErrorAndTheNextOneRuns) {
   Install("px2002");
   Package("ege");
   Package("px2002");
-  TUpdateSession session(ui, Options({&CountingType("px2002"), &BrokenType(),
-                                      &CountingType("px2002")}));
+  TUpdateSession session(
+      ui, Options({&CountingType("px2002"), &BrokenType(), &CountingType("px2002")}));
   session.FormShow();
   session.RunUpdates();
   std::vector<std::string> tail(ui.memo.end() - 3, ui.memo.end());

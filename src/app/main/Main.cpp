@@ -47,8 +47,7 @@ int Run(int& argc, char** argv) {
     return Fail(kExitInvalidCommand, error);
   }
   TSessionOptions session = DefaultSessionOptions(folder);
-  if (!options.logFile.empty() &&
-      !AttachDiagnosticLog(options.logFile, session.catalogue, error)) {
+  if (!options.logFile.empty() && !AttachDiagnosticLog(options.logFile, session.catalogue, error)) {
     return Fail(kExitFailed, error);
   }
   if (options.mode == TRunMode::Window) return RunMainWindow(argc, argv, std::move(session));

@@ -113,7 +113,8 @@ void TFormMain::showEvent(QShowEvent* event) {
   if (FShown) return;
   FShown = true;
   // After the window is on the screen, from the message loop.
-  QMetaObject::invokeMethod(this, [this] { FormShow(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { FormShow(); }, Qt::QueuedConnection);
 }
 
 void TFormMain::FormShow() {
@@ -174,9 +175,9 @@ TBoxAnswer TFormMain::ShowMessageBox(const TMessageBox& box) {
   text.replace(QChar('\r'), QChar('\n'));
   QMessageBox::StandardButtons buttons = QMessageBox::Ok;
   if (box.hasCancel) buttons |= QMessageBox::Cancel;
-  QMessageBox dialog(box.kind == TBoxKind::Warning ? QMessageBox::Warning
-                                                    : QMessageBox::Information,
-                     BoxCaption(box.kind), text, buttons, this);
+  QMessageBox dialog(
+      box.kind == TBoxKind::Warning ? QMessageBox::Warning : QMessageBox::Information,
+      BoxCaption(box.kind), text, buttons, this);
   dialog.setObjectName(QString("box%1").arg(static_cast<int>(box.id)));
   dialog.setDefaultButton(QMessageBox::Ok);
   dialog.setEscapeButton(box.hasCancel ? QMessageBox::Cancel : QMessageBox::Ok);
@@ -205,7 +206,8 @@ void TFormMain::ShowState(TSessionState state) {
 void TFormMain::Terminate() {
   // At the next turn of the message loop the window closes, and with the
   // last window the application ends.
-  QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { close(); }, Qt::QueuedConnection);
 }
 
 }  // namespace slv2

@@ -22,7 +22,8 @@ int RunMainWindow(int& argc, char** argv, TSessionOptions options) {
   // The window's design is in pixels of the screen, as on the target systems.
   if (!defined("QT_ENABLE_HIGHDPI_SCALING")) ::setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
   QApplication application(argc, argv);
-  QApplication::setApplicationDisplayName(QString::fromStdString(AnsiToUtf8(design::ApplicationTitle())));
+  QApplication::setApplicationDisplayName(
+      QString::fromStdString(AnsiToUtf8(design::ApplicationTitle())));
   TFormMain window(std::move(options));
   window.show();
   QApplication::exec();

@@ -1,8 +1,6 @@
 // The main window on Qt's offscreen platform: its design, each start-up box
 // and outcome, the memo after a run, the keyboard and the close query. Boxes
 // are answered by a timer that finds the modal box and presses its button.
-#include "app/qt/FormMain.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -21,6 +19,7 @@
 
 #include "TestSupport.h"
 #include "app/ExitStatus.h"
+#include "app/qt/FormMain.h"
 #include "storage/gmStorage.h"
 #include "sys/registry/RegFunctions.h"
 
@@ -49,7 +48,9 @@ class QtEnvironment : public ::testing::Environment {
 ::testing::Environment* const qtEnvironment =
     ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+QString U(const char* utf8) {
+  return QString::fromUtf8(utf8);
+}
 
 // What a box showed.
 struct SeenBox {
@@ -75,8 +76,8 @@ class BoxAnswerer {
   void Poll() {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (!box || !box->isVisible()) return;
-    seen.push_back({box->objectName(), box->windowTitle(), box->text(), box->icon(),
-                    box->standardButtons()});
+    seen.push_back(
+        {box->objectName(), box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
     QMessageBox::StandardButton answer = QMessageBox::Ok;
     if (box->standardButtons() & QMessageBox::Cancel && !answers.empty()) {
       answer = answers.front();
@@ -100,8 +101,8 @@ class THookUpdater : public TSlv2Updater {
 };
 
 const TSlv2UpdaterClass& HookType() {
-  static const TSlv2UpdaterClass type("THookUpdater", "ege", test::A("Тесты с крючком"), "",
-                                      false, MakeUpdater<THookUpdater>);
+  static const TSlv2UpdaterClass type("THookUpdater", "ege", test::A("Тесты с крючком"), "", false,
+                                      MakeUpdater<THookUpdater>);
   return type;
 }
 
@@ -115,7 +116,8 @@ class FormMainTest : public ::testing::Test {
   }
 
   void Install(const std::string& id) {
-    RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\" + id, "root", id);
+    // The shell's own key, with its folder, is there from the start.
+    if (id != "main") RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\" + id, "root", id);
     TgmStorage::Create(package + "/" + id + ".stg",
                        stg::kStgmCreate | stg::kStgmReadWrite | stg::kStgmShareExclusive);
   }
@@ -282,8 +284,10 @@ TEST_F(FormMainTest, EnterPressedTwiceRunsOnce) {
   ASSERT_EQ(window.focusWidget(), run);
   // The second press waits in the queue and is handled during the run.
   for (int i = 0; i < 2; ++i) {
-    QCoreApplication::postEvent(run, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
-    QCoreApplication::postEvent(run, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier));
+    QCoreApplication::postEvent(run,
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
+    QCoreApplication::postEvent(run,
+                                new QKeyEvent(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier));
   }
   QTest::qWait(100);
   QString memo = Child<QPlainTextEdit>(window, "meLog")->toPlainText();
