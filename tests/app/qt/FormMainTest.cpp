@@ -21,6 +21,7 @@
 #include "app/ExitStatus.h"
 #include "app/qt/FormMain.h"
 #include "storage/gmStorage.h"
+#include "sys/Cp1251.h"
 #include "sys/registry/RegFunctions.h"
 
 namespace slv2 {
@@ -129,10 +130,13 @@ class FormMainTest : public ::testing::Test {
     return options;
   }
 
-  // Shows the window and lets its start-up run from the message loop.
+  // Shows the window and lets its start-up run from the message loop, and
+  // what it queued after.
   void Show(TFormMain& window) {
     window.show();
-    QTest::qWait(50);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return window.Session().State() != TSessionState::Checking; }, 5000));
+    QCoreApplication::processEvents();
   }
 
   template <class T>
@@ -190,54 +194,77 @@ TEST_F(FormMainTest, DesignValues) {
   EXPECT_EQ(memo->height(), 300 - 41 - 25);
 }
 
-TEST_F(FormMainTest, NonAdministratorGetsTheRightsBoxAndTheProgramEnds) {
-  Install("main");
-  administrator = false;
-  TFormMain window(Options());
-  Show(window);
-  ASSERT_EQ(boxes.seen.size(), 1u);
-  const SeenBox& box = boxes.seen[0];
-  EXPECT_EQ(box.name, "box65184");
-  EXPECT_EQ(box.title, "Warning");
-  EXPECT_EQ(box.icon, QMessageBox::Warning);
-  EXPECT_EQ(box.buttons, QMessageBox::Ok);
-  EXPECT_EQ(box.text, U("Для выполнения программы обновления под управлением операционных систем "
-                        "Microsoft Windows NT/2000/XP пользователю необходимо обладать "
-                        "административными правами.\n \nПрограмма обновления не может "
-                        "продолжать работу и будет закрыта."));
-  EXPECT_FALSE(window.isVisible());
-  EXPECT_EQ(window.Session().ExitStatus(), kExitNotAdministrator);
-  EXPECT_TRUE(Child<QPlainTextEdit>(window, "meLog")->toPlainText().isEmpty());
-  EXPECT_FALSE(Child<QPushButton>(window, "btnRun")->isEnabled());
-}
-
-TEST_F(FormMainTest, NothingToUpdateShowsTheEmptyListAndItsBox) {
-  TFormMain window(Options());
-  Show(window);
-  ASSERT_EQ(boxes.seen.size(), 1u);
-  EXPECT_EQ(boxes.seen[0].name, "box65186");
-  EXPECT_EQ(boxes.seen[0].title, "Information");
-  EXPECT_EQ(boxes.seen[0].icon, QMessageBox::Information);
-  EXPECT_TRUE(boxes.seen[0].text.startsWith(U("У Вас не установлен ни один продукт")));
-  EXPECT_EQ(Child<QPlainTextEdit>(window, "meLog")->toPlainText(),
-            U("\nУстановленные продукты, подлежащие обновлению:\n"));
-  EXPECT_FALSE(window.isVisible());
-  EXPECT_EQ(window.Session().ExitStatus(), kExitNothingToUpdate);
-}
-
-TEST_F(FormMainTest, TheShellBoxOffersOkAndCancel) {
-  Install("main");
-  shellChecks = 3;
-  boxes.answers = {QMessageBox::Ok, QMessageBox::Cancel};
-  TFormMain window(Options());
-  Show(window);
-  ASSERT_EQ(boxes.seen.size(), 2u);
-  EXPECT_EQ(boxes.seen[1].name, "box65187");
-  EXPECT_EQ(boxes.seen[1].icon, QMessageBox::Warning);
-  EXPECT_EQ(boxes.seen[1].buttons, QMessageBox::Ok | QMessageBox::Cancel);
-  EXPECT_TRUE(boxes.seen[1].text.endsWith(U("нажмите кнопку \"Отмена\".")));
-  EXPECT_FALSE(window.isVisible());
-  EXPECT_EQ(window.Session().ExitStatus(), kExitCancelled);
+TEST_F(FormMainTest, EachStartUpBoxAndItsOutcome) {
+  struct Case {
+    const char* name;
+    bool administrator;
+    bool installed;
+    int shellChecks;
+    std::vector<QString> boxes;  // object names
+    QMessageBox::Icon icon;      // of the last box
+    QMessageBox::StandardButtons buttons;
+    const char* textStart;
+    int status;
+  } cases[] = {
+      {"non-administrator",
+       false,
+       true,
+       0,
+       {"box65184"},
+       QMessageBox::Warning,
+       QMessageBox::Ok,
+       "Для выполнения программы обновления под управлением операционных систем Microsoft "
+       "Windows NT/2000/XP пользователю необходимо обладать административными правами.\n \n"
+       "Программа обновления не может продолжать работу и будет закрыта.",
+       kExitNotAdministrator},
+      {"nothing to update",
+       true,
+       false,
+       0,
+       {"box65186"},
+       QMessageBox::Information,
+       QMessageBox::Ok,
+       "У Вас не установлен ни один продукт",
+       kExitNothingToUpdate},
+      {"shell running",
+       true,
+       true,
+       3,
+       {"box65187", "box65187"},
+       QMessageBox::Warning,
+       QMessageBox::Ok | QMessageBox::Cancel,
+       "В настоящий момент программа \"Zarvik:Solvane 2.х\" выполняется,\n",
+       kExitCancelled},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    administrator = c.administrator;
+    shellChecks = c.shellChecks;
+    boxes.seen.clear();
+    boxes.answers = {QMessageBox::Ok, QMessageBox::Cancel};
+    test::TempRegistry machine;
+    std::filesystem::remove(AnsiToUtf8(package + "/main.stg"));
+    if (c.installed) {
+      RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", dir / "shell");
+      Install("main");
+    }
+    TFormMain window(Options());
+    Show(window);
+    std::vector<QString> names;
+    for (const SeenBox& box : boxes.seen)
+      names.push_back(box.name);
+    EXPECT_EQ(names, c.boxes);
+    ASSERT_FALSE(boxes.seen.empty());
+    const SeenBox& last = boxes.seen.back();
+    EXPECT_EQ(last.title, c.icon == QMessageBox::Warning ? "Warning" : "Information");
+    EXPECT_EQ(last.icon, c.icon);
+    EXPECT_EQ(last.buttons, c.buttons);
+    EXPECT_TRUE(last.text.startsWith(U(c.textStart))) << last.text.toStdString();
+    // The program ends: the window closes at the next turn of the loop.
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_FALSE(Child<QPushButton>(window, "btnRun")->isEnabled());
+    EXPECT_EQ(window.Session().ExitStatus(), c.status);
+  }
 }
 
 TEST_F(FormMainTest, RunFillsTheMemoAndLeavesOnlyClosing) {
@@ -278,8 +305,7 @@ TEST_F(FormMainTest, RunFillsTheMemoAndLeavesOnlyClosing) {
 TEST_F(FormMainTest, EnterPressedTwiceRunsOnce) {
   Install("ege");
   TFormMain window(Options());
-  window.show();
-  QTest::qWait(50);
+  Show(window);
   auto* run = Child<QPushButton>(window, "btnRun");
   ASSERT_EQ(window.focusWidget(), run);
   // The second press waits in the queue and is handled during the run.
