@@ -34,18 +34,6 @@ TEST(ConsoleUiTest, MemoLinesAreUtf8AndAnAppendCompletesTheLineInPlace) {
   EXPECT_EQ(t.err.str(), "");
 }
 
-TEST(ConsoleUiTest, BoxesGoToTheErrorStreamWithTheirCaptionAndLines) {
-  Terminal t;
-  TConsoleUi ui(t.out, t.err, t.in, true);
-  ui.AddLine("open line");
-  // An OK-only box needs no answer, even with prompts.
-  EXPECT_EQ(ui.ShowMessageBox(MessageBoxOf(TBoxId::NothingToUpdate)), TBoxAnswer::Ok);
-  EXPECT_EQ(t.out.str(), "open line\n");  // the memo line ended first
-  EXPECT_EQ(t.err.str(),
-            "\n[Information]\nУ Вас не установлен ни один продукт, подлежащий обновлению с "
-            "помощью данного пакета.\n \nПрограмма обновления будет закрыта.\n-> OK\n\n");
-}
-
 TEST(ConsoleUiTest, PromptsReadOkOrCancelAndTheEndOfInputCancels) {
   const TMessageBox& box = MessageBoxOf(TBoxId::ShellRunning);
   struct Case {

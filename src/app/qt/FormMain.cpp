@@ -195,10 +195,15 @@ void TFormMain::ProcessMessages() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
+void TFormMain::EnableControls(std::initializer_list<QWidget*> controls, bool enabled) {
+  for (QWidget* control : controls)
+    control->setEnabled(enabled);
+}
+
 void TFormMain::ShowState(TSessionState state) {
   bool ready = state == TSessionState::Ready;
-  btnRun->setEnabled(ready);
-  btnClose->setEnabled(ready || state == TSessionState::Done);
+  EnableControls({btnRun}, ready);
+  EnableControls({btnClose}, ready || state == TSessionState::Done);
   if (ready) btnRun->setFocus();
   if (state == TSessionState::Done) btnClose->setFocus();
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QWidget>
+#include <initializer_list>
 #include <memory>
 
 #include "app/UpdateSession.h"
@@ -46,6 +47,7 @@ class TFormMain : public QWidget, public TUpdateUi {
 
  private:
   void CreateControls();
+  static void EnableControls(std::initializer_list<QWidget*> controls, bool enabled);
 
   QPlainTextEdit* meLog = nullptr;
   QPushButton* btnRun = nullptr;
