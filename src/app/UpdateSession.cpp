@@ -51,7 +51,9 @@ TUpdateSession::TUpdateSession(TUpdateUi& ui, TSessionOptions options)
 TUpdateSession::~TUpdateSession() = default;
 
 void TUpdateSession::FormShow() {
-  if (FState != TSessionState::Checking) return;
+  // Once per start, also when messages processed meanwhile ask again.
+  if (FStarted) return;
+  FStarted = true;
   SetState(TSessionState::Checking);
   try {
     if (!CheckAdminRights()) {

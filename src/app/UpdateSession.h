@@ -19,9 +19,9 @@ namespace slv2 {
 struct TSessionOptions {
   // Where the update storages are (program text).
   std::string packageFolder;
-  // The updater types in registration order (default: the catalogue).
+  // The updater types in registration order.
   std::vector<const TSlv2UpdaterClass*> catalogue;
-  // The platform checks (default: SystemChecks.h).
+  // The platform checks (AdminRights.h, ShellWindow.h).
   std::function<bool()> isAdministrator;
   std::function<bool()> isShellRunning;
   // Nobody answers the boxes: a running shell ends with kExitShellRunning,
@@ -80,6 +80,7 @@ class TUpdateSession {
   TSessionOptions FOptions;
   std::vector<TEntry> FUpdaters;
   TSessionState FState = TSessionState::Checking;
+  bool FStarted = false;
   bool FFailed = false;  // a product was left out or its run failed
   int FExitStatus;
 };
