@@ -115,7 +115,9 @@ TEST_F(UpdateSessionTest, ListsInstalledProductsWithAStorageAndRunsThemInOrder) 
   for (const char* name : {"mathematics1", "punctuation", "main", "ege"})
     Package(name);
   TUpdateSession session(ui, Options());
+  ui.onProcessMessages = [&] { session.FormShow(); };  // shown again meanwhile
   session.FormShow();
+  ui.onProcessMessages = nullptr;
   std::vector<std::string> expected = {"",
                                        A("Установленные продукты, подлежащие обновлению:"),
                                        A("  Оболочка Zarvik:Solvane"),
