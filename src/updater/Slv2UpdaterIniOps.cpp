@@ -24,6 +24,14 @@ const char* Outcome(bool ok) {
   return ok ? "succeeded" : "failed";
 }
 
+// The size the folder listing gives for a file, so that a large file is
+// refused without being read.
+uint64_t ListedSize(const std::string& fileName) {
+  fs::DirListing listing(fileName);
+  fs::FindData entry;
+  return listing.Next(&entry) ? entry.size : 0;
+}
+
 // Gives the file its new text through a temporary copy that keeps the
 // file's attributes, renamed over it once complete.
 bool WriteThroughTemp(const std::string& fileName, const std::string& text) {
@@ -119,7 +127,8 @@ void TSlv2Updater::ProcessStrReplace(TSlv2StrReplaceList& list) {
 
 void TSlv2Updater::ReplaceInFile(TSlv2StrReplaceData& record, const std::string& fileName) {
   std::string text;
-  if (!ReadFileToString(fileName, text, 1, 0, kMaxReplaceSize + 1) ||
+  if (ListedSize(fileName) > static_cast<uint64_t>(kMaxReplaceSize) ||
+      !ReadFileToString(fileName, text, 1, 0, kMaxReplaceSize + 1) ||
       static_cast<int64_t>(text.size()) > kMaxReplaceSize) {
     Logger().Error(Format("  %s: Error reading file \"%s\"", "StrReplace", fileName.c_str()));
     return;

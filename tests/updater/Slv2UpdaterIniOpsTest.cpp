@@ -3,6 +3,8 @@
 // product and shell folders.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "UpdaterFixture.h"
 
 namespace slv2::test {
@@ -71,6 +73,9 @@ TEST_F(StrReplaceTest, PlainReplacementVisitsTheMaskInEverySubfolder) {
   WriteFile(product + "/dir.ini/inner.txt", "abc");
   WriteFile(product + "/locked.ini", "abc");
   MakeReadOnly(product + "/locked.ini");
+  // Larger than a replacement reads whole: left alone.
+  WriteFile(product + "/huge.ini", "abc");
+  std::filesystem::resize_file(product + "/huge.ini", (64 << 20) + 1);
   Replace("[one]\nSearchFor=abc\nReplaceWith=xyz\nIgnoreCase=1\nFiles=*.ini\n");
   EXPECT_EQ(ReadFile(product + "/a.ini"), "Path=xyz xyz xyz");
   EXPECT_EQ(ReadFile(product + "/sub/deeper/b.ini"), "xyz");
@@ -83,6 +88,7 @@ TEST_F(StrReplaceTest, PlainReplacementVisitsTheMaskInEverySubfolder) {
            // A folder whose name matches the mask is a file that cannot be read.
            "ERROR   StrReplace: Error reading file \"" + product + "/dir.ini\"",
            "ERROR   StrReplace: Error writing file \"" + product + "/locked.ini\"",
+           "ERROR   StrReplace: Error reading file \"" + product + "/huge.ini\"",
            "DEBUG StrReplace: Operation finished",
        }) {
     EXPECT_TRUE(log.Has(line)) << line << "\n" << log.Text();

@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# One product update: the updater core (update_tool: the registry, the
+# storage, Execute) bringing a product folder up to date from a storage of
+# 2,000 files of about 200 MB in all: a third new, a third replacing older
+# installed versions, a third kept because the installed version is newer.
+# Compared with `cp -r` of the same 2,000 files into a fresh folder. Also the
+# peak memory of the update, against that of an update carrying one 200 MB
+# file: it must not grow with the size of the files.
+#
+#   bench/update.sh [runs]        (default 5 timed runs per command)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-5}
+
+scripts/setup build bench
+cmake --preset bench >/dev/null
+cmake --build --preset bench --target slv2pack regedit update_tool >/dev/null
+bin=$PWD/build/bench/bin
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/slv2-bench-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# Incoming files in tree/files/product (what the storage carries), the
+# installed product in pristine/. Versioned files are the PE test files with
+# random data appended (the version resource stays readable).
+python3 - "$work" tests/data/pe <<'PY'
+import os, random, sys
+work, pe = sys.argv[1], sys.argv[2]
+older = open(os.path.join(pe, "ver_1_9_0_0.exe"), "rb").read()
+newer = open(os.path.join(pe, "ver_1_10_0_0.exe"), "rb").read()
+rng = random.Random(2024)
+def padded(head, size):
+    return head + rng.randbytes(max(size - len(head), 0))
+for i in range(2000):
+    rel = f"dir{i // 100:02d}"
+    if i // 100 in (3, 7):
+        rel = os.path.join(rel, "deeper")
+    size = 1024 + (i * 7919) % 204800
+    name = os.path.join(rel, f"file{i:04d}.exe")
+    kind = i % 3  # 0 new, 1 replaced, 2 kept
+    incoming = {0: rng.randbytes(size), 1: padded(newer, size), 2: padded(older, size)}[kind]
+    for root, data in (("tree/files/product", incoming),
+                       ("pristine", None if kind == 0 else
+                        padded(older if kind == 1 else newer, size))):
+        if data is None:
+            continue
+        path = os.path.join(work, root, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        open(path, "wb").write(data)
+os.makedirs(os.path.join(work, "single/files/product"))
+with open(os.path.join(work, "single/files/product/big.bin"), "wb") as f:
+    f.write(rng.randbytes(sum(1024 + (i * 7919) % 204800 for i in range(2000))))
+PY
+"$bin/slv2pack" build "$work/tree" "$work/update.stg"
+"$bin/slv2pack" build "$work/single" "$work/single.stg"
+echo "storage: $(du -m "$work/update.stg" | cut -f1) MB, $(find "$work/tree" -type f | wc -l) files"
+
+export SLV2_REGISTRY=$work/registry.db
+printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Zarvik\\Solvane 2.1\\main]\n"root"="%s"\n\n[HKEY_LOCAL_MACHINE\\Software\\Zarvik\\Solvane 2.1\\bench]\n"root"="bench"\n' \
+  "$work/install" >"$work/family.reg"
+"$bin/regedit" /s "$work/family.reg"
+
+# Each run starts from the installed product (or an empty output folder) with
+# nothing left to write back from the run before. Earlier results are moved
+# aside, not deleted: ext4 creates files slowly right after many were deleted.
+mkdir -p "$work/old" "$work/install"
+cat >"$work/prepare" <<SH
+#!/bin/sh
+for d in "$work/install/bench" "$work/out"; do
+  [ -d "\$d" ] && mv "\$d" "$work/old/\$(date +%s%N)"
+done
+cp -a "$work/pristine" "$work/install/bench"
+sync
+SH
+chmod +x "$work/prepare"
+hyperfine --style basic --runs "$runs" --warmup 1 --export-json "$work/times.json" \
+  --prepare "$work/prepare" \
+  --command-name "cp -r" "cp -r '$work/tree/files/product' '$work/out'" \
+  --command-name "update" "'$bin/update_tool' '$work/update.stg'"
+
+# The last run's result: new and replaced files are the incoming ones, kept
+# files the installed ones.
+python3 - "$work" <<'PY'
+import filecmp, os, sys
+work = sys.argv[1]
+for i in range(2000):
+    rel = f"dir{i // 100:02d}" + ("/deeper" if i // 100 in (3, 7) else "")
+    name = f"{rel}/file{i:04d}.exe"
+    expected = os.path.join(work, "pristine" if i % 3 == 2 else "tree/files/product", name)
+    if not filecmp.cmp(expected, os.path.join(work, "install/bench", name), shallow=False):
+        sys.exit(f"update result differs: {name}")
+PY
+rm -rf "$work/old"
+
+peak() {  # peak resident memory in KiB of one update
+  "$work/prepare"
+  /usr/bin/time -f %M -o "$work/rss" "$bin/update_tool" "$1"
+  cat "$work/rss"
+}
+many=$(peak "$work/update.stg")
+one=$(peak "$work/single.stg")
+
+python3 - "$work/times.json" "$many" "$one" <<'PY'
+import json, sys
+runs = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
+for what, key in (("wall (median)", lambda r: r["median"]),
+                  ("cpu (user+system)", lambda r: r["user"] + r["system"])):
+    cp, up = key(runs["cp -r"]), key(runs["update"])
+    print(f"{what}: cp -r {cp:.3f} s, update {up:.3f} s; update/cp -r {up / cp:.2f} (goal <= 2)")
+print(f"peak memory: 2,000 files {int(sys.argv[2]) // 1024} MiB, one 200 MB file "
+      f"{int(sys.argv[3]) // 1024} MiB")
+PY
