@@ -1,5 +1,11 @@
 # Third-party libraries, all from the distribution's packages. Each is exposed
 # as an imported target so that the subsystems link them by name.
+if(WIN32)
+  # The Windows programs link everything statically: no DLL of ours may have
+  # to travel beside them.
+  set(ZLIB_USE_STATIC_LIBS ON)
+  set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
+endif()
 find_package(ZLIB REQUIRED)
 find_package(PkgConfig REQUIRED)
 

@@ -11,4 +11,8 @@ const TSlv2UpdaterClass& TSlv2MainFinishUpdater::Class() {
   return type;
 }
 
+void TSlv2MainFinishUpdater::AfterExecute() {
+  if (IsNtFamily()) allowSlvFilesForEveryone();
+}
+
 }  // namespace slv2

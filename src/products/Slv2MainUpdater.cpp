@@ -1,14 +1,122 @@
 #include "products/Slv2MainUpdater.h"
 
+#include "app/log/LogCategory.h"
+#include "storage/FileUtil.h"
 #include "sys/Cp1251.h"
+#include "sys/Format.h"
+#include "sys/Process.h"
+#include "sys/StrUtil.h"
+#include "sys/registry/RegFunctions.h"
+#include "sys/registry/RegistryUtil.h"
 
 namespace slv2 {
+
+namespace {
+
+constexpr const char* kOldUninstallKey =
+    "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarvik:Solvane 2.0";
+constexpr const char* kNewUninstallKey =
+    "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarvik:Solvane 2.1";
+
+const char* Existence(bool exists) {
+  return exists ? "already exists" : "does not exist";
+}
+
+// "/", "\", "C:\", "\\server\share": what a folder value must never be,
+// since the steps would then act on a whole drive.
+bool IsRootFolder(const std::string& folder) {
+  std::string path = TgmFileUtil::NormalizePath(folder);
+  while (!path.empty() && (path.back() == '\\' || path.back() == '/'))
+    path.pop_back();
+  if (path.empty()) return true;
+  if (path.size() == 2 && path[1] == ':') return true;
+  if (path.starts_with("\\\\")) {
+    size_t share = path.find('\\', 2);
+    return share == std::string::npos || path.find('\\', share + 1) == std::string::npos;
+  }
+  return false;
+}
+
+}  // namespace
 
 const TSlv2UpdaterClass& TSlv2MainUpdater::Class() {
   static const TSlv2UpdaterClass type("TSlv2MainUpdater", "main",
                                       Utf8ToAnsi("Оболочка Zarvik:Solvane"), "", false,
                                       MakeUpdater<TSlv2MainUpdater>);
   return type;
+}
+
+void TSlv2MainUpdater::BeforeExecute() {
+  bool has21 = RegKeyExists(reg::kHkeyLocalMachine, kSlv21Key);
+  bool has20 = RegKeyExists(reg::kHkeyCurrentUser, kSlv20Key);
+  Logger().Debug(Format("BeforeExecute(): Slv21 key %s in HKLM", Existence(has21)));
+  Logger().Debug(Format("BeforeExecute(): Slv20 key %s in HKCU", Existence(has20)));
+  // An existing 2.1 key is the machine's own: it is never merged into.
+  if (has21 || !has20) return;
+  if (CopyRegKey(reg::kHkeyCurrentUser, reg::kHkeyLocalMachine, kSlv20Key, kSlv21Key)) {
+    Logger().Debug("BeforeExecute(): Slv20 key copied from HKCU to HKLM");
+  } else {
+    Logger().Error("BeforeExecute(): Slv20 key not copied completely from HKCU to HKLM");
+  }
+}
+
+void TSlv2MainUpdater::AfterExecute() {
+  try {
+    registerSlvAPP();
+    if (IsNtFamily()) {
+      // Before the renaming, so that it works on the moved group.
+      copySlvShortcuts();
+      allowSlvFilesForEveryone();
+    }
+    adjustSlvShortcutsNames();
+    adjustSlvUninstallLabels();
+    Logger().Debug(Format("%s() succeeded", "AfterExecute"));
+  } catch (const std::exception& e) {
+    LogFailed("AfterExecute", e);
+  }
+}
+
+bool TSlv2MainUpdater::IsNtFamily() {
+  return FSecurityApi->PlatformId() == security::kVerPlatformWin32Nt;
+}
+
+bool TSlv2MainUpdater::CheckFolder(const char* operation, const char* what,
+                                   const std::string& folder) {
+  if (folder.empty()) {
+    Logger().Error(Format("%s(): %s is unknown, nothing done", operation, what));
+    return false;
+  }
+  if (IsRootFolder(folder)) {
+    Logger().Error(
+        Format("%s(): %s \"%s\" is a root folder, nothing done", operation, what, folder.c_str()));
+    return false;
+  }
+  return true;
+}
+
+void TSlv2MainUpdater::registerSlvAPP() {
+  if (!CheckFolder("registerSlvAPP", "shell folder", Slv21Root())) return;
+  std::string path = JoinPath(JoinPath(Slv21Root(), "bin"), "SlvAPP.dll");
+  if (!FileExists(path)) return;
+  if (path.find(' ') != std::string::npos) path = Format("\"%s\"", path.c_str());
+  uint32_t code = ExecAndWait(Format("regsvr32.exe /s %s", path.c_str()), kSwHide);
+  // Any exit code is only reported: the registration never fails the update.
+  Logger().Debug(Format("registerSlvAPP(): regsvr32 returned %u", code));
+}
+
+void TSlv2MainUpdater::adjustSlvUninstallLabels() {
+  try {
+    if (!RegKeyExists(reg::kHkeyLocalMachine, kOldUninstallKey)) return;
+    if (!MoveRegKey(reg::kHkeyLocalMachine, reg::kHkeyLocalMachine, kOldUninstallKey,
+                    kNewUninstallKey)) {
+      Logger().Error(Format("%s(): uninstall entry not moved from \"%s\" to \"%s\"",
+                            "adjustSlvUninstallLabels", kOldUninstallKey, kNewUninstallKey));
+      return;
+    }
+    RegWriteString(reg::kHkeyLocalMachine, kNewUninstallKey, "DisplayName", "Zarvik:Solvane 2.1");
+  } catch (const std::exception& e) {
+    LogFailed("adjustSlvUninstallLabels", e);
+  }
 }
 
 }  // namespace slv2

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "sys/Cp1251.h"
+#include "sys/FaultInjection.h"
 #include "sys/FileLayer.h"
 #include "sys/WinError.h"
 
@@ -24,27 +25,43 @@ thread_local uint32_t t_lastError = 0;
 // (file versus path not found) where the difference matters.
 uint32_t FromErrno(int e) {
   switch (e) {
-    case 0: return kErrorSuccess;
-    case ENOENT: return kErrorFileNotFound;
-    case ENOTDIR: return kErrorPathNotFound;
+    case 0:
+      return kErrorSuccess;
+    case ENOENT:
+      return kErrorFileNotFound;
+    case ENOTDIR:
+      return kErrorPathNotFound;
     case EACCES:
     case EPERM:
     case EISDIR:
-    case EROFS: return kErrorAccessDenied;
-    case EEXIST: return kErrorFileExists;
-    case ENOTEMPTY: return kErrorDirNotEmpty;
+    case EROFS:
+      return kErrorAccessDenied;
+    case EEXIST:
+      return kErrorFileExists;
+    case ENOTEMPTY:
+      return kErrorDirNotEmpty;
     case ENOSPC:
-    case EDQUOT: return kErrorDiskFull;
-    case EIO: return kErrorIoDevice;
-    case ENAMETOOLONG: return kErrorFilenameExcedRange;
+    case EDQUOT:
+      return kErrorDiskFull;
+    case EIO:
+      return kErrorIoDevice;
+    case ENAMETOOLONG:
+      return kErrorFilenameExcedRange;
     case EMFILE:
-    case ENFILE: return kErrorTooManyOpenFiles;
-    case EXDEV: return kErrorNotSameDevice;
-    case EBUSY: return kErrorSharingViolation;
-    case EAGAIN: return kErrorLockViolation;
-    case ENOMEM: return kErrorNotEnoughMemory;
-    case EBADF: return kErrorInvalidHandle;
-    default: return kErrorInvalidParameter;
+    case ENFILE:
+      return kErrorTooManyOpenFiles;
+    case EXDEV:
+      return kErrorNotSameDevice;
+    case EBUSY:
+      return kErrorSharingViolation;
+    case EAGAIN:
+      return kErrorLockViolation;
+    case ENOMEM:
+      return kErrorNotEnoughMemory;
+    case EBADF:
+      return kErrorInvalidHandle;
+    default:
+      return kErrorInvalidParameter;
   }
 }
 
@@ -53,7 +70,18 @@ bool Fail(uint32_t code) {
   return false;
 }
 
-bool FailErrno() { return Fail(FromErrno(errno)); }
+bool FailErrno() {
+  return Fail(FromErrno(errno));
+}
+
+// An injected fault (tests only): reads and renames fail as an I/O error
+// would, writes and creations as a full disk.
+bool Injected(fault::Operation operation) {
+  if (!fault::ShouldFail(operation)) return false;
+  bool full = operation == fault::kWrite || operation == fault::kCreate;
+  Fail(full ? kErrorDiskFull : kErrorIoDevice);
+  return true;
+}
 
 std::string ParentOf(const std::string& native) {
   auto slash = native.find_last_of('/');
@@ -70,7 +98,9 @@ bool FailMissing(const std::string& native) {
   return Fail(kErrorPathNotFound);
 }
 
-bool IsReadOnlyMode(mode_t mode) { return (mode & S_IWUSR) == 0; }
+bool IsReadOnlyMode(mode_t mode) {
+  return (mode & S_IWUSR) == 0;
+}
 
 // Finds the entry of folder `dir` whose name equals `component` ignoring case
 // (Windows-1251 letters included). Returns the native name or "".
@@ -177,32 +207,14 @@ bool SyncFolderOf(const std::string& native) {
   return ok;
 }
 
-// A listing mask's wildcard match, on upper-cased program text.
-bool WildMatch(const char* n, const char* m) {
-  const char* starM = nullptr;
-  const char* starN = nullptr;
-  while (*n) {
-    if (*m == '*') {
-      starM = ++m;
-      starN = n;
-    } else if (*m == '?' || *m == *n) {
-      ++m;
-      ++n;
-    } else if (starM) {
-      m = starM;
-      n = ++starN;
-    } else {
-      return false;
-    }
-  }
-  while (*m == '*') ++m;
-  return *m == '\0';
-}
-
 }  // namespace
 
-uint32_t LastError() { return t_lastError; }
-void SetLastError(uint32_t code) { t_lastError = code; }
+uint32_t LastError() {
+  return t_lastError;
+}
+void SetLastError(uint32_t code) {
+  t_lastError = code;
+}
 
 std::string NativePath(std::string_view path) {
   std::string ansi(path);
@@ -238,7 +250,9 @@ std::string NativePath(std::string_view path) {
   return out;
 }
 
-std::string FromNativeName(std::string_view name) { return Utf8ToAnsi(name); }
+std::string FromNativeName(std::string_view name) {
+  return Utf8ToAnsi(name);
+}
 
 uint32_t GetFileAttributes(std::string_view path) {
   std::string native = NativePath(path);
@@ -266,6 +280,7 @@ bool SetFileAttributes(std::string_view path, uint32_t attributes) {
 
 bool CreateDirectory(std::string_view path) {
   std::string native = NativePath(path);
+  if (Injected(fault::kCreate)) return false;
   if (::mkdir(native.c_str(), 0777) == 0) return true;
   if (errno == EEXIST) return Fail(kErrorAlreadyExists);
   return errno == ENOENT ? Fail(kErrorPathNotFound) : FailErrno();
@@ -297,6 +312,7 @@ bool DeleteFile(std::string_view path) {
 
 bool MoveFile(std::string_view from, std::string_view to) {
   std::string src = NativePath(from), dst = NativePath(to);
+  if (Injected(fault::kRename)) return false;
   struct stat st;
   if (::lstat(src.c_str(), &st) != 0) return FailMissing(src);
   // A rename that only changes letter case resolves `to` onto `from` itself.
@@ -317,6 +333,7 @@ bool MoveFile(std::string_view from, std::string_view to) {
 
 bool ReplaceFile(std::string_view from, std::string_view to) {
   std::string src = NativePath(from), dst = NativePath(to);
+  if (Injected(fault::kRename)) return false;
   StatResult target = StatPath(dst);
   if (target.exists && !target.isLink) {
     if (S_ISDIR(target.st.st_mode) || IsReadOnlyMode(target.st.st_mode)) {
@@ -352,6 +369,10 @@ bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
       return Fail(kErrorAccessDenied);
     }
   }
+  if (Injected(existing.exists ? fault::kWrite : fault::kCreate)) {
+    ::close(in);
+    return false;
+  }
   int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC);
   int out = ::open(dst.c_str(), flags, 0666);
   if (out < 0) {
@@ -366,6 +387,11 @@ bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       ok = n == 0;
+      break;
+    }
+    if (fault::ShouldFail(fault::kWrite)) {
+      errno = ENOSPC;
+      ok = false;
       break;
     }
     for (ssize_t done = 0; done < n;) {
@@ -395,11 +421,12 @@ std::string GetTempPath() {
 }
 
 std::string GetTempFileName(std::string_view folder, std::string_view prefix) {
+  if (Injected(fault::kCreate)) return std::string();
   std::string base(folder);
   if (!base.empty() && base.back() != '/' && base.back() != '\\') base += '/';
   base += std::string(prefix.substr(0, 3));
-  auto seed = static_cast<uint32_t>(
-      std::chrono::steady_clock::now().time_since_epoch().count() ^ (::getpid() << 8));
+  auto seed = static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count() ^
+                                    (::getpid() << 8));
   for (uint32_t attempt = 0; attempt < 0x10000; ++attempt) {
     uint32_t unique = (seed + attempt) & 0xFFFF;
     if (unique == 0) continue;
@@ -443,7 +470,8 @@ std::string GetFullPathName(std::string_view path) {
     parts.push_back(c);
   }
   std::string out;
-  for (auto& c : parts) out += "/" + c;
+  for (auto& c : parts)
+    out += "/" + c;
   return out.empty() ? "/" : out;
 }
 
@@ -452,21 +480,6 @@ std::string GetModuleFileName() {
   ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
   if (n <= 0) return std::string();
   return FromNativeName(std::string_view(buffer, static_cast<size_t>(n)));
-}
-
-bool MatchesListingMask(std::string_view name, std::string_view mask) {
-  std::string m = AnsiUpperCase(mask), n = AnsiUpperCase(name);
-  if (m == "*.*" || m == "*") return true;
-  if (WildMatch(n.c_str(), m.c_str())) return true;
-  // "name*.*" also takes names without a dot, as the platform's listing does.
-  if (m.size() >= 2 && m.compare(m.size() - 2, 2, ".*") == 0 && n.find('.') == std::string::npos) {
-    return WildMatch(n.c_str(), m.substr(0, m.size() - 2).c_str());
-  }
-  // "name." asks for names without an extension.
-  if (m.size() >= 2 && m.back() == '.' && n.find('.') == std::string::npos) {
-    return WildMatch(n.c_str(), m.substr(0, m.size() - 1).c_str());
-  }
-  return false;
 }
 
 DirListing::DirListing(std::string_view mask) {
@@ -518,9 +531,13 @@ bool DirListing::Next(FindData* entry) {
   return true;
 }
 
-FileHandle::~FileHandle() { Close(); }
+FileHandle::~FileHandle() {
+  Close();
+}
 
-FileHandle::FileHandle(FileHandle&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+FileHandle::FileHandle(FileHandle&& other) noexcept : fd_(other.fd_) {
+  other.fd_ = -1;
+}
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   if (this != &other) {
@@ -562,6 +579,8 @@ FileHandle FileHandle::Open(std::string_view path, uint32_t access, uint32_t sha
   // Share-mode locks are read locks, which need a readable descriptor: a
   // writer opens for reading too, unless the file refuses it (then its share
   // mode cannot be announced, as on a file system without locks).
+  bool creates = !existing.exists && disposition != kOpenExisting && disposition != kTruncateExisting;
+  if (creates && Injected(fault::kCreate)) return FileHandle();
   int flags = O_CLOEXEC | (wantWrite ? O_RDWR : O_RDONLY);
   if (disposition == kCreateNew) flags |= O_CREAT | O_EXCL;
   if (disposition == kCreateAlways || disposition == kOpenAlways) flags |= O_CREAT;
@@ -599,6 +618,7 @@ FileHandle FileHandle::Open(std::string_view path, uint32_t access, uint32_t sha
 
 bool FileHandle::Read(void* buffer, size_t count, size_t* done) {
   *done = 0;
+  if (Injected(fault::kRead)) return false;
   auto* p = static_cast<char*>(buffer);
   while (*done < count) {
     ssize_t n = ::read(static_cast<int>(fd_), p + *done, count - *done);
@@ -611,6 +631,7 @@ bool FileHandle::Read(void* buffer, size_t count, size_t* done) {
 }
 
 bool FileHandle::Write(const void* buffer, size_t count) {
+  if (Injected(fault::kWrite)) return false;
   auto* p = static_cast<const char*>(buffer);
   size_t done = 0;
   while (done < count) {
@@ -631,6 +652,7 @@ bool FileHandle::Seek(int64_t offset, SeekOrigin origin, int64_t* position) {
 }
 
 bool FileHandle::SetEndOfFile() {
+  if (Injected(fault::kWrite)) return false;
   off_t position = ::lseek(static_cast<int>(fd_), 0, SEEK_CUR);
   if (position < 0) return FailErrno();
   return ::ftruncate(static_cast<int>(fd_), position) == 0 || FailErrno();
@@ -638,6 +660,7 @@ bool FileHandle::SetEndOfFile() {
 
 bool FileHandle::ReadAt(uint64_t offset, void* buffer, size_t count, size_t* done) {
   *done = 0;
+  if (Injected(fault::kRead)) return false;
   auto* p = static_cast<char*>(buffer);
   while (*done < count) {
     ssize_t n = ::pread(static_cast<int>(fd_), p + *done, count - *done,
@@ -651,11 +674,12 @@ bool FileHandle::ReadAt(uint64_t offset, void* buffer, size_t count, size_t* don
 }
 
 bool FileHandle::WriteAt(uint64_t offset, const void* buffer, size_t count) {
+  if (Injected(fault::kWrite)) return false;
   auto* p = static_cast<const char*>(buffer);
   size_t done = 0;
   while (done < count) {
-    ssize_t n = ::pwrite(static_cast<int>(fd_), p + done, count - done,
-                         static_cast<off_t>(offset + done));
+    ssize_t n =
+        ::pwrite(static_cast<int>(fd_), p + done, count - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return n == 0 ? Fail(kErrorDiskFull) : FailErrno();
     done += static_cast<size_t>(n);
@@ -664,6 +688,7 @@ bool FileHandle::WriteAt(uint64_t offset, const void* buffer, size_t count) {
 }
 
 bool FileHandle::Resize(uint64_t size) {
+  if (Injected(fault::kWrite)) return false;
   return ::ftruncate(static_cast<int>(fd_), static_cast<off_t>(size)) == 0 || FailErrno();
 }
 
@@ -676,6 +701,9 @@ int64_t FileHandle::Size() {
   return st.st_size;
 }
 
-bool FileHandle::Flush() { return ::fsync(static_cast<int>(fd_)) == 0 || FailErrno(); }
+bool FileHandle::Flush() {
+  if (Injected(fault::kWrite)) return false;
+  return ::fsync(static_cast<int>(fd_)) == 0 || FailErrno();
+}
 
 }  // namespace slv2::fs

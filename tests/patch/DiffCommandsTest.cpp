@@ -1,8 +1,5 @@
 // slv2pack diff and apply, run as the publisher and scripts run them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <cstdlib>
 
 #include "DiffTestSupport.h"
 #include "TestSupport.h"
@@ -23,33 +20,29 @@ class DiffCommandsTest : public ::testing::Test {
   std::string Path(const char* name) const { return dir_ / name; }
 
   // Runs slv2pack; returns its exit status and leaves its stderr in Stderr().
-  int Run(const std::string& arguments) {
-    std::string command = "'" + test::BinDir() + "/slv2pack' " + arguments + " >'" +
-                          Path("stdout.txt") + "' 2>'" + Path("stderr.txt") + "'";
-    int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  int Run(const std::vector<std::string>& arguments) {
+    return test::RunProgram("slv2pack", arguments, Path("stdout.txt"), Path("stderr.txt"));
   }
   std::string Stderr() const { return test::ReadFile(Path("stderr.txt")); }
-  std::string Quoted(const char* name) const { return "'" + Path(name) + "'"; }
 
   test::TempDir dir_;
   std::string oldData_, newData_;
 };
 
 TEST_F(DiffCommandsTest, DiffThenApplyRebuildsTheNewFile) {
-  ASSERT_EQ(Run("diff " + Quoted("old") + " " + Quoted("new") + " " + Quoted("d.diff")), 0);
+  ASSERT_EQ(Run({"diff", Path("old"), Path("new"), Path("d.diff")}), 0);
   EXPECT_EQ(Stderr(), "");
   EXPECT_LT(test::ReadFile(Path("d.diff")).size(), 200u);
-  ASSERT_EQ(Run("apply " + Quoted("old") + " " + Quoted("d.diff") + " " + Quoted("out")), 0);
+  ASSERT_EQ(Run({"apply", Path("old"), Path("d.diff"), Path("out")}), 0);
   EXPECT_EQ(Stderr(), "");
   EXPECT_TRUE(test::ReadFile(Path("out")) == newData_);
   // OUT may name OLD: the old file is replaced only once all is verified.
-  ASSERT_EQ(Run("apply " + Quoted("old") + " " + Quoted("d.diff") + " " + Quoted("old")), 0);
+  ASSERT_EQ(Run({"apply", Path("old"), Path("d.diff"), Path("old")}), 0);
   EXPECT_TRUE(test::ReadFile(Path("old")) == newData_);
 }
 
 TEST_F(DiffCommandsTest, ApplyWritesNothingUnlessTheWholeDifferenceVerifies) {
-  ASSERT_EQ(Run("diff " + Quoted("old") + " " + Quoted("new") + " " + Quoted("d.diff")), 0);
+  ASSERT_EQ(Run({"diff", Path("old"), Path("new"), Path("d.diff")}), 0);
   std::string diff = test::ReadFile(Path("d.diff"));
   test::WriteFile(Path("out"), "previous");
   size_t entries = test::EntryCount(dir_.Path());
@@ -61,7 +54,7 @@ TEST_F(DiffCommandsTest, ApplyWritesNothingUnlessTheWholeDifferenceVerifies) {
   test::WriteFile(Path("short.diff"), diff.substr(0, diff.size() - 1));
   const char* cases[][2] = {{"other", "d.diff"}, {"old", "short.diff"}, {"old", "missing.diff"}};
   for (auto& c : cases) {
-    EXPECT_EQ(Run("apply " + Quoted(c[0]) + " " + Quoted(c[1]) + " " + Quoted("out")), 1) << c[1];
+    EXPECT_EQ(Run({"apply", Path(c[0]), Path(c[1]), Path("out")}), 1) << c[1];
     std::string message = Stderr();
     EXPECT_EQ(message.rfind("slv2pack: ", 0), 0u) << message;
     EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
@@ -72,9 +65,9 @@ TEST_F(DiffCommandsTest, ApplyWritesNothingUnlessTheWholeDifferenceVerifies) {
 }
 
 TEST_F(DiffCommandsTest, WrongArgumentsAndMissingFilesFail) {
-  EXPECT_EQ(Run("apply " + Quoted("old") + " " + Quoted("new")), 2);
+  EXPECT_EQ(Run({"apply", Path("old"), Path("new")}), 2);
   EXPECT_NE(Stderr().find("usage: slv2pack apply OLD DIFF OUT"), std::string::npos);
-  EXPECT_EQ(Run("diff " + Quoted("missing") + " " + Quoted("new") + " " + Quoted("d.diff")), 1);
+  EXPECT_EQ(Run({"diff", Path("missing"), Path("new"), Path("d.diff")}), 1);
   std::string message = Stderr();
   EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
   EXPECT_FALSE(test::PathExists(Path("d.diff")));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "DiffTestSupport.h"
 #include "TestSupport.h"
@@ -29,9 +30,8 @@ class DiffUtilTest : public ::testing::Test {
 };
 
 int64_t ModificationTime(const std::string& path) {
-  struct stat st {};
-  ::stat(path.c_str(), &st);
-  return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  std::error_code ec;
+  return std::filesystem::last_write_time(test::FsPath(path), ec).time_since_epoch().count();
 }
 
 TEST_F(DiffUtilTest, AValidDifferenceRebuildsTheNewVersionAndLeavesTheOldFileAlone) {

@@ -1,9 +1,9 @@
-#include "storage/Stream.h"
-
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "storage/Stream.h"
 #include "storage/WinFileStream.h"
+#include "sys/WinError.h"
 
 namespace slv2 {
 namespace {
@@ -11,7 +11,8 @@ namespace {
 TEST(Stream, CopyFromWithCountZeroCopiesTheWholeSourceFromItsBeginning) {
   TMemoryStream source, target;
   std::string data(200000, 'x');
-  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7);
+  for (size_t i = 0; i < data.size(); ++i)
+    data[i] = static_cast<char>(i * 7);
   source.WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
   EXPECT_EQ(target.CopyFrom(source, 0), static_cast<int64_t>(data.size()));
   EXPECT_EQ(target.ToString(), data);
@@ -30,8 +31,8 @@ TEST(WinFileStream, ReportsOpenAndCreateFailuresWithTheFileName) {
     TWinFileStream s(dir / "missing.txt", fs::kGenericRead, fs::kShareRead, fs::kOpenExisting);
     FAIL();
   } catch (const EFileOpenError& e) {
-    EXPECT_EQ(e.Message(), "Cannot open file " + (dir / "missing.txt") +
-                               ": The system cannot find the file specified");
+    EXPECT_EQ(e.Message(), "Cannot open file " + (dir / "missing.txt") + ": " +
+                               SysErrorMessage(kErrorFileNotFound));
   }
   EXPECT_THROW(TWinFileStream(dir / "no/dir.txt", fs::kGenericWrite, 0, fs::kCreateAlways),
                EFileOpenError);
@@ -41,9 +42,9 @@ TEST(WinFileStream, GivesUpOnALockedFileAfterItsAttempts) {
   test::TempDir dir;
   test::WriteFile(dir / "f.txt", "x");
   TWinFileStream holder(dir / "f.txt", fs::kGenericRead | fs::kGenericWrite, 0, fs::kOpenExisting);
-  EXPECT_THROW(TWinFileStream(dir / "f.txt", fs::kGenericRead, fs::kShareRead, fs::kOpenExisting,
-                              3, 1),
-               EFileOpenError);
+  EXPECT_THROW(
+      TWinFileStream(dir / "f.txt", fs::kGenericRead, fs::kShareRead, fs::kOpenExisting, 3, 1),
+      EFileOpenError);
 }
 
 }  // namespace

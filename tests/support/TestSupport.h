@@ -2,16 +2,21 @@
 // helpers that do not go through the code under test.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace slv2::test {
 
 // Program text (Windows-1251) from the UTF-8 of a source file literal.
 std::string A(std::string_view utf8);
 
-// A fresh folder under $TMPDIR, removed with everything in it (read-only
-// entries included) when the object goes.
+// A program-string path as the standard library's file system takes it.
+std::filesystem::path FsPath(const std::string& path);
+
+// A fresh folder in the temporary folder ($TMPDIR on Linux), removed with
+// everything in it (read-only entries included) when the object goes.
 class TempDir {
  public:
   TempDir();
@@ -21,16 +26,21 @@ class TempDir {
 
   // The folder as a program string, without a trailing delimiter.
   const std::string& Path() const { return path_; }
-  // Path() + "/" + relative.
+  // Path() joined with relative, in the platform's form: "/" on Linux; "\"
+  // on Windows, where every "/" of relative becomes "\" too.
   std::string operator/(std::string_view relative) const;
 
  private:
   std::string path_;
 };
 
-// A fresh, empty registry for the object's life: SLV2_REGISTRY names a
-// database in a temporary folder (the registry layer opens it on its next
-// call); the previous setting comes back when the object goes.
+// A fresh, empty registry for the object's life. On Linux SLV2_REGISTRY names
+// a database in a temporary folder (the registry layer opens it on its next
+// call); the previous setting comes back when the object goes. On Windows the
+// process's predefined roots HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER,
+// HKEY_CLASSES_ROOT and HKEY_USERS are redirected to fresh keys below
+// HKEY_CURRENT_USER\Software\slv2-test (RegOverridePredefKey), which go with
+// the object; programs started meanwhile still see the real registry.
 class TempRegistry {
  public:
   TempRegistry();
@@ -38,14 +48,22 @@ class TempRegistry {
   TempRegistry(const TempRegistry&) = delete;
   TempRegistry& operator=(const TempRegistry&) = delete;
 
+#ifndef _WIN32
   // The database file (native path).
-  const std::string& DatabasePath() const { return database_; }
+  const std::string& DatabasePath() const {
+    return database_;
+  }
+#endif
 
  private:
+#ifdef _WIN32
+  std::string key_;
+#else
   TempDir dir_;
   std::string database_;
   std::string previous_;
   bool hadPrevious_ = false;
+#endif
 };
 
 // Whole-file helpers on program-string paths (no case resolution); missing
@@ -55,6 +73,33 @@ void WriteFile(const std::string& path, std::string_view content);
 std::string ReadFile(const std::string& path);
 bool PathExists(const std::string& path);
 void MakeReadOnly(const std::string& path, bool readOnly = true);
+
+// The program string of a path of the standard library, with "/" delimiters.
+std::string ProgramPath(const std::filesystem::path& path);
+
+// Runs a program of the build (in BinDir(), named without ".exe") with
+// arguments given as program strings, its standard output and error going
+// into the two files, in `folder` when one is given; the exit code, or -1
+// when it did not end normally.
+int RunProgram(const std::string& name, const std::vector<std::string>& args,
+               const std::string& outFile, const std::string& errFile,
+               const std::string& folder = std::string());
+
+// Program text as the build's programs write it on the terminal (UTF-8 on
+// Linux, the ANSI code page itself on Windows), and back.
+std::string TerminalText(std::string_view text);
+std::string FromTerminalText(std::string_view text);
+
+// The version of Wine when the tests run under it, else "". Tests that meet a
+// difference between Wine and Windows skip with SLV2_SKIP_ON_WINE.
+std::string WineVersion();
+#define SLV2_SKIP_ON_WINE(limitation)                            \
+  do {                                                           \
+    if (!::slv2::test::WineVersion().empty()) {                  \
+      GTEST_SKIP() << "Wine " << ::slv2::test::WineVersion()     \
+                   << " differs from Windows: " << (limitation); \
+    }                                                            \
+  } while (false)
 
 // The folder holding the built programs (slv2pack, regedit, slv2update).
 std::string BinDir();

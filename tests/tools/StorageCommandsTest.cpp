@@ -1,6 +1,5 @@
 // slv2pack build, list, extract, cat and merge, run as the publisher runs them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -20,16 +19,9 @@ using test::A;
 
 struct Result {
   int status;
-  std::string out;  // UTF-8, as on the terminal
+  std::string out;  // as on the terminal (test::TerminalText)
   std::string err;
 };
-
-std::string Quoted(const std::string& utf8) {
-  std::string q = "'";
-  for (char c : utf8)
-    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -51,15 +43,9 @@ class Slv2packTest : public ::testing::Test {
   // Runs slv2pack in the test's folder with arguments given as program
   // strings.
   Result Run(const std::vector<std::string>& args) {
-    std::string command =
-        "cd " + Quoted(AnsiToUtf8(dir.Path())) + " && " + Quoted(test::BinDir() + "/slv2pack");
-    for (const std::string& a : args)
-      command += " " + Quoted(AnsiToUtf8(a));
-    command +=
-        " >" + Quoted(AnsiToUtf8(dir / "stdout")) + " 2>" + Quoted(AnsiToUtf8(dir / "stderr"));
-    int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, test::ReadFile(dir / "stdout"),
-            test::ReadFile(dir / "stderr")};
+    int status =
+        test::RunProgram("slv2pack", args, dir / "stdout", dir / "stderr", dir.Path());
+    return {status, test::ReadFile(dir / "stdout"), test::ReadFile(dir / "stderr")};
   }
 
   // Source tree: compressible text, incompressible data, Cyrillic names, an
@@ -69,15 +55,15 @@ class Slv2packTest : public ::testing::Test {
     test::WriteFile(dir / A("src/Документы/отчёт.txt"), A("отчёт ") + text);
     test::WriteFile(dir / A("src/Документы/Картинки/шум.bin"), noise);
     test::WriteFile(dir / "src/empty.txt", "");
-    std::filesystem::create_directories(AnsiToUtf8(dir / A("src/Пусто")));
+    std::filesystem::create_directories(test::FsPath(dir / A("src/Пусто")));
   }
 
   std::vector<std::string> Files(const std::string& folder) {
     std::vector<std::string> files;
-    std::string root = AnsiToUtf8(folder);
+    std::filesystem::path root = test::FsPath(folder);
     for (auto& e : std::filesystem::recursive_directory_iterator(root)) {
-      std::string relative = e.path().string().substr(root.size() + 1);
-      files.push_back(Utf8ToAnsi(relative) + (e.is_directory() ? "/" : ""));
+      std::string relative = test::ProgramPath(e.path().lexically_relative(root));
+      files.push_back(relative + (e.is_directory() ? "/" : ""));
     }
     std::sort(files.begin(), files.end());
     return files;
@@ -96,7 +82,7 @@ TEST_F(Slv2packTest, BuildListExtractAndCatRoundTripCompressingWhereItHelps) {
 
   Result list = Run({"list", dir / "out.stg"});
   ASSERT_EQ(list.status, 0) << list.err;
-  std::vector<std::string> lines = Lines(Utf8ToAnsi(list.out));
+  std::vector<std::string> lines = Lines(test::FromTerminalText(list.out));
   std::map<std::string, std::string> kinds;  // path -> "storage -" or "stream <size>"
   for (const std::string& line : lines) {
     size_t tab = line.rfind('\t');
@@ -132,6 +118,8 @@ TEST_F(Slv2packTest, BuildListExtractAndCatRoundTripCompressingWhereItHelps) {
   EXPECT_EQ(test::ReadFile(dir / A("x/Документы/Картинки/шум.bin")), noise);
   EXPECT_EQ(test::ReadFile(dir / "x/empty.txt"), "");
 
+  EXPECT_EQ(Run({"cat", dir / "out.stg", A("Документы/Картинки/шум.bin")}).out, noise);
+  SLV2_SKIP_ON_WINE("ole32 matches element names ignoring the case of ASCII letters only");
   Result cat = Run({"cat", dir / "out.stg", A("документы\\ОТЧЁТ.txt")});
   ASSERT_EQ(cat.status, 0) << cat.err;
   EXPECT_EQ(cat.out, A("отчёт ") + text);  // the bytes, not re-encoded
@@ -191,6 +179,9 @@ TEST_F(Slv2packTest, AFailedBuildLeavesNoOutputAndNoTemporaryFile) {
             (std::vector<std::string>{"out.stg", "src/", "src/" + std::string(32, 'n'),
                                       "src/ok.txt", "stderr", "stdout"}));
 
+#ifdef _WIN32
+  GTEST_SKIP() << "a Windows folder cannot hold names that differ in case only";
+#endif
   test::WriteFile(dir / "case/A.txt", "1");
   test::WriteFile(dir / "case/a.txt", "2");
   EXPECT_NE(Run({"build", dir / "case", dir / "case.stg"}).status, 0);
@@ -208,7 +199,7 @@ TEST_F(Slv2packTest, FailuresGiveOneLineAndANonZeroStatus) {
 
   Result noFile = Run({"list", dir / A("нет.stg")});
   EXPECT_EQ(noFile.status, 1);
-  EXPECT_NE(noFile.err.find(AnsiToUtf8(A("Не могу открыть хранилище"))), std::string::npos)
+  EXPECT_NE(noFile.err.find(test::TerminalText(A("Не могу открыть хранилище"))), std::string::npos)
       << noFile.err;
   // A damaged compressed element is named.
   {
@@ -223,7 +214,8 @@ TEST_F(Slv2packTest, FailuresGiveOneLineAndANonZeroStatus) {
   Result damaged = Run({"extract", dir / "bad.stg", dir / "bad"});
   EXPECT_EQ(damaged.status, 1);
   EXPECT_EQ(Lines(damaged.err).size(), 1u);
-  EXPECT_NE(damaged.err.find(AnsiToUtf8(A("папка/битый.txt"))), std::string::npos) << damaged.err;
+  EXPECT_NE(damaged.err.find(test::TerminalText(A("папка/битый.txt"))), std::string::npos)
+      << damaged.err;
   EXPECT_EQ(test::ReadFile(dir / "bad/ok.txt"), "fine");
 
   EXPECT_EQ(Run({"build", dir / "src"}).status, 2);

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "Command.h"
+#include "StdOut.h"
 #include "patch/DiffDecoder.h"
 #include "patch/DiffMaker.h"
 #include "patch/PendingFile.h"
@@ -16,7 +17,7 @@ namespace {
 int Diff(const std::vector<std::string>& args) {
   if (args.size() != 3) return UsageError("diff");
   TDiffFileResult result = CreateDiffFile(args[0], args[1], args[2]);
-  std::printf("%s: %" PRId64 " bytes for %" PRId64 " new bytes\n", AnsiToUtf8(args[2]).c_str(),
+  std::printf("%s: %" PRId64 " bytes for %" PRId64 " new bytes\n", ToTerminal(args[2]).c_str(),
               result.diffSize, result.newSize);
   return 0;
 }

@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "StdOut.h"
+#include "sys/Cp1251.h"
 
 namespace slv2::pack {
 
@@ -16,6 +17,15 @@ bool WriteStdOut(const void* data, size_t size) {
     size -= static_cast<size_t>(n);
   }
   return true;
+}
+
+void SetUpTerminal() {}
+
+std::string FromTerminal(const char* argument) {
+  return Utf8ToAnsi(argument);
+}
+std::string ToTerminal(std::string_view text) {
+  return AnsiToUtf8(text);
 }
 
 }  // namespace slv2::pack

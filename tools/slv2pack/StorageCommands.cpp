@@ -220,7 +220,7 @@ class Lister {
 
  private:
   void Line(const std::string& text) {
-    FOut += AnsiToUtf8(text) + "\n";  // the terminal reads UTF-8
+    FOut += ToTerminal(text) + "\n";
     if (FOut.size() >= 65536) Flush();
   }
 

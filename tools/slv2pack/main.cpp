@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "Command.h"
+#include "StdOut.h"
 #include "sys/Cp1251.h"
 #include "sys/Exception.h"
 
@@ -14,8 +15,12 @@ std::vector<Command>& Registry() {
   return commands;
 }
 
-void RegisterCommand(const Command& command) { Registry().push_back(command); }
-const std::vector<Command>& Commands() { return Registry(); }
+void RegisterCommand(const Command& command) {
+  Registry().push_back(command);
+}
+const std::vector<Command>& Commands() {
+  return Registry();
+}
 
 int UsageError(const char* name) {
   for (const Command& c : Commands()) {
@@ -30,7 +35,8 @@ namespace {
 
 void PrintUsage(std::FILE* out) {
   std::fprintf(out, "usage: slv2pack <command> [arguments]\n\ncommands:\n");
-  for (const Command& c : Commands()) std::fprintf(out, "  %s %s\n", c.name, c.usage);
+  for (const Command& c : Commands())
+    std::fprintf(out, "  %s %s\n", c.name, c.usage);
 }
 
 }  // namespace
@@ -38,6 +44,7 @@ void PrintUsage(std::FILE* out) {
 
 int main(int argc, char** argv) {
   using namespace slv2::pack;
+  SetUpTerminal();
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     PrintUsage(argc < 2 ? stderr : stdout);
     return argc < 2 ? 2 : 0;
@@ -45,12 +52,12 @@ int main(int argc, char** argv) {
   for (const Command& c : Commands()) {
     if (std::strcmp(c.name, argv[1]) != 0) continue;
     std::vector<std::string> args;
-    for (int i = 2; i < argc; ++i) args.push_back(slv2::Utf8ToAnsi(argv[i]));
+    for (int i = 2; i < argc; ++i)
+      args.push_back(FromTerminal(argv[i]));
     try {
       return c.run(args);
     } catch (const std::exception& e) {
-      std::fprintf(stderr, "slv2pack: %s\n",
-                   slv2::AnsiToUtf8(slv2::ExceptionMessage(e)).c_str());
+      std::fprintf(stderr, "slv2pack: %s\n", ToTerminal(slv2::ExceptionMessage(e)).c_str());
       return 1;
     }
   }

@@ -12,21 +12,24 @@ namespace {
 using Lines = std::vector<std::string>;
 using test::Attached;
 using test::CaptureAppender;
-using test::StderrCapture;
+using test::DebugOutputCapture;
 
 TLogCategory& Category(const std::string& name) {
   return TLogHierarchy::Default().GetCategory(name);
 }
 
+// The two lines for a category named in UTF-8, as the debugger output shows
+// them (UTF-8 on Linux, program text on Windows).
 std::string NotConfigured(const std::string& utf8Name) {
-  return "ERROR - No appenders could be found for category \"" + utf8Name +
-         "\"\nERROR - Please initialize the logging system properly\n";
+  return test::TerminalText(test::A("ERROR - No appenders could be found for category \"" +
+                                    utf8Name +
+                                    "\"\nERROR - Please initialize the logging system properly\n"));
 }
 
 TEST(LogCategory, UnconfiguredErrorsGiveTwoInternalLinesAndNothingElseIsWritten) {
   TLogCategory& updater = Category("TSlv2PuncUpdater");
   TLogCategory& cyrillic = Category(test::A("Категория"));
-  StderrCapture capture;
+  DebugOutputCapture capture;
   updater.Debug("progress");
   updater.Info("info");
   updater.Warn("nothing to delete");
@@ -58,7 +61,7 @@ TEST(LogCategory, EventsGoToTheChainsAppendersWhileAdditivityIsOn) {
   // configured.
   TLogCategory& isolated = Category("isolated");
   isolated.SetAdditivity(false);
-  StderrCapture capture;
+  DebugOutputCapture capture;
   isolated.Error("lost");
   EXPECT_EQ(capture.Text(), NotConfigured("isolated"));
 }
@@ -83,7 +86,7 @@ TEST(LogCategory, TheRootKeepsAPriority) {
   TLogRoot& root = TLogHierarchy::Default().Root();
   EXPECT_EQ(root.Name(), "root");
   EXPECT_EQ(root.Priority(), &TLogPriority::Error());
-  StderrCapture capture;
+  DebugOutputCapture capture;
   root.SetPriority(nullptr);
   EXPECT_EQ(capture.Text(), "ERROR - The root can't have a nil priority\n");
   EXPECT_EQ(root.Priority(), &TLogPriority::Debug());
@@ -93,7 +96,7 @@ TEST(LogCategory, TheRootKeepsAPriority) {
 TEST(LogCategory, TheThresholdAndTheSwitchSilenceTheInternalLog) {
   TLogHierarchy& hierarchy = TLogHierarchy::Default();
   TLogLog& internal = TLogLog::Instance();
-  StderrCapture capture;
+  DebugOutputCapture capture;
   hierarchy.SetThreshold(TLogPriority::Error().Level());
   Category("threshold").Error("disabled, and so are the reports");
   hierarchy.SetThreshold(-1);

@@ -1,8 +1,15 @@
-// Helpers of the logging tests: capturing standard error (the internal log's
-// output on Linux) and the lines a category's appender receives.
+// Helpers of the logging tests: capturing the debugger output (the internal
+// log's output) and the lines a category's appender receives.
 #pragma once
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <atomic>
+#include <thread>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <memory>
@@ -14,13 +21,68 @@
 
 namespace slv2::test {
 
-// Sends file descriptor 2 into a temporary file until Text() is called.
-class StderrCapture {
+#ifdef _WIN32
+// Receives what OutputDebugStringA writes while no debugger is attached (the
+// shared DBWIN buffer), until Text() is called; line ends read "\n".
+class DebugOutputCapture {
  public:
-  StderrCapture() : file_(std::tmpfile()), saved_(dup(STDERR_FILENO)) {
+  DebugOutputCapture()
+      : mutex_(::CreateMutexA(nullptr, FALSE, "DBWinMutex")),
+        bufferReady_(::CreateEventA(nullptr, FALSE, FALSE, "DBWIN_BUFFER_READY")),
+        dataReady_(::CreateEventA(nullptr, FALSE, FALSE, "DBWIN_DATA_READY")),
+        mapping_(::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096,
+                                      "DBWIN_BUFFER")),
+        view_(static_cast<const char*>(::MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 4096))),
+        listener_([this] { Listen(); }) {}
+  ~DebugOutputCapture() {
+    Text();
+    ::UnmapViewOfFile(view_);
+    for (HANDLE h : {mapping_, dataReady_, bufferReady_, mutex_})
+      ::CloseHandle(h);
+  }
+  std::string Text() {
+    if (listener_.joinable()) {
+      stop_ = true;
+      listener_.join();
+    }
+    std::string text;
+    for (char c : received_) {
+      if (c != '\r') text += c;
+    }
+    return text;
+  }
+
+ private:
+  // A writer sets the data event before OutputDebugStringA returns, so what
+  // was written before Text() is here once the last event is taken.
+  void Listen() {
+    ::SetEvent(bufferReady_);
+    for (;;) {
+      bool stopping = stop_;
+      if (::WaitForSingleObject(dataReady_, stopping ? 0 : 20) == WAIT_OBJECT_0) {
+        received_ += std::string(view_ + sizeof(DWORD));
+        ::SetEvent(bufferReady_);
+      } else if (stopping) {
+        return;
+      }
+    }
+  }
+
+  HANDLE mutex_, bufferReady_, dataReady_, mapping_;
+  const char* view_;
+  std::string received_;
+  std::atomic<bool> stop_{false};
+  std::thread listener_;
+};
+#else
+// Sends file descriptor 2, where Linux writes the debugger output, into a
+// temporary file until Text() is called.
+class DebugOutputCapture {
+ public:
+  DebugOutputCapture() : file_(std::tmpfile()), saved_(dup(STDERR_FILENO)) {
     dup2(fileno(file_), STDERR_FILENO);
   }
-  ~StderrCapture() {
+  ~DebugOutputCapture() {
     Text();
     std::fclose(file_);
   }
@@ -42,6 +104,7 @@ class StderrCapture {
   std::FILE* file_;
   int saved_;
 };
+#endif
 
 // Keeps every line it receives, prefixed with its tag.
 class CaptureAppender : public TLogAppender {

@@ -23,7 +23,8 @@ uint64_t FileSize(const std::string& path) {
   return data.size;
 }
 
-// Every file a test writes is read back by olefile and gsf after the test.
+// Every file a test writes is read back by olefile and gsf after the test
+// (on Linux; the Windows suite compares with ole32 instead).
 class CfbStorageTest : public ::testing::Test {
  protected:
   void TearDown() override {
@@ -376,6 +377,9 @@ TEST_F(CfbStorageTest, ElementsKeepTheFileOpenAfterTheRootIsGone) {
 }
 
 TEST_F(CfbStorageTest, TheFileOnDiskIsCompleteWhileItIsStillOpen) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows lets nobody read a file the engine holds exclusively";
+#endif
   auto root = NewFile("live.stg");
   PutStream(*Sub(*root, u"a", kCreate), u"s", Pattern(10000));
   ASSERT_EQ(root->Commit(0), stg::kS_OK);

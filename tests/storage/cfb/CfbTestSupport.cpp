@@ -205,12 +205,18 @@ std::vector<Element> WalkFile(const std::string& path) {
 }
 
 bool HaveOlefile() {
+#ifdef _WIN32
+  return false;  // a Linux program; on Windows ole32 is the foreign reader
+#endif
   // Debian's python3-olefile lives with the system interpreter.
   static const bool present = Run("/usr/bin/python3 -c 'import olefile' 2>/dev/null").has_value();
   return present;
 }
 
 bool HaveGsf() {
+#ifdef _WIN32
+  return false;  // a Linux program; on Windows ole32 is the foreign reader
+#endif
   static const bool present = Run("command -v gsf >/dev/null").has_value();
   return present;
 }

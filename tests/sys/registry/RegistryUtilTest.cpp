@@ -97,6 +97,7 @@ TEST_F(RegistryUtilTest, AKindTheCopyDoesNotKnowStopsItAndTheMoveKeepsTheSource)
   Set(kHkeyCurrentUser, "Src\\a", "list", reg::kRegMultiSz, "x\0y\0\0"s);
   Set(kHkeyCurrentUser, "Src\\a", "after", reg::kRegSz, "2\0"s);
   Set(kHkeyCurrentUser, "Src\\b", "later", reg::kRegSz, "3\0"s);
+  SLV2_SKIP_ON_WINE("RegEnumValueW lists values by name, not in the order they were made");
   EXPECT_FALSE(CopyRegKey(kHkeyCurrentUser, kHkeyLocalMachine, "\\Src", "\\Dst"));
   EXPECT_EQ(RegReadString(kHkeyLocalMachine, "\\Dst\\a", "before"), "1");
   EXPECT_EQ(RegReadStringDef(kHkeyLocalMachine, "\\Dst\\a", "after", "none"), "none");
@@ -175,6 +176,10 @@ TEST_F(RegistryUtilTest, DeletesWholeTreesAndOnlyThem) {
 }
 
 TEST_F(RegistryUtilTest, ImportsScriptsThroughTheRegistryEditor) {
+#ifdef _WIN32
+  GTEST_SKIP() << "regedit.exe sees the real registry, not the test's redirected roots "
+                  "(scripts/regedit-compare checks the import)";
+#endif
   test::TempDir dir;
   std::string script = dir / A("папка с пробелами/update 1.reg");
   test::WriteFile(script,

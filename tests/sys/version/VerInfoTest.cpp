@@ -100,15 +100,10 @@ TEST(VerInfo, ComparesFilesWithAndWithoutBlocks) {
 }
 
 TEST(VerInfo, TheToolPrintsTheVersionOrNone) {
-  auto run = [](const std::string& file) {
-    std::string command = test::BinDir() + "/slv2pack version '" + AnsiToUtf8(file) + "'";
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    std::string out;
-    char buffer[256];
-    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-      out.append(buffer, n);
-    EXPECT_EQ(::pclose(pipe), 0) << command;
-    return out;
+  test::TempDir dir;
+  auto run = [&dir](const std::string& file) {
+    EXPECT_EQ(test::RunProgram("slv2pack", {"version", file}, dir / "out", dir / "err"), 0) << file;
+    return test::ReadFile(dir / "out");
   };
   EXPECT_EQ(run(Pe("ver_65535.exe")), "65535.65535.65535.65535\n");
   EXPECT_EQ(run(Pe("ver_2_1_0_5_x86.exe")), "2.1.0.5\n");

@@ -1,5 +1,3 @@
-#include "AclTestSupport.h"
-
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
@@ -12,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "AclTestSupport.h"
 #include "sys/Cp1251.h"
 
 namespace slv2::test {

@@ -1,0 +1,339 @@
+// Windows twin of the platform file layer: the kernel32 "A" calls, which give
+// case-insensitive names, read-only files and share modes natively.
+#include <algorithm>
+
+#include "sys/Cp1251.h"
+#include "sys/FileLayer.h"
+#include "sys/WinError.h"
+#include "sys/WindowsApi.h"
+
+namespace slv2::fs {
+namespace {
+
+// A path for the "A" calls: NUL-terminated, either delimiter ("/" is accepted
+// by the calls themselves, but "\" keeps UNC and device prefixes intact).
+std::string Api(std::string_view path) {
+  std::string out(path);
+  std::replace(out.begin(), out.end(), '/', '\\');
+  return out;
+}
+
+bool Fail(uint32_t code) {
+  ::SetLastError(code);
+  return false;
+}
+
+HANDLE H(intptr_t handle) {
+  return reinterpret_cast<HANDLE>(handle);
+}
+
+// A buffer-filling call of the "A" family (GetTempPathA and its kin), grown
+// until the answer fits; "" on failure.
+template <typename Call>
+std::string Grown(Call call) {
+  std::string buffer(MAX_PATH + 1, '\0');
+  for (;;) {
+    DWORD n = call(static_cast<DWORD>(buffer.size()), buffer.data());
+    if (n == 0) return std::string();
+    if (n < buffer.size()) {
+      buffer.resize(n);
+      return buffer;
+    }
+    buffer.resize(n + 1);
+  }
+}
+
+}  // namespace
+
+uint32_t LastError() {
+  return ::GetLastError();
+}
+void SetLastError(uint32_t code) {
+  ::SetLastError(code);
+}
+
+std::string NativePath(std::string_view path) {
+  return Api(path);
+}
+std::string FromNativeName(std::string_view name) {
+  return std::string(name);
+}
+
+uint32_t GetFileAttributes(std::string_view path) {
+  return ::GetFileAttributesA(Api(path).c_str());
+}
+
+bool SetFileAttributes(std::string_view path, uint32_t attributes) {
+  return ::SetFileAttributesA(Api(path).c_str(), attributes) != 0;
+}
+
+bool CreateDirectory(std::string_view path) {
+  return ::CreateDirectoryA(Api(path).c_str(), nullptr) != 0;
+}
+
+bool RemoveDirectory(std::string_view path) {
+  return ::RemoveDirectoryA(Api(path).c_str()) != 0;
+}
+
+bool DeleteFile(std::string_view path) {
+  return ::DeleteFileA(Api(path).c_str()) != 0;
+}
+
+bool MoveFile(std::string_view from, std::string_view to) {
+  return ::MoveFileA(Api(from).c_str(), Api(to).c_str()) != 0;
+}
+
+bool ReplaceFile(std::string_view from, std::string_view to) {
+  std::string target = Api(to);
+  // A read-only target or a folder refuses to be replaced, as it refuses
+  // deletion; the rename itself would take either away.
+  DWORD attributes = ::GetFileAttributesA(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+    return Fail(kErrorAccessDenied);
+  }
+  return ::MoveFileExA(Api(from).c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
+  return ::CopyFileA(Api(from).c_str(), Api(to).c_str(), failIfExists) != 0;
+}
+
+std::string GetTempPath() {
+  return Grown([](DWORD size, char* buffer) { return ::GetTempPathA(size, buffer); });
+}
+
+std::string GetTempFileName(std::string_view folder, std::string_view prefix) {
+  char name[MAX_PATH + 1] = {};
+  std::string dir = Api(folder);
+  if (dir.empty()) dir = ".";
+  if (::GetTempFileNameA(dir.c_str(), std::string(prefix).c_str(), 0, name) == 0) {
+    return std::string();
+  }
+  return name;
+}
+
+std::string GetFullPathName(std::string_view path) {
+  std::string p = Api(path);
+  std::string full = Grown([&p](DWORD size, char* buffer) {
+    return ::GetFullPathNameA(p.c_str(), size, buffer, nullptr);
+  });
+  return full.empty() ? p : full;
+}
+
+std::string GetModuleFileName() {
+  std::string buffer(MAX_PATH + 1, '\0');
+  for (;;) {
+    DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return std::string();
+    if (n < buffer.size()) {
+      buffer.resize(n);
+      return buffer;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+DirListing::DirListing(std::string_view mask) {
+  WIN32_FIND_DATAA data;
+  HANDLE find = ::FindFirstFileA(Api(mask).c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) {
+    error_ = ::GetLastError();
+    return;
+  }
+  do {
+    FindData entry;
+    entry.name = data.cFileName;
+    entry.attributes = data.dwFileAttributes;
+    entry.size = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                     ? 0
+                     : (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+    entries_.push_back(std::move(entry));
+  } while (::FindNextFileA(find, &data));
+  DWORD end = ::GetLastError();
+  ::FindClose(find);
+  if (end != ERROR_NO_MORE_FILES) {
+    // The listing broke off: report why after the entries that came.
+    error_ = end;
+  }
+  // NTFS lists "." and ".." first and then by upper-cased name; other file
+  // systems (FAT, network shares) list in any order. One order everywhere
+  // keeps runs repeatable.
+  std::stable_sort(entries_.begin(), entries_.end(), [](const FindData& a, const FindData& b) {
+    auto rank = [](const std::string& n) { return n == "." ? 0 : n == ".." ? 1 : 2; };
+    if (rank(a.name) != rank(b.name)) return rank(a.name) < rank(b.name);
+    return AnsiUpperCase(a.name) < AnsiUpperCase(b.name);
+  });
+}
+
+bool DirListing::Next(FindData* entry) {
+  if (next_ >= entries_.size()) {
+    if (error_ == 0) error_ = kErrorNoMoreFiles;
+    ::SetLastError(error_);
+    return false;
+  }
+  *entry = entries_[next_++];
+  return true;
+}
+
+FileHandle::~FileHandle() {
+  Close();
+}
+
+FileHandle::FileHandle(FileHandle&& other) noexcept : fd_(other.fd_) {
+  other.fd_ = -1;
+}
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+void FileHandle::Close() {
+  if (fd_ >= 0) ::CloseHandle(H(fd_));
+  fd_ = -1;
+}
+
+FileHandle FileHandle::Open(std::string_view path, uint32_t access, uint32_t share,
+                            uint32_t disposition) {
+  HANDLE h = ::CreateFileA(Api(path).c_str(), access, share, nullptr, disposition,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return FileHandle();
+  return FileHandle(reinterpret_cast<intptr_t>(h));
+}
+
+bool FileHandle::Read(void* buffer, size_t count, size_t* done) {
+  *done = 0;
+  auto* p = static_cast<char*>(buffer);
+  while (*done < count) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - *done, 1u << 30));
+    DWORD n = 0;
+    if (!::ReadFile(H(fd_), p + *done, chunk, &n, nullptr)) return false;
+    if (n == 0) break;
+    *done += n;
+  }
+  return true;
+}
+
+bool FileHandle::Write(const void* buffer, size_t count) {
+  auto* p = static_cast<const char*>(buffer);
+  size_t done = 0;
+  while (done < count) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - done, 1u << 30));
+    DWORD n = 0;
+    if (!::WriteFile(H(fd_), p + done, chunk, &n, nullptr)) return false;
+    if (n == 0) return Fail(kErrorDiskFull);
+    done += n;
+  }
+  return true;
+}
+
+bool FileHandle::Seek(int64_t offset, SeekOrigin origin, int64_t* position) {
+  LARGE_INTEGER move, result;
+  move.QuadPart = offset;
+  DWORD method = origin == kSeekBegin     ? FILE_BEGIN
+                 : origin == kSeekCurrent ? FILE_CURRENT
+                                          : FILE_END;
+  if (!::SetFilePointerEx(H(fd_), move, &result, method)) return false;
+  if (position) *position = result.QuadPart;
+  return true;
+}
+
+bool FileHandle::SetEndOfFile() {
+  return ::SetEndOfFile(H(fd_)) != 0;
+}
+
+namespace {
+
+// Positioned calls on a synchronous handle move its position; the caller of
+// ReadAt and WriteAt keeps its own.
+class KeepPosition {
+ public:
+  explicit KeepPosition(HANDLE h) : h_(h) {
+    LARGE_INTEGER zero{};
+    ok_ = ::SetFilePointerEx(h_, zero, &saved_, FILE_CURRENT) != 0;
+  }
+  ~KeepPosition() {
+    if (!ok_) return;
+    DWORD error = ::GetLastError();
+    ::SetFilePointerEx(h_, saved_, nullptr, FILE_BEGIN);
+    ::SetLastError(error);
+  }
+  KeepPosition(const KeepPosition&) = delete;
+  KeepPosition& operator=(const KeepPosition&) = delete;
+  bool Ok() const { return ok_; }
+
+ private:
+  HANDLE h_;
+  LARGE_INTEGER saved_{};
+  bool ok_;
+};
+
+OVERLAPPED At(uint64_t offset) {
+  OVERLAPPED o{};
+  o.Offset = static_cast<DWORD>(offset);
+  o.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return o;
+}
+
+}  // namespace
+
+bool FileHandle::ReadAt(uint64_t offset, void* buffer, size_t count, size_t* done) {
+  *done = 0;
+  KeepPosition keep(H(fd_));
+  if (!keep.Ok()) return false;
+  auto* p = static_cast<char*>(buffer);
+  while (*done < count) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - *done, 1u << 30));
+    OVERLAPPED o = At(offset + *done);
+    DWORD n = 0;
+    if (!::ReadFile(H(fd_), p + *done, chunk, &n, &o)) {
+      if (::GetLastError() == ERROR_HANDLE_EOF) break;
+      return false;
+    }
+    if (n == 0) break;
+    *done += n;
+  }
+  return true;
+}
+
+bool FileHandle::WriteAt(uint64_t offset, const void* buffer, size_t count) {
+  KeepPosition keep(H(fd_));
+  if (!keep.Ok()) return false;
+  auto* p = static_cast<const char*>(buffer);
+  size_t done = 0;
+  while (done < count) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - done, 1u << 30));
+    OVERLAPPED o = At(offset + done);
+    DWORD n = 0;
+    if (!::WriteFile(H(fd_), p + done, chunk, &n, &o)) return false;
+    if (n == 0) return Fail(kErrorDiskFull);
+    done += n;
+  }
+  return true;
+}
+
+bool FileHandle::Resize(uint64_t size) {
+  KeepPosition keep(H(fd_));
+  if (!keep.Ok()) return false;
+  LARGE_INTEGER end;
+  end.QuadPart = static_cast<LONGLONG>(size);
+  return ::SetFilePointerEx(H(fd_), end, nullptr, FILE_BEGIN) && ::SetEndOfFile(H(fd_));
+}
+
+int64_t FileHandle::Size() {
+  LARGE_INTEGER size;
+  if (!::GetFileSizeEx(H(fd_), &size)) return -1;
+  return size.QuadPart;
+}
+
+bool FileHandle::Flush() {
+  return ::FlushFileBuffers(H(fd_)) != 0;
+}
+
+}  // namespace slv2::fs

@@ -1,0 +1,124 @@
+// Fixtures of the shell updater tests: a registry, a shell folder and an
+// applications menu in temporary folders, a stand-in regsvr32 on the PATH,
+// a log that fails on demand, and a jail for steps that must never reach "/".
+// They stand on Linux's own means (XDG folders, shell scripts, fork, chroot),
+// so the tests that use them are Linux's.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "FakeSecurityApi.h"
+#include "TestSupport.h"
+#include "UpdaterTestSupport.h"
+#include "products/Slv2MainFinishUpdater.h"
+#include "sys/registry/RegApi.h"
+
+namespace slv2::test {
+
+// Sets an environment variable (native text) for the object's life.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  std::string previous_;
+  bool hadPrevious_;
+};
+
+// While the object lives, the first message of the category that begins with
+// `prefix` raises ESlvUpdater("the log is full") out of its log call.
+class FailingLog {
+ public:
+  FailingLog(const std::string& category, const std::string& prefix);
+  ~FailingLog();
+  FailingLog(const FailingLog&) = delete;
+  FailingLog& operator=(const FailingLog&) = delete;
+
+ private:
+  class Appender;
+  std::shared_ptr<Appender> appender_;
+};
+
+// A key tree: "\sub\key|value" -> kind and data, "\sub\key" -> kind ~0.
+using RegTree = std::map<std::string, std::pair<uint32_t, std::string>>;
+void SetRegValue(reg::HKey root, const std::string& key, const std::string& name, uint32_t type,
+                 const std::string& data);
+void SetRegString(reg::HKey root, const std::string& key, const std::string& name,
+                  const std::string& text);
+// Empty when the key is missing.
+RegTree DumpRegKey(reg::HKey root, const std::string& key);
+
+// The names below a folder, relative, "/"-separated, folders with a trailing
+// "/", in program text.
+std::vector<std::string> ListTree(const std::string& folder);
+
+// The shell's steps made callable, on an updater created from the registry.
+template <class Base>
+class OpenShellUpdater : public Base {
+ public:
+  explicit OpenShellUpdater(security::SecurityApi* api = nullptr) {
+    this->Create();
+    if (api) this->SetSecurityApi(*api);
+  }
+  using Base::adjustSlvShortcutsNames;
+  using Base::adjustSlvUninstallLabels;
+  using Base::allowSlvFilesForEveryone;
+  using Base::CheckFolder;
+  using Base::copySlvShortcuts;
+  using Base::registerSlvAPP;
+};
+using MainUpdater = OpenShellUpdater<TSlv2MainUpdater>;
+using FinishUpdater = OpenShellUpdater<TSlv2MainFinishUpdater>;
+
+class ShellTest : public ::testing::Test {
+ protected:
+  static constexpr const char* kMainKey = "\\Software\\Zarvik\\Solvane 2.1\\main";
+  static constexpr const char* kOldUninstall =
+      "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarvik:Solvane 2.0";
+  static constexpr const char* kNewUninstall =
+      "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarvik:Solvane 2.1";
+
+  ShellTest();
+
+  // The shell's "root" and "group" values of the 2.1 key.
+  void Install(const std::string& shellRoot, const std::string& group);
+  std::string Group();
+  // Runs one step on a new updater (with `api` as its security layer, when
+  // given) and returns the lines it logged.
+  std::vector<std::string> Step(void (MainUpdater::*step)(), security::SecurityApi* api = nullptr);
+  // A regsvr32 first on the PATH that notes its arguments and ends with
+  // `exitCode`.
+  void InstallRegsvr32(int exitCode);
+  // The arguments of every regsvr32 run so far, one a line.
+  std::vector<std::string> Regsvr32Arguments();
+
+  TempRegistry registry;
+  TempDir dir;
+  ScopedEnv xdgEnv;
+  ScopedEnv pathEnv;
+  std::string root = dir / "shell";
+  std::string oldGroup = dir / "Start Menu/Programs/Solvane";
+  std::string common = dir / "xdg/applications/Zarvik Solvane";
+  FakeSecurityApi fakeApi;
+  LogCapture log{"TSlv2MainUpdater"};
+};
+
+// Runs `step` in a child process whose "/" is `jail` (chroot, so only for
+// root), with SLV2_REGISTRY at /registry.db and XDG_DATA_HOME at /xdg of the
+// jail: whatever a faulty step did to "/" would stay inside it. Returns the
+// lines `log` received in the child.
+std::vector<std::string> RunJailed(const std::string& jail, LogCapture& log,
+                                   const std::function<void()>& step);
+
+}  // namespace slv2::test

@@ -1,0 +1,206 @@
+#include "ShellTestSupport.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "app/log/LogAppender.h"
+#include "app/log/LogCategory.h"
+#include "app/log/LogHierarchy.h"
+#include "sys/Cp1251.h"
+#include "sys/WinError.h"
+#include "sys/registry/RegAnsi.h"
+#include "sys/registry/RegFunctions.h"
+#include "updater/Slv2Updater.h"
+
+namespace slv2::test {
+
+namespace stdfs = std::filesystem;
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
+  const char* previous = std::getenv(name);
+  hadPrevious_ = previous != nullptr;
+  if (previous) previous_ = previous;
+  ::setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (hadPrevious_) {
+    ::setenv(name_.c_str(), previous_.c_str(), 1);
+  } else {
+    ::unsetenv(name_.c_str());
+  }
+}
+
+class FailingLog::Appender : public TLogAppender {
+ public:
+  Appender(TLogCategory& category, std::string prefix)
+      : category_(category), prefix_(std::move(prefix)) {}
+  TLogCategory& category_;
+
+ protected:
+  void Write(const std::string& text) override {
+    if (!prefix_.empty() && text.find(" - " + prefix_) != std::string::npos) {
+      prefix_.clear();
+      throw ESlvUpdater("the log is full");
+    }
+  }
+
+ private:
+  std::string prefix_;
+};
+
+FailingLog::FailingLog(const std::string& category, const std::string& prefix)
+    : appender_(
+          std::make_shared<Appender>(TLogHierarchy::Default().GetCategory(category), prefix)) {
+  appender_->category_.AddAppender(appender_);
+}
+
+FailingLog::~FailingLog() {
+  appender_->category_.RemoveAppender(appender_);
+}
+
+void SetRegValue(reg::HKey root, const std::string& key, const std::string& name, uint32_t type,
+                 const std::string& data) {
+  reg::ScopedKey handle;
+  ASSERT_EQ(
+      reg::CreateKeyA(root, key.substr(key.starts_with("\\")), reg::kKeyAllAccess, handle.Out()),
+      kErrorSuccess);
+  ASSERT_EQ(reg::SetValueA(handle.Get(), name, type, data), kErrorSuccess);
+}
+
+void SetRegString(reg::HKey root, const std::string& key, const std::string& name,
+                  const std::string& text) {
+  SetRegValue(root, key, name, reg::kRegSz, text + '\0');
+}
+
+namespace {
+
+void WalkKey(reg::HKey key, const std::string& path, RegTree& tree) {
+  tree[path] = {~0u, ""};
+  std::u16string name;
+  uint32_t type;
+  std::string data;
+  for (uint32_t i = 0; reg::EnumValue(key, i, &name, &type, &data) == kErrorSuccess; ++i) {
+    tree[path + "|" + Utf16ToAnsi(name)] = {type, data};
+  }
+  for (uint32_t i = 0; reg::EnumKey(key, i, &name) == kErrorSuccess; ++i) {
+    reg::ScopedKey sub;
+    ASSERT_EQ(reg::OpenKey(key, name, reg::kKeyRead, sub.Out()), kErrorSuccess);
+    WalkKey(sub.Get(), path + "\\" + Utf16ToAnsi(name), tree);
+  }
+}
+
+}  // namespace
+
+RegTree DumpRegKey(reg::HKey root, const std::string& key) {
+  RegTree tree;
+  reg::ScopedKey handle;
+  if (reg::OpenKeyA(root, key.substr(key.starts_with("\\")), reg::kKeyRead, handle.Out()) ==
+      kErrorSuccess) {
+    WalkKey(handle.Get(), "", tree);
+  }
+  return tree;
+}
+
+std::vector<std::string> ListTree(const std::string& folder) {
+  std::vector<std::string> names;
+  stdfs::path base(AnsiToUtf8(folder));
+  std::error_code error;
+  for (const auto& entry : stdfs::recursive_directory_iterator(base, error)) {
+    std::string name = Utf8ToAnsi(entry.path().lexically_relative(base).generic_string());
+    names.push_back(entry.is_directory() && !entry.is_symlink() ? name + "/" : name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+ShellTest::ShellTest()
+    : xdgEnv("XDG_DATA_HOME", AnsiToUtf8(dir / "xdg")),
+      pathEnv("PATH",
+              AnsiToUtf8(dir / "path") + ":" + (std::getenv("PATH") ? std::getenv("PATH") : "")) {
+  fakeApi.Account("Everyone", 5);
+}
+
+void ShellTest::Install(const std::string& shellRoot, const std::string& group) {
+  SetRegString(reg::kHkeyLocalMachine, kMainKey, "root", shellRoot);
+  SetRegString(reg::kHkeyLocalMachine, kMainKey, "group", group);
+}
+
+std::string ShellTest::Group() {
+  return RegReadStringDef(reg::kHkeyLocalMachine, kMainKey, "group", "<none>");
+}
+
+std::vector<std::string> ShellTest::Step(void (MainUpdater::*step)(), security::SecurityApi* api) {
+  MainUpdater updater(api);
+  log.Clear();
+  (updater.*step)();
+  return log.Lines();
+}
+
+void ShellTest::InstallRegsvr32(int exitCode) {
+  std::string script = dir / "path/regsvr32";
+  WriteFile(script, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '" +
+                        AnsiToUtf8(dir / "regsvr32.args") + "'; done\nexit " +
+                        std::to_string(exitCode) + "\n");
+  stdfs::permissions(AnsiToUtf8(script), stdfs::perms::owner_all);
+}
+
+std::vector<std::string> ShellTest::Regsvr32Arguments() {
+  std::vector<std::string> lines;
+  if (!PathExists(dir / "regsvr32.args")) return lines;
+  std::istringstream text(ReadFile(dir / "regsvr32.args"));
+  for (std::string line; std::getline(text, line);)
+    lines.push_back(Utf8ToAnsi(line));
+  return lines;
+}
+
+std::vector<std::string> RunJailed(const std::string& jail, LogCapture& log,
+                                   const std::function<void()>& step) {
+  int channel[2];
+  if (::pipe(channel) != 0) {
+    ADD_FAILURE() << "no pipe";
+    return {};
+  }
+  log.Clear();
+  pid_t child = ::fork();
+  if (child == 0) {
+    ::close(channel[0]);
+    bool jailed = ::chroot(AnsiToUtf8(jail).c_str()) == 0 && ::chdir("/") == 0;
+    ::setenv("SLV2_REGISTRY", "/registry.db", 1);
+    ::setenv("XDG_DATA_HOME", "/xdg", 1);
+    if (jailed) {
+      try {
+        step();
+      } catch (const std::exception&) {
+        jailed = false;
+      }
+    }
+    std::string text;
+    for (const std::string& line : log.Lines())
+      text += line + "\n";
+    bool sent = ::write(channel[1], text.data(), text.size()) == ssize_t(text.size());
+    ::_exit(jailed && sent ? 0 : 1);
+  }
+  ::close(channel[1]);
+  std::string text;
+  char buffer[4096];
+  for (ssize_t got; (got = ::read(channel[0], buffer, sizeof buffer)) > 0;)
+    text.append(buffer, size_t(got));
+  ::close(channel[0]);
+  int status = 0;
+  EXPECT_TRUE(child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+              WEXITSTATUS(status) == 0)
+      << "the jailed step failed";
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);)
+    lines.push_back(line);
+  return lines;
+}
+
+}  // namespace slv2::test

@@ -1,0 +1,464 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "AclTestSupport.h"
+#include "ShellTestSupport.h"
+#include "products/FileSecurity.h"
+#include "sys/Cp1251.h"
+#include "sys/registry/RegApi.h"
+#include "sys/registry/RegFunctions.h"
+
+namespace slv2 {
+namespace {
+
+using namespace std::string_literals;
+using reg::kHkeyCurrentUser;
+using reg::kHkeyLocalMachine;
+using test::A;
+using test::DumpRegKey;
+using test::MainUpdater;
+using test::PathExists;
+using test::SetRegString;
+using test::SetRegValue;
+using test::WriteFile;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr char k21[] = "\\Software\\Zarvik\\Solvane 2.1";
+constexpr char k20[] = "\\Software\\Zarvik\\Solvane";
+
+std::string Quoted(const std::string& text) {
+  return "\"" + text + "\"";
+}
+
+// ---------------------------------------------------------------------------
+// Migration of the family key before the fixed steps
+
+class MigrationTest : public test::ShellTest {
+ protected:
+  // The 2.0 family key with every kind of value the copy knows, in subkeys.
+  void MakeFamily20() {
+    std::string main = k20 + "\\main"s;
+    SetRegValue(kHkeyCurrentUser, k20, "", reg::kRegSz, "default\0"s);
+    SetRegString(kHkeyCurrentUser, main, "root", A("C:\\Программы\\Solvane"));
+    SetRegValue(kHkeyCurrentUser, main, "path", reg::kRegExpandSz, "%ProgramFiles%\\S\0"s);
+    SetRegValue(kHkeyCurrentUser, main, "count", reg::kRegDword, "\x2A\0\0\0"s);
+    SetRegValue(kHkeyCurrentUser, main, "blob", reg::kRegBinary, "\0\x01\xFF"s);
+    SetRegString(kHkeyCurrentUser, k20 + "\\punctuation\\fonts"s, "face", "Arial");
+  }
+  static std::string Line(const char* key, const char* state, const char* root) {
+    return "DEBUG BeforeExecute(): "s + key + " key " + state + " in " + root;
+  }
+};
+
+TEST_F(MigrationTest, The20KeyIsCopiedWhenThe21KeyIsMissing) {
+  MakeFamily20();
+  test::RegTree family = DumpRegKey(kHkeyCurrentUser, k20);
+  ASSERT_EQ(family.size(), 10u);
+  EXPECT_THAT(
+      Step(&MainUpdater::BeforeExecute),
+      ElementsAre(Line("Slv21", "does not exist", "HKLM"), Line("Slv20", "already exists", "HKCU"),
+                  "DEBUG BeforeExecute(): Slv20 key copied from HKCU to HKLM"));
+  EXPECT_EQ(DumpRegKey(kHkeyLocalMachine, k21), family);
+  EXPECT_EQ(DumpRegKey(kHkeyCurrentUser, k20), family);
+}
+
+TEST_F(MigrationTest, NothingIsCopiedInTheOtherCombinations) {
+  EXPECT_THAT(Step(&MainUpdater::BeforeExecute),
+              ElementsAre(Line("Slv21", "does not exist", "HKLM"),
+                          Line("Slv20", "does not exist", "HKCU")));
+  EXPECT_THAT(DumpRegKey(kHkeyLocalMachine, k21), IsEmpty());
+
+  SetRegString(kHkeyLocalMachine, k21 + "\\main"s, "root", "/opt/zarvik/solvane");
+  test::RegTree machine = DumpRegKey(kHkeyLocalMachine, k21);
+  EXPECT_THAT(Step(&MainUpdater::BeforeExecute),
+              ElementsAre(Line("Slv21", "already exists", "HKLM"),
+                          Line("Slv20", "does not exist", "HKCU")));
+
+  // Both present: the 2.0 values are neither merged in nor written over.
+  MakeFamily20();
+  EXPECT_THAT(Step(&MainUpdater::BeforeExecute),
+              ElementsAre(Line("Slv21", "already exists", "HKLM"),
+                          Line("Slv20", "already exists", "HKCU")));
+  EXPECT_EQ(DumpRegKey(kHkeyLocalMachine, k21), machine);
+}
+
+TEST_F(MigrationTest, AnIncompleteCopyIsReported) {
+  MakeFamily20();
+  SetRegValue(kHkeyCurrentUser, k20 + "\\main"s, "list", reg::kRegMultiSz, "a\0b\0\0"s);
+  test::RegTree family = DumpRegKey(kHkeyCurrentUser, k20);
+  EXPECT_THAT(
+      Step(&MainUpdater::BeforeExecute),
+      ElementsAre(Line("Slv21", "does not exist", "HKLM"), Line("Slv20", "already exists", "HKCU"),
+                  "ERROR BeforeExecute(): Slv20 key not copied completely from HKCU "
+                  "to HKLM"));
+  EXPECT_EQ(DumpRegKey(kHkeyCurrentUser, k20), family);
+}
+
+// ---------------------------------------------------------------------------
+// Registration of the COM server
+
+using RegisterTest = test::ShellTest;
+
+TEST_F(RegisterTest, Regsvr32RunsSilentlyOnTheServerAndItsExitCodeIsLogged) {
+  InstallRegsvr32(3);
+  for (std::string shell : {dir / "shell", dir / A("Программы/Zarvik Solvane")}) {
+    Install(shell, oldGroup);
+    WriteFile(shell + "/bin/SlvAPP.dll", "MZ");
+    EXPECT_THAT(Step(&MainUpdater::registerSlvAPP),
+                ElementsAre("DEBUG registerSlvAPP(): regsvr32 returned 3"));
+  }
+  // The path with a space arrives whole: it was quoted on the command line.
+  EXPECT_THAT(Regsvr32Arguments(), ElementsAre("/s", dir / "shell/bin/SlvAPP.dll", "/s",
+                                               dir / A("Программы/Zarvik Solvane/bin/SlvAPP.dll")));
+}
+
+TEST_F(RegisterTest, WithoutTheServerNothingRunsAndNothingIsLogged) {
+  InstallRegsvr32(0);
+  Install(root, oldGroup);
+  EXPECT_THAT(Step(&MainUpdater::registerSlvAPP), IsEmpty());
+  std::filesystem::create_directories(AnsiToUtf8(root + "/bin/SlvAPP.dll"));
+  EXPECT_THAT(Step(&MainUpdater::registerSlvAPP), IsEmpty());
+  EXPECT_THAT(Regsvr32Arguments(), IsEmpty());
+}
+
+TEST_F(RegisterTest, AProgramThatCannotStartShowsAsAllOnes) {
+  // Nothing else on the PATH: Wine, for one, brings a regsvr32 of its own.
+  test::ScopedEnv pathWithoutRegsvr32("PATH", AnsiToUtf8(dir / "path"));
+  Install(root, oldGroup);
+  WriteFile(root + "/bin/SlvAPP.dll", "MZ");
+  EXPECT_THAT(Step(&MainUpdater::registerSlvAPP),
+              ElementsAre("DEBUG registerSlvAPP(): regsvr32 returned 4294967295"));
+}
+
+// ---------------------------------------------------------------------------
+// The Start-menu group moved into the common Programs folder
+
+class CopyShortcutsTest : public test::ShellTest {
+ protected:
+  void MakeGroup() {
+    WriteFile(oldGroup + "/Solvane 2.0.lnk", "main");
+    WriteFile(oldGroup + A("/Справка Solvane 2.0.lnk"), "help");
+    WriteFile(oldGroup + "/Tools/Deep/Uninstall.lnk", "uninstall");
+    test::MakeReadOnly(oldGroup + "/Tools/Deep/Uninstall.lnk");
+  }
+  std::vector<std::string> kGroupTree = {"Solvane 2.0.lnk", "Tools/", "Tools/Deep/",
+                                         "Tools/Deep/Uninstall.lnk", A("Справка Solvane 2.0.lnk")};
+};
+
+TEST_F(CopyShortcutsTest, TheGroupMovesAndTheValueFollows) {
+  Install(root, oldGroup);
+  MakeGroup();
+  WriteFile(common + "/Solvane 2.0.lnk", "stale");
+  EXPECT_THAT(Step(&MainUpdater::copySlvShortcuts),
+              ElementsAre("DEBUG copySlvShortcuts(): shortcuts moved from " + Quoted(oldGroup) +
+                          " to " + Quoted(common)));
+  EXPECT_EQ(test::ListTree(common), kGroupTree);
+  EXPECT_EQ(test::ReadFile(common + "/Solvane 2.0.lnk"), "main");
+  EXPECT_EQ(test::ReadFile(common + A("/Справка Solvane 2.0.lnk")), "help");
+  EXPECT_FALSE(PathExists(oldGroup));
+  EXPECT_EQ(Group(), common);
+
+  // The next run finds the group in place.
+  EXPECT_THAT(Step(&MainUpdater::copySlvShortcuts), IsEmpty());
+  EXPECT_EQ(test::ListTree(common), kGroupTree);
+}
+
+TEST_F(CopyShortcutsTest, AGroupThatIsTheCommonOneAlreadyStays) {
+  std::string sameGroup = dir / "xdg/applications/ZARVIK SOLVANE/";
+  Install(root, sameGroup);
+  WriteFile(common + "/Solvane 2.0.lnk", "main");
+  EXPECT_THAT(Step(&MainUpdater::copySlvShortcuts), IsEmpty());
+  EXPECT_EQ(test::ListTree(common), std::vector<std::string>{"Solvane 2.0.lnk"});
+  EXPECT_EQ(Group(), sameGroup);
+}
+
+TEST_F(CopyShortcutsTest, TheOldGroupStaysUnlessEveryShortcutArrived) {
+  Install(root, oldGroup);
+  MakeGroup();
+  std::filesystem::create_directories(AnsiToUtf8(common + "/Solvane 2.0.lnk"));
+  EXPECT_THAT(Step(&MainUpdater::copySlvShortcuts),
+              ElementsAre("ERROR copySlvShortcuts(): shortcuts not copied completely "
+                          "from " +
+                          Quoted(oldGroup) + " to " + Quoted(common)));
+  EXPECT_EQ(test::ListTree(oldGroup), kGroupTree);
+  EXPECT_EQ(Group(), oldGroup);
+}
+
+TEST_F(CopyShortcutsTest, NothingMovesWithoutAGroupOrIntoTheGroupItself) {
+  SetRegString(kHkeyLocalMachine, kMainKey, "root", root);
+  EXPECT_THAT(Step(&MainUpdater::copySlvShortcuts),
+              ElementsAre("ERROR copySlvShortcuts() failed: ERegistryError (Unable to "
+                          "open key \"\\Software\\Zarvik\\Solvane 2.1\\main\" and access "
+                          "value \"group\")"));
+
+  // A group that holds the common folder would be deleted with the copy.
+  std::string applications = dir / "xdg/applications";
+  Install(root, applications);
+  WriteFile(applications + "/Solvane 2.0.lnk", "main");
+  EXPECT_THAT(Step(&MainUpdater::copySlvShortcuts),
+              ElementsAre("ERROR copySlvShortcuts(): " + Quoted(common) + " lies inside " +
+                          Quoted(applications) + ", shortcuts stay where they are"));
+  EXPECT_EQ(test::ListTree(applications), std::vector<std::string>{"Solvane 2.0.lnk"});
+  EXPECT_EQ(Group(), applications);
+}
+
+// ---------------------------------------------------------------------------
+// Shortcuts of version 2.0 renamed
+
+class RenameShortcutsTest : public test::ShellTest {
+ protected:
+  std::string Renamed(const std::string& from, const std::string& to) {
+    return "DEBUG adjustSlvShortcutsNames(): renamed " + Quoted(oldGroup + "/" + from) + " to " +
+           Quoted(oldGroup + "/" + to);
+  }
+};
+
+TEST_F(RenameShortcutsTest, NamesWith20BecomeNamesWith21ListedBeforeTheFirstRename) {
+  Install(root, oldGroup);
+  for (const char* name :
+       {"Solvane 2.0.lnk", "Справка Solvane 2.0.lnk", "Readme.txt", "Other/solvane 2.0.lnk",
+        "Other/Sub/Solvane 2.0 Web.lnk", "Solvane 2.0 Tools/Solvane 2.0 Help.lnk"}) {
+    WriteFile(oldGroup + "/" + A(name), name);
+  }
+  EXPECT_THAT(
+      Step(&MainUpdater::adjustSlvShortcutsNames),
+      ElementsAre(Renamed("Solvane 2.0 Tools", "Solvane 2.1 Tools"),
+                  Renamed("Solvane 2.0.lnk", "Solvane 2.1.lnk"),
+                  Renamed(A("Справка Solvane 2.0.lnk"), A("Справка Solvane 2.1.lnk")),
+                  Renamed("Other/Sub/Solvane 2.0 Web.lnk", "Other/Sub/Solvane 2.1 Web.lnk")));
+  // The letter case must match; the entry of the renamed folder was listed
+  // under the folder's old name and keeps its own.
+  EXPECT_EQ(test::ListTree(oldGroup),
+            (std::vector<std::string>{"Other/", "Other/Sub/", "Other/Sub/Solvane 2.1 Web.lnk",
+                                      "Other/solvane 2.0.lnk", "Readme.txt", "Solvane 2.1 Tools/",
+                                      "Solvane 2.1 Tools/Solvane 2.0 Help.lnk", "Solvane 2.1.lnk",
+                                      A("Справка Solvane 2.1.lnk")}));
+  EXPECT_EQ(test::ReadFile(oldGroup + A("/Справка Solvane 2.1.lnk")), "Справка Solvane 2.0.lnk");
+}
+
+TEST_F(RenameShortcutsTest, AnEmptyOrMissingGroupIsReported) {
+  Install(root, oldGroup);
+  std::filesystem::create_directories(AnsiToUtf8(oldGroup));
+  EXPECT_THAT(Step(&MainUpdater::adjustSlvShortcutsNames),
+              ElementsAre("WARN adjustSlvShortcutsNames(): found no files in " + Quoted(oldGroup) +
+                          " group folder"));
+  std::filesystem::remove(AnsiToUtf8(oldGroup));
+  EXPECT_THAT(Step(&MainUpdater::adjustSlvShortcutsNames),
+              ElementsAre("WARN adjustSlvShortcutsNames(): found no files in " + Quoted(oldGroup) +
+                          " group folder"));
+}
+
+// ---------------------------------------------------------------------------
+// The uninstall entry
+
+class UninstallTest : public test::ShellTest {
+ protected:
+  void MakeEntry(const char* key, const std::string& label) {
+    SetRegString(kHkeyLocalMachine, key, "DisplayName", label);
+    SetRegString(kHkeyLocalMachine, key, "UninstallString", A("C:\\Программы\\unins000.exe"));
+    SetRegValue(kHkeyLocalMachine, key, "NoModify", reg::kRegDword, "\x01\0\0\0"s);
+    SetRegString(kHkeyLocalMachine, key + "\\Parts"s, "", "main");
+  }
+};
+
+TEST_F(UninstallTest, The20EntryMovesAndIsRelabelled) {
+  MakeEntry(kOldUninstall, "Zarvik:Solvane 2.0");
+  test::RegTree entry = DumpRegKey(kHkeyLocalMachine, kOldUninstall);
+  EXPECT_THAT(Step(&MainUpdater::adjustSlvUninstallLabels), IsEmpty());
+  EXPECT_THAT(DumpRegKey(kHkeyLocalMachine, kOldUninstall), IsEmpty());
+  EXPECT_EQ(RegReadString(kHkeyLocalMachine, kNewUninstall, "DisplayName"), "Zarvik:Solvane 2.1");
+  test::RegTree moved = DumpRegKey(kHkeyLocalMachine, kNewUninstall);
+  EXPECT_EQ(moved.erase("|DisplayName") + entry.erase("|DisplayName"), 2u);
+  EXPECT_EQ(moved, entry);
+}
+
+TEST_F(UninstallTest, WithoutA20EntryNothingChanges) {
+  MakeEntry(kNewUninstall, "Solvane as installed");
+  test::RegTree entry = DumpRegKey(kHkeyLocalMachine, kNewUninstall);
+  EXPECT_THAT(Step(&MainUpdater::adjustSlvUninstallLabels), IsEmpty());
+  EXPECT_EQ(DumpRegKey(kHkeyLocalMachine, kNewUninstall), entry);
+}
+
+TEST_F(UninstallTest, AnEntryThatCannotMoveIsReportedAndKept) {
+  MakeEntry(kOldUninstall, "Zarvik:Solvane 2.0");
+  SetRegValue(kHkeyLocalMachine, kOldUninstall, "Parts", reg::kRegMultiSz, "a\0\0"s);
+  test::RegTree entry = DumpRegKey(kHkeyLocalMachine, kOldUninstall);
+  EXPECT_THAT(Step(&MainUpdater::adjustSlvUninstallLabels),
+              ElementsAre("ERROR adjustSlvUninstallLabels(): uninstall entry not moved from " +
+                          Quoted(kOldUninstall) + " to " + Quoted(kNewUninstall)));
+  EXPECT_EQ(DumpRegKey(kHkeyLocalMachine, kOldUninstall), entry);
+}
+
+// ---------------------------------------------------------------------------
+// The shell's folder tree opened to all users
+
+class AccessTest : public test::ShellTest {
+ protected:
+  void SetUp() override { Install(root, oldGroup); }
+};
+
+TEST_F(AccessTest, FilesComeFirstThenFoldersThenTheShellFolderButNoLinks) {
+  for (const char* name : {"a.txt", "sub/b.txt", "sub/deeper/c.txt"})
+    WriteFile(root + "/" + name, name);
+  std::filesystem::create_directories(AnsiToUtf8(root + "/sub2"));
+  WriteFile(dir / "outside/secret.txt", "x");
+  std::filesystem::create_symlink(AnsiToUtf8(dir / "outside/secret.txt"),
+                                  AnsiToUtf8(root + "/link"));
+  std::filesystem::create_directory_symlink(AnsiToUtf8(dir / "outside"),
+                                            AnsiToUtf8(root + "/sub/folderlink"));
+  EXPECT_THAT(Step(&MainUpdater::allowSlvFilesForEveryone, &fakeApi),
+              ElementsAre("DEBUG allowSlvFilesForEveryone() succeeded"));
+  EXPECT_THAT(fakeApi.writtenPaths,
+              ElementsAre(root + "/a.txt", root + "/sub/b.txt", root + "/sub/deeper/c.txt",
+                          root + "/sub", root + "/sub2", root + "/sub/deeper", root));
+}
+
+TEST_F(AccessTest, AFailingEntryEndsOnlyTheListingOfItsFolder) {
+  struct FailingFirst : test::FakeSecurityApi {
+    int calls = 0;
+    bool Load() override {
+      if (++calls == 1) throw EFileSecurityError("the library is gone");
+      return true;
+    }
+  } api;
+  api.Account("Everyone", 5);
+  for (const char* name : {"a.txt", "b.txt", "sub/c.txt"})
+    WriteFile(root + "/" + name, name);
+  EXPECT_THAT(Step(&MainUpdater::allowSlvFilesForEveryone, &api),
+              ElementsAre("ERROR allowSlvFileForEveryone() failed: "
+                          "EFileSecurityError (the library is gone)",
+                          "DEBUG allowSlvFilesForEveryone() succeeded"));
+  EXPECT_THAT(api.writtenPaths, ElementsAre(root + "/sub/c.txt", root + "/sub", root));
+}
+
+TEST_F(AccessTest, EveryoneGetsFullControlInTheAccessLists) {
+  std::string why = test::WhyNoAcls(dir.Path());
+  if (!why.empty()) GTEST_SKIP() << why;
+  namespace stdfs = std::filesystem;
+  WriteFile(root + "/bin/SlvAPP.dll", "MZ");
+  WriteFile(dir / "outside.txt", "x");
+  stdfs::create_symlink(AnsiToUtf8(dir / "outside.txt"), AnsiToUtf8(root + "/bin/link"));
+  for (const std::string& path : {root, root + "/bin"})
+    stdfs::permissions(AnsiToUtf8(path), stdfs::perms::owner_all);
+  for (const std::string& path : {root + "/bin/SlvAPP.dll", dir / "outside.txt"})
+    stdfs::permissions(AnsiToUtf8(path), stdfs::perms::owner_read | stdfs::perms::owner_write);
+  EXPECT_THAT(Step(&MainUpdater::allowSlvFilesForEveryone),
+              ElementsAre("DEBUG allowSlvFilesForEveryone() succeeded"));
+  const std::string openFolder =
+      "user::rwx\ngroup::rwx\nother::rwx\n"
+      "default:user::rwx\ndefault:group::rwx\ndefault:other::rwx\n\n";
+  EXPECT_EQ(test::GetFacl(root + "/bin/SlvAPP.dll"), "user::rwx\ngroup::rwx\nother::rwx\n\n");
+  EXPECT_EQ(test::GetFacl(root + "/bin"), openFolder);
+  EXPECT_EQ(test::GetFacl(root), openFolder);
+  EXPECT_EQ(test::GetFacl(dir / "outside.txt"), "user::rw-\ngroup::---\nother::---\n\n");
+}
+
+// ---------------------------------------------------------------------------
+// The steps after the fixed ones together
+
+class AfterExecuteTest : public test::ShellTest {
+ protected:
+  void SetUp() override {
+    Install(root, oldGroup);
+    WriteFile(root + "/bin/SlvAPP.dll", "MZ");
+    InstallRegsvr32(0);
+    WriteFile(oldGroup + "/Solvane 2.0.lnk", "main");
+    SetRegString(kHkeyLocalMachine, kOldUninstall, "DisplayName", "Zarvik:Solvane 2.0");
+  }
+  std::string Label() {
+    return RegReadStringDef(kHkeyLocalMachine, kNewUninstall, "DisplayName", "<none>");
+  }
+};
+
+TEST_F(AfterExecuteTest, OnNtSystemsTheGroupMovesBeforeItsShortcutsAreRenamed) {
+  EXPECT_THAT(Step(&MainUpdater::AfterExecute, &fakeApi),
+              ElementsAre("DEBUG registerSlvAPP(): regsvr32 returned 0",
+                          "DEBUG copySlvShortcuts(): shortcuts moved from " + Quoted(oldGroup) +
+                              " to " + Quoted(common),
+                          "DEBUG allowSlvFilesForEveryone() succeeded",
+                          "DEBUG adjustSlvShortcutsNames(): renamed " +
+                              Quoted(common + "/Solvane 2.0.lnk") + " to " +
+                              Quoted(common + "/Solvane 2.1.lnk"),
+                          "DEBUG AfterExecute() succeeded"));
+  EXPECT_EQ(test::ListTree(common), std::vector<std::string>{"Solvane 2.1.lnk"});
+  EXPECT_EQ(Label(), "Zarvik:Solvane 2.1");
+  EXPECT_THAT(fakeApi.writtenPaths, ElementsAre(root + "/bin/SlvAPP.dll", root + "/bin", root));
+}
+
+TEST_F(AfterExecuteTest, ElsewhereTheGroupStaysAndNoRightsChange) {
+  fakeApi.platformId = 1;
+  EXPECT_THAT(Step(&MainUpdater::AfterExecute, &fakeApi),
+              ElementsAre("DEBUG registerSlvAPP(): regsvr32 returned 0",
+                          "DEBUG adjustSlvShortcutsNames(): renamed " +
+                              Quoted(oldGroup + "/Solvane 2.0.lnk") + " to " +
+                              Quoted(oldGroup + "/Solvane 2.1.lnk"),
+                          "DEBUG AfterExecute() succeeded"));
+  EXPECT_EQ(Group(), oldGroup);
+  EXPECT_EQ(test::ListTree(oldGroup), std::vector<std::string>{"Solvane 2.1.lnk"});
+  EXPECT_EQ(Label(), "Zarvik:Solvane 2.1");
+  EXPECT_THAT(fakeApi.writtenPaths, IsEmpty());
+}
+
+TEST_F(AfterExecuteTest, AnExceptionOutOfTheRegistrationSkipsTheRest) {
+  test::FailingLog failing("TSlv2MainUpdater", "registerSlvAPP(): regsvr32 returned");
+  EXPECT_THAT(Step(&MainUpdater::AfterExecute, &fakeApi),
+              ElementsAre("DEBUG registerSlvAPP(): regsvr32 returned 0",
+                          "ERROR AfterExecute() failed: ESlvUpdater (the log is full)"));
+  EXPECT_EQ(Group(), oldGroup);
+  EXPECT_EQ(test::ListTree(oldGroup), std::vector<std::string>{"Solvane 2.0.lnk"});
+  EXPECT_EQ(Label(), "<none>");
+  EXPECT_THAT(fakeApi.writtenPaths, IsEmpty());
+}
+
+// ---------------------------------------------------------------------------
+// Unknown folders and roots of the file system
+
+using GuardTest = test::ShellTest;
+
+TEST_F(GuardTest, RootFoldersAreRefused) {
+  MainUpdater updater;
+  log.Clear();
+  for (const char* folder : {"/", "\\", "/opt/..", "C:\\", "C:", "\\\\server\\share\\"})
+    EXPECT_FALSE(updater.CheckFolder("step", "shell folder", folder)) << folder;
+  for (const char* folder : {"/opt/zarvik", "C:\\Zarvik", "\\\\server\\share\\zarvik", "zarvik"})
+    EXPECT_TRUE(updater.CheckFolder("step", "shell folder", folder)) << folder;
+  EXPECT_FALSE(updater.CheckFolder("step", "group folder", ""));
+  std::vector<std::string> lines = log.Lines();
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[0], "ERROR step(): shell folder \"/\" is a root folder, nothing done");
+  EXPECT_EQ(lines[6], "ERROR step(): group folder is unknown, nothing done");
+}
+
+TEST_F(GuardTest, NoStepActsOnTheRootOfTheFileSystem) {
+  if (!test::RunsAsRoot()) GTEST_SKIP() << "the jail for this test needs root";
+  test::TempDir jail;
+  test::ScopedEnv jailRegistry("SLV2_REGISTRY", AnsiToUtf8(jail / "registry.db"));
+  WriteFile(jail / "Solvane 2.0.lnk", "main");
+  WriteFile(jail / "bin/SlvAPP.dll", "MZ");
+  auto unknown = [](const char* step, const char* what) {
+    return "ERROR "s + step + "(): " + what + " is unknown, nothing done";
+  };
+  auto isRoot = [](const char* step, const char* what) {
+    return "ERROR "s + step + "(): " + what + " \"/\" is a root folder, nothing done";
+  };
+  for (auto line : {+unknown, +isRoot}) {
+    std::string folder = line == +unknown ? "" : "/";
+    Install(folder, folder);
+    MainUpdater updater(&fakeApi);
+    EXPECT_THAT(test::RunJailed(jail.Path(), log, [&] { updater.AfterExecute(); }),
+                ElementsAre(line("registerSlvAPP", "shell folder"),
+                            line("copySlvShortcuts", "group folder"),
+                            line("allowSlvFilesForEveryone", "shell folder"),
+                            line("adjustSlvShortcutsNames", "group folder"),
+                            "DEBUG AfterExecute() succeeded"));
+  }
+  EXPECT_TRUE(PathExists(jail / "Solvane 2.0.lnk"));
+  EXPECT_FALSE(PathExists(jail / "Solvane 2.1.lnk"));
+  EXPECT_FALSE(PathExists(jail / "xdg/applications/Zarvik Solvane"));
+}
+
+}  // namespace
+}  // namespace slv2

@@ -1,0 +1,120 @@
+// File utilities against what only Linux has: symbolic links and files that
+// even root cannot delete.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "storage/FileUtil.h"
+#include "sys/Cp1251.h"
+#include "sys/FileLayer.h"
+
+namespace slv2 {
+namespace {
+
+using U = TgmFileUtil;
+using Names = std::vector<std::string>;
+
+// Sets or clears the immutable flag, which makes a file undeletable even for
+// root; false where the file system does not allow it.
+bool SetImmutable(const std::string& path, bool on) {
+  int fd = open(AnsiToUtf8(path).c_str(), O_RDONLY);
+  int flags = 0;
+  bool ok = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+  ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  if (fd >= 0) close(fd);
+  return ok;
+}
+
+// A tree whose files hold their own relative names:
+// a/{f1, g.txt, b/{w.txt, c/x.txt}, s/{f2.txt, t/h.txt}} and outside/keep.txt.
+class FileUtilLinkedTree : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* name : {"a/f1", "a/g.txt", "a/b/w.txt", "a/b/c/x.txt", "a/s/f2.txt",
+                             "a/s/t/h.txt", "outside/keep.txt"}) {
+      test::WriteFile(dir / name, name);
+    }
+  }
+  Names Enum(const std::string& mask, uint32_t filter, int* count = nullptr,
+             const std::string& stopAt = "") {
+    Names seen;
+    auto callback = [&](const std::string& name, uint32_t user) {
+      EXPECT_EQ(user, 7u);
+      seen.push_back(name);
+      return name == stopAt;
+    };
+    int n = U::EnumFiles(mask, filter, 7, callback, true);
+    if (count) *count = n;
+    return seen;
+  }
+  Names List(const std::string& mask, uint32_t options, TAttrMatch match = TAttrMatch::Any,
+             uint32_t attr = 0) {
+    Names names;
+    EXPECT_TRUE(BuildFileList(mask, attr, names, match, options));
+    return names;
+  }
+  void Link(const std::string& target, const std::string& link) {
+    std::filesystem::create_symlink(AnsiToUtf8(target), AnsiToUtf8(link));
+  }
+  bool ReadOnly(const std::string& path) { return fs::GetFileAttributes(path) & fs::kAttrReadOnly; }
+
+  static constexpr uint32_t kFull = TFileListOption::FullNames;
+  static constexpr uint32_t kTree = TFileListOption::FullNames | TFileListOption::Recursive;
+  test::TempDir dir;
+};
+
+TEST_F(FileUtilLinkedTree, WalksListButNeverEnterSymbolicLinks) {
+  Link(dir / "outside", dir / "a/s/link");
+  Link(dir / "a", dir / "a/s/loop");
+  EXPECT_EQ(Enum(dir / "a/s/*.txt", 0x2F), (Names{dir / "a/s/f2.txt", dir / "a/s/t/h.txt"}));
+  EXPECT_EQ(List(dir / "a/s/*", TFileListOption::Recursive),
+            (Names{".", "..", "f2.txt", "link", "loop", "t", ".", "..", "h.txt"}));
+}
+
+TEST_F(FileUtilLinkedTree, CopyFilesKeepsSubPathsAndReplacesReadOnlyFiles) {
+  Link(dir / "outside", dir / "a/s/link");
+  test::MakeReadOnly(dir / "a/s/f2.txt");
+  test::WriteFile(dir / "copy/s/f2.txt", "old");
+  test::MakeReadOnly(dir / "copy/s/f2.txt");
+  EXPECT_EQ(U::CopyFiles(dir / "a", dir / "copy", true), 6);
+  EXPECT_EQ(test::ReadFile(dir / "copy/s/f2.txt"), "a/s/f2.txt");
+  EXPECT_EQ(test::ReadFile(dir / "copy/b/c/x.txt"), "a/b/c/x.txt");
+  EXPECT_FALSE(test::PathExists(dir / "copy/s/link"));
+  EXPECT_EQ(U::CopyFiles(dir / "A/", dir / "flat", false), 2);
+  EXPECT_FALSE(test::PathExists(dir / "flat/s"));
+}
+
+TEST_F(FileUtilLinkedTree, DeleteTreeRemovesReadOnlyEntriesAndLinksButNotTheirTargets) {
+  test::WriteFile(dir / "a/s/.cfg", "c");
+  test::MakeReadOnly(dir / "a/f1");
+  test::MakeReadOnly(dir / "a/s/t");
+  Link(dir / "outside", dir / "a/s/link");
+  Link(dir / "outside/keep.txt", dir / "a/file-link");
+  Link(dir / "none", dir / "a/dangling");
+  EXPECT_TRUE(U::DeleteTree(dir / "A"));
+  EXPECT_FALSE(test::PathExists(dir / "a"));
+  EXPECT_FALSE(U::DeleteTree(dir / "a"));
+  EXPECT_FALSE(U::DeleteTree(dir / "outside/keep.txt"));
+  Link(dir / "outside", dir / "named");  // the link goes, its target stays whole
+  EXPECT_TRUE(U::DeleteTree(dir / "named"));
+  EXPECT_FALSE(test::PathExists(dir / "named"));
+  EXPECT_EQ(test::ReadFile(dir / "outside/keep.txt"), "outside/keep.txt");
+}
+
+TEST_F(FileUtilLinkedTree, DeleteTreeGoesOnAfterAFailureAndKeepsTheFolder) {
+  if (!SetImmutable(dir / "a/b/w.txt", true)) GTEST_SKIP() << "no immutable files here";
+  bool deleted = U::DeleteTree(dir / "a");
+  SetImmutable(dir / "a/b/w.txt", false);
+  EXPECT_FALSE(deleted);
+  EXPECT_TRUE(test::PathExists(dir / "a/b/w.txt"));
+  EXPECT_FALSE(test::PathExists(dir / "a/b/c") || test::PathExists(dir / "a/s"));
+}
+
+}  // namespace
+}  // namespace slv2

@@ -1,0 +1,103 @@
+// The Linux side of the test fixtures: POSIX folders, permissions and the
+// SQLite registry's environment variable.
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+
+#include "TestSupport.h"
+#include "sys/Cp1251.h"
+
+namespace slv2::test {
+namespace stdfs = std::filesystem;
+
+stdfs::path FsPath(const std::string& path) {
+  return stdfs::path(AnsiToUtf8(path));
+}
+
+std::string ProgramPath(const stdfs::path& path) {
+  return Utf8ToAnsi(path.generic_string());
+}
+
+namespace {
+
+std::string ShellQuoted(const std::string& utf8) {
+  std::string q = "'";
+  for (char c : utf8)
+    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+}  // namespace
+
+int RunProgram(const std::string& name, const std::vector<std::string>& args,
+               const std::string& outFile, const std::string& errFile, const std::string& folder) {
+  std::string command;
+  if (!folder.empty()) command = "cd " + ShellQuoted(AnsiToUtf8(folder)) + " && ";
+  command += ShellQuoted(AnsiToUtf8(BinDir() + "/" + name));
+  for (const std::string& a : args)
+    command += " " + ShellQuoted(AnsiToUtf8(a));
+  command += " >" + ShellQuoted(AnsiToUtf8(outFile)) + " 2>" + ShellQuoted(AnsiToUtf8(errFile));
+  int raw = std::system(command.c_str());
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+std::string TerminalText(std::string_view text) {
+  return AnsiToUtf8(text);
+}
+std::string FromTerminalText(std::string_view text) {
+  return Utf8ToAnsi(text);
+}
+
+std::string TempDir::operator/(std::string_view relative) const {
+  return path_ + "/" + std::string(relative);
+}
+
+std::string WineVersion() {
+  return std::string();
+}
+
+TempDir::TempDir() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/slv2-test-XXXXXX";
+  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = Utf8ToAnsi(pattern);
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  stdfs::path root = FsPath(path_);
+  // Read-only folders would keep their entries; give every folder back its
+  // owner's rights first.
+  for (auto it = stdfs::recursive_directory_iterator(root, ec);
+       !ec && it != stdfs::recursive_directory_iterator(); it.increment(ec)) {
+    if (it->is_directory(ec) && !it->is_symlink(ec)) {
+      stdfs::permissions(it->path(), stdfs::perms::owner_all, stdfs::perm_options::add, ec);
+    }
+  }
+  stdfs::remove_all(root, ec);
+}
+
+TempRegistry::TempRegistry() : database_(AnsiToUtf8(dir_ / "registry.db")) {
+  if (const char* previous = std::getenv("SLV2_REGISTRY")) {
+    hadPrevious_ = true;
+    previous_ = previous;
+  }
+  ::setenv("SLV2_REGISTRY", database_.c_str(), 1);
+}
+
+TempRegistry::~TempRegistry() {
+  if (hadPrevious_) {
+    ::setenv("SLV2_REGISTRY", previous_.c_str(), 1);
+  } else {
+    ::unsetenv("SLV2_REGISTRY");
+  }
+}
+
+void MakeReadOnly(const std::string& path, bool readOnly) {
+  auto write = stdfs::perms::owner_write | stdfs::perms::group_write | stdfs::perms::others_write;
+  stdfs::permissions(FsPath(path), readOnly ? write : stdfs::perms::owner_write,
+                     readOnly ? stdfs::perm_options::remove : stdfs::perm_options::add);
+}
+
+}  // namespace slv2::test

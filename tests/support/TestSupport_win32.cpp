@@ -1,0 +1,200 @@
+// The Windows side of the test fixtures: folders through kernel32, the
+// read-only attribute, and registry roots redirected per process.
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <stdexcept>
+
+#include "TestSupport.h"
+#include "sys/Format.h"
+
+namespace slv2::test {
+namespace stdfs = std::filesystem;
+
+namespace {
+
+constexpr const char* kTestRoot = "Software\\slv2-test";
+
+// Removes a folder tree, read-only entries included, without the code under
+// test.
+void RemoveTree(const std::string& folder) {
+  WIN32_FIND_DATAA data;
+  HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = data.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string path = folder + "\\" + name;
+      ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        ::DeleteFileA(path.c_str());
+      }
+    } while (::FindNextFileA(find, &data));
+    ::FindClose(find);
+  }
+  ::SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ::RemoveDirectoryA(folder.c_str());
+}
+
+std::string Unique(const char* prefix) {
+  static std::atomic<unsigned> counter{0};
+  return Format("%s%lu-%lu-%u", prefix, ::GetCurrentProcessId(), ::GetTickCount(), counter++);
+}
+
+const HKEY kRedirected[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT, HKEY_USERS};
+constexpr const char* kRedirectedNames[] = {"HKLM", "HKCU", "HKCR", "HKU"};
+
+}  // namespace
+
+stdfs::path FsPath(const std::string& path) {
+  int n = ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), n);
+  return stdfs::path(wide);
+}
+
+std::string ProgramPath(const stdfs::path& path) {
+  std::wstring wide = path.generic_wstring();
+  int n = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                nullptr, nullptr);
+  std::string text(static_cast<size_t>(n), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n,
+                        nullptr, nullptr);
+  return text;
+}
+
+namespace {
+
+// One argument quoted by the rules the C runtime splits command lines with.
+std::string Quoted(const std::string& arg) {
+  std::string q = "\"";
+  size_t backslashes = 0;
+  for (char c : arg) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    q.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+    backslashes = 0;
+    q += c;
+  }
+  q.append(backslashes * 2, '\\');
+  return q + "\"";
+}
+
+HANDLE Inheritable(const std::string& path) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  return ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+int RunProgram(const std::string& name, const std::vector<std::string>& args,
+               const std::string& outFile, const std::string& errFile, const std::string& folder) {
+  std::string program = BinDir() + "/" + name + ".exe";
+  std::string line = Quoted(program);
+  for (const std::string& a : args)
+    line += " " + Quoted(a);
+  HANDLE out = Inheritable(outFile), err = Inheritable(errFile);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = out;
+  startup.hStdError = err;
+  PROCESS_INFORMATION process{};
+  int result = -1;
+  if (out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
+      ::CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
+    DWORD code = 0;
+    if (::WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&
+        ::GetExitCodeProcess(process.hProcess, &code)) {
+      result = static_cast<int>(code);
+    }
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+  }
+  if (out != INVALID_HANDLE_VALUE) ::CloseHandle(out);
+  if (err != INVALID_HANDLE_VALUE) ::CloseHandle(err);
+  return result;
+}
+
+std::string TerminalText(std::string_view text) {
+  return std::string(text);
+}
+std::string FromTerminalText(std::string_view text) {
+  return std::string(text);
+}
+
+std::string TempDir::operator/(std::string_view relative) const {
+  std::string joined = path_ + "\\" + std::string(relative);
+  std::replace(joined.begin(), joined.end(), '/', '\\');
+  return joined;
+}
+
+std::string WineVersion() {
+  using Getter = const char*(__cdecl*)();
+  HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+  auto get = ntdll ? reinterpret_cast<Getter>(
+                         reinterpret_cast<void*>(::GetProcAddress(ntdll, "wine_get_version")))
+                   : nullptr;
+  return get ? get() : "";
+}
+
+TempDir::TempDir() {
+  char temp[MAX_PATH + 1];
+  DWORD n = ::GetTempPathA(sizeof temp, temp);
+  if (n == 0 || n > MAX_PATH) throw std::runtime_error("GetTempPathA failed");
+  std::string base(temp, n);
+  if (base.back() == '\\') base.pop_back();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string candidate = base + "\\" + Unique("slv2-test-");
+    if (::CreateDirectoryA(candidate.c_str(), nullptr)) {
+      path_ = candidate;
+      return;
+    }
+  }
+  throw std::runtime_error("cannot create a temporary folder");
+}
+
+TempDir::~TempDir() {
+  RemoveTree(path_);
+}
+
+TempRegistry::TempRegistry() : key_(std::string(kTestRoot) + "\\" + Unique("")) {
+  // The redirections first close over the real roots, so they are all made
+  // below the real HKEY_CURRENT_USER before any root is redirected.
+  HKEY keys[4] = {};
+  for (int i = 0; i < 4; ++i) {
+    std::string path = key_ + "\\" + kRedirectedNames[i];
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                          &keys[i], nullptr) != ERROR_SUCCESS) {
+      throw std::runtime_error("cannot create a test registry key");
+    }
+  }
+  for (int i = 0; i < 4; ++i) {
+    ::RegOverridePredefKey(kRedirected[i], keys[i]);
+    ::RegCloseKey(keys[i]);
+  }
+}
+
+TempRegistry::~TempRegistry() {
+  for (HKEY root : kRedirected)
+    ::RegOverridePredefKey(root, nullptr);
+  ::RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str());
+}
+
+void MakeReadOnly(const std::string& path, bool readOnly) {
+  DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  attributes =
+      readOnly ? attributes | FILE_ATTRIBUTE_READONLY : attributes & ~FILE_ATTRIBUTE_READONLY;
+  ::SetFileAttributesA(path.c_str(), attributes);
+}
+
+}  // namespace slv2::test
