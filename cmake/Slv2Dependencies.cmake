@@ -16,6 +16,10 @@ if(NOT WIN32)
   find_package(SQLite3 REQUIRED)
   pkg_check_modules(LIBACL REQUIRED IMPORTED_TARGET libacl)
   add_library(slv2::acl ALIAS PkgConfig::LIBACL)
+  # The main window (Qt Widgets) and the X11 query for the shell's window.
+  find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
+  pkg_check_modules(XCB REQUIRED IMPORTED_TARGET xcb)
+  add_library(slv2::xcb ALIAS PkgConfig::XCB)
 endif()
 
 find_package(Threads REQUIRED)

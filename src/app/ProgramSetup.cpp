@@ -1,0 +1,47 @@
+#include "app/ProgramSetup.h"
+
+#include "app/log/LogFileAppender.h"
+#include "app/log/LogHierarchy.h"
+#include "storage/FileUtil.h"
+#include "sys/Cp1251.h"
+#include "sys/FileLayer.h"
+#include "sys/WinError.h"
+
+namespace slv2 {
+
+bool ResolvePackageFolder(const std::string& utf8Dir, std::string& folder, std::string& error) {
+  if (utf8Dir.empty()) {
+    folder = TgmFileUtil::ExcludeTrailingDelimiters(
+        TgmFileUtil::ExtractFilePath(fs::GetModuleFileName()));
+    return true;
+  }
+  std::string given = Utf8ToAnsi(utf8Dir);
+  if (!TgmFileUtil::DirectoryExists(given)) {
+    error = "not a folder: " + utf8Dir;
+    return false;
+  }
+  folder = TgmFileUtil::ExcludeTrailingDelimiters(fs::GetFullPathName(given));
+  // The root folder itself keeps its delimiter.
+  if (folder.empty()) folder = fs::GetFullPathName(given);
+  return true;
+}
+
+std::shared_ptr<TLogAppender> AttachDiagnosticLog(
+    const std::string& utf8File, const std::vector<const TSlv2UpdaterClass*>& catalogue,
+    std::string& error) {
+  std::shared_ptr<TLogFileAppender> appender = TLogFileAppender::Open(Utf8ToAnsi(utf8File));
+  if (!appender) {
+    error = "cannot open the log " + utf8File + ": " + AnsiToUtf8(SysErrorMessage(fs::LastError()));
+    return nullptr;
+  }
+  for (const TSlv2UpdaterClass* type : catalogue) {
+    TLogCategory& category = TLogHierarchy::Default().GetCategory(type->ClassName());
+    category.SetPriority(&TLogPriority::Debug());
+    // Two types of one class name share a category: attach once.
+    category.RemoveAppender(appender);
+    category.AddAppender(appender);
+  }
+  return appender;
+}
+
+}  // namespace slv2

@@ -1,0 +1,27 @@
+// What the program entry sets up before a session starts: the package
+// folder and the diagnostic log.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/log/LogAppender.h"
+#include "updater/Slv2Updater.h"
+
+namespace slv2 {
+
+// The folder of the update storages as program text: the given folder (UTF-8,
+// made absolute), or the folder of the running executable when none is
+// given. False with `error` set when the given folder does not exist.
+bool ResolvePackageFolder(const std::string& utf8Dir, std::string& folder, std::string& error);
+
+// Appends the detailed log of every updater type (their categories, at
+// DEBUG) to the file (UTF-8 name) and returns the appender attached to them.
+// Without this call nothing is configured. nullptr with `error` set when the
+// file cannot be opened.
+std::shared_ptr<TLogAppender> AttachDiagnosticLog(
+    const std::string& utf8File, const std::vector<const TSlv2UpdaterClass*>& catalogue,
+    std::string& error);
+
+}  // namespace slv2

@@ -1,0 +1,176 @@
+#include "app/UpdateSession.h"
+
+#include <exception>
+
+#include "app/AdminRights.h"
+#include "app/ExitStatus.h"
+#include "app/ShellWindow.h"
+#include "products/Slv2Catalogue.h"
+#include "storage/FileUtil.h"
+#include "sys/Cp1251.h"
+#include "sys/Exception.h"
+#include "sys/Format.h"
+
+namespace slv2 {
+
+namespace {
+
+// Memo texts (program text, made once from the UTF-8 of this file).
+struct TMemoTexts {
+  std::string heading = Utf8ToAnsi("Установленные продукты, подлежащие обновлению:");
+  std::string product = Utf8ToAnsi("Обновление продукта \"%s\"...");
+  std::string finishing = "%s...";
+  std::string ok = "OK";
+  std::string error = Utf8ToAnsi("ОШИБКА: %s (%s)");
+  std::string skipped = Utf8ToAnsi("Продукт \"%s\" не будет обновлён. ОШИБКА: %s (%s)");
+};
+
+const TMemoTexts& Texts() {
+  static const TMemoTexts texts;
+  return texts;
+}
+
+std::string ErrorText(const char* format, const std::string& name, const std::exception& e) {
+  return Format(format, name.c_str(), ExceptionClassName(e), ExceptionMessage(e).c_str());
+}
+
+}  // namespace
+
+TSessionOptions DefaultSessionOptions(std::string packageFolder) {
+  TSessionOptions options;
+  options.packageFolder = std::move(packageFolder);
+  options.catalogue = UpdaterCatalogue();
+  options.isAdministrator = IsUserAdministrator;
+  options.isShellRunning = IsShellWindowOpen;
+  return options;
+}
+
+TUpdateSession::TUpdateSession(TUpdateUi& ui, TSessionOptions options)
+    : FUi(ui), FOptions(std::move(options)), FExitStatus(kExitCancelled) {}
+
+TUpdateSession::~TUpdateSession() = default;
+
+void TUpdateSession::FormShow() {
+  // Once per start, also when messages processed meanwhile ask again.
+  if (FStarted) return;
+  FStarted = true;
+  SetState(TSessionState::Checking);
+  try {
+    if (!CheckAdminRights()) {
+      FUi.ShowMessageBox(MessageBoxOf(TBoxId::AdminRights));
+      return Terminate(kExitNotAdministrator);
+    }
+    CreateUpdaters();
+    ShowInstalledProducts();
+    if (FUpdaters.empty()) {
+      FUi.ShowMessageBox(MessageBoxOf(TBoxId::NothingToUpdate));
+      // A product left out for an error is not "nothing to update".
+      return Terminate(FFailed ? kExitFailed : kExitNothingToUpdate);
+    }
+    if (!CheckShellNotRunning()) {
+      return Terminate(FOptions.unattended ? kExitShellRunning : kExitCancelled);
+    }
+  } catch (const std::exception& e) {
+    FUi.ShowError(ExceptionMessage(e));
+    return Terminate(kExitFailed);
+  }
+  SetState(TSessionState::Ready);
+}
+
+bool TUpdateSession::CheckAdminRights() {
+  return FOptions.isAdministrator();
+}
+
+void TUpdateSession::CreateUpdaters() {
+  for (const TSlv2UpdaterClass* type : FOptions.catalogue)
+    AddUpdaterIfInstalled(*type);
+}
+
+void TUpdateSession::AddUpdaterIfInstalled(const TSlv2UpdaterClass& type) {
+  // Registry errors of the installation test itself end the start-up; an
+  // updater that cannot be built or whose storage does not open is left
+  // out, so that one damaged storage does not keep the other products back.
+  if (!TSlv2Helper::IsProductInstalled(type.GetProductId())) return;
+  std::string storageFile = UpdaterStorageFile(type, FOptions.packageFolder);
+  if (!FileExists(storageFile)) return;
+  std::unique_ptr<TSlv2Updater> updater;
+  try {
+    updater = type.Create();
+    updater->SetStorageFileName(storageFile);
+  } catch (const std::exception& e) {
+    FFailed = true;
+    AddLine(ErrorText(Texts().skipped.c_str(), type.GetProductName(), e));
+    return;
+  }
+  FUpdaters.push_back({type.GetProductName(), std::move(updater)});
+}
+
+void TUpdateSession::ShowInstalledProducts() {
+  AddLine("");
+  AddLine(Texts().heading);
+  for (const TEntry& entry : FUpdaters) {
+    if (!entry.updater->UpdaterClass().IsShellFinish()) AddLine("  " + entry.displayName);
+  }
+  AddLine("");
+}
+
+bool TUpdateSession::CheckShellNotRunning() {
+  while (FOptions.isShellRunning()) {
+    if (FUi.ShowMessageBox(MessageBoxOf(TBoxId::ShellRunning)) != TBoxAnswer::Ok) return false;
+  }
+  return true;
+}
+
+void TUpdateSession::RunUpdates() {
+  if (FState != TSessionState::Ready) return;
+  SetState(TSessionState::Running);
+  {
+    // Leaves the running state also when an error escapes the loop.
+    struct TRunningGuard {
+      TUpdateSession& session;
+      ~TRunningGuard() { session.SetState(TSessionState::Done); }
+    } guard{*this};
+    for (TEntry& entry : FUpdaters)
+      RunUpdater(entry);
+  }
+  FExitStatus = FFailed ? kExitFailed : kExitUpdated;
+  FUi.ShowMessageBox(MessageBoxOf(TBoxId::UpdateFinished));
+}
+
+void TUpdateSession::RunUpdater(TEntry& entry) {
+  const char* format = entry.updater->UpdaterClass().IsShellFinish() ? Texts().finishing.c_str()
+                                                                     : Texts().product.c_str();
+  AddLine(Format(format, entry.displayName.c_str()));
+  try {
+    entry.updater->Execute();
+  } catch (const std::exception& e) {
+    FFailed = true;
+    AppendToLastLine(
+        Format(Texts().error.c_str(), ExceptionClassName(e), ExceptionMessage(e).c_str()));
+    return;
+  }
+  AppendToLastLine(Texts().ok);
+}
+
+void TUpdateSession::SetState(TSessionState state) {
+  FState = state;
+  FUi.ShowState(state);
+}
+
+void TUpdateSession::Terminate(int exitStatus) {
+  FExitStatus = exitStatus;
+  SetState(TSessionState::Terminated);
+  FUi.Terminate();
+}
+
+void TUpdateSession::AddLine(const std::string& text) {
+  FUi.AddLine(text);
+  FUi.ProcessMessages();
+}
+
+void TUpdateSession::AppendToLastLine(const std::string& text) {
+  FUi.AppendToLastLine(text);
+  FUi.ProcessMessages();
+}
+
+}  // namespace slv2

@@ -1,0 +1,88 @@
+// One start of the update program behind any user interface: the start-up
+// sequence (rights, the installed products with a storage in the package
+// folder, the product list, nothing to update, the running shell), the run of
+// every updater in catalogue order with one protocol line each, and the exit
+// status. Single-threaded; long work runs on the caller's thread and lets the
+// interface process its messages after every memo line.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/UpdateUi.h"
+#include "updater/Slv2Updater.h"
+
+namespace slv2 {
+
+struct TSessionOptions {
+  // Where the update storages are (program text).
+  std::string packageFolder;
+  // The updater types in registration order.
+  std::vector<const TSlv2UpdaterClass*> catalogue;
+  // The platform checks (AdminRights.h, ShellWindow.h).
+  std::function<bool()> isAdministrator;
+  std::function<bool()> isShellRunning;
+  // Nobody answers the boxes: a running shell ends with kExitShellRunning,
+  // to be retried later, instead of kExitCancelled.
+  bool unattended = false;
+};
+
+// The catalogue's types and the platform checks, with the package folder.
+TSessionOptions DefaultSessionOptions(std::string packageFolder);
+
+class TUpdateSession {
+ public:
+  TUpdateSession(TUpdateUi& ui, TSessionOptions options);
+  ~TUpdateSession();
+  TUpdateSession(const TUpdateSession&) = delete;
+  TUpdateSession& operator=(const TUpdateSession&) = delete;
+
+  // The start-up sequence, when the window is first shown. A failed check
+  // shows its box and asks the interface to terminate. An updater that
+  // cannot be created or whose storage does not open is left out with a
+  // memo line; the others go on.
+  void FormShow();
+  // The run button (or Enter): every updater in order, then box 65185; once
+  // per program start, never while running.
+  void RunUpdates();
+  // The close query: closing is allowed except during a run.
+  bool CanClose() const { return FState != TSessionState::Running; }
+
+  TSessionState State() const { return FState; }
+  bool Running() const { return FState == TSessionState::Running; }
+  // kExitUpdated after a run in which every product was updated; see
+  // ExitStatus.h. A window closed before the run gives kExitCancelled.
+  int ExitStatus() const { return FExitStatus; }
+
+  struct TEntry {
+    std::string displayName;
+    std::unique_ptr<TSlv2Updater> updater;
+  };
+  // The created updaters, in creation order.
+  const std::vector<TEntry>& Updaters() const { return FUpdaters; }
+
+ private:
+  bool CheckAdminRights();
+  void CreateUpdaters();
+  void AddUpdaterIfInstalled(const TSlv2UpdaterClass& type);
+  void ShowInstalledProducts();
+  bool CheckShellNotRunning();
+  void RunUpdater(TEntry& entry);
+  void SetState(TSessionState state);
+  void Terminate(int exitStatus);
+  // The memo lines; both let the interface process its messages afterwards.
+  void AddLine(const std::string& text);
+  void AppendToLastLine(const std::string& text);
+
+  TUpdateUi& FUi;
+  TSessionOptions FOptions;
+  std::vector<TEntry> FUpdaters;
+  TSessionState FState = TSessionState::Checking;
+  bool FStarted = false;
+  bool FFailed = false;  // a product was left out or its run failed
+  int FExitStatus;
+};
+
+}  // namespace slv2

@@ -1,0 +1,65 @@
+// slv2update: brings the installed products of the family up to date from
+// the update storages beside it (or in --package-dir), in its window or, for
+// unattended use, in the terminal.
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "app/ConsoleUi.h"
+#include "app/ExitStatus.h"
+#include "app/MainWindow.h"
+#include "app/ProgramOptions.h"
+#include "app/ProgramSetup.h"
+#include "app/UpdateSession.h"
+#include "sys/Cp1251.h"
+#include "sys/Exception.h"
+
+#ifndef SLV2_VERSION
+#define SLV2_VERSION "unknown"
+#endif
+
+namespace {
+
+int Fail(int status, const std::string& message) {
+  std::fprintf(stderr, "slv2update: %s\n", message.c_str());
+  return status;
+}
+
+int Run(int& argc, char** argv) {
+  using namespace slv2;
+  TProgramOptions options;
+  std::string error;
+  if (!ParseProgramOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+    std::fprintf(stderr, "slv2update: %s\n%s", error.c_str(), ProgramUsage().c_str());
+    return kExitInvalidCommand;
+  }
+  if (options.mode == TRunMode::Help) {
+    std::fputs(ProgramUsage().c_str(), stdout);
+    return 0;
+  }
+  if (options.mode == TRunMode::Version) {
+    std::printf("slv2update %s\n", SLV2_VERSION);
+    return 0;
+  }
+  std::string folder;
+  if (!ResolvePackageFolder(options.packageDir, folder, error)) {
+    return Fail(kExitInvalidCommand, error);
+  }
+  TSessionOptions session = DefaultSessionOptions(folder);
+  if (!options.logFile.empty() && !AttachDiagnosticLog(options.logFile, session.catalogue, error)) {
+    return Fail(kExitFailed, error);
+  }
+  if (options.mode == TRunMode::Window) return RunMainWindow(argc, argv, std::move(session));
+  return RunConsole(std::move(session), options.mode == TRunMode::Console);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& e) {
+    return Fail(slv2::kExitFailed, slv2::AnsiToUtf8(slv2::ExceptionMessage(e)));
+  }
+}

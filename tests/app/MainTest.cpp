@@ -1,0 +1,271 @@
+// slv2update run as administrators and deployment tools run it: --quiet and
+// --console against temporary machines (a registry through SLV2_REGISTRY,
+// product folders, storages built with slv2pack), checking the protocol,
+// what changed on disk and every exit status.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+
+#include "TestSupport.h"
+#include "XDisplaySupport.h"
+#include "app/ExitStatus.h"
+#include "sys/Cp1251.h"
+#include "sys/registry/RegFunctions.h"
+
+namespace slv2 {
+namespace {
+
+using test::A;
+
+struct Result {
+  int status;       // as the shell sees it: the low 8 bits on Linux
+  std::string out;  // UTF-8, as on the terminal
+  std::string err;
+};
+
+// The low 8 bits of an exit status, all that a Linux parent receives.
+int Seen(int status) {
+  return status & 0xFF;
+}
+
+std::string Quoted(const std::string& utf8) {
+  std::string q = "'";
+  for (char c : utf8)
+    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+class SlvUpdateTest : public ::testing::Test {
+ protected:
+  // Runs a program of the build folder; `prefix` goes before it (setpriv).
+  Result Run(const std::string& program, const std::vector<std::string>& args,
+             const std::string& input = "", const std::string& prefix = "") {
+    test::WriteFile(dir / "stdin", input);
+    std::string command = prefix + Quoted(test::BinDir() + "/" + program);
+    for (const std::string& a : args)
+      command += " " + Quoted(AnsiToUtf8(a));
+    command += " <" + Quoted(dir / "stdin") + " >" + Quoted(dir / "stdout") + " 2>" +
+               Quoted(dir / "stderr");
+    int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, test::ReadFile(dir / "stdout"),
+            test::ReadFile(dir / "stderr")};
+  }
+
+  Result Update(const std::vector<std::string>& extra = {"--quiet"}, const std::string& input = "",
+                const std::string& prefix = "") {
+    std::vector<std::string> args = extra;
+    args.push_back("--package-dir");
+    args.push_back(package);
+    return Run("slv2update", args, input, prefix);
+  }
+
+  // Registers a product under the machine-wide family key, with its folder
+  // below the shell's (the shell's own key is there from the start).
+  void Install(const std::string& id) {
+    if (id != "main") RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\" + id, "root", id);
+  }
+
+  // Builds <name>.stg in the package folder from files given by their path
+  // in the storage; an empty content with a trailing "/" makes a folder.
+  void Pack(const std::string& name, const std::map<std::string, std::string>& files) {
+    std::string source = dir / ("src-" + name);
+    std::filesystem::create_directories(AnsiToUtf8(source));
+    for (const auto& [path, content] : files) {
+      if (path.back() == '/') {
+        std::filesystem::create_directories(AnsiToUtf8(source + "/" + path));
+      } else {
+        test::WriteFile(source + "/" + path, content);
+      }
+    }
+    Result built = Run("slv2pack", {"build", source, package + "/" + name + ".stg"});
+    ASSERT_EQ(built.status, 0) << built.err;
+  }
+
+  // The protocol lines after the product list.
+  static std::vector<std::string> Lines(const std::string& out) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = out.find('\n', start)) != std::string::npos; start = end + 1)
+      lines.push_back(out.substr(start, end - start));
+    return lines;
+  }
+
+  void SetUp() override {
+    std::filesystem::create_directories(AnsiToUtf8(package));
+    RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", shell);
+  }
+
+  const std::string kFamily = "\\Software\\Zarvik\\Solvane 2.1";
+  test::TempRegistry registry;
+  test::TempDir dir;
+  std::string package = dir / "pkg";
+  std::string shell = dir / "Solvane";
+  test::DisplayVariable noDisplay{""};
+};
+
+// --- The command line -----------------------------------------------------------
+
+TEST_F(SlvUpdateTest, HelpVersionAndWrongArguments) {
+  Result help = Run("slv2update", {"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("--package-dir DIR"), std::string::npos);
+  Result version = Run("slv2update", {"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("slv2update 2.1", 0), 0u);
+
+  Result wrong = Run("slv2update", {"--quiet", "--silent"});
+  EXPECT_EQ(wrong.status, Seen(kExitInvalidCommand));
+  EXPECT_NE(wrong.err.find("unknown argument --silent"), std::string::npos);
+  Result missing = Run("slv2update", {"--quiet", "--package-dir", dir / "none"});
+  EXPECT_EQ(missing.status, Seen(kExitInvalidCommand));
+  // The window needs a display; without one the program says so.
+  Result window = Run("slv2update", {"--package-dir", package});
+  EXPECT_EQ(window.status, Seen(kExitFailed));
+  EXPECT_NE(window.err.find("use --console or --quiet"), std::string::npos);
+}
+
+// --- Registration ---------------------------------------------------------------
+
+TEST_F(SlvUpdateTest, OnlyInstalledProductsWithAStorageAreRegisteredInOrder) {
+  Install("punctuation");
+  Install("main");  // installed, but the package has no main.stg
+  Pack("punc_data", {});
+  Pack("punctuation", {});
+  Pack("ege", {});  // a storage without the product installed
+  Result run = Update();
+  EXPECT_EQ(run.status, Seen(kExitUpdated)) << run.err;
+  std::vector<std::string> expected = {"",
+                                       "Установленные продукты, подлежащие обновлению:",
+                                       "  Тесты по пунктуации",
+                                       "  Тесты по пунктуации (БД)",
+                                       "",
+                                       "Обновление продукта \"Тесты по пунктуации\"...OK",
+                                       "Обновление продукта \"Тесты по пунктуации (БД)\"...OK"};
+  EXPECT_EQ(Lines(run.out), expected);
+  EXPECT_NE(run.err.find("[Information]\nПроцедура обновления завершена."), std::string::npos);
+}
+
+TEST_F(SlvUpdateTest, APerUserInstallationOfVersion2IsFoundToo) {
+  test::TempRegistry perUser;  // no machine-wide key at all
+  const std::string family = "\\Software\\Zarvik\\Solvane";
+  RegWriteString(reg::kHkeyCurrentUser, family + "\\main", "root", shell);
+  RegWriteString(reg::kHkeyCurrentUser, family + "\\mathematics1", "root", "math");
+  Pack("mathematics1", {{"files/product/new.txt", "new"}});
+  Pack("math1_data", {});
+  Result run = Update();
+  EXPECT_EQ(run.status, Seen(kExitUpdated)) << run.err;
+  EXPECT_NE(run.out.find("  Математика (часть 1)\n  Математика (часть I) (БД)\n"),
+            std::string::npos);
+  EXPECT_EQ(test::ReadFile(shell + "/math/new.txt"), "new");
+}
+
+// --- The run and its outcomes ---------------------------------------------------
+
+TEST_F(SlvUpdateTest, EveryProductUpdatedChangesTheFilesAndEndsWithZero) {
+  Install("main");
+  Install("ege");
+  test::WriteFile(shell + "/ege/bin/app.txt", "old");
+  test::WriteFile(shell + "/ege/obsolete.txt", "gone soon");
+  Pack("ege", {{"files/product/bin/app.txt", "new"},
+               {"files/solvane/help/ege.txt", "help"},
+               {"Delete_After.ini", "[Files]\r\n1=obsolete.txt\r\n"}});
+  Pack("main", {});
+  Result run = Update({"--quiet", "--log", dir / "update.log"});
+  EXPECT_EQ(run.status, Seen(kExitUpdated)) << run.err;
+  std::vector<std::string> lines = Lines(run.out);
+  std::vector<std::string> tail(lines.end() - 3, lines.end());
+  std::vector<std::string> expected = {"Обновление продукта \"Оболочка Zarvik:Solvane\"...OK",
+                                       "Обновление продукта \"Интерактивные тесты по ЕГЭ\"...OK",
+                                       "Завершение обновления оболочки Zarvik:Solvane...OK"};
+  EXPECT_EQ(tail, expected);
+  EXPECT_EQ(test::ReadFile(shell + "/ege/bin/app.txt"), "new");
+  EXPECT_EQ(test::ReadFile(shell + "/help/ege.txt"), "help");
+  EXPECT_FALSE(test::PathExists(shell + "/ege/obsolete.txt"));
+  // The detailed log, asked for, holds the updaters' own lines.
+  std::string log = test::ReadFile(dir / "update.log");
+  EXPECT_NE(log.find("DEBUG - ProcessFile(): Replaced \"" + shell + "/ege/bin/app.txt\""),
+            std::string::npos)
+      << log;
+}
+
+TEST_F(SlvUpdateTest, AFailingProductShowsItsErrorWhileTheOthersAreUpdated) {
+  Install("ege");
+  Install("px2002");
+  // An ini element that is not a stream cannot be read: the run of that
+  // product ends there.
+  Pack("ege", {{"Delete_Before.ini/", ""}, {"files/product/a.txt", "a"}});
+  Pack("px2002", {{"files/product/b.txt", "b"}});
+  Result run = Update();
+  EXPECT_EQ(run.status, Seen(kExitFailed));
+  std::vector<std::string> lines = Lines(run.out);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2].rfind(
+                "Обновление продукта \"Интерактивные тесты по ЕГЭ\"...ОШИБКА: EgmStorage (", 0),
+            0u)
+      << lines[lines.size() - 2];
+  EXPECT_EQ(lines.back(), "Обновление продукта \"Zarvik:Probix\"...OK");
+  EXPECT_FALSE(test::PathExists(shell + "/ege/a.txt"));
+  EXPECT_EQ(test::ReadFile(shell + "/px2002/b.txt"), "b");
+}
+
+TEST_F(SlvUpdateTest, ADamagedStorageLeavesItsProductOutAndFailsTheRun) {
+  Install("ege");
+  Install("px2002");
+  test::WriteFile(package + "/ege.stg", "not a compound file");
+  Pack("px2002", {{"files/product/b.txt", "b"}});
+  Result run = Update();
+  EXPECT_EQ(run.status, Seen(kExitFailed));
+  EXPECT_EQ(run.out.rfind("Продукт \"Интерактивные тесты по ЕГЭ\" не будет обновлён. ОШИБКА: ", 0),
+            0u)
+      << run.out;
+  EXPECT_NE(run.out.find("Обновление продукта \"Zarvik:Probix\"...OK"), std::string::npos);
+  EXPECT_EQ(test::ReadFile(shell + "/px2002/b.txt"), "b");
+}
+
+TEST_F(SlvUpdateTest, NothingToUpdate) {
+  Install("ege");
+  Pack("px2002", {});
+  Result run = Update();
+  EXPECT_EQ(run.status, Seen(kExitNothingToUpdate));
+  EXPECT_NE(run.err.find("[Information]\nУ Вас не установлен ни один продукт"), std::string::npos);
+}
+
+TEST_F(SlvUpdateTest, ANonAdministratorIsTurnedAway) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run as another user";
+  // The other user must reach the package folder.
+  std::filesystem::permissions(AnsiToUtf8(dir.Path()), std::filesystem::perms::all);
+  Install("ege");
+  Pack("ege", {});
+  Result run = Update({"--quiet"}, "", "setpriv --reuid=65534 --regid=65534 --clear-groups ");
+  EXPECT_EQ(run.status, Seen(kExitNotAdministrator)) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("[Warning]\nДля выполнения программы обновления"), std::string::npos);
+}
+
+TEST_F(SlvUpdateTest, ARunningShellCancelsOrAsksForALaterRetry) {
+  test::XDisplay display;
+  if (!display.Ok()) GTEST_SKIP() << "Xvfb is not available";
+  test::DisplayVariable variable(display.Name());
+  display.OpenWindow("solvane", "Zarvik:Solvane_2.0");
+  Install("ege");
+  Pack("ege", {{"files/product/a.txt", "a"}});
+
+  // Unattended: engines retry this status later.
+  Result quiet = Update({"--quiet"});
+  EXPECT_EQ(quiet.status, Seen(kExitShellRunning));
+  EXPECT_NE(quiet.err.find("[Warning]\nВ настоящий момент программа \"Zarvik:Solvane 2.х\""),
+            std::string::npos);
+  // At the terminal: OK asks again while the shell runs, Cancel ends.
+  Result console = Update({"--console"}, "ok\ncancel\n");
+  EXPECT_EQ(console.status, Seen(kExitCancelled));
+  size_t first = console.err.find("OK or Cancel?");
+  ASSERT_NE(first, std::string::npos);
+  EXPECT_NE(console.err.find("OK or Cancel?", first + 1), std::string::npos);
+  EXPECT_FALSE(test::PathExists(shell + "/ege/a.txt"));
+}
+
+}  // namespace
+}  // namespace slv2

@@ -1,0 +1,54 @@
+// The package folder and the diagnostic log the program entry sets up.
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "app/ProgramSetup.h"
+#include "app/log/LogHierarchy.h"
+#include "app/log/LogPriority.h"
+#include "products/Slv2Catalogue.h"
+#include "sys/FileLayer.h"
+
+namespace slv2 {
+namespace {
+
+using test::A;
+
+TEST(ProgramSetupTest, PackageFolderIsTheGivenOneMadeAbsoluteOrTheProgramsOwn) {
+  test::TempDir dir;
+  test::WriteFile(dir / A("пакет/x.stg"), "");
+  std::string folder, error;
+  ASSERT_TRUE(ResolvePackageFolder(dir.Path() + "/пакет/", folder, error));
+  EXPECT_EQ(folder, dir / A("пакет"));
+
+  ASSERT_TRUE(ResolvePackageFolder("", folder, error));
+  EXPECT_EQ(folder + "/app_tests", fs::GetModuleFileName());
+
+  EXPECT_FALSE(ResolvePackageFolder(dir.Path() + "/missing", folder, error));
+  EXPECT_EQ(error, "not a folder: " + dir.Path() + "/missing");
+}
+
+TEST(ProgramSetupTest, TheLogReceivesEveryUpdatersDebugLines) {
+  test::TempDir dir;
+  std::string error;
+  std::vector<const TSlv2UpdaterClass*> catalogue = UpdaterCatalogue();
+  std::shared_ptr<TLogAppender> appender =
+      AttachDiagnosticLog(dir.Path() + "/u.log", catalogue, error);
+  ASSERT_TRUE(appender) << error;
+  TLogHierarchy::Default().GetCategory("TSlv2MainUpdater").Debug("first");
+  TLogHierarchy::Default().GetCategory("TSlv2Math1DataUpdater").Warn("second");
+  // Other categories and the root stay as they were.
+  TLogHierarchy::Default().GetCategory("Other").Error("not logged");
+  EXPECT_EQ(&TLogHierarchy::Default().Root().EffectivePriority(), &TLogPriority::Error());
+  EXPECT_EQ(test::ReadFile(dir / "u.log"), "DEBUG - first\r\nWARN - second\r\n");
+
+  for (const TSlv2UpdaterClass* type : catalogue) {
+    TLogCategory& category = TLogHierarchy::Default().GetCategory(type->ClassName());
+    category.SetPriority(nullptr);
+    category.RemoveAppender(appender);
+  }
+  EXPECT_FALSE(AttachDiagnosticLog(dir.Path() + "/missing/u.log", catalogue, error));
+  EXPECT_NE(error.find("cannot open the log " + dir.Path() + "/missing/u.log"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace slv2

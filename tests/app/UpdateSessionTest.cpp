@@ -1,0 +1,237 @@
+// The start-up sequence and the run against real registries and real update
+// storages, through a scripted user interface that records what it is asked
+// and answers the boxes from a script.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <functional>
+
+#include "TestSupport.h"
+#include "app/ExitStatus.h"
+#include "app/UpdateSession.h"
+#include "storage/gmStorage.h"
+#include "sys/Cp1251.h"
+#include "sys/registry/RegFunctions.h"
+
+namespace slv2 {
+namespace {
+
+using test::A;
+
+class ScriptedUi : public TUpdateUi {
+ public:
+  std::vector<std::string> memo;
+  std::vector<TBoxId> boxes;
+  std::deque<TBoxAnswer> answers;  // for boxes with Cancel; empty: Cancel
+  std::vector<std::string> errors;
+  std::vector<TSessionState> states;
+  int terminated = 0;
+  int processed = 0;
+  std::function<void()> onProcessMessages;
+
+  void AddLine(const std::string& text) override { memo.push_back(text); }
+  void AppendToLastLine(const std::string& text) override { memo.back() += text; }
+  TBoxAnswer ShowMessageBox(const TMessageBox& box) override {
+    boxes.push_back(box.id);
+    if (!box.hasCancel) return TBoxAnswer::Ok;
+    if (answers.empty()) return TBoxAnswer::Cancel;
+    TBoxAnswer answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  void ShowError(const std::string& message) override { errors.push_back(message); }
+  void ProcessMessages() override {
+    ++processed;
+    if (onProcessMessages) onProcessMessages();
+  }
+  void ShowState(TSessionState state) override { states.push_back(state); }
+  void Terminate() override { ++terminated; }
+};
+
+// An updater that counts its runs.
+class TCountingUpdater : public TSlv2Updater {
+ public:
+  using TSlv2Updater::TSlv2Updater;
+  static inline int runs = 0;
+  void BeforeExecute() override { ++runs; }
+};
+
+const TSlv2UpdaterClass& CountingType(const char* id) {
+  static std::map<std::string, std::unique_ptr<TSlv2UpdaterClass>> types;
+  auto& type = types[id];
+  if (!type) {
+    type =
+        std::make_unique<TSlv2UpdaterClass>("TCountingUpdater", id, std::string("Counting ") + id,
+                                            "", false, MakeUpdater<TCountingUpdater>);
+  }
+  return *type;
+}
+
+class UpdateSessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(package);
+    RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", dir / "shell");
+    TCountingUpdater::runs = 0;
+  }
+
+  // Registers the product under the machine-wide family key.
+  void Install(const std::string& id) {
+    // The shell's own key, with its folder, is there from the start.
+    if (id != "main") RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\" + id, "root", id);
+  }
+  // An empty update storage in the package folder.
+  void Package(const std::string& storageName) {
+    TgmStorage::Create(package + "/" + storageName + ".stg",
+                       stg::kStgmCreate | stg::kStgmReadWrite | stg::kStgmShareExclusive);
+  }
+
+  TSessionOptions Options(std::vector<const TSlv2UpdaterClass*> catalogue = {}) {
+    TSessionOptions options = DefaultSessionOptions(package);
+    if (!catalogue.empty()) options.catalogue = std::move(catalogue);
+    options.isAdministrator = [this] { return administrator; };
+    options.isShellRunning = [this] { return shellChecks-- > 0; };
+    return options;
+  }
+
+  const std::string kFamily = "\\Software\\Zarvik\\Solvane 2.1";
+  test::TempRegistry registry;
+  test::TempDir dir;
+  std::string package = dir / "pkg";
+  bool administrator = true;
+  int shellChecks = 0;  // how many checks still find the shell's window
+  ScriptedUi ui;
+};
+
+// The start-up sequence and the run are seen end to end in MainTest and in
+// FormMainTest; these cases pin the order of the calls and the outcomes.
+
+TEST_F(UpdateSessionTest, ListsInstalledProductsWithAStorageAndRunsThemInOrder) {
+  for (const char* id : {"main", "punctuation", "mathematics1", "orthography"})
+    Install(id);
+  // ege has a storage but is not installed; orthography is installed
+  // without one; both shell types read main.stg.
+  for (const char* name : {"mathematics1", "punctuation", "main", "ege"})
+    Package(name);
+  TUpdateSession session(ui, Options());
+  ui.onProcessMessages = [&] { session.FormShow(); };  // shown again meanwhile
+  session.FormShow();
+  ui.onProcessMessages = nullptr;
+  std::vector<std::string> expected = {"",
+                                       A("Установленные продукты, подлежащие обновлению:"),
+                                       A("  Оболочка Zarvik:Solvane"),
+                                       A("  Тесты по пунктуации"),
+                                       A("  Математика (часть 1)"),
+                                       ""};
+  EXPECT_EQ(ui.memo, expected);
+  EXPECT_EQ(ui.processed, 6);  // after every memo line
+  EXPECT_TRUE(ui.boxes.empty());
+
+  session.RunUpdates();
+  expected.insert(expected.end(), {A("Обновление продукта \"Оболочка Zarvik:Solvane\"...OK"),
+                                   A("Обновление продукта \"Тесты по пунктуации\"...OK"),
+                                   A("Обновление продукта \"Математика (часть 1)\"...OK"),
+                                   A("Завершение обновления оболочки Zarvik:Solvane...OK")});
+  EXPECT_EQ(ui.memo, expected);
+  EXPECT_EQ(ui.processed, 14);
+  EXPECT_EQ(ui.boxes, std::vector<TBoxId>{TBoxId::UpdateFinished});
+  EXPECT_EQ(ui.states, (std::vector<TSessionState>{TSessionState::Checking, TSessionState::Ready,
+                                                   TSessionState::Running, TSessionState::Done}));
+  EXPECT_EQ(session.ExitStatus(), kExitUpdated);
+}
+
+TEST_F(UpdateSessionTest, AStorageThatDoesNotOpenLeavesOutOnlyItsProductButFailsTheRun) {
+  Install("main");
+  Install("punctuation");
+  Package("main");
+  test::WriteFile(package + "/punctuation.stg", "not a compound file");
+  TUpdateSession session(ui, Options());
+  session.FormShow();
+  ASSERT_FALSE(ui.memo.empty());
+  EXPECT_EQ(ui.memo[0].rfind(A("Продукт \"Тесты по пунктуации\" не будет обновлён. ОШИБКА: "), 0),
+            0u)
+      << AnsiToUtf8(ui.memo[0]);
+  EXPECT_EQ(session.Updaters().size(), 2u);  // the shell and its finishing
+  session.RunUpdates();
+  EXPECT_EQ(ui.memo.back(), A("Завершение обновления оболочки Zarvik:Solvane...OK"));
+  EXPECT_EQ(session.ExitStatus(), kExitFailed);
+
+  // When nothing else is left, the box says so, but the status is a failure.
+  test::TempRegistry empty;
+  RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\punctuation", "root", "p");
+  ScriptedUi second;
+  TUpdateSession alone(second, Options());
+  alone.FormShow();
+  EXPECT_EQ(second.boxes, std::vector<TBoxId>{TBoxId::NothingToUpdate});
+  EXPECT_EQ(alone.ExitStatus(), kExitFailed);
+}
+
+TEST_F(UpdateSessionTest, TheShellBoxRepeatsAfterOkAndCancelEndsTheProgram) {
+  Install("main");
+  Package("main");
+  shellChecks = 2;
+  ui.answers = {TBoxAnswer::Ok, TBoxAnswer::Ok};
+  TUpdateSession closed(ui, Options());
+  closed.FormShow();
+  EXPECT_EQ(ui.boxes, (std::vector<TBoxId>{TBoxId::ShellRunning, TBoxId::ShellRunning}));
+  EXPECT_EQ(closed.State(), TSessionState::Ready);
+
+  for (bool unattended : {false, true}) {
+    shellChecks = 5;
+    ui = ScriptedUi();
+    ui.answers = {TBoxAnswer::Ok};  // then Cancel
+    TSessionOptions options = Options();
+    options.unattended = unattended;
+    TUpdateSession session(ui, std::move(options));
+    session.FormShow();
+    EXPECT_EQ(ui.boxes.size(), 2u);
+    EXPECT_EQ(ui.terminated, 1);
+    EXPECT_EQ(session.ExitStatus(), unattended ? kExitShellRunning : kExitCancelled);
+    session.RunUpdates();  // a terminated session never runs
+    EXPECT_EQ(ui.memo.size(), 4u);
+  }
+}
+
+TEST_F(UpdateSessionTest, AnErrorOfTheStartUpIsShownAndEndsTheProgram) {
+  Install("main");
+  Package("main");
+  TSessionOptions options = Options();
+  options.isShellRunning = []() -> bool { throw ESlvUpdater("no window system"); };
+  TUpdateSession session(ui, std::move(options));
+  session.FormShow();
+  EXPECT_EQ(ui.errors, std::vector<std::string>{"no window system"});
+  EXPECT_EQ(ui.terminated, 1);
+  EXPECT_EQ(session.ExitStatus(), kExitFailed);
+}
+
+TEST_F(UpdateSessionTest, RunsOncePerStartAndNeverWhileRunning) {
+  Install("ege");
+  Package("ege");
+  TUpdateSession session(ui, Options({&CountingType("ege"), &CountingType("ege")}));
+  session.RunUpdates();  // not before the start-up made it ready
+  EXPECT_EQ(TCountingUpdater::runs, 0);
+  session.FormShow();
+  // Closed before the run: the user cancelled.
+  EXPECT_TRUE(session.CanClose());
+  EXPECT_EQ(session.ExitStatus(), kExitCancelled);
+
+  // A second press arrives while the messages are processed during the
+  // run; a close request then is refused.
+  std::vector<bool> closable;
+  ui.onProcessMessages = [&] {
+    closable.push_back(session.CanClose());
+    session.RunUpdates();
+  };
+  session.RunUpdates();
+  EXPECT_EQ(TCountingUpdater::runs, 2);
+  EXPECT_EQ(closable, std::vector<bool>(4, false));
+  EXPECT_TRUE(session.CanClose());
+  ui.onProcessMessages = nullptr;
+  session.RunUpdates();
+  EXPECT_EQ(TCountingUpdater::runs, 2);
+  EXPECT_EQ(ui.boxes, std::vector<TBoxId>{TBoxId::UpdateFinished});
+}
+
+}  // namespace
+}  // namespace slv2

@@ -1,0 +1,51 @@
+// A private X server (Xvfb) for the tests of the shell-window check, and
+// top-level windows with a chosen WM_CLASS on it. Tests skip when Xvfb is
+// not installed.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+
+struct xcb_connection_t;
+
+namespace slv2::test {
+
+class XDisplay {
+ public:
+  // Starts Xvfb on a free display number; Ok() tells whether it runs.
+  XDisplay();
+  ~XDisplay();
+  XDisplay(const XDisplay&) = delete;
+  XDisplay& operator=(const XDisplay&) = delete;
+
+  bool Ok() const { return connection_ != nullptr; }
+  // ":N", for $DISPLAY.
+  const std::string& Name() const { return name_; }
+
+  // Maps a top-level window whose WM_CLASS holds the instance and class
+  // names; returns its id.
+  uint32_t OpenWindow(const std::string& instance, const std::string& className);
+  void CloseWindow(uint32_t window);
+
+ private:
+  pid_t server_ = -1;
+  std::string name_;
+  xcb_connection_t* connection_ = nullptr;
+};
+
+// Sets $DISPLAY for the object's life (unset with an empty name).
+class DisplayVariable {
+ public:
+  explicit DisplayVariable(const std::string& name);
+  ~DisplayVariable();
+  DisplayVariable(const DisplayVariable&) = delete;
+  DisplayVariable& operator=(const DisplayVariable&) = delete;
+
+ private:
+  std::string previous_;
+  bool hadPrevious_ = false;
+};
+
+}  // namespace slv2::test

@@ -1,0 +1,351 @@
+// The main window on Qt's offscreen platform: its design, each start-up box
+// and outcome, the memo after a run, the keyboard and the close query. Boxes
+// are answered by a timer that finds the modal box and presses its button.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+#include <deque>
+#include <filesystem>
+#include <functional>
+
+#include "TestSupport.h"
+#include "app/ExitStatus.h"
+#include "app/qt/FormMain.h"
+#include "storage/gmStorage.h"
+#include "sys/Cp1251.h"
+#include "sys/registry/RegFunctions.h"
+
+namespace slv2 {
+namespace {
+
+// One application object for the whole test program, on the offscreen
+// platform.
+class QtEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
+    application_ = std::make_unique<QApplication>(argc_, argv_);
+    // Each test closes its window; the next one's boxes need a live loop.
+    QApplication::setQuitOnLastWindowClosed(false);
+  }
+  void TearDown() override { application_.reset(); }
+
+ private:
+  int argc_ = 1;
+  char name_[16] = "window_tests";
+  char* argv_[2] = {name_, nullptr};
+  std::unique_ptr<QApplication> application_;
+};
+::testing::Environment* const qtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+QString U(const char* utf8) {
+  return QString::fromUtf8(utf8);
+}
+
+// What a box showed.
+struct SeenBox {
+  QString name, title, text;
+  QMessageBox::Icon icon;
+  QMessageBox::StandardButtons buttons;
+};
+
+// Presses OK, or the scripted answers on boxes with Cancel, on every modal
+// box that appears while it exists.
+class BoxAnswerer {
+ public:
+  std::vector<SeenBox> seen;
+  std::deque<QMessageBox::StandardButton> answers;  // for OK/Cancel boxes
+
+  BoxAnswerer() {
+    timer_.setInterval(5);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
+    timer_.start();
+  }
+
+ private:
+  void Poll() {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) return;
+    seen.push_back(
+        {box->objectName(), box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
+    QMessageBox::StandardButton answer = QMessageBox::Ok;
+    if (box->standardButtons() & QMessageBox::Cancel && !answers.empty()) {
+      answer = answers.front();
+      answers.pop_front();
+    }
+    box->button(answer)->click();
+  }
+  QTimer timer_;
+};
+
+// An updater that runs a test's hook in its run.
+class THookUpdater : public TSlv2Updater {
+ public:
+  using TSlv2Updater::TSlv2Updater;
+  static inline std::function<void()> hook;
+  static inline int runs = 0;
+  void BeforeExecute() override {
+    ++runs;
+    if (hook) hook();
+  }
+};
+
+const TSlv2UpdaterClass& HookType() {
+  static const TSlv2UpdaterClass type("THookUpdater", "ege", test::A("Тесты с крючком"), "", false,
+                                      MakeUpdater<THookUpdater>);
+  return type;
+}
+
+class FormMainTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(package);
+    RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", dir / "shell");
+    THookUpdater::hook = nullptr;
+    THookUpdater::runs = 0;
+  }
+
+  void Install(const std::string& id) {
+    // The shell's own key, with its folder, is there from the start.
+    if (id != "main") RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\" + id, "root", id);
+    TgmStorage::Create(package + "/" + id + ".stg",
+                       stg::kStgmCreate | stg::kStgmReadWrite | stg::kStgmShareExclusive);
+  }
+
+  TSessionOptions Options() {
+    TSessionOptions options = DefaultSessionOptions(package);
+    options.isAdministrator = [this] { return administrator; };
+    options.isShellRunning = [this] { return shellChecks-- > 0; };
+    return options;
+  }
+
+  // Shows the window and lets its start-up run from the message loop, and
+  // what it queued after.
+  void Show(TFormMain& window) {
+    window.show();
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return window.Session().State() != TSessionState::Checking; }, 5000));
+    QCoreApplication::processEvents();
+  }
+
+  template <class T>
+  static T* Child(TFormMain& window, const char* name) {
+    T* child = window.findChild<T*>(name);
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+  }
+
+  const std::string kFamily = "\\Software\\Zarvik\\Solvane 2.1";
+  test::TempRegistry registry;
+  test::TempDir dir;
+  std::string package = dir / "pkg";
+  bool administrator = true;
+  int shellChecks = 0;
+  BoxAnswerer boxes;
+};
+
+TEST_F(FormMainTest, DesignValues) {
+  Install("main");  // so that the window stays open
+  TFormMain window(Options());
+  EXPECT_EQ(window.windowTitle(), U("Обновление программ Zarvik:Solvane 2.х"));
+  EXPECT_EQ(window.size(), QSize(459, 230));
+  EXPECT_EQ(window.minimumSize(), QSize(362, 131));
+  EXPECT_EQ(window.font().family(), "Arial");
+  EXPECT_EQ(window.font().pixelSize(), 11);
+  Show(window);
+  QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_LE((window.geometry().center() - screen.center()).manhattanLength(), 40);
+
+  EXPECT_EQ(Child<QWidget>(window, "pnlLbl")->height(), 25);
+  auto* label = Child<QLabel>(window, "lblLog");
+  EXPECT_EQ(label->text(), U("Протокол работы программы:"));
+  EXPECT_EQ(label->pos(), QPoint(8, 6));
+  auto* memo = Child<QPlainTextEdit>(window, "meLog");
+  EXPECT_TRUE(memo->isReadOnly());
+  EXPECT_EQ(memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  EXPECT_EQ(memo->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  EXPECT_EQ(memo->geometry().bottom() + 1, 230 - 41 - 25);
+  auto* buttons = Child<QWidget>(window, "pnlBtns");
+  EXPECT_EQ(buttons->geometry(), QRect(0, 230 - 41, 459, 41));
+  auto* run = Child<QPushButton>(window, "btnRun");
+  auto* close = Child<QPushButton>(window, "btnClose");
+  EXPECT_EQ(run->text(), U("&Выполнить обновление"));
+  EXPECT_EQ(close->text(), U("&Закрыть"));
+  EXPECT_EQ(run->geometry(), QRect(215, 8, 151, 25));
+  EXPECT_EQ(close->geometry(), QRect(375, 8, 75, 25));
+  EXPECT_EQ(run->nextInFocusChain(), close);
+
+  // The buttons keep to the right edge; the memo takes the rest.
+  window.resize(600, 300);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return buttons->width() == 600; }, 2000));
+  EXPECT_EQ(close->geometry(), QRect(600 - 9 - 75, 8, 75, 25));
+  EXPECT_EQ(run->geometry(), QRect(600 - 93 - 151, 8, 151, 25));
+  EXPECT_EQ(memo->height(), 300 - 41 - 25);
+}
+
+TEST_F(FormMainTest, EachStartUpBoxAndItsOutcome) {
+  struct Case {
+    const char* name;
+    bool administrator;
+    bool installed;
+    int shellChecks;
+    std::vector<QString> boxes;  // object names
+    QMessageBox::Icon icon;      // of the last box
+    QMessageBox::StandardButtons buttons;
+    const char* textStart;
+    int status;
+  } cases[] = {
+      {"non-administrator",
+       false,
+       true,
+       0,
+       {"box65184"},
+       QMessageBox::Warning,
+       QMessageBox::Ok,
+       "Для выполнения программы обновления под управлением операционных систем Microsoft "
+       "Windows NT/2000/XP пользователю необходимо обладать административными правами.\n \n"
+       "Программа обновления не может продолжать работу и будет закрыта.",
+       kExitNotAdministrator},
+      {"nothing to update",
+       true,
+       false,
+       0,
+       {"box65186"},
+       QMessageBox::Information,
+       QMessageBox::Ok,
+       "У Вас не установлен ни один продукт",
+       kExitNothingToUpdate},
+      {"shell running",
+       true,
+       true,
+       3,
+       {"box65187", "box65187"},
+       QMessageBox::Warning,
+       QMessageBox::Ok | QMessageBox::Cancel,
+       "В настоящий момент программа \"Zarvik:Solvane 2.х\" выполняется,\n",
+       kExitCancelled},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    administrator = c.administrator;
+    shellChecks = c.shellChecks;
+    boxes.seen.clear();
+    boxes.answers = {QMessageBox::Ok, QMessageBox::Cancel};
+    test::TempRegistry machine;
+    std::filesystem::remove(AnsiToUtf8(package + "/main.stg"));
+    if (c.installed) {
+      RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", dir / "shell");
+      Install("main");
+    }
+    TFormMain window(Options());
+    Show(window);
+    std::vector<QString> names;
+    for (const SeenBox& box : boxes.seen)
+      names.push_back(box.name);
+    EXPECT_EQ(names, c.boxes);
+    ASSERT_FALSE(boxes.seen.empty());
+    const SeenBox& last = boxes.seen.back();
+    EXPECT_EQ(last.title, c.icon == QMessageBox::Warning ? "Warning" : "Information");
+    EXPECT_EQ(last.icon, c.icon);
+    EXPECT_EQ(last.buttons, c.buttons);
+    EXPECT_TRUE(last.text.startsWith(U(c.textStart))) << last.text.toStdString();
+    // The program ends: the window closes at the next turn of the loop.
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_FALSE(Child<QPushButton>(window, "btnRun")->isEnabled());
+    EXPECT_EQ(window.Session().ExitStatus(), c.status);
+  }
+}
+
+TEST_F(FormMainTest, RunFillsTheMemoAndLeavesOnlyClosing) {
+  Install("main");
+  Install("punctuation");
+  TFormMain window(Options());
+  Show(window);
+  EXPECT_TRUE(boxes.seen.empty());
+  auto* run = Child<QPushButton>(window, "btnRun");
+  auto* close = Child<QPushButton>(window, "btnClose");
+  EXPECT_TRUE(run->isEnabled());
+  QTest::mouseClick(run, Qt::LeftButton);
+
+  EXPECT_EQ(Child<QPlainTextEdit>(window, "meLog")->toPlainText(),
+            U("\nУстановленные продукты, подлежащие обновлению:\n"
+              "  Оболочка Zarvik:Solvane\n  Тесты по пунктуации\n\n"
+              "Обновление продукта \"Оболочка Zarvik:Solvane\"...OK\n"
+              "Обновление продукта \"Тесты по пунктуации\"...OK\n"
+              "Завершение обновления оболочки Zarvik:Solvane...OK"));
+  ASSERT_EQ(boxes.seen.size(), 1u);
+  EXPECT_EQ(boxes.seen[0].name, "box65185");
+  EXPECT_EQ(boxes.seen[0].icon, QMessageBox::Information);
+  EXPECT_FALSE(run->isEnabled());
+  EXPECT_TRUE(close->isEnabled());
+  EXPECT_EQ(window.focusWidget(), close);
+  EXPECT_EQ(window.Session().ExitStatus(), kExitUpdated);
+
+  // The picture of the window after a run, for a person to look at.
+  QDir().mkpath(QString::fromStdString(test::BinDir() + "/../artifacts"));
+  EXPECT_TRUE(window.grab().save(
+      QString::fromStdString(test::BinDir() + "/../artifacts/FormMain-after-run.png")));
+
+  // Esc closes it now.
+  QTest::keyClick(&window, Qt::Key_Escape);
+  EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(FormMainTest, EnterPressedTwiceRunsOnce) {
+  Install("ege");
+  TFormMain window(Options());
+  Show(window);
+  auto* run = Child<QPushButton>(window, "btnRun");
+  ASSERT_EQ(window.focusWidget(), run);
+  // The second press waits in the queue and is handled during the run.
+  for (int i = 0; i < 2; ++i) {
+    QCoreApplication::postEvent(run,
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
+    QCoreApplication::postEvent(run,
+                                new QKeyEvent(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier));
+  }
+  QTest::qWait(100);
+  QString memo = Child<QPlainTextEdit>(window, "meLog")->toPlainText();
+  EXPECT_EQ(memo.count(U("Обновление продукта")), 1) << memo.toStdString();
+  EXPECT_EQ(boxes.seen.size(), 1u);
+}
+
+TEST_F(FormMainTest, EnterInTheMemoRunsAndNoCloseDuringTheRun) {
+  RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\ege", "root", "ege");
+  TgmStorage::Create(package + "/ege.stg",
+                     stg::kStgmCreate | stg::kStgmReadWrite | stg::kStgmShareExclusive);
+  TSessionOptions options = Options();
+  options.catalogue = {&HookType()};
+  TFormMain window(std::move(options));
+  Show(window);
+  std::vector<bool> visible;
+  THookUpdater::hook = [&] {
+    window.close();
+    QTest::keyClick(&window, Qt::Key_Escape);
+    visible.push_back(window.isVisible());
+    visible.push_back(Child<QPushButton>(window, "btnClose")->isEnabled());
+  };
+  auto* memo = Child<QPlainTextEdit>(window, "meLog");
+  memo->setFocus();
+  QTest::keyClick(memo, Qt::Key_Return);
+  EXPECT_EQ(THookUpdater::runs, 1);
+  EXPECT_EQ(visible, (std::vector<bool>{true, false}));
+  EXPECT_TRUE(memo->toPlainText().endsWith(U("Обновление продукта \"Тесты с крючком\"...OK")));
+  EXPECT_TRUE(window.isVisible());
+  window.close();
+  EXPECT_FALSE(window.isVisible());
+}
+
+}  // namespace
+}  // namespace slv2
