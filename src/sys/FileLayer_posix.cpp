@@ -203,6 +203,14 @@ void SetLastError(uint32_t code) { t_lastError = code; }
 std::string NativePath(std::string_view path) {
   std::string ansi(path);
   std::replace(ansi.begin(), ansi.end(), '\\', '/');
+  // A path that exists exactly as written needs no resolution: one lstat
+  // instead of one per component (the loop below would give the same text).
+  if (!ansi.empty() && ansi.find("//") == std::string::npos &&
+      (ansi.size() == 1 || ansi.back() != '/')) {
+    std::string exact = AnsiToUtf8(ansi);
+    struct stat whole;
+    if (::lstat(exact.c_str(), &whole) == 0) return exact;
+  }
   bool absolute = !ansi.empty() && ansi[0] == '/';
   std::string out = absolute ? "/" : "";
   bool resolving = true;  // once a component is missing, nothing below can exist
