@@ -1,6 +1,9 @@
 #include "updater/Slv2TempFile.h"
 
 #include "storage/FileUtil.h"
+#include "storage/WinFileStream.h"
+#include "storage/gmStorage.h"
+#include "storage/gmZLibUtil.h"
 #include "sys/FileLayer.h"
 #include "sys/Format.h"
 #include "updater/Slv2Updater.h"
@@ -22,6 +25,30 @@ TSlv2TempFile::~TSlv2TempFile() {
   if (attributes == fs::kInvalidFileAttributes) return;
   if (attributes & fs::kAttrReadOnly) fs::SetFileAttributes(FName, fs::kAttrNormal);
   fs::DeleteFile(FName);
+}
+
+namespace {
+
+// The temporary file, opened for writing as it is: it is new and empty.
+class TEmptyFileStream : public TWinFileStream {
+ public:
+  explicit TEmptyFileStream(const std::string& fileName)
+      : TWinFileStream(fileName, fs::kGenericWrite, 0, fs::kOpenExisting) {}
+  void SetSize(int64_t size) override {
+    if (size != Size()) TWinFileStream::SetSize(size);
+  }
+};
+
+}  // namespace
+
+bool ExtractInto(TgmStorage& storage, const std::string& element, const TSlv2TempFile& temp,
+                 int64_t* size) {
+  std::unique_ptr<TgmStgStream> stream =
+      storage.CreateStream(element, stg::kStgmRead | stg::kStgmShareDenyWrite);
+  TEmptyFileStream file(temp.Name());
+  bool ok = Decompress(*stream, file, false);
+  if (size) *size = file.Position();
+  return ok;
 }
 
 bool ReplaceInstalledFile(TSlv2TempFile& temp, const std::string& target) {

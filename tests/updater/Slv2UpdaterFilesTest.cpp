@@ -87,6 +87,31 @@ TEST_F(ProcessFilesTest, ReplacementIsARenameThatKeepsReadOnlyFilesReadOnly) {
   EXPECT_EQ(old, "old content");
 }
 
+// More elements than one batch holds: the first batch is made durable and
+// renamed while the rest is written, and the log still follows the elements.
+TEST_F(ProcessFilesTest, ManyFilesAreReplacedInBatchesAndLoggedInElementOrder) {
+  for (int i = 0; i < 700; i += 2)
+    WriteFile(product + "/many/f" + std::to_string(i) + ".txt", "old");
+  Run([](StorageWriter& s) {
+    for (int i = 0; i < 700; ++i)
+      s.Add("files/product/many/f" + std::to_string(i) + ".txt", "new " + std::to_string(i));
+  });
+  std::vector<std::string> elements, logged;
+  TgmStorageRef root = TgmStorage::Create(storageFile, stg::kStgmRead | stg::kStgmShareDenyWrite);
+  root->ListStreams(elements);
+  for (const std::string& line : log.Lines()) {
+    size_t name = line.find("/many/");
+    if (line.find("ProcessFile(): ") != std::string::npos && name != std::string::npos)
+      logged.push_back("files/product" + line.substr(name, line.find('"', name) - name));
+  }
+  EXPECT_EQ(logged, elements);
+  EXPECT_EQ(log.Count("Replaced"), 350);
+  for (int i = 0; i < 700; i += 99)
+    EXPECT_EQ(Content(product + "/many/f" + std::to_string(i) + ".txt"),
+              "new " + std::to_string(i));
+  ExpectNoTempFiles(product + "/many");
+}
+
 TEST_F(ProcessFilesTest, FailedElementsAreLoggedAsFailuresAndTheNextOneRuns) {
   WriteFile(product + "/bin/lied.dll", "installed");
   std::string lying = CompressedElement("twelve bytes");
