@@ -210,6 +210,17 @@ std::string NativePath(std::string_view path) {
     std::string exact = AnsiToUtf8(ansi);
     struct stat whole;
     if (::lstat(exact.c_str(), &whole) == 0) return exact;
+    // A missing last component below a folder that exists as written (a
+    // file about to be created): only that component is looked for.
+    size_t slash = ansi.find_last_of('/');
+    std::string last = slash == std::string::npos ? std::string() : ansi.substr(slash + 1);
+    if (slash != std::string::npos && slash > 0 && last != "." && last != "..") {
+      std::string parent = AnsiToUtf8(ansi.substr(0, slash));
+      if (::lstat(parent.c_str(), &whole) == 0) {
+        std::string found = FindIgnoringCase(parent, last);
+        return parent + "/" + (found.empty() ? AnsiToUtf8(last) : found);
+      }
+    }
   }
   bool absolute = !ansi.empty() && ansi[0] == '/';
   std::string out = absolute ? "/" : "";
