@@ -56,6 +56,18 @@ TSlv2ReplaceBatch::~TSlv2ReplaceBatch() {
   Wait();
 }
 
+void TSlv2ReplaceBatch::KeepSpare(const std::string& folder, std::unique_ptr<TSlv2TempFile> temp) {
+  FSpares[folder] = std::move(temp);
+}
+
+std::unique_ptr<TSlv2TempFile> TSlv2ReplaceBatch::TakeSpare(const std::string& folder) {
+  auto it = FSpares.find(folder);
+  if (it == FSpares.end()) return nullptr;
+  std::unique_ptr<TSlv2TempFile> temp = std::move(it->second);
+  FSpares.erase(it);
+  return temp;
+}
+
 void TSlv2ReplaceBatch::FlushIfFull() {
   if (FFiles >= kBatchFiles || FBytes >= kBatchBytes) StartFlush();
 }

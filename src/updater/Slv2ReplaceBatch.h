@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -38,6 +39,12 @@ class TSlv2ReplaceBatch {
            const char* operation, std::string doneLine);
   // A line logged in its place among the replacements.
   void AddLine(const TLogPriority& priority, std::string line);
+  // A temporary file whose content was not wanted (an installed file kept
+  // by the version rule), kept for the next element of its folder: creating
+  // and deleting a file per kept element would cost more than writing it.
+  void KeepSpare(const std::string& folder, std::unique_ptr<TSlv2TempFile> temp);
+  // The folder's spare temporary file, or nullptr.
+  std::unique_ptr<TSlv2TempFile> TakeSpare(const std::string& folder);
   // Starts the flush of what is pending once enough is (the flush before it
   // finished first).
   void FlushIfFull();
@@ -62,6 +69,7 @@ class TSlv2ReplaceBatch {
   std::vector<Entry> FEntries;
   std::vector<Entry> FFlushing;  // the worker's batch
   std::thread FWorker;
+  std::map<std::string, std::unique_ptr<TSlv2TempFile>> FSpares;
   int FFiles = 0;
   int64_t FBytes = 0;
 };

@@ -29,13 +29,16 @@ TSlv2TempFile::~TSlv2TempFile() {
 
 namespace {
 
-// The temporary file, opened for writing as it is: it is new and empty.
-class TEmptyFileStream : public TWinFileStream {
+// The temporary file, written over from its start; requests to size it are
+// left for the end, when it is cut to what was written.
+class TScratchFileStream : public TWinFileStream {
  public:
-  explicit TEmptyFileStream(const std::string& fileName)
+  explicit TScratchFileStream(const std::string& fileName)
       : TWinFileStream(fileName, fs::kGenericWrite, 0, fs::kOpenExisting) {}
-  void SetSize(int64_t size) override {
-    if (size != Size()) TWinFileStream::SetSize(size);
+  void SetSize(int64_t) override {}
+  void CutToPosition() {
+    int64_t end = Position();
+    if (Size() > end) TWinFileStream::SetSize(end);
   }
 };
 
@@ -45,9 +48,10 @@ bool ExtractInto(TgmStorage& storage, const std::string& element, const TSlv2Tem
                  int64_t* size) {
   std::unique_ptr<TgmStgStream> stream =
       storage.CreateStream(element, stg::kStgmRead | stg::kStgmShareDenyWrite);
-  TEmptyFileStream file(temp.Name());
+  TScratchFileStream file(temp.Name());
   bool ok = Decompress(*stream, file, false);
   if (size) *size = file.Position();
+  file.CutToPosition();
   return ok;
 }
 

@@ -152,12 +152,14 @@ void TSlv2Updater::ProcessFile(TgmStorage& storage, const std::string& elementNa
     if (!exists && !TgmFileUtil::ForceDirectories(folder)) {
       throw ESlvUpdater(Format("Error creating folder \"%s\"", folder.c_str()));
     }
-    auto temp = std::make_unique<TSlv2TempFile>(folder);
+    std::unique_ptr<TSlv2TempFile> temp = FBatch ? FBatch->TakeSpare(folder) : nullptr;
+    if (!temp) temp = std::make_unique<TSlv2TempFile>(folder);
     int64_t size = 0;
     Extract(storage, elementName, *temp, kExtractError, &size);
     if (exists && CompareFileVersions(temp->Name(), target) < 0) {
       log(TLogPriority::Debug(),
           Format("%s(): Existing \"%s\" has newer version", "ProcessFile", target.c_str()));
+      if (FBatch) FBatch->KeepSpare(folder, std::move(temp));
       return;
     }
     std::string done = exists ? Format("%s(): Replaced \"%s\" with newer or the same",
