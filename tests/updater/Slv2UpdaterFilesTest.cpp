@@ -89,10 +89,14 @@ TEST_F(ProcessFilesTest, ReplacementIsARenameThatKeepsReadOnlyFilesReadOnly) {
 
 // More elements than one batch holds: the first batch is made durable and
 // renamed while the rest is written, and the log still follows the elements.
+// A kept element's temporary file serves the next element of its folder.
 TEST_F(ProcessFilesTest, ManyFilesAreReplacedInBatchesAndLoggedInElementOrder) {
   for (int i = 0; i < 700; i += 2)
     WriteFile(product + "/many/f" + std::to_string(i) + ".txt", "old");
+  WriteFile(product + "/many/a.exe", PeFile("ver_1_10_0_0.exe"));
   Run([](StorageWriter& s) {
+    s.Add("files/product/many/a.exe", PeFile("ver_1_9_0_0.exe") + std::string(100000, 'x'));
+    s.AddCompressed("files/product/many/b.txt", "packed");
     for (int i = 0; i < 700; ++i)
       s.Add("files/product/many/f" + std::to_string(i) + ".txt", "new " + std::to_string(i));
   });
@@ -106,6 +110,8 @@ TEST_F(ProcessFilesTest, ManyFilesAreReplacedInBatchesAndLoggedInElementOrder) {
   }
   EXPECT_EQ(logged, elements);
   EXPECT_EQ(log.Count("Replaced"), 350);
+  EXPECT_EQ(ReadFile(product + "/many/a.exe"), PeFile("ver_1_10_0_0.exe"));
+  EXPECT_EQ(ReadFile(product + "/many/b.txt"), "packed");
   for (int i = 0; i < 700; i += 99)
     EXPECT_EQ(Content(product + "/many/f" + std::to_string(i) + ".txt"),
               "new " + std::to_string(i));
