@@ -219,6 +219,25 @@ void SetLastError(uint32_t code) {
 std::string NativePath(std::string_view path) {
   std::string ansi(path);
   std::replace(ansi.begin(), ansi.end(), '\\', '/');
+  // A path that exists exactly as written needs no resolution: one lstat
+  // instead of one per component (the loop below would give the same text).
+  if (!ansi.empty() && ansi.find("//") == std::string::npos &&
+      (ansi.size() == 1 || ansi.back() != '/')) {
+    std::string exact = AnsiToUtf8(ansi);
+    struct stat whole;
+    if (::lstat(exact.c_str(), &whole) == 0) return exact;
+    // A missing last component below a folder that exists as written (a
+    // file about to be created): only that component is looked for.
+    size_t slash = ansi.find_last_of('/');
+    std::string last = slash == std::string::npos ? std::string() : ansi.substr(slash + 1);
+    if (slash != std::string::npos && slash > 0 && last != "." && last != "..") {
+      std::string parent = AnsiToUtf8(ansi.substr(0, slash));
+      if (::lstat(parent.c_str(), &whole) == 0) {
+        std::string found = FindIgnoringCase(parent, last);
+        return parent + "/" + (found.empty() ? AnsiToUtf8(last) : found);
+      }
+    }
+  }
   bool absolute = !ansi.empty() && ansi[0] == '/';
   std::string out = absolute ? "/" : "";
   bool resolving = true;  // once a component is missing, nothing below can exist

@@ -1,6 +1,9 @@
 #include "updater/Slv2TempFile.h"
 
 #include "storage/FileUtil.h"
+#include "storage/WinFileStream.h"
+#include "storage/gmStorage.h"
+#include "storage/gmZLibUtil.h"
 #include "sys/FileLayer.h"
 #include "sys/Format.h"
 #include "updater/Slv2Updater.h"
@@ -22,6 +25,34 @@ TSlv2TempFile::~TSlv2TempFile() {
   if (attributes == fs::kInvalidFileAttributes) return;
   if (attributes & fs::kAttrReadOnly) fs::SetFileAttributes(FName, fs::kAttrNormal);
   fs::DeleteFile(FName);
+}
+
+namespace {
+
+// The temporary file, written over from its start; requests to size it are
+// left for the end, when it is cut to what was written.
+class TScratchFileStream : public TWinFileStream {
+ public:
+  explicit TScratchFileStream(const std::string& fileName)
+      : TWinFileStream(fileName, fs::kGenericWrite, 0, fs::kOpenExisting) {}
+  void SetSize(int64_t) override {}
+  void CutToPosition() {
+    int64_t end = Position();
+    if (Size() > end) TWinFileStream::SetSize(end);
+  }
+};
+
+}  // namespace
+
+bool ExtractInto(TgmStorage& storage, const std::string& element, const TSlv2TempFile& temp,
+                 int64_t* size) {
+  std::unique_ptr<TgmStgStream> stream =
+      storage.CreateStream(element, stg::kStgmRead | stg::kStgmShareDenyWrite);
+  TScratchFileStream file(temp.Name());
+  bool ok = Decompress(*stream, file, false);
+  if (size) *size = file.Position();
+  file.CutToPosition();
+  return ok;
 }
 
 bool ReplaceInstalledFile(TSlv2TempFile& temp, const std::string& target) {

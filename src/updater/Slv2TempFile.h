@@ -4,10 +4,13 @@
 // never seen half-written, whatever happens to the process.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace slv2 {
+
+class TgmStorage;
 
 // Owns a temporary file: deletes it (read-only or not) when it goes, unless
 // it was renamed away or given up with Forget().
@@ -27,6 +30,15 @@ class TSlv2TempFile {
  private:
   std::string FName;
 };
+
+// Writes a stream element (inflated when it carries the compressed-stream
+// header) into the temporary file, over what it held, and cuts the file to
+// what was written. False when the compressed data is damaged; a missing
+// element raises. `size` (optional) receives the bytes written. The file is
+// never emptied first: on ext4 a file truncated to nothing is forced onto
+// the disk when it is closed, which makes deleting or reusing it costly.
+bool ExtractInto(TgmStorage& storage, const std::string& element, const TSlv2TempFile& temp,
+                 int64_t* size = nullptr);
 
 // Renames the complete temporary file over the target (atomic and durable).
 // A read-only target is replaced too and the new file is made read-only

@@ -30,6 +30,7 @@ namespace slv2 {
 
 class TPcreRegExp;
 class TSlv2IniFile;
+class TSlv2ReplaceBatch;
 class TSlv2Updater;
 
 SLV2_DECLARE_EXCEPTION(ESlvUpdater, Exception);
@@ -193,6 +194,8 @@ class TSlv2Updater {
   TSlv2StrReplaceList FStrReplaceAfterList;
   TSlv2UnpackStorageList FUnpackStorageList;
   std::unique_ptr<TPcreRegExp> FMacroPattern;
+  // The replacements of the "files" part being processed, if any.
+  TSlv2ReplaceBatch* FBatch = nullptr;
 };
 
 template <class T>

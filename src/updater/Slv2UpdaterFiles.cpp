@@ -1,6 +1,7 @@
 #include <cinttypes>
 
 #include "app/log/LogCategory.h"
+#include "app/log/LogPriority.h"
 #include "patch/DiffUtil.h"
 #include "storage/FileUtil.h"
 #include "sys/FileLayer.h"
@@ -8,6 +9,7 @@
 #include "sys/WinError.h"
 #include "sys/version/VerInfo.h"
 #include "updater/Slv2Paths.h"
+#include "updater/Slv2ReplaceBatch.h"
 #include "updater/Slv2TempFile.h"
 #include "updater/Slv2Updater.h"
 
@@ -29,12 +31,12 @@ bool EndsWith(const std::string& text, std::string_view suffix) {
          text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-// The element's content in the file; `format` names the element and the
-// file when it cannot be extracted.
-void Extract(TgmStorage& storage, const std::string& element, const std::string& file,
-             const char* format) {
-  if (!storage.ExtractStreamToFile(element, file)) {
-    throw ESlvUpdater(Format(format, element.c_str(), file.c_str()));
+// The element's content in the temporary file; `format` names the element
+// and the file when it cannot be extracted.
+void Extract(TgmStorage& storage, const std::string& element, const TSlv2TempFile& file,
+             const char* format, int64_t* size = nullptr) {
+  if (!ExtractInto(storage, element, file, size)) {
+    throw ESlvUpdater(Format(format, element.c_str(), file.Name().c_str()));
   }
 }
 
@@ -100,12 +102,20 @@ void TSlv2Updater::ProcessFilesIn(TgmStorage& parent, const std::string& name,
   }
   std::vector<std::string> names;
   files->ListStreams(names);
+  TSlv2ReplaceBatch batch(Logger());
+  struct BatchScope {
+    TSlv2ReplaceBatch*& slot;
+    ~BatchScope() { slot = nullptr; }
+  } scope{FBatch = &batch};
   for (const std::string& element : names) {
     bool patch = EndsWith(element, ".patch"), diff = EndsWith(element, ".diff");
     if (!patch && !diff) {
       ProcessFile(*files, element, root);
       continue;
     }
+    // A merge or a difference works on the installed files as they are by
+    // now, and logs after the elements before it.
+    batch.Finish();
     const char* operation = patch ? "ProcessPatch" : "ProcessDiff";
     std::string target =
         TgmFileUtil::CombinePath(root, element.substr(0, element.size() - (patch ? 6 : 5)));
@@ -118,42 +128,53 @@ void TSlv2Updater::ProcessFilesIn(TgmStorage& parent, const std::string& name,
       ProcessDiff(*files, element, target);
     }
   }
+  batch.Finish();
   Logger().Debug(
       Format("%s(): Processed %d files", "ProcessFiles", static_cast<int>(names.size())));
 }
 
 void TSlv2Updater::ProcessFile(TgmStorage& storage, const std::string& elementName,
                                const std::string& root) {
+  // Within a batch every line waits there, so that the log keeps the order
+  // of the elements.
+  auto log = [this](const TLogPriority& priority, const std::string& line) {
+    FBatch ? FBatch->AddLine(priority, line) : Logger().Log(priority, line);
+  };
   try {
     std::string target = TgmFileUtil::CombinePath(root, elementName);
     if (root.empty() || !PathWithin(root, target, false)) {
-      Logger().Error(Format("%s(): \"%s\" leads outside \"%s\", element refused", "ProcessFile",
-                            elementName.c_str(), root.c_str()));
+      log(TLogPriority::Error(), Format("%s(): \"%s\" leads outside \"%s\", element refused",
+                                        "ProcessFile", elementName.c_str(), root.c_str()));
       return;
     }
     std::string folder = TgmFileUtil::ExtractFilePath(target);
-    if (FileExists(target)) {
-      TSlv2TempFile temp(folder);
-      Extract(storage, elementName, temp.Name(), kExtractError);
-      if (CompareFileVersions(temp.Name(), target) < 0) {
-        Logger().Debug(
-            Format("%s(): Existing \"%s\" has newer version", "ProcessFile", target.c_str()));
-        return;
-      }
-      if (!ReplaceInstalledFile(temp, target)) ReplaceFailed(target);
-      Logger().Debug(
-          Format("%s(): Replaced \"%s\" with newer or the same", "ProcessFile", target.c_str()));
-    } else {
-      if (!TgmFileUtil::ForceDirectories(folder)) {
-        throw ESlvUpdater(Format("Error creating folder \"%s\"", folder.c_str()));
-      }
-      TSlv2TempFile temp(folder);
-      Extract(storage, elementName, temp.Name(), kExtractError);
-      if (!ReplaceInstalledFile(temp, target)) ReplaceFailed(target);
-      Logger().Debug(Format("%s(): Extracted new \"%s\"", "ProcessFile", target.c_str()));
+    bool exists = FileExists(target);
+    if (!exists && !TgmFileUtil::ForceDirectories(folder)) {
+      throw ESlvUpdater(Format("Error creating folder \"%s\"", folder.c_str()));
     }
+    std::unique_ptr<TSlv2TempFile> temp = FBatch ? FBatch->TakeSpare(folder) : nullptr;
+    if (!temp) temp = std::make_unique<TSlv2TempFile>(folder);
+    int64_t size = 0;
+    Extract(storage, elementName, *temp, kExtractError, &size);
+    if (exists && CompareFileVersions(temp->Name(), target) < 0) {
+      log(TLogPriority::Debug(),
+          Format("%s(): Existing \"%s\" has newer version", "ProcessFile", target.c_str()));
+      if (FBatch) FBatch->KeepSpare(folder, std::move(temp));
+      return;
+    }
+    std::string done = exists ? Format("%s(): Replaced \"%s\" with newer or the same",
+                                       "ProcessFile", target.c_str())
+                              : Format("%s(): Extracted new \"%s\"", "ProcessFile", target.c_str());
+    if (FBatch) {
+      FBatch->Add(std::move(temp), target, size, "ProcessFile", done);
+      FBatch->FlushIfFull();
+      return;
+    }
+    if (!ReplaceInstalledFile(*temp, target)) ReplaceFailed(target);
+    Logger().Debug(done);
   } catch (const std::exception& e) {
-    LogFailed("ProcessFile", e);
+    log(TLogPriority::Error(), Format("%s() failed: %s (%s)", "ProcessFile", ExceptionClassName(e),
+                                      ExceptionMessage(e).c_str()));
   }
 }
 
@@ -161,8 +182,7 @@ void TSlv2Updater::ProcessPatch(TgmStorage& storage, const std::string& elementN
                                 const std::string& target) {
   try {
     TSlv2TempFile patchFile;
-    Extract(storage, elementName, patchFile.Name(),
-            "error extracting \"%s\" stream to \"%s\" temp file");
+    Extract(storage, elementName, patchFile, "error extracting \"%s\" stream to \"%s\" temp file");
     bool merged = MergeIntoCopy(patchFile.Name(), target);
     std::string line =
         Format(merged ? "%s(%s, \"%s\", \"%s\") succeeded" : "%s(%s, \"%s\", \"%s\") failed",
@@ -177,7 +197,7 @@ void TSlv2Updater::ProcessDiff(TgmStorage& storage, const std::string& elementNa
                                const std::string& target) {
   try {
     TSlv2TempFile diffFile;
-    Extract(storage, elementName, diffFile.Name(), kExtractError);
+    Extract(storage, elementName, diffFile, kExtractError);
     bool applied = false;
     if (FileExists(target)) {
       TSlv2TempFile result(TgmFileUtil::ExtractFilePath(target));

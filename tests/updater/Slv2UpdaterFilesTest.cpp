@@ -87,6 +87,37 @@ TEST_F(ProcessFilesTest, ReplacementIsARenameThatKeepsReadOnlyFilesReadOnly) {
   EXPECT_EQ(old, "old content");
 }
 
+// More elements than one batch holds: the first batch is made durable and
+// renamed while the rest is written, and the log still follows the elements.
+// A kept element's temporary file serves the next element of its folder.
+TEST_F(ProcessFilesTest, ManyFilesAreReplacedInBatchesAndLoggedInElementOrder) {
+  for (int i = 0; i < 700; i += 2)
+    WriteFile(product + "/many/f" + std::to_string(i) + ".txt", "old");
+  WriteFile(product + "/many/a.exe", PeFile("ver_1_10_0_0.exe"));
+  Run([](StorageWriter& s) {
+    s.Add("files/product/many/a.exe", PeFile("ver_1_9_0_0.exe") + std::string(100000, 'x'));
+    s.AddCompressed("files/product/many/b.txt", "packed");
+    for (int i = 0; i < 700; ++i)
+      s.Add("files/product/many/f" + std::to_string(i) + ".txt", "new " + std::to_string(i));
+  });
+  std::vector<std::string> elements, logged;
+  TgmStorageRef root = TgmStorage::Create(storageFile, stg::kStgmRead | stg::kStgmShareDenyWrite);
+  root->ListStreams(elements);
+  for (const std::string& line : log.Lines()) {
+    size_t name = line.find("/many/");
+    if (line.find("ProcessFile(): ") != std::string::npos && name != std::string::npos)
+      logged.push_back("files/product" + line.substr(name, line.find('"', name) - name));
+  }
+  EXPECT_EQ(logged, elements);
+  EXPECT_EQ(log.Count("Replaced"), 350);
+  EXPECT_EQ(ReadFile(product + "/many/a.exe"), PeFile("ver_1_10_0_0.exe"));
+  EXPECT_EQ(ReadFile(product + "/many/b.txt"), "packed");
+  for (int i = 0; i < 700; i += 99)
+    EXPECT_EQ(Content(product + "/many/f" + std::to_string(i) + ".txt"),
+              "new " + std::to_string(i));
+  ExpectNoTempFiles(product + "/many");
+}
+
 TEST_F(ProcessFilesTest, FailedElementsAreLoggedAsFailuresAndTheNextOneRuns) {
   WriteFile(product + "/bin/lied.dll", "installed");
   std::string lying = CompressedElement("twelve bytes");

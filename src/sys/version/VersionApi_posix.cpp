@@ -1,4 +1,8 @@
 // Linux twin of the version resources: the PE reader over the file layer.
+#include <algorithm>
+#include <cstring>
+#include <string>
+
 #include "sys/FileLayer.h"
 #include "sys/version/PeReader.h"
 #include "sys/version/VersionApi.h"
@@ -6,20 +10,38 @@
 namespace slv2::ver {
 namespace {
 
+// The reader asks for many small structures, mostly near each other: they
+// are served from one cached block instead of a read each.
 class FileSource : public pe::ByteSource {
  public:
   explicit FileSource(fs::FileHandle& file) : file_(file) {}
   uint64_t Size() override {
-    int64_t size = file_.Size();
-    return size < 0 ? 0 : static_cast<uint64_t>(size);
+    if (size_ < 0) size_ = std::max<int64_t>(file_.Size(), 0);
+    return static_cast<uint64_t>(size_);
   }
   bool ReadAt(uint64_t offset, void* buffer, size_t count) override {
-    size_t done = 0;
-    return file_.ReadAt(offset, buffer, count, &done) && done == count;
+    if (count > kBlock) {
+      size_t done = 0;
+      return file_.ReadAt(offset, buffer, count, &done) && done == count;
+    }
+    if (offset < blockStart_ || offset + count > blockStart_ + block_.size()) {
+      block_.resize(kBlock);
+      size_t done = 0;
+      if (!file_.ReadAt(offset, block_.data(), kBlock, &done)) return false;
+      block_.resize(done);
+      blockStart_ = offset;
+      if (done < count) return false;
+    }
+    std::memcpy(buffer, block_.data() + (offset - blockStart_), count);
+    return true;
   }
 
  private:
+  static constexpr size_t kBlock = 4096;
   fs::FileHandle& file_;
+  int64_t size_ = -1;
+  std::string block_;
+  uint64_t blockStart_ = 0;
 };
 
 }  // namespace

@@ -1,0 +1,133 @@
+#include "updater/Slv2ReplaceBatch.h"
+
+#include <set>
+
+#include "storage/FileUtil.h"
+#include "sys/Exception.h"
+#include "sys/FileLayer.h"
+#include "sys/Format.h"
+#include "sys/WinError.h"
+#include "updater/Slv2FileSync.h"
+
+namespace slv2 {
+
+namespace {
+
+// A batch is flushed after this many files or bytes: few enough flushes to
+// make thousands of small files cheap, and never more than this much new
+// content waiting beside the old one on disk.
+constexpr int kBatchFiles = 512;
+constexpr int64_t kBatchBytes = 64 << 20;
+
+std::string FailedLine(const char* operation, const std::string& message) {
+  return Format("%s() failed: %s (%s)", operation, "ESlvUpdater", message.c_str());
+}
+
+// Renames the temporary file over the target; a read-only target is
+// replaced and the new file made read-only again.
+bool RenameInto(TSlv2TempFile& temp, const std::string& target) {
+  uint32_t attributes = fs::GetFileAttributes(target);
+  bool readOnly = attributes != fs::kInvalidFileAttributes && !(attributes & fs::kAttrDirectory) &&
+                  (attributes & fs::kAttrReadOnly);
+  if (readOnly && !fs::SetFileAttributes(target, attributes & ~fs::kAttrReadOnly)) return false;
+  bool renamed = filesync::RenameOver(temp.Name(), target);
+  uint32_t error = fs::LastError();
+  if (renamed) temp.Forget();
+  if (readOnly) fs::SetFileAttributes(target, fs::GetFileAttributes(target) | fs::kAttrReadOnly);
+  fs::SetLastError(error);
+  return renamed;
+}
+
+}  // namespace
+
+void TSlv2ReplaceBatch::Add(std::unique_ptr<TSlv2TempFile> temp, const std::string& target,
+                            int64_t size, const char* operation, std::string doneLine) {
+  FEntries.push_back(
+      Entry{std::move(temp), target, operation, &TLogPriority::Debug(), std::move(doneLine)});
+  ++FFiles;
+  FBytes += size;
+}
+
+void TSlv2ReplaceBatch::AddLine(const TLogPriority& priority, std::string line) {
+  FEntries.push_back(Entry{nullptr, std::string(), nullptr, &priority, std::move(line)});
+}
+
+TSlv2ReplaceBatch::~TSlv2ReplaceBatch() {
+  Wait();
+}
+
+void TSlv2ReplaceBatch::KeepSpare(const std::string& folder, std::unique_ptr<TSlv2TempFile> temp) {
+  FSpares[folder] = std::move(temp);
+}
+
+std::unique_ptr<TSlv2TempFile> TSlv2ReplaceBatch::TakeSpare(const std::string& folder) {
+  auto it = FSpares.find(folder);
+  if (it == FSpares.end()) return nullptr;
+  std::unique_ptr<TSlv2TempFile> temp = std::move(it->second);
+  FSpares.erase(it);
+  return temp;
+}
+
+void TSlv2ReplaceBatch::FlushIfFull() {
+  if (FFiles >= kBatchFiles || FBytes >= kBatchBytes) StartFlush();
+}
+
+void TSlv2ReplaceBatch::Finish() {
+  StartFlush();
+  Wait();
+}
+
+void TSlv2ReplaceBatch::Wait() {
+  if (FWorker.joinable()) FWorker.join();
+  FFlushing.clear();
+}
+
+void TSlv2ReplaceBatch::StartFlush() {
+  Wait();
+  if (FEntries.empty()) return;
+  FFlushing = std::move(FEntries);
+  FEntries.clear();
+  FFiles = 0;
+  FBytes = 0;
+  FWorker = std::thread([this] { Apply(FLogger, FFlushing); });
+}
+
+void TSlv2ReplaceBatch::Apply(TLogCategory& logger, std::vector<Entry>& entries) {
+  try {
+    std::vector<std::string> files;
+    for (const Entry& entry : entries)
+      if (entry.temp) files.push_back(entry.temp->Name());
+    bool durable = files.empty() || filesync::FlushFiles(files);
+    std::string flushError = durable ? std::string() : SysErrorMessage(fs::LastError());
+    std::set<std::string> folders;
+    for (Entry& entry : entries) {
+      if (!entry.temp) {
+        logger.Log(*entry.priority, entry.line);
+      } else if (!durable) {
+        // Content that may not be on disk is never renamed into place.
+        logger.Error(FailedLine(
+            entry.operation,
+            Format("Error writing \"%s\": %s", entry.temp->Name().c_str(), flushError.c_str())));
+      } else if (RenameInto(*entry.temp, entry.target)) {
+        folders.insert(TgmFileUtil::ExtractFilePath(entry.target));
+        logger.Debug(entry.line);
+      } else {
+        logger.Error(
+            FailedLine(entry.operation, Format("Error replacing \"%s\": %s", entry.target.c_str(),
+                                               SysErrorMessage(fs::LastError()).c_str())));
+      }
+    }
+    if (!folders.empty() &&
+        !filesync::FlushFolders(std::vector<std::string>(folders.begin(), folders.end()))) {
+      logger.Error(FailedLine("ProcessFiles", Format("Error flushing folders: %s",
+                                                     SysErrorMessage(fs::LastError()).c_str())));
+    }
+  } catch (const std::exception& e) {
+    // Nothing may leave the worker; what was not renamed stays as it was.
+    logger.Error(Format("%s() failed: %s (%s)", "ProcessFiles", ExceptionClassName(e),
+                        ExceptionMessage(e).c_str()));
+  }
+  entries.clear();  // the temporary files left go here
+}
+
+}  // namespace slv2

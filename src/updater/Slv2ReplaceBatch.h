@@ -1,0 +1,77 @@
+// The installed files of one "files" part, replaced in batches: each new
+// content is complete in a temporary file beside its target; a flush makes
+// the batch's contents durable together, renames each over its target (one
+// atomic step each; a read-only target is replaced and stays read-only) and
+// makes the renames durable together. A kill at any moment leaves every
+// target with its old content or its new one.
+//
+// A flush runs on a worker thread while the next batch is being written, so
+// that waiting for the disk overlaps with extracting; flushes still happen
+// one after the other, in order. The log lines of the elements wait in the
+// batch too and are written by its flush, so that the log keeps the order of
+// the elements: while a batch is open, its owner logs only through it.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/log/LogCategory.h"
+#include "updater/Slv2TempFile.h"
+
+namespace slv2 {
+
+class TSlv2ReplaceBatch {
+ public:
+  explicit TSlv2ReplaceBatch(TLogCategory& logger) : FLogger(logger) {}
+  // Waits for a flush in progress; entries still pending are dropped with
+  // their temporary files (call Finish to apply them).
+  ~TSlv2ReplaceBatch();
+  TSlv2ReplaceBatch(const TSlv2ReplaceBatch&) = delete;
+  TSlv2ReplaceBatch& operator=(const TSlv2ReplaceBatch&) = delete;
+
+  // A new content of `size` bytes for the target; `doneLine` is logged at
+  // DEBUG once it is in place, the failure line of `operation` otherwise.
+  void Add(std::unique_ptr<TSlv2TempFile> temp, const std::string& target, int64_t size,
+           const char* operation, std::string doneLine);
+  // A line logged in its place among the replacements.
+  void AddLine(const TLogPriority& priority, std::string line);
+  // A temporary file whose content was not wanted (an installed file kept
+  // by the version rule), kept for the next element of its folder: creating
+  // and deleting a file per kept element would cost more than writing it.
+  void KeepSpare(const std::string& folder, std::unique_ptr<TSlv2TempFile> temp);
+  // The folder's spare temporary file, or nullptr.
+  std::unique_ptr<TSlv2TempFile> TakeSpare(const std::string& folder);
+  // Starts the flush of what is pending once enough is (the flush before it
+  // finished first).
+  void FlushIfFull();
+  // Flushes what is pending and waits until every flush is done.
+  void Finish();
+
+ private:
+  struct Entry {
+    std::unique_ptr<TSlv2TempFile> temp;  // none for a line alone
+    std::string target;
+    const char* operation = nullptr;
+    const TLogPriority* priority;
+    std::string line;
+  };
+
+  // Applies one batch; runs on the worker.
+  static void Apply(TLogCategory& logger, std::vector<Entry>& entries);
+  void StartFlush();
+  void Wait();
+
+  TLogCategory& FLogger;
+  std::vector<Entry> FEntries;
+  std::vector<Entry> FFlushing;  // the worker's batch
+  std::thread FWorker;
+  std::map<std::string, std::unique_ptr<TSlv2TempFile>> FSpares;
+  int FFiles = 0;
+  int64_t FBytes = 0;
+};
+
+}  // namespace slv2
