@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "TestSupport.h"
-#include "sys/Cp1251.h"
 #include "sys/version/VerInfo.h"
 
 namespace slv2 {
@@ -21,34 +19,14 @@ VsFixedFileInfo Info(uint16_t a, uint16_t b, uint16_t c, uint16_t d) {
   return info;
 }
 
-std::string Parts(const VsFixedFileInfo& info) {
+TEST(VerInfo, ReadsTheFixedBlockAndLeavesTheInfoAloneWithoutOne) {
+  VsFixedFileInfo info{};
+  ASSERT_TRUE(GetFixedFileInfo(Pe("ver_2_1_0_5_product_9.dll"), info));
   uint16_t major, minor, release, build;
   GetFileVersionParts(info, major, minor, release, build);
-  return std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(release) + "." +
-         std::to_string(build);
-}
-
-TEST(VerInfo, ReadsTheFixedBlockOfExecutables) {
-  const std::pair<const char*, const char*> files[] = {
-      {"ver_1_10_0_0.exe", "1.10.0.0"},
-      {"ver_65535.exe", "65535.65535.65535.65535"},
-      {"ver_2_1_0_5_x86.exe", "2.1.0.5"},
-      {"ver_2_1_0_5_product_9.dll", "2.1.0.5"},
-  };
-  for (const auto& [name, version] : files) {
-    VsFixedFileInfo info{};
-    ASSERT_TRUE(GetFixedFileInfo(Pe(name), info)) << name;
-    EXPECT_EQ(Parts(info), version) << name;
-    EXPECT_EQ(info.dwSignature, 0xFEEF04BDu) << name;
-  }
-  VsFixedFileInfo product{};
-  ASSERT_TRUE(GetFixedFileInfo(Pe("ver_2_1_0_5_product_9.dll"), product));
-  EXPECT_EQ(product.dwProductVersionMS, 0x00090009u);
-  EXPECT_EQ(product.dwFileOS, 0x40004u);
-}
-
-TEST(VerInfo, FilesWithoutABlockLeaveTheInfoAlone) {
-  VsFixedFileInfo info;
+  EXPECT_EQ(std::vector<int>({major, minor, release, build}), std::vector<int>({2, 1, 0, 5}));
+  EXPECT_EQ(info.dwSignature, 0xFEEF04BDu);
+  EXPECT_EQ(info.dwProductVersionMS, 0x00090009u);
   std::memset(&info, 0xA5, sizeof info);
   for (std::string file : {Pe("no_version.exe"), Pe("no_resources.exe"), Pe("make.sh"),
                            Pe("missing.exe"), test::TestDataPath("pe")}) {
@@ -62,7 +40,6 @@ TEST(VerInfo, ARootBlockOfAnotherLengthIsNoBlock) {
   std::string bytes = test::ReadFile(Pe("ver_1_10_0_0.exe"));
   std::u16string key = u"VS_VERSION_INFO";
   size_t at = bytes.find(std::string(reinterpret_cast<const char*>(key.data()), key.size() * 2));
-  ASSERT_NE(at, std::string::npos);
   ASSERT_EQ(bytes.substr(at - 4, 2), std::string("\x34\x00", 2));  // wValueLength 52
   bytes[at - 4] = 48;
   test::WriteFile(dir / "short.exe", bytes);
@@ -70,45 +47,32 @@ TEST(VerInfo, ARootBlockOfAnotherLengthIsNoBlock) {
   EXPECT_FALSE(GetFixedFileInfo(dir / "short.exe", info));
   bytes[at - 4] = 52;
   test::WriteFile(dir / "Whole.EXE", bytes);
-  // Found whatever the case of the name.
-  EXPECT_TRUE(GetFixedFileInfo(dir / "WHOLE.exe", info));
+  EXPECT_TRUE(GetFixedFileInfo(dir / "WHOLE.exe", info));  // whatever the case of the name
 }
 
-TEST(VerInfo, ComparesPartByPartAsNumbers) {
+TEST(VerInfo, ComparesFileVersionsPartByPartAsNumbers) {
   EXPECT_EQ(CompareFixedFileInfo(Info(2, 1, 0, 5), Info(2, 1, 0, 12)), -7);
   EXPECT_EQ(CompareFixedFileInfo(Info(3, 0, 0, 0), Info(2, 9, 9, 9)), 1);
-  EXPECT_GT(CompareFixedFileInfo(Info(1, 10, 0, 0), Info(1, 9, 0, 0)), 0);
-  EXPECT_GT(CompareFixedFileInfo(Info(65535, 0, 0, 0), Info(1, 0, 0, 0)), 0);
   EXPECT_LT(CompareFixedFileInfo(Info(1, 0, 0, 0), Info(1, 0, 0, 65535)), 0);
-  EXPECT_EQ(CompareFixedFileInfo(Info(1, 2, 3, 4), Info(1, 2, 3, 4)), 0);
   VsFixedFileInfo other = Info(1, 2, 3, 4);
   other.dwProductVersionMS = 0x00090000;
-  other.dwFileDateLS = 77;
   EXPECT_EQ(CompareFixedFileInfo(Info(1, 2, 3, 4), other), 0);
-}
-
-TEST(VerInfo, ComparesFilesWithAndWithoutBlocks) {
+  // Files: a missing block counts as lower than any version.
   EXPECT_GT(CompareFileVersions(Pe("ver_1_10_0_0.exe"), Pe("ver_1_9_0_0.exe")), 0);
-  EXPECT_LT(CompareFileVersions(Pe("ver_1_9_0_0.exe"), Pe("ver_65535.exe")), 0);
   EXPECT_EQ(CompareFileVersions(Pe("ver_2_1_0_5_product_9.dll"), Pe("ver_2_1_0_5_x86.exe")), 0);
-  EXPECT_EQ(CompareFileVersions(Pe("ver_2_1_0_5_x86.exe"), Pe("ver_2_1_0_12.exe")), -7);
   EXPECT_EQ(CompareFileVersions(Pe("ver_1_9_0_0.exe"), Pe("no_version.exe")), 1);
-  EXPECT_EQ(CompareFileVersions(Pe("no_resources.exe"), Pe("ver_1_9_0_0.exe")), -1);
   EXPECT_EQ(CompareFileVersions(Pe("missing.exe"), Pe("ver_1_9_0_0.exe")), -1);
   EXPECT_EQ(CompareFileVersions(Pe("no_version.exe"), Pe("make.sh")), 0);
-  EXPECT_EQ(CompareFileVersions(Pe("missing.exe"), Pe("missing.dll")), 0);
 }
 
 TEST(VerInfo, TheToolPrintsTheVersionOrNone) {
   test::TempDir dir;
-  auto run = [&dir](const std::string& file) {
-    EXPECT_EQ(test::RunProgram("slv2pack", {"version", file}, dir / "out", dir / "err"), 0) << file;
+  auto run = [&dir](const char* file) {
+    EXPECT_EQ(test::RunProgram("slv2pack", {"version", Pe(file)}, dir / "out", dir / "err"), 0);
     return test::ReadFile(dir / "out");
   };
-  EXPECT_EQ(run(Pe("ver_65535.exe")), "65535.65535.65535.65535\n");
-  EXPECT_EQ(run(Pe("ver_2_1_0_5_x86.exe")), "2.1.0.5\n");
-  EXPECT_EQ(run(Pe("no_version.exe")), "none\n");
-  EXPECT_EQ(run(Pe("missing.exe")), "none\n");
+  EXPECT_EQ(run("ver_65535.exe") + run("no_version.exe") + run("missing.exe"),
+            "65535.65535.65535.65535\nnone\nnone\n");
 }
 
 }  // namespace
