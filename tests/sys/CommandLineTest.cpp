@@ -7,35 +7,30 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-TEST(CommandLine, SplitsAtBlanksOutsideQuotes) {
-  EXPECT_EQ(SplitCommandLine("regedit.exe /s \"C:\\My Files\\a.reg\""),
-            (Args{"regedit.exe", "/s", "C:\\My Files\\a.reg"}));
-  EXPECT_EQ(SplitCommandLine("  a\t b  c "), (Args{"a", "b", "c"}));
-  EXPECT_EQ(SplitCommandLine("a \"\" b"), (Args{"a", "", "b"}));
-  EXPECT_EQ(SplitCommandLine("a x\"y z\"w"), (Args{"a", "xy zw"}));
-  EXPECT_EQ(SplitCommandLine(""), Args{});
-  EXPECT_EQ(SplitCommandLine(" \t"), Args{});
-}
-
-TEST(CommandLine, TheProgramNameOnlyLosesItsQuotes) {
-  EXPECT_EQ(SplitCommandLine("\"C:\\Program Files\\x.exe\" 1"),
-            (Args{"C:\\Program Files\\x.exe", "1"}));
-  EXPECT_EQ(SplitCommandLine("C:\\dir\\\"x y\" z"), (Args{"C:\\dir\\x y", "z"}));
-  EXPECT_EQ(SplitCommandLine("\"unterminated name"), (Args{"unterminated name"}));
-}
-
-TEST(CommandLine, BackslashesCountOnlyBeforeAQuote) {
-  EXPECT_EQ(SplitCommandLine("p a\\\\b\\c"), (Args{"p", "a\\\\b\\c"}));
-  EXPECT_EQ(SplitCommandLine("p \\\"x\\\""), (Args{"p", "\"x\""}));
-  EXPECT_EQ(SplitCommandLine("p \"a\\\\\" b"), (Args{"p", "a\\", "b"}));
-  EXPECT_EQ(SplitCommandLine("p \"a\\\\\\\" b\""), (Args{"p", "a\\\" b"}));
-  EXPECT_EQ(SplitCommandLine("p \"C:\\dir\\\\\""), (Args{"p", "C:\\dir\\"}));
-  EXPECT_EQ(SplitCommandLine("p trailing\\"), (Args{"p", "trailing\\"}));
-}
-
-TEST(CommandLine, TwoQuotesInsideAQuotedPartGiveOne) {
-  EXPECT_EQ(SplitCommandLine("p \"a\"\"b\" c"), (Args{"p", "a\"b", "c"}));
-  EXPECT_EQ(SplitCommandLine("p \"a\"\" b\""), (Args{"p", "a\" b"}));
+TEST(CommandLine, SplitsWithTheQuotingRulesOfWindowsPrograms) {
+  const std::pair<const char*, Args> cases[] = {
+      {"regedit.exe /s \"C:\\My Files\\a.reg\"", {"regedit.exe", "/s", "C:\\My Files\\a.reg"}},
+      {"  a\t b  c ", {"a", "b", "c"}},
+      {"a \"\" b", {"a", "", "b"}},
+      {"a x\"y z\"w", {"a", "xy zw"}},
+      {" \t", {}},
+      // The program name only loses its quotes.
+      {"\"C:\\Program Files\\x.exe\" 1", {"C:\\Program Files\\x.exe", "1"}},
+      {"C:\\dir\\\"x y\" z", {"C:\\dir\\x y", "z"}},
+      {"\"unterminated name", {"unterminated name"}},
+      // Backslashes count only before a quote.
+      {"p a\\\\b\\c", {"p", "a\\\\b\\c"}},
+      {"p \\\"x\\\"", {"p", "\"x\""}},
+      {"p \"a\\\\\" b", {"p", "a\\", "b"}},
+      {"p \"a\\\\\\\" b\"", {"p", "a\\\" b"}},
+      {"p \"C:\\dir\\\\\"", {"p", "C:\\dir\\"}},
+      {"p trailing\\", {"p", "trailing\\"}},
+      // Two quotes inside a quoted part give one.
+      {"p \"a\"\"b\" c", {"p", "a\"b", "c"}},
+      {"p \"a\"\" b\"", {"p", "a\" b"}},
+  };
+  for (const auto& [line, args] : cases)
+    EXPECT_EQ(SplitCommandLine(line), args) << line;
 }
 
 }  // namespace

@@ -35,12 +35,9 @@ TEST(PcreRegExp, KnowsTheCyrillicLettersAndTheirCase) {
   EXPECT_FALSE(Matches(A("файл"), A("ФАЙЛ")));
   EXPECT_TRUE(Matches(A("(?i)файл ёлка ґ"), A("ФаЙл ЁЛКА Ґ")));
   EXPECT_TRUE(Matches(A("(?i)\\bПРИВЕТ\\b"), A("ну привет!")));
-}
-
-TEST(PcreRegExp, DotMatchesLineBreaksAndAnchorsReferToTheWholeText) {
+  // The dot takes line breaks, and anchors refer to the whole text.
   EXPECT_TRUE(Matches("^one.two$", "one\ntwo"));
-  EXPECT_FALSE(Matches("^two", "one\ntwo"));
-  EXPECT_FALSE(Matches("one$", "one\ntwo"));
+  EXPECT_FALSE(Matches("^two|one$", "one\ntwo"));
 }
 
 TEST(PcreRegExp, ReportsPositionsAndCapturesOfTheLastMatch) {

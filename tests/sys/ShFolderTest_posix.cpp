@@ -6,8 +6,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <map>
-#include <optional>
 
 #include "TestSupport.h"
 #include "sys/Cp1251.h"
@@ -22,45 +20,41 @@ bool IsFolder(const std::string& path) {
   return std::filesystem::is_directory(AnsiToUtf8(path));
 }
 
-// The tests change XDG_DATA_HOME and HOME; both are put back afterwards.
-class ShFolderTest : public ::testing::Test {
- protected:
-  ~ShFolderTest() override {
-    for (const auto& [name, value] : saved_)
-      Put(name, value ? value->c_str() : nullptr);
+// An environment variable the test may change (nullptr: unset); the old value
+// comes back with the object.
+class ScopedEnv {
+ public:
+  explicit ScopedEnv(const char* name) : name_(name), had_(std::getenv(name) != nullptr) {
+    if (had_) saved_ = std::getenv(name);
   }
-  void SetEnv(const char* name, const char* value) {
-    const char* old = std::getenv(name);
-    saved_.try_emplace(name, old ? std::optional<std::string>(old) : std::nullopt);
-    Put(name, value);
-  }
-  static void Put(const char* name, const char* value) {
-    if (value) {
-      ::setenv(name, value, 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
+  ~ScopedEnv() { Set(had_ ? saved_.c_str() : nullptr); }
+  void Set(const char* value) { value ? ::setenv(name_, value, 1) : ::unsetenv(name_); }
 
-  test::TempDir dir;
-  std::map<const char*, std::optional<std::string>> saved_;
+ private:
+  const char* name_;
+  bool had_;
+  std::string saved_;
 };
 
-TEST_F(ShFolderTest, TheProgramsFolderLiesInXdgDataHomeAndIsCreated) {
-  SetEnv("XDG_DATA_HOME", AnsiToUtf8(dir / A("Данные")).c_str());
+TEST(ShFolder, TheProgramsFolderLiesInXdgDataHomeAndIsCreated) {
+  test::TempDir dir;
+  ScopedEnv data("XDG_DATA_HOME");
+  data.Set(AnsiToUtf8(dir / A("Данные")).c_str());
   std::string programs = GetSpecialFolderPath(kCsidlCommonPrograms | kCsidlFlagCreate);
   EXPECT_EQ(programs, dir / A("Данные/applications"));
   EXPECT_TRUE(IsFolder(programs));
   // What cannot be made, and folders this system does not know, give "".
   test::WriteFile(dir / "file", "x");
-  SetEnv("XDG_DATA_HOME", AnsiToUtf8(dir / "file").c_str());
+  data.Set(AnsiToUtf8(dir / "file").c_str());
   EXPECT_EQ(GetSpecialFolderPath(kCsidlCommonPrograms), "");
   EXPECT_EQ(GetSpecialFolderPath(5), "");  // the user's documents
 }
 
-TEST_F(ShFolderTest, WithoutXdgDataHomeRootGetsTheSystemMenuAndUsersTheirOwn) {
-  SetEnv("XDG_DATA_HOME", nullptr);
-  SetEnv("HOME", AnsiToUtf8(dir.Path()).c_str());
+TEST(ShFolder, WithoutXdgDataHomeRootGetsTheSystemMenuAndUsersTheirOwn) {
+  test::TempDir dir;
+  ScopedEnv data("XDG_DATA_HOME"), home("HOME");
+  data.Set(nullptr);
+  home.Set(AnsiToUtf8(dir.Path()).c_str());
   std::string own = dir / ".local/share/applications";
   if (::geteuid() != 0) {
     EXPECT_EQ(GetSpecialFolderPath(kCsidlCommonPrograms), own);
@@ -68,7 +62,7 @@ TEST_F(ShFolderTest, WithoutXdgDataHomeRootGetsTheSystemMenuAndUsersTheirOwn) {
   }
   EXPECT_EQ(GetSpecialFolderPath(kCsidlCommonPrograms), "/usr/local/share/applications");
   EXPECT_TRUE(IsFolder("/usr/local/share/applications"));
-  SetEnv("XDG_DATA_HOME", "relative/data");  // not a base folder at all
+  data.Set("relative/data");  // not a base folder at all
   EXPECT_EQ(GetSpecialFolderPath(kCsidlCommonPrograms), "/usr/local/share/applications");
 
   std::filesystem::permissions(AnsiToUtf8(dir.Path()), std::filesystem::perms::all);

@@ -38,7 +38,7 @@ TEST(JoinPath, PutsExactlyOneDelimiterBetweenTheParts) {
   EXPECT_EQ(JoinPath("//srv/share", "x"), "//srv/share\\x");
 }
 
-TEST(MatchWildcard, MatchesByteByByteWithStarsAndQuestionMarks) {
+TEST(MatchWildcard, MatchesByteByByteWithStarsThatCommitAndQuestionMarks) {
   EXPECT_TRUE(MatchWildcard("a.b.txt", "*.txt"));
   EXPECT_TRUE(MatchWildcard("file1.htm", "file?.htm"));
   EXPECT_TRUE(MatchWildcard("x", "*"));
@@ -47,9 +47,7 @@ TEST(MatchWildcard, MatchesByteByByteWithStarsAndQuestionMarks) {
   EXPECT_FALSE(MatchWildcard("abc.txt", "*.TXT"));
   EXPECT_FALSE(MatchWildcard("", "*"));
   EXPECT_TRUE(MatchWildcard("", ""));
-}
-
-TEST(MatchWildcard, CommitsAfterAStarAndReconsidersOnlyOnAMismatch) {
+  // A star commits and is reconsidered only on a mismatch.
   EXPECT_FALSE(MatchWildcard("a.txt.txt", "*.txt"));
   EXPECT_FALSE(MatchWildcard("abab", "*ab"));
   EXPECT_TRUE(MatchWildcard("xaxab", "*ab"));
