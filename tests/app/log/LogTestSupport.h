@@ -106,12 +106,16 @@ class DebugOutputCapture {
 };
 #endif
 
-// Keeps every line it receives, prefixed with its tag.
+// Keeps every line it receives, prefixed with its tag, in `lines` (which
+// several appenders may share to show the order of their lines).
 class CaptureAppender : public TLogAppender {
  public:
-  explicit CaptureAppender(std::string prefix = "") : tag(std::move(prefix)) {}
+  using Lines = std::vector<std::string>;
+  explicit CaptureAppender(std::string prefix = "",
+                           std::shared_ptr<Lines> into = std::make_shared<Lines>())
+      : tag(std::move(prefix)), lines(std::move(into)) {}
   std::string tag;
-  std::shared_ptr<std::vector<std::string>> lines = std::make_shared<std::vector<std::string>>();
+  std::shared_ptr<Lines> lines;
 
  protected:
   void Write(const std::string& text) override { lines->push_back(tag + text); }
