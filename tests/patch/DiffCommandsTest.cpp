@@ -64,13 +64,17 @@ TEST_F(DiffCommandsTest, ApplyWritesNothingUnlessTheWholeDifferenceVerifies) {
             entries + 2);  // "other" and "short.diff", no temporary files
 }
 
-TEST_F(DiffCommandsTest, WrongArgumentsAndMissingFilesFail) {
+TEST_F(DiffCommandsTest, WrongArgumentsAndFailuresLeaveAnExistingDifferenceAlone) {
   EXPECT_EQ(Run({"apply", Path("old"), Path("new")}), 2);
   EXPECT_NE(Stderr().find("usage: slv2pack apply OLD DIFF OUT"), std::string::npos);
+  test::WriteFile(Path("d.diff"), "previous");
+  size_t entries = test::EntryCount(dir_.Path());
   EXPECT_EQ(Run({"diff", Path("missing"), Path("new"), Path("d.diff")}), 1);
   std::string message = Stderr();
   EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
-  EXPECT_FALSE(test::PathExists(Path("d.diff")));
+  EXPECT_EQ(Run({"diff", Path("old"), Path("new"), Path("no/folder/d.diff")}), 1);
+  EXPECT_EQ(test::ReadFile(Path("d.diff")), "previous");
+  EXPECT_EQ(test::EntryCount(dir_.Path()), entries);  // no temporary files either
 }
 
 }  // namespace

@@ -45,9 +45,6 @@ std::string DecodeRejected(const std::string& diff, const std::string& source) {
 TEST(DiffDecoder, WorkedExampleIsSixtyThreeBytesAndRebuildsTheNewFile) {
   std::string diff = WorkedExample();
   ASSERT_EQ(diff.size(), 63u);
-  EXPECT_EQ(diff.substr(0, 5), std::string("\x0A\0\0\0\x01", 5));
-  EXPECT_EQ(diff.substr(21, 3), "XYZ");
-  EXPECT_EQ(diff.substr(54), std::string(9, '\0'));
   EXPECT_EQ(Decode(diff, kOld), kNew);
 }
 
@@ -105,15 +102,13 @@ TEST(DiffDecoder, ChecksFailBeforeTheBlockIsWritten) {
   }
 }
 
-TEST(DiffDecoder, EveryTruncationOfTheDifferenceFails) {
+TEST(DiffDecoder, EveryTruncationOfTheDifferenceOrTheOldFileFails) {
   std::string diff = DiffText().Stored("ab").Str() + WorkedExample();
   for (size_t length = 0; length < diff.size(); ++length) {
     test::TextStream d(diff.substr(0, length)), s(kOld), t;
     EXPECT_THROW(ApplyDiffStream(d, s, t), Exception) << "length " << length;
   }
-}
-
-TEST(DiffDecoder, AShortOldFileFails) {
+  // So does an old file shorter than a block's source chunk.
   test::TextStream d(WorkedExample()), s("012345678"), t;
   EXPECT_THROW(ApplyDiffStream(d, s, t), EReadError);
   EXPECT_EQ(t.Size(), 0);

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include "FileUtilTestSupport.h"
 #include "TestSupport.h"
 #include "storage/FileUtil.h"
 #include "sys/Cp1251.h"
@@ -17,7 +18,6 @@ namespace slv2 {
 namespace {
 
 using U = TgmFileUtil;
-using Names = std::vector<std::string>;
 
 // Sets or clears the immutable flag, which makes a file undeletable even for
 // root; false where the file system does not allow it.
@@ -31,42 +31,12 @@ bool SetImmutable(const std::string& path, bool on) {
   return ok;
 }
 
-// A tree whose files hold their own relative names:
-// a/{f1, g.txt, b/{w.txt, c/x.txt}, s/{f2.txt, t/h.txt}} and outside/keep.txt.
-class FileUtilLinkedTree : public ::testing::Test {
+// The tree, with symbolic links added by each test.
+class FileUtilLinkedTree : public test::FileUtilTree {
  protected:
-  void SetUp() override {
-    for (const char* name : {"a/f1", "a/g.txt", "a/b/w.txt", "a/b/c/x.txt", "a/s/f2.txt",
-                             "a/s/t/h.txt", "outside/keep.txt"}) {
-      test::WriteFile(dir / name, name);
-    }
-  }
-  Names Enum(const std::string& mask, uint32_t filter, int* count = nullptr,
-             const std::string& stopAt = "") {
-    Names seen;
-    auto callback = [&](const std::string& name, uint32_t user) {
-      EXPECT_EQ(user, 7u);
-      seen.push_back(name);
-      return name == stopAt;
-    };
-    int n = U::EnumFiles(mask, filter, 7, callback, true);
-    if (count) *count = n;
-    return seen;
-  }
-  Names List(const std::string& mask, uint32_t options, TAttrMatch match = TAttrMatch::Any,
-             uint32_t attr = 0) {
-    Names names;
-    EXPECT_TRUE(BuildFileList(mask, attr, names, match, options));
-    return names;
-  }
   void Link(const std::string& target, const std::string& link) {
     std::filesystem::create_symlink(AnsiToUtf8(target), AnsiToUtf8(link));
   }
-  bool ReadOnly(const std::string& path) { return fs::GetFileAttributes(path) & fs::kAttrReadOnly; }
-
-  static constexpr uint32_t kFull = TFileListOption::FullNames;
-  static constexpr uint32_t kTree = TFileListOption::FullNames | TFileListOption::Recursive;
-  test::TempDir dir;
 };
 
 TEST_F(FileUtilLinkedTree, WalksListButNeverEnterSymbolicLinks) {

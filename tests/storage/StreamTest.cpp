@@ -38,14 +38,5 @@ TEST(WinFileStream, ReportsOpenAndCreateFailuresWithTheFileName) {
                EFileOpenError);
 }
 
-TEST(WinFileStream, GivesUpOnALockedFileAfterItsAttempts) {
-  test::TempDir dir;
-  test::WriteFile(dir / "f.txt", "x");
-  TWinFileStream holder(dir / "f.txt", fs::kGenericRead | fs::kGenericWrite, 0, fs::kOpenExisting);
-  EXPECT_THROW(
-      TWinFileStream(dir / "f.txt", fs::kGenericRead, fs::kShareRead, fs::kOpenExisting, 3, 1),
-      EFileOpenError);
-}
-
 }  // namespace
 }  // namespace slv2

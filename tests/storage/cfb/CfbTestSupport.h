@@ -1,9 +1,11 @@
 // Helpers of the engine's tests: whole-tree listings of compound files, as the
 // engine sees them and as two implementations no one here wrote (olefile and
-// libgsf's gsf tool) see them, and small stream helpers.
+// libgsf's gsf tool) see them, a raw reader of the format, and small stream
+// helpers.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,26 +16,26 @@
 namespace slv2::cfb::test {
 
 // One element: its path from the root (UTF-8, "/" between names) and, for a
-// stream, its size and CRC-32.
+// stream, its size and CRC-32; `error` when it could not be opened or read.
 struct Element {
   std::string path;
   bool storage = false;
   uint64_t size = 0;
   uint32_t crc = 0;
+  stg::HRESULT error = stg::kS_OK;
   bool operator==(const Element&) const = default;
 };
 std::ostream& operator<<(std::ostream& out, const Element& e);
 
-// Every element below `storage`, sorted by path.
+// Every element below `storage`, sorted by path; elements that fail to open
+// or read are listed with their error.
 std::vector<Element> Walk(stg::IStorage& storage);
 // The same for a file opened read-only; fails the test when it cannot open.
 std::vector<Element> WalkFile(const std::string& path);
 // Whether the foreign readers are installed.
 bool HaveOlefile();
 bool HaveGsf();
-// The listings of olefile and of gsf, sorted by path; nothing when the tool
-// is not installed.
-std::optional<std::vector<Element>> ReadWithOlefile(const std::string& path);
+// The listing of gsf, sorted by path; nothing when it is not installed.
 std::optional<std::vector<Element>> ReadWithGsf(const std::string& path);
 
 // Every file the engine writes in the tests goes through these: olefile and
@@ -43,6 +45,9 @@ void ExpectForeignReadersAgree(const std::string& path);
 // The same for a file held in memory.
 void ExpectForeignReadersAgreeOn(const std::string& bytes);
 
+// Every FAT entry of a file whose 32-bit little-endian values `at` reads,
+// found through the header and the DIFAT, without the engine.
+std::vector<uint32_t> ReadFat(const std::function<uint32_t(uint64_t)>& at);
 // Reads the directory out of a file's bytes without the engine and checks
 // every storage's tree: "" when each is a valid red-black tree (black root, no
 // red node with a red child, one black height) in the format's order, else
@@ -53,6 +58,8 @@ std::string CheckTrees(const std::string& file, bool rootOnly = false);
 void PutStream(stg::IStorage& storage, std::u16string_view name, std::string_view data);
 std::string GetStream(stg::IStorage& storage, std::u16string_view name);
 std::string ReadAll(stg::IStream& stream);
+// The names a storage enumerates, fetched in batches, in its order.
+std::vector<std::u16string> Names(stg::IStorage& storage);
 // Deterministic bytes of any length.
 std::string Pattern(size_t size, uint32_t seed = 1);
 

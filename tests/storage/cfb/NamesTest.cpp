@@ -9,23 +9,15 @@ namespace slv2::cfb::test {
 namespace {
 
 TEST(Names, UpperCaseMapsOneUnitToOneUnit) {
-  EXPECT_EQ(UpperCase(u'a'), u'A');
-  EXPECT_EQ(UpperCase(u'Z'), u'Z');
-  EXPECT_EQ(UpperCase(u'ё'), u'Ё');
-  EXPECT_EQ(UpperCase(u'я'), u'Я');
-  EXPECT_EQ(UpperCase(u'ÿ'), u'Ÿ');
-  EXPECT_EQ(UpperCase(u'ā'), u'Ā');  // alternating upper and lower pairs
-  EXPECT_EQ(UpperCase(u'Ā'), u'Ā');
-  EXPECT_EQ(UpperCase(u'ǆ'), u'Ǆ');  // title case and lower case share
-  EXPECT_EQ(UpperCase(u'ǅ'), u'Ǆ');  // an upper case
-  EXPECT_EQ(UpperCase(u'ı'), u'I');
-  EXPECT_EQ(UpperCase(u'ſ'), u'S');
-  EXPECT_EQ(UpperCase(u'ᾳ'), u'ᾼ');
-  EXPECT_EQ(UpperCase(u'ａ'), u'Ａ');
-  EXPECT_EQ(UpperCase(u'ß'), u'ß');  // no simple upper case: not "SS", not 'ẞ'
-  EXPECT_EQ(UpperCase(u'ŉ'), u'ŉ');
-  EXPECT_EQ(UpperCase(u'\xD801'), u'\xD801');  // surrogates stay
-  EXPECT_EQ(UpperCase(u'1'), u'1');
+  // Alternating pairs (ā), title and lower case sharing an upper case (ǅ, ǆ);
+  // no simple upper case (ß: not "SS", not 'ẞ'; ŉ); surrogates stay.
+  const char16_t pairs[][2] = {{u'a', u'A'},   {u'Z', u'Z'}, {u'ё', u'Ё'}, {u'я', u'Я'},
+                               {u'ÿ', u'Ÿ'},   {u'ā', u'Ā'}, {u'Ā', u'Ā'}, {u'ǆ', u'Ǆ'},
+                               {u'ǅ', u'Ǆ'},   {u'ı', u'I'}, {u'ſ', u'S'}, {u'ᾳ', u'ᾼ'},
+                               {u'ａ', u'Ａ'}, {u'ß', u'ß'}, {u'ŉ', u'ŉ'}, {u'\xD801', u'\xD801'},
+                               {u'1', u'1'}};
+  for (const auto& [lower, upper] : pairs)
+    EXPECT_EQ(UpperCase(lower), upper) << int(lower);
 }
 
 TEST(Names, OrderIsLengthFirstThenUpperCasedUnits) {

@@ -15,16 +15,6 @@ namespace {
 
 using stg::IStorage;
 
-std::vector<std::u16string> Names(IStorage& storage) {
-  std::vector<std::u16string> names;
-  std::unique_ptr<stg::IEnumStatStg> e;
-  EXPECT_EQ(storage.EnumElements(&e), stg::kS_OK);
-  stg::StatStg record;
-  while (e->Next(1, &record, nullptr) == stg::kS_OK)
-    names.push_back(record.name);
-  return names;
-}
-
 std::u16string Numbered(const char* prefix, size_t i) {
   return Utf8ToUtf16(prefix + std::to_string(i));
 }

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <map>
-#include <random>
+#include <algorithm>
 
 #include "CfbBuilder.h"
 #include "CfbTestSupport.h"
@@ -31,7 +30,6 @@ bool IsCleanRefusal(HRESULT hr) {
 struct Sample {
   CfbBuilder b;
   uint32_t dir, inner, regular, mini, other;
-  std::map<std::string, std::string> content;
 
   Sample() {
     dir = b.AddStorage(u"dir");
@@ -42,11 +40,6 @@ struct Sample {
     other = b.AddStream(u"other", Pattern(5000, 4));
     uint32_t tiny = b.AddStream(u"tiny", "t");
     b.LinkAsList(0, {tiny, mini, dir, other, regular}, 1);
-    content = {{"dir/inner", Pattern(300, 1)},
-               {"regular", Pattern(6000, 2)},
-               {"mini", Pattern(200, 3)},
-               {"other", Pattern(5000, 4)},
-               {"tiny", "t"}};
   }
 };
 
@@ -54,45 +47,14 @@ HRESULT Open(const std::string& file, uint32_t mode, std::unique_ptr<IStorage>* 
   return OpenDocfileOn(std::make_shared<MemoryLockBytes>(file), mode, root);
 }
 
-// Every stream that can be read, by path, or the error that stopped it.
-void Collect(IStorage& storage, const std::string& prefix, std::map<std::string, std::string>& out,
-             int depth = 0) {
-  std::unique_ptr<stg::IEnumStatStg> e;
-  ASSERT_EQ(storage.EnumElements(&e), stg::kS_OK);
-  stg::StatStg record;
-  while (e->Next(1, &record, nullptr) == stg::kS_OK) {
-    std::string path = prefix + Utf16ToUtf8(record.name);
-    HRESULT hr;
-    if (record.type == stg::kStgTyStorage) {
-      std::unique_ptr<IStorage> sub;
-      hr = storage.OpenStorage(record.name, kNestedRead, &sub);
-      if (hr == stg::kS_OK && depth < 50) Collect(*sub, path + "/", out, depth + 1);
-    } else {
-      std::unique_ptr<IStream> s;
-      hr = storage.OpenStream(record.name, kNestedRead, &s);
-      std::string data;
-      char buffer[4096];
-      uint32_t read = 0;
-      while (hr == stg::kS_OK) {
-        hr = s->Read(buffer, sizeof buffer, &read);
-        data.append(buffer, read);
-      }
-      if (hr == stg::kS_FALSE) {
-        out[path] = data;
-        continue;
-      }
-    }
-    if (hr != stg::kS_OK) {
-      EXPECT_TRUE(IsCleanRefusal(hr)) << path << Format(" 0x%08X", static_cast<uint32_t>(hr));
-      out[path] = Format("error 0x%08X", static_cast<uint32_t>(hr));
-    }
+// Walks a damaged file: every element fails cleanly or reads whole.
+std::vector<Element> CheckedWalk(IStorage& root) {
+  std::vector<Element> elements = Walk(root);
+  for (const Element& e : elements) {
+    EXPECT_TRUE(!e.error || IsCleanRefusal(e.error))
+        << e.path << Format(" 0x%08X", static_cast<uint32_t>(e.error));
   }
-}
-
-std::map<std::string, std::string> Collect(IStorage& root) {
-  std::map<std::string, std::string> out;
-  Collect(root, "", out);
-  return out;
+  return elements;
 }
 
 HRESULT OpenStreamOf(const std::string& file, std::u16string_view name) {
@@ -101,13 +63,6 @@ HRESULT OpenStreamOf(const std::string& file, std::u16string_view name) {
   if (hr != stg::kS_OK) return hr;
   std::unique_ptr<IStream> s;
   return root->OpenStream(name, kNestedRead, &s);
-}
-
-TEST(Validation, TheSampleIsReadWhole) {
-  Sample sample;
-  std::unique_ptr<IStorage> root;
-  ASSERT_EQ(Open(sample.b.Build(), kReadMode, &root), stg::kS_OK);
-  EXPECT_EQ(Collect(*root), sample.content);
 }
 
 TEST(Validation, RefusesChainsThatLoopOrLeaveTheFile) {
@@ -212,18 +167,21 @@ TEST(Validation, AFileAboutToChangeMayNotShareSectorsBetweenStreams) {
 TEST(Validation, TruncatedFilesNeverGiveBytesTheyDoNotHold) {
   Sample sample;
   std::string file = sample.b.Build();
+  std::unique_ptr<IStorage> root;
+  ASSERT_EQ(Open(file, kReadMode, &root), stg::kS_OK);
+  std::vector<Element> whole = Walk(*root);
+  ASSERT_EQ(whole.size(), 6u);
   for (size_t cut = 0; cut < file.size(); cut += 61) {
     SCOPED_TRACE(cut);
-    std::unique_ptr<IStorage> root;
     HRESULT hr = Open(file.substr(0, cut), kReadMode, &root);
     if (hr != stg::kS_OK) {
       EXPECT_TRUE(IsCleanRefusal(hr)) << Format("0x%08X", static_cast<uint32_t>(hr));
       continue;
     }
-    for (const auto& [path, data] : Collect(*root)) {
-      if (data.rfind("error", 0) != 0) {
-        EXPECT_EQ(data, sample.content[path]) << path;
-      }
+    for (const Element& e : CheckedWalk(*root)) {
+      auto same = std::find_if(whole.begin(), whole.end(),
+                               [&](const Element& w) { return w.path == e.path; });
+      EXPECT_TRUE(e.error || same == whole.end() || e == *same) << e;
     }
   }
 }
@@ -245,43 +203,6 @@ TEST(Validation, AFileEndingInsideItsLastSectorCanBeChanged) {
   ASSERT_EQ(s->SetSize(9500), stg::kS_OK);  // all the freed sectors, the partial one too
   ASSERT_EQ(s->Seek(0, stg::kStreamSeekSet, nullptr), stg::kS_OK);
   EXPECT_EQ(ReadAll(*s), std::string(9500, 0));
-}
-
-TEST(Validation, RandomDamageIsRefusedOrLeavesAWorkingFile) {
-  Sample sample;
-  std::string file = sample.b.Build();
-  std::mt19937 random(11);
-  // Header, FAT, directory and mini FAT: the first eight sectors.
-  size_t structure = 9 * 512;
-  for (int round = 0; round < 1500; ++round) {
-    std::string damaged = file;
-    for (int n = 1 + random() % 4; n > 0; --n)
-      damaged[random() % structure] ^= 1 << (random() % 8);
-    std::unique_ptr<IStorage> root;
-    if (Open(damaged, kReadMode, &root) == stg::kS_OK) {
-      Collect(*root);
-      std::unique_ptr<IStorage> copy;
-      auto copied = std::make_shared<MemoryLockBytes>();
-      ASSERT_EQ(CreateDocfileOn(copied, kCreateMode, &copy), stg::kS_OK);
-      HRESULT hr = root->CopyTo(*copy);
-      EXPECT_TRUE(hr == stg::kS_OK || IsCleanRefusal(hr)) << round;
-      EXPECT_EQ(CheckTrees(copied->Data()), "") << round;
-    }
-    auto bytes = std::make_shared<MemoryLockBytes>(damaged);
-    if (OpenDocfileOn(bytes, kWriteMode, &root) != stg::kS_OK) continue;
-    // A file accepted for writing must stay whole through changes.
-    PutStream(*root, u"added", Pattern(5000, round));
-    root->DestroyElement(u"other");
-    root->DestroyElement(u"mini");
-    PutStream(*root, u"mini", Pattern(100, round));
-    root.reset();
-    ASSERT_EQ(OpenDocfileOn(bytes, kReadMode, &root), stg::kS_OK) << round;
-    EXPECT_EQ(GetStream(*root, u"added"), Pattern(5000, round));
-    EXPECT_EQ(GetStream(*root, u"mini"), Pattern(100, round)) << round;
-    // The root's tree changed and must be a red-black tree; the others keep
-    // whatever shape they had.
-    EXPECT_EQ(CheckTrees(bytes->Data(), true), "") << round;
-  }
 }
 
 }  // namespace
