@@ -1,10 +1,10 @@
 // One start of the update program behind any user interface: the start-up
 // sequence (rights, the machine-wide lock of the run, the installed products
 // with a storage in the package folder, the product list, nothing to update,
-// the running shell), the run of
-// every updater in catalogue order with one protocol line each, and the exit
-// status. Single-threaded; long work runs on the caller's thread and lets the
-// interface process its messages after every memo line.
+// the running shell), the run of every updater in catalogue order with one
+// protocol line each, and the exit status. Single-threaded; long work runs
+// on the caller's thread and lets the interface process its messages after
+// every memo line.
 #pragma once
 
 #include <functional>

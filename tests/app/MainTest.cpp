@@ -385,22 +385,6 @@ TEST_F(SlvUpdateTest, AKilledHolderDoesNotBlockTheNextRun) {
   EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "new");
 }
 
-TEST_F(SlvUpdateTest, EachRegistryHasItsOwnLock) {
-  Install("ege");
-  Pack("ege", {{"files/product/a.txt", "new"}});
-  std::string lockFile = RunLockFilePath();
-  LockHolder holder;
-  ASSERT_TRUE(holder.Held());
-  {
-    // Another machine, as far as the program can tell.
-    test::TempRegistry other;
-    EXPECT_NE(RunLockFilePath(), lockFile);
-    LockHolder second;
-    EXPECT_TRUE(second.Held());
-  }
-  EXPECT_EQ(Update().status, Seen(kExitAlreadyRunning));
-}
-
 TEST_F(SlvUpdateTest, ASecondStartWhileTheFirstRunsIsTurnedAway) {
   test::XDisplay display;
   if (!display.Ok()) GTEST_SKIP() << "Xvfb is not available";

@@ -276,9 +276,6 @@ TEST_F(UpdateSessionTest, WhileAnotherHoldsTheLockTheStartUpEndsAtOnce) {
   EXPECT_EQ(ui.terminated, 1);
   EXPECT_EQ(session.ExitStatus(), kExitAlreadyRunning);
   EXPECT_TRUE(session.Updaters().empty());
-  const TMessageBox& box = MessageBoxOf(TBoxId::AlreadyRunning);
-  EXPECT_EQ(box.kind, TBoxKind::Warning);
-  EXPECT_FALSE(box.hasCancel);
 
   // Rights come first: a non-administrator hears about those.
   administrator = false;
