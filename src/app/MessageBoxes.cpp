@@ -37,6 +37,11 @@ const TMessageBox& MessageBoxOf(TBoxId id) {
            "из-за чего осуществить обновление невозможно.\r"
            "Пожалуйста, закройте программу \"Zarvik:Solvane 2.х\" и нажмите кнопку \"ОК\". Если Вы "
            "предпочитаете осуществить обновление позднее, нажмите кнопку \"Отмена\".");
+  static const TMessageBox alreadyRunning =
+      Make(TBoxId::AlreadyRunning, TBoxKind::Warning, false,
+           "Обновление уже выполняется на этом компьютере. Дождитесь его завершения.\r"
+           " \r"
+           "Программа обновления будет закрыта.");
   switch (id) {
     case TBoxId::AdminRights:
       return adminRights;
@@ -44,6 +49,8 @@ const TMessageBox& MessageBoxOf(TBoxId id) {
       return updateFinished;
     case TBoxId::NothingToUpdate:
       return nothingToUpdate;
+    case TBoxId::AlreadyRunning:
+      return alreadyRunning;
     case TBoxId::ShellRunning:
       break;
   }

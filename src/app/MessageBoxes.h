@@ -1,4 +1,4 @@
-// The four message boxes of the program: identifier, kind, buttons and text.
+// The message boxes of the program: identifier, kind, buttons and text.
 // A line break in a text is a single carriage return; a blank line between
 // paragraphs is a line holding one space.
 #pragma once
@@ -12,6 +12,7 @@ enum class TBoxId {
   UpdateFinished = 65185,   // a run has finished
   NothingToUpdate = 65186,  // no product to update
   ShellRunning = 65187,     // the shell program is running
+  AlreadyRunning = 65188,   // another update runs on this machine
 };
 
 enum class TBoxKind { Warning, Information };

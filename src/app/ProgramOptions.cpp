@@ -69,10 +69,10 @@ std::string ProgramUsage() {
          "  --log FILE         append the updaters' detailed log to FILE\n"
          "\n"
          "Exit status: 0 every product updated; 1603 a product's update failed or the\n"
-         "program failed; 1602 cancelled; 1618 the shell is running (--quiet; retry\n"
-         "later); 1639 invalid command line; 1642 nothing to update; 1925 not an\n"
-         "administrator. Linux keeps the low 8 bits of a status: 67, 66, 82, 103, 106\n"
-         "and 133 there.\n";
+         "program failed; 1602 cancelled; 1618 retry later: the shell is running\n"
+         "(--quiet) or another update runs on this machine; 1639 invalid command line;\n"
+         "1642 nothing to update; 1925 not an administrator. Linux keeps the low 8 bits\n"
+         "of a status: 67, 66, 82, 103, 106 and 133 there.\n";
 }
 
 }  // namespace slv2

@@ -10,6 +10,7 @@
 #include "sys/Cp1251.h"
 #include "sys/Exception.h"
 #include "sys/Format.h"
+#include "sys/StrUtil.h"
 
 namespace slv2 {
 
@@ -34,6 +35,20 @@ std::string ErrorText(const char* format, const std::string& name, const std::ex
   return Format(format, name.c_str(), ExceptionClassName(e), ExceptionMessage(e).c_str());
 }
 
+// The steps join storage-named paths to both folders: a folder that is not
+// a full path would put them below whatever the current folder happens to be.
+void RequireFullFolders(const TSlv2Updater& updater) {
+  if (updater.ProductRoot().empty()) throw ESlvUpdater("The product folder is unknown");
+  if (!IsAbsolutePath(updater.ProductRoot())) {
+    throw ESlvUpdater(
+        Format("The product folder \"%s\" is not a full path", updater.ProductRoot().c_str()));
+  }
+  if (!IsAbsolutePath(updater.Slv21Root())) {
+    throw ESlvUpdater(
+        Format("The shell folder \"%s\" is not a full path", updater.Slv21Root().c_str()));
+  }
+}
+
 }  // namespace
 
 TSessionOptions DefaultSessionOptions(std::string packageFolder) {
@@ -42,6 +57,7 @@ TSessionOptions DefaultSessionOptions(std::string packageFolder) {
   options.catalogue = UpdaterCatalogue();
   options.isAdministrator = IsUserAdministrator;
   options.isShellRunning = IsShellWindowOpen;
+  options.lockRun = TRunLock::TryAcquire;
   return options;
 }
 
@@ -59,6 +75,10 @@ void TUpdateSession::FormShow() {
     if (!CheckAdminRights()) {
       FUi.ShowMessageBox(MessageBoxOf(TBoxId::AdminRights));
       return Terminate(kExitNotAdministrator);
+    }
+    if (!LockRun()) {
+      FUi.ShowMessageBox(MessageBoxOf(TBoxId::AlreadyRunning));
+      return Terminate(kExitAlreadyRunning);
     }
     CreateUpdaters();
     ShowInstalledProducts();
@@ -81,6 +101,11 @@ bool TUpdateSession::CheckAdminRights() {
   return FOptions.isAdministrator();
 }
 
+bool TUpdateSession::LockRun() {
+  FRunLock = FOptions.lockRun();
+  return FRunLock != nullptr;
+}
+
 void TUpdateSession::CreateUpdaters() {
   for (const TSlv2UpdaterClass* type : FOptions.catalogue)
     AddUpdaterIfInstalled(*type);
@@ -96,6 +121,7 @@ void TUpdateSession::AddUpdaterIfInstalled(const TSlv2UpdaterClass& type) {
   std::unique_ptr<TSlv2Updater> updater;
   try {
     updater = type.Create();
+    RequireFullFolders(*updater);
     updater->SetStorageFileName(storageFile);
   } catch (const std::exception& e) {
     FFailed = true;
@@ -125,10 +151,14 @@ void TUpdateSession::RunUpdates() {
   if (FState != TSessionState::Ready) return;
   SetState(TSessionState::Running);
   {
-    // Leaves the running state also when an error escapes the loop.
+    // Leaves the running state, and lets the next update start, also when an
+    // error escapes the loop.
     struct TRunningGuard {
       TUpdateSession& session;
-      ~TRunningGuard() { session.SetState(TSessionState::Done); }
+      ~TRunningGuard() {
+        session.FRunLock.reset();
+        session.SetState(TSessionState::Done);
+      }
     } guard{*this};
     for (TEntry& entry : FUpdaters)
       RunUpdater(entry);
@@ -159,6 +189,7 @@ void TUpdateSession::SetState(TSessionState state) {
 
 void TUpdateSession::Terminate(int exitStatus) {
   FExitStatus = exitStatus;
+  FRunLock.reset();
   SetState(TSessionState::Terminated);
   FUi.Terminate();
 }

@@ -1,9 +1,10 @@
 // One start of the update program behind any user interface: the start-up
-// sequence (rights, the installed products with a storage in the package
-// folder, the product list, nothing to update, the running shell), the run of
-// every updater in catalogue order with one protocol line each, and the exit
-// status. Single-threaded; long work runs on the caller's thread and lets the
-// interface process its messages after every memo line.
+// sequence (rights, the machine-wide lock of the run, the installed products
+// with a storage in the package folder, the product list, nothing to update,
+// the running shell), the run of every updater in catalogue order with one
+// protocol line each, and the exit status. Single-threaded; long work runs
+// on the caller's thread and lets the interface process its messages after
+// every memo line.
 #pragma once
 
 #include <functional>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/RunLock.h"
 #include "app/UpdateUi.h"
 #include "updater/Slv2Updater.h"
 
@@ -24,6 +26,8 @@ struct TSessionOptions {
   // The platform checks (AdminRights.h, ShellWindow.h).
   std::function<bool()> isAdministrator;
   std::function<bool()> isShellRunning;
+  // The machine-wide lock (RunLock.h): nullptr while another update holds it.
+  std::function<std::unique_ptr<TRunLock>()> lockRun;
   // Nobody answers the boxes: a running shell ends with kExitShellRunning,
   // to be retried later, instead of kExitCancelled.
   bool unattended = false;
@@ -40,9 +44,11 @@ class TUpdateSession {
   TUpdateSession& operator=(const TUpdateSession&) = delete;
 
   // The start-up sequence, when the window is first shown. A failed check
-  // shows its box and asks the interface to terminate. An updater that
-  // cannot be created or whose storage does not open is left out with a
-  // memo line; the others go on.
+  // shows its box and asks the interface to terminate. The lock of the run is
+  // taken before anything is looked at and held until the run ends. An
+  // updater that cannot be created, whose product or shell folder is not a
+  // full path, or whose storage does not open is left out with a memo line;
+  // the others go on.
   void FormShow();
   // The run button (or Enter): every updater in order, then box 65185; once
   // per program start, never while running.
@@ -65,6 +71,7 @@ class TUpdateSession {
 
  private:
   bool CheckAdminRights();
+  bool LockRun();
   void CreateUpdaters();
   void AddUpdaterIfInstalled(const TSlv2UpdaterClass& type);
   void ShowInstalledProducts();
@@ -79,6 +86,7 @@ class TUpdateSession {
   TUpdateUi& FUi;
   TSessionOptions FOptions;
   std::vector<TEntry> FUpdaters;
+  std::unique_ptr<TRunLock> FRunLock;
   TSessionState FState = TSessionState::Checking;
   bool FStarted = false;
   bool FFailed = false;  // a product was left out or its run failed

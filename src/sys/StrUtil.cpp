@@ -42,6 +42,14 @@ bool IsPosixFormPath(std::string_view path) {
   return !path.empty() && path[0] == '/' && (path.size() == 1 || path[1] != '/');
 }
 
+bool IsAbsolutePath(std::string_view path) {
+  auto delimiter = [&](size_t i) { return path.size() > i && (path[i] == '\\' || path[i] == '/'); };
+  auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  if (IsPosixFormPath(path)) return true;
+  if (path.size() >= 3 && letter(path[0]) && path[1] == ':' && delimiter(2)) return true;
+  return delimiter(0) && delimiter(1) && path.size() > 2 && !delimiter(2);
+}
+
 std::string JoinPath(std::string_view a, std::string_view b) {
   if (IsPosixFormPath(a)) {
     std::string out(a);

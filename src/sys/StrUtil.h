@@ -19,6 +19,11 @@ std::string ReplaceAll(std::string_view source, std::string_view search,
 // Such paths keep "/" as their delimiter wherever paths are built.
 bool IsPosixFormPath(std::string_view path);
 
+// True for a path that names the same place whatever the current folder and
+// drive: POSIX form ("/opt/x"), a drive with its root ("C:\x", "C:/x") or a
+// network path ("\\server\share"). "C:x", "\x" and "x\y" are relative.
+bool IsAbsolutePath(std::string_view path);
+
 // Joins two path parts with exactly one delimiter between them: a leading
 // delimiter of `b` is absorbed, an empty `a` gives "\" + b, an empty `b`
 // leaves `a` unchanged. The delimiter is "\", or "/" when `a` is in POSIX

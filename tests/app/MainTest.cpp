@@ -2,16 +2,19 @@
 // --console against temporary machines (a registry through SLV2_REGISTRY,
 // product folders, storages built with slv2pack), checking the protocol,
 // what changed on disk and every exit status.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <map>
 
 #include "TestSupport.h"
 #include "XDisplaySupport.h"
 #include "app/ExitStatus.h"
+#include "app/RunLock.h"
 #include "sys/Cp1251.h"
 #include "sys/registry/RegFunctions.h"
 
@@ -60,6 +63,25 @@ class SlvUpdateTest : public ::testing::Test {
     args.push_back("--package-dir");
     args.push_back(package);
     return Run("slv2update", args, input, prefix);
+  }
+
+  // Starts slv2update --console in the background, its input coming from the
+  // returned pipe and its output going to files named by `tag`.
+  pid_t StartConsoleUpdate(const std::string& tag, int& input) {
+    int fds[2];
+    EXPECT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+    std::string command = "exec " + Quoted(test::BinDir() + "/slv2update") + " --console" +
+                          " --package-dir " + Quoted(AnsiToUtf8(package)) + " >" +
+                          Quoted(dir / (tag + ".out")) + " 2>" + Quoted(dir / (tag + ".err"));
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      ::dup2(fds[0], 0);
+      ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(fds[0]);
+    input = fds[1];
+    return pid;
   }
 
   // Registers a product under the machine-wide family key, with its folder
@@ -265,6 +287,138 @@ TEST_F(SlvUpdateTest, ARunningShellCancelsOrAsksForALaterRetry) {
   ASSERT_NE(first, std::string::npos);
   EXPECT_NE(console.err.find("OK or Cancel?", first + 1), std::string::npos);
   EXPECT_FALSE(test::PathExists(shell + "/ege/a.txt"));
+}
+
+// --- One update per machine ----------------------------------------------------
+
+// Another process holding the run lock until it is let go or killed.
+class LockHolder {
+ public:
+  LockHolder() {
+    int ready[2], release[2];
+    if (::pipe2(ready, O_CLOEXEC) != 0 || ::pipe2(release, O_CLOEXEC) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(ready[0]);
+      ::close(release[1]);
+      char held = '0';
+      try {
+        std::unique_ptr<TRunLock> lock = TRunLock::TryAcquire();
+        if (lock) held = '1';
+        (void)!::write(ready[1], &held, 1);
+        (void)!::read(release[0], &held, 1);  // until the end of the pipe
+      } catch (...) {
+        (void)!::write(ready[1], &held, 1);
+      }
+      ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(release[0]);
+    char held = '0';
+    held_ = ::read(ready[0], &held, 1) == 1 && held == '1';
+    ::close(ready[0]);
+    release_ = release[1];
+  }
+  ~LockHolder() { Release(); }
+  bool Held() const { return held_; }
+  void Release() {
+    if (release_ >= 0) ::close(release_);
+    release_ = -1;
+    if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+  void Kill() {
+    if (pid_ > 0) ::kill(pid_, SIGKILL);
+    Release();
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int release_ = -1;
+  bool held_ = false;
+};
+
+const char* const kAlreadyRunning =
+    "[Warning]\nОбновление уже выполняется на этом компьютере. Дождитесь его завершения.\n";
+
+TEST_F(SlvUpdateTest, WhileAnotherRunHoldsTheLockNothingChanges) {
+  Install("ege");
+  test::WriteFile(shell + "/ege/a.txt", "old");
+  Pack("ege", {{"files/product/a.txt", "new"},
+               {"registry/1.reg",
+                "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Zarvik\\Solvane 2.1\\ege]\n"
+                "\"version\"=\"2\"\n"}});
+  auto version = [&] {
+    return RegReadStringDef(reg::kHkeyLocalMachine, kFamily + "\\ege", "version", "none");
+  };
+  {
+    LockHolder holder;
+    ASSERT_TRUE(holder.Held());
+    Result quiet = Update({"--quiet"});
+    EXPECT_EQ(quiet.status, Seen(kExitAlreadyRunning));
+    EXPECT_EQ(Seen(kExitAlreadyRunning), 82);
+    EXPECT_NE(quiet.err.find(kAlreadyRunning), std::string::npos) << quiet.err;
+    // Turned away before the products are even listed.
+    EXPECT_EQ(quiet.out, "");
+    Result console = Update({"--console"});
+    EXPECT_EQ(console.status, Seen(kExitAlreadyRunning));
+    EXPECT_NE(console.err.find(kAlreadyRunning), std::string::npos) << console.err;
+    EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "old");
+    EXPECT_EQ(version(), "none");
+  }
+  // The holder has ended: the next run goes ahead, and the lock file stays.
+  Result run = Update();
+  EXPECT_EQ(run.status, Seen(kExitUpdated)) << run.err;
+  EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "new");
+  EXPECT_EQ(version(), "2");
+  EXPECT_TRUE(std::filesystem::exists(RunLockFilePath()));
+}
+
+TEST_F(SlvUpdateTest, AKilledHolderDoesNotBlockTheNextRun) {
+  Install("ege");
+  Pack("ege", {{"files/product/a.txt", "new"}});
+  LockHolder holder;
+  ASSERT_TRUE(holder.Held());
+  holder.Kill();
+  Result run = Update();
+  EXPECT_EQ(run.status, Seen(kExitUpdated)) << run.err;
+  EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "new");
+}
+
+TEST_F(SlvUpdateTest, ASecondStartWhileTheFirstRunsIsTurnedAway) {
+  test::XDisplay display;
+  if (!display.Ok()) GTEST_SKIP() << "Xvfb is not available";
+  test::DisplayVariable variable(display.Name());
+  // The first start waits at the running-shell box, its lock taken.
+  uint32_t window = display.OpenWindow("solvane", "Zarvik:Solvane_2.0");
+  Install("ege");
+  Pack("ege", {{"files/product/a.txt", "a"}});
+  int input = -1;
+  pid_t first = StartConsoleUpdate("first", input);
+  ASSERT_GT(first, 0);
+  // Until the first asks, the second might come before it.
+  auto asked = [&] {
+    return test::PathExists(dir / "first.err") &&
+           test::ReadFile(dir / "first.err").find("OK or Cancel?") != std::string::npos;
+  };
+  for (int i = 0; i < 500 && !asked(); ++i)
+    ::usleep(20000);
+  ASSERT_TRUE(asked());
+
+  Result second = Update({"--quiet"});
+  EXPECT_EQ(second.status, Seen(kExitAlreadyRunning));
+  EXPECT_NE(second.err.find(kAlreadyRunning), std::string::npos) << second.err;
+  EXPECT_FALSE(test::PathExists(shell + "/ege/a.txt"));
+
+  // The shell closes; the first goes on and updates.
+  display.CloseWindow(window);
+  ASSERT_EQ(::write(input, "ok\n", 3), 3);
+  ::close(input);
+  int raw = 0;
+  ASSERT_EQ(::waitpid(first, &raw, 0), first);
+  ASSERT_TRUE(WIFEXITED(raw));
+  EXPECT_EQ(WEXITSTATUS(raw), Seen(kExitUpdated)) << test::ReadFile(dir / "first.err");
+  EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "a");
 }
 
 }  // namespace

@@ -172,10 +172,12 @@ TEST_F(UpdateSessionTest, TheShellBoxRepeatsAfterOkAndCancelEndsTheProgram) {
   Package("main");
   shellChecks = 2;
   ui.answers = {TBoxAnswer::Ok, TBoxAnswer::Ok};
-  TUpdateSession closed(ui, Options());
-  closed.FormShow();
-  EXPECT_EQ(ui.boxes, (std::vector<TBoxId>{TBoxId::ShellRunning, TBoxId::ShellRunning}));
-  EXPECT_EQ(closed.State(), TSessionState::Ready);
+  {
+    TUpdateSession closed(ui, Options());
+    closed.FormShow();
+    EXPECT_EQ(ui.boxes, (std::vector<TBoxId>{TBoxId::ShellRunning, TBoxId::ShellRunning}));
+    EXPECT_EQ(closed.State(), TSessionState::Ready);
+  }
 
   for (bool unattended : {false, true}) {
     shellChecks = 5;
@@ -231,6 +233,114 @@ TEST_F(UpdateSessionTest, RunsOncePerStartAndNeverWhileRunning) {
   session.RunUpdates();
   EXPECT_EQ(TCountingUpdater::runs, 2);
   EXPECT_EQ(ui.boxes, std::vector<TBoxId>{TBoxId::UpdateFinished});
+}
+
+// --- The lock of the run ------------------------------------------------------
+
+// Whether a start now could take the lock (it is free), letting it go again.
+bool LockFree() {
+  return TRunLock::TryAcquire() != nullptr;
+}
+
+TEST_F(UpdateSessionTest, TheLockIsHeldFromTheStartUpUntilTheRunEnds) {
+  Install("ege");
+  Package("ege");
+  TUpdateSession session(ui, Options());
+  EXPECT_TRUE(LockFree());
+  session.FormShow();
+  EXPECT_FALSE(LockFree());  // ready, waiting for the run button
+  std::vector<bool> freeWhileRunning;
+  ui.onProcessMessages = [&] { freeWhileRunning.push_back(LockFree()); };
+  session.RunUpdates();
+  EXPECT_EQ(freeWhileRunning, std::vector<bool>(2, false));
+  // The window may stay open over the results; the next update may start.
+  EXPECT_TRUE(LockFree());
+
+  // A start-up check that ends the program lets the lock go as well.
+  ScriptedUi second;
+  TUpdateSession nothing(second, Options({&CountingType("px2002")}));
+  nothing.FormShow();
+  EXPECT_EQ(second.boxes, std::vector<TBoxId>{TBoxId::NothingToUpdate});
+  EXPECT_TRUE(LockFree());
+}
+
+TEST_F(UpdateSessionTest, WhileAnotherHoldsTheLockTheStartUpEndsAtOnce) {
+  Install("ege");
+  Package("ege");
+  std::unique_ptr<TRunLock> other = TRunLock::TryAcquire();
+  ASSERT_TRUE(other);
+  TUpdateSession session(ui, Options());
+  session.FormShow();
+  EXPECT_EQ(ui.boxes, std::vector<TBoxId>{TBoxId::AlreadyRunning});
+  EXPECT_TRUE(ui.memo.empty());
+  EXPECT_EQ(ui.terminated, 1);
+  EXPECT_EQ(session.ExitStatus(), kExitAlreadyRunning);
+  EXPECT_TRUE(session.Updaters().empty());
+
+  // Rights come first: a non-administrator hears about those.
+  administrator = false;
+  ScriptedUi second;
+  TUpdateSession refused(second, Options());
+  refused.FormShow();
+  EXPECT_EQ(second.boxes, std::vector<TBoxId>{TBoxId::AdminRights});
+  EXPECT_EQ(refused.ExitStatus(), kExitNotAdministrator);
+}
+
+TEST_F(UpdateSessionTest, ALockThatCannotBeTriedIsAnErrorOfTheStartUp) {
+  Install("ege");
+  Package("ege");
+  // The registry's folder is a file: no lock file can be made beside it.
+  test::WriteFile(dir / "blocker", "");
+  ::setenv("SLV2_REGISTRY", (dir / "blocker/registry.db").c_str(), 1);
+  TUpdateSession session(ui, Options());
+  session.FormShow();
+  ASSERT_EQ(ui.errors.size(), 1u);
+  EXPECT_EQ(
+      ui.errors[0].rfind("Cannot open the lock file \"" + dir / "blocker/registry.db.lock", 0), 0u)
+      << ui.errors[0];
+  EXPECT_EQ(session.ExitStatus(), kExitFailed);
+}
+
+// --- Product folders ------------------------------------------------------------
+
+TEST_F(UpdateSessionTest, AProductWithoutAFullFolderIsLeftOutUnchanged) {
+  const std::string skipped =
+      A("Продукт \"Интерактивные тесты по ЕГЭ\" не будет обновлён. ОШИБКА: ");
+  struct Case {
+    const char* shell;    // the family's "main" root; nullptr: none
+    const char* product;  // the product's root
+    const char* error;    // "": created
+  };
+  const Case cases[] = {
+      {"/opt/zarvik/Solvane", "ege", ""},
+      {"C:\\Programs\\Solvane", "ege", ""},
+      {"\\\\srv\\share\\Solvane", "..\\ege", ""},
+      {"Solvane", "ege", "ESlvUpdater (The product folder \"Solvane\\ege\" is not a full path)"},
+      {"", "ege", "ESlvUpdater (The product folder is unknown)"},
+      {nullptr, "ege", "ESlvUpdater (The product folder is unknown)"},
+      {"/opt/zarvik/Solvane", "", "ESlvUpdater (The product folder is unknown)"},
+      // A full product folder does not make up for a relative shell folder,
+      // which the steps write to as well.
+      {"Solvane", "/opt/ege", "ESlvUpdater (The shell folder \"Solvane\" is not a full path)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.shell ? c.shell : "(none)") + " + " + c.product);
+    test::TempRegistry fresh;
+    if (c.shell) RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", c.shell);
+    RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\ege", "root", c.product);
+    Package("ege");
+    ui = ScriptedUi();
+    TUpdateSession session(ui, Options());
+    session.FormShow();
+    if (*c.error == '\0') {
+      EXPECT_EQ(session.Updaters().size(), 1u);
+      continue;
+    }
+    ASSERT_FALSE(ui.memo.empty());
+    EXPECT_EQ(ui.memo[0], skipped + c.error);
+    EXPECT_TRUE(session.Updaters().empty());
+    EXPECT_EQ(session.ExitStatus(), kExitFailed);
+  }
 }
 
 }  // namespace

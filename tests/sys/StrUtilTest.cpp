@@ -38,6 +38,15 @@ TEST(JoinPath, PutsExactlyOneDelimiterBetweenTheParts) {
   EXPECT_EQ(JoinPath("//srv/share", "x"), "//srv/share\\x");
 }
 
+TEST(IsAbsolutePath, OnlyPathsIndependentOfTheCurrentFolderAndDrive) {
+  for (const char* path : {"/opt/zarvik", "/", "C:\\Programs", "d:/x", "\\\\srv\\share",
+                           "//srv/share", "\\\\?\\C:\\x"})
+    EXPECT_TRUE(IsAbsolutePath(path)) << path;
+  for (const char* path :
+       {"", "Programs", "..\\x", "./x", "C:", "C:x", "\\Programs", "\\\\", "\\\\\\x", "1:\\x"})
+    EXPECT_FALSE(IsAbsolutePath(path)) << path;
+}
+
 TEST(MatchWildcard, MatchesByteByByteWithStarsThatCommitAndQuestionMarks) {
   EXPECT_TRUE(MatchWildcard("a.b.txt", "*.txt"));
   EXPECT_TRUE(MatchWildcard("file1.htm", "file?.htm"));
