@@ -2,7 +2,9 @@
 # Every program of the release is named once here; a new program joins the
 # release by adding its target to SLV2_RELEASE_PROGRAMS.
 set(SLV2_RELEASE_PROGRAMS slv2pack)
-if(NOT WIN32)
+if(WIN32)
+  list(APPEND SLV2_RELEASE_PROGRAMS slv2update)
+else()
   # Windows brings its own registry editor.
   list(APPEND SLV2_RELEASE_PROGRAMS regedit)
 endif()

@@ -14,7 +14,7 @@ namespace slv2::test {
 class ProductFixture : public ::testing::Test {
  protected:
   explicit ProductFixture(const std::string& productId)
-      : shell(dir / "Solvane"), product(shell + "/" + productId) {
+      : shell(dir / "Solvane"), product(Join(shell, "") + productId) {
     InstallShell(FamilyLayout::Machine21, shell);
     InstallProduct(FamilyLayout::Machine21, productId, productId);
   }

@@ -48,25 +48,25 @@ TEST_F(Slv2PuncUpdaterTest, OnlyProgramsStoragesAndIniFilesStay) {
   for (const char* file :
        {"bin/a.exe", "bin/B.STG", "bin/c.ini", "bin/d.dll", "bin/sub/e.txt", "bin/locked.dll",
         "data/x.dat", "root.txt", "punctuation.exe", "media/clip.avi", "kept/data/x.dat"})
-    WriteFile(product + "/" + file, "x");
-  MakeReadOnly(product + "/bin/locked.dll");
-  std::filesystem::create_directories(product + "/settings/empty");  // no files to delete
+    WriteFile(Join(product, "") + file, "x");
+  MakeReadOnly(Join(product, "bin/locked.dll"));
+  std::filesystem::create_directories(Join(product, "settings/empty"));  // no files to delete
   StorageWriter(dir / "pkg/punctuation.stg").AddStorage("files");
   std::unique_ptr<TSlv2Updater> updater = TSlv2PuncUpdater::Class().Create();
   updater->SetStorageFileName(dir / "pkg/punctuation.stg");
   updater->Execute();
-  EXPECT_EQ(Entries(product + "/bin"),
+  EXPECT_EQ(Entries(Join(product, "bin")),
             (std::vector<std::string>{"B.STG", "a.exe", "c.ini", "locked.dll", "sub"}));
-  EXPECT_TRUE(Entries(product + "/bin/sub").empty());
-  EXPECT_FALSE(PathExists(product + "/data"));  // emptied, then removed
-  EXPECT_EQ(Entries(product + "/settings"), (std::vector<std::string>{"empty"}));
-  EXPECT_FALSE(PathExists(product + "/root.txt"));
-  EXPECT_TRUE(PathExists(product + "/punctuation.exe"));
-  EXPECT_TRUE(PathExists(product + "/media/clip.avi"));  // the root is not recursive
+  EXPECT_TRUE(Entries(Join(product, "bin/sub")).empty());
+  EXPECT_FALSE(PathExists(Join(product, "data")));  // emptied, then removed
+  EXPECT_EQ(Entries(Join(product, "settings")), (std::vector<std::string>{"empty"}));
+  EXPECT_FALSE(PathExists(Join(product, "root.txt")));
+  EXPECT_TRUE(PathExists(Join(product, "punctuation.exe")));
+  EXPECT_TRUE(PathExists(Join(product, "media/clip.avi")));  // the root is not recursive
   for (const std::string& line : std::vector<std::string>{
            "DEBUG Specific part of \"punctuation\" update started",
-           "DEBUG removeOldFiles(" + product + "/bin, true): 2 files deleted",
-           "WARN removeOldFiles(" + product + "/settings, true): no files found for deletion",
+           "DEBUG removeOldFiles(" + Join(product, "bin, true): 2 files deleted"),
+           "WARN removeOldFiles(" + Join(product, "settings, true): no files found for deletion"),
            "DEBUG removeOldFiles(" + product + ", false): 1 files deleted",
            "DEBUG Specific part of \"punctuation\" update finished",
        }) {

@@ -66,6 +66,13 @@ class TempRegistry {
 #endif
 };
 
+// A folder joined with a relative path in the platform's form, as the code
+// under test joins them: "/" on Linux; "\" on Windows, where every "/" of
+// relative becomes "\" too. An empty relative path leaves the delimiter.
+std::string Join(const std::string& folder, std::string_view relative);
+// The text with every backslash doubled, as macro values are expanded.
+std::string Doubled(std::string_view text);
+
 // Whole-file helpers on program-string paths (no case resolution); missing
 // folders are created by WriteFile. ReadFile fails the test when the file is
 // missing.
@@ -73,11 +80,19 @@ void WriteFile(const std::string& path, std::string_view content);
 std::string ReadFile(const std::string& path);
 bool PathExists(const std::string& path);
 void MakeReadOnly(const std::string& path, bool readOnly = true);
+// Whether a file carries the permissions the platform gives a new file of the
+// user's: read and write for all less the umask on Linux, not read-only on
+// Windows.
+bool HasNewFilePermissions(const std::string& path);
+// Whether a file is read-only: no write permission for anyone on Linux, the
+// read-only attribute on Windows.
+bool IsReadOnly(const std::string& path);
 
 // The program string of a path of the standard library, with "/" delimiters.
 std::string ProgramPath(const std::filesystem::path& path);
 
-// Runs a program of the build (in BinDir(), named without ".exe") with
+// Runs a program of the build (in BinDir(), named without ".exe"; or a copy
+// of one elsewhere, named by its path without ".exe") with
 // arguments given as program strings, its standard output and error going
 // into the two files, in `folder` when one is given; the exit code, or -1
 // when it did not end normally.
@@ -89,6 +104,15 @@ int RunProgram(const std::string& name, const std::vector<std::string>& args,
 // Linux, the ANSI code page itself on Windows), and back.
 std::string TerminalText(std::string_view text);
 std::string FromTerminalText(std::string_view text);
+
+// Reads and sets an environment variable of the process as program text,
+// where the platform's own lookups see it; GetEnv is false when it is not
+// set, SetEnv with nullptr removes it.
+bool GetEnv(const char* name, std::string& value);
+void SetEnv(const char* name, const std::string* value);
+// The variable the platform's temporary folder comes from: TMPDIR on Linux,
+// TMP on Windows.
+const char* TempFolderVariable();
 
 // The version of Wine when the tests run under it, else "". Tests that meet a
 // difference between Wine and Windows skip with SLV2_SKIP_ON_WINE.

@@ -1,9 +1,12 @@
 // The Linux side of the test fixtures: POSIX folders, permissions and the
 // SQLite registry's environment variable.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 
 #include "TestSupport.h"
 #include "sys/Cp1251.h"
@@ -13,6 +16,27 @@ namespace stdfs = std::filesystem;
 
 stdfs::path FsPath(const std::string& path) {
   return stdfs::path(AnsiToUtf8(path));
+}
+
+void WriteFile(const std::string& path, std::string_view content) {
+  stdfs::path native = FsPath(path);
+  if (native.has_parent_path()) stdfs::create_directories(native.parent_path());
+  std::ofstream out(native, std::ios::binary | std::ios::trunc);
+  ASSERT_TRUE(out.good()) << "cannot write " << AnsiToUtf8(path);
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(FsPath(path), std::ios::binary);
+  EXPECT_TRUE(in.good()) << "cannot read " << AnsiToUtf8(path);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool PathExists(const std::string& path) {
+  std::error_code ec;
+  return stdfs::symlink_status(FsPath(path), ec).type() != stdfs::file_type::not_found;
 }
 
 std::string ProgramPath(const stdfs::path& path) {
@@ -34,7 +58,8 @@ int RunProgram(const std::string& name, const std::vector<std::string>& args,
                const std::string& outFile, const std::string& errFile, const std::string& folder) {
   std::string command;
   if (!folder.empty()) command = "cd " + ShellQuoted(AnsiToUtf8(folder)) + " && ";
-  command += ShellQuoted(AnsiToUtf8(BinDir() + "/" + name));
+  bool path = name.find('/') != std::string::npos;
+  command += ShellQuoted(AnsiToUtf8(path ? name : BinDir() + "/" + name));
   for (const std::string& a : args)
     command += " " + ShellQuoted(AnsiToUtf8(a));
   command += " >" + ShellQuoted(AnsiToUtf8(outFile)) + " 2>" + ShellQuoted(AnsiToUtf8(errFile));
@@ -49,8 +74,43 @@ std::string FromTerminalText(std::string_view text) {
   return Utf8ToAnsi(text);
 }
 
+bool GetEnv(const char* name, std::string& value) {
+  const char* found = std::getenv(name);
+  if (found) value = Utf8ToAnsi(found);
+  return found != nullptr;
+}
+
+bool HasNewFilePermissions(const std::string& path) {
+  struct stat st {};
+  if (::stat(AnsiToUtf8(path).c_str(), &st) != 0) return false;
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  return (st.st_mode & 07777) == (0666 & ~mask);
+}
+
+bool IsReadOnly(const std::string& path) {
+  struct stat st {};
+  return ::stat(AnsiToUtf8(path).c_str(), &st) == 0 && (st.st_mode & 0222) == 0;
+}
+
+void SetEnv(const char* name, const std::string* value) {
+  if (value) {
+    ::setenv(name, AnsiToUtf8(*value).c_str(), 1);
+  } else {
+    ::unsetenv(name);
+  }
+}
+
+const char* TempFolderVariable() {
+  return "TMPDIR";
+}
+
+std::string Join(const std::string& folder, std::string_view relative) {
+  return folder + "/" + std::string(relative);
+}
+
 std::string TempDir::operator/(std::string_view relative) const {
-  return path_ + "/" + std::string(relative);
+  return Join(path_, relative);
 }
 
 std::string WineVersion() {

@@ -1,12 +1,15 @@
 // The Windows side of the test fixtures: folders through kernel32, the
 // read-only attribute, and registry roots redirected per process.
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "TestSupport.h"
+#include "sys/Cp1251.h"
 #include "sys/Format.h"
 
 namespace slv2::test {
@@ -95,7 +98,8 @@ HANDLE Inheritable(const std::string& path) {
 
 int RunProgram(const std::string& name, const std::vector<std::string>& args,
                const std::string& outFile, const std::string& errFile, const std::string& folder) {
-  std::string program = BinDir() + "/" + name + ".exe";
+  bool path = name.find_first_of("/\\") != std::string::npos;
+  std::string program = (path ? name : BinDir() + "/" + name) + ".exe";
   std::string line = Quoted(program);
   for (const std::string& a : args)
     line += " " + Quoted(a);
@@ -131,10 +135,30 @@ std::string FromTerminalText(std::string_view text) {
   return std::string(text);
 }
 
+bool GetEnv(const char* name, std::string& value) {
+  const char* found = std::getenv(name);
+  if (found) value = found;
+  return found != nullptr;
+}
+
+// The C runtime's copy of the environment and the process's own, which
+// kernel32 reads, both change.
+void SetEnv(const char* name, const std::string* value) {
+  ::_putenv_s(name, value ? value->c_str() : "");
+}
+
+const char* TempFolderVariable() {
+  return "TMP";
+}
+
+std::string Join(const std::string& folder, std::string_view relative) {
+  std::string tail(relative);
+  std::replace(tail.begin(), tail.end(), '/', '\\');
+  return folder + "\\" + tail;
+}
+
 std::string TempDir::operator/(std::string_view relative) const {
-  std::string joined = path_ + "\\" + std::string(relative);
-  std::replace(joined.begin(), joined.end(), '/', '\\');
-  return joined;
+  return Join(path_, relative);
 }
 
 std::string WineVersion() {
@@ -189,12 +213,59 @@ TempRegistry::~TempRegistry() {
   ::RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str());
 }
 
+// The file helpers go through kernel32 with the program's own ANSI names, as
+// the code under test does: MinGW's std::filesystem fails on Cyrillic names
+// under code page 1251.
+void WriteFile(const std::string& path, std::string_view content) {
+  for (size_t at = path.find_first_of("/\\", 3); at != std::string::npos;
+       at = path.find_first_of("/\\", at + 1)) {
+    ::CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+  }
+  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot write " << AnsiToUtf8(path);
+  DWORD written = 0;
+  BOOL ok = content.empty() || ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()),
+                                           &written, nullptr);
+  ::CloseHandle(file);
+  ASSERT_TRUE(ok && written == content.size()) << "cannot write " << AnsiToUtf8(path);
+}
+
+std::string ReadFile(const std::string& path) {
+  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_NE(file, INVALID_HANDLE_VALUE) << "cannot read " << AnsiToUtf8(path);
+  std::string content;
+  if (file == INVALID_HANDLE_VALUE) return content;
+  char buffer[65536];
+  DWORD n = 0;
+  while (::ReadFile(file, buffer, sizeof buffer, &n, nullptr) && n > 0)
+    content.append(buffer, n);
+  ::CloseHandle(file);
+  return content;
+}
+
+bool PathExists(const std::string& path) {
+  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 void MakeReadOnly(const std::string& path, bool readOnly) {
   DWORD attributes = ::GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return;
   attributes =
       readOnly ? attributes | FILE_ATTRIBUTE_READONLY : attributes & ~FILE_ATTRIBUTE_READONLY;
   ::SetFileAttributesA(path.c_str(), attributes);
+}
+
+bool HasNewFilePermissions(const std::string& path) {
+  DWORD attributes = ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+bool IsReadOnly(const std::string& path) {
+  DWORD attributes = ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
 }  // namespace slv2::test

@@ -15,26 +15,27 @@ class ProcessDeleteTest : public UpdaterFixture {};
 TEST_F(ProcessDeleteTest, FilesFoldersAndMasksOfTheProductFolder) {
   for (const char* file : {"bin/old.dll", "docs/sub/b.txt", "temp/a.tmp", "temp/b.TMP",
                            "temp/keep.txt", "temp/sub/c.tmp", "locked.dll"})
-    WriteFile(product + "/" + file, "x");
-  MakeReadOnly(product + "/locked.dll");
+    WriteFile(Join(product, "") + file, "x");
+  MakeReadOnly(Join(product, "locked.dll"));
   Run([](StorageWriter& s) {
     s.Add("Delete_After.ini",
           "[Files]\r\n1=bin\\old.dll\r\n2 = docs\r\n3=temp\\*.tmp\r\n4=nothing\\*.xyz\r\n"
           "5=missing.txt\r\nlocked.dll\r\n");
   });
-  EXPECT_FALSE(PathExists(product + "/bin/old.dll"));
-  EXPECT_FALSE(PathExists(product + "/docs"));
-  EXPECT_EQ(Entries(product + "/temp"), (std::vector<std::string>{"keep.txt", "sub"}));
-  EXPECT_TRUE(PathExists(product + "/temp/sub/c.tmp"));
-  EXPECT_TRUE(PathExists(product + "/locked.dll"));
-  const std::string p = product + "/";
+  EXPECT_FALSE(PathExists(Join(product, "bin/old.dll")));
+  EXPECT_FALSE(PathExists(Join(product, "docs")));
+  EXPECT_EQ(Entries(Join(product, "temp")), (std::vector<std::string>{"keep.txt", "sub"}));
+  EXPECT_TRUE(PathExists(Join(product, "temp/sub/c.tmp")));
+  EXPECT_TRUE(PathExists(Join(product, "locked.dll")));
+  const std::string p = Join(product, "");
   for (const std::string& line : std::vector<std::string>{
            "DEBUG Delete_After: Processing deletion of \"bin\\old.dll\":",
            "DEBUG   Delete_After: Deletion of \"" + p +
                "bin\\old.dll\" as existing file - succeeded",
            "DEBUG   Delete_After: Deletion of \"" + p + "docs\" as existing directory - succeeded",
            "DEBUG   Delete_After: Started to delete 2 files by mask \"" + p + "temp\\*.tmp\"",
-           "DEBUG   Delete_After: Deletion of \"" + p + "temp/a.tmp\" as existing file - succeeded",
+           "DEBUG   Delete_After: Deletion of \"" + Join(product, "temp/a.tmp") +
+               "\" as existing file - succeeded",
            "WARN   Delete_After: No files found for deletion by mask \"" + p + "nothing\\*.xyz\"",
            "DEBUG   Delete_After: \"" + p +
                "missing.txt\" is not a mask and not found as file or directory",
@@ -45,17 +46,17 @@ TEST_F(ProcessDeleteTest, FilesFoldersAndMasksOfTheProductFolder) {
 }
 
 TEST_F(ProcessDeleteTest, EntriesOutsideTheFamilyFoldersOrNamingThemAreRefused) {
-  WriteFile(shell + "/old/shell.old", "x");
+  WriteFile(Join(shell, "old/shell.old"), "x");
   Run([](StorageWriter& s) {
     s.Add("Delete_After.ini",
           "[Files]\n1=..\\..\\outside\\victim.txt\n2=..\\..\\outside\n3=..\\..\\outside\\*.*\n"
           "4=.\n5=..\n6=bin\\..\\..\\..\n7=..\\old\\shell.old\n8=/../../../outside\n");
   });
   ExpectOutsideUntouched();
-  EXPECT_TRUE(PathExists(product + "/keep.txt"));
-  EXPECT_TRUE(PathExists(shell + "/shell.txt"));
+  EXPECT_TRUE(PathExists(Join(product, "keep.txt")));
+  EXPECT_TRUE(PathExists(Join(shell, "shell.txt")));
   // An entry may reach into the shell folder, which is the family's too.
-  EXPECT_FALSE(PathExists(shell + "/old/shell.old"));
+  EXPECT_FALSE(PathExists(Join(shell, "old/shell.old")));
   EXPECT_EQ(log.Count("lies outside the product and shell folders, refused"), 7) << log.Text();
 }
 
@@ -67,28 +68,28 @@ class StrReplaceTest : public UpdaterFixture {
 };
 
 TEST_F(StrReplaceTest, PlainReplacementVisitsTheMaskInEverySubfolder) {
-  WriteFile(product + "/a.ini", "Path=ABC abc aBc");
-  WriteFile(product + "/sub/deeper/b.ini", "abc");
-  WriteFile(product + "/c.txt", "abc");
-  WriteFile(product + "/dir.ini/inner.txt", "abc");
-  WriteFile(product + "/locked.ini", "abc");
-  MakeReadOnly(product + "/locked.ini");
+  WriteFile(Join(product, "a.ini"), "Path=ABC abc aBc");
+  WriteFile(Join(product, "sub/deeper/b.ini"), "abc");
+  WriteFile(Join(product, "c.txt"), "abc");
+  WriteFile(Join(product, "dir.ini/inner.txt"), "abc");
+  WriteFile(Join(product, "locked.ini"), "abc");
+  MakeReadOnly(Join(product, "locked.ini"));
   // Larger than a replacement reads whole: left alone.
-  WriteFile(product + "/huge.ini", "abc");
-  std::filesystem::resize_file(product + "/huge.ini", (64 << 20) + 1);
+  WriteFile(Join(product, "huge.ini"), "abc");
+  std::filesystem::resize_file(Join(product, "huge.ini"), (64 << 20) + 1);
   Replace("[one]\nSearchFor=abc\nReplaceWith=xyz\nIgnoreCase=1\nFiles=*.ini\n");
-  EXPECT_EQ(ReadFile(product + "/a.ini"), "Path=xyz xyz xyz");
-  EXPECT_EQ(ReadFile(product + "/sub/deeper/b.ini"), "xyz");
-  EXPECT_EQ(ReadFile(product + "/c.txt"), "abc");
-  EXPECT_EQ(ReadFile(product + "/locked.ini"), "abc");
+  EXPECT_EQ(ReadFile(Join(product, "a.ini")), "Path=xyz xyz xyz");
+  EXPECT_EQ(ReadFile(Join(product, "sub/deeper/b.ini")), "xyz");
+  EXPECT_EQ(ReadFile(Join(product, "c.txt")), "abc");
+  EXPECT_EQ(ReadFile(Join(product, "locked.ini")), "abc");
   for (const std::string& line : std::vector<std::string>{
            "DEBUG StrReplace: Operation (replace \"abc\" (string) with \"xyz\" in files by mask "
            "\"*.ini\") started",
-           "DEBUG   StrReplace: File \"" + product + "/a.ini\" processed successfully",
+           "DEBUG   StrReplace: File \"" + Join(product, "a.ini\" processed successfully"),
            // A folder whose name matches the mask is a file that cannot be read.
-           "ERROR   StrReplace: Error reading file \"" + product + "/dir.ini\"",
-           "ERROR   StrReplace: Error writing file \"" + product + "/locked.ini\"",
-           "ERROR   StrReplace: Error reading file \"" + product + "/huge.ini\"",
+           "ERROR   StrReplace: Error reading file \"" + Join(product, "dir.ini\""),
+           "ERROR   StrReplace: Error writing file \"" + Join(product, "locked.ini\""),
+           "ERROR   StrReplace: Error reading file \"" + Join(product, "huge.ini\""),
            "DEBUG StrReplace: Operation finished",
        }) {
     EXPECT_TRUE(log.Has(line)) << line << "\n" << log.Text();
@@ -97,10 +98,10 @@ TEST_F(StrReplaceTest, PlainReplacementVisitsTheMaskInEverySubfolder) {
 }
 
 TEST_F(StrReplaceTest, RegularExpressionsAndMacros) {
-  WriteFile(product + "/conf/a.cfg", "ABC abc");
-  WriteFile(product + "/conf/b.cfg", "host=old.example\n");
-  WriteFile(product + "/conf/c.cfg", "nothing here");
-  WriteFile(product + "/paths.reg", "\"Root\"=\"" + product + "\\\\data\"");
+  WriteFile(Join(product, "conf/a.cfg"), "ABC abc");
+  WriteFile(Join(product, "conf/b.cfg"), "host=old.example\n");
+  WriteFile(Join(product, "conf/c.cfg"), "nothing here");
+  WriteFile(Join(product, "paths.reg"), "\"Root\"=\"" + Doubled(product) + "\\\\data\"");
   Replace(
       "[case]\nSearchFor=abc\nReplaceWith=[$0]\nIsRegExp=1\nIgnoreCase=1\nFiles=conf\\a.cfg\n"
       "[groups]\nSearchFor=host=(\\w+)\\.(\\w+)\nReplaceWith=host=$2.$1\nIsRegExp=yes\n"
@@ -108,24 +109,24 @@ TEST_F(StrReplaceTest, RegularExpressionsAndMacros) {
       "[broken]\nSearchFor=(unclosed\nReplaceWith=x\nIsRegExp=true\nFiles=conf\\c.cfg\n"
       "[macro]\nSearchFor=${PRODUCT_ROOT}\\\\data\nReplaceWith=${PRODUCT_ID}\nFiles=*.reg\n");
   // IgnoreCase has no effect on an expression.
-  EXPECT_EQ(ReadFile(product + "/conf/a.cfg"), "ABC [abc]");
-  EXPECT_EQ(ReadFile(product + "/conf/b.cfg"), "host=example.old\n");
-  EXPECT_EQ(ReadFile(product + "/conf/c.cfg"), "nothing here");
-  EXPECT_EQ(ReadFile(product + "/paths.reg"), "\"Root\"=\"testprod\"");
+  EXPECT_EQ(ReadFile(Join(product, "conf/a.cfg")), "ABC [abc]");
+  EXPECT_EQ(ReadFile(Join(product, "conf/b.cfg")), "host=example.old\n");
+  EXPECT_EQ(ReadFile(Join(product, "conf/c.cfg")), "nothing here");
+  EXPECT_EQ(ReadFile(Join(product, "paths.reg")), "\"Root\"=\"testprod\"");
   EXPECT_EQ(log.Count("processed successfully"), 4) << log.Text();
 }
 
 TEST_F(StrReplaceTest, MasksOutsideTheFamilyFoldersAreRefused) {
-  WriteFile(outside + "/../evil.ini", "abc");
+  WriteFile(Join(outside, "../evil.ini"), "abc");
   Replace(
       "[a]\nSearchFor=outside\nReplaceWith=x\nFiles=..\\..\\outside\\*.txt\n"
       "[b]\nSearchFor=abc\nReplaceWith=x\nFiles=..\\..\\*.ini\n"
       "[c]\nSearchFor=shell\nReplaceWith=x\nFiles=..\\*.txt\n");
   EXPECT_EQ(ReadFile(dir / "evil.ini"), "abc");
-  EXPECT_EQ(Content(outside + "/victim.txt"), "outside file");
+  EXPECT_EQ(Content(Join(outside, "victim.txt")), "outside file");
   EXPECT_EQ(log.Count("lies outside the product and shell folders, refused"), 2) << log.Text();
   // The shell folder is the family's: a mask may reach it.
-  EXPECT_EQ(ReadFile(shell + "/shell.txt"), "x file");
+  EXPECT_EQ(ReadFile(Join(shell, "shell.txt")), "x file");
 }
 
 class UnpackStorageTest : public UpdaterFixture {
@@ -134,17 +135,17 @@ class UnpackStorageTest : public UpdaterFixture {
 };
 
 TEST_F(UnpackStorageTest, ExtractsTheNestedStorageAndDeletesIt) {
-  WriteFile(product + "/media/pack.stg",
+  WriteFile(Join(product, "media/pack.stg"),
             CompoundFileBytes(scratch, {{"a.txt", "a"}, {"img/b.png", "b"}}));
-  WriteFile(product + "/media/img/b.png", "old b");
+  WriteFile(Join(product, "media/img/b.png"), "old b");
   Run([](StorageWriter& s) {
     s.Add("UnpackStorage.ini",
           "[media]\nStorage=media\\pack.stg\nDestination=media\n"
           "[absent]\nStorage=none.stg\nDestination=x\n");
   });
-  EXPECT_EQ(Content(product + "/media/a.txt"), "a");
-  EXPECT_EQ(Content(product + "/media/img/b.png"), "b");
-  EXPECT_FALSE(PathExists(product + "/media/pack.stg"));
+  EXPECT_EQ(Content(Join(product, "media/a.txt")), "a");
+  EXPECT_EQ(Content(Join(product, "media/img/b.png")), "b");
+  EXPECT_FALSE(PathExists(Join(product, "media/pack.stg")));
   for (const char* line : {
            "DEBUG UnpackStorage: Operation (unpack \"media\\pack.stg\" to \"media\") started",
            "DEBUG   UnpackStorage: Storage unpacked",
@@ -157,10 +158,10 @@ TEST_F(UnpackStorageTest, ExtractsTheNestedStorageAndDeletesIt) {
 }
 
 TEST_F(UnpackStorageTest, BadOrHostileStoragesStayAndTheRunGoesOn) {
-  WriteFile(product + "/bad.stg", "not a compound file");
-  WriteFile(product + "/hostile.stg",
+  WriteFile(Join(product, "bad.stg"), "not a compound file");
+  WriteFile(Join(product, "hostile.stg"),
             CompoundFileBytes(scratch, {{"a.txt", "a"}, {"../../../evil.txt", "x"}}));
-  WriteFile(outside + "/pack.stg", CompoundFileBytes(scratch, {{"evil.txt", "x"}}));
+  WriteFile(Join(outside, "pack.stg"), CompoundFileBytes(scratch, {{"evil.txt", "x"}}));
   Run([](StorageWriter& s) {
     s.Add("UnpackStorage.ini",
           "[bad]\nStorage=bad.stg\nDestination=.\n[hostile]\nStorage=hostile.stg\n"
@@ -168,9 +169,9 @@ TEST_F(UnpackStorageTest, BadOrHostileStoragesStayAndTheRunGoesOn) {
           "[to]\nStorage=hostile.stg\nDestination=..\\..\\outside\n");
     s.Add("files/product/after.txt", "after");
   });
-  EXPECT_TRUE(PathExists(product + "/bad.stg"));
-  EXPECT_TRUE(PathExists(product + "/hostile.stg"));
-  EXPECT_TRUE(PathExists(outside + "/pack.stg"));
+  EXPECT_TRUE(PathExists(Join(product, "bad.stg")));
+  EXPECT_TRUE(PathExists(Join(product, "hostile.stg")));
+  EXPECT_TRUE(PathExists(Join(outside, "pack.stg")));
   EXPECT_FALSE(PathExists(dir / "evil.txt"));
   EXPECT_EQ(log.Count("ERROR   UnpackStorage: Error opening storage: EgmStorage ("), 1)
       << log.Text();
@@ -178,7 +179,7 @@ TEST_F(UnpackStorageTest, BadOrHostileStoragesStayAndTheRunGoesOn) {
   EXPECT_EQ(log.Count("lies outside the product and shell folders, refused"), 2);
   EXPECT_EQ(log.Count("Storage deleted"), 0);
   EXPECT_EQ(log.Count("DEBUG UnpackStorage: Operation finished"), 4);
-  EXPECT_EQ(Content(product + "/after.txt"), "after");
+  EXPECT_EQ(Content(Join(product, "after.txt")), "after");
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ TEST_F(Slv2UpdaterTest, TheStorageIsOpenedOncePerNameAndRequiredByExecute) {
 }
 
 TEST_F(Slv2UpdaterTest, TheStepsRunInTheirFixedOrder) {
-  WriteFile(product + "/pack.stg", CompoundFileBytes(dir, {{"unpacked.txt", "u"}}));
+  WriteFile(Join(product, "pack.stg"), CompoundFileBytes(dir, {{"unpacked.txt", "u"}}));
   Run([](StorageWriter& s) {
     s.Add("Delete_After.ini", "[Files]\n1=late.txt\n");
     s.Add("StrReplace_After.ini", "[late]\nSearchFor=a\nReplaceWith=b\nFiles=late.txt\n");
@@ -53,7 +53,7 @@ TEST_F(Slv2UpdaterTest, TheStepsRunInTheirFixedOrder) {
       LineOf("DEBUG AfterExecute"),
   };
   EXPECT_TRUE(std::is_sorted(order.begin(), order.end()) && order.front() == 0) << log.Text();
-  EXPECT_EQ(Content(product + "/unpacked.txt"), "u");
+  EXPECT_EQ(Content(Join(product, "unpacked.txt")), "u");
 }
 
 TEST_F(Slv2UpdaterTest, TheIniFilesBecomeTheFiveListsWithMacrosExpanded) {
@@ -71,7 +71,7 @@ TEST_F(Slv2UpdaterTest, TheIniFilesBecomeTheFiveListsWithMacrosExpanded) {
   const TSlv2StrReplaceList& replace = updater->StrReplaceBeforeList();
   ASSERT_EQ(replace.size(), 2u);
   EXPECT_EQ(replace[0].second.SearchFor, "testprod");
-  EXPECT_EQ(replace[0].second.ReplaceWith, shell);
+  EXPECT_EQ(replace[0].second.ReplaceWith, Doubled(shell));
   EXPECT_TRUE(replace[0].second.IsRegExp);
   // Two sections of one name are two replacements, each with its values.
   EXPECT_EQ(replace[1].second.SearchFor, "second");
@@ -114,7 +114,7 @@ TEST_F(Slv2UpdaterTest, MacrosExpandLeftToRightWithTheBackslashRule) {
             "C:\\\\Programs\\\\Family\\data;C:\\\\Programs\\\\Family");
   EXPECT_TRUE(found);
   EXPECT_EQ(updater->ExpandMacros("${NESTED}${PRODUCT_ID}${Case}${CASE}${}|${PRODUCT_ROOT}"),
-            "${PRODUCT_ID}testprodsecond${CASE}${}|" + product);
+            "${PRODUCT_ID}testprodsecond${CASE}${}|" + Doubled(product));
   EXPECT_EQ(updater->ExpandMacros("plain $ { } text", &found), "plain $ { } text");
   EXPECT_FALSE(found);
   EXPECT_EQ(updater->ResolveMacro("A\\B"), "${A\\\\B}");
@@ -160,8 +160,8 @@ TEST_F(Slv2UpdaterTest, AHostileStorageChangesNothingOutsideTheFamilyFolders) {
     s.Add("files/product/fine.txt", "fine");
   });
   ExpectOutsideUntouched();
-  EXPECT_EQ(Content(product + "/fine.txt"), "fine");
-  EXPECT_FALSE(PathExists(product + "/big.bin"));
+  EXPECT_EQ(Content(Join(product, "fine.txt")), "fine");
+  EXPECT_FALSE(PathExists(Join(product, "big.bin")));
   EXPECT_EQ(log.Count("UnpackStorage: Operation finished"), 5000);
   EXPECT_EQ(log.Count("lies outside the product and shell folders, refused"), 5003);
   EXPECT_EQ(log.Count("leads outside"), 2);

@@ -30,9 +30,9 @@ class UpdaterFixture : public ::testing::Test {
   UpdaterFixture() {
     InstallShell(FamilyLayout::Machine21, shell);
     InstallProduct(FamilyLayout::Machine21, "testprod", "testprod");
-    WriteFile(product + "/keep.txt", "product file");
-    WriteFile(shell + "/shell.txt", "shell file");
-    WriteFile(outside + "/victim.txt", "outside file");
+    WriteFile(Join(product, "keep.txt"), "product file");
+    WriteFile(Join(shell, "shell.txt"), "shell file");
+    WriteFile(Join(outside, "victim.txt"), "outside file");
   }
 
   std::unique_ptr<TSlv2Updater> Make() {
@@ -50,7 +50,7 @@ class UpdaterFixture : public ::testing::Test {
   }
   void ExpectOutsideUntouched() {
     EXPECT_EQ(Entries(outside), std::vector<std::string>{"victim.txt"});
-    EXPECT_EQ(Content(outside + "/victim.txt"), "outside file");
+    EXPECT_EQ(Content(Join(outside, "victim.txt")), "outside file");
     EXPECT_FALSE(PathExists(dir / "evil.txt"));
   }
   // No temporary file is left, in the temporary folder or beside targets.
@@ -63,7 +63,7 @@ class UpdaterFixture : public ::testing::Test {
 
   TempRegistry registry;
   TempDir dir;
-  std::string shell = dir / "Solvane", product = shell + "/testprod", outside = dir / "outside";
+  std::string shell = dir / "Solvane", product = Join(shell, "testprod"), outside = dir / "outside";
   std::string storageFile = dir / "pkg/testprod.stg";
   ScopedTempFolder temp{dir / "tmp"};
   LogCapture log{"TSlv2TestUpdater"};

@@ -12,6 +12,7 @@
 #include "app/ProgramOptions.h"
 #include "app/ProgramSetup.h"
 #include "app/UpdateSession.h"
+#include "app/main/ProgramProcess.h"
 #include "sys/Cp1251.h"
 #include "sys/Exception.h"
 
@@ -30,7 +31,10 @@ int Run(int& argc, char** argv) {
   using namespace slv2;
   TProgramOptions options;
   std::string error;
-  if (!ParseProgramOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+  bool parsed = ParseProgramOptions(ProgramArguments(argc, argv), options, error);
+  // Everything but the window talks to the terminal.
+  TProgramProcess process(!parsed || options.mode != TRunMode::Window);
+  if (!parsed) {
     std::fprintf(stderr, "slv2update: %s\n%s", error.c_str(), ProgramUsage().c_str());
     return kExitInvalidCommand;
   }

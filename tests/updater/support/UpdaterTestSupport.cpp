@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 
 #include "app/log/LogHierarchy.h"
@@ -72,20 +71,13 @@ std::string LogCapture::Text() const {
 }
 
 ScopedTempFolder::ScopedTempFolder(const std::string& folder) {
-  if (const char* previous = std::getenv("TMPDIR")) {
-    hadPrevious_ = true;
-    previous_ = previous;
-  }
-  stdfs::create_directories(AnsiToUtf8(folder));
-  ::setenv("TMPDIR", AnsiToUtf8(folder).c_str(), 1);
+  hadPrevious_ = test::GetEnv(test::TempFolderVariable(), previous_);
+  stdfs::create_directories(test::FsPath(folder));
+  test::SetEnv(test::TempFolderVariable(), &folder);
 }
 
 ScopedTempFolder::~ScopedTempFolder() {
-  if (hadPrevious_) {
-    ::setenv("TMPDIR", previous_.c_str(), 1);
-  } else {
-    ::unsetenv("TMPDIR");
-  }
+  test::SetEnv(test::TempFolderVariable(), hadPrevious_ ? &previous_ : nullptr);
 }
 
 void InstallShell(FamilyLayout layout, const std::string& shellRoot) {

@@ -37,8 +37,8 @@ class LogCapture {
   std::shared_ptr<TLogAppender> appender_;
 };
 
-// Points $TMPDIR at a folder for the object's life, so that tests see every
-// temporary file left behind.
+// Points the temporary folder ($TMPDIR, %TMP%) at a folder for the object's life, so that tests see
+// every temporary file left behind.
 class ScopedTempFolder {
  public:
   explicit ScopedTempFolder(const std::string& folder);

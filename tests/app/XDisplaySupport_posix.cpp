@@ -1,5 +1,3 @@
-#include "XDisplaySupport.h"
-
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -8,6 +6,8 @@
 
 #include <cstdlib>
 #include <cstring>
+
+#include "XDisplaySupport.h"
 
 namespace slv2::test {
 

@@ -1,0 +1,189 @@
+// slv2update.exe run as administrators and deployment tools run it on
+// Windows: a copy of the program in a package folder beside its storages
+// (built with slv2pack), the family registered in the machine's registry,
+// product folders on the drive; --quiet checks the protocol, the files, the
+// registry and the exit statuses.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "TestSupport.h"
+#include "app/ExitStatus.h"
+#include "sys/Cp1251.h"
+#include "sys/WindowsApi.h"
+#include "sys/registry/RegFunctions.h"
+
+namespace slv2 {
+namespace {
+
+struct Result {
+  int status;
+  std::string out;  // UTF-8, as written for the terminal
+  std::string err;
+};
+
+constexpr const char* kFamilyKey = "Software\\Zarvik";
+
+// The family's keys in the real registry of the machine (the program runs
+// in a process of its own, which sees no redirection), removed before and
+// after the test.
+class FamilyKeys {
+ public:
+  FamilyKeys() { Remove(); }
+  ~FamilyKeys() { Remove(); }
+  FamilyKeys(const FamilyKeys&) = delete;
+  FamilyKeys& operator=(const FamilyKeys&) = delete;
+
+ private:
+  static void Remove() {
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kFamilyKey);
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, kFamilyKey);
+  }
+};
+
+// A top-level window of the shell's class while the object lives.
+class ShellWindow {
+ public:
+  ShellWindow() {
+    WNDCLASSA type{};
+    type.lpfnWndProc = ::DefWindowProcA;
+    type.hInstance = ::GetModuleHandleA(nullptr);
+    type.lpszClassName = "Zarvik:Solvane_2.0";
+    ::RegisterClassA(&type);
+    handle_ = ::CreateWindowExA(0, type.lpszClassName, "Zarvik:Solvane", WS_OVERLAPPEDWINDOW, 0, 0,
+                                100, 100, nullptr, nullptr, type.hInstance, nullptr);
+  }
+  ~ShellWindow() {
+    if (handle_) ::DestroyWindow(handle_);
+    ::UnregisterClassA("Zarvik:Solvane_2.0", ::GetModuleHandleA(nullptr));
+  }
+  ShellWindow(const ShellWindow&) = delete;
+  ShellWindow& operator=(const ShellWindow&) = delete;
+  bool Ok() const { return handle_ != nullptr; }
+
+ private:
+  HWND handle_ = nullptr;
+};
+
+class SlvUpdateTest : public ::testing::Test {
+ protected:
+  // Runs the program of the build, or the copy in the package folder.
+  Result Run(const std::string& program, const std::vector<std::string>& args) {
+    int status = test::RunProgram(program, args, dir / "stdout", dir / "stderr");
+    return {status, Text(test::ReadFile(dir / "stdout")), Text(test::ReadFile(dir / "stderr"))};
+  }
+
+  // The copy beside the storages updates from its own folder.
+  Result Update(const std::vector<std::string>& args = {"--quiet"}) {
+    return Run(package + "\\slv2update", args);
+  }
+
+  void Install(const std::string& id) {
+    if (id != "main") RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\" + id, "root", id);
+  }
+
+  // Builds <name>.stg in the package folder from files given by their path
+  // in the storage.
+  void Pack(const std::string& name, const std::map<std::string, std::string>& files) {
+    std::string source = dir / ("src-" + name);
+    ASSERT_TRUE(::CreateDirectoryA(source.c_str(), nullptr));
+    for (const auto& [path, content] : files)
+      test::WriteFile(source + "/" + path, content);
+    Result built = Run("slv2pack", {"build", source, package + "\\" + name + ".stg"});
+    ASSERT_EQ(built.status, 0) << built.err;
+  }
+
+  // Text mode ends the lines with CR LF; the tests compare lines.
+  static std::string Text(std::string raw) {
+    std::string text;
+    for (char c : raw) {
+      if (c != '\r') text += c;
+    }
+    return text;
+  }
+
+  static std::vector<std::string> Lines(const std::string& out) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = out.find('\n', start)) != std::string::npos; start = end + 1)
+      lines.push_back(out.substr(start, end - start));
+    return lines;
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(::CreateDirectoryA(package.c_str(), nullptr));
+    std::string program = test::BinDir() + "\\slv2update.exe";
+    ASSERT_TRUE(::CopyFileA(program.c_str(), (package + "\\slv2update.exe").c_str(), TRUE));
+    RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", shell);
+  }
+
+  const std::string kFamily = "\\Software\\Zarvik\\Solvane 2.1";
+  FamilyKeys keys;
+  test::TempDir dir;
+  std::string package = dir / "pkg";
+  std::string shell = dir / "Solvane";
+};
+
+TEST_F(SlvUpdateTest, CommandLineAnswersWithTheFullExitStatuses) {
+  Result help = Run("slv2update", {"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("--package-dir DIR"), std::string::npos);
+  Result version = Run("slv2update", {"--version"});
+  EXPECT_EQ(version.out.rfind("slv2update 2.1", 0), 0u);
+  Result wrong = Run("slv2update", {"--quiet", "--silent"});
+  EXPECT_EQ(wrong.status, kExitInvalidCommand);
+  EXPECT_NE(wrong.err.find("unknown argument --silent"), std::string::npos);
+  Result missing = Run("slv2update", {"--quiet", "--package-dir", dir / "none"});
+  EXPECT_EQ(missing.status, kExitInvalidCommand);
+
+  Result nothing = Update();
+  EXPECT_EQ(nothing.status, kExitNothingToUpdate);
+  EXPECT_NE(nothing.err.find("[Information]\nУ Вас не установлен ни один продукт"),
+            std::string::npos);
+}
+
+TEST_F(SlvUpdateTest, EveryProductUpdatedChangesFilesAndRegistryAndEndsWithZero) {
+  Install("ege");
+  test::WriteFile(shell + "\\ege\\bin\\app.txt", "old");
+  test::WriteFile(shell + "\\ege\\obsolete.txt", "gone soon");
+  Pack("ege", {{"files/product/bin/app.txt", "new"},
+               {"files/solvane/help/ege.txt", "help"},
+               {"Delete_After.ini", "[Files]\r\n1=obsolete.txt\r\n"},
+               {"registry/ege.reg",
+                "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Zarvik\\Solvane "
+                "2.1\\ege]\r\n\"updated\"=\"yes\"\r\n"}});
+  Pack("main", {});
+  Result run = Update({"--quiet", "--log", dir / "update.log"});
+  EXPECT_EQ(run.status, kExitUpdated) << run.out << run.err;
+  std::vector<std::string> lines = Lines(run.out);
+  ASSERT_GE(lines.size(), 3u) << run.out;
+  std::vector<std::string> tail(lines.end() - 3, lines.end());
+  std::vector<std::string> expected = {"Обновление продукта \"Оболочка Zarvik:Solvane\"...OK",
+                                       "Обновление продукта \"Интерактивные тесты по ЕГЭ\"...OK",
+                                       "Завершение обновления оболочки Zarvik:Solvane...OK"};
+  EXPECT_EQ(tail, expected);
+  EXPECT_EQ(test::ReadFile(shell + "\\ege\\bin\\app.txt"), "new");
+  EXPECT_EQ(test::ReadFile(shell + "\\help\\ege.txt"), "help");
+  EXPECT_FALSE(test::PathExists(shell + "\\ege\\obsolete.txt"));
+  EXPECT_EQ(RegReadStringDef(reg::kHkeyLocalMachine, kFamily + "\\ege", "updated", "<missing>"),
+            "yes");
+  std::string log = test::ReadFile(dir / "update.log");
+  EXPECT_NE(log.find("DEBUG - ProcessFile(): Replaced \"" + shell + "\\ege\\bin\\app.txt\""),
+            std::string::npos)
+      << log;
+}
+
+TEST_F(SlvUpdateTest, ARunningShellAsksForALaterRetry) {
+  ShellWindow window;
+  ASSERT_TRUE(window.Ok()) << "no window can be created here";
+  Install("ege");
+  Pack("ege", {{"files/product/a.txt", "a"}});
+  Result quiet = Update();
+  EXPECT_EQ(quiet.status, kExitShellRunning);
+  EXPECT_NE(quiet.err.find("[Warning]\nВ настоящий момент программа \"Zarvik:Solvane 2.х\""),
+            std::string::npos);
+  EXPECT_FALSE(test::PathExists(shell + "\\ege\\a.txt"));
+}
+
+}  // namespace
+}  // namespace slv2

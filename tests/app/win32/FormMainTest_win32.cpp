@@ -1,0 +1,177 @@
+// The Windows main window: its controls, their captions, geometry and font,
+// the memo, the states and the close query, and the texts of its string
+// table. The start-up and the run behind it are tested platform-free
+// (UpdateSessionTest); the window is created hidden, with Wine's null
+// display driver under Wine.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TestSupport.h"
+#include "app/MainWindowDesign.h"
+#include "app/MessageBoxes.h"
+#include "app/win32/FormMain_win32.h"
+#include "sys/Cp1251.h"
+
+namespace slv2 {
+namespace {
+
+// Options that need nothing of the machine: no catalogue and no checks run
+// as long as the window's start-up sequence is not started.
+TSessionOptions NoProducts() {
+  TSessionOptions options;
+  options.isAdministrator = [] { return true; };
+  options.isShellRunning = [] { return false; };
+  return options;
+}
+
+std::string Text(HWND control) {
+  char buffer[4096];
+  int n = ::GetWindowTextA(control, buffer, sizeof buffer);
+  return std::string(buffer, static_cast<size_t>(n));
+}
+
+// A control's rectangle in the window's client coordinates.
+design::TRect Place(HWND form, HWND control) {
+  RECT r{};
+  ::GetWindowRect(control, &r);
+  ::MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&r), 2);
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+void ExpectPlace(const design::TRect& actual, const design::TRect& expected) {
+  EXPECT_EQ(actual.left, expected.left);
+  EXPECT_EQ(actual.top, expected.top);
+  EXPECT_EQ(actual.width, expected.width);
+  EXPECT_EQ(actual.height, expected.height);
+}
+
+class FormMainTest : public ::testing::Test {
+ protected:
+  HWND Control(int id) const { return ::GetDlgItem(form.Handle(), id); }
+  void SetClientSize(int width, int height) {
+    RECT r = {0, 0, width, height};
+    ::AdjustWindowRectEx(&r, static_cast<DWORD>(::GetWindowLongPtrA(form.Handle(), GWL_STYLE)),
+                         FALSE,
+                         static_cast<DWORD>(::GetWindowLongPtrA(form.Handle(), GWL_EXSTYLE)));
+    ::SetWindowPos(form.Handle(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                   SWP_NOMOVE | SWP_NOZORDER);
+  }
+
+  TFormMain form{NoProducts(), false};
+};
+
+TEST_F(FormMainTest, ControlsCarryTheirCaptionsPlacesAndFont) {
+  ASSERT_NE(form.Handle(), nullptr);
+  EXPECT_EQ(Text(form.Handle()), design::ApplicationTitle());
+  EXPECT_EQ(Text(Control(kLblLog)), design::LogLabelCaption());
+  EXPECT_EQ(Text(Control(kBtnRun)), design::RunButtonCaption());
+  EXPECT_EQ(Text(Control(kBtnClose)), design::CloseButtonCaption());
+  EXPECT_EQ(Text(Control(kMeLog)), "");
+
+  RECT client{};
+  ::GetClientRect(form.Handle(), &client);
+  EXPECT_EQ(client.right, design::kClientWidth);
+  EXPECT_EQ(client.bottom, design::kClientHeight);
+  int buttonsTop = design::kClientHeight - design::kButtonPanelHeight;
+  ExpectPlace(Place(form.Handle(), Control(kBtnRun)),
+              {design::kRunButton.left, buttonsTop + design::kRunButton.top,
+               design::kRunButton.width, design::kRunButton.height});
+  ExpectPlace(Place(form.Handle(), Control(kBtnClose)),
+              {design::kCloseButton.left, buttonsTop + design::kCloseButton.top,
+               design::kCloseButton.width, design::kCloseButton.height});
+  ExpectPlace(
+      Place(form.Handle(), Control(kMeLog)),
+      {0, design::kLabelPanelHeight, design::kClientWidth, buttonsTop - design::kLabelPanelHeight});
+  design::TRect label = Place(form.Handle(), Control(kLblLog));
+  EXPECT_EQ(label.left, design::kLogLabel.left);
+  EXPECT_EQ(label.top, design::kLogLabel.top);
+  EXPECT_GT(label.width, 0);
+
+  // The memo: read-only, a vertical scroll bar only, Enter is not a line
+  // break; Enter and Esc go to the two buttons by their identifiers.
+  LONG_PTR memo = ::GetWindowLongPtrA(Control(kMeLog), GWL_STYLE);
+  EXPECT_TRUE(memo & ES_READONLY);
+  EXPECT_TRUE(memo & WS_VSCROLL);
+  EXPECT_FALSE(memo & WS_HSCROLL);
+  EXPECT_FALSE(memo & ES_WANTRETURN);
+  EXPECT_EQ(::GetWindowLongPtrA(Control(kBtnRun), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+
+  for (int id : {kLblLog, kMeLog, kBtnRun, kBtnClose}) {
+    auto font = reinterpret_cast<HFONT>(::SendMessageA(Control(id), WM_GETFONT, 0, 0));
+    ASSERT_NE(font, nullptr) << id;
+    LOGFONTA face{};
+    ASSERT_NE(::GetObjectA(font, sizeof face, &face), 0);
+    EXPECT_EQ(std::string(face.lfFaceName), design::kFontFace);
+    EXPECT_EQ(face.lfHeight, -design::kFontPixelHeight);
+    EXPECT_EQ(face.lfCharSet, RUSSIAN_CHARSET);
+  }
+}
+
+TEST_F(FormMainTest, ButtonsFollowTheRightEdgeAndTheWindowKeepsItsLeastSize) {
+  SetClientSize(design::kClientWidth + 100, design::kClientHeight + 50);
+  int buttonsTop = design::kClientHeight + 50 - design::kButtonPanelHeight;
+  EXPECT_EQ(Place(form.Handle(), Control(kBtnRun)).left, design::kRunButton.left + 100);
+  EXPECT_EQ(Place(form.Handle(), Control(kBtnRun)).top, buttonsTop + design::kRunButton.top);
+  EXPECT_EQ(Place(form.Handle(), Control(kBtnClose)).left, design::kCloseButton.left + 100);
+  EXPECT_EQ(Place(form.Handle(), Control(kMeLog)).height, buttonsTop - design::kLabelPanelHeight);
+
+  MINMAXINFO limits{};
+  ::SendMessageA(form.Handle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+  RECT least = {0, 0, design::kMinClientWidth, design::kMinClientHeight};
+  ::AdjustWindowRectEx(&least, static_cast<DWORD>(::GetWindowLongPtrA(form.Handle(), GWL_STYLE)),
+                       FALSE, static_cast<DWORD>(::GetWindowLongPtrA(form.Handle(), GWL_EXSTYLE)));
+  EXPECT_EQ(limits.ptMinTrackSize.x, least.right - least.left);
+  EXPECT_EQ(limits.ptMinTrackSize.y, least.bottom - least.top);
+}
+
+TEST_F(FormMainTest, MemoLinesAreSeparatedAndTheLastOneGrows) {
+  const std::string line = test::A("Обновление продукта \"Тесты по пунктуации\"...");
+  form.AddLine("");
+  form.AddLine(line);
+  form.AppendToLastLine("OK");
+  form.AddLine("second");
+  EXPECT_EQ(Text(Control(kMeLog)), "\r\n" + line + "OK\r\nsecond");
+  EXPECT_EQ(::SendMessageA(Control(kMeLog), EM_GETLINECOUNT, 0, 0), 3);
+}
+
+TEST_F(FormMainTest, StatesEnableTheButtonsAndTheCloseQueryFollowsTheSession) {
+  HWND run = Control(kBtnRun), close = Control(kBtnClose);
+  form.ShowState(TSessionState::Checking);
+  EXPECT_FALSE(::IsWindowEnabled(run));
+  EXPECT_FALSE(::IsWindowEnabled(close));
+  form.ShowState(TSessionState::Ready);
+  EXPECT_TRUE(::IsWindowEnabled(run));
+  EXPECT_TRUE(::IsWindowEnabled(close));
+  form.ShowState(TSessionState::Running);
+  EXPECT_FALSE(::IsWindowEnabled(run));
+  EXPECT_FALSE(::IsWindowEnabled(close));
+  // Esc (the close button's command) does nothing while the button is
+  // disabled.
+  ::SendMessageA(form.Handle(), WM_COMMAND, IDCANCEL, 0);
+  EXPECT_NE(form.Handle(), nullptr);
+  form.ShowState(TSessionState::Done);
+  EXPECT_FALSE(::IsWindowEnabled(run));
+  EXPECT_TRUE(::IsWindowEnabled(close));
+
+  // The session has not started a run: the frame's close goes through.
+  EXPECT_TRUE(form.FormCloseQuery());
+  ::SendMessageA(form.Handle(), WM_COMMAND, IDCANCEL, 0);
+  EXPECT_EQ(form.Handle(), nullptr);
+}
+
+TEST(FormMainStringsTest, TheStringTableHoldsTheTextsOfTheMessageBoxes) {
+  for (TBoxId id : {TBoxId::AdminRights, TBoxId::UpdateFinished, TBoxId::NothingToUpdate,
+                    TBoxId::ShellRunning}) {
+    const wchar_t* text = nullptr;
+    // Length and text of the resource itself, whatever the ANSI code page.
+    int n = ::LoadStringW(::GetModuleHandleA(nullptr), static_cast<UINT>(id),
+                          reinterpret_cast<LPWSTR>(&text), 0);
+    ASSERT_GT(n, 0) << static_cast<int>(id);
+    std::u16string resource(reinterpret_cast<const char16_t*>(text), static_cast<size_t>(n));
+    EXPECT_EQ(resource, AnsiToUtf16(MessageBoxOf(id).text)) << static_cast<int>(id);
+  }
+}
+
+}  // namespace
+}  // namespace slv2
