@@ -162,7 +162,7 @@ TEST_F(FormMainTest, StatesEnableTheButtonsAndTheCloseQueryFollowsTheSession) {
 
 TEST(FormMainStringsTest, TheStringTableHoldsTheTextsOfTheMessageBoxes) {
   for (TBoxId id : {TBoxId::AdminRights, TBoxId::UpdateFinished, TBoxId::NothingToUpdate,
-                    TBoxId::ShellRunning}) {
+                    TBoxId::ShellRunning, TBoxId::AlreadyRunning}) {
     const wchar_t* text = nullptr;
     // Length and text of the resource itself, whatever the ANSI code page.
     int n = ::LoadStringW(::GetModuleHandleA(nullptr), static_cast<UINT>(id),
