@@ -659,6 +659,10 @@ def main():
     ini_cases()
     pe_cases()
     for target, cases in FUZZ_SEEDS.items():
+        folder = os.path.join(ROOT, "fuzz", "corpus", target)
+        for old in os.listdir(folder):
+            if old.startswith("hostile-"):
+                os.remove(os.path.join(folder, old))
         for case in cases:
             shutil.copyfile(os.path.join(OUT, case), os.path.join(
                 ROOT, "fuzz", "corpus", target, "hostile-" + os.path.basename(case)))
