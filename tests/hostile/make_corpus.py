@@ -330,7 +330,7 @@ def cfb_cases():
         b[30:32] = struct.pack("<H", shift)
         write("cfb", "sector-shift-%d.stg" % shift, bytes(b))
     # Storages nested hundreds and thousands deep below the product folder.
-    for depth in (300, 1000):
+    for depth in (300, 700):
         leaf = stream("deep.txt", b"deep")
         for _ in range(depth):
             leaf = storage("d", leaf)
@@ -511,7 +511,7 @@ def reg_cases():
           b"[-HKEY_CURRENT_USER\\Software\\Hostile]\r\n")
     write("reg", "deep-keys-unicode.reg", utf16_script(
         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Hostile\\" +
-        "\\".join(["\u043a"] * 1000) + "]\r\n\"v\"=\"deep\"\r\n"))
+        "\\".join(["\u043a"] * 700) + "]\r\n\"v\"=\"deep\"\r\n"))
     write("reg", "key-long-name.reg", b"REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\" +
           b"n" * 40000 + b"]\r\n\"v\"=\"x\"\r\n")
     write("reg", "key-dotdot.reg", b"REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\..\\..\\Hostile]\r\n"
