@@ -18,7 +18,7 @@ namespace stdfs = std::filesystem;
 
 // Generous for a sanitizer build on a busy machine; a parser that loops
 // takes forever, not seconds.
-constexpr std::chrono::milliseconds kTimeLimit{8000};
+constexpr std::chrono::milliseconds kTimeLimit{10000};
 constexpr char kSeparator = '\x1e';
 
 std::string Slurp(const stdfs::path& path) {
