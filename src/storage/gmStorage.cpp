@@ -1,5 +1,7 @@
 #include "storage/gmStorage.h"
 
+#include <algorithm>
+
 #include "storage/FileUtil.h"
 #include "storage/gmZLibUtil.h"
 #include "sys/Cp1251.h"
@@ -47,9 +49,23 @@ uint32_t AdjustStreamMode(uint32_t mode) {
           stg::kStgmShareExclusive);
 }
 
-// A component that would lead extraction out of its folder.
+bool IsControl(char c) {
+  auto u = static_cast<unsigned char>(c);
+  return (u != 0 && u < 0x20) || u == 0x7F;
+}
+
+// A component that would lead extraction out of its folder, or that no
+// Windows file name may be (a control character would also reach the
+// messages that name it).
 bool Escapes(const std::string& part) {
-  return part == ".." || part.find(':') != std::string::npos;
+  return part == ".." || part.find(':') != std::string::npos ||
+         std::any_of(part.begin(), part.end(), IsControl);
+}
+
+// A stream path for a message: control characters shown as "?".
+std::string Printable(std::string text) {
+  std::replace_if(text.begin(), text.end(), IsControl, '?');
+  return text;
 }
 
 }  // namespace
@@ -377,7 +393,7 @@ std::string TgmStorage::ExtractTarget(const std::string& streamPath, const std::
     // outside the folder.
     if (Escapes(part)) {
       FLastError = stg::kStgEInvalidName;
-      Error(Format("ExtractStream(%s)", streamPath.c_str()), FLastError);
+      Error(Format("ExtractStream(%s)", Printable(streamPath).c_str()), FLastError);
     }
   }
   return TgmFileUtil::CombinePath(folder, keepPath ? streamPath : JoinComponents(parts));

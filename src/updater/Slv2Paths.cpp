@@ -10,6 +10,11 @@ namespace slv2 {
 
 namespace {
 
+bool IsControl(char c) {
+  auto u = static_cast<unsigned char>(c);
+  return (u != 0 && u < 0x20) || u == 0x7F;
+}
+
 bool IsDelimiter(char c) {
   return c == '\\' || c == '/';
 }
@@ -51,6 +56,21 @@ bool PathWithin(std::string_view folder, std::string_view path, bool allowSame) 
     if (!AnsiSameText(outer.components[i], inner.components[i])) return false;
   }
   return true;
+}
+
+bool HasControlCharacters(std::string_view name) {
+  for (char c : name) {
+    if (IsControl(c)) return true;
+  }
+  return false;
+}
+
+std::string PrintableName(std::string_view text) {
+  std::string printable(text);
+  for (char& c : printable) {
+    if (IsControl(c)) c = '?';
+  }
+  return printable;
 }
 
 }  // namespace slv2

@@ -3,6 +3,7 @@
 // the folder it is meant for.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace slv2 {
@@ -13,5 +14,12 @@ namespace slv2 {
 // another form (POSIX, drive, UNC, relative) is never inside, and nothing is
 // inside an empty folder.
 bool PathWithin(std::string_view folder, std::string_view path, bool allowSame);
+
+// True when the name holds a control character (1-31, 127): no Windows file
+// name may, and written into the log such a name could forge lines or drive
+// the terminal the log is shown on.
+bool HasControlCharacters(std::string_view name);
+// The text with every control character shown as "?", for messages.
+std::string PrintableName(std::string_view text);
 
 }  // namespace slv2

@@ -108,6 +108,12 @@ void TSlv2Updater::ProcessFilesIn(TgmStorage& parent, const std::string& name,
     ~BatchScope() { slot = nullptr; }
   } scope{FBatch = &batch};
   for (const std::string& element : names) {
+    if (HasControlCharacters(element)) {
+      batch.AddLine(TLogPriority::Error(),
+                    Format("%s(): \"%s\" is not a valid file name, element refused", "ProcessFiles",
+                           PrintableName(element).c_str()));
+      continue;
+    }
     bool patch = EndsWith(element, ".patch"), diff = EndsWith(element, ".diff");
     if (!patch && !diff) {
       ProcessFile(*files, element, root);

@@ -125,6 +125,24 @@ TEST_F(Slv2packTest, BuildListExtractAndCatRoundTripCompressingWhereItHelps) {
   EXPECT_EQ(test::ReadFile(dir / A("raw/Документы/Картинки/шум.bin")), noise);
 }
 
+TEST_F(Slv2packTest, ExtractionRefusesNamesWithControlCharacters) {
+  {
+    TgmStorageRef storage = TgmStorage::Create(
+        dir / "ctl.stg", stg::kStgmCreate | stg::kStgmReadWrite | stg::kStgmShareExclusive);
+    storage->CreateStream("esc\x1b[2J.txt",
+                          stg::kStgmCreate | stg::kStgmReadWrite | stg::kStgmShareExclusive);
+  }
+  for (bool raw : {false, true}) {
+    std::vector<std::string> args = {"extract", dir / "ctl.stg", dir / "out"};
+    if (raw) args.push_back("--raw");
+    Result r = Run(args);
+    EXPECT_NE(r.status, 0) << raw;
+    EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("esc?[2J.txt"), std::string::npos) << r.err;
+    EXPECT_EQ(Files(dir / "out"), std::vector<std::string>{}) << raw;
+  }
+}
+
 TEST_F(Slv2packTest, WithoutCompressionOnlyFilesThatWouldReadAsCompressedAreMarked) {
   // A file whose bytes happen to be a compressed element must come back as
   // those bytes, not inflated.

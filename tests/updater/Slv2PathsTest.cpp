@@ -28,5 +28,13 @@ TEST(PathWithinTest, ClimbingOutOtherFoldersAndOtherFormsAreOutside) {
   EXPECT_FALSE(PathWithin("", "anything", true));
 }
 
+TEST(ElementNameTest, ControlCharactersAreFoundAndShownAsQuestionMarks) {
+  EXPECT_TRUE(HasControlCharacters("new\nline"));
+  EXPECT_TRUE(HasControlCharacters("esc\x1b[2J"));
+  EXPECT_TRUE(HasControlCharacters("del\x7f"));
+  EXPECT_FALSE(HasControlCharacters(test::A("Файл 1.txt")));
+  EXPECT_EQ(PrintableName("a\tb\r\nc\x1b"), "a?b??c?");
+}
+
 }  // namespace
 }  // namespace slv2

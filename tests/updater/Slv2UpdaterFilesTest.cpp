@@ -154,6 +154,21 @@ TEST_F(ProcessFilesTest, ElementsLeadingOutOfTheirFolderAreRefused) {
   EXPECT_EQ(Content(dir / "other/bin/app.dll"), "app");
 }
 
+TEST_F(ProcessFilesTest, ElementsNamedWithControlCharactersAreRefused) {
+  // Such a name would forge log lines or drive the terminal showing the log.
+  Run([](StorageWriter& s) {
+    s.Add("files/product/forged\nERROR line.txt", "x");
+    s.Add("files/product/esc\x1b[2J.txt.diff", "x");
+    s.Add("files/product/fine.txt", "fine");
+  });
+  EXPECT_TRUE(log.Has(
+      "ERROR ProcessFiles(): \"forged?ERROR line.txt\" is not a valid file name, element refused"))
+      << log.Text();
+  EXPECT_TRUE(log.Has(
+      "ERROR ProcessFiles(): \"esc?[2J.txt.diff\" is not a valid file name, element refused"));
+  EXPECT_EQ(Entries(product), (std::vector<std::string>{"fine.txt", "keep.txt"}));
+}
+
 class ProcessPatchTest : public UpdaterFixture {
  protected:
   std::string target = Join(product, "data.mdb");

@@ -245,7 +245,15 @@ class RawExtractor {
   RawExtractor(TgmStorage& root, const std::string& folder) : FRoot(root), FFolder(folder) {}
 
   void Extract(const std::string& streamPath) {
-    // Names come from the file: nothing may land outside the folder.
+    // Names come from the file: nothing may land outside the folder, and a
+    // control character (no Windows file name holds one) would reach the
+    // terminal.
+    auto control = [](char c) { return (c > 0 && c < 0x20) || c == 0x7F; };
+    if (std::any_of(streamPath.begin(), streamPath.end(), control)) {
+      std::string shown = streamPath;
+      std::replace_if(shown.begin(), shown.end(), control, '?');
+      Fail("Stream name not valid for a file: " + shown);
+    }
     for (size_t i = 0; i <= streamPath.size();) {
       size_t end = std::min(streamPath.find_first_of("/\\", i), streamPath.size());
       std::string part = streamPath.substr(i, end - i);
