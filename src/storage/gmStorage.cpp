@@ -5,7 +5,9 @@
 #include "storage/FileUtil.h"
 #include "storage/gmZLibUtil.h"
 #include "sys/Cp1251.h"
+#include "sys/FileLayer.h"
 #include "sys/Format.h"
+#include "sys/WinError.h"
 
 namespace slv2 {
 
@@ -410,8 +412,29 @@ bool TgmStorage::ExtractToFile(const std::string& streamPath, const std::string&
     if (!TgmFileUtil::ForceDirectories(folder)) return false;
     if (madeFolder) *madeFolder = folder;
   }
-  TWinFileStream file(fileName, fs::kGenericWrite, 0, fs::kCreateAlways);
-  return Decompress(*stream, file, false);
+  // The content goes to a temporary file beside the target, renamed over it
+  // once complete: a failure or a kill part-way never leaves the target
+  // half-written, and an installed file of that name keeps its content.
+  struct TempFile {
+    std::string name;
+    ~TempFile() {
+      if (!name.empty()) fs::DeleteFile(name);
+    }
+  } temp{TgmFileUtil::GetTempFileName(folder.empty() ? std::string(".") : folder, "tmp")};
+  if (temp.name.empty()) {
+    throw EFileOpenError(Format("Cannot create file %s: %s", fileName.c_str(),
+                                SysErrorMessage(fs::LastError()).c_str()));
+  }
+  {
+    TWinFileStream file(temp.name, fs::kGenericWrite, 0, fs::kCreateAlways);
+    if (!Decompress(*stream, file, false)) return false;
+  }
+  if (!fs::ReplaceFile(temp.name, fileName)) {
+    throw EFileOpenError(Format("Cannot create file %s: %s", fileName.c_str(),
+                                SysErrorMessage(fs::LastError()).c_str()));
+  }
+  temp.name.clear();
+  return true;
 }
 
 int TgmStorage::ExtractAll(const std::string& folder, const ProgressCallback& progress) {

@@ -100,15 +100,14 @@ uint32_t TgmZHeader::Crc() const {
 }
 
 bool ReadHeader(TStream& source, TgmZHeader* header) {
-  try {
-    if (source.Size() < kZHeaderSize) return false;
-    source.SetPosition(0);
-    if (source.Read(header->bytes, kZHeaderSize) != kZHeaderSize) return false;
-    Scramble(header->bytes);
-    return std::memcmp(header->bytes, kZHeaderMagic, 4) == 0;
-  } catch (const std::exception&) {
-    return false;  // an unreadable element is taken as uncompressed
+  if (source.Size() < kZHeaderSize) return false;
+  source.SetPosition(0);
+  // The size promised the bytes: fewer is a failed read, not a plain element.
+  if (source.Read(header->bytes, kZHeaderSize) != kZHeaderSize) {
+    throw EReadError("Stream read error");
   }
+  Scramble(header->bytes);
+  return std::memcmp(header->bytes, kZHeaderMagic, 4) == 0;
 }
 
 bool Decompress(TStream& source, TStream& destination, bool verifyCrc) {

@@ -35,7 +35,9 @@ struct TgmZHeader {
 };
 
 // Reads the first 16 bytes of `source`; true when they are a valid header,
-// and the source is then positioned after it. Never raises.
+// and the source is then positioned after it. A stream that fails to read
+// raises its error: taken as uncompressed, a compressed element would be
+// installed as its raw bytes once the read succeeds again.
 bool ReadHeader(TStream& source, TgmZHeader* header);
 
 // Copies `source` into `destination`, inflating it when it carries the

@@ -44,6 +44,7 @@ enum : uint32_t {
   kErrorKeyDeleted = 1018,
   kErrorNoneMapped = 1332,
   kErrorIoDevice = 1117,
+  kErrorResourceTypeNotFound = 1813,
 };
 
 // The system's text for an error code, without trailing blanks and full stops

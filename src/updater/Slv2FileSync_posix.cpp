@@ -7,6 +7,7 @@
 #include <set>
 
 #include "storage/FileUtil.h"
+#include "sys/FaultInjection.h"
 #include "sys/FileLayer.h"
 #include "sys/WinError.h"
 #include "updater/Slv2FileSync.h"
@@ -22,6 +23,14 @@ bool Failed(uint32_t code) {
 
 bool FailedErrno() {
   return Failed(errno == ENOENT ? kErrorFileNotFound : kErrorWriteFault);
+}
+
+// The file layer's test-only fault hook covers these calls too: a flush
+// fails as a full disk would, a rename as an I/O error.
+bool Injected(fs::fault::Operation operation) {
+  if (!fs::fault::ShouldFail(operation)) return false;
+  Failed(operation == fs::fault::kWrite ? kErrorDiskFull : kErrorIoDevice);
+  return true;
 }
 
 // Every descriptor opened, closed when the object goes.
@@ -48,6 +57,7 @@ bool Flush(const std::vector<std::string>& folders) {
     if (::fstat(fd, &st) != 0) return FailedErrno();
     if (std::find(devices.begin(), devices.end(), st.st_dev) != devices.end()) continue;
     devices.push_back(st.st_dev);
+    if (Injected(fs::fault::kWrite)) return false;
     if (::syncfs(fd) != 0) return FailedErrno();
   }
   return true;
@@ -79,6 +89,7 @@ bool RenameOver(std::string_view from, std::string_view to) {
       (S_ISDIR(st.st_mode) || (st.st_mode & S_IWUSR) == 0)) {
     return Failed(kErrorAccessDenied);
   }
+  if (Injected(fs::fault::kRename)) return false;
   return ::rename(src.c_str(), dst.c_str()) == 0 || FailedErrno();
 }
 

@@ -162,7 +162,12 @@ void TSlv2Updater::ProcessFile(TgmStorage& storage, const std::string& elementNa
     if (!temp) temp = std::make_unique<TSlv2TempFile>(folder);
     int64_t size = 0;
     Extract(storage, elementName, *temp, kExtractError, &size);
-    if (exists && CompareFileVersions(temp->Name(), target) < 0) {
+    int newer = 1;
+    if (exists && !CompareFileVersionsChecked(temp->Name(), target, newer)) {
+      throw ESlvUpdater(Format("Error reading the versions of \"%s\": %s", target.c_str(),
+                               SysErrorMessage(fs::LastError()).c_str()));
+    }
+    if (newer < 0) {
       log(TLogPriority::Debug(),
           Format("%s(): Existing \"%s\" has newer version", "ProcessFile", target.c_str()));
       if (FBatch) FBatch->KeepSpare(folder, std::move(temp));

@@ -100,6 +100,16 @@ int RunProgram(const std::string& name, const std::vector<std::string>& args,
                const std::string& outFile, const std::string& errFile,
                const std::string& folder = std::string());
 
+#ifndef _WIN32
+// Starts a program of the build as RunProgram does, without a shell between
+// (so that a signal reaches the program itself), and returns at once: its
+// process id, or -1. WaitProgram reaps it: the exit code, or -1 when it did
+// not end normally (killed by a signal).
+int StartProgram(const std::string& name, const std::vector<std::string>& args,
+                 const std::string& outFile, const std::string& errFile);
+int WaitProgram(int pid);
+#endif
+
 // Program text as the build's programs write it on the terminal (UTF-8 on
 // Linux, the ANSI code page itself on Windows), and back.
 std::string TerminalText(std::string_view text);

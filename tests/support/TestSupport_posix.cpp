@@ -1,9 +1,12 @@
 // The Linux side of the test fixtures: POSIX folders, permissions and the
 // SQLite registry's environment variable.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -64,6 +67,39 @@ int RunProgram(const std::string& name, const std::vector<std::string>& args,
     command += " " + ShellQuoted(AnsiToUtf8(a));
   command += " >" + ShellQuoted(AnsiToUtf8(outFile)) + " 2>" + ShellQuoted(AnsiToUtf8(errFile));
   int raw = std::system(command.c_str());
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+int StartProgram(const std::string& name, const std::vector<std::string>& args,
+                 const std::string& outFile, const std::string& errFile) {
+  // Everything the child needs is made before the fork: after it, only
+  // calls that are safe in a copy of a threaded process are allowed.
+  std::vector<std::string> argv{AnsiToUtf8(BinDir() + "/" + name)};
+  for (const std::string& a : args)
+    argv.push_back(AnsiToUtf8(a));
+  std::vector<char*> pointers;
+  for (std::string& a : argv)
+    pointers.push_back(a.data());
+  pointers.push_back(nullptr);
+  std::string out = AnsiToUtf8(outFile), err = AnsiToUtf8(errFile);
+  pid_t pid = ::fork();
+  if (pid != 0) return pid < 0 ? -1 : static_cast<int>(pid);
+  int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  int nullFd = ::open("/dev/null", O_RDONLY);
+  if (outFd < 0 || errFd < 0 || nullFd < 0 || ::dup2(nullFd, 0) < 0 || ::dup2(outFd, 1) < 0 ||
+      ::dup2(errFd, 2) < 0) {
+    ::_exit(127);
+  }
+  ::execv(pointers[0], pointers.data());
+  ::_exit(127);
+}
+
+int WaitProgram(int pid) {
+  int raw = 0;
+  while (::waitpid(pid, &raw, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
   return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 

@@ -2,16 +2,24 @@
 
 #include <string>
 
+#include "sys/FileLayer.h"
+#include "sys/WinError.h"
 #include "sys/version/VersionApi.h"
 
 namespace slv2 {
 
-bool GetFixedFileInfo(std::string_view fileName, VsFixedFileInfo& info) {
+namespace {
+
+enum class TVersion { Found, None, Unreadable };
+
+TVersion ReadFixedFileInfo(std::string_view fileName, VsFixedFileInfo& info) {
   std::string resource;
   std::string_view block;
-  if (!ver::GetFileVersionInfo(fileName, &resource) || !ver::QueryRootBlock(resource, &block) ||
-      block.size() != sizeof(VsFixedFileInfo)) {
-    return false;
+  if (!ver::GetFileVersionInfo(fileName, &resource)) {
+    return fs::LastError() == kErrorResourceTypeNotFound ? TVersion::None : TVersion::Unreadable;
+  }
+  if (!ver::QueryRootBlock(resource, &block) || block.size() != sizeof(VsFixedFileInfo)) {
+    return TVersion::None;
   }
   // The block is little-endian, whatever the host.
   uint32_t fields[sizeof(VsFixedFileInfo) / 4];
@@ -23,7 +31,13 @@ bool GetFixedFileInfo(std::string_view fileName, VsFixedFileInfo& info) {
   }
   info = {fields[0], fields[1], fields[2], fields[3],  fields[4],  fields[5], fields[6],
           fields[7], fields[8], fields[9], fields[10], fields[11], fields[12]};
-  return true;
+  return TVersion::Found;
+}
+
+}  // namespace
+
+bool GetFixedFileInfo(std::string_view fileName, VsFixedFileInfo& info) {
+  return ReadFixedFileInfo(fileName, info) == TVersion::Found;
 }
 
 void GetFileVersionParts(const VsFixedFileInfo& info, uint16_t& major, uint16_t& minor,
@@ -50,6 +64,18 @@ int CompareFileVersions(std::string_view fileName1, std::string_view fileName2) 
   bool has2 = GetFixedFileInfo(fileName2, info2);
   if (has1 && has2) return CompareFixedFileInfo(info1, info2);
   return has1 ? 1 : has2 ? -1 : 0;
+}
+
+bool CompareFileVersionsChecked(std::string_view fileName1, std::string_view fileName2,
+                                int& result) {
+  VsFixedFileInfo info1, info2;
+  TVersion has1 = ReadFixedFileInfo(fileName1, info1);
+  if (has1 == TVersion::Unreadable) return false;
+  TVersion has2 = ReadFixedFileInfo(fileName2, info2);
+  if (has2 == TVersion::Unreadable) return false;
+  bool found1 = has1 == TVersion::Found, found2 = has2 == TVersion::Found;
+  result = found1 && found2 ? CompareFixedFileInfo(info1, info2) : found1 ? 1 : found2 ? -1 : 0;
+  return true;
 }
 
 }  // namespace slv2

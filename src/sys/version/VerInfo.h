@@ -43,5 +43,10 @@ int CompareFixedFileInfo(const VsFixedFileInfo& info1, const VsFixedFileInfo& in
 // The same for two files; a file with a version block is newer than one
 // without, and two files without one count as equal.
 int CompareFileVersions(std::string_view fileName1, std::string_view fileName2);
+// As CompareFileVersions, but false when either file could not be opened or
+// read (fs::LastError() tells why): an unreadable file is not one without a
+// version, and deciding on it would keep an old file or replace a newer one.
+bool CompareFileVersionsChecked(std::string_view fileName1, std::string_view fileName2,
+                                int& result);
 
 }  // namespace slv2

@@ -8,7 +8,8 @@
 namespace slv2::ver {
 
 // The file's version resource (GetFileVersionInfoSizeA and
-// GetFileVersionInfoA): false when the file has none or cannot be read.
+// GetFileVersionInfoA): false when the file has none (fs::LastError() is then
+// kErrorResourceTypeNotFound) or cannot be opened or read (another code).
 bool GetFileVersionInfo(std::string_view fileName, std::string* resource);
 
 // The root block of a version resource (VerQueryValueA with "\"): the fixed
