@@ -28,6 +28,9 @@ class TRunLock {
 
  private:
   explicit TRunLock(std::intptr_t handle) : FHandle(handle) {}
+#ifdef _WIN32
+  static std::unique_ptr<TRunLock> TryMutex();
+#endif
   std::intptr_t FHandle;  // the open lock file or the mutex
 };
 

@@ -1,3 +1,5 @@
+#include <atomic>
+
 #include "app/RunLock.h"
 #include "sys/Format.h"
 #include "sys/WinError.h"
@@ -11,6 +13,10 @@ namespace {
 // switching): an update run by another administrator counts too.
 constexpr const char* kMutexName = "Global\\slv2update.run";
 
+// A mutex is re-entered by the thread that owns it; the lock, like the Linux
+// file lock, is held once: a second try in the process that holds it fails.
+std::atomic<bool> heldHere{false};
+
 [[noreturn]] void Raise(const char* operation, DWORD error) {
   throw ERunLock(Format("TRunLock.%s (0x%X) %s", operation, static_cast<unsigned>(error),
                         SysErrorMessage(error).c_str()));
@@ -19,6 +25,19 @@ constexpr const char* kMutexName = "Global\\slv2update.run";
 }  // namespace
 
 std::unique_ptr<TRunLock> TRunLock::TryAcquire() {
+  if (heldHere.exchange(true)) return nullptr;
+  std::unique_ptr<TRunLock> lock;
+  try {
+    lock = TryMutex();
+  } catch (...) {
+    heldHere = false;
+    throw;
+  }
+  if (!lock) heldHere = false;
+  return lock;
+}
+
+std::unique_ptr<TRunLock> TRunLock::TryMutex() {
   HANDLE mutex = ::CreateMutexA(nullptr, FALSE, kMutexName);
   if (!mutex) {
     DWORD error = ::GetLastError();
@@ -46,6 +65,7 @@ TRunLock::~TRunLock() {
   HANDLE mutex = reinterpret_cast<HANDLE>(FHandle);
   ::ReleaseMutex(mutex);
   ::CloseHandle(mutex);
+  heldHere = false;
 }
 
 }  // namespace slv2

@@ -1,7 +1,6 @@
 // Runs a piece of work so that a crash or a hang of the code under test fails
-// one case instead of the whole test program: on POSIX in a child process (a
-// process group of its own, killed whole at the time limit); on Windows in
-// the test process itself, timed only.
+// one case instead of the whole test program: in a child process (a process
+// group of its own, killed whole at the time limit).
 #pragma once
 
 #include <chrono>

@@ -43,6 +43,33 @@ bool CopyTree(TRegistry& source, TRegistry& dest, const std::string& sourceKey,
   return true;
 }
 
+// Copies and moves of whole trees reach other processes, and outlast a kill,
+// as one change of the registry: a partial tree left by a killed run would be
+// taken for the whole one by the next run. What a failing copy wrote before it
+// failed stays, as it would without the grouping.
+template <class Change>
+bool AsOneChange(Change change) {
+  reg::Transaction transaction;
+  bool grouped = transaction.Begin() == kErrorSuccess;
+  bool done = false;
+  try {
+    done = change();
+  } catch (...) {
+    if (grouped) transaction.Commit();
+    throw;
+  }
+  return (!grouped || transaction.Commit() == kErrorSuccess) && done;
+}
+
+bool CopyKey(reg::HKey sourceRoot, reg::HKey destRoot, std::string_view sourceKey,
+             std::string_view destKey) {
+  TRegistry source(reg::kKeyRead);
+  source.SetRootKey(sourceRoot);
+  TRegistry dest(reg::kKeyAllAccess);
+  dest.SetRootKey(destRoot);
+  return CopyRegKeyTree(source, dest, sourceKey, destKey);
+}
+
 }  // namespace
 
 bool ImportRegFile(std::string_view fileName) {
@@ -54,11 +81,7 @@ bool ImportRegFile(std::string_view fileName) {
 
 bool CopyRegKey(reg::HKey sourceRoot, reg::HKey destRoot, std::string_view sourceKey,
                 std::string_view destKey) {
-  TRegistry source(reg::kKeyRead);
-  source.SetRootKey(sourceRoot);
-  TRegistry dest(reg::kKeyAllAccess);
-  dest.SetRootKey(destRoot);
-  return CopyRegKeyTree(source, dest, sourceKey, destKey);
+  return AsOneChange([&] { return CopyKey(sourceRoot, destRoot, sourceKey, destKey); });
 }
 
 bool CopyRegKeyTree(TRegistry& source, TRegistry& dest, std::string_view sourceKey,
@@ -94,8 +117,10 @@ bool CopyRegValue(TRegistry& source, TRegistry& dest, std::string_view name) {
 
 bool MoveRegKey(reg::HKey sourceRoot, reg::HKey destRoot, std::string_view sourceKey,
                 std::string_view destKey) {
-  return CopyRegKey(sourceRoot, destRoot, sourceKey, destKey) &&
-         DeleteRegKeyTree(sourceRoot, sourceKey);
+  return AsOneChange([&] {
+    return CopyKey(sourceRoot, destRoot, sourceKey, destKey) &&
+           DeleteRegKeyTree(sourceRoot, sourceKey);
+  });
 }
 
 bool DeleteRegKeyTree(reg::HKey root, std::string_view key) {
