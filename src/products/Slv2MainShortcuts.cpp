@@ -66,8 +66,12 @@ void TSlv2MainUpdater::copySlvShortcuts() {
                             oldGroup.c_str(), newGroup.c_str()));
       return;
     }
-    RegWriteString(reg::kHkeyLocalMachine, key, "group", newGroup);
+    // The old group goes before the value names the new one: a run killed
+    // in between finds the value still naming the old group, copies what is
+    // left of it (nothing, or shortcuts the new group already holds) and
+    // finishes the move; the other order would forget the old group.
     TgmFileUtil::DeleteTree(oldGroup);
+    RegWriteString(reg::kHkeyLocalMachine, key, "group", newGroup);
     Logger().Debug(Format("%s(): shortcuts moved from \"%s\" to \"%s\"", self, oldGroup.c_str(),
                           newGroup.c_str()));
   } catch (const std::exception& e) {
