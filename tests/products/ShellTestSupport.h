@@ -102,6 +102,9 @@ class ShellTest : public ::testing::Test {
   void InstallRegsvr32(int exitCode);
   // The arguments of every regsvr32 run so far, one a line.
   std::vector<std::string> Regsvr32Arguments();
+  // A whole 2.0-era shell: its folder with the COM server, a working
+  // regsvr32, the old group with a shortcut and the old uninstall entry.
+  void InstallWholeShell();
 
   TempRegistry registry;
   TempDir dir;

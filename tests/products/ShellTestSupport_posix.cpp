@@ -142,6 +142,14 @@ std::vector<std::string> ShellTest::Step(void (MainUpdater::*step)(), security::
   return log.Lines();
 }
 
+void ShellTest::InstallWholeShell() {
+  Install(root, oldGroup);
+  WriteFile(root + "/bin/SlvAPP.dll", "MZ");
+  InstallRegsvr32(0);
+  WriteFile(oldGroup + "/Solvane 2.0.lnk", "main");
+  SetRegString(reg::kHkeyLocalMachine, kOldUninstall, "DisplayName", "Zarvik:Solvane 2.0");
+}
+
 void ShellTest::InstallRegsvr32(int exitCode) {
   // Named as the command names it: along PATH a Windows name is taken as given.
   std::string script = dir / "path/regsvr32.exe";

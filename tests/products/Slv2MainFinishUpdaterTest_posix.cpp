@@ -18,11 +18,7 @@ class FinishUpdaterTest : public test::ShellTest {
  protected:
   // Everything the shell updater would act on is there for the taking.
   void SetUp() override {
-    Install(root, oldGroup);
-    WriteFile(root + "/bin/SlvAPP.dll", "MZ");
-    InstallRegsvr32(0);
-    WriteFile(oldGroup + "/Solvane 2.0.lnk", "main");
-    SetRegString(kHkeyLocalMachine, kOldUninstall, "DisplayName", "Zarvik:Solvane 2.0");
+    InstallWholeShell();
   }
   void ExpectShellStepsSkipped() {
     EXPECT_THAT(Regsvr32Arguments(), IsEmpty());

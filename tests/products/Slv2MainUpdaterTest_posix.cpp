@@ -362,11 +362,7 @@ TEST_F(AccessTest, EveryoneGetsFullControlInTheAccessLists) {
 class AfterExecuteTest : public test::ShellTest {
  protected:
   void SetUp() override {
-    Install(root, oldGroup);
-    WriteFile(root + "/bin/SlvAPP.dll", "MZ");
-    InstallRegsvr32(0);
-    WriteFile(oldGroup + "/Solvane 2.0.lnk", "main");
-    SetRegString(kHkeyLocalMachine, kOldUninstall, "DisplayName", "Zarvik:Solvane 2.0");
+    InstallWholeShell();
   }
   std::string Label() {
     return RegReadStringDef(kHkeyLocalMachine, kNewUninstall, "DisplayName", "<none>");
