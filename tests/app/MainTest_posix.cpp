@@ -106,15 +106,6 @@ class SlvUpdateTest : public ::testing::Test {
     ASSERT_EQ(built.status, 0) << built.err;
   }
 
-  // The protocol lines after the product list.
-  static std::vector<std::string> Lines(const std::string& out) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = out.find('\n', start)) != std::string::npos; start = end + 1)
-      lines.push_back(out.substr(start, end - start));
-    return lines;
-  }
-
   void SetUp() override {
     std::filesystem::create_directories(AnsiToUtf8(package));
     RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", shell);
@@ -166,7 +157,7 @@ TEST_F(SlvUpdateTest, OnlyInstalledProductsWithAStorageAreRegisteredInOrder) {
                                        "",
                                        "Обновление продукта \"Тесты по пунктуации\"...OK",
                                        "Обновление продукта \"Тесты по пунктуации (БД)\"...OK"};
-  EXPECT_EQ(Lines(run.out), expected);
+  EXPECT_EQ(test::SplitLines(run.out), expected);
   EXPECT_NE(run.err.find("[Information]\nПроцедура обновления завершена."), std::string::npos);
 }
 
@@ -197,7 +188,7 @@ TEST_F(SlvUpdateTest, EveryProductUpdatedChangesTheFilesAndEndsWithZero) {
   Pack("main", {});
   Result run = Update({"--quiet", "--log", dir / "update.log"});
   EXPECT_EQ(run.status, Seen(kExitUpdated)) << run.err;
-  std::vector<std::string> lines = Lines(run.out);
+  std::vector<std::string> lines = test::SplitLines(run.out);
   std::vector<std::string> tail(lines.end() - 3, lines.end());
   std::vector<std::string> expected = {"Обновление продукта \"Оболочка Zarvik:Solvane\"...OK",
                                        "Обновление продукта \"Интерактивные тесты по ЕГЭ\"...OK",
@@ -222,7 +213,7 @@ TEST_F(SlvUpdateTest, AFailingProductShowsItsErrorWhileTheOthersAreUpdated) {
   Pack("px2002", {{"files/product/b.txt", "b"}});
   Result run = Update();
   EXPECT_EQ(run.status, Seen(kExitFailed));
-  std::vector<std::string> lines = Lines(run.out);
+  std::vector<std::string> lines = test::SplitLines(run.out);
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[lines.size() - 2].rfind(
                 "Обновление продукта \"Интерактивные тесты по ЕГЭ\"...ОШИБКА: EgmStorage (", 0),

@@ -102,14 +102,6 @@ class SlvUpdateTest : public ::testing::Test {
     return text;
   }
 
-  static std::vector<std::string> Lines(const std::string& out) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = out.find('\n', start)) != std::string::npos; start = end + 1)
-      lines.push_back(out.substr(start, end - start));
-    return lines;
-  }
-
   void SetUp() override {
     ASSERT_TRUE(::CreateDirectoryA(package.c_str(), nullptr));
     std::string program = test::BinDir() + "\\slv2update.exe";
@@ -155,7 +147,7 @@ TEST_F(SlvUpdateTest, EveryProductUpdatedChangesFilesAndRegistryAndEndsWithZero)
   Pack("main", {});
   Result run = Update({"--quiet", "--log", dir / "update.log"});
   EXPECT_EQ(run.status, kExitUpdated) << run.out << run.err;
-  std::vector<std::string> lines = Lines(run.out);
+  std::vector<std::string> lines = test::SplitLines(run.out);
   ASSERT_GE(lines.size(), 3u) << run.out;
   std::vector<std::string> tail(lines.end() - 3, lines.end());
   std::vector<std::string> expected = {"Обновление продукта \"Оболочка Zarvik:Solvane\"...OK",

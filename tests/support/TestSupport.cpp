@@ -24,4 +24,12 @@ std::string TestDataPath(std::string_view relative) {
   return std::string(SLV2_SOURCE_DIR) + "/tests/data/" + std::string(relative);
 }
 
+std::vector<std::string> SplitLines(const std::string& out) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = out.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(out.substr(start, end - start));
+  return lines;
+}
+
 }  // namespace slv2::test

@@ -110,6 +110,10 @@ int StartProgram(const std::string& name, const std::vector<std::string>& args,
 int WaitProgram(int pid);
 #endif
 
+// The complete lines of a program's output (a last line without its line
+// feed is left out), without their line feeds.
+std::vector<std::string> SplitLines(const std::string& out);
+
 // Program text as the build's programs write it on the terminal (UTF-8 on
 // Linux, the ANSI code page itself on Windows), and back.
 std::string TerminalText(std::string_view text);
