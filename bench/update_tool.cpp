@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/log/LogAppender.h"
-#include "app/log/LogHierarchy.h"
+#include "log/LogAppender.h"
+#include "log/LogHierarchy.h"
 #include "updater/Slv2Updater.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "app/ProgramSetup.h"
 
-#include "app/log/LogFileAppender.h"
-#include "app/log/LogHierarchy.h"
+#include "log/LogFileAppender.h"
+#include "log/LogHierarchy.h"
 #include "storage/FileUtil.h"
 #include "sys/Cp1251.h"
 #include "sys/FileLayer.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/log/LogAppender.h"
+#include "log/LogAppender.h"
 #include "updater/Slv2Updater.h"
 
 namespace slv2 {

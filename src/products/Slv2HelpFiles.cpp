@@ -1,6 +1,6 @@
 #include "products/Slv2HelpFiles.h"
 
-#include "app/log/LogCategory.h"
+#include "log/LogCategory.h"
 #include "products/Slv2OldFiles.h"
 #include "sys/FileLayer.h"
 #include "sys/Format.h"

@@ -1,5 +1,5 @@
 // The shell's folder tree opened to all users.
-#include "app/log/LogCategory.h"
+#include "log/LogCategory.h"
 #include "products/SecurityUtil.h"
 #include "products/Slv2MainUpdater.h"
 #include "storage/FileUtil.h"

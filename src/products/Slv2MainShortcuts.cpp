@@ -2,7 +2,7 @@
 // 2.0 shortcuts renamed.
 #include <vector>
 
-#include "app/log/LogCategory.h"
+#include "log/LogCategory.h"
 #include "products/Slv2MainUpdater.h"
 #include "storage/FileUtil.h"
 #include "sys/FileLayer.h"

@@ -1,6 +1,6 @@
 #include "products/Slv2OrthoUpdater.h"
 
-#include "app/log/LogCategory.h"
+#include "log/LogCategory.h"
 #include "storage/FileUtil.h"
 #include "sys/Cp1251.h"
 #include "sys/Format.h"

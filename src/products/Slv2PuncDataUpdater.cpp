@@ -1,6 +1,6 @@
 #include "products/Slv2PuncDataUpdater.h"
 
-#include "app/log/LogCategory.h"
+#include "log/LogCategory.h"
 #include "products/Slv2HelpFiles.h"
 #include "sys/Cp1251.h"
 

@@ -1,6 +1,6 @@
 #include "products/Slv2PuncUpdater.h"
 
-#include "app/log/LogCategory.h"
+#include "log/LogCategory.h"
 #include "products/Slv2OldFiles.h"
 #include "storage/FileUtil.h"
 #include "sys/Cp1251.h"

@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/log/LogCategory.h"
+#include "log/LogCategory.h"
 #include "updater/Slv2TempFile.h"
 
 namespace slv2 {

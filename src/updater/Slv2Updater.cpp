@@ -1,6 +1,6 @@
 #include "updater/Slv2Updater.h"
 
-#include "app/log/LogHierarchy.h"
+#include "log/LogHierarchy.h"
 #include "sys/Format.h"
 #include "sys/PcreRegExp.h"
 #include "sys/RegExReplace.h"

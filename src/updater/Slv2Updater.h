@@ -20,7 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/log/LogCategory.h"
+#include "log/LogCategory.h"
 #include "storage/gmStorage.h"
 #include "sys/Exception.h"
 #include "sys/registry/RegApi.h"

@@ -1,7 +1,7 @@
 #include <cinttypes>
 
-#include "app/log/LogCategory.h"
-#include "app/log/LogPriority.h"
+#include "log/LogCategory.h"
+#include "log/LogPriority.h"
 #include "patch/DiffUtil.h"
 #include "storage/FileUtil.h"
 #include "sys/FileLayer.h"

@@ -1,4 +1,4 @@
-#include "app/log/LogCategory.h"
+#include "log/LogCategory.h"
 #include "storage/Stream.h"
 #include "storage/gmZLibUtil.h"
 #include "sys/Format.h"

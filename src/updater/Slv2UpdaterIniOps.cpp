@@ -1,4 +1,4 @@
-#include "app/log/LogCategory.h"
+#include "log/LogCategory.h"
 #include "storage/FileUtil.h"
 #include "storage/gmStrmUtil.h"
 #include "sys/FileLayer.h"

@@ -1,4 +1,4 @@
-#include "app/log/LogCategory.h"
+#include "log/LogCategory.h"
 #include "storage/gmStrmUtil.h"
 #include "sys/Format.h"
 #include "sys/registry/RegistryUtil.h"

@@ -3,8 +3,8 @@
 
 #include "TestSupport.h"
 #include "app/ProgramSetup.h"
-#include "app/log/LogHierarchy.h"
-#include "app/log/LogPriority.h"
+#include "log/LogHierarchy.h"
+#include "log/LogPriority.h"
 #include "products/Slv2Catalogue.h"
 #include "sys/FileLayer.h"
 

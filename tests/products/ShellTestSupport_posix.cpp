@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <sstream>
 
-#include "app/log/LogAppender.h"
-#include "app/log/LogCategory.h"
-#include "app/log/LogHierarchy.h"
+#include "log/LogAppender.h"
+#include "log/LogCategory.h"
+#include "log/LogHierarchy.h"
 #include "sys/Cp1251.h"
 #include "sys/WinError.h"
 #include "sys/registry/RegAnsi.h"

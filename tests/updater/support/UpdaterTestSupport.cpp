@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/log/LogHierarchy.h"
+#include "log/LogHierarchy.h"
 #include "storage/gmStrmUtil.h"
 #include "storage/gmZLibUtil.h"
 #include "sys/Cp1251.h"

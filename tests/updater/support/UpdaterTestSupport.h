@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "app/log/LogCategory.h"
+#include "log/LogCategory.h"
 #include "storage/gmStorage.h"
 
 namespace slv2::test {

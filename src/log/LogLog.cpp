@@ -1,7 +1,7 @@
-#include "app/log/LogLog.h"
+#include "log/LogLog.h"
 
-#include "app/log/LogHierarchy.h"
-#include "app/log/LogODSAppender.h"
+#include "log/LogHierarchy.h"
+#include "log/LogODSAppender.h"
 
 namespace slv2 {
 

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "app/log/LogAppender.h"
-#include "app/log/LogCategory.h"
+#include "log/LogAppender.h"
+#include "log/LogCategory.h"
 
 namespace slv2::test {
 

@@ -1,6 +1,6 @@
-#include "app/log/LogFileAppender.h"
+#include "log/LogFileAppender.h"
 
-#include "app/log/LogLog.h"
+#include "log/LogLog.h"
 #include "sys/Format.h"
 #include "sys/WinError.h"
 

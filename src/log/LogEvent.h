@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "app/log/LogPriority.h"
+#include "log/LogPriority.h"
 
 namespace slv2 {
 

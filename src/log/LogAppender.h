@@ -8,8 +8,8 @@
 #include <mutex>
 #include <string>
 
-#include "app/log/LogEvent.h"
-#include "app/log/LogLayout.h"
+#include "log/LogEvent.h"
+#include "log/LogLayout.h"
 
 namespace slv2 {
 

@@ -1,4 +1,4 @@
-#include "app/log/LogAppender.h"
+#include "log/LogAppender.h"
 
 namespace slv2 {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/log/LogAppender.h"
+#include "log/LogAppender.h"
 #include "sys/FileLayer.h"
 
 namespace slv2 {

@@ -7,7 +7,7 @@
 
 #include <atomic>
 
-#include "app/log/LogCategory.h"
+#include "log/LogCategory.h"
 
 namespace slv2 {
 

@@ -1,9 +1,9 @@
-#include "app/log/LogCategory.h"
+#include "log/LogCategory.h"
 
 #include <algorithm>
 
-#include "app/log/LogHierarchy.h"
-#include "app/log/LogLog.h"
+#include "log/LogHierarchy.h"
+#include "log/LogLog.h"
 #include "sys/Format.h"
 
 namespace slv2 {

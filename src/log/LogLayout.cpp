@@ -1,4 +1,4 @@
-#include "app/log/LogLayout.h"
+#include "log/LogLayout.h"
 
 namespace slv2 {
 

@@ -1,4 +1,4 @@
-#include "app/log/LogHierarchy.h"
+#include "log/LogHierarchy.h"
 
 namespace slv2 {
 

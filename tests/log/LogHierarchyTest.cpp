@@ -3,7 +3,7 @@
 #include <thread>
 
 #include "LogTestSupport.h"
-#include "app/log/LogHierarchy.h"
+#include "log/LogHierarchy.h"
 
 namespace slv2 {
 namespace {

@@ -1,6 +1,6 @@
-#include "app/log/LogODSAppender.h"
+#include "log/LogODSAppender.h"
 
-#include "app/log/DebugOutput.h"
+#include "log/DebugOutput.h"
 
 namespace slv2 {
 

@@ -2,7 +2,7 @@
 // the debugger output (see DebugOutput.h).
 #pragma once
 
-#include "app/log/LogAppender.h"
+#include "log/LogAppender.h"
 
 namespace slv2 {
 

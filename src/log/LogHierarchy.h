@@ -12,7 +12,7 @@
 #include <mutex>
 #include <string>
 
-#include "app/log/LogCategory.h"
+#include "log/LogCategory.h"
 
 namespace slv2 {
 

@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/log/LogAppender.h"
-#include "app/log/LogPriority.h"
+#include "log/LogAppender.h"
+#include "log/LogPriority.h"
 
 namespace slv2 {
 

@@ -2,9 +2,9 @@
 
 #include "LogTestSupport.h"
 #include "TestSupport.h"
-#include "app/log/LogCategory.h"
-#include "app/log/LogHierarchy.h"
-#include "app/log/LogLog.h"
+#include "log/LogCategory.h"
+#include "log/LogHierarchy.h"
+#include "log/LogLog.h"
 
 namespace slv2 {
 namespace {

@@ -2,7 +2,7 @@
 // "\r\n" line ends as they are.
 #include <string>
 
-#include "app/log/DebugOutput.h"
+#include "log/DebugOutput.h"
 #include "sys/WindowsApi.h"
 
 namespace slv2 {

@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "app/log/DebugOutput.h"
+#include "log/DebugOutput.h"
 #include "sys/Cp1251.h"
 
 namespace slv2 {

@@ -1,4 +1,4 @@
-#include "app/log/LogPriority.h"
+#include "log/LogPriority.h"
 
 namespace slv2 {
 

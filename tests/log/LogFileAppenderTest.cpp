@@ -2,8 +2,8 @@
 
 #include "LogTestSupport.h"
 #include "TestSupport.h"
-#include "app/log/LogFileAppender.h"
-#include "app/log/LogHierarchy.h"
+#include "log/LogFileAppender.h"
+#include "log/LogHierarchy.h"
 
 namespace slv2 {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/log/LogEvent.h"
+#include "log/LogEvent.h"
 
 namespace slv2 {
 
