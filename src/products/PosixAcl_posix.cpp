@@ -12,6 +12,8 @@
 #include "products/FileRights.h"
 #include "products/PosixAcl.h"
 #include "products/UnixAccounts.h"
+#include "sys/FileLayer.h"
+#include "sys/FileLayerResolve_posix.h"
 #include "sys/WinError.h"
 
 namespace slv2::security {
@@ -222,10 +224,12 @@ void Grant(AclView* view, Principal who, Perms perms, const struct stat& st) {
 
 }  // namespace
 
-DaclResult ReadPosixAcl(const std::string& native, Dacl* dacl) {
+DaclResult ReadPosixAcl(const std::string& path, Dacl* dacl) {
   *dacl = {};
   struct stat st;
-  if (::stat(native.c_str(), &st) != 0) return Failed(DaclStep::kReadDescriptor);
+  fs::posix::Fd object = fs::posix::OpenObject(path, &st);
+  if (!object.Valid()) return {fs::LastError(), DaclStep::kReadDescriptor};
+  std::string native = fs::posix::DescriptorPath(object.Get());
   AclPtr access(acl_get_file(native.c_str(), ACL_TYPE_ACCESS));
   if (!access) return Failed(DaclStep::kReadDescriptor);
   AclView own, inherited;
@@ -267,9 +271,11 @@ DaclResult ReadPosixAcl(const std::string& native, Dacl* dacl) {
   return {};
 }
 
-DaclResult WritePosixAcl(const std::string& native, const std::vector<AccessEntry>& entries) {
+DaclResult WritePosixAcl(const std::string& path, const std::vector<AccessEntry>& entries) {
   struct stat st;
-  if (::stat(native.c_str(), &st) != 0) return Failed(DaclStep::kWriteDacl);
+  fs::posix::Fd object = fs::posix::OpenObject(path, &st);
+  if (!object.Valid()) return {fs::LastError(), DaclStep::kWriteDacl};
+  std::string native = fs::posix::DescriptorPath(object.Get());
   bool isFolder = S_ISDIR(st.st_mode);
   AclView own, inherited;
   bool inherits = false;

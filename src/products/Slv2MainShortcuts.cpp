@@ -53,6 +53,7 @@ void TSlv2MainUpdater::copySlvShortcuts() {
     if (!CheckFolder(self, "common programs folder", common)) return;
     std::string newGroup = JoinPath(common, kCommonGroupName);
     if (TgmFileUtil::SameFileName(oldGroup, newGroup)) return;
+    fs::AnchoredRoot anchorOld(oldGroup), anchorNew(newGroup);
     // Deleting the old group would take the copy with it.
     if (PathWithin(oldGroup, newGroup, false)) {
       Logger().Error(Format("%s(): \"%s\" lies inside \"%s\", shortcuts stay where they are", self,
@@ -84,6 +85,7 @@ void TSlv2MainUpdater::adjustSlvShortcutsNames() {
   try {
     std::string group = RegReadString(reg::kHkeyLocalMachine, JoinPath(kSlv21Key, "main"), "group");
     if (!CheckFolder(self, "group folder", group)) return;
+    fs::AnchoredRoot anchor(group);
     std::vector<std::string> listed;
     BuildFileList(JoinPath(group, "*.*"), 0, listed, TAttrMatch::Any,
                   TFileListOption::FullNames | TFileListOption::Recursive);
