@@ -241,7 +241,11 @@ std::string NativePath(std::string_view path) {
   if (posix::Locate(path, &where)) return where.native;
   if (LastError() != kErrorPathNotFound) return std::string();
   // Below a missing folder nothing can be a link: the existing part
-  // resolved, the rest as written.
+  // resolved, the rest as written (its ".." resolved as text).
+  if (path.find("..") != std::string_view::npos) {
+    std::string full = GetFullPathName(path);
+    if (full != path) return NativePath(full);
+  }
   size_t slash = path.find_last_of("/\\");
   if (slash == std::string_view::npos) return AnsiToUtf8(path);
   std::string parent = slash == 0 ? std::string() : NativePath(path.substr(0, slash));
