@@ -19,15 +19,19 @@ namespace {
 constexpr const char* kCommonGroupName = "Zarvik Solvane";
 
 // Copies every file below `from` to the same place below `to`, overwriting;
-// true when every one of them arrived.
-bool CopyGroup(const std::string& from, const std::string& to) {
+// true when every one of them arrived. Links (which no shell makes, but any
+// user may plant) are not copied: `links` receives them.
+bool CopyGroup(const std::string& from, const std::string& to, std::vector<std::string>* links) {
   std::string mask = JoinPath(from, "*.*");
   size_t prefix = TgmFileUtil::ExtractFilePath(mask).size();
   bool complete = true;
   TgmFileUtil::EnumFiles(
       mask, fs::kAttrAnyFile & ~fs::kAttrDirectory, 0,
       [&](const std::string& file, uint32_t) {
-        if (!TgmFileUtil::CopyFile(file, JoinPath(to, file.substr(prefix)), false)) {
+        uint32_t attributes = fs::GetFileAttributes(file);
+        if (attributes != fs::kInvalidFileAttributes && (attributes & fs::kAttrReparsePoint)) {
+          links->push_back(file);
+        } else if (!TgmFileUtil::CopyFile(file, JoinPath(to, file.substr(prefix)), false)) {
           complete = false;
         }
         return false;
@@ -62,7 +66,12 @@ void TSlv2MainUpdater::copySlvShortcuts() {
     }
     // The old group goes only when nothing of it would be lost; otherwise
     // the value keeps naming it and the next run tries again.
-    if (!CopyGroup(oldGroup, newGroup)) {
+    std::vector<std::string> links;
+    bool copied = CopyGroup(oldGroup, newGroup, &links);
+    for (const std::string& link : links) {
+      Logger().Warn(Format("%s(): \"%s\" is a link, not copied", self, link.c_str()));
+    }
+    if (!copied) {
       Logger().Error(Format("%s(): shortcuts not copied completely from \"%s\" to \"%s\"", self,
                             oldGroup.c_str(), newGroup.c_str()));
       return;
