@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
 #include <utility>
@@ -185,6 +186,10 @@ std::string FindIgnoringCase(int folder, const std::string& ansiName) {
 
 template <typename Change>
 void Note(int folder, Change change) {
+  {
+    std::lock_guard<std::mutex> lock(g_cacheMutex);
+    if (g_cache.empty()) return;
+  }
   struct stat st;
   if (::fstat(folder, &st) != 0) return;
   std::lock_guard<std::mutex> lock(g_cacheMutex);
@@ -314,6 +319,67 @@ bool LocatePlain(std::string_view path, Location* where) {
   return true;
 }
 
+// --- roots -----------------------------------------------------------------
+
+// An anchored root, open: reopened only when its path leads elsewhere.
+struct OpenRoot {
+  Fd fd;
+  std::string native;
+  dev_t device = 0;
+  ino_t inode = 0;
+};
+
+std::mutex g_rootsMutex;
+std::map<std::string, std::shared_ptr<const OpenRoot>> g_openRoots;
+
+// The root itself may be a link, as an administrator may keep a product on
+// another volume, but only the administrator's: a link that another user
+// planted (in the shell folder, which every user may write) is refused,
+// wherever it lies on the root's path.
+bool LinksTrusted(const std::string& native) {
+  std::string prefix;
+  for (const std::string& c : detail::SplitComponents(native)) {
+    prefix += "/" + c;
+    struct stat st;
+    if (::lstat(prefix.c_str(), &st) != 0) return true;  // the open tells
+    if (S_ISLNK(st.st_mode) && st.st_uid != 0 && st.st_uid != ::geteuid()) return false;
+  }
+  return true;
+}
+
+std::shared_ptr<const OpenRoot> RootOf(const std::string& root) {
+  std::shared_ptr<const OpenRoot> open;
+  {
+    std::lock_guard<std::mutex> lock(g_rootsMutex);
+    auto it = g_openRoots.find(root);
+    if (it != g_openRoots.end()) open = it->second;
+  }
+  struct stat st;
+  if (open && ::stat(open->native.c_str(), &st) == 0 && st.st_dev == open->device &&
+      st.st_ino == open->inode) {
+    return open;
+  }
+  Location where;
+  if (!LocatePlain(root, &where)) return nullptr;
+  auto fresh = std::make_shared<OpenRoot>();
+  fresh->native = where.native;
+  if (!LinksTrusted(fresh->native)) {
+    Fail(kErrorStoppedOnSymlink);
+    return nullptr;
+  }
+  fresh->fd = Fd(::openat(where.folder.Get(), where.name.c_str(), kFolderFlags));
+  if (!fresh->fd.Valid() || ::fstat(fresh->fd.Get(), &st) != 0) {
+    Fail(errno == ENOENT ? kErrorPathNotFound : FromErrno(errno));
+    return nullptr;
+  }
+  fresh->device = st.st_dev;
+  fresh->inode = st.st_ino;
+  std::lock_guard<std::mutex> lock(g_rootsMutex);
+  if (g_openRoots.size() >= 64) g_openRoots.clear();
+  g_openRoots[root] = fresh;
+  return fresh;
+}
+
 }  // namespace
 
 void UseKernelResolution(bool use) {
@@ -345,23 +411,44 @@ bool Locate(std::string_view path, Location* where) {
     }
   }
   if (below.empty()) return LocatePlain(anchor.root, where);
-  Location root;
-  if (!LocatePlain(anchor.root, &root)) return false;
-  Fd rootFd(::openat(root.folder.Get(), root.name.c_str(), kFolderFlags));
-  if (!rootFd.Valid()) return Fail(errno == ENOENT ? kErrorPathNotFound : FromErrno(errno));
+  std::shared_ptr<const OpenRoot> root = RootOf(anchor.root);
+  if (!root) return false;
   std::string ansiName = below.back();
   below.pop_back();
   std::vector<std::string> natives;
-  where->folder = WalkBeneath(rootFd.Get(), below, &natives);
+  where->folder = WalkBeneath(root->fd.Get(), below, &natives);
   if (!where->folder.Valid()) return false;
   where->anchored = true;
   where->name = AnsiToUtf8(ansiName);
   FindEntry(where, ansiName);
-  where->native = root.native;
+  where->native = root->native;
   for (const std::string& n : natives)
     where->native = Joined(where->native, n);
   where->native = Joined(where->native, where->name);
   return true;
+}
+
+Fd OpenFolderOf(std::string_view path) {
+  detail::Anchor anchor;
+  if (detail::FindAnchor(path, &anchor) && anchor.below.empty()) {
+    std::shared_ptr<const OpenRoot> root = RootOf(anchor.root);
+    return root ? Fd(::openat(root->fd.Get(), ".", kFolderFlags)) : Fd();
+  }
+  Location where;
+  if (!Locate(path, &where)) return Fd();
+  if (!where.exists) {
+    Fail(kErrorPathNotFound);
+    return Fd();
+  }
+  if (StopsAtLink(where)) {
+    Fail(kErrorStoppedOnSymlink);
+    return Fd();
+  }
+  Fd fd(::openat(where.folder.Get(), where.name.c_str(),
+                 kFolderFlags | (where.anchored ? O_NOFOLLOW : 0)));
+  if (!fd.Valid())
+    Fail(errno == ENOENT || errno == ENOTDIR ? kErrorPathNotFound : FromErrno(errno));
+  return fd;
 }
 
 struct stat Followed(const Location& where) {

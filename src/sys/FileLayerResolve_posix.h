@@ -62,6 +62,11 @@ inline bool StopsAtLink(const Location& where) {
 // The located entry's status, a link's target's where it may be followed.
 struct stat Followed(const Location& where);
 
+// The folder that `path` names as an O_PATH descriptor (an anchored root
+// from its cached descriptor): never a link below an anchored root. Invalid
+// on failure, with LastError() set.
+Fd OpenFolderOf(std::string_view path);
+
 // The entry itself as an O_PATH descriptor, with its status: a regular file
 // or a folder, never a link below an anchored root (kErrorStoppedOnSymlink)
 // and never a FIFO, device or socket (kErrorCantAccessFile). Invalid on

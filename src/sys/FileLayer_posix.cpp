@@ -96,14 +96,15 @@ PrivateFiles g_private;
 // A regular file of the located entry opened with `flags` (never blocking
 // on a FIFO; never through a link below an anchored root). A character
 // device outside the anchored roots is let through (a log to /dev/null).
-Fd OpenRegular(const Location& where, int flags, mode_t mode = 0666) {
+Fd OpenRegular(const Location& where, int flags, struct stat* opened = nullptr) {
   int extra = O_CLOEXEC | O_NONBLOCK | (where.anchored ? O_NOFOLLOW : 0);
-  Fd fd(::openat(where.folder.Get(), where.name.c_str(), flags | extra, mode));
+  Fd fd(::openat(where.folder.Get(), where.name.c_str(), flags | extra, 0666));
   if (!fd.Valid()) {
     FailErrno();
     return fd;
   }
-  struct stat st;
+  struct stat own;
+  struct stat& st = opened ? *opened : own;
   if (::fstat(fd.Get(), &st) != 0) {
     FailErrno();
     return Fd();
@@ -463,20 +464,8 @@ std::string GetTempPath() {
 
 std::string GetTempFileName(std::string_view folder, std::string_view prefix) {
   if (Injected(fault::kCreate)) return std::string();
-  Location where;
-  if (!LocateExisting(folder.empty() ? std::string_view(".") : folder, &where)) {
-    return std::string();
-  }
-  if (posix::StopsAtLink(where)) {
-    Fail(kErrorStoppedOnSymlink);
-    return std::string();
-  }
-  Fd dir(::openat(where.folder.Get(), where.name.c_str(),
-                  O_PATH | O_DIRECTORY | O_CLOEXEC | (where.anchored ? O_NOFOLLOW : 0)));
-  if (!dir.Valid()) {
-    FailErrno();
-    return std::string();
-  }
+  Fd dir = posix::OpenFolderOf(folder.empty() ? std::string_view(".") : folder);
+  if (!dir.Valid()) return std::string();
   std::string base(folder);
   if (!base.empty() && base.back() != '/' && base.back() != '\\') base += '/';
   std::string stem(prefix.substr(0, 3));
@@ -666,10 +655,11 @@ FileHandle FileHandle::Open(std::string_view path, uint32_t access, uint32_t sha
   int flags = wantWrite ? O_RDWR : O_RDONLY;
   if (disposition == kCreateNew) flags |= O_CREAT | O_EXCL;
   if (disposition == kCreateAlways || disposition == kOpenAlways) flags |= O_CREAT;
-  Fd fd = OpenRegular(where, flags);
+  struct stat opened;
+  Fd fd = OpenRegular(where, flags, &opened);
   bool lockable = true;
   if (!fd.Valid() && LastError() == kErrorAccessDenied && wantWrite) {
-    fd = OpenRegular(where, (flags & ~O_RDWR) | O_WRONLY);
+    fd = OpenRegular(where, (flags & ~O_RDWR) | O_WRONLY, &opened);
     lockable = false;
   }
   if (!fd.Valid()) {
@@ -679,15 +669,15 @@ FileHandle FileHandle::Open(std::string_view path, uint32_t access, uint32_t sha
   if (creates) posix::NoteAdded(where.folder.Get(), where.name);
   // A file this process has just created under a name nobody else knows
   // needs no announcement of its share mode.
-  struct stat opened;
-  bool isPrivate = exists && ::fstat(fd.Get(), &opened) == 0 && g_private.Take(opened);
+  bool isPrivate = exists && g_private.Take(opened);
   if (lockable && !isPrivate && !AcquireShareMode(fd.Get(), access, share)) {
     Fail(kErrorSharingViolation);
     return FileHandle();
   }
   FileHandle handle(fd.Release());
   // Truncation waits until the share check passed, as on Windows.
-  if (exists && (disposition == kCreateAlways || disposition == kTruncateExisting)) {
+  if (exists && opened.st_size > 0 &&
+      (disposition == kCreateAlways || disposition == kTruncateExisting)) {
     if (::ftruncate(static_cast<int>(handle.fd_), 0) != 0) {
       FailErrno();
       return FileHandle();
