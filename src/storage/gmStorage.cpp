@@ -433,6 +433,7 @@ bool TgmStorage::ExtractToFile(const std::string& streamPath, const std::string&
     TWinFileStream file(temp.name, fs::kGenericWrite, 0, fs::kCreateAlways);
     if (!Decompress(*stream, file, false)) return false;
     size = file.Position();
+    if (batch) file.Handle().StartFlush();
   }
   if (batch) {
     batch->Add(std::move(temp.name), fileName, size);

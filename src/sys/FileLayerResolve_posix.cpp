@@ -321,12 +321,10 @@ bool LocatePlain(std::string_view path, Location* where) {
 
 // --- roots -----------------------------------------------------------------
 
-// An anchored root, open: reopened only when its path leads elsewhere.
+// An anchored root, open while it is registered.
 struct OpenRoot {
   Fd fd;
   std::string native;
-  dev_t device = 0;
-  ino_t inode = 0;
 };
 
 std::mutex g_rootsMutex;
@@ -354,11 +352,11 @@ std::shared_ptr<const OpenRoot> RootOf(const std::string& root) {
     auto it = g_openRoots.find(root);
     if (it != g_openRoots.end()) open = it->second;
   }
+  // The root stays the folder first reached while it exists: a folder link
+  // swapped in for it later (the product folder lies in the shell folder,
+  // which every user may write) is not followed.
   struct stat st;
-  if (open && ::stat(open->native.c_str(), &st) == 0 && st.st_dev == open->device &&
-      st.st_ino == open->inode) {
-    return open;
-  }
+  if (open && ::fstat(open->fd.Get(), &st) == 0 && st.st_nlink > 0) return open;
   Location where;
   if (!LocatePlain(root, &where)) return nullptr;
   auto fresh = std::make_shared<OpenRoot>();
@@ -372,8 +370,6 @@ std::shared_ptr<const OpenRoot> RootOf(const std::string& root) {
     Fail(errno == ENOENT ? kErrorPathNotFound : FromErrno(errno));
     return nullptr;
   }
-  fresh->device = st.st_dev;
-  fresh->inode = st.st_ino;
   std::lock_guard<std::mutex> lock(g_rootsMutex);
   if (g_openRoots.size() >= 64) g_openRoots.clear();
   g_openRoots[root] = fresh;
@@ -381,6 +377,19 @@ std::shared_ptr<const OpenRoot> RootOf(const std::string& root) {
 }
 
 }  // namespace
+
+}  // namespace slv2::fs::posix
+
+namespace slv2::fs::detail {
+
+void ForgetRoot(const std::string& root) {
+  std::lock_guard<std::mutex> lock(posix::g_rootsMutex);
+  posix::g_openRoots.erase(root);
+}
+
+}  // namespace slv2::fs::detail
+
+namespace slv2::fs::posix {
 
 void UseKernelResolution(bool use) {
   g_kernelResolution = use;

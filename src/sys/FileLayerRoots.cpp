@@ -119,6 +119,7 @@ AnchoredRoot::~AnchoredRoot() {
   for (auto it = detail::g_roots.begin(); it != detail::g_roots.end(); ++it) {
     if (it->root == root_ && --it->count == 0) {
       detail::g_roots.erase(it);
+      detail::ForgetRoot(root_);
       return;
     }
   }

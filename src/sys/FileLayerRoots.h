@@ -25,4 +25,7 @@ bool FindAnchor(std::string_view path, Anchor* anchor);
 // dropped); `absolute` tells whether it started with a delimiter.
 std::vector<std::string> SplitComponents(std::string_view path, bool* absolute = nullptr);
 
+// Each twin's: a root is no longer anchored (its cached state goes).
+void ForgetRoot(const std::string& root);
+
 }  // namespace slv2::fs::detail

@@ -779,4 +779,8 @@ bool FileHandle::Flush() {
   return ::fsync(static_cast<int>(fd_)) == 0 || FailErrno();
 }
 
+void FileHandle::StartFlush() {
+  ::sync_file_range(static_cast<int>(fd_), 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
 }  // namespace slv2::fs

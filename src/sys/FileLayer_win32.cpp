@@ -96,6 +96,11 @@ bool OnTheWay(std::string_view path) {
 
 }  // namespace
 
+namespace detail {
+// Nothing of a root is kept open here.
+void ForgetRoot(const std::string&) {}
+}  // namespace detail
+
 uint32_t LastError() {
   return ::GetLastError();
 }
@@ -436,5 +441,7 @@ int64_t FileHandle::Size() {
 bool FileHandle::Flush() {
   return ::FlushFileBuffers(H(fd_)) != 0;
 }
+
+void FileHandle::StartFlush() {}
 
 }  // namespace slv2::fs

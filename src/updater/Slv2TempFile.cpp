@@ -52,6 +52,7 @@ bool ExtractInto(TgmStorage& storage, const std::string& element, const TSlv2Tem
   bool ok = Decompress(*stream, file, false);
   if (size) *size = file.Position();
   file.CutToPosition();
+  file.Handle().StartFlush();  // the batch's flush then finds it written
   return ok;
 }
 
