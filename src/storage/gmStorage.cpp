@@ -433,7 +433,9 @@ bool TgmStorage::ExtractToFile(const std::string& streamPath, const std::string&
     TWinFileStream file(temp.name, fs::kGenericWrite, 0, fs::kCreateAlways);
     if (!Decompress(*stream, file, false)) return false;
     size = file.Position();
-    if (batch) file.Handle().StartFlush();
+    // Larger files start their way to the disk now, so that the batch's
+    // flush finds them written; small ones go together with the flush.
+    if (batch && size >= (64 << 10)) file.Handle().StartFlush();
   }
   if (batch) {
     batch->Add(std::move(temp.name), fileName, size);

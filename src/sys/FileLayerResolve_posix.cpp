@@ -276,13 +276,13 @@ std::string Joined(const std::string& folder, const std::string& name) {
 // missing as written.
 void FindEntry(Location* where, const std::string& ansiName) {
   where->exists =
-      ::fstatat(where->folder.Get(), where->name.c_str(), &where->st, AT_SYMLINK_NOFOLLOW) == 0;
+      ::fstatat(where->Folder(), where->name.c_str(), &where->st, AT_SYMLINK_NOFOLLOW) == 0;
   if (where->exists || ansiName == "." || ansiName == "..") return;
-  std::string found = FindIgnoringCase(where->folder.Get(), ansiName);
+  std::string found = FindIgnoringCase(where->Folder(), ansiName);
   if (found.empty()) return;
   where->name = found;
   where->exists =
-      ::fstatat(where->folder.Get(), where->name.c_str(), &where->st, AT_SYMLINK_NOFOLLOW) == 0;
+      ::fstatat(where->Folder(), where->name.c_str(), &where->st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 // A path outside every anchored root: links followed as the kernel does.
@@ -365,7 +365,7 @@ std::shared_ptr<const OpenRoot> RootOf(const std::string& root) {
     Fail(kErrorStoppedOnSymlink);
     return nullptr;
   }
-  fresh->fd = Fd(::openat(where.folder.Get(), where.name.c_str(), kFolderFlags));
+  fresh->fd = Fd(::openat(where.Folder(), where.name.c_str(), kFolderFlags));
   if (!fresh->fd.Valid() || ::fstat(fresh->fd.Get(), &st) != 0) {
     Fail(errno == ENOENT ? kErrorPathNotFound : FromErrno(errno));
     return nullptr;
@@ -425,8 +425,13 @@ bool Locate(std::string_view path, Location* where) {
   std::string ansiName = below.back();
   below.pop_back();
   std::vector<std::string> natives;
-  where->folder = WalkBeneath(root->fd.Get(), below, &natives);
-  if (!where->folder.Valid()) return false;
+  if (below.empty()) {
+    where->borrowed = root->fd.Get();
+    where->root = root;
+  } else {
+    where->folder = WalkBeneath(root->fd.Get(), below, &natives);
+    if (!where->folder.Valid()) return false;
+  }
   where->anchored = true;
   where->name = AnsiToUtf8(ansiName);
   FindEntry(where, ansiName);
@@ -453,7 +458,7 @@ Fd OpenFolderOf(std::string_view path) {
     Fail(kErrorStoppedOnSymlink);
     return Fd();
   }
-  Fd fd(::openat(where.folder.Get(), where.name.c_str(),
+  Fd fd(::openat(where.Folder(), where.name.c_str(),
                  kFolderFlags | (where.anchored ? O_NOFOLLOW : 0)));
   if (!fd.Valid())
     Fail(errno == ENOENT || errno == ENOTDIR ? kErrorPathNotFound : FromErrno(errno));
@@ -463,12 +468,12 @@ Fd OpenFolderOf(std::string_view path) {
 struct stat Followed(const Location& where) {
   struct stat target = where.st;
   if (where.exists && S_ISLNK(where.st.st_mode) && !where.anchored) {
-    ::fstatat(where.folder.Get(), where.name.c_str(), &target, 0);
+    ::fstatat(where.Folder(), where.name.c_str(), &target, 0);
   } else if (where.exists && S_ISLNK(where.st.st_mode)) {
     // Only whether it leads to a folder is told (as Windows marks a
     // folder's link): nothing is read through it.
     struct stat through;
-    if (::fstatat(where.folder.Get(), where.name.c_str(), &through, 0) == 0 &&
+    if (::fstatat(where.Folder(), where.name.c_str(), &through, 0) == 0 &&
         S_ISDIR(through.st_mode)) {
       target.st_mode = S_IFDIR | (where.st.st_mode & 07777);
     }
@@ -488,7 +493,7 @@ Fd OpenObject(std::string_view path, struct stat* st) {
     return Fd();
   }
   int flags = O_PATH | O_CLOEXEC | (where.anchored ? O_NOFOLLOW : 0);
-  Fd fd(::openat(where.folder.Get(), where.name.c_str(), flags));
+  Fd fd(::openat(where.Folder(), where.name.c_str(), flags));
   if (!fd.Valid() || ::fstat(fd.Get(), st) != 0) {
     FailErrno();
     return Fd();

@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -42,7 +43,12 @@ class Fd {
 };
 
 struct Location {
-  Fd folder;              // O_PATH descriptor of the folder holding `name`
+  // O_PATH descriptor of the folder holding `name`: its own, or an anchored
+  // root's kept open by `root`.
+  int Folder() const { return folder.Valid() ? folder.Get() : borrowed; }
+  Fd folder;
+  int borrowed = -1;
+  std::shared_ptr<const void> root;
   std::string name;       // native name of the last component, case-resolved
   std::string native;     // the whole native path, for messages and old callers
   bool anchored = false;  // below an anchored root: `name` is never followed

@@ -98,7 +98,7 @@ PrivateFiles g_private;
 // device outside the anchored roots is let through (a log to /dev/null).
 Fd OpenRegular(const Location& where, int flags, struct stat* opened = nullptr) {
   int extra = O_CLOEXEC | O_NONBLOCK | (where.anchored ? O_NOFOLLOW : 0);
-  Fd fd(::openat(where.folder.Get(), where.name.c_str(), flags | extra, 0666));
+  Fd fd(::openat(where.Folder(), where.name.c_str(), flags | extra, 0666));
   if (!fd.Valid()) {
     FailErrno();
     return fd;
@@ -121,7 +121,7 @@ Fd OpenRegular(const Location& where, int flags, struct stat* opened = nullptr) 
 // A folder of the layer opened for listing or flushing.
 Fd OpenFolder(const Location& where) {
   int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (where.anchored ? O_NOFOLLOW : 0);
-  Fd fd(::openat(where.folder.Get(), where.name.c_str(), flags));
+  Fd fd(::openat(where.Folder(), where.name.c_str(), flags));
   if (!fd.Valid()) {
     if (errno == ELOOP || (where.anchored && S_ISLNK(where.st.st_mode))) {
       Fail(kErrorStoppedOnSymlink);
@@ -138,7 +138,7 @@ Fd OpenFolder(const Location& where) {
 bool TakeRightsOf(const Location& target, int replacement) {
   if (!target.exists || !S_ISREG(target.st.st_mode)) return true;
   if (::fchmod(replacement, target.st.st_mode & 07777) != 0) return FailErrno();
-  Fd object(::openat(target.folder.Get(), target.name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  Fd object(::openat(target.Folder(), target.name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
   if (!object.Valid()) return FailErrno();
   std::string path = posix::DescriptorPath(object.Get());
   constexpr const char* kAccessList = "system.posix_acl_access";
@@ -161,17 +161,17 @@ bool PrepareReplacement(const Location& from, const Location& to, int fromFd) {
 }
 
 bool RenameLocated(const Location& from, const Location& to) {
-  if (::renameat(from.folder.Get(), from.name.c_str(), to.folder.Get(), to.name.c_str()) != 0) {
+  if (::renameat(from.Folder(), from.name.c_str(), to.Folder(), to.name.c_str()) != 0) {
     return Fail(errno == ENOENT ? kErrorFileNotFound : FromErrno(errno));
   }
   g_private.Take(from.st);
-  posix::NoteRemoved(from.folder.Get(), from.name);
-  posix::NoteAdded(to.folder.Get(), to.name);
+  posix::NoteRemoved(from.Folder(), from.name);
+  posix::NoteAdded(to.Folder(), to.name);
   return true;
 }
 
 bool SyncFolder(const Location& entry) {
-  Fd folder(::openat(entry.folder.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  Fd folder(::openat(entry.Folder(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!folder.Valid()) return FailErrno();
   return ::fsync(folder.Get()) == 0 || errno == EINVAL || FailErrno();
 }
@@ -287,10 +287,10 @@ bool CreateDirectory(std::string_view path) {
   if (!posix::Locate(path, &where)) return false;
   if (Injected(fault::kCreate)) return false;
   if (where.exists) return Fail(kErrorAlreadyExists);
-  if (::mkdirat(where.folder.Get(), where.name.c_str(), 0777) != 0) {
+  if (::mkdirat(where.Folder(), where.name.c_str(), 0777) != 0) {
     return errno == EEXIST ? Fail(kErrorAlreadyExists) : FailErrno();
   }
-  posix::NoteAdded(where.folder.Get(), where.name);
+  posix::NoteAdded(where.Folder(), where.name);
   return true;
 }
 
@@ -300,10 +300,10 @@ bool RemoveDirectory(std::string_view path) {
   bool link = S_ISLNK(where.st.st_mode);
   if (!S_ISDIR(posix::Followed(where).st_mode)) return Fail(kErrorDirectory);
   if (!link && IsReadOnlyMode(where.st.st_mode)) return Fail(kErrorAccessDenied);
-  if (::unlinkat(where.folder.Get(), where.name.c_str(), link ? 0 : AT_REMOVEDIR) != 0) {
+  if (::unlinkat(where.Folder(), where.name.c_str(), link ? 0 : AT_REMOVEDIR) != 0) {
     return FailErrno();
   }
-  posix::NoteRemoved(where.folder.Get(), where.name);
+  posix::NoteRemoved(where.Folder(), where.name);
   return true;
 }
 
@@ -314,9 +314,9 @@ bool DeleteFile(std::string_view path) {
     if (S_ISDIR(where.st.st_mode)) return Fail(kErrorAccessDenied);
     if (IsReadOnlyMode(where.st.st_mode)) return Fail(kErrorAccessDenied);
   }
-  if (::unlinkat(where.folder.Get(), where.name.c_str(), 0) != 0) return FailErrno();
+  if (::unlinkat(where.Folder(), where.name.c_str(), 0) != 0) return FailErrno();
   g_private.Take(where.st);
-  posix::NoteRemoved(where.folder.Get(), where.name);
+  posix::NoteRemoved(where.Folder(), where.name);
   return true;
 }
 
@@ -326,8 +326,8 @@ bool MoveFile(std::string_view from, std::string_view to) {
   if (Injected(fault::kRename)) return false;
   // A rename that only changes letter case finds `to` as `from` itself.
   struct stat folderA, folderB;
-  bool same = dst.exists && ::fstat(src.folder.Get(), &folderA) == 0 &&
-              ::fstat(dst.folder.Get(), &folderB) == 0 && folderA.st_ino == folderB.st_ino &&
+  bool same = dst.exists && ::fstat(src.Folder(), &folderA) == 0 &&
+              ::fstat(dst.Folder(), &folderB) == 0 && folderA.st_ino == folderB.st_ino &&
               folderA.st_dev == folderB.st_dev && src.name == dst.name;
   if (dst.exists && !same) return Fail(kErrorAlreadyExists);
   if (same) {
@@ -335,7 +335,7 @@ bool MoveFile(std::string_view from, std::string_view to) {
     std::replace(literal.begin(), literal.end(), '\\', '/');
     dst.name = AnsiToUtf8(literal.substr(literal.find_last_of('/') + 1));
   }
-  int a = src.folder.Get(), b = dst.folder.Get();
+  int a = src.Folder(), b = dst.Folder();
   const char* n1 = src.name.c_str();
   const char* n2 = dst.name.c_str();
   bool moved = ::renameat2(a, n1, b, n2, RENAME_NOREPLACE) == 0;
@@ -369,8 +369,10 @@ bool RenameOver(std::string_view from, std::string_view to) {
   Location src, dst;
   if (!posix::Locate(from, &src) || !posix::Locate(to, &dst)) return false;
   if (!src.exists) return Fail(kErrorFileNotFound);
-  Fd content = OpenRegular(src, O_RDONLY);
-  if (!content.Valid() || !PrepareReplacement(src, dst, content.Get())) return false;
+  if (dst.exists) {  // its rights pass to the new file
+    Fd content = OpenRegular(src, O_RDONLY);
+    if (!content.Valid() || !PrepareReplacement(src, dst, content.Get())) return false;
+  }
   if (Injected(fault::kRename)) return false;
   return RenameLocated(src, dst);
 }
@@ -436,7 +438,7 @@ bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
   if (Injected(exists ? fault::kWrite : fault::kCreate)) return false;
   Fd out = OpenRegular(dst, O_WRONLY | O_CREAT | (failIfExists ? O_EXCL : O_TRUNC));
   if (!out.Valid()) return false;
-  if (!exists) posix::NoteAdded(dst.folder.Get(), dst.name);
+  if (!exists) posix::NoteAdded(dst.Folder(), dst.name);
   char buffer[1 << 16];
   for (;;) {
     ssize_t n = ::read(in.Get(), buffer, sizeof buffer);
@@ -560,14 +562,13 @@ DirListing::DirListing(std::string_view mask) {
     std::string name = FromNativeName(native);
     if (!MatchesListingMask(name, pattern)) continue;
     Location entry;
-    entry.folder = Fd(dfd);
+    entry.borrowed = dfd;
     entry.name = native;
     entry.anchored = where.anchored;
     entry.exists = ::fstatat(dfd, native.c_str(), &entry.st, AT_SYMLINK_NOFOLLOW) == 0;
     uint32_t attributes = entry.exists ? AttributesOf(entry) : 0;
     off_t size = entry.st.st_size;
     bool regular = S_ISREG(posix::Followed(entry).st_mode);
-    entry.folder.Release();
     if (!entry.exists) continue;  // vanished between readdir and stat
     FindData found;
     found.name = std::move(name);
@@ -666,7 +667,7 @@ FileHandle FileHandle::Open(std::string_view path, uint32_t access, uint32_t sha
     if (LastError() == kErrorFileNotFound && !exists) Fail(kErrorPathNotFound);
     return FileHandle();
   }
-  if (creates) posix::NoteAdded(where.folder.Get(), where.name);
+  if (creates) posix::NoteAdded(where.Folder(), where.name);
   // A file this process has just created under a name nobody else knows
   // needs no announcement of its share mode.
   bool isPrivate = exists && g_private.Take(opened);
