@@ -454,7 +454,12 @@ def diff_cases():
         "bad-copy-past-source": delta(len(old), new, old, b"", [(500, 1, 1)]) + end(),
         "bad-copy-position-zero": delta(len(old), old, old, b"", [(10, 0, 0)]) + end(),
         "bad-copy-position-huge": delta(len(old), old, old, b"", [(10, huge, huge)]) + end(),
-        "bad-target-overlap": delta(len(old), old, old, b"", [(300, 1, 1), (300, 1, 1)]) + end(),
+        # A target position before the output cursor moves it and the literal
+        # cursor back: a rewrite of the chunk is valid, literals taken from
+        # before the literal data are not.
+        "ok-target-rewind": delta(len(old), old, old, b"", [(300, 1, 1), (300, 1, 1)]) + end(),
+        "bad-literal-before-start": delta(len(old), old[:10], old, b"",
+                                          [(10, 1, 1), (0, 1, 1), (0, 1, 2)]) + end(),
         "bad-source-crc": delta(len(old), new, b"other", b"INSERTED",
                                 [(100, 1, 1), (200, 101, 109)]) + end(),
         "bad-target-crc": delta(len(old), b"other", old, b"INSERTED",
@@ -643,7 +648,8 @@ def pe_cases():
 FUZZ_SEEDS = {
     "cfb": ["cfb/bad-difat-loop.stg", "cfb/bad-minifat-loop.stg", "cfb/bad-tree-child-is-ancestor.stg"],
     "decompress": ["compressed/bad-size-short.z", "compressed/two-streams.z"],
-    "diff": ["diff/bad-copy-past-source.diff", "diff/bad-target-overlap.diff"],
+    "diff": ["diff/bad-copy-past-source.diff", "diff/bad-literal-before-start.diff",
+             "diff/ok-target-rewind.diff"],
     "pe": ["pe/bad-resource-self-loop.exe", "pe/bad-version-length-huge.exe"],
     "regscript": ["reg/utf16-lone-surrogates.reg", "reg/values-unterminated.reg"],
 }
