@@ -205,6 +205,10 @@ TEST_F(ProcessPatchTest, ATargetOrPatchThatIsNotACompoundFileChangesNothing) {
   EXPECT_EQ(ReadFile(Join(product, "good.mdb")), installed);
   EXPECT_FALSE(PathExists(Join(product, "missing.mdb")));
   EXPECT_EQ(log.Count("ERROR ProcessPatch() failed: EgmStorage ("), 3) << log.Text();
+  // The installed file is opened for reading and writing, exclusively.
+  EXPECT_EQ(log.Count("ERROR ProcessPatch() failed: EgmStorage (TgmStorage." +
+                      A("Не могу открыть хранилище ") + target + " (18) (0x"),
+            1);
   EXPECT_EQ(Content(Join(product, "after.txt")), "after");
   ExpectNoTempFiles(product);
 }
