@@ -28,34 +28,8 @@ struct AclFree {
 };
 using AclPtr = std::unique_ptr<std::remove_pointer_t<acl_t>, AclFree>;
 
-uint32_t ErrorOf(int e) {
-  switch (e) {
-    case ENOENT:
-      return kErrorFileNotFound;
-    case ENOTDIR:
-      return kErrorPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return kErrorAccessDenied;
-    case ENOTSUP:
-      return kErrorNotSupported;
-    case ENAMETOOLONG:
-      return kErrorFilenameExcedRange;
-    case ENOMEM:
-      return kErrorNotEnoughMemory;
-    case ENOSPC:
-    case EDQUOT:
-      return kErrorDiskFull;
-    case EIO:
-      return kErrorIoDevice;
-    default:
-      return kErrorInvalidParameter;
-  }
-}
-
 DaclResult Failed(DaclStep step) {
-  return {ErrorOf(errno), step};
+  return {fs::posix::FromErrno(errno), step};
 }
 
 // Accounts of one list in the order POSIX keeps them: the owner, named users,

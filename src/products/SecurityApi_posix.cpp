@@ -48,20 +48,6 @@ bool OneOf(uint32_t type, const uint32_t (&types)[N]) {
   return false;
 }
 
-uint32_t ErrnoError() {
-  switch (errno) {
-    case ENOENT:
-      return kErrorFileNotFound;
-    case ENOTDIR:
-      return kErrorPathNotFound;
-    case EACCES:
-    case EPERM:
-      return kErrorAccessDenied;
-    default:
-      return kErrorInvalidParameter;
-  }
-}
-
 // The nearest file or folder at or above `path` that exists, opened: a
 // volume is known by any path on it, also by one that is still to be created.
 fs::posix::Fd NearestExisting(const std::string& path) {
@@ -133,7 +119,7 @@ class PosixSecurityApi final : public SecurityApi {
     fs::posix::Fd existing = NearestExisting(root);
     struct statfs volume;
     if (!existing.Valid()) return fs::LastError();
-    if (::fstatfs(existing.Get(), &volume) != 0) return ErrnoError();
+    if (::fstatfs(existing.Get(), &volume) != 0) return fs::posix::FromErrno(errno);
     info->serialNumber = static_cast<uint32_t>(volume.f_fsid.__val[0]) ^
                          static_cast<uint32_t>(volume.f_fsid.__val[1]);
     DescribeMount(existing.Get(), info);

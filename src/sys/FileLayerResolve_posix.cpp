@@ -77,6 +77,8 @@ uint32_t FromErrno(int e) {
     case ENXIO:
     case ENODEV:
       return kErrorCantAccessFile;
+    case ENOTSUP:
+      return kErrorNotSupported;
     default:
       return kErrorInvalidParameter;
   }
@@ -442,6 +444,18 @@ bool Locate(std::string_view path, Location* where) {
   return true;
 }
 
+namespace {
+
+// Locates an entry that exists (else `missing`) and is no link the layer
+// must not follow.
+bool LocateReachable(std::string_view path, uint32_t missing, Location* where) {
+  if (!Locate(path, where)) return false;
+  if (!where->exists) return Fail(missing);
+  return !StopsAtLink(*where) || Fail(kErrorStoppedOnSymlink);
+}
+
+}  // namespace
+
 Fd OpenFolderOf(std::string_view path) {
   detail::Anchor anchor;
   if (detail::FindAnchor(path, &anchor) && anchor.below.empty()) {
@@ -449,15 +463,7 @@ Fd OpenFolderOf(std::string_view path) {
     return root ? Fd(::openat(root->fd.Get(), ".", kFolderFlags)) : Fd();
   }
   Location where;
-  if (!Locate(path, &where)) return Fd();
-  if (!where.exists) {
-    Fail(kErrorPathNotFound);
-    return Fd();
-  }
-  if (StopsAtLink(where)) {
-    Fail(kErrorStoppedOnSymlink);
-    return Fd();
-  }
+  if (!LocateReachable(path, kErrorPathNotFound, &where)) return Fd();
   Fd fd(::openat(where.Folder(), where.name.c_str(),
                  kFolderFlags | (where.anchored ? O_NOFOLLOW : 0)));
   if (!fd.Valid())
@@ -483,15 +489,7 @@ struct stat Followed(const Location& where) {
 
 Fd OpenObject(std::string_view path, struct stat* st) {
   Location where;
-  if (!Locate(path, &where)) return Fd();
-  if (!where.exists) {
-    Fail(kErrorFileNotFound);
-    return Fd();
-  }
-  if (StopsAtLink(where)) {
-    Fail(kErrorStoppedOnSymlink);
-    return Fd();
-  }
+  if (!LocateReachable(path, kErrorFileNotFound, &where)) return Fd();
   int flags = O_PATH | O_CLOEXEC | (where.anchored ? O_NOFOLLOW : 0);
   Fd fd(::openat(where.Folder(), where.name.c_str(), flags));
   if (!fd.Valid() || ::fstat(fd.Get(), st) != 0) {
