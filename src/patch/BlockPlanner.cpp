@@ -18,8 +18,13 @@ constexpr uint32_t kMultiplier = 0x01000193;
 // Off the chain, only stretches this long are worth ending a block early for.
 constexpr uint32_t kMinMovedLength = 1024;
 // A run of the chain on one diagonal this long is worth a block of its own,
-// unless more than this share of it is matched across the cut.
+// and so is a shorter run whose diagonals stay within a band (small
+// insertions and deletions, such as renamed identifiers, move it little):
+// source and target positions that differ by little still compress well.
+// Either only unless more than a share of it is matched across the cut.
 constexpr uint32_t kMinRealignLength = 128 * 1024;
+constexpr int64_t kBand = 64;
+constexpr uint32_t kMinBandRun = 32 * 1024;
 constexpr uint32_t kRealignShare = 32;
 
 uint32_t PowerOfMultiplier() {
@@ -203,16 +208,26 @@ TBlockPlan TBlockPlanner::Realign(const TBlockPlan& plan) const {
   auto diagonal = [&](size_t c) {
     return int64_t(segments_[chain_[c]].source) - segments_[chain_[c]].target;
   };
+  auto near = [](int64_t a, int64_t b, int64_t width) { return a - b <= width && b - a <= width; };
+  // The span of the run of chain segments from c on whose diagonals stay
+  // within `width` of c's.
+  auto runFrom = [&](size_t c, int64_t width) {
+    size_t last = c;
+    while (last + 1 < chain_.size() && near(diagonal(last + 1), diagonal(c), width))
+      ++last;
+    const Segment& runEnd = segments_[chain_[last]];
+    return runEnd.target + uint64_t(runEnd.length) - segments_[chain_[c]].target;
+  };
   for (size_t c = 1; c < chain_.size(); ++c) {
     const Segment& s = segments_[chain_[c]];
     if (s.target >= plan.targetLength) break;
     if (diagonal(c) == diagonal(c - 1) || diagonal(c) == plan.sourceStart) continue;
-    size_t last = c;
-    while (last + 1 < chain_.size() && diagonal(last + 1) == diagonal(c))
-      ++last;
-    const Segment& runEnd = segments_[chain_[last]];
-    uint64_t run = runEnd.target + uint64_t(runEnd.length) - s.target;
-    if (run < kMinRealignLength || s.source - plan.sourceStart > chunkSize_) continue;
+    uint64_t run = runFrom(c, 0);
+    bool exact = run >= kMinRealignLength;
+    bool drifted = !near(diagonal(c), plan.sourceStart, kBand) &&
+                   !near(diagonal(c), diagonal(c - 1), kBand) && runFrom(c, kBand) >= kMinBandRun;
+    if (drifted) run = runFrom(c, kBand);
+    if (!(exact || drifted) || s.source - plan.sourceStart > chunkSize_) continue;
     Reach before = Follow(s.target);
     if (before.end > s.source) continue;
     uint64_t across = 0;
