@@ -41,9 +41,14 @@ class TStager {
     }
     std::string element = std::string("files/") + kPartNames[file.part] + "/" + path;
     std::string target = folder_ + "/" + element;
-    if (file.change == TFileChange::kChanged && TryDifference(file, target)) {
-      stage.files.push_back({&file, element + kDiffSuffix, true});
-      return;
+    if (file.change == TFileChange::kChanged) {
+      if (TgmFileUtil::ExtractFileName(path, true).size() + sizeof kDiffSuffix - 1 >
+          kMaxElementName) {
+        stage.longNames.push_back(PartPath(file));
+      } else if (TryDifference(file, target)) {
+        stage.files.push_back({&file, element + kDiffSuffix, true});
+        return;
+      }
     }
     CopyWhole(file.newFile->fullPath, target);
     stage.files.push_back({&file, element, false});
@@ -79,8 +84,6 @@ class TStager {
   // Keeps NAME.diff when the storage holds it in fewer bytes than the whole
   // file; false when the whole file is to go instead.
   bool TryDifference(const TFilePlan& file, const std::string& target) {
-    std::string name = TgmFileUtil::ExtractFileName(target, true);
-    if (name.size() + sizeof kDiffSuffix - 1 > kMaxElementName) return false;
     std::string diffFile = target + kDiffSuffix;
     std::string folder = TgmFileUtil::ExtractFilePath(diffFile);
     if (!TgmFileUtil::ForceDirectories(folder)) {

@@ -28,6 +28,9 @@ struct TStagedFile {
 struct TStage {
   std::vector<TStagedFile> files;
   std::vector<std::string> deletions;  // the computed entries of "Delete_After.ini"
+  // "<part>/<path>" of changed files sent whole because NAME.diff would be
+  // longer than a storage's names may be.
+  std::vector<std::string> longNames;
 };
 
 // Fills `folder` (which exists and is empty). Every difference is checked

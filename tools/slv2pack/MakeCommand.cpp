@@ -87,6 +87,10 @@ int Make(const std::vector<std::string>& args) {
     BuildStorage(folder.Path(), pending.Path(), parsed.Has("--compress"));
   }
   PrintSummary(SummarizeUpdate(plan, stage, pending.Path()));
+  for (const std::string& path : stage.longNames) {
+    std::printf("%s: sent whole: with .diff its name would be longer than 31 characters\n",
+                ToTerminal(path).c_str());
+  }
   if (!parsed.Has("--no-verify")) {
     std::string product = DefaultProductId(output);
     std::fflush(stdout);
