@@ -100,12 +100,17 @@ class TEncoder {
       }
       return size;
     };
+    // A larger extra length moves the best shortest length down, if at
+    // all: each series starts one step below the last one's best.
+    size_t first = 0;
     for (uint32_t leaveExtra : kLeaveExtraTrials) {
       uint64_t seriesBest = UINT64_MAX;
-      for (uint32_t minMatch : kMinMatchTrials) {
-        uint64_t size = trial(minMatch, leaveExtra);
+      size_t seriesFirst = first;
+      for (size_t i = seriesFirst; i < std::size(kMinMatchTrials); ++i) {
+        uint64_t size = trial(kMinMatchTrials[i], leaveExtra);
         if (size >= seriesBest) break;
         seriesBest = size;
+        first = i > 0 ? i - 1 : 0;
       }
     }
   }
