@@ -7,12 +7,13 @@
 namespace slv2::publish {
 
 namespace {
+constexpr const char kParent[] = "Software\\slv2pack";
 const HKEY kRedirected[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
 constexpr const char* kRedirectedNames[] = {"HKLM", "HKCU"};
 }  // namespace
 
 TScratchRegistry::TScratchRegistry(const std::string&) {
-  saved_ = Format("Software\\slv2pack\\verify-%lu-%lu", ::GetCurrentProcessId(), ::GetTickCount());
+  saved_ = Format("%s\\verify-%lu-%lu", kParent, ::GetCurrentProcessId(), ::GetTickCount());
   // Every stand-in is made below the real HKEY_CURRENT_USER before any root
   // is redirected.
   HKEY keys[2] = {};
@@ -36,6 +37,7 @@ TScratchRegistry::~TScratchRegistry() {
   for (HKEY root : kRedirected)
     ::RegOverridePredefKey(root, nullptr);
   ::RegDeleteTreeA(HKEY_CURRENT_USER, saved_.c_str());
+  ::RegDeleteKeyA(HKEY_CURRENT_USER, kParent);  // unless another verify runs
 }
 
 bool TScratchRegistry::ReachesChildProcesses() {
