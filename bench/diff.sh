@@ -10,17 +10,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-20}
-scripts/setup build
-# npm may come with a Node.js that is not Debian's; install the bench group
-# only when a tool is missing.
-for tool in npm xdelta3 bsdiff bspatch hyperfine /usr/bin/time; do
-  command -v "$tool" >/dev/null || { scripts/setup bench; break; }
-done
-cmake --preset bench >/dev/null
-cmake --build --preset bench --target slv2pack diff_tool >/dev/null
-bin=$PWD/build/bench/bin
-work=$PWD/build/bench/diff-data
-mkdir -p "$work"
+source bench/npm-bench.sh
+npm_bench_setup diff-data "npm xdelta3 bsdiff bspatch hyperfine /usr/bin/time" slv2pack diff_tool
 
 # label | old package | new package | file inside both packages
 pairs=(
@@ -33,15 +24,6 @@ pairs=(
   "esbuild executable 0.19.11 → 0.19.12|@esbuild/linux-x64@0.19.11|@esbuild/linux-x64@0.19.12|package/bin/esbuild"
 )
 
-# Unpacks a package once into its own folder and prints that folder.
-fetch() {
-  local dir=$work/pkg/${1//\//_}
-  if [[ ! -d $dir/package ]]; then
-    mkdir -p "$dir"
-    (cd "$dir" && tar xzf "$(npm pack --silent "$1" | tail -n 1)" && rm -f ./*.tgz)
-  fi
-  echo "$dir"
-}
 
 # Times the four apply commands in rounds that take turns, each run writing a
 # new output file; prints "slv2 | slv2pack | xdelta3 | bspatch | ratio" with

@@ -9,31 +9,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-3}
-scripts/setup build
-for tool in npm xdelta3 zip hyperfine; do
-  command -v "$tool" >/dev/null || { scripts/setup bench; break; }
-done
-cmake --preset bench >/dev/null
-cmake --build --preset bench --target slv2pack regedit >/dev/null
-bin=$PWD/build/bench/bin
-work=$PWD/build/bench/publish-data
-mkdir -p "$work"
+source bench/npm-bench.sh
+npm_bench_setup publish-data "npm xdelta3 zip hyperfine" slv2pack regedit
 
 # label | old package | new package
 releases=(
   "lodash 4.17.20 → 4.17.21|lodash@4.17.20|lodash@4.17.21"
   "moment 2.29.3 → 2.29.4|moment@2.29.3|moment@2.29.4"
 )
-
-# Unpacks a package once and prints its folder.
-fetch() {
-  local dir=$work/pkg/${1//\//_}
-  if [[ ! -d $dir/package ]]; then
-    mkdir -p "$dir"
-    (cd "$dir" && tar xzf "$(npm pack --silent "$1" | tail -n 1)" && rm -f ./*.tgz)
-  fi
-  echo "$dir/package"
-}
 
 # What the best tools would ship file by file: xdelta3 -9 for a changed file,
 # zlib level 9 for a new one.
@@ -61,8 +44,8 @@ for release in "${releases[@]}"; do
   r=$work/${oldSpec%@*}
   rm -rf "$r"
   mkdir -p "$r/old" "$r/new"
-  cp -r "$(fetch "$oldSpec")" "$r/old/product"
-  cp -r "$(fetch "$newSpec")" "$r/new/product"
+  cp -r "$(fetch "$oldSpec")/package" "$r/old/product"
+  cp -r "$(fetch "$newSpec")/package" "$r/new/product"
   "$bin/slv2pack" make "$r/old" "$r/new" "$r/update.stg" --compress >"$r/make.txt"
   ref=$(reference "$r/old/product" "$r/new/product")
   (cd "$r/new" && rm -f ../new.zip && zip -9 -r -q ../new.zip product)
