@@ -62,14 +62,14 @@ class TStager {
           throw EPublishError(extra.fullPath + ": the files come from the releases, not from " +
                               options_.extraDir);
         }
-        if (AnsiSameText(extra.path, kDeleteAfter)) {
+        if (AnsiSameText(extra.path, kDeleteAfter) && !deletions.empty()) {
           deleteAfter = extra.fullPath;
           continue;
         }
         CopyWhole(extra.fullPath, folder_ + "/" + extra.path);
       }
     }
-    if (deletions.empty() && deleteAfter.empty()) return;
+    if (deletions.empty()) return;
     std::string text;
     if (!deleteAfter.empty() && !ReadFileToString(deleteAfter, text)) {
       throw EPublishError("Cannot read " + deleteAfter);
