@@ -428,6 +428,7 @@ int Merge(const std::vector<std::string>& args) {
   {
     TgmStorageRef target = TgmStorage::Create(merged.Path(), kWriteMode);
     source->CopyTo(target.get());
+    target->Commit(kCommitToDiskCache);
   }
   merged.Commit();
   return 0;
