@@ -329,8 +329,9 @@ def cfb_cases():
         b = bytearray(good)
         b[30:32] = struct.pack("<H", shift)
         write("cfb", "sector-shift-%d.stg" % shift, bytes(b))
-    # Storages nested hundreds and thousands deep below the product folder.
-    for depth in (300, 700):
+    # Storages nested hundreds and thousands deep below the product folder
+    # (5,000: deeper than any walk goes).
+    for depth in (300, 700, 5000):
         leaf = stream("deep.txt", b"deep")
         for _ in range(depth):
             leaf = storage("d", leaf)
@@ -648,7 +649,8 @@ def pe_cases():
 # A few cases that reach deep into their parser, as seeds of the fuzz
 # targets (whose input formats they share).
 FUZZ_SEEDS = {
-    "cfb": ["cfb/bad-difat-loop.stg", "cfb/bad-minifat-loop.stg", "cfb/bad-tree-child-is-ancestor.stg"],
+    "cfb": ["cfb/bad-difat-loop.stg", "cfb/bad-minifat-loop.stg", "cfb/bad-tree-child-is-ancestor.stg",
+            "cfb/deep-5000.stg"],
     "decompress": ["compressed/ok-surplus-data.z", "compressed/two-streams.z"],
     "diff": ["diff/bad-copy-past-source.diff", "diff/bad-literal-before-start.diff",
              "diff/ok-target-rewind.diff"],
