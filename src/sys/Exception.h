@@ -21,11 +21,11 @@ class Exception : public std::exception {
 
 // Declares a unit's exception class: derived from Base, message only, and
 // reporting its own name.
-#define SLV2_DECLARE_EXCEPTION(Name, Base)                                    \
-  class Name : public Base {                                                  \
-   public:                                                                    \
-    using Base::Base;                                                         \
-    const char* ClassName() const noexcept override { return #Name; }         \
+#define SLV2_DECLARE_EXCEPTION(Name, Base)                            \
+  class Name : public Base {                                          \
+   public:                                                            \
+    using Base::Base;                                                 \
+    const char* ClassName() const noexcept override { return #Name; } \
   }
 
 // A violated precondition is a programming error, not a run-time condition.
@@ -34,8 +34,8 @@ SLV2_DECLARE_EXCEPTION(EAssertionFailed, Exception);
 // Raises EAssertionFailed with "Assertion failure (<unit>)".
 [[noreturn]] void AssertionFailure(const char* unit);
 
-#define SLV2_ASSERT(condition, unit)                 \
-  do {                                               \
+#define SLV2_ASSERT(condition, unit)                  \
+  do {                                                \
     if (!(condition)) ::slv2::AssertionFailure(unit); \
   } while (0)
 

@@ -52,6 +52,9 @@ bool ExtractInto(TgmStorage& storage, const std::string& element, const TSlv2Tem
   bool ok = Decompress(*stream, file, false);
   if (size) *size = file.Position();
   file.CutToPosition();
+  // A larger file starts its way to the disk now, so that the batch's flush
+  // finds it written; small ones go together with the flush.
+  if (file.Position() >= (64 << 10)) file.Handle().StartFlush();
   return ok;
 }
 

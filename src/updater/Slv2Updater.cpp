@@ -41,6 +41,10 @@ TSlv2Updater::~TSlv2Updater() = default;
 void TSlv2Updater::Create() {
   FSlv21Root = TSlv2Helper::GetSlv21Root();
   FProductRoot = TSlv2Helper::GetProductRoot(GetProductId());
+  FAnchors.clear();
+  for (const std::string* root : {&FSlv21Root, &FProductRoot}) {
+    if (!root->empty()) FAnchors.push_back(std::make_unique<fs::AnchoredRoot>(*root));
+  }
   FMacros.clear();
   FMacroPattern = std::make_unique<TPcreRegExp>(kMacroPattern);
   FDeleteBeforeList.clear();
