@@ -1,7 +1,9 @@
 // The logging component: the category tree, what reaches which appender, the
 // internal log's reports and the log file.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <thread>
