@@ -109,11 +109,14 @@ class SlvUpdateTest : public ::testing::Test {
   void SetUp() override {
     std::filesystem::create_directories(AnsiToUtf8(package));
     RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", shell);
+    test::InstallCommonGroup(kFamily + "\\main");
   }
 
   const std::string kFamily = "\\Software\\Zarvik\\Solvane 2.1";
   test::TempRegistry registry;
   test::TempDir dir;
+  // The common program group lies in the test's folder.
+  test::ScopedEnv dataHome{"XDG_DATA_HOME", dir / "share"};
   std::string package = dir / "pkg";
   std::string shell = dir / "Solvane";
   test::DisplayVariable noDisplay{""};

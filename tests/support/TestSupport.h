@@ -124,9 +124,28 @@ std::string FromTerminalText(std::string_view text);
 // set, SetEnv with nullptr removes it.
 bool GetEnv(const char* name, std::string& value);
 void SetEnv(const char* name, const std::string* value);
+// Sets an environment variable (program text) for the object's life.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::string previous_;
+  bool hadPrevious_;
+};
 // The variable the platform's temporary folder comes from: TMPDIR on Linux,
 // TMP on Windows.
 const char* TempFolderVariable();
+
+// Gives the shell's key (below HKEY_LOCAL_MACHINE) the "group" value of a
+// complete installation, naming the common program group already, so that
+// the shell's finishing steps find nothing to move. On Linux the common
+// group lies below $XDG_DATA_HOME: tests set it to a folder of their own.
+void InstallCommonGroup(const std::string& shellKey);
 
 // The version of Wine when the tests run under it, else "". Tests that meet a
 // difference between Wine and Windows skip with SLV2_SKIP_ON_WINE.
