@@ -35,14 +35,12 @@ std::string ErrorText(const char* format, const std::string& name, const std::ex
   return Format(format, name.c_str(), ExceptionClassName(e), ExceptionMessage(e).c_str());
 }
 
-// The steps join storage-named paths to both folders: a folder that is not
-// a full path would put them below whatever the current folder happens to be.
-void RequireFullFolders(const TSlv2Updater& updater) {
-  if (updater.ProductRoot().empty()) throw ESlvUpdater("The product folder is unknown");
-  if (!IsAbsolutePath(updater.ProductRoot())) {
-    throw ESlvUpdater(
-        Format("The product folder \"%s\" is not a full path", updater.ProductRoot().c_str()));
-  }
+// The steps of every product write to the shell folder, and a folder that is
+// not a full path would put them below whatever the current folder happens
+// to be: such a product is left out. A product folder alone that is unknown
+// only skips the steps that need it (TSlv2Updater::Update).
+void RequireShellFolder(const TSlv2Updater& updater) {
+  if (updater.Slv21Root().empty()) throw ESlvUpdater("The shell folder is unknown");
   if (!IsAbsolutePath(updater.Slv21Root())) {
     throw ESlvUpdater(
         Format("The shell folder \"%s\" is not a full path", updater.Slv21Root().c_str()));
@@ -121,7 +119,7 @@ void TUpdateSession::AddUpdaterIfInstalled(const TSlv2UpdaterClass& type) {
   std::unique_ptr<TSlv2Updater> updater;
   try {
     updater = type.Create();
-    RequireFullFolders(*updater);
+    RequireShellFolder(*updater);
     updater->SetStorageFileName(storageFile);
   } catch (const std::exception& e) {
     FFailed = true;
@@ -172,7 +170,7 @@ void TUpdateSession::RunUpdater(TEntry& entry) {
                                                                      : Texts().product.c_str();
   AddLine(Format(format, entry.displayName.c_str()));
   try {
-    entry.updater->Execute();
+    entry.updater->Update();
   } catch (const std::exception& e) {
     FFailed = true;
     AppendToLastLine(

@@ -46,12 +46,13 @@ class TUpdateSession {
   // The start-up sequence, when the window is first shown. A failed check
   // shows its box and asks the interface to terminate. The lock of the run is
   // taken before anything is looked at and held until the run ends. An
-  // updater that cannot be created, whose product or shell folder is not a
-  // full path, or whose storage does not open is left out with a memo line;
-  // the others go on.
+  // updater that cannot be created, whose shell folder is not a full path,
+  // or whose storage does not open is left out with a memo line; the others
+  // go on.
   void FormShow();
-  // The run button (or Enter): every updater in order, then box 65185; once
-  // per program start, never while running.
+  // The run button (or Enter): every updater in order (TSlv2Updater::Update:
+  // a product whose steps logged errors ends its line with the error), then
+  // box 65185; once per program start, never while running.
   void RunUpdates();
   // The close query: closing is allowed except during a run.
   bool CanClose() const { return FState != TSessionState::Running; }

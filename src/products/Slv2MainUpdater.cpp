@@ -101,6 +101,13 @@ void TSlv2MainUpdater::registerSlvAPP() {
   if (path.find(' ') != std::string::npos) path = Format("\"%s\"", path.c_str());
   uint32_t code = ExecAndWait(Format("regsvr32.exe /s %s", path.c_str()), kSwHide);
   // Any exit code is only reported: the registration never fails the update.
+  // Where regsvr32 cannot run at all (Linux has no COM servers to register)
+  // the server stays unregistered, which is said without failing the run.
+  if (code == kExecFailed) {
+    Logger().Warn(Format("registerSlvAPP(): regsvr32 cannot be run here, %s is not registered",
+                         path.c_str()));
+    return;
+  }
   Logger().Debug(Format("registerSlvAPP(): regsvr32 returned %u", code));
 }
 

@@ -1,5 +1,6 @@
 #include "updater/Slv2Updater.h"
 
+#include "log/LogErrorTally.h"
 #include "log/LogHierarchy.h"
 #include "sys/Format.h"
 #include "sys/PcreRegExp.h"
@@ -15,6 +16,29 @@ namespace {
 // The macro reference: "${", a name without "}", "}".
 constexpr const char* kMacroPattern = "\\$\\{([^}]+)\\}";
 constexpr size_t kMacroBuckets = 31;
+
+// A log message as one protocol line: a reason on a line of its own follows
+// the line it explains after a colon.
+std::string OneLine(std::string_view message) {
+  std::string line;
+  for (size_t i = 0; i < message.size(); ++i) {
+    if (message[i] != '\r' && message[i] != '\n') {
+      line += message[i];
+      continue;
+    }
+    while (i + 1 < message.size() && static_cast<unsigned char>(message[i + 1]) <= ' ')
+      ++i;
+    line += ": ";
+  }
+  return line;
+}
+
+std::string ErrorsText(const TLogErrorTally& errors) {
+  int count = errors.Count();
+  std::string first = OneLine(errors.First());
+  return count == 1 ? Format("1 error in the detailed log: %s", first.c_str())
+                    : Format("%d errors in the detailed log, the first: %s", count, first.c_str());
+}
 
 }  // namespace
 
@@ -41,6 +65,16 @@ TSlv2Updater::~TSlv2Updater() = default;
 void TSlv2Updater::Create() {
   FSlv21Root = TSlv2Helper::GetSlv21Root();
   FProductRoot = TSlv2Helper::GetProductRoot(GetProductId());
+  // The steps join storage-named paths to the folder: one that is not a full
+  // path would put them below whatever the current folder happens to be.
+  FProductFolderProblem.clear();
+  if (FProductRoot.empty()) {
+    FProductFolderProblem = "The product folder is unknown";
+  } else if (!IsAbsolutePath(FProductRoot)) {
+    FProductFolderProblem =
+        Format("The product folder \"%s\" is not a full path", FProductRoot.c_str());
+    FProductRoot.clear();
+  }
   FMacros.clear();
   FMacroPattern = std::make_unique<TPcreRegExp>(kMacroPattern);
   FDeleteBeforeList.clear();
@@ -74,6 +108,16 @@ void TSlv2Updater::Execute() {
   BeforeExecute();
   DoExecute();
   AfterExecute();
+}
+
+void TSlv2Updater::Update() {
+  TLogErrorTally errors(Logger());
+  Execute();
+  if (!FProductFolderProblem.empty()) {
+    throw ESlvUpdater(errors.Count() == 0 ? FProductFolderProblem
+                                          : FProductFolderProblem + "; " + ErrorsText(errors));
+  }
+  if (errors.Count() > 0) throw ESlvUpdater(ErrorsText(errors));
 }
 
 void TSlv2Updater::DoExecute() {

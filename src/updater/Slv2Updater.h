@@ -116,13 +116,21 @@ class TSlv2Updater {
   // Loads the ini files, then BeforeExecute, DoExecute, AfterExecute. Raises
   // an assertion failure when no storage is open.
   void Execute();
+  // The run as the main window judges it: Execute, then ESlvUpdater when the
+  // run did not do all it should although no step raised: the product
+  // folder is unknown (its steps were skipped), or steps logged error lines
+  // (the message counts them and quotes the first).
+  void Update();
 
   // Opens the update storage (read, other writers denied) unless the name is
   // the current one; an empty name only closes it. Opening errors pass.
   void SetStorageFileName(const std::string& fileName);
   const std::string& StorageFileName() const { return FStorageFileName; }
   TgmStorage* Storage() const { return FStorage.get(); }
+  // Empty when unknown; a value that is not a full path counts as unknown.
   const std::string& ProductRoot() const { return FProductRoot; }
+  // Why the product folder is unknown; empty when it is known.
+  const std::string& ProductFolderProblem() const { return FProductFolderProblem; }
   const std::string& Slv21Root() const { return FSlv21Root; }
 
   // The category named by the class name, found on first use.
@@ -185,6 +193,7 @@ class TSlv2Updater {
   std::unordered_map<std::string, std::string> FMacros;
   TLogCategory* FLogger = nullptr;
   std::string FProductRoot;
+  std::string FProductFolderProblem;
   std::string FStorageFileName;
   std::string FSlv21Root;
   TgmStorageRef FStorage;
