@@ -6,6 +6,7 @@
 #include "storage/gmZLibUtil.h"
 #include "sys/FileLayer.h"
 #include "sys/Format.h"
+#include "sys/WinError.h"
 #include "updater/Slv2Updater.h"
 
 namespace slv2 {
@@ -15,16 +16,21 @@ TSlv2TempFile::TSlv2TempFile(std::string_view folder) {
       folder.empty() ? TgmFileUtil::GetTempFileName() : TgmFileUtil::GetTempFileName(folder, "tmp");
   if (FName.empty()) {
     std::string where = folder.empty() ? TgmFileUtil::GetTempFolder() : std::string(folder);
-    throw ESlvUpdater(Format("Error creating temp file in \"%s\"", where.c_str()));
+    throw ESlvUpdater(Format("Error creating temp file in \"%s\"", where.c_str()), fs::LastError());
   }
 }
 
 TSlv2TempFile::~TSlv2TempFile() {
   if (FName.empty()) return;
+  // Goes while a failure unwinds: the reason of that failure stays the
+  // thread's last error.
+  uint32_t error = fs::LastError();
   uint32_t attributes = fs::GetFileAttributes(FName);
-  if (attributes == fs::kInvalidFileAttributes) return;
-  if (attributes & fs::kAttrReadOnly) fs::SetFileAttributes(FName, fs::kAttrNormal);
-  fs::DeleteFile(FName);
+  if (attributes != fs::kInvalidFileAttributes) {
+    if (attributes & fs::kAttrReadOnly) fs::SetFileAttributes(FName, fs::kAttrNormal);
+    fs::DeleteFile(FName);
+  }
+  fs::SetLastError(error);
 }
 
 namespace {
@@ -49,9 +55,13 @@ bool ExtractInto(TgmStorage& storage, const std::string& element, const TSlv2Tem
   std::unique_ptr<TgmStgStream> stream =
       storage.CreateStream(element, stg::kStgmRead | stg::kStgmShareDenyWrite);
   TScratchFileStream file(temp.Name());
+  // A write that fails leaves its reason; damaged data leaves none.
+  fs::SetLastError(kErrorSuccess);
   bool ok = Decompress(*stream, file, false);
+  uint32_t error = ok ? kErrorSuccess : fs::LastError();
   if (size) *size = file.Position();
   file.CutToPosition();
+  fs::SetLastError(error);
   return ok;
 }
 

@@ -33,8 +33,9 @@ class TSlv2TempFile {
 
 // Writes a stream element (inflated when it carries the compressed-stream
 // header) into the temporary file, over what it held, and cuts the file to
-// what was written. False when the compressed data is damaged; a missing
-// element raises. `size` (optional) receives the bytes written. The file is
+// what was written. False when the compressed data is damaged (LastError 0)
+// or the file cannot be written (LastError says why); a missing element
+// raises. `size` (optional) receives the bytes written. The file is
 // never emptied first: on ext4 a file truncated to nothing is forced onto
 // the disk when it is closed, which makes deleting or reusing it costly.
 bool ExtractInto(TgmStorage& storage, const std::string& element, const TSlv2TempFile& temp,

@@ -8,6 +8,7 @@
 #include "sys/StrUtil.h"
 #include "updater/Slv2IniFile.h"
 #include "updater/Slv2Paths.h"
+#include "updater/Slv2Reason.h"
 
 namespace slv2 {
 
@@ -99,8 +100,7 @@ TLogCategory& TSlv2Updater::Logger() {
 }
 
 void TSlv2Updater::LogFailed(const char* operation, const std::exception& error) {
-  Logger().Error(Format("%s() failed: %s (%s)", operation, ExceptionClassName(error),
-                        ExceptionMessage(error).c_str()));
+  Logger().Error(FailedLine(operation, error));
 }
 
 void TSlv2Updater::Execute() {

@@ -136,7 +136,8 @@ class TSlv2Updater {
   // The category named by the class name, found on first use.
   TLogCategory& Logger();
   // The error line of a step that caught an exception:
-  // "<operation>() failed: <class name> (<message>)".
+  // "<operation>() failed: <class name> (<message>)", with the system's
+  // reason on a line of its own when the exception carries one.
   void LogFailed(const char* operation, const std::exception& error);
 
   // Custom macros: case-sensitive names; adding an existing name replaces

@@ -5,6 +5,8 @@
 #include "sys/Format.h"
 #include "sys/RegExReplace.h"
 #include "sys/StrUtil.h"
+#include "sys/WinError.h"
+#include "updater/Slv2Reason.h"
 #include "updater/Slv2TempFile.h"
 #include "updater/Slv2Updater.h"
 
@@ -20,8 +22,12 @@ bool IsMask(std::string_view path) {
   return path.find_first_of("*?") != std::string_view::npos;
 }
 
-const char* Outcome(bool ok) {
-  return ok ? "succeeded" : "failed";
+// The line of a deletion's outcome; a failure also says why, so it is built
+// right after the deletion, while the thread's last error is its own.
+std::string DeletionLine(const char* op, const std::string& path, const char* kind, bool deleted) {
+  return WithReason(Format("  %s: Deletion of \"%s\" as existing %s - %s", op, path.c_str(), kind,
+                           deleted ? "succeeded" : "failed"),
+                    deleted ? kErrorSuccess : fs::LastError());
 }
 
 // The size the folder listing gives for a file, so that a large file is
@@ -80,15 +86,15 @@ void TSlv2Updater::ProcessDelete(const std::vector<std::string>& list, const std
       Logger().Debug(Format("  %s: Started to delete %u files by mask \"%s\"", op,
                             static_cast<unsigned>(entries.size()), path.c_str()));
       for (const std::string& file : entries) {
-        Logger().Debug(Format("  %s: Deletion of \"%s\" as existing file - %s", op, file.c_str(),
-                              Outcome(fs::DeleteFile(file))));
+        bool deleted = fs::DeleteFile(file);
+        Logger().Debug(DeletionLine(op, file, "file", deleted));
       }
     } else if (FileExists(normal)) {
-      Logger().Debug(Format("  %s: Deletion of \"%s\" as existing file - %s", op, path.c_str(),
-                            Outcome(fs::DeleteFile(normal))));
+      bool deleted = fs::DeleteFile(normal);
+      Logger().Debug(DeletionLine(op, path, "file", deleted));
     } else if (TgmFileUtil::DirectoryExists(normal)) {
-      Logger().Debug(Format("  %s: Deletion of \"%s\" as existing directory - %s", op, path.c_str(),
-                            Outcome(TgmFileUtil::DeleteTree(normal))));
+      bool deleted = TgmFileUtil::DeleteTree(normal);
+      Logger().Debug(DeletionLine(op, path, "directory", deleted));
     } else {
       Logger().Debug(Format("  %s: \"%s\" is not a mask and not found as file or directory", op,
                             path.c_str()));
@@ -127,10 +133,14 @@ void TSlv2Updater::ProcessStrReplace(TSlv2StrReplaceList& list) {
 
 void TSlv2Updater::ReplaceInFile(TSlv2StrReplaceData& record, const std::string& fileName) {
   std::string text;
-  if (ListedSize(fileName) > static_cast<uint64_t>(kMaxReplaceSize) ||
-      !ReadFileToString(fileName, text, 1, 0, kMaxReplaceSize + 1) ||
-      static_cast<int64_t>(text.size()) > kMaxReplaceSize) {
-    Logger().Error(Format("  %s: Error reading file \"%s\"", "StrReplace", fileName.c_str()));
+  // A folder the mask matched is not read and has no system reason.
+  fs::SetLastError(kErrorSuccess);
+  bool tooLarge = ListedSize(fileName) > static_cast<uint64_t>(kMaxReplaceSize);
+  bool read = !tooLarge && ReadFileToString(fileName, text, 1, 0, kMaxReplaceSize + 1);
+  if (!read || static_cast<int64_t>(text.size()) > kMaxReplaceSize) {
+    Logger().Error(
+        WithReason(Format("  %s: Error reading file \"%s\"", "StrReplace", fileName.c_str()),
+                   read || tooLarge ? kErrorSuccess : fs::LastError()));
     return;
   }
   std::string result;
@@ -146,7 +156,9 @@ void TSlv2Updater::ReplaceInFile(TSlv2StrReplaceData& record, const std::string&
     Logger().Debug(
         Format("  %s: File \"%s\" processed successfully", "StrReplace", fileName.c_str()));
   } else {
-    Logger().Error(Format("  %s: Error writing file \"%s\"", "StrReplace", fileName.c_str()));
+    Logger().Error(
+        WithReason(Format("  %s: Error writing file \"%s\"", "StrReplace", fileName.c_str()),
+                   fs::LastError()));
   }
 }
 
@@ -183,8 +195,9 @@ void TSlv2Updater::UnpackStorageFile(const std::string& file, const std::string&
     try {
       storage = TgmStorage::Create(file, stg::kStgmRead | stg::kStgmShareDenyWrite);
     } catch (const std::exception& e) {
-      Logger().Error(Format("  %s: Error opening storage: %s (%s)", op, ExceptionClassName(e),
-                            ExceptionMessage(e).c_str()));
+      Logger().Error(WithReason(Format("  %s: Error opening storage: %s (%s)", op,
+                                       ExceptionClassName(e), ExceptionMessage(e).c_str()),
+                                ExceptionSystemError(e)));
       return;
     }
     std::vector<std::string> streams;
@@ -198,8 +211,9 @@ void TSlv2Updater::UnpackStorageFile(const std::string& file, const std::string&
                             static_cast<int>(streams.size())));
     }
   } catch (const std::exception& e) {
-    Logger().Error(Format("  %s: Error unpacking storage: %s (%s)", op, ExceptionClassName(e),
-                          ExceptionMessage(e).c_str()));
+    Logger().Error(WithReason(Format("  %s: Error unpacking storage: %s (%s)", op,
+                                     ExceptionClassName(e), ExceptionMessage(e).c_str()),
+                              ExceptionSystemError(e)));
   }
   // A storage that did not unpack completely stays, so that nothing it held
   // is lost.
@@ -207,7 +221,7 @@ void TSlv2Updater::UnpackStorageFile(const std::string& file, const std::string&
   if (fs::DeleteFile(file)) {
     Logger().Debug(Format("  %s: Storage deleted", op));
   } else {
-    Logger().Error(Format("  %s: Error deleting storage", op));
+    Logger().Error(WithReason(Format("  %s: Error deleting storage", op), fs::LastError()));
   }
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "UpdaterFixture.h"
+#include "sys/WinError.h"
 
 namespace slv2::test {
 namespace {
@@ -39,7 +40,9 @@ TEST_F(ProcessDeleteTest, FilesFoldersAndMasksOfTheProductFolder) {
            "WARN   Delete_After: No files found for deletion by mask \"" + p + "nothing\\*.xyz\"",
            "DEBUG   Delete_After: \"" + p +
                "missing.txt\" is not a mask and not found as file or directory",
-           "DEBUG   Delete_After: Deletion of \"" + p + "locked.dll\" as existing file - failed",
+           // With the system's reason on a line of its own.
+           "DEBUG   Delete_After: Deletion of \"" + p +
+               "locked.dll\" as existing file - failed\r\n  " + SysErrorMessage(kErrorAccessDenied),
        }) {
     EXPECT_TRUE(log.Has(line)) << line << "\n" << log.Text();
   }
@@ -88,7 +91,8 @@ TEST_F(StrReplaceTest, PlainReplacementVisitsTheMaskInEverySubfolder) {
            "DEBUG   StrReplace: File \"" + Join(product, "a.ini\" processed successfully"),
            // A folder whose name matches the mask is a file that cannot be read.
            "ERROR   StrReplace: Error reading file \"" + Join(product, "dir.ini\""),
-           "ERROR   StrReplace: Error writing file \"" + Join(product, "locked.ini\""),
+           "ERROR   StrReplace: Error writing file \"" + Join(product, "locked.ini\"") + "\r\n  " +
+               SysErrorMessage(kErrorAccessDenied),
            "ERROR   StrReplace: Error reading file \"" + Join(product, "huge.ini\""),
            "DEBUG StrReplace: Operation finished",
        }) {
