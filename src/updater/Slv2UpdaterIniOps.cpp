@@ -4,6 +4,7 @@
 #include "sys/FileLayer.h"
 #include "sys/Format.h"
 #include "sys/RegExReplace.h"
+#include "sys/StackSpace.h"
 #include "sys/StrUtil.h"
 #include "sys/WinError.h"
 #include "updater/Slv2Reason.h"
@@ -17,6 +18,9 @@ namespace {
 // A replacement holds the whole file and its result in memory; files past
 // this size are not read (a mask that strays onto a large data file).
 constexpr int64_t kMaxReplaceSize = 64 << 20;
+// The stack of a regular-expression replacement: address space reserved
+// for the matcher's recursion, taken only as deep as a search goes.
+constexpr size_t kReplaceStack = size_t{256} << 20;
 
 bool IsMask(std::string_view path) {
   return path.find_first_of("*?") != std::string_view::npos;
@@ -147,7 +151,19 @@ void TSlv2Updater::ReplaceInFile(TSlv2StrReplaceData& record, const std::string&
   if (record.IsRegExp) {
     int count = 0;
     bool matched = false;
-    result = RegExReplaceAll(text, record.CompiledRegExp(), record.ReplaceWith, count, matched);
+    TPcreRegExp& regExp = record.CompiledRegExp();
+    // The matcher recurses on the stack for every repetition of a group: on
+    // a stack of its own a long file is searched whole.
+    RunWithStack(kReplaceStack, [&] {
+      result = RegExReplaceAll(text, regExp, record.ReplaceWith, count, matched);
+    });
+    if (regExp.MatchFailed()) {
+      // The file stays as it is: what was replaced before the matcher gave
+      // up is not the whole replacement.
+      Logger().Error(Format("  %s: Error searching file \"%s\": the regular expression reached %s",
+                            "StrReplace", fileName.c_str(), regExp.MatchFailure().c_str()));
+      return;
+    }
   } else {
     result = ReplaceAll(text, record.SearchFor, record.ReplaceWith, record.IgnoreCase);
   }

@@ -120,6 +120,44 @@ TEST_F(StrReplaceTest, RegularExpressionsAndMacros) {
   EXPECT_EQ(log.Count("processed successfully"), 4) << log.Text();
 }
 
+// Expressions whose matching recurses once per character complete over
+// files of realistic size; one that reaches the matcher's limits leaves its
+// file unchanged with an error line.
+TEST_F(StrReplaceTest, LongFilesAreSearchedWholeOrLeftUnchangedWithAnError) {
+  std::string alternating, section;
+  for (int i = 0; i < 5000; ++i)
+    alternating += "ab";
+  for (int i = 0; section.size() < 48 * 1024; ++i)
+    section += "Value" + std::to_string(i) + "=some old setting\r\n";
+  const std::string ini = "[Keep]\r\nA=1\r\n[Old]\r\n" + section + "[Next]\r\nB=2\r\n";
+  struct Case {
+    const char* file;
+    std::string content;
+    const char* search;
+    std::string result;  // "": unchanged, with the error line
+  };
+  const Case cases[] = {
+      {"ab.txt", alternating + "c", "(a|b)*c", "x"},
+      {"old.ini", ini, "\\[Old\\]((?!\\r\\n\\[).)*\\r\\n", "[Keep]\r\nA=1\r\nx[Next]\r\nB=2\r\n"},
+      {"exp.txt", std::string(40, 'a') + "!", "^(a+)+$", ""},
+  };
+  std::string sections;
+  for (const Case& c : cases) {
+    WriteFile(Join(product, c.file), c.content);
+    sections += std::string("[") + c.file + "]\nSearchFor=" + c.search +
+                "\nReplaceWith=x\nIsRegExp=1\nFiles=" + c.file + "\n";
+  }
+  Replace(sections);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    EXPECT_TRUE(ReadFile(Join(product, c.file)) == (c.result.empty() ? c.content : c.result));
+  }
+  EXPECT_EQ(log.Count("ERROR "), 1) << log.Text();
+  EXPECT_TRUE(log.Has("ERROR   StrReplace: Error searching file \"" + Join(product, "exp.txt") +
+                      "\": the regular expression reached the match limit"))
+      << log.Text();
+}
+
 TEST_F(StrReplaceTest, MasksOutsideTheFamilyFoldersAreRefused) {
   WriteFile(Join(outside, "../evil.ini"), "abc");
   Replace(
