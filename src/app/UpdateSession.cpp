@@ -11,6 +11,7 @@
 #include "sys/Exception.h"
 #include "sys/Format.h"
 #include "sys/StrUtil.h"
+#include "sys/registry/RegFunctions.h"
 
 namespace slv2 {
 
@@ -56,6 +57,7 @@ TSessionOptions DefaultSessionOptions(std::string packageFolder) {
   options.isAdministrator = IsUserAdministrator;
   options.isShellRunning = IsShellWindowOpen;
   options.lockRun = TRunLock::TryAcquire;
+  options.checkRegistry = RegCheckRegistry;
   return options;
 }
 
@@ -78,6 +80,7 @@ void TUpdateSession::FormShow() {
       FUi.ShowMessageBox(MessageBoxOf(TBoxId::AlreadyRunning));
       return Terminate(kExitAlreadyRunning);
     }
+    FOptions.checkRegistry();
     CreateUpdaters();
     ShowInstalledProducts();
     if (FUpdaters.empty()) {

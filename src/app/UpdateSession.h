@@ -28,6 +28,8 @@ struct TSessionOptions {
   std::function<bool()> isShellRunning;
   // The machine-wide lock (RunLock.h): nullptr while another update holds it.
   std::function<std::unique_ptr<TRunLock>()> lockRun;
+  // Raises when the registry cannot serve the run (RegFunctions.h).
+  std::function<void()> checkRegistry;
   // Nobody answers the boxes: a running shell ends with kExitShellRunning,
   // to be retried later, instead of kExitCancelled.
   bool unattended = false;
@@ -45,7 +47,8 @@ class TUpdateSession {
 
   // The start-up sequence, when the window is first shown. A failed check
   // shows its box and asks the interface to terminate. The lock of the run is
-  // taken before anything is looked at and held until the run ends. An
+  // taken before anything is looked at and held until the run ends; then the
+  // registry must be usable (an error otherwise, never "nothing installed"). An
   // updater that cannot be created, whose shell folder is not a full path,
   // or whose storage does not open is left out with a memo line; the others
   // go on.

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <map>
@@ -281,6 +282,27 @@ TEST_F(SlvUpdateTest, ARunningShellCancelsOrAsksForALaterRetry) {
   ASSERT_NE(first, std::string::npos);
   EXPECT_NE(console.err.find("OK or Cancel?", first + 1), std::string::npos);
   EXPECT_FALSE(test::PathExists(shell + "/ege/a.txt"));
+}
+
+TEST_F(SlvUpdateTest, ARegistryHeldByAnotherProcessEndsTheRunWithinSecondsChangingNothing) {
+  Install("ege");
+  test::WriteFile(shell + "/ege/a.txt", "old");
+  Pack("ege", {{"files/product/a.txt", "new"}});
+  {
+    test::DatabaseWriter writer(registry.DatabasePath());
+    ASSERT_TRUE(writer.Holding());
+    auto start = std::chrono::steady_clock::now();
+    Result run = Update();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+    EXPECT_EQ(run.status, Seen(kExitFailed));
+    EXPECT_NE(run.err.find("the registry database \"" + registry.DatabasePath() + "\" is busy"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "old");
+  }
+  Result run = Update();
+  EXPECT_EQ(run.status, Seen(kExitUpdated)) << run.err;
+  EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "new");
 }
 
 // --- One update per machine ----------------------------------------------------

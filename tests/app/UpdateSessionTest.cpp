@@ -311,6 +311,59 @@ TEST_F(UpdateSessionTest, ALockThatCannotBeTriedIsAnErrorOfTheStartUp) {
 }
 #endif
 
+#ifndef _WIN32
+// The Linux registry is a database of its own: one that does not open or is
+// damaged is an error of the start-up, never a machine with nothing
+// installed.
+TEST_F(UpdateSessionTest, ARegistryDatabaseThatDoesNotOpenOrIsDamagedIsAnErrorOfTheStartUp) {
+  Package("ege");
+  std::string good = dir / "good.db";
+  {
+    test::ScopedEnv database("SLV2_REGISTRY", good);
+    test::WriteFile(
+        dir / "family.reg",
+        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Zarvik\\Solvane 2.1\\main]\r\n"
+        "\"root\"=\"/opt/s\"\r\n[HKEY_LOCAL_MACHINE\\Software\\Zarvik\\Solvane 2.1\\ege]"
+        "\r\n\"root\"=\"ege\"\r\n");
+    ASSERT_EQ(test::RunProgram("regedit", {"/s", dir / "family.reg"}, dir / "out", dir / "err"), 0);
+  }
+  const std::string bytes = test::ReadFile(good);
+  const size_t page =
+      (static_cast<unsigned char>(bytes[16]) << 8) | static_cast<unsigned char>(bytes[17]);
+  auto damaged = [&](size_t offset, size_t count) {
+    std::string copy = bytes;
+    copy.replace(offset, count, count, '\x5A');
+    return copy;
+  };
+  struct Case {
+    const char* what;
+    std::string content;  // nullptr-like "": a folder
+  };
+  const Case cases[] = {
+      {"a folder", ""},
+      {"not a database", "registry of the family, surely"},
+      {"a damaged header", damaged(16, 2)},
+      {"a damaged page", damaged(page + 8, 64)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string database = dir / (std::string("registry-") + c.what + ".db");
+    c.content.empty() ? (void)std::filesystem::create_directories(test::FsPath(database))
+                      : test::WriteFile(database, c.content);
+    test::ScopedEnv variable("SLV2_REGISTRY", database);
+    ui = ScriptedUi();
+    TUpdateSession session(ui, Options());
+    session.FormShow();
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_NE(ui.errors[0].find("registry database \"" + database + "\""), std::string::npos)
+        << ui.errors[0];
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(session.ExitStatus(), kExitFailed);
+  }
+}
+
+#endif
+
 // --- Product folders ------------------------------------------------------------
 
 TEST_F(UpdateSessionTest, AnUnknownProductFolderSkipsOnlyItsStepsAnUnknownShellFolderTheProduct) {

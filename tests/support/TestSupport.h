@@ -108,6 +108,23 @@ int RunProgram(const std::string& name, const std::vector<std::string>& args,
 int StartProgram(const std::string& name, const std::vector<std::string>& args,
                  const std::string& outFile, const std::string& errFile);
 int WaitProgram(int pid);
+
+// Another process holding a write transaction on an SQLite database (native
+// path) until the object goes, as another program's long change would.
+class DatabaseWriter {
+ public:
+  explicit DatabaseWriter(const std::string& database);
+  ~DatabaseWriter();
+  DatabaseWriter(const DatabaseWriter&) = delete;
+  DatabaseWriter& operator=(const DatabaseWriter&) = delete;
+  // Whether it holds the transaction.
+  bool Holding() const { return holding_; }
+
+ private:
+  int pid_ = -1;
+  int release_ = -1;
+  bool holding_ = false;
+};
 #endif
 
 // The complete lines of a program's output (a last line without its line
