@@ -2,6 +2,7 @@
 
 #include "log/LogErrorTally.h"
 #include "log/LogHierarchy.h"
+#include "sys/Cp1251.h"
 #include "sys/Format.h"
 #include "sys/PcreRegExp.h"
 #include "sys/RegExReplace.h"
@@ -158,14 +159,16 @@ std::string TSlv2Updater::ResolveMacro(std::string_view name) const {
   return ReplaceAll(value, "\\", "\\\\", false);
 }
 
-std::string TSlv2Updater::ExpandMacros(std::string_view text, bool* found) {
+std::string TSlv2Updater::ExpandMacros(std::string_view text, bool* found, bool utf8) {
   if (!FMacroPattern) FMacroPattern = std::make_unique<TPcreRegExp>(kMacroPattern);
   bool matched = false;
   int count = 0;
-  std::string result = RegExReplaceAllCallback(
-      text, *FMacroPattern, matched, count, [this](TPcreRegExp& regExp, std::string& replacement) {
-        replacement = ResolveMacro(regExp.SubString(1));
-      });
+  std::string result =
+      RegExReplaceAllCallback(text, *FMacroPattern, matched, count,
+                              [this, utf8](TPcreRegExp& regExp, std::string& replacement) {
+                                replacement = ResolveMacro(regExp.SubString(1));
+                                if (utf8) replacement = AnsiToUtf8(replacement);
+                              });
   if (found) *found = matched;
   return result;
 }

@@ -145,8 +145,9 @@ class TSlv2Updater {
   void AddMacro(const std::string& name, const std::string& value);
   bool FindMacro(const std::string& name, std::string& value) const;
   // Every ${NAME} replaced by ResolveMacro's value, left to right; values are
-  // not searched again. `found` tells whether any reference was seen.
-  std::string ExpandMacros(std::string_view text, bool* found = nullptr);
+  // not searched again. `found` tells whether any reference was seen. In a
+  // UTF-8 text (`utf8`) the values go in as UTF-8.
+  std::string ExpandMacros(std::string_view text, bool* found = nullptr, bool utf8 = false);
   // The built-in or custom value (else the reference itself), with pairs of
   // backslashes reduced to one and then every backslash doubled.
   std::string ResolveMacro(std::string_view name) const;
