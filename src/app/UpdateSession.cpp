@@ -12,6 +12,7 @@
 #include "sys/Format.h"
 #include "sys/StrUtil.h"
 #include "sys/registry/RegFunctions.h"
+#include "updater/Slv2TempFile.h"
 
 namespace slv2 {
 
@@ -173,6 +174,11 @@ void TUpdateSession::RunUpdater(TEntry& entry) {
                                                                      : Texts().product.c_str();
   AddLine(Format(format, entry.displayName.c_str()));
   try {
+    // What a killed run left where this one is about to write.
+    for (const std::string* folder : {&entry.updater->Slv21Root(), &entry.updater->ProductRoot()}) {
+      if (!folder->empty())
+        RemoveLeftoverTempFiles(*folder, FSweptFolders, entry.updater->Logger());
+    }
     entry.updater->Update();
   } catch (const std::exception& e) {
     FFailed = true;

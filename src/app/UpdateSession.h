@@ -94,6 +94,8 @@ class TUpdateSession {
   TSessionState FState = TSessionState::Checking;
   bool FStarted = false;
   bool FFailed = false;  // a product was left out or its run failed
+  // The folder trees cleared of what a killed run left.
+  std::vector<std::string> FSweptFolders;
   int FExitStatus;
 };
 

@@ -1,19 +1,24 @@
 #include "updater/Slv2TempFile.h"
 
+#include "log/LogCategory.h"
 #include "storage/FileUtil.h"
 #include "storage/WinFileStream.h"
 #include "storage/gmStorage.h"
 #include "storage/gmZLibUtil.h"
 #include "sys/FileLayer.h"
 #include "sys/Format.h"
+#include "sys/StrUtil.h"
+#include "sys/TempNames.h"
 #include "sys/WinError.h"
+#include "updater/Slv2Paths.h"
+#include "updater/Slv2Reason.h"
 #include "updater/Slv2Updater.h"
 
 namespace slv2 {
 
 TSlv2TempFile::TSlv2TempFile(std::string_view folder) {
-  FName =
-      folder.empty() ? TgmFileUtil::GetTempFileName() : TgmFileUtil::GetTempFileName(folder, "tmp");
+  FName = TgmFileUtil::GetTempFileName(folder.empty() ? TgmFileUtil::GetTempFolder() : folder,
+                                       kTempPrefix);
   if (FName.empty()) {
     std::string where = folder.empty() ? TgmFileUtil::GetTempFolder() : std::string(folder);
     throw ESlvUpdater(Format("Error creating temp file in \"%s\"", where.c_str()), fs::LastError());
@@ -31,6 +36,33 @@ TSlv2TempFile::~TSlv2TempFile() {
     fs::DeleteFile(FName);
   }
   fs::SetLastError(error);
+}
+
+void RemoveLeftoverTempFiles(const std::string& folder, std::vector<std::string>& swept,
+                             TLogCategory& log) {
+  for (const std::string& done : swept) {
+    if (PathWithin(done, folder, true)) return;
+  }
+  swept.push_back(folder);
+  std::vector<std::string> leftovers;
+  TgmFileUtil::EnumFiles(
+      JoinPath(folder, std::string(kTempPrefix) + "*.TMP"), fs::kAttrAnyFile & ~fs::kAttrDirectory,
+      0,
+      [&](const std::string& file, uint32_t) {
+        if (IsProgramTempName(TgmFileUtil::ExtractFileName(file, true))) leftovers.push_back(file);
+        return false;
+      },
+      true);
+  for (const std::string& file : leftovers) {
+    fs::SetFileAttributes(file, fs::kAttrNormal);
+    if (fs::DeleteFile(file)) {
+      log.Debug(Format("Removed \"%s\", a temporary file an interrupted run left", file.c_str()));
+    } else {
+      log.Warn(WithReason(
+          Format("Cannot remove \"%s\", a temporary file an interrupted run left", file.c_str()),
+          fs::LastError()));
+    }
+  }
 }
 
 namespace {

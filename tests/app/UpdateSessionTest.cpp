@@ -240,6 +240,31 @@ TEST_F(UpdateSessionTest, RunsOncePerStartAndNeverWhileRunning) {
   EXPECT_EQ(ui.boxes, std::vector<TBoxId>{TBoxId::UpdateFinished});
 }
 
+// A run removes the temporary files a killed run left in the folders it
+// writes to, and nothing else.
+TEST_F(UpdateSessionTest, TemporaryFilesAKilledRunLeftAreRemovedByTheNextRun) {
+  Install("ege");
+  Package("ege", {{"files/product/new.txt", "new"}});
+  const std::pair<std::string, bool> files[] = {
+      {"shell/~sv1A2B.TMP", true},
+      {"shell/ege/bin/~svF.TMP", true},
+      {"shell/help/deep/~sv0123.TMP", true},
+      {"shell/~sv12345.TMP", false},
+      {"shell/~svG1.TMP", false},
+      {"shell/tmp1A2B.TMP", false},
+      {"shell/ege/~sv1A2B.txt", false},
+      {"elsewhere/~sv1A2B.TMP", false},
+  };
+  for (const auto& [file, left] : files)
+    test::WriteFile(dir / file, "left");
+  TUpdateSession session(ui, Options());
+  session.FormShow();
+  session.RunUpdates();
+  EXPECT_EQ(session.ExitStatus(), kExitUpdated);
+  for (const auto& [file, left] : files)
+    EXPECT_EQ(test::PathExists(dir / file), !left) << file;
+}
+
 // --- The lock of the run ------------------------------------------------------
 
 // Whether a start now could take the lock (it is free), letting it go again.
