@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "app/AdminRights.h"
+#include "app/CancelSignals.h"
 #include "app/ExitStatus.h"
 #include "app/ShellWindow.h"
 #include "products/Slv2Catalogue.h"
@@ -12,6 +13,7 @@
 #include "sys/Format.h"
 #include "sys/StrUtil.h"
 #include "sys/registry/RegFunctions.h"
+#include "updater/Slv2Cancel.h"
 #include "updater/Slv2TempFile.h"
 
 namespace slv2 {
@@ -26,6 +28,9 @@ struct TMemoTexts {
   std::string ok = "OK";
   std::string error = Utf8ToAnsi("ОШИБКА: %s (%s)");
   std::string skipped = Utf8ToAnsi("Продукт \"%s\" не будет обновлён. ОШИБКА: %s (%s)");
+  std::string interrupted = Utf8ToAnsi("ПРЕРВАНО");
+  std::string cancelled =
+      Utf8ToAnsi("Обновление прервано (%s): следующие продукты не обновлялись.");
 };
 
 const TMemoTexts& Texts() {
@@ -152,6 +157,8 @@ bool TUpdateSession::CheckShellNotRunning() {
 void TUpdateSession::RunUpdates() {
   if (FState != TSessionState::Ready) return;
   SetState(TSessionState::Running);
+  TCancelSignals::RunStarts();
+  bool cancelled = false;
   {
     // Leaves the running state, and lets the next update start, also when an
     // error escapes the loop.
@@ -162,10 +169,24 @@ void TUpdateSession::RunUpdates() {
         session.SetState(TSessionState::Done);
       }
     } guard{*this};
-    for (TEntry& entry : FUpdaters)
-      RunUpdater(entry);
+    try {
+      for (TEntry& entry : FUpdaters) {
+        cancel::CheckPoint();
+        RunUpdater(entry);
+      }
+    } catch (const TRunCancelled& request) {
+      // Everything that was running is finished or rolled back by now.
+      AddLine(
+          Format(Texts().cancelled.c_str(), TCancelSignals::ReasonName(request.Reason()).c_str()));
+      cancelled = true;
+    }
+  }
+  if (cancelled) {
+    TCancelSignals::RunEnds(kExitCancelled);
+    return Terminate(kExitCancelled);
   }
   FExitStatus = FFailed ? kExitFailed : kExitUpdated;
+  TCancelSignals::RunEnds(FExitStatus);
   FUi.ShowMessageBox(MessageBoxOf(TBoxId::UpdateFinished));
 }
 
@@ -180,6 +201,9 @@ void TUpdateSession::RunUpdater(TEntry& entry) {
         RemoveLeftoverTempFiles(*folder, FSweptFolders, entry.updater->Logger());
     }
     entry.updater->Update();
+  } catch (const TRunCancelled&) {
+    AppendToLastLine(Texts().interrupted);
+    throw;
   } catch (const std::exception& e) {
     FFailed = true;
     AppendToLastLine(

@@ -55,7 +55,9 @@ class TUpdateSession {
   void FormShow();
   // The run button (or Enter): every updater in order (TSlv2Updater::Update:
   // a product whose steps logged errors ends its line with the error), then
-  // box 65185; once per program start, never while running.
+  // box 65185; once per program start, never while running. A request to end
+  // the run (CancelSignals.h) ends it at its next safe point: the product's
+  // line and a last line say so, and the program ends with kExitCancelled.
   void RunUpdates();
   // The close query: closing is allowed except during a run.
   bool CanClose() const { return FState != TSessionState::Running; }

@@ -8,6 +8,7 @@
 #include "sys/StrUtil.h"
 #include "sys/registry/RegFunctions.h"
 #include "sys/registry/RegistryUtil.h"
+#include "updater/Slv2Cancel.h"
 
 namespace slv2 {
 
@@ -65,10 +66,14 @@ void TSlv2MainUpdater::AfterExecute() {
     registerSlvAPP();
     if (IsNtFamily()) {
       // Before the renaming, so that it works on the moved group.
+      cancel::CheckPoint();
       copySlvShortcuts();
+      cancel::CheckPoint();
       allowSlvFilesForEveryone();
     }
+    cancel::CheckPoint();
     adjustSlvShortcutsNames();
+    cancel::CheckPoint();
     adjustSlvUninstallLabels();
     Logger().Debug(Format("%s() succeeded", "AfterExecute"));
   } catch (const std::exception& e) {

@@ -7,6 +7,7 @@
 #include "sys/PcreRegExp.h"
 #include "sys/RegExReplace.h"
 #include "sys/StrUtil.h"
+#include "updater/Slv2Cancel.h"
 #include "updater/Slv2IniFile.h"
 #include "updater/Slv2Paths.h"
 #include "updater/Slv2Reason.h"
@@ -105,9 +106,11 @@ void TSlv2Updater::LogFailed(const char* operation, const std::exception& error)
 }
 
 void TSlv2Updater::Execute() {
+  cancel::CheckPoint();
   LoadIniFiles();
   BeforeExecute();
   DoExecute();
+  cancel::CheckPoint();
   AfterExecute();
 }
 
@@ -122,13 +125,23 @@ void TSlv2Updater::Update() {
 }
 
 void TSlv2Updater::DoExecute() {
+  // A request to end the run is taken up between steps, and within them
+  // between elements, entries and scripts.
+  cancel::CheckPoint();
   ProcessDelete(FDeleteBeforeList, "Delete_Before");
+  cancel::CheckPoint();
   ProcessStrReplace(FStrReplaceBeforeList);
-  for (const auto& [section, record] : FUnpackStorageList)
+  for (const auto& [section, record] : FUnpackStorageList) {
+    cancel::CheckPoint();
     UnpackStorage(record);
+  }
+  cancel::CheckPoint();
   ProcessFiles();
+  cancel::CheckPoint();
   ProcessRegistry();
+  cancel::CheckPoint();
   ProcessDelete(FDeleteAfterList, "Delete_After");
+  cancel::CheckPoint();
   ProcessStrReplace(FStrReplaceAfterList);
 }
 

@@ -8,6 +8,7 @@
 #include "sys/Format.h"
 #include "sys/WinError.h"
 #include "sys/version/VerInfo.h"
+#include "updater/Slv2Cancel.h"
 #include "updater/Slv2Paths.h"
 #include "updater/Slv2Reason.h"
 #include "updater/Slv2ReplaceBatch.h"
@@ -109,6 +110,8 @@ void TSlv2Updater::ProcessFilesIn(TgmStorage& parent, const std::string& name,
     ~BatchScope() { slot = nullptr; }
   } scope{FBatch = &batch};
   for (const std::string& element : names) {
+    // Elements not yet in place are dropped with their temporary files.
+    cancel::CheckPoint();
     if (HasControlCharacters(element)) {
       batch.AddLine(TLogPriority::Error(),
                     Format("%s(): \"%s\" is not a valid file name, element refused", "ProcessFiles",

@@ -7,6 +7,7 @@
 #include "sys/StackSpace.h"
 #include "sys/StrUtil.h"
 #include "sys/WinError.h"
+#include "updater/Slv2Cancel.h"
 #include "updater/Slv2Reason.h"
 #include "updater/Slv2TempFile.h"
 #include "updater/Slv2Updater.h"
@@ -70,6 +71,7 @@ void TSlv2Updater::ProcessDelete(const std::vector<std::string>& list, const std
   }
   const char* op = name.c_str();
   for (const std::string& entry : list) {
+    cancel::CheckPoint();
     Logger().Debug(Format("%s: Processing deletion of \"%s\":", op, entry.c_str()));
     std::string path = JoinPath(FProductRoot, entry);
     // The normalised path is what is acted on, so that "." and ".." mean
@@ -108,6 +110,7 @@ void TSlv2Updater::ProcessDelete(const std::vector<std::string>& list, const std
 
 void TSlv2Updater::ProcessStrReplace(TSlv2StrReplaceList& list) {
   for (auto& [section, record] : list) {
+    cancel::CheckPoint();
     Logger().Debug(
         Format("%s: Operation (replace \"%s\" (%s) with \"%s\" in files by mask \"%s\") started",
                "StrReplace", record.SearchFor.c_str(), record.IsRegExp ? "RegExp" : "string",
@@ -125,6 +128,7 @@ void TSlv2Updater::ProcessStrReplace(TSlv2StrReplaceList& list) {
         TgmFileUtil::EnumFiles(
             mask, fs::kAttrAnyFile, 0,
             [&](const std::string& file, uint32_t) {
+              cancel::CheckPoint();
               ReplaceInFile(data, file);
               return false;
             },

@@ -4,6 +4,7 @@
 #include "sys/Format.h"
 #include "sys/registry/RegAnsi.h"
 #include "sys/registry/RegistryUtil.h"
+#include "updater/Slv2Cancel.h"
 #include "updater/Slv2IniFile.h"
 #include "updater/Slv2TempFile.h"
 #include "updater/Slv2Updater.h"
@@ -33,6 +34,7 @@ void TSlv2Updater::ProcessRegistry() {
     std::vector<std::string> names;
     registry->ListStreams(names);
     for (const std::string& name : names) {
+      cancel::CheckPoint();
       // A script that cannot be extracted is reported like one that failed.
       if (registry->ExtractStreamToFile(name, script.Name()) && ProcessRegFile(script.Name())) {
         Logger().Debug(

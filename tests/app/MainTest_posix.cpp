@@ -17,6 +17,7 @@
 #include "app/ExitStatus.h"
 #include "app/RunLock.h"
 #include "sys/Cp1251.h"
+#include "sys/TempNames.h"
 #include "sys/registry/RegFunctions.h"
 
 namespace slv2 {
@@ -300,6 +301,51 @@ TEST_F(SlvUpdateTest, ARegistryHeldByAnotherProcessEndsTheRunWithinSecondsChangi
         << run.err;
     EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "old");
   }
+  Result run = Update();
+  EXPECT_EQ(run.status, Seen(kExitUpdated)) << run.err;
+  EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "new");
+}
+
+// SIGTERM, SIGINT and SIGHUP end a run at its next safe point: the product in
+// progress is finished or rolled back, the next ones do not start, nothing
+// temporary stays, the lock is let go and the status is 1602.
+TEST_F(SlvUpdateTest, ASignalEndsTheRunAtASafePointAsCancelled) {
+  Install("main");
+  Install("ege");
+  test::WriteFile(shell + "/bin/SlvAPP.dll", "MZ");
+  test::WriteFile(shell + "/ege/a.txt", "old");
+  Pack("main", {{"files/solvane/bin/new.dll", "new"}});
+  Pack("ege", {{"files/product/a.txt", "new"}});
+  // The shell's COM server registration takes a while: the signal comes then.
+  test::WriteFile(dir / "path/regsvr32.exe",
+                  "#!/bin/sh\ntouch '" + dir / "registering" + "'\nsleep 1\n");
+  std::filesystem::permissions(test::FsPath(dir / "path/regsvr32.exe"),
+                               std::filesystem::perms::owner_all);
+  test::ScopedEnv path("PATH", dir / "path:" + Utf8ToAnsi(std::getenv("PATH")));
+  const std::pair<int, const char*> signals[] = {
+      {SIGTERM, "SIGTERM"}, {SIGINT, "SIGINT"}, {SIGHUP, "SIGHUP"}};
+  for (const auto& [signal, name] : signals) {
+    SCOPED_TRACE(name);
+    std::filesystem::remove(test::FsPath(dir / "registering"));
+    int pid = test::StartProgram("slv2update", {"--quiet", "--package-dir", package},
+                                 dir / "stdout", dir / "stderr");
+    ASSERT_GT(pid, 0);
+    for (int i = 0; i < 1000 && !test::PathExists(dir / "registering"); ++i)
+      ::usleep(10000);
+    ASSERT_EQ(::kill(pid, signal), 0);
+    EXPECT_EQ(test::WaitProgram(pid), Seen(kExitCancelled));
+    std::vector<std::string> lines = test::SplitLines(test::ReadFile(dir / "stdout"));
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2],
+              "Обновление продукта \"Оболочка Zarvik:Solvane\"...ПРЕРВАНО");
+    EXPECT_EQ(lines.back(), std::string("Обновление прервано (") + name +
+                                "): следующие продукты не обновлялись.");
+    EXPECT_EQ(test::ReadFile(shell + "/bin/new.dll"), "new");  // finished before
+    EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "old");    // never started
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(test::FsPath(shell)))
+      EXPECT_FALSE(IsProgramTempName(entry.path().filename().string())) << entry.path();
+  }
+  // The lock went with it.
   Result run = Update();
   EXPECT_EQ(run.status, Seen(kExitUpdated)) << run.err;
   EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "new");

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CancelSignals.h"
 #include "app/ConsoleUi.h"
 #include "app/ExitStatus.h"
 #include "app/MainWindow.h"
@@ -54,6 +55,7 @@ int Run(int& argc, char** argv) {
   if (!options.logFile.empty() && !AttachDiagnosticLog(options.logFile, session.catalogue, error)) {
     return Fail(kExitFailed, error);
   }
+  TCancelSignals signals;
   if (options.mode == TRunMode::Window) return RunMainWindow(argc, argv, std::move(session));
   return RunConsole(std::move(session), options.mode == TRunMode::Console);
 }
