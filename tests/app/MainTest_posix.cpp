@@ -145,6 +145,27 @@ TEST_F(SlvUpdateTest, HelpVersionAndWrongArguments) {
   EXPECT_NE(window.err.find("use --console or --quiet"), std::string::npos);
 }
 
+// A detailed log asked for that cannot be written is said at once, before
+// anything is done, and not line by line during a run nobody would trace.
+TEST_F(SlvUpdateTest, ALogThatCannotBeWrittenEndsTheStartUp) {
+  Install("ege");
+  test::WriteFile(shell + "/ege/a.txt", "old");
+  Pack("ege", {{"files/product/a.txt", "new"}});
+  const std::pair<std::string, std::string> logs[] = {
+      {"/dev/full", "cannot write the log /dev/full: There is not enough space on the disk"},
+      {dir.Path(), "cannot open the log " + dir.Path() + ": Access is denied"},
+      {dir / "missing/u.log", "cannot open the log " + dir / "missing/u.log"},
+  };
+  for (const auto& [log, error] : logs) {
+    SCOPED_TRACE(log);
+    Result run = Update({"--quiet", "--log", log});
+    EXPECT_EQ(run.status, Seen(kExitFailed));
+    EXPECT_EQ(run.err.rfind("slv2update: " + error, 0), 0u) << run.err;
+    EXPECT_EQ(run.out, "");
+  }
+  EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "old");
+}
+
 // --- Registration ---------------------------------------------------------------
 
 TEST_F(SlvUpdateTest, OnlyInstalledProductsWithAStorageAreRegisteredInOrder) {

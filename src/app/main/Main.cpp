@@ -33,8 +33,9 @@ int Run(int& argc, char** argv) {
   TProgramOptions options;
   std::string error;
   bool parsed = ParseProgramOptions(ProgramArguments(argc, argv), options, error);
-  // Everything but the window talks to the terminal.
-  TProgramProcess process(!parsed || options.mode != TRunMode::Window);
+  // Everything but the window talks to the terminal, and so does a log that
+  // cannot be written.
+  TProgramProcess process(!parsed || options.mode != TRunMode::Window || !options.logFile.empty());
   if (!parsed) {
     std::fprintf(stderr, "slv2update: %s\n%s", error.c_str(), ProgramUsage().c_str());
     return kExitInvalidCommand;
