@@ -20,9 +20,11 @@ namespace {
 constexpr const char* kMacroPattern = "\\$\\{([^}]+)\\}";
 constexpr size_t kMacroBuckets = 31;
 
-// A log message as one protocol line: a reason on a line of its own follows
-// the line it explains after a colon.
+// A log message as one protocol line: without the indentation of a detail
+// line, and with a reason on a line of its own after a colon.
 std::string OneLine(std::string_view message) {
+  while (!message.empty() && message.front() == ' ')
+    message.remove_prefix(1);
   std::string line;
   for (size_t i = 0; i < message.size(); ++i) {
     if (message[i] != '\r' && message[i] != '\n') {
