@@ -17,6 +17,15 @@ constexpr uint32_t kMultiplier = 0x01000193;
 
 // Off the chain, only stretches this long are worth ending a block early for.
 constexpr uint32_t kMinMovedLength = 1024;
+// A run of the chain on one diagonal this long is worth a block of its own,
+// and so is a shorter run whose diagonals stay within a band (small
+// insertions and deletions, such as renamed identifiers, move it little):
+// source and target positions that differ by little still compress well.
+// Either only unless more than a share of it is matched across the cut.
+constexpr uint32_t kMinRealignLength = 128 * 1024;
+constexpr int64_t kBand = 64;
+constexpr uint32_t kMinBandRun = 32 * 1024;
+constexpr uint32_t kRealignShare = 32;
 
 uint32_t PowerOfMultiplier() {
   uint32_t power = 1;
@@ -181,7 +190,56 @@ TBlockPlan TBlockPlanner::Plan(const uint8_t* old, uint32_t oldLength, const uin
   if (reach.end == 0) return {reach.length, 0, 0};
   // The chunk ends with the last old byte the chain uses and takes in as much
   // as fits of the old bytes in front of it.
-  return {reach.length, reach.end > chunkSize_ ? reach.end - chunkSize_ : 0, reach.end};
+  uint32_t start = reach.end > chunkSize_ ? reach.end - chunkSize_ : 0;
+  return Realign({reach.length, start, reach.end});
+}
+
+TBlockPlan TBlockPlanner::Realign(const TBlockPlan& plan) const {
+  // After an insertion or a deletion the chain goes on along another
+  // diagonal, where source and target positions within the block no longer
+  // agree. Ending the block where a long run on the new diagonal begins, with
+  // its chunk reaching up to the run's old start, lets the next block begin
+  // both at the run: its copies then have equal source and target positions,
+  // which the compression of the commands rewards, and long unchanged
+  // stretches give the same commands in block after block. The cut is made
+  // only where little is matched across it: old bytes behind it that later
+  // target bytes copy, and old bytes after it that earlier ones copy, are out
+  // of reach once it is made.
+  auto diagonal = [&](size_t c) {
+    return int64_t(segments_[chain_[c]].source) - segments_[chain_[c]].target;
+  };
+  auto near = [](int64_t a, int64_t b, int64_t width) { return a - b <= width && b - a <= width; };
+  // The span of the run of chain segments from c on whose diagonals stay
+  // within `width` of c's.
+  auto runFrom = [&](size_t c, int64_t width) {
+    size_t last = c;
+    while (last + 1 < chain_.size() && near(diagonal(last + 1), diagonal(c), width))
+      ++last;
+    const Segment& runEnd = segments_[chain_[last]];
+    return runEnd.target + uint64_t(runEnd.length) - segments_[chain_[c]].target;
+  };
+  for (size_t c = 1; c < chain_.size(); ++c) {
+    const Segment& s = segments_[chain_[c]];
+    if (s.target >= plan.targetLength) break;
+    if (diagonal(c) == diagonal(c - 1) || diagonal(c) == plan.sourceStart) continue;
+    uint64_t run = runFrom(c, 0);
+    bool exact = run >= kMinRealignLength;
+    bool drifted = !near(diagonal(c), plan.sourceStart, kBand) &&
+                   !near(diagonal(c), diagonal(c - 1), kBand) && runFrom(c, kBand) >= kMinBandRun;
+    if (drifted) run = runFrom(c, kBand);
+    if (!(exact || drifted) || s.source - plan.sourceStart > chunkSize_) continue;
+    Reach before = Follow(s.target);
+    if (before.end > s.source) continue;
+    uint64_t across = 0;
+    for (const Segment& o : segments_) {
+      bool behind = o.target >= s.target && o.source < s.source;
+      bool ahead = o.target < s.target && o.source + o.length > s.source;
+      if (behind || ahead) across += o.length;
+    }
+    if (across * kRealignShare > run) continue;
+    return {before.length, plan.sourceStart, s.source};
+  }
+  return plan;
 }
 
 TBlockPlanner::Reach TBlockPlanner::Follow(uint32_t limit) const {

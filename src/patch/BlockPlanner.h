@@ -56,6 +56,9 @@ class TBlockPlanner {
     uint32_t end;
   };
   Reach Follow(uint32_t limit) const;
+  // The plan, or the part of it before the first long run of the chain that
+  // its chunk's start does not align.
+  TBlockPlan Realign(const TBlockPlan& plan) const;
 
   uint32_t chunkSize_, lookahead_;
   int tableBits_;

@@ -22,13 +22,36 @@ void PutHeader(TByteSink& out, uint32_t sourceLength, BlockKind kind) {
   out.Put(&k, 1);
 }
 
-// Commands for the copies: each split at the longest copy length, plus the
-// command of length 0 that takes in literal bytes after the last copy.
+uint32_t Pieces(uint32_t length) {
+  return (length + kMaxCopyLength - 1) / kMaxCopyLength;
+}
+
+// A copy longer than a command takes goes in pieces that end on a fixed grid
+// of target positions where that takes no more commands, so that the
+// commands of long unchanged stretches come out the same in block after
+// block, where the compression finds them again.
+template <class Piece>
+void SplitCopy(const TCopy& c, Piece piece) {
+  uint32_t done = 0;
+  uint32_t first = kMaxCopyLength - c.target % kMaxCopyLength;
+  if (first < c.length && 1 + Pieces(c.length - first) == Pieces(c.length)) {
+    piece(first, c.source, c.target);
+    done = first;
+  }
+  while (done < c.length) {
+    uint32_t n = std::min(c.length - done, kMaxCopyLength);
+    piece(n, c.source + done, c.target + done);
+    done += n;
+  }
+}
+
+// Commands for the copies, plus the command of length 0 that takes in literal
+// bytes after the last copy.
 uint64_t CommandCount(uint32_t targetLength, const std::vector<TCopy>& copies) {
   uint64_t count = 0;
   uint32_t end = 0;
   for (const TCopy& c : copies) {
-    count += (c.length + kMaxCopyLength - 1) / kMaxCopyLength;
+    SplitCopy(c, [&](uint32_t, uint32_t, uint32_t) { ++count; });
     end = c.target + c.length;
   }
   return count + (end < targetLength ? 1 : 0);
@@ -99,13 +122,8 @@ void WriteDeltaBlock(TByteSink& out, const uint8_t* source, uint32_t sourceLengt
     PutU32(command + 6, targetOffset + 1);
     out.Put(command, kCommandSize);
   };
-  for (const TCopy& c : copies) {
-    for (uint32_t done = 0; done < c.length;) {
-      uint32_t n = std::min(c.length - done, kMaxCopyLength);
-      put(n, c.source + done, c.target + done);
-      done += n;
-    }
-  }
+  for (const TCopy& c : copies)
+    SplitCopy(c, put);
   if (at < targetLength) put(0, 0, targetLength);
 }
 

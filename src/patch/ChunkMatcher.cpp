@@ -43,7 +43,7 @@ void TChunkMatcher::SetSource(const uint8_t* source, uint32_t sourceLength) {
 }
 
 void TChunkMatcher::Match(const uint8_t* target, uint32_t targetLength, uint32_t minMatch,
-                          std::vector<TCopy>& copies) const {
+                          uint32_t leaveExtra, std::vector<TCopy>& copies) const {
   copies.clear();
   const uint8_t* source = source_;
   uint32_t sourceLength = sourceLength_;
@@ -90,7 +90,10 @@ void TChunkMatcher::Match(const uint8_t* target, uint32_t targetLength, uint32_t
       --from;
     }
     uint32_t length = bestLength + (j - start);
-    if (length < minMatch) {
+    // A copy that leaves the diagonal of the last one costs more than one
+    // that goes on along it: its source position compresses worse.
+    bool leaves = !copies.empty() && int64_t(from) - start != diagonal;
+    if (length < minMatch + (leaves ? leaveExtra : 0)) {
       ++j;
       continue;
     }

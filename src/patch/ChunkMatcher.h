@@ -31,8 +31,10 @@ class TChunkMatcher {
   void SetSource(const uint8_t* source, uint32_t length);
 
   // Fills `copies` with the copies for `target`, in target order, not
-  // overlapping, each at least `minMatch` (>= kMinMatchFloor) bytes long.
-  void Match(const uint8_t* target, uint32_t length, uint32_t minMatch,
+  // overlapping, each at least `minMatch` (>= kMinMatchFloor) bytes long,
+  // and `leaveExtra` bytes longer when it leaves the diagonal of the copy
+  // before it.
+  void Match(const uint8_t* target, uint32_t length, uint32_t minMatch, uint32_t leaveExtra,
              std::vector<TCopy>& copies) const;
 
  private:

@@ -7,12 +7,11 @@
 namespace slv2::diff {
 namespace {
 constexpr uInt kOutSize = 1 << 16;
-// Close to the storage's level 9 in its ranking of candidates, and faster.
-constexpr int kLevel = 6;
 }  // namespace
 
-TDeflateCounter::TDeflateCounter() : out_(std::make_unique_for_overwrite<uint8_t[]>(kOutSize)) {
-  if (deflateInit(&stream_, kLevel) != Z_OK) throw std::bad_alloc();
+TDeflateCounter::TDeflateCounter(int level)
+    : out_(std::make_unique_for_overwrite<uint8_t[]>(kOutSize)) {
+  if (deflateInit(&stream_, level) != Z_OK) throw std::bad_alloc();
 }
 
 TDeflateCounter::~TDeflateCounter() {

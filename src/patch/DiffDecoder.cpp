@@ -92,9 +92,11 @@ class Decoder {
     target_.WriteBuffer(targetChunk_.get(), static_cast<int32_t>(length));
   }
 
-  // Places literal bytes and source copies into the target chunk, strictly
-  // forward, and returns the chunk's length. Every command is checked against
-  // the buffers before it moves a byte.
+  // Places literal bytes and source copies into the target chunk and returns
+  // the chunk's length. A command whose target position lies before the
+  // output cursor moves the output and literal cursors back by the
+  // difference, so that later bytes overwrite earlier ones; every command is
+  // checked against the buffers before it moves a byte.
   uint32_t Rebuild(uint32_t sourceLength) {
     uint8_t lengths[8];
     ReadDiff(lengths, 8);
@@ -103,26 +105,28 @@ class Decoder {
     ReadDiff(data_.get(), literalLength);
     ReadDiff(commands_.get(), commandLength);
 
-    uint64_t literal = 0, out = 0;
+    // 0-based cursors; the literal cursor may stand before the literal data
+    // after a move back, which is refused only when literals are taken there.
+    int64_t literal = 0, out = 0;
     for (uint32_t i = 0; i < commandLength / kCommandSize; ++i) {
       Notify();
       const uint8_t* command = commands_.get() + uint64_t(i) * kCommandSize;
-      uint64_t copyLength = GetU16(command);
-      uint64_t sourcePosition = GetU32(command + 2);
-      uint64_t targetPosition = GetU32(command + 6);
-      if (targetPosition == 0 || targetPosition - 1 < out) Reject();
-      uint64_t gap = targetPosition - 1 - out;
-      if (gap > literalLength - literal) Reject();
-      if (targetPosition - 1 + copyLength > kChunkSize) Reject();
+      int64_t copyLength = GetU16(command);
+      int64_t sourcePosition = GetU32(command + 2);
+      int64_t targetPosition = GetU32(command + 6);
+      if (targetPosition == 0 || targetPosition - 1 + copyLength > kChunkSize) Reject();
+      int64_t gap = targetPosition - 1 - out;
+      if (gap > 0 && (literal < 0 || literal + gap > literalLength)) Reject();
       if (copyLength > 0 &&
           (sourcePosition == 0 || sourcePosition - 1 + copyLength > sourceLength)) {
         Reject();
       }
-      std::memcpy(targetChunk_.get() + out, data_.get() + literal, gap);
+      if (gap > 0) std::memcpy(targetChunk_.get() + out, data_.get() + literal, size_t(gap));
       literal += gap;
       out += gap;
       if (copyLength > 0) {
-        std::memcpy(targetChunk_.get() + out, sourceChunk_.get() + sourcePosition - 1, copyLength);
+        std::memcpy(targetChunk_.get() + out, sourceChunk_.get() + sourcePosition - 1,
+                    size_t(copyLength));
         out += copyLength;
       }
     }

@@ -22,6 +22,9 @@ constexpr uint32_t kLookaheadChunks = 3;
 // these shortest copy lengths and keeps the one that deflates smallest.
 constexpr uint32_t kMinMatchTrials[] = {12, 16, 24, 32, 48, 64};
 static_assert(kMinMatchTrials[0] >= TChunkMatcher::kMinMatchFloor);
+// A copy that leaves the diagonal of the copy before it costs more: its source
+// position is harder to compress. These extra lengths are tried for it.
+constexpr uint32_t kLeaveExtraTrials[] = {0, 8, 24};
 
 // Copies of at least the floor length, with the final command, always fit the
 // command buffer.
@@ -78,21 +81,37 @@ class TEncoder {
     }
   }
 
-  // Leaves in best_ the copies whose delta block deflates smallest. The sizes
-  // fall and then rise again as the minimum grows; the search stops once they
-  // rise.
+  // Leaves in best_ the copies whose delta block deflates smallest: first
+  // the shortest copy length, whose sizes fall and then rise again as it
+  // grows (the search stops once they rise); then, at that length, the extra
+  // length asked of a copy that leaves the diagonal of the one before it.
   void ChooseCopies(const uint8_t* source, uint32_t sourceLength, const uint8_t* target,
                     uint32_t targetLength) {
     matcher_.SetSource(source, sourceLength);
     uint64_t bestSize = UINT64_MAX;
-    for (uint32_t minMatch : kMinMatchTrials) {
-      matcher_.Match(target, targetLength, minMatch, trial_);
+    auto trial = [&](uint32_t minMatch, uint32_t leaveExtra) {
+      matcher_.Match(target, targetLength, minMatch, leaveExtra, trial_);
       deflated_.Reset();
       WriteDeltaBlock(deflated_, source, sourceLength, target, targetLength, trial_);
       uint64_t size = deflated_.Finish();
-      if (size >= bestSize) break;
-      bestSize = size;
-      best_.swap(trial_);
+      if (size < bestSize) {
+        bestSize = size;
+        best_.swap(trial_);
+      }
+      return size;
+    };
+    // A larger extra length moves the best shortest length down, if at
+    // all: each series starts one step below the last one's best.
+    size_t first = 0;
+    for (uint32_t leaveExtra : kLeaveExtraTrials) {
+      uint64_t seriesBest = UINT64_MAX;
+      size_t seriesFirst = first;
+      for (size_t i = seriesFirst; i < std::size(kMinMatchTrials); ++i) {
+        uint64_t size = trial(kMinMatchTrials[i], leaveExtra);
+        if (size >= seriesBest) break;
+        seriesBest = size;
+        first = i > 0 ? i - 1 : 0;
+      }
     }
   }
 

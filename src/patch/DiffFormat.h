@@ -7,7 +7,10 @@
 //   delta:   target CRC (32) | source CRC (32) | literal length (32) |
 //            command length (32) | literal data | commands
 //   command: copy length (16) | source position (32) | target position (32),
-//            positions 1-based within the source and the target chunk
+//            positions 1-based within the source and the target chunk; literal
+//            bytes fill any gap before the target position, and a target
+//            position before the chunk's current end moves that end and the
+//            literal cursor back by the difference
 #pragma once
 
 #include <cstdint>

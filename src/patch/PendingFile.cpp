@@ -22,6 +22,14 @@ TPendingFile::~TPendingFile() {
   if (!temp_.empty()) fs::DeleteFile(temp_);
 }
 
+void TPendingFile::CommitQuickly() {
+  if (fs::MoveFile(temp_, destination_)) {
+    temp_.clear();
+    return;
+  }
+  Commit();
+}
+
 void TPendingFile::Commit() {
   if (!fs::ReplaceFile(temp_, destination_)) {
     throw EDiffUtil(Format("Cannot replace %s: %s", destination_.c_str(),

@@ -18,9 +18,14 @@ class TPendingFile {
 
   // The temporary file to write (closed again before Commit()).
   const std::string& Path() const { return temp_; }
-  // Replaces the destination with the temporary file; raises EDiffUtil when
-  // that fails.
+  // Replaces the destination with the temporary file, durably: afterwards
+  // it holds the old content or all of the new, whatever happens to the
+  // machine. Raises EDiffUtil when that fails.
   void Commit();
+  // The same, except that a destination that does not exist yet is only
+  // renamed into place, as the common tools do: after a crash it may then
+  // be short, but never is an existing file lost.
+  void CommitQuickly();
 
  private:
   std::string destination_, temp_;

@@ -17,7 +17,9 @@ namespace slv2::stg {
 
 using HRESULT = int32_t;
 
-constexpr HRESULT Code(uint32_t value) { return static_cast<HRESULT>(value); }
+constexpr HRESULT Code(uint32_t value) {
+  return static_cast<HRESULT>(value);
+}
 
 constexpr HRESULT kS_OK = 0;
 constexpr HRESULT kS_FALSE = 1;
@@ -81,8 +83,8 @@ enum : uint32_t { kStreamSeekSet = 0, kStreamSeekCur = 1, kStreamSeekEnd = 2 };
 struct StatStg {
   std::u16string name;  // empty when the name was not asked for
   uint32_t type = 0;
-  uint64_t size = 0;    // streams: bytes; storages: 0
-  uint64_t mtime = 0;   // FILETIME values
+  uint64_t size = 0;   // streams: bytes; storages: 0
+  uint64_t mtime = 0;  // FILETIME values
   uint64_t ctime = 0;
   uint64_t atime = 0;
   uint32_t mode = 0;
@@ -130,9 +132,11 @@ class IStorage {
 };
 
 // Creates a compound file (kStgmCreate replaces an existing one) or opens one.
-// `fileName` is a program string (Windows-1251, either delimiter).
+// `fileName` is a program string (Windows-1251, either delimiter). A new file
+// is of `version` 3 (512-byte sectors: under 2 GB, read everywhere) or 4
+// (4,096-byte sectors: any size); other values give STG_E_INVALIDPARAMETER.
 HRESULT StgCreateDocfile(const std::string& fileName, uint32_t mode,
-                         std::unique_ptr<IStorage>* storage);
+                         std::unique_ptr<IStorage>* storage, int version = 3);
 HRESULT StgOpenStorage(const std::string& fileName, uint32_t mode,
                        std::unique_ptr<IStorage>* storage);
 

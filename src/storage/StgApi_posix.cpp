@@ -6,8 +6,8 @@
 namespace slv2::stg {
 
 HRESULT StgCreateDocfile(const std::string& fileName, uint32_t mode,
-                         std::unique_ptr<IStorage>* storage) {
-  return cfb::CreateDocfile(fileName, mode, storage);
+                         std::unique_ptr<IStorage>* storage, int version) {
+  return cfb::CreateDocfile(fileName, mode, storage, version);
 }
 
 HRESULT StgOpenStorage(const std::string& fileName, uint32_t mode,

@@ -203,10 +203,17 @@ std::wstring WideFileName(const std::string& fileName) {
 }  // namespace
 
 HRESULT StgCreateDocfile(const std::string& fileName, uint32_t mode,
-                         std::unique_ptr<stg::IStorage>* storage) {
+                         std::unique_ptr<stg::IStorage>* storage, int version) {
+  if (version != 3 && version != 4) return kStgEInvalidParameter;
   std::wstring name = WideFileName(fileName);
   ::IStorage* root = nullptr;
-  HRESULT hr = ::StgCreateDocfile(fileName.empty() ? nullptr : name.c_str(), mode, 0, &root);
+  // Version 4 is asked for by its sector size.
+  STGOPTIONS options{};
+  options.usVersion = 1;
+  options.ulSectorSize = version == 4 ? 4096 : 512;
+  HRESULT hr = ::StgCreateStorageEx(fileName.empty() ? nullptr : name.c_str(), mode, STGFMT_DOCFILE,
+                                    0, &options, nullptr, __uuidof(::IStorage),
+                                    reinterpret_cast<void**>(&root));
   if (hr == kS_OK) *storage = std::make_unique<OleStorage>(root, nullptr);
   return hr;
 }

@@ -113,15 +113,14 @@ TgmStorage::TgmStorage(std::unique_ptr<stg::IStorage> storage, uint32_t mode, Tg
 TgmStorage::~TgmStorage() {
   FStorage.reset();
   FElementNames.reset();
-  Release(FParent);
 }
 
-TgmStorageRef TgmStorage::Create(const std::string& fileName, uint32_t mode) {
+TgmStorageRef TgmStorage::Create(const std::string& fileName, uint32_t mode, int version) {
   static const std::string openText = Utf8ToAnsi("Не могу открыть хранилище %s (%d)");
   static const std::string createText = Utf8ToAnsi("Не могу создать хранилище %s (%d)");
   TgmStorageRef root(new TgmStorage(nullptr, mode, nullptr));
   bool create = (mode & kCreateMask) != 0;
-  root->FLastError = create ? stg::StgCreateDocfile(fileName, mode, &root->FStorage)
+  root->FLastError = create ? stg::StgCreateDocfile(fileName, mode, &root->FStorage, version)
                             : stg::StgOpenStorage(fileName, mode, &root->FStorage);
   if (root->FLastError != stg::kS_OK) {
     // The half-built root goes with `root` as the exception leaves.
@@ -133,7 +132,12 @@ TgmStorageRef TgmStorage::Create(const std::string& fileName, uint32_t mode) {
 }
 
 void TgmStorage::Release(TgmStorage* storage) {
-  if (storage && --storage->FRefCount == 0) delete storage;
+  // Up the chain in a loop: chains are as long as storages nest deep.
+  while (storage && --storage->FRefCount == 0) {
+    TgmStorage* parent = storage->FParent;
+    delete storage;
+    storage = parent;
+  }
 }
 
 int32_t TgmStorage::RefCount(const TgmStorage* storage) {
@@ -297,38 +301,51 @@ bool TgmStorage::GetElementNames() {
   return FLastError == stg::kS_OK;
 }
 
-void TgmStorage::ListStreams(std::vector<std::string>& list) {
-  std::vector<std::string> prefix;
-  size_t first = list.size();
-  WalkStreams(prefix, list);
-  if (FParent) {
-    // The walk named this storage first; paths are relative to it.
-    size_t cut = GetName().size() + 1;
-    for (size_t i = first; i < list.size(); ++i)
-      list[i].erase(0, cut);
+std::vector<stg::StatStg> TgmStorage::Elements() {
+  std::vector<stg::StatStg> elements;
+  EnumElements([&](const stg::StatStg& element) {
+    elements.push_back(element);
+    return false;
+  });
+  return elements;
+}
+
+void TgmStorage::Walk(const WalkCallback& visit) {
+  // One level per open storage: its elements and how far they were passed.
+  struct Level {
+    TgmStorageRef storage;
+    std::vector<stg::StatStg> elements;
+    size_t next;
+    std::string prefix;
+  };
+  std::vector<Level> levels;
+  levels.push_back({NewReference(), Elements(), 0, ""});
+  while (!levels.empty()) {
+    Level& level = levels.back();
+    if (level.next == level.elements.size()) {
+      levels.pop_back();
+      continue;
+    }
+    const stg::StatStg& element = level.elements[level.next++];
+    std::string path = level.prefix + Utf16ToAnsi(element.name);
+    visit(path, element, levels.size());
+    if (element.type != stg::kStgTyStorage) continue;
+    if (levels.size() >= kMaxDepth) {
+      throw EgmStorageTooDeep(
+          Format("TgmStorage.Walk(): storages nested deeper than %d levels in \"%s\"",
+                 static_cast<int>(kMaxDepth),
+                 Printable(levels[1].prefix.substr(0, levels[1].prefix.size() - 1)).c_str()));
+    }
+    TgmStorageRef child = level.storage->OpenChild(Utf16ToAnsi(element.name));
+    std::vector<stg::StatStg> elements = child->Elements();
+    levels.push_back({std::move(child), std::move(elements), 0, path + "/"});
   }
 }
 
-void TgmStorage::WalkStreams(std::vector<std::string>& prefix, std::vector<std::string>& list) {
-  // Takes this storage's name off the prefix again however the walk ends.
-  struct Named {
-    std::vector<std::string>* prefix;
-    ~Named() {
-      if (prefix) prefix->pop_back();
-    }
-  } named{nullptr};
-  if (FParent) {
-    prefix.push_back(GetName());
-    named.prefix = &prefix;
-  }
-  EnumElements([&](const stg::StatStg& element) {
-    std::string name = Utf16ToAnsi(element.name);
-    if (element.type == stg::kStgTyStorage) {
-      OpenChild(name)->WalkStreams(prefix, list);
-    } else if (element.type == stg::kStgTyStream) {
-      list.push_back(JoinComponents(prefix) + "/" + name);
-    }
-    return false;
+void TgmStorage::ListStreams(std::vector<std::string>& list) {
+  Walk([&](const std::string& path, const stg::StatStg& element, size_t depth) {
+    if (element.type != stg::kStgTyStream) return;
+    list.push_back(depth == 1 && !FParent ? "/" + path : path);
   });
 }
 

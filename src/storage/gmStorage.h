@@ -32,6 +32,8 @@ namespace slv2 {
 
 SLV2_DECLARE_EXCEPTION(EgmStorage, Exception);
 SLV2_DECLARE_EXCEPTION(EgmStgStream, EgmIStream);
+// A walk met storages nested deeper than TgmStorage::kMaxDepth levels.
+SLV2_DECLARE_EXCEPTION(EgmStorageTooDeep, EgmStorage);
 
 class TgmStorage;
 
@@ -82,11 +84,20 @@ class TgmStorage {
                                               const std::string& fileName, int index, int last)>;
   // The levels MakeStgPath opened: component text and one reference each.
   using PathList = std::vector<std::pair<std::string, TgmStorageRef>>;
+  // Called for each element of a walk with its path below the storage walked
+  // ("/" between components) and its depth (1 for the storage's children).
+  using WalkCallback =
+      std::function<void(const std::string& path, const stg::StatStg& element, size_t depth)>;
+  // Walks go no deeper: no file system holds a deeper folder tree, and the
+  // paths of deeper elements would cost memory and time with the square of
+  // their depth.
+  static constexpr size_t kMaxDepth = 1024;
 
-  // Opens a compound file, or creates it when the mode has STGM_CREATE or
-  // STGM_CONVERT. Raises EgmStorage "Не могу открыть хранилище %s (%d)" /
-  // "Не могу создать хранилище %s (%d)" (file name, mode).
-  static TgmStorageRef Create(const std::string& fileName, uint32_t mode);
+  // Opens a compound file, or creates it (of the format's `version`, 3 or 4)
+  // when the mode has STGM_CREATE or STGM_CONVERT. Raises EgmStorage
+  // "Не могу открыть хранилище %s (%d)" / "Не могу создать хранилище %s (%d)"
+  // (file name, mode).
+  static TgmStorageRef Create(const std::string& fileName, uint32_t mode, int version = 3);
 
   TgmStorage(const TgmStorage&) = delete;
   TgmStorage& operator=(const TgmStorage&) = delete;
@@ -118,10 +129,14 @@ class TgmStorage {
   int EnumElements(const ElementCallback& callback);
   // Refills the name cache.
   bool GetElementNames();
-  // Appends the path of every stream below, depth first in the platform's
-  // order, "/" between components: on a root, streams directly in it come
-  // with a leading "/" ("/a.txt", "files/x.dll"); on a nested storage paths
-  // are relative to it ("x.dll", "sub/y.dll").
+  // Passes every element below to `visit`, depth first in the platform's
+  // order, each storage before its content, without recursion and opening
+  // each storage once. Raises EgmStorageTooDeep past kMaxDepth levels.
+  void Walk(const WalkCallback& visit);
+  // Appends the path of every stream below, in the order of Walk: on a root,
+  // streams directly in it come with a leading "/" ("/a.txt",
+  // "files/x.dll"); on a nested storage paths are relative to it ("x.dll",
+  // "sub/y.dll").
   void ListStreams(std::vector<std::string>& list);
   std::string GetName();
   bool Stat(stg::StatStg* record, bool wantName);
@@ -169,7 +184,7 @@ class TgmStorage {
   bool ExtractToFile(const std::string& streamPath, const std::string& fileName,
                      std::string* madeFolder);
   bool HasElement(const std::string& name);
-  void WalkStreams(std::vector<std::string>& prefix, std::vector<std::string>& list);
+  std::vector<stg::StatStg> Elements();
 
   std::unique_ptr<stg::IStorage> FStorage;
   TgmStorage* FParent = nullptr;

@@ -62,10 +62,12 @@ bool Inflate(TStream& source, TStream& destination, const TgmZHeader& header, bo
     if (verifyCrc) crc = UpdateCRC32(buffer.data.get(), crc, static_cast<size_t>(got));
     left -= got;
   }
-  // The zlib stream must end here, its Adler-32 checked: data that runs past
-  // the stated size, or a stream cut short, is damage.
+  // Data the zlib stream holds beyond the stated size is not the element's
+  // and is left unread. A stream that ends here must end complete, its
+  // Adler-32 verified: for elements read without the CRC that is the only
+  // check of the inflated bytes.
   char probe;
-  if (inflater.Read(&probe, 1) != 0 || !inflater.Finished()) return false;
+  if (inflater.Read(&probe, 1) == 0 && !inflater.Finished()) return false;
   return !verifyCrc || ~crc == header.Crc();
 }
 

@@ -42,8 +42,9 @@ bool ReadHeader(TStream& source, TgmZHeader* header);
 
 // Copies `source` into `destination`, inflating it when it carries the
 // header; never raises. A compressed element replaces the destination's
-// content from position 0 with the inflated data, which must end exactly at
-// the header's size with a complete zlib stream; with `verifyCrc` its CRC
+// content from position 0 with the first header's size bytes of the inflated
+// data; a zlib stream that yields fewer fails, one that goes on is cut there,
+// one that ends there must end with its checksum. With `verifyCrc` the CRC
 // must match too. An element without the header is copied whole, from its
 // beginning, to the destination's current position. The stated size is never
 // trusted for memory or for sizing the destination: after a failure the

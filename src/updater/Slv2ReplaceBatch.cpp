@@ -24,7 +24,7 @@ std::string FailedLine(const char* operation, const std::string& message) {
 }
 
 // Renames the temporary file over the target; a read-only target is
-// replaced and the new file made read-only again.
+// replaced by a writable file, which later steps of the run may edit.
 bool RenameInto(TSlv2TempFile& temp, const std::string& target) {
   uint32_t attributes = fs::GetFileAttributes(target);
   bool readOnly = attributes != fs::kInvalidFileAttributes && !(attributes & fs::kAttrDirectory) &&
@@ -33,7 +33,7 @@ bool RenameInto(TSlv2TempFile& temp, const std::string& target) {
   bool renamed = filesync::RenameOver(temp.Name(), target);
   uint32_t error = fs::LastError();
   if (renamed) temp.Forget();
-  if (readOnly) fs::SetFileAttributes(target, fs::GetFileAttributes(target) | fs::kAttrReadOnly);
+  if (readOnly && !renamed) fs::SetFileAttributes(target, attributes);
   fs::SetLastError(error);
   return renamed;
 }

@@ -1,7 +1,7 @@
 // The installed files of one "files" part, replaced in batches: each new
 // content is complete in a temporary file beside its target; a flush makes
 // the batch's contents durable together, renames each over its target (one
-// atomic step each; a read-only target is replaced and stays read-only) and
+// atomic step each; a read-only target is replaced by a writable file) and
 // makes the renames durable together. A kill at any moment leaves every
 // target with its old content or its new one.
 //

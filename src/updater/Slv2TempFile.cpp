@@ -105,7 +105,9 @@ bool ReplaceInstalledFile(TSlv2TempFile& temp, const std::string& target) {
   bool replaced = fs::ReplaceFile(temp.Name(), target);
   uint32_t error = fs::LastError();
   if (replaced) temp.Forget();
-  if (readOnly) fs::SetFileAttributes(target, fs::GetFileAttributes(target) | fs::kAttrReadOnly);
+  // Put back only when the old file stayed: the new one is writable, so that
+  // later steps of the same run (text replacements, deletions) can work on it.
+  if (readOnly && !replaced) fs::SetFileAttributes(target, attributes);
   fs::SetLastError(error);
   return replaced;
 }

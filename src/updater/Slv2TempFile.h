@@ -52,9 +52,9 @@ bool ExtractInto(TgmStorage& storage, const std::string& element, const TSlv2Tem
                  int64_t* size = nullptr);
 
 // Renames the complete temporary file over the target (atomic and durable).
-// A read-only target is replaced too and the new file is made read-only
-// again, so that the administrator's protection of the file survives the
-// update; when the rename fails the target keeps its content and attribute.
+// A read-only target is replaced too; the new file is not read-only, so that
+// later steps of the run can edit or delete it. When the rename fails the
+// target keeps its content and attribute.
 // False on failure, with the platform's error code in fs::LastError().
 bool ReplaceInstalledFile(TSlv2TempFile& temp, const std::string& target);
 

@@ -188,7 +188,8 @@ class TSlv2Updater {
   // folder or the shell folder (or, with allowRoot, one of them itself).
   bool InsideFolders(std::string_view target, bool allowRoot) const;
   // Extracts every stream of the compound file below the destination and
-  // deletes the file once all of them came out.
+  // deletes the file once all of them came out. A file that does not open is
+  // logged; one that opens but does not come out whole raises and stays.
   void UnpackStorageFile(const std::string& file, const std::string& destination);
 
   const TSlv2UpdaterClass& FClass;

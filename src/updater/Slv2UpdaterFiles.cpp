@@ -52,9 +52,10 @@ constexpr const char* kExtractError = "Error extracting \"%s\" stream to \"%s\" 
 // Merges the patch compound file into a copy of the installed one; the copy
 // replaces the original only when the whole merge succeeded.
 bool MergeIntoCopy(const std::string& patchFile, const std::string& target) {
-  // The installed file must be a compound file, and nobody may write it
-  // while its copy is merged.
-  TgmStorageRef installed = TgmStorage::Create(target, kReadDenyWrite);
+  // The installed file must be a compound file that this run may change,
+  // held exclusively while its copy is merged.
+  TgmStorageRef installed =
+      TgmStorage::Create(target, stg::kStgmReadWrite | stg::kStgmShareExclusive);
   TSlv2TempFile work(TgmFileUtil::ExtractFilePath(target));
   if (!fs::CopyFile(target, work.Name(), false)) return false;
   {

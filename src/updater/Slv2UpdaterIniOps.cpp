@@ -201,7 +201,13 @@ void TSlv2Updater::UnpackStorage(const TSlv2UnpackStorageData& record) {
     } else if (!FileExists(normal)) {
       Logger().Warn(Format("  %s: No storage found for processing", op));
     } else {
-      UnpackStorageFile(normal, destination);
+      try {
+        UnpackStorageFile(normal, destination);
+      } catch (...) {
+        // The error ends the product's run; the operation still ends here.
+        Logger().Debug(Format("%s: Operation finished", op));
+        throw;
+      }
     }
   }
   Logger().Debug(Format("%s: Operation finished", op));
@@ -209,35 +215,34 @@ void TSlv2Updater::UnpackStorage(const TSlv2UnpackStorageData& record) {
 
 void TSlv2Updater::UnpackStorageFile(const std::string& file, const std::string& destination) {
   const char* op = "UnpackStorage";
-  bool unpacked = false;
+  TgmStorageRef storage;
   try {
-    TgmStorageRef storage;
-    try {
-      storage = TgmStorage::Create(file, stg::kStgmRead | stg::kStgmShareDenyWrite);
-    } catch (const std::exception& e) {
-      Logger().Error(WithReason(Format("  %s: Error opening storage: %s (%s)", op,
-                                       ExceptionClassName(e), ExceptionMessage(e).c_str()),
-                                ExceptionSystemError(e)));
-      return;
-    }
+    storage = TgmStorage::Create(file, stg::kStgmRead | stg::kStgmShareDenyWrite);
+  } catch (const std::exception& e) {
+    Logger().Error(WithReason(Format("  %s: Error opening storage: %s (%s)", op,
+                                     ExceptionClassName(e), ExceptionMessage(e).c_str()),
+                              ExceptionSystemError(e)));
+    return;
+  }
+  // A storage that opens but does not come out whole ends the product's run,
+  // whose files may need what it holds. It stays, so that nothing it held is
+  // lost.
+  try {
     std::vector<std::string> streams;
     storage->ListStreams(streams);
     int done = storage->ExtractStreams(streams, destination);
-    unpacked = done == static_cast<int>(streams.size());
-    if (unpacked) {
-      Logger().Debug(Format("  %s: Storage unpacked", op));
-    } else {
-      Logger().Error(Format("  %s: Error unpacking storage: %d of %d streams unpacked", op, done,
-                            static_cast<int>(streams.size())));
+    if (done != static_cast<int>(streams.size())) {
+      throw ESlvUpdater(Format("Error unpacking storage \"%s\": %d of %d streams unpacked",
+                               file.c_str(), done, static_cast<int>(streams.size())));
     }
   } catch (const std::exception& e) {
     Logger().Error(WithReason(Format("  %s: Error unpacking storage: %s (%s)", op,
                                      ExceptionClassName(e), ExceptionMessage(e).c_str()),
                               ExceptionSystemError(e)));
+    throw;
   }
-  // A storage that did not unpack completely stays, so that nothing it held
-  // is lost.
-  if (!unpacked) return;
+  Logger().Debug(Format("  %s: Storage unpacked", op));
+  storage.reset();
   if (fs::DeleteFile(file)) {
     Logger().Debug(Format("  %s: Storage deleted", op));
   } else {

@@ -13,6 +13,7 @@
 #include <map>
 
 #include "TestSupport.h"
+#include "UpdaterTestSupport.h"
 #include "XDisplaySupport.h"
 #include "app/ExitStatus.h"
 #include "app/RunLock.h"
@@ -96,6 +97,7 @@ class SlvUpdateTest : public ::testing::Test {
   // in the storage; an empty content with a trailing "/" makes a folder.
   void Pack(const std::string& name, const std::map<std::string, std::string>& files) {
     std::string source = dir / ("src-" + name);
+    std::filesystem::remove_all(AnsiToUtf8(source));
     std::filesystem::create_directories(AnsiToUtf8(source));
     for (const auto& [path, content] : files) {
       if (path.back() == '/') {
@@ -233,21 +235,42 @@ TEST_F(SlvUpdateTest, EveryProductUpdatedChangesTheFilesAndEndsWithZero) {
 TEST_F(SlvUpdateTest, AFailingProductShowsItsErrorWhileTheOthersAreUpdated) {
   Install("ege");
   Install("px2002");
-  // An ini element that is not a stream cannot be read: the run of that
-  // product ends there.
-  Pack("ege", {{"Delete_Before.ini/", ""}, {"files/product/a.txt", "a"}});
   Pack("px2002", {{"files/product/b.txt", "b"}});
-  Result run = Update();
-  EXPECT_EQ(run.status, Seen(kExitFailed));
-  std::vector<std::string> lines = test::SplitLines(run.out);
-  ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(lines[lines.size() - 2].rfind(
-                "Обновление продукта \"Интерактивные тесты по ЕГЭ\"...ОШИБКА: EgmStorage (", 0),
-            0u)
-      << lines[lines.size() - 2];
-  EXPECT_EQ(lines.back(), "Обновление продукта \"Zarvik:Probix\"...OK");
-  EXPECT_FALSE(test::PathExists(shell + "/ege/a.txt"));
-  EXPECT_EQ(test::ReadFile(shell + "/px2002/b.txt"), "b");
+  // A nested storage whose one stream ends long before its stated size.
+  test::StorageWriter(shell + "/ege/media.stg")
+      .Add("img.svg", test::CompressedElement(std::string(4000, 'x')).substr(0, 24));
+  struct Row {
+    const char* what;
+    std::map<std::string, std::string> ege;  // the product's update storage
+    std::string error;                       // how the product's line ends
+  };
+  for (const Row& row : {
+           // An ini element that is not a stream cannot be read.
+           Row{"unreadable ini",
+               {{"Delete_Before.ini/", ""}, {"files/product/a.txt", "a"}},
+               "EgmStorage ("},
+           // A nested storage that opens but does not unpack.
+           Row{"nested storage",
+               {{"UnpackStorage.ini", "[media]\r\nStorage=media.stg\r\nDestination=media\r\n"},
+                {"files/product/a.txt", "a"}},
+               "ESlvUpdater (Error unpacking storage \""},
+       }) {
+    SCOPED_TRACE(row.what);
+    Pack("ege", row.ege);
+    Result run = Update();
+    EXPECT_EQ(run.status, Seen(kExitFailed));
+    std::vector<std::string> lines = test::SplitLines(run.out);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2].rfind(
+                  "Обновление продукта \"Интерактивные тесты по ЕГЭ\"...ОШИБКА: " + row.error, 0),
+              0u)
+        << lines[lines.size() - 2];
+    EXPECT_EQ(lines.back(), "Обновление продукта \"Zarvik:Probix\"...OK");
+    // The run of the product ended there: no file of it was processed.
+    EXPECT_FALSE(test::PathExists(shell + "/ege/a.txt"));
+    EXPECT_TRUE(test::PathExists(shell + "/ege/media.stg"));
+    EXPECT_EQ(test::ReadFile(shell + "/px2002/b.txt"), "b");
+  }
 }
 
 TEST_F(SlvUpdateTest, ADamagedStorageLeavesItsProductOutAndFailsTheRun) {

@@ -1,7 +1,8 @@
 // Hostile ini elements of an update storage (the delete, replace and unpack
 // lists): entries that climb out of the product folder or name absolute
 // places are refused, damaged ini elements are ignored with an error, and the
-// files of the storage still arrive.
+// files of the storage still arrive, unless a damaged nested storage was to be
+// unpacked: that ends the product's run first.
 #include <gtest/gtest.h>
 
 #include "HostileUpdate.h"
@@ -29,8 +30,10 @@ TEST(IniHostileTest, HostileListsActOnlyInsideTheProductFolder) {
     ExpectVerdict(file, verdict);
     tally.Add(file, verdict);
     // Deleting "*" afterwards takes the new file too.
+    bool unpackFailed = verdict.details.find("Error unpacking storage") != std::string::npos;
     if (!file.name.starts_with("Delete_After.ini@masks")) {
-      EXPECT_EQ(Content(setting.product + "/new.txt"), "new file") << file.name << verdict.details;
+      EXPECT_EQ(Content(setting.product + "/new.txt"), unpackFailed ? "<missing>" : "new file")
+          << file.name << verdict.details;
     }
     if (file.name.starts_with("UnpackStorage.ini@")) {
       EXPECT_EQ(Content(setting.product + "/pack.stg"), nestedLoop) << file.name;

@@ -329,8 +329,9 @@ def cfb_cases():
         b = bytearray(good)
         b[30:32] = struct.pack("<H", shift)
         write("cfb", "sector-shift-%d.stg" % shift, bytes(b))
-    # Storages nested hundreds and thousands deep below the product folder.
-    for depth in (300, 700):
+    # Storages nested hundreds and thousands deep below the product folder
+    # (5,000: deeper than any walk goes).
+    for depth in (300, 700, 5000):
         leaf = stream("deep.txt", b"deep")
         for _ in range(depth):
             leaf = storage("d", leaf)
@@ -381,18 +382,20 @@ def compressed_cases():
     head = lambda size, crc: bytes(x ^ key for x in b"SlvZ" + struct.pack("<II", size, crc))
     write("compressed", "bad-size-4g.z", head(0xFFFFFFFF, zlib.crc32(text)) + bytes([key, 0, 0, 0]) +
           zlib.compress(text))
-    write("compressed", "bad-size-short.z", head(len(text) - 1, zlib.crc32(text)) +
+    # Inflated data beyond the stated size is not the element's.
+    write("compressed", "ok-surplus-data.z", head(len(text) - 1, zlib.crc32(text[:-1])) +
           bytes([key, 0, 0, 0]) + zlib.compress(text))
     write("compressed", "bad-size-long.z", head(len(text) + 1, zlib.crc32(text)) +
           bytes([key, 0, 0, 0]) + zlib.compress(text))
     write("compressed", "crc-mismatch.z", head(len(text), 0x12345678) + bytes([key, 0, 0, 0]) +
           zlib.compress(text))
     # 16 MiB of zeros in a few kilobytes: legitimate when the header says so,
-    # refused when it states less.
+    # cut to the stated size (and inflated no further) when it states less.
     zeros = zlib.compress(b"\0" * (16 << 20), 9)
     write("compressed", "ok-zeros-16m.z", head(16 << 20, zlib.crc32(b"\0" * (16 << 20))) +
           bytes([key, 0, 0, 0]) + zeros)
-    write("compressed", "bad-bomb-size-small.z", head(100, 0) + bytes([key, 0, 0, 0]) + zeros)
+    write("compressed", "ok-bomb-size-small.z", head(100, zlib.crc32(b"\0" * 100)) +
+          bytes([key, 0, 0, 0]) + zeros)
     write("compressed", "bad-header-only.z", head(10, 0) + bytes([key, 0, 0, 0]))
     write("compressed", "trailing-garbage.z", good + b"garbage after the stream")
     write("compressed", "two-streams.z", good + zlib.compress(text))
@@ -454,7 +457,12 @@ def diff_cases():
         "bad-copy-past-source": delta(len(old), new, old, b"", [(500, 1, 1)]) + end(),
         "bad-copy-position-zero": delta(len(old), old, old, b"", [(10, 0, 0)]) + end(),
         "bad-copy-position-huge": delta(len(old), old, old, b"", [(10, huge, huge)]) + end(),
-        "bad-target-overlap": delta(len(old), old, old, b"", [(300, 1, 1), (300, 1, 1)]) + end(),
+        # A target position before the output cursor moves it and the literal
+        # cursor back: a rewrite of the chunk is valid, literals taken from
+        # before the literal data are not.
+        "ok-target-rewind": delta(len(old), old, old, b"", [(300, 1, 1), (300, 1, 1)]) + end(),
+        "bad-literal-before-start": delta(len(old), old[:10], old, b"",
+                                          [(10, 1, 1), (0, 1, 1), (0, 1, 2)]) + end(),
         "bad-source-crc": delta(len(old), new, b"other", b"INSERTED",
                                 [(100, 1, 1), (200, 101, 109)]) + end(),
         "bad-target-crc": delta(len(old), b"other", old, b"INSERTED",
@@ -641,9 +649,11 @@ def pe_cases():
 # A few cases that reach deep into their parser, as seeds of the fuzz
 # targets (whose input formats they share).
 FUZZ_SEEDS = {
-    "cfb": ["cfb/bad-difat-loop.stg", "cfb/bad-minifat-loop.stg", "cfb/bad-tree-child-is-ancestor.stg"],
-    "decompress": ["compressed/bad-size-short.z", "compressed/two-streams.z"],
-    "diff": ["diff/bad-copy-past-source.diff", "diff/bad-target-overlap.diff"],
+    "cfb": ["cfb/bad-difat-loop.stg", "cfb/bad-minifat-loop.stg", "cfb/bad-tree-child-is-ancestor.stg",
+            "cfb/deep-5000.stg"],
+    "decompress": ["compressed/ok-surplus-data.z", "compressed/two-streams.z"],
+    "diff": ["diff/bad-copy-past-source.diff", "diff/bad-literal-before-start.diff",
+             "diff/ok-target-rewind.diff"],
     "pe": ["pe/bad-resource-self-loop.exe", "pe/bad-version-length-huge.exe"],
     "regscript": ["reg/utf16-lone-surrogates.reg", "reg/values-unterminated.reg"],
 }

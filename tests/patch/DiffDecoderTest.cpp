@@ -82,6 +82,18 @@ TEST(DiffDecoder, LiteralsAreTakenInOnlyBeforeACopy) {
   EXPECT_EQ(Decode(DiffText().Delta("xy", "", "zz", {}).End().Str(), "xy"), "");
 }
 
+TEST(DiffDecoder, ABackwardTargetPositionMovesBothCursorsBack) {
+  // "XYZ" and "a" fill positions 1 to 4; target position 3 moves the output
+  // cursor back to 3 and the literal cursor back to 2, "b" overwrites "Z",
+  // and the next gap takes "Y" a second time.
+  std::string diff =
+      DiffText().Delta("abcdef", "XYbY", "XYZ", {{1, 1, 4}, {1, 2, 3}, {0, 1, 5}}).End().Str();
+  EXPECT_EQ(Decode(diff, "abcdef"), "XYbY");
+  // A move back without a later copy shortens the chunk.
+  EXPECT_EQ(Decode(DiffText().Delta("abc", "a", "", {{3, 1, 1}, {0, 1, 2}}).End().Str(), "abc"),
+            "a");
+}
+
 TEST(DiffDecoder, ChecksFailBeforeTheBlockIsWritten) {
   std::string good = DiffText().Stored("first").Str();
   // The old file does not match the source CRC.
@@ -145,7 +157,7 @@ TEST(DiffDecoder, CommandsReachingOutsideTheirBuffersAreRejected) {
       {"copy from source position 0", "", {{1, 0, 1}}, ""},
       {"copy from a huge source position", "", {{1, 0xFFFFFFFF, 1}}, ""},
       {"target position 0", "", {{1, 1, 0}}, ""},
-      {"target position behind the cursor", "xyz", {{1, 1, 4}, {1, 2, 2}}, "xb"},
+      {"gap taken from before the literal data", "", {{2, 1, 1}, {0, 1, 1}, {0, 1, 2}}, ""},
       {"gap beyond the literal data", "ab", {{1, 1, 4}}, "abNa"},
       {"copy ending beyond the target chunk",
        std::string(diff::kChunkSize, 'l'),

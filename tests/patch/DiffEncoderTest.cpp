@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <random>
 
@@ -75,6 +76,22 @@ TEST(DiffEncoder, AdaptiveBlocksBeatFixedChunksWhenContentShifts) {
   std::string fixed = RoundTrip(oldData, newData, {TDiffAlignment::kFixed});
   EXPECT_LT(adaptive.size(), 700000u + 2000u);
   EXPECT_GT(fixed.size(), 2 * adaptive.size());
+}
+
+TEST(DiffEncoder, UnchangedStretchesAfterAnInsertionAndADeletionCostLittleStored) {
+  // Blocks begin where the old and new positions part, so that their copies
+  // have equal source and target positions, and the commands of unchanged
+  // stretches repeat from block to block: both compress to next to nothing.
+  std::string oldData = test::RandomBytes(8 * kMiB, 5);
+  std::string newData = oldData.substr(0, kMiB) + "0123456789" + oldData.substr(kMiB, 4 * kMiB) +
+                        oldData.substr(5 * kMiB + 7);
+  std::string diff = RoundTrip(oldData, newData);
+  uLongf stored = compressBound(uLong(diff.size()));
+  std::string packed(stored, '\0');
+  ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(packed.data()), &stored,
+                      reinterpret_cast<const Bytef*>(diff.data()), uLong(diff.size()), 9),
+            Z_OK);
+  EXPECT_LT(stored, 300u);
 }
 
 }  // namespace

@@ -257,6 +257,24 @@ TEST_F(StorageTest, ListStreamsGivesPathsRelativeToTheStorageItIsCalledOn) {
   EXPECT_EQ(Count(root.get()), 2);  // the walk closed what it opened
 }
 
+TEST_F(StorageTest, WalksStoragesNestedUpToTheLimitAndRefusesDeeperOnesClearly) {
+  for (size_t depth : {TgmStorage::kMaxDepth, TgmStorage::kMaxDepth + 1}) {
+    std::string path;
+    for (size_t i = 1; i < depth; ++i)
+      path += "d/";
+    TgmStorageRef root = TgmStorage::Create(Make("deep.stg", {{path + "leaf", "x"}}), kRead);
+    Paths list;
+    if (depth == TgmStorage::kMaxDepth) {
+      root->ListStreams(list);
+      EXPECT_EQ(list, Paths{path + "leaf"});
+    } else {
+      EXPECT_PRED2(StartsWith, Raised<EgmStorageTooDeep>([&] { root->ListStreams(list); }),
+                   "TgmStorage.Walk(): storages nested deeper than 1024 levels in \"d\"");
+    }
+    EXPECT_EQ(Count(root.get()), 1);  // every level released again
+  }
+}
+
 // --- Extraction ---------------------------------------------------------------
 
 TEST_F(StorageTest, ExtractAllRecreatesTheTreeInflatingMarkedStreams) {

@@ -187,6 +187,15 @@ TEST_F(Slv2packTest, AFailedBuildLeavesNoOutputAndNoTemporaryFile) {
             (std::vector<std::string>{"out.stg", "src/", "src/" + std::string(32, 'n'),
                                       "src/ok.txt", "stderr", "stdout"}));
 
+  // A file no stream can hold fails at once, before anything is written.
+  test::WriteFile(dir / "huge/big.bin", "");
+  std::filesystem::resize_file(test::FsPath(dir / "huge/big.bin"), uint64_t{4} << 30);
+  Result huge = Run({"build", dir / "huge", dir / "huge.stg"});
+  EXPECT_NE(huge.status, 0);
+  EXPECT_NE(huge.err.find("File of 4 GiB or more, larger than any stream"), std::string::npos)
+      << huge.err;
+  EXPECT_FALSE(test::PathExists(dir / "huge.stg"));
+
 #ifdef _WIN32
   GTEST_SKIP() << "a Windows folder cannot hold names that differ in case only";
 #endif
@@ -194,6 +203,15 @@ TEST_F(Slv2packTest, AFailedBuildLeavesNoOutputAndNoTemporaryFile) {
   test::WriteFile(dir / "case/a.txt", "2");
   EXPECT_NE(Run({"build", dir / "case", dir / "case.stg"}).status, 0);
   EXPECT_FALSE(test::PathExists(dir / "case.stg"));
+}
+
+TEST_F(Slv2packTest, BuildWritesVersion4WhenAskedWithTheSameElements) {
+  MakeTree();
+  ASSERT_EQ(Run({"build", dir / "src", dir / "v3.stg"}).status, 0);
+  ASSERT_EQ(Run({"build", dir / "src", dir / "v4.stg", "--v4"}).status, 0);
+  EXPECT_EQ(test::ReadFile(dir / "v3.stg")[26], 3);
+  EXPECT_EQ(test::ReadFile(dir / "v4.stg")[26], 4);
+  EXPECT_EQ(Run({"list", dir / "v4.stg"}).out, Run({"list", dir / "v3.stg"}).out);
 }
 
 TEST_F(Slv2packTest, FailuresGiveOneLineAndANonZeroStatus) {

@@ -80,7 +80,7 @@ class UpdaterFaultsTest : public UpdaterFixture {
     s.Add("files/product/bin/calc.exe", PeFile("ver_1_9_0_0.exe"));  // 2.1 installed: kept
     s.Add("files/product/bin/geometry.exe", PeFile("ver_2_1_0_5_x86.exe"));
     s.AddCompressed("files/product/config.txt", Lines("setting ", 300));
-    s.Add("files/product/locked.txt", "new read-only content");
+    s.Add("files/product/locked.txt", "new content of a read-only file");
     for (int i = 0; i < 12; ++i)
       s.Add("files/product/new/file" + std::to_string(i) + ".txt", "new " + std::to_string(i));
     s.Add("files/product/data/lessons.txt.diff", ReadFile(work / "diff"));
@@ -165,6 +165,9 @@ class UpdaterFaultsTest : public UpdaterFixture {
       EXPECT_TRUE(is == state(old) || is == state(fresh))
           << where << ": " << path << " is neither old nor new (" << is.size() << " bytes)";
     }
+    // The read-only file stays protected until its replacement is in place.
+    std::string locked = product.substr(shell.size() + 1) + "/locked.txt";
+    EXPECT_EQ(IsReadOnly(product + "/locked.txt"), now[locked] == old.at(locked)) << where;
     EXPECT_TRUE(Entries(dir / "tmp").empty()) << where << ": left in the temporary folder";
     std::string value = RegistryValue();
     EXPECT_TRUE(value == "old" || value == product) << where << ": registry value " << value;

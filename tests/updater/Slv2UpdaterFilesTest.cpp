@@ -64,13 +64,19 @@ TEST_F(ProcessFilesTest, InstalledFilesFollowTheVersionRule) {
   }
 }
 
-TEST_F(ProcessFilesTest, ReplacementKeepsReadOnlyFilesReadOnly) {
-  std::string target = Join(product, "bin/lib.dll");
+// The new file is writable, as the platform's copy makes it, so that a text
+// replacement after the files still edits it in the same run.
+TEST_F(ProcessFilesTest, AReplacedReadOnlyFileCanBeEditedLaterInTheRun) {
+  std::string target = Join(product, "bin/lib.cfg");
   WriteFile(target, "old content");
   MakeReadOnly(target);
-  Run([](StorageWriter& s) { s.Add("files/product/bin/lib.dll", "new content"); });
-  EXPECT_EQ(ReadFile(target), "new content");
-  EXPECT_TRUE(IsReadOnly(target));
+  Run([](StorageWriter& s) {
+    s.Add("files/product/bin/lib.cfg", "new content");
+    s.Add("StrReplace_After.ini", "[edit]\nSearchFor=new\nReplaceWith=edited\nFiles=bin\\*.cfg\n");
+  });
+  EXPECT_EQ(ReadFile(target), "edited content");
+  EXPECT_FALSE(IsReadOnly(target));
+  EXPECT_EQ(log.Count("ERROR"), 0) << log.Text();
   ExpectNoTempFiles(Join(product, "bin"));
 }
 
@@ -199,6 +205,10 @@ TEST_F(ProcessPatchTest, ATargetOrPatchThatIsNotACompoundFileChangesNothing) {
   EXPECT_EQ(ReadFile(Join(product, "good.mdb")), installed);
   EXPECT_FALSE(PathExists(Join(product, "missing.mdb")));
   EXPECT_EQ(log.Count("ERROR ProcessPatch() failed: EgmStorage ("), 3) << log.Text();
+  // The installed file is opened for reading and writing, exclusively.
+  EXPECT_EQ(log.Count("ERROR ProcessPatch() failed: EgmStorage (TgmStorage." +
+                      A("Не могу открыть хранилище ") + target + " (18) (0x"),
+            1);
   EXPECT_EQ(Content(Join(product, "after.txt")), "after");
   ExpectNoTempFiles(product);
 }
@@ -228,7 +238,7 @@ TEST_F(ProcessDiffTest, AppliesToTheInstalledFile) {
   std::string diff = Diff(Text(1), Text(2));
   Run([&](StorageWriter& s) { s.AddCompressed("files/product/bin/module.dat.diff", diff); });
   EXPECT_EQ(ReadFile(target), Text(2));
-  EXPECT_TRUE(IsReadOnly(target));
+  EXPECT_FALSE(IsReadOnly(target));
   EXPECT_EQ(log.Count(", \"bin/module.dat.diff\", \"" + target + "\") succeeded"), 1) << log.Text();
   ExpectNoTempFiles(Join(product, "bin"));
 }

@@ -199,29 +199,33 @@ TEST_F(UnpackStorageTest, ExtractsTheNestedStorageAndDeletesIt) {
   EXPECT_EQ(log.Count("DEBUG UnpackStorage: Operation finished"), 2);
 }
 
-TEST_F(UnpackStorageTest, BadOrHostileStoragesStayAndTheRunGoesOn) {
+// Storages that do not open or lie outside are logged and the run goes on;
+// one that opens but does not come out whole ends the product's run.
+TEST_F(UnpackStorageTest, BadOrHostileStoragesStayAndOnlyAFailedExtractionEndsTheRun) {
   WriteFile(Join(product, "bad.stg"), "not a compound file");
   WriteFile(Join(product, "hostile.stg"),
             CompoundFileBytes(scratch, {{"a.txt", "a"}, {"../../../evil.txt", "x"}}));
   WriteFile(Join(outside, "pack.stg"), CompoundFileBytes(scratch, {{"evil.txt", "x"}}));
-  Run([](StorageWriter& s) {
-    s.Add("UnpackStorage.ini",
-          "[bad]\nStorage=bad.stg\nDestination=.\n[hostile]\nStorage=hostile.stg\n"
-          "Destination=out\n[from]\nStorage=..\\..\\outside\\pack.stg\nDestination=.\n"
-          "[to]\nStorage=hostile.stg\nDestination=..\\..\\outside\n");
-    s.Add("files/product/after.txt", "after");
-  });
+  EXPECT_THROW(Run([](StorageWriter& s) {
+                 s.Add("UnpackStorage.ini",
+                       "[bad]\nStorage=bad.stg\nDestination=.\n[from]\n"
+                       "Storage=..\\..\\outside\\pack.stg\nDestination=.\n"
+                       "[to]\nStorage=hostile.stg\nDestination=..\\..\\outside\n"
+                       "[hostile]\nStorage=hostile.stg\nDestination=out\n");
+                 s.Add("files/product/after.txt", "after");
+               }),
+               EgmStorage);
   EXPECT_TRUE(PathExists(Join(product, "bad.stg")));
   EXPECT_TRUE(PathExists(Join(product, "hostile.stg")));
   EXPECT_TRUE(PathExists(Join(outside, "pack.stg")));
   EXPECT_FALSE(PathExists(dir / "evil.txt"));
   EXPECT_EQ(log.Count("ERROR   UnpackStorage: Error opening storage: EgmStorage ("), 1)
       << log.Text();
-  EXPECT_EQ(log.Count("ERROR   UnpackStorage: Error unpacking storage: EgmStorage ("), 1);
   EXPECT_EQ(log.Count("lies outside the product and shell folders, refused"), 2);
+  EXPECT_EQ(log.Count("ERROR   UnpackStorage: Error unpacking storage: EgmStorage ("), 1);
   EXPECT_EQ(log.Count("Storage deleted"), 0);
   EXPECT_EQ(log.Count("DEBUG UnpackStorage: Operation finished"), 4);
-  EXPECT_EQ(Content(Join(product, "after.txt")), "after");
+  EXPECT_FALSE(PathExists(Join(product, "after.txt")));
 }
 
 }  // namespace

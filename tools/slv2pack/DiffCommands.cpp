@@ -23,7 +23,8 @@ int Diff(const std::vector<std::string>& args) {
 }
 
 // The output appears only when the whole difference decoded and verified, so
-// OUT may even name OLD.
+// OUT may even name OLD. A new OUT is not forced onto the disk, as cp or
+// xdelta3 do not force theirs; an existing one is replaced durably.
 int Apply(const std::vector<std::string>& args) {
   if (args.size() != 3) return UsageError("apply");
   TPendingFile pending(args[2]);
@@ -33,7 +34,7 @@ int Apply(const std::vector<std::string>& args) {
     TWinFileStream target(pending.Path(), fs::kGenericWrite, 0, fs::kCreateAlways);
     ApplyDiffStream(diff, source, target);
   }
-  pending.Commit();
+  pending.CommitQuickly();
   return 0;
 }
 

@@ -10,6 +10,7 @@
 
 #include "Command.h"
 #include "StdOut.h"
+#include "StorageSize.h"
 #include "storage/FileUtil.h"
 #include "storage/gmStorage.h"
 #include "storage/gmZLibUtil.h"
@@ -25,6 +26,8 @@ constexpr uint32_t kReadMode = stg::kStgmRead | stg::kStgmShareDenyWrite;
 constexpr uint32_t kWriteMode = stg::kStgmReadWrite | stg::kStgmShareExclusive;
 constexpr uint32_t kCreateMode = kWriteMode | stg::kStgmCreate;
 constexpr size_t kMaxElementName = 31;
+// STGC_DANGEROUSLYCOMMITMERELYTODISKCACHE: written, not yet made durable.
+constexpr uint32_t kCommitToDiskCache = 4;
 
 [[noreturn]] void Fail(const std::string& message) {
   throw Exception(message);
@@ -98,49 +101,94 @@ struct BuildOptions {
   std::string sourceDir;
   std::string output;
   bool compress = false;
+  bool version4 = false;
 };
 
-// Writes a folder tree into a storage: folders become storages, files
-// streams of the same name.
-class Builder {
- public:
-  explicit Builder(const BuildOptions& options) : FOptions(options) {}
+// One file or folder of the source tree, in the order the tree is walked
+// (each folder before what it holds); depth 1 is the source folder's own.
+struct SourceItem {
+  std::string path;
+  std::string name;
+  size_t depth;
+  bool folder;
+  uint64_t size;
+};
 
-  void AddFolder(TgmStorage& storage, const std::string& folder) {
+// Lists the source tree without recursion and checks all of it before a
+// byte is written: names the storage cannot hold, names that differ only in
+// case, links to folders and files too large for any stream fail here.
+std::vector<SourceItem> PlanBuild(const std::string& sourceDir) {
+  struct Level {
+    std::vector<SourceItem> items;
+    size_t next;
+  };
+  auto list = [](const std::string& folder, size_t depth) {
+    std::vector<SourceItem> items;
     fs::DirListing listing(folder + "/*");
     std::set<std::string> names;  // upper-cased: the format ignores case
     fs::FindData entry;
     while (listing.Next(&entry)) {
       if (entry.name == "." || entry.name == "..") continue;
       std::string path = folder + "/" + entry.name;
-      CheckName(entry.name, path);
+      // Names reach the storage as they are: a longer one would be cut, and
+      // a "?" marks a character the code page cannot hold.
+      if (entry.name.size() > kMaxElementName) Fail("Name longer than 31 characters: " + path);
+      if (entry.name.find('?') != std::string::npos) {
+        Fail("Name not representable in Windows-1251: " + path);
+      }
       if (!names.insert(AnsiUpperCase(entry.name)).second) {
         Fail("Names differ only in case: " + path);
       }
-      if (entry.attributes & fs::kAttrDirectory) {
-        if (entry.attributes & fs::kAttrReparsePoint) Fail("Link to a folder: " + path);
-        TgmStorageRef child;
-        storage.CreateStorage(entry.name, kCreateMode, &child);
-        AddFolder(*child, path);
-      } else {
-        AddFile(storage, entry.name, path);
+      bool isFolder = (entry.attributes & fs::kAttrDirectory) != 0;
+      if (isFolder && (entry.attributes & fs::kAttrReparsePoint)) Fail("Link to a folder: " + path);
+      if (!isFolder && entry.size > StorageSize::kMaxStream) {
+        Fail("File of 4 GiB or more, larger than any stream: " + path);
       }
+      items.push_back({path, entry.name, depth, isFolder, entry.size});
     }
     if (listing.Error() != kErrorNoMoreFiles && listing.Error() != kErrorFileNotFound) {
       FailWithSystemError("Cannot list", folder);
     }
+    return items;
+  };
+  std::vector<SourceItem> plan;
+  std::vector<Level> levels;
+  levels.push_back({list(sourceDir, 1), 0});
+  while (!levels.empty()) {
+    Level& level = levels.back();
+    if (level.next == level.items.size()) {
+      levels.pop_back();
+      continue;
+    }
+    plan.push_back(level.items[level.next++]);
+    if (plan.back().folder) levels.push_back({list(plan.back().path, levels.size() + 1), 0});
   }
+  return plan;
+}
 
- private:
-  static void CheckName(const std::string& name, const std::string& path) {
-    // Names reach the storage as they are: a longer one would be cut, and a
-    // "?" marks a character the code page cannot hold.
-    if (name.size() > kMaxElementName) Fail("Name longer than 31 characters: " + path);
-    if (name.find('?') != std::string::npos) {
-      Fail("Name not representable in Windows-1251: " + path);
+// Writes the planned tree into a storage: folders become storages, files
+// streams of the same name.
+class Builder {
+ public:
+  explicit Builder(const BuildOptions& options) : FOptions(options) {}
+
+  void Add(TgmStorage& root, const std::vector<SourceItem>& plan) {
+    // The storages of the folders on the way to the one being filled.
+    std::vector<TgmStorageRef> open;
+    for (const SourceItem& item : plan) {
+      open.resize(item.depth - 1);
+      TgmStorage& parent = open.empty() ? root : *open.back();
+      if (item.folder) {
+        TgmStorageRef child;
+        parent.CreateStorage(item.name, kCreateMode, &child);
+        open.push_back(std::move(child));
+      } else {
+        AddFile(parent, item.name, item.path);
+      }
     }
   }
 
+ private:
   void AddFile(TgmStorage& storage, const std::string& name, const std::string& path) {
     TWinFileStream file(path, fs::kGenericRead, fs::kShareRead, fs::kOpenExisting);
     std::unique_ptr<TgmStgStream> stream = storage.CreateStream(name, kCreateMode);
@@ -149,24 +197,37 @@ class Builder {
     TgmZHeader header;
     bool looksCompressed = ReadHeader(file, &header);
     int64_t size = file.Size();
-    if ((FOptions.compress || looksCompressed) && size <= 0xFFFFFFFF) {
+    if (FOptions.compress || looksCompressed) {
       int64_t packed = Compress(file, *stream, Z_BEST_COMPRESSION);
       if (looksCompressed || packed < size) return;
       stream->SetSize(0);
       stream->SetPosition(0);
-    } else if (looksCompressed) {
-      Fail("File of 4 GiB or more that reads as compressed: " + path);
     }
-    stream->CopyFrom(file, 0);
+    Copy(file, *stream, size);
   }
 
+  // In blocks of up to 1 MiB, each one write into the storage.
+  void Copy(TStream& from, TStream& to, int64_t size) {
+    from.SetPosition(0);
+    for (int64_t left = size; left > 0;) {
+      auto n = static_cast<int32_t>(std::min<int64_t>(left, kBlock));
+      FBuffer.resize(static_cast<size_t>(std::max<int64_t>(FBuffer.size(), n)));
+      from.ReadBuffer(FBuffer.data(), n);
+      to.WriteBuffer(FBuffer.data(), n);
+      left -= n;
+    }
+  }
+
+  static constexpr int64_t kBlock = 1 << 20;
   const BuildOptions& FOptions;
+  std::vector<char> FBuffer;
 };
 
 int Build(const std::vector<std::string>& args) {
   BuildOptions options;
   std::vector<Option> table = {
       {"--compress", false, [&](const std::string&) { options.compress = true; }},
+      {"--v4", false, [&](const std::string&) { options.version4 = true; }},
   };
   std::vector<std::string> positional;
   if (!ParseArguments(args, table, 2, &positional)) return UsageError("build");
@@ -175,11 +236,20 @@ int Build(const std::vector<std::string>& args) {
   if (!TgmFileUtil::DirectoryExists(options.sourceDir)) {
     Fail("Not a folder: " + positional[0]);
   }
+  std::vector<SourceItem> plan = PlanBuild(options.sourceDir);
+  StorageSize size;
+  for (const SourceItem& item : plan) {
+    item.folder ? size.AddStorage() : size.AddStream(item.size, options.compress);
+  }
+  int version = size.Version(options.version4);
 
   PendingFile output(options.output);
   {
-    TgmStorageRef root = TgmStorage::Create(output.Path(), kCreateMode);
-    Builder(options).AddFolder(*root, options.sourceDir);
+    TgmStorageRef root = TgmStorage::Create(output.Path(), kCreateMode, version);
+    Builder(options).Add(*root, plan);
+    // Written here, where a failure can still be told; made durable as it
+    // takes the output's place.
+    root->Commit(kCommitToDiskCache);
   }  // closed before it takes the output's place
   output.Commit();
   return 0;
@@ -196,20 +266,14 @@ void CheckPlainName(const std::string& name, const std::string& path) {
 
 class Lister {
  public:
-  void Walk(TgmStorage& storage, const std::string& prefix) {
-    storage.EnumElements([&](const stg::StatStg& element) {
-      std::string name = Utf16ToAnsi(element.name);
-      std::string path = prefix + name;
+  void Walk(TgmStorage& root) {
+    root.Walk([&](const std::string& path, const stg::StatStg& element, size_t) {
       if (element.type == stg::kStgTyStorage) {
-        CheckPlainName(name, path);
+        CheckPlainName(Utf16ToAnsi(element.name), path);
         Line("storage\t-\t" + path);
-        TgmStorageRef child;
-        storage.CreateStorage(name, kReadMode, &child);
-        Walk(*child, path + "/");
       } else if (element.type == stg::kStgTyStream) {
         Line(Format("stream\t%llu\t", static_cast<unsigned long long>(element.size)) + path);
       }
-      return false;
     });
   }
 
@@ -232,7 +296,7 @@ int List(const std::vector<std::string>& args) {
   if (!ParseArguments(args, {}, 1, &positional)) return UsageError("list");
   TgmStorageRef root = TgmStorage::Create(positional[0], kReadMode);
   Lister lister;
-  lister.Walk(*root, "");
+  lister.Walk(*root);
   lister.Flush();
   return 0;
 }
@@ -364,6 +428,7 @@ int Merge(const std::vector<std::string>& args) {
   {
     TgmStorageRef target = TgmStorage::Create(merged.Path(), kWriteMode);
     source->CopyTo(target.get());
+    target->Commit(kCommitToDiskCache);
   }
   merged.Commit();
   return 0;
@@ -372,7 +437,7 @@ int Merge(const std::vector<std::string>& args) {
 }  // namespace
 }  // namespace slv2::pack
 
-SLV2PACK_COMMAND(build, "build", "SRC_DIR OUT.stg [--compress]", slv2::pack::Build)
+SLV2PACK_COMMAND(build, "build", "SRC_DIR OUT.stg [--compress] [--v4]", slv2::pack::Build)
 SLV2PACK_COMMAND(list, "list", "FILE", slv2::pack::List)
 SLV2PACK_COMMAND(extract, "extract", "FILE DIR [--raw]", slv2::pack::Extract)
 SLV2PACK_COMMAND(cat, "cat", "FILE PATH", slv2::pack::Cat)

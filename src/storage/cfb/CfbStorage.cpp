@@ -93,7 +93,6 @@ class StreamObject final : public stg::IStream {
     return Guard([&] {
       data_.Write(position_, buffer, count);
       position_ += count;
-      file_->Sync();
       if (written) *written = count;
       return stg::kS_OK;
     });
@@ -125,7 +124,6 @@ class StreamObject final : public stg::IStream {
     if (!writable_) return stg::kStgEAccessDenied;
     return Guard([&] {
       data_.SetSize(size);
-      file_->Sync();
       return stg::kS_OK;
     });
   }
@@ -241,7 +239,6 @@ class StorageObject final : public stg::IStorage {
       if (id == kNoStream) return stg::kStgEFileNotFound;
       if (file_->InUse(id)) return stg::kStgEAccessDenied;
       file_->Destroy(id);
-      file_->Sync();
       return stg::kS_OK;
     });
   }
@@ -266,7 +263,6 @@ class StorageObject final : public stg::IStorage {
       file_->Destroy(existing);
     }
     *id = file_->Add(entry_, name, type);
-    file_->Sync();
     return stg::kS_OK;
   }
 
@@ -319,7 +315,6 @@ void StorageObject::CopyClass(const DirEntry& source, stg::IStorage& target) {
   auto* ours = dynamic_cast<StorageObject*>(&target);
   if (!ours || !ours->writable_) return;
   ours->file_->SetClass(ours->entry_, source.clsid, source.stateBits);
-  ours->file_->Sync();
 }
 
 HRESULT StorageObject::CopyTo(stg::IStorage& destination) {
@@ -365,11 +360,12 @@ HRESULT StorageObject::CopyTo(stg::IStorage& destination) {
   });
 }
 
+// Opens a file, or creates one of `version` (3 or 4) when `version` is not 0.
 HRESULT OpenOn(std::shared_ptr<LockBytes> bytes, uint32_t mode,
-               std::unique_ptr<stg::IStorage>* storage, bool create) {
+               std::unique_ptr<stg::IStorage>* storage, int version) {
   bool writable = CanWrite(mode);
-  auto file = create ? CompoundFile::Create(std::move(bytes))
-                     : CompoundFile::Open(std::move(bytes), writable);
+  auto file = version != 0 ? CompoundFile::Create(std::move(bytes), version)
+                           : CompoundFile::Open(std::move(bytes), writable);
   *storage = std::make_unique<StorageObject>(std::move(file), 0, mode, writable);
   return stg::kS_OK;
 }
@@ -377,29 +373,31 @@ HRESULT OpenOn(std::shared_ptr<LockBytes> bytes, uint32_t mode,
 }  // namespace
 
 HRESULT CreateDocfileOn(std::shared_ptr<LockBytes> bytes, uint32_t mode,
-                        std::unique_ptr<stg::IStorage>* storage) {
+                        std::unique_ptr<stg::IStorage>* storage, int version) {
   storage->reset();
   if (HRESULT hr = CheckMode(mode, ModeUse::kCreateRoot); hr != stg::kS_OK) return hr;
-  return Guard([&] { return OpenOn(std::move(bytes), mode, storage, true); });
+  if (version != 3 && version != 4) return stg::kStgEInvalidParameter;
+  return Guard([&] { return OpenOn(std::move(bytes), mode, storage, version); });
 }
 
 HRESULT OpenDocfileOn(std::shared_ptr<LockBytes> bytes, uint32_t mode,
                       std::unique_ptr<stg::IStorage>* storage) {
   storage->reset();
   if (HRESULT hr = CheckMode(mode, ModeUse::kOpenRoot); hr != stg::kS_OK) return hr;
-  return Guard([&] { return OpenOn(std::move(bytes), mode, storage, false); });
+  return Guard([&] { return OpenOn(std::move(bytes), mode, storage, 0); });
 }
 
 HRESULT CreateDocfile(const std::string& fileName, uint32_t mode,
-                      std::unique_ptr<stg::IStorage>* storage) {
+                      std::unique_ptr<stg::IStorage>* storage, int version) {
   storage->reset();
   if (HRESULT hr = CheckMode(mode, ModeUse::kCreateRoot); hr != stg::kS_OK) return hr;
   if (fileName.empty()) return stg::kStgEInvalidName;
+  if (version != 3 && version != 4) return stg::kStgEInvalidParameter;
   return Guard([&] {
     uint32_t disposition = (mode & stg::kStgmCreate) ? fs::kCreateAlways : fs::kCreateNew;
     auto bytes =
         std::make_shared<FileLockBytes>(fileName, FileAccess(mode), FileShare(mode), disposition);
-    return OpenOn(std::move(bytes), mode, storage, true);
+    return OpenOn(std::move(bytes), mode, storage, version);
   });
 }
 
@@ -411,7 +409,7 @@ HRESULT OpenDocfile(const std::string& fileName, uint32_t mode,
   return Guard([&] {
     auto bytes = std::make_shared<FileLockBytes>(fileName, FileAccess(mode), FileShare(mode),
                                                  fs::kOpenExisting);
-    return OpenOn(std::move(bytes), mode, storage, false);
+    return OpenOn(std::move(bytes), mode, storage, 0);
   });
 }
 

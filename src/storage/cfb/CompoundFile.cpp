@@ -27,8 +27,16 @@ uint64_t FileTimeNow() {
 CompoundFile::CompoundFile(std::shared_ptr<LockBytes> bytes, bool writable)
     : bytes_(std::move(bytes)), writable_(writable) {}
 
+CompoundFile::~CompoundFile() {
+  try {
+    Sync();
+  } catch (const std::exception&) {
+    // Nobody is left to tell (see the class comment): writers commit.
+  }
+}
+
 void CompoundFile::Assemble() {
-  sectors_ = std::make_unique<SectorFile>(*bytes_, header_.sectorShift);
+  sectors_ = std::make_unique<SectorFile>(*bytes_, header_.sectorShift, writable_);
   fat_ = std::make_unique<Fat>(*sectors_, header_);
   dir_ = std::make_unique<Directory>(*sectors_, *fat_, header_);
   mini_ = std::make_unique<MiniStream>(*sectors_, *fat_, header_, *dir_);
@@ -43,24 +51,38 @@ std::shared_ptr<CompoundFile> CompoundFile::Open(std::shared_ptr<LockBytes> byte
   file->header_ = Header::Parse(raw);
   file->header_.Serialize(file->written_);
   file->Assemble();
-  file->fat_->Load(writable);
-  file->dir_->Load(writable);
+  Fat& fat = *file->fat_;
+  fat.Load(writable);
+  Claims& claims = file->claims_;
+  claims.assign(fat.Limit(), false);
+  for (const auto* list : {&fat.FatSectors(), &fat.DifatSectors()}) {
+    for (uint32_t sector : *list) {
+      if (sector < claims.size()) claims[sector] = true;
+    }
+  }
+  file->dir_->Load(writable, claims);
   file->parents_ = CheckDirectory(*file->dir_);
   if (writable) {
-    file->mini_->Load(true);
-    CheckSectorOwnership(*file->fat_, *file->mini_, *file->dir_, file->parents_);
+    file->mini_->Load(true, claims);
+    CheckStreamChains(fat, *file->mini_, *file->dir_, file->parents_, claims);
+    Claims().swap(claims);  // a file about to change needs no more of them
   }
+  file->ready_ = true;
   return file;
 }
 
-std::shared_ptr<CompoundFile> CompoundFile::Create(std::shared_ptr<LockBytes> bytes) {
+std::shared_ptr<CompoundFile> CompoundFile::Create(std::shared_ptr<LockBytes> bytes, int version) {
   std::shared_ptr<CompoundFile> file(new CompoundFile(std::move(bytes), true));
   file->bytes_->SetSize(0);
+  file->header_.majorVersion = static_cast<uint16_t>(version);
+  file->header_.sectorShift = version == 4 ? 12 : 9;
   file->Assemble();
+  file->fat_->Create();
   file->dir_->Create();
   file->mini_->Create();
   file->parents_.assign(file->dir_->Count(), kNoStream);
   file->trees_[0] = kSortKnown | kIsSorted | kBalanced;
+  file->ready_ = true;
   file->Sync();
   return file;
 }
@@ -119,15 +141,15 @@ uint32_t CompoundFile::Add(uint32_t storage, std::u16string_view name, uint8_t t
   return id;
 }
 
+MiniStream& CompoundFile::Mini() {
+  if (!mini_->Loaded()) mini_->Load(false, claims_);
+  return *mini_;
+}
+
 void CompoundFile::FreeContent(const DirEntry& e) {
   if (e.type != kTypeStream || e.size == 0) return;
-  if (e.size < kMiniStreamCutoff) {
-    std::vector<uint32_t> chain = mini_->WholeChain(e.start);
-    mini_->Resize(chain, 0);
-  } else {
-    std::vector<uint32_t> chain = fat_->WholeChain(e.start, true);
-    fat_->Resize(chain, 0);
-  }
+  LinkTable& table = e.size < kMiniStreamCutoff ? static_cast<LinkTable&>(*mini_) : *fat_;
+  Chain::Whole(table, e.start).Resize(0);
 }
 
 void CompoundFile::Destroy(uint32_t id) {
@@ -159,7 +181,7 @@ void CompoundFile::SetClass(uint32_t id, const uint8_t* clsid, uint32_t stateBit
 }
 
 void CompoundFile::Sync() {
-  if (!writable_) return;
+  if (!writable_ || !ready_) return;
   // Tables before the entries that point into them, the header last.
   sectors_->Cover(fat_->End());
   fat_->Store();

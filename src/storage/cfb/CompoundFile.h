@@ -1,8 +1,13 @@
 // One open compound file: the engine behind every storage and stream object
 // opened from it, which share it and keep it (and so the file) open while any
 // of them lives. Elements are named by their directory entry numbers; the
-// root is 0. Changes are written back by Sync, which the interface objects
-// call at the end of every changing operation (direct mode).
+// root is 0.
+//
+// Stream data goes to the file as it is written; the tables, the directory
+// and the header are written by Sync, on a commit and when the last object
+// goes, so that building a file costs one write per run of data and one per
+// changed table sector. A failure of that last Sync has nobody to tell it to:
+// writers that must know commit before they let go.
 #pragma once
 
 #include <cstdint>
@@ -27,8 +32,10 @@ class CompoundFile {
   // for data that is not a compound file, STG_E_INVALIDHEADER for a damaged
   // header, STG_E_DOCFILECORRUPT for a damaged structure.
   static std::shared_ptr<CompoundFile> Open(std::shared_ptr<LockBytes> bytes, bool writable);
-  // Writes a new, empty version 3 compound file into `bytes`.
-  static std::shared_ptr<CompoundFile> Create(std::shared_ptr<LockBytes> bytes);
+  // Writes a new, empty compound file of version 3 (512-byte sectors, under
+  // 2 GB) or 4 (4,096-byte sectors) into `bytes`.
+  static std::shared_ptr<CompoundFile> Create(std::shared_ptr<LockBytes> bytes, int version);
+  ~CompoundFile();
 
   CompoundFile(const CompoundFile&) = delete;
   CompoundFile& operator=(const CompoundFile&) = delete;
@@ -64,12 +71,15 @@ class CompoundFile {
 
   CompoundFile(std::shared_ptr<LockBytes> bytes, bool writable);
   void Assemble();
+  // The mini stream, loaded on first use in a file only read.
+  MiniStream& Mini();
   bool Sorted(uint32_t storage);
   void Balance(uint32_t storage);
   void FreeContent(const DirEntry& e);
 
   std::shared_ptr<LockBytes> bytes_;
   bool writable_;
+  bool ready_ = false;  // opened or created whole: only then is it written
   Header header_;
   uint8_t written_[kHeaderBytes] = {};
   std::unique_ptr<SectorFile> sectors_;
@@ -77,6 +87,10 @@ class CompoundFile {
   std::unique_ptr<Directory> dir_;
   std::unique_ptr<MiniStream> mini_;
   std::vector<uint32_t> parents_;
+  // A file only read: the sectors claimed by its structures and the streams
+  // read so far (each stream is checked when it is first opened).
+  Claims claims_;
+  std::unordered_set<uint32_t> checked_;
   // What is known of each storage's tree (bits of TreeState).
   std::unordered_map<uint32_t, uint8_t> trees_;
   std::unordered_set<uint32_t> open_;

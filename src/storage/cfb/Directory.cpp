@@ -8,28 +8,37 @@ namespace slv2::cfb {
 
 namespace {
 const char16_t kRootName[] = u"Root Entry";
+// Runs of consecutive sectors move in pieces of up to this many bytes.
+constexpr size_t kMostRun = 64 * 1024;
 }  // namespace
 
 Directory::Directory(SectorFile& file, Fat& fat, Header& header)
     : file_(file), fat_(fat), header_(header) {}
 
-void Directory::Load(bool writable) {
-  chain_ = fat_.WholeChain(header_.firstDirSector, writable);
+void Directory::Load(bool writable, Claims& claims) {
+  ClaimWholeChain(fat_, header_.firstDirSector, claims, writable,
+                  [&](uint32_t sector) { chain_.push_back(sector); });
   if (chain_.empty()) Corrupt("no directory");
   uint32_t per = PerSector();
+  uint32_t size = file_.SectorSize();
   bool version3 = header_.majorVersion == 3;
   entries_.reserve(chain_.size() * per);
-  std::vector<uint8_t> raw(file_.SectorSize());
-  for (uint32_t sector : chain_) {
-    file_.Read(sector, 0, raw.data(), raw.size());
-    for (uint32_t i = 0; i < per; ++i)
-      entries_.push_back(DirEntry::Parse(&raw[i * kDirEntryBytes], version3));
+  std::vector<uint8_t> raw(kMostRun);
+  for (size_t i = 0; i < chain_.size();) {
+    size_t run = 1;
+    while (i + run < chain_.size() && chain_[i + run] == chain_[i] + run &&
+           (run + 1) * size <= kMostRun)
+      ++run;
+    file_.Read(chain_[i], 0, raw.data(), run * size);
+    for (size_t at = 0; at < run * size; at += kDirEntryBytes)
+      entries_.push_back(DirEntry::Parse(&raw[at], version3));
+    i += run;
   }
   dirty_.assign(entries_.size(), false);
 }
 
 void Directory::Create() {
-  fat_.Resize(chain_, 1);
+  chain_.push_back(fat_.Allocate());
   entries_.assign(PerSector(), DirEntry());
   dirty_.assign(entries_.size(), false);
   for (uint32_t id = 0; id < entries_.size(); ++id)
@@ -63,10 +72,17 @@ uint32_t Directory::Allocate() {
   while (id < entries_.size() && entries_[id].type != kTypeUnused)
     ++id;
   if (id == entries_.size()) {
-    if (entries_.size() + PerSector() > kMaxRegSect)
+    // A quarter more sectors (1 to 32), so that the directory stays in few
+    // runs of sectors.
+    size_t add = std::clamp<size_t>(chain_.size() / 4, 1, 32);
+    if (entries_.size() + add * PerSector() > kMaxRegSect)
       Fail(stg::kStgEDocFileTooLarge, "directory full");
-    fat_.Resize(chain_, chain_.size() + 1);
-    entries_.resize(entries_.size() + PerSector());
+    for (size_t i = 0; i < add; ++i) {
+      uint32_t sector = fat_.Allocate();
+      fat_.Link(chain_.back(), sector);
+      chain_.push_back(sector);
+    }
+    entries_.resize(chain_.size() * PerSector());
     dirty_.resize(entries_.size(), false);
     for (uint32_t fresh = id; fresh < entries_.size(); ++fresh)
       Touch(fresh);
@@ -85,14 +101,35 @@ void Directory::Release(uint32_t id) {
 }
 
 void Directory::Store() {
-  uint8_t raw[kDirEntryBytes];
   uint32_t per = PerSector();
+  uint32_t size = file_.SectorSize();
   std::sort(dirtyList_.begin(), dirtyList_.end());
-  for (uint32_t id : dirtyList_) {
-    entries_[id].Serialize(raw);
-    file_.Write(chain_[id / per], (id % per) * kDirEntryBytes, raw, sizeof raw);
-    dirty_[id] = false;
+  std::vector<uint8_t> raw(kMostRun);
+  // Every sector holding a changed entry is written whole, consecutive ones
+  // together.
+  size_t first = 0, count = 0;  // the run of chain positions in `raw`
+  auto flush = [&] {
+    if (count > 0) file_.WriteStructure(chain_[first], 0, raw.data(), count * size);
+    count = 0;
+  };
+  for (size_t i = 0; i < dirtyList_.size();) {
+    size_t position = dirtyList_[i] / per;
+    bool follows = count > 0 && position == first + count &&
+                   chain_[position] == chain_[first] + count && (count + 1) * size <= kMostRun;
+    if (!follows) {
+      flush();
+      first = position;
+    }
+    for (uint32_t k = 0; k < per; ++k) {
+      uint32_t id = static_cast<uint32_t>(position * per + k);
+      entries_[id].Serialize(&raw[count * size + k * kDirEntryBytes]);
+      dirty_[id] = false;
+    }
+    ++count;
+    while (i < dirtyList_.size() && dirtyList_[i] / per == position)
+      ++i;
   }
+  flush();
   dirtyList_.clear();
   if (!chainChanged_) return;
   header_.firstDirSector = chain_[0];

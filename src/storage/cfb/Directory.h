@@ -1,11 +1,12 @@
 // The directory: the array of 128-byte entries stored in a chain of regular
-// sectors, read whole when the file is opened and written back entry by entry
-// as entries change. Entry 0 is the root.
+// sectors, read whole when the file is opened and written back, sector by
+// changed sector, on Store. Entry 0 is the root.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "storage/cfb/Chain.h"
 #include "storage/cfb/DirEntry.h"
 #include "storage/cfb/Fat.h"
 #include "storage/cfb/Header.h"
@@ -17,7 +18,8 @@ class Directory {
  public:
   Directory(SectorFile& file, Fat& fat, Header& header);
 
-  void Load(bool writable);
+  // Reads the chain, claiming its sectors in `claims`.
+  void Load(bool writable, Claims& claims);
   // A new file's directory: one sector holding the root entry.
   void Create();
 
@@ -28,11 +30,11 @@ class Directory {
   // Marks an entry to be written on the next Store.
   void Touch(uint32_t id);
 
-  // An unused entry, the directory growing by a sector when none is left.
+  // An unused entry; the directory grows by a few sectors when none is left.
   uint32_t Allocate();
   void Release(uint32_t id);
 
-  // Writes the changed entries and fills in the header's fields.
+  // Writes the sectors of changed entries and fills in the header's fields.
   void Store();
   const std::vector<uint32_t>& Chain() const { return chain_; }
 

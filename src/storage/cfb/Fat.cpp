@@ -2,14 +2,20 @@
 
 #include <algorithm>
 
-#include "storage/cfb/Chain.h"
 #include "storage/cfb/Error.h"
 
 namespace slv2::cfb {
 
+namespace {
+// 1 MiB of the FAT in memory: it maps 128 MiB of a version 3 file, 1 GiB of a
+// version 4 one.
+constexpr size_t kWindowBytes = 1 << 20;
+}  // namespace
+
 Fat::Fat(SectorFile& file, Header& header)
     : file_(file),
       header_(header),
+      table_(file, fatSectors_, kWindowBytes),
       rangeLock_(static_cast<uint32_t>((kRangeLockOffset >> file.Shift()) - 1)),
       // A file of 512-byte sectors must stay below 2 GB; one of 4096-byte
       // sectors may use every regular sector number.
@@ -43,18 +49,11 @@ void Fat::Load(bool writable) {
   std::sort(used.begin(), used.end());
   if (std::adjacent_find(used.begin(), used.end()) != used.end())
     Corrupt("FAT sector listed twice");
-
-  table_.resize(static_cast<size_t>(count) * per);
-  for (uint32_t k = 0; k < count; ++k) {
-    file_.Read(fatSectors_[k], 0, raw.data(), raw.size());
-    for (uint32_t i = 0; i < per; ++i)
-      table_[size_t{k} * per + i] = Load32(&raw[4 * i]);
-  }
-  dirty_.assign(count, false);
   if (!writable) return;
+  table_.CountFree();
   auto claim = [&](uint32_t sector, uint32_t marker) {
-    if (sector >= table_.size()) Corrupt("FAT does not cover its own sectors");
-    if (table_[sector] == kFreeSect) Set(sector, marker);
+    if (sector >= table_.Size()) Corrupt("FAT does not cover its own sectors");
+    if (table_.Get(sector) == kFreeSect) table_.Set(sector, marker);
   };
   for (uint32_t sector : fatSectors_)
     claim(sector, kFatSect);
@@ -62,122 +61,99 @@ void Fat::Load(bool writable) {
     claim(sector, kDifSect);
 }
 
-uint32_t Fat::Limit() const {
+void Fat::Create() {
+  table_.CountFree();
+}
+
+uint32_t Fat::Limit() {
   uint32_t inFile = std::max(file_.SectorsAtOpen(), end_);
-  return static_cast<uint32_t>(std::min<size_t>(table_.size(), inFile));
+  return static_cast<uint32_t>(std::min<uint64_t>(table_.Size(), inFile));
 }
 
-std::vector<uint32_t> Fat::Chain(uint32_t start, uint64_t count) const {
-  return WalkChain(table_, start, count, Limit());
-}
-
-std::vector<uint32_t> Fat::WholeChain(uint32_t start, bool strict) const {
-  return WalkWholeChain(table_, start, Limit(), strict);
-}
-
-void Fat::Set(uint32_t sector, uint32_t value) {
-  table_[sector] = value;
-  dirty_[sector / PerSector()] = true;
-}
-
-uint32_t Fat::FindFree() {
-  uint32_t end = static_cast<uint32_t>(std::min<size_t>(table_.size(), maxSectors_));
-  for (uint32_t s = freeHint_; s < end; ++s) {
-    if (table_[s] != kFreeSect) continue;
-    if (s == rangeLock_) {
-      // Reserved for locking by other implementations: allocated, empty.
-      Set(s, kEndOfChain);
-      continue;
-    }
-    freeHint_ = s;
-    return s;
-  }
-  freeHint_ = end;
-  return kFreeSect;
+uint32_t Fat::Next(uint32_t sector) {
+  if (sector >= table_.Size()) Corrupt("chain leaves the allocation table");
+  return table_.Get(sector);
 }
 
 uint32_t Fat::Allocate() {
-  uint32_t sector = FindFree();
-  while (sector == kFreeSect) {
-    Grow();
-    sector = FindFree();
+  for (;;) {
+    uint64_t sector = table_.FindFree(maxSectors_);
+    if (sector == std::min<uint64_t>(maxSectors_, table_.Size())) {
+      Grow();
+      continue;
+    }
+    // Reserved for locking by other implementations: allocated, empty.
+    table_.Set(sector, kEndOfChain);
+    if (sector == rangeLock_) continue;
+    end_ = std::max(end_, static_cast<uint32_t>(sector + 1));
+    return static_cast<uint32_t>(sector);
   }
-  Set(sector, kEndOfChain);
-  end_ = std::max(end_, sector + 1);
-  return sector;
+}
+
+void Fat::AddDifatEntry(uint32_t fatSector) {
+  size_t slot = fatSectors_.size();
+  fatSectors_.push_back(fatSector);
+  table_.Append();
+  if (slot < kHeaderDifatSlots) return;
+  size_t difat = (slot - kHeaderDifatSlots) / (PerSector() - 1);
+  difatDirtyFrom_ = std::min(difatDirtyFrom_, difat);
 }
 
 void Fat::Grow() {
   uint32_t per = PerSector();
-  size_t first = table_.size();
-  // Room for the new FAT sector, a DIFAT sector and some data.
+  uint64_t first = table_.Size();
+  // Room for a new FAT sector, a DIFAT sector and some data.
   if (first + 3 > maxSectors_) Fail(stg::kStgEDocFileTooLarge, "the file would be too large");
-  table_.resize(first + per, kFreeSect);
-  dirty_.push_back(true);
-  uint32_t fatSector = FindFree();
-  Set(fatSector, kFatSect);
-  end_ = std::max(end_, fatSector + 1);
-  fatSectors_.push_back(fatSector);
-  difatDirty_ = true;
-  if (fatSectors_.size() <= kHeaderDifatSlots) return;
-  size_t slots = fatSectors_.size() - kHeaderDifatSlots;
-  if (slots <= difatSectors_.size() * (per - 1)) return;
-  uint32_t difatSector = FindFree();
-  Set(difatSector, kDifSect);
-  end_ = std::max(end_, difatSector + 1);
-  difatSectors_.push_back(difatSector);
-}
-
-void Fat::Resize(std::vector<uint32_t>& chain, size_t count) {
-  if (count < chain.size()) {
-    for (size_t i = count; i < chain.size(); ++i) {
-      Set(chain[i], kFreeSect);
-      freeHint_ = std::min(freeHint_, chain[i]);
-    }
-    chain.resize(count);
-    if (!chain.empty()) Set(chain.back(), kEndOfChain);
-    return;
+  // An eighth more FAT sectors (1 to 256 of them) at the start of the range
+  // they add, with the DIFAT sectors that list them.
+  uint64_t add = std::clamp<uint64_t>(fatSectors_.size() / 8, 1, 256);
+  add = std::min<uint64_t>(add, (maxSectors_ - first + per - 1) / per);
+  uint64_t total = fatSectors_.size() + add;
+  uint64_t difatNeeded =
+      total <= kHeaderDifatSlots ? 0 : (total - kHeaderDifatSlots + per - 2) / (per - 1);
+  uint64_t next = first;
+  auto take = [&] {
+    if (next == rangeLock_) ++next;
+    return static_cast<uint32_t>(next++);
+  };
+  std::vector<uint32_t> fat, difat;
+  for (uint64_t i = 0; i < add; ++i)
+    fat.push_back(take());
+  for (uint64_t i = difatSectors_.size(); i < difatNeeded; ++i)
+    difat.push_back(take());
+  for (uint32_t sector : fat)
+    AddDifatEntry(sector);
+  for (uint32_t sector : fat)
+    table_.Set(sector, kFatSect);
+  for (uint32_t sector : difat) {
+    if (!difatSectors_.empty())
+      difatDirtyFrom_ = std::min(difatDirtyFrom_, difatSectors_.size() - 1);
+    difatDirtyFrom_ = std::min(difatDirtyFrom_, difatSectors_.size());
+    difatSectors_.push_back(sector);
+    table_.Set(sector, kDifSect);
   }
-  // A failed growth gives back what it took, so the chain stays as it was.
-  size_t before = chain.size();
-  try {
-    while (chain.size() < count) {
-      uint32_t sector = Allocate();
-      if (!chain.empty()) Set(chain.back(), sector);
-      chain.push_back(sector);
-    }
-  } catch (...) {
-    Resize(chain, before);
-    throw;
-  }
+  end_ = std::max(end_, static_cast<uint32_t>(next));
 }
 
 void Fat::Store() {
+  table_.Store();
   uint32_t per = PerSector();
-  std::vector<uint8_t> raw(file_.SectorSize());
-  for (size_t k = 0; k < dirty_.size(); ++k) {
-    if (!dirty_[k]) continue;
-    for (uint32_t i = 0; i < per; ++i)
-      Store32(&raw[4 * i], table_[k * per + i]);
-    file_.Write(fatSectors_[k], 0, raw.data(), raw.size());
-    dirty_[k] = false;
-  }
-  if (!difatDirty_) return;
   for (uint32_t i = 0; i < kHeaderDifatSlots; ++i)
     header_.difat[i] = i < fatSectors_.size() ? fatSectors_[i] : kFreeSect;
-  for (size_t d = 0; d < difatSectors_.size(); ++d) {
+  std::vector<uint8_t> raw(file_.SectorSize());
+  for (size_t d = difatDirtyFrom_; d < difatSectors_.size(); ++d) {
     for (uint32_t i = 0; i < per - 1; ++i) {
       size_t index = kHeaderDifatSlots + d * (per - 1) + i;
       Store32(&raw[4 * i], index < fatSectors_.size() ? fatSectors_[index] : kFreeSect);
     }
     bool last = d + 1 == difatSectors_.size();
     Store32(&raw[4 * (per - 1)], last ? kEndOfChain : difatSectors_[d + 1]);
-    file_.Write(difatSectors_[d], 0, raw.data(), raw.size());
+    file_.WriteStructure(difatSectors_[d], 0, raw.data(), raw.size());
   }
+  difatDirtyFrom_ = SIZE_MAX;
   header_.numFatSectors = static_cast<uint32_t>(fatSectors_.size());
   header_.firstDifatSector = difatSectors_.empty() ? kEndOfChain : difatSectors_[0];
   header_.numDifatSectors = static_cast<uint32_t>(difatSectors_.size());
-  difatDirty_ = false;
 }
 
 }  // namespace slv2::cfb

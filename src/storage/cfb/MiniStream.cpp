@@ -2,43 +2,60 @@
 
 #include <algorithm>
 
-#include "storage/cfb/Chain.h"
 #include "storage/cfb/Error.h"
 
 namespace slv2::cfb {
 
-MiniStream::MiniStream(SectorFile& file, Fat& fat, Header& header, Directory& directory)
-    : file_(file), fat_(fat), header_(header), directory_(directory) {}
+namespace {
+// 1 MiB of the mini FAT in memory: it maps 16 MiB of small streams.
+constexpr size_t kWindowBytes = 1 << 20;
+constexpr uint64_t kMostGrowth = 1 << 20;
+}  // namespace
 
-void MiniStream::Load(bool writable) {
+MiniStream::MiniStream(SectorFile& file, Fat& fat, Header& header, Directory& directory)
+    : file_(file),
+      fat_(fat),
+      header_(header),
+      directory_(directory),
+      table_(file, fatChain_, kWindowBytes) {}
+
+void MiniStream::Load(bool writable, Claims& claims) {
+  writable_ = writable;
   const DirEntry& root = directory_.At(0);
-  uint32_t per = PerSector();
   // The mini FAT is what its chain links; the header's count of its sectors
   // is not needed (and is put right when the file is written).
   bool noFat = header_.firstMiniFatSector == kEndOfChain || header_.firstMiniFatSector == kFreeSect;
-  fatChain_ =
-      noFat ? std::vector<uint32_t>() : fat_.WholeChain(header_.firstMiniFatSector, writable);
-  chainChanged_ = writable && header_.numMiniFatSectors != fatChain_.size();
+  std::vector<uint32_t> chain;
+  if (!noFat) {
+    ClaimWholeChain(fat_, header_.firstMiniFatSector, claims, writable,
+                    [&](uint32_t sector) { chain.push_back(sector); });
+  }
+  uint32_t start = root.size == 0 ? kEndOfChain : root.start;
+  uint64_t length = UnitsFor(root.size, file_.Shift());
   if (writable) {
-    container_ = root.size == 0 ? std::vector<uint32_t>() : fat_.WholeChain(root.start, true);
-    if (static_cast<uint64_t>(container_.size()) << file_.Shift() < root.size)
-      Corrupt("mini stream shorter than its size");
+    // All of the container, which may be longer than its size.
+    uint64_t whole = start == kEndOfChain ? 0 : ClaimWholeChain(fat_, start, claims, true);
+    if (whole < length) Corrupt("mini stream shorter than its size");
+    container_ = Chain::Checked(fat_, start, whole, nullptr);
   } else {
-    container_ = fat_.Chain(root.start, UnitsFor(root.size, file_.Shift()));
+    container_ = Chain::Checked(fat_, start, length, &claims);
   }
-  table_.resize(fatChain_.size() * per);
-  std::vector<uint8_t> raw(file_.SectorSize());
-  for (size_t k = 0; k < fatChain_.size(); ++k) {
-    file_.Read(fatChain_[k], 0, raw.data(), raw.size());
-    for (uint32_t i = 0; i < per; ++i)
-      table_[k * per + i] = Load32(&raw[4 * i]);
-  }
-  dirty_.assign(fatChain_.size(), false);
+  fatChain_ = std::move(chain);
+  chainChanged_ = writable && header_.numMiniFatSectors != fatChain_.size();
+  if (writable) table_.CountFree();
   loaded_ = true;
+  claims_.assign(writable ? 0 : Limit(), false);
 }
 
 void MiniStream::Create() {
+  writable_ = true;
+  container_.emplace(fat_);
+  table_.CountFree();
   loaded_ = true;
+}
+
+void MiniStream::EnsureLoaded() {
+  if (!loaded_) Fail(stg::kStgEDocFileCorrupt, "mini stream not loaded");
 }
 
 const std::vector<uint32_t>& MiniStream::FatChain() {
@@ -46,111 +63,90 @@ const std::vector<uint32_t>& MiniStream::FatChain() {
   return fatChain_;
 }
 
-const std::vector<uint32_t>& MiniStream::Container() {
+Chain& MiniStream::Container() {
   EnsureLoaded();
-  return container_;
+  return *container_;
+}
+
+Claims& MiniStream::MiniClaims() {
+  EnsureLoaded();
+  return claims_;
 }
 
 uint32_t MiniStream::Limit() {
   EnsureLoaded();
-  uint64_t inContainer =
-      (static_cast<uint64_t>(container_.size()) << file_.Shift()) >> kMiniSectorShift;
-  return static_cast<uint32_t>(std::min<uint64_t>(table_.size(), inContainer));
+  uint64_t inContainer = (container_->Length() << file_.Shift()) >> kMiniSectorShift;
+  return static_cast<uint32_t>(std::min(table_.Size(), inContainer));
 }
 
-std::vector<uint32_t> MiniStream::Chain(uint32_t start, uint64_t count) {
-  uint32_t limit = Limit();
-  return WalkChain(table_, start, count, limit);
+uint32_t MiniStream::Next(uint32_t unit) {
+  if (unit >= table_.Size()) Corrupt("chain leaves the mini FAT");
+  return table_.Get(unit);
 }
 
-std::vector<uint32_t> MiniStream::WholeChain(uint32_t start) {
-  uint32_t limit = Limit();
-  return WalkWholeChain(table_, start, limit, true);
+void MiniStream::Transfer(uint64_t at, uint8_t* buffer, size_t count, bool write) {
+  uint32_t shift = file_.Shift();
+  uint64_t mask = (uint64_t{1} << shift) - 1;
+  for (size_t done = 0; done < count;) {
+    uint64_t within = (at + done) & mask;
+    uint64_t run;
+    uint32_t sector =
+        container_->At((at + done) >> shift, UnitsFor(within + count - done, shift), &run);
+    size_t piece = static_cast<size_t>(std::min<uint64_t>(count - done, (run << shift) - within));
+    if (write) {
+      file_.Write(sector, static_cast<uint32_t>(within), buffer + done, piece);
+    } else {
+      file_.Read(sector, static_cast<uint32_t>(within), buffer + done, piece);
+    }
+    done += piece;
+  }
 }
 
-uint64_t MiniStream::ContainerOffset(uint32_t sector, uint32_t offset) const {
-  return (static_cast<uint64_t>(sector) << kMiniSectorShift) + offset;
+void MiniStream::Read(uint32_t unit, uint32_t offset, void* buffer, size_t count) {
+  Transfer((uint64_t{unit} << kMiniSectorShift) + offset, static_cast<uint8_t*>(buffer), count,
+           false);
 }
 
-void MiniStream::Read(uint32_t sector, uint32_t offset, void* buffer, size_t count) {
-  uint64_t at = ContainerOffset(sector, offset);
-  file_.Read(container_[at >> file_.Shift()], at & (file_.SectorSize() - 1), buffer, count);
-}
-
-void MiniStream::Write(uint32_t sector, uint32_t offset, const void* buffer, size_t count) {
-  uint64_t at = ContainerOffset(sector, offset);
-  file_.Write(container_[at >> file_.Shift()], at & (file_.SectorSize() - 1), buffer, count);
-}
-
-void MiniStream::Set(uint32_t sector, uint32_t value) {
-  table_[sector] = value;
-  dirty_[sector / PerSector()] = true;
+void MiniStream::Write(uint32_t unit, uint32_t offset, const void* buffer, size_t count) {
+  Transfer((uint64_t{unit} << kMiniSectorShift) + offset,
+           static_cast<uint8_t*>(const_cast<void*>(buffer)), count, true);
 }
 
 uint32_t MiniStream::Allocate() {
-  uint32_t sector = freeHint_;
-  while (sector < table_.size() && table_[sector] != kFreeSect)
-    ++sector;
-  if (sector == table_.size()) {
-    fat_.Resize(fatChain_, dirty_.size() + 1);
-    table_.resize(table_.size() + PerSector(), kFreeSect);
-    dirty_.push_back(true);
-    chainChanged_ = true;
-  }
-  // The container must reach the new sector; the root entry records its
-  // start and a size that covers every mini sector in use.
-  uint64_t end = ContainerOffset(sector + 1, 0);
-  size_t sectors = static_cast<size_t>(UnitsFor(end, file_.Shift()));
-  DirEntry& root = directory_.At(0);
-  if (container_.size() < sectors) {
-    fat_.Resize(container_, sectors);
-    root.start = container_[0];
-    directory_.Touch(0);
-  }
-  if (root.size < end) {
-    root.size = end;
-    directory_.Touch(0);
-  }
-  Set(sector, kEndOfChain);
-  freeHint_ = sector + 1;
-  return sector;
-}
-
-void MiniStream::Resize(std::vector<uint32_t>& chain, size_t count) {
   EnsureLoaded();
-  if (count < chain.size()) {
-    for (size_t i = count; i < chain.size(); ++i) {
-      Set(chain[i], kFreeSect);
-      freeHint_ = std::min(freeHint_, chain[i]);
+  uint32_t shift = file_.Shift();
+  Chain& container = *container_;
+  DirEntry& root = directory_.At(0);
+  for (;;) {
+    // Units readers see: inside the root's size and mapped by the mini FAT.
+    uint64_t limit = std::min(table_.Size(), root.size >> kMiniSectorShift);
+    uint64_t unit = table_.FindFree(limit);
+    if (unit < limit) {
+      table_.Set(unit, kEndOfChain);
+      return static_cast<uint32_t>(unit);
     }
-    chain.resize(count);
-    if (!chain.empty()) Set(chain.back(), kEndOfChain);
-    return;
-  }
-  size_t before = chain.size();
-  try {
-    while (chain.size() < count) {
-      uint32_t sector = Allocate();
-      if (!chain.empty()) Set(chain.back(), sector);
-      chain.push_back(sector);
+    // The root's size takes in the whole container, grown first when it has
+    // no sectors to spare, and the mini FAT maps all of it.
+    if (container.Length() << shift <= root.size) {
+      uint64_t growth = std::clamp<uint64_t>(container.Length() / 8, 1, kMostGrowth >> shift);
+      container.Resize(container.Length() + growth);
     }
-  } catch (...) {
-    Resize(chain, before);
-    throw;
+    root.start = container.Start();
+    root.size = container.Length() << shift;
+    directory_.Touch(0);
+    while (table_.Size() < root.size >> kMiniSectorShift) {
+      uint32_t sector = fat_.Allocate();
+      if (!fatChain_.empty()) fat_.Link(fatChain_.back(), sector);
+      fatChain_.push_back(sector);
+      table_.Append();
+      chainChanged_ = true;
+    }
   }
 }
 
 void MiniStream::Store() {
-  if (!loaded_) return;
-  uint32_t per = PerSector();
-  std::vector<uint8_t> raw(file_.SectorSize());
-  for (size_t k = 0; k < dirty_.size(); ++k) {
-    if (!dirty_[k]) continue;
-    for (uint32_t i = 0; i < per; ++i)
-      Store32(&raw[4 * i], table_[k * per + i]);
-    file_.Write(fatChain_[k], 0, raw.data(), raw.size());
-    dirty_[k] = false;
-  }
+  if (!loaded_ || !writable_) return;
+  table_.Store();
   if (!chainChanged_) return;
   header_.firstMiniFatSector = fatChain_.empty() ? kEndOfChain : fatChain_[0];
   header_.numMiniFatSectors = static_cast<uint32_t>(fatChain_.size());

@@ -1,24 +1,39 @@
 #include "storage/cfb/StreamData.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "storage/cfb/CompoundFile.h"
 #include "storage/cfb/Error.h"
 
 namespace slv2::cfb {
 
-StreamData::StreamData(CompoundFile& file, uint32_t entry) : file_(file), entry_(entry) {
-  const DirEntry& e = file_.dir_->At(entry);
-  size_ = e.size;
-  mini_ = size_ < kMiniStreamCutoff;
-  if (size_ == 0) return;
-  uint64_t needed = UnitsFor(size_, UnitShift());
+StreamData::StreamData(CompoundFile& file, uint32_t entry)
+    : file_(file),
+      entry_(entry),
+      size_(file.dir_->At(entry).size),
+      mini_(size_ < kMiniStreamCutoff),
+      chain_(*file.fat_) {
+  if (size_ == 0) {
+    if (file_.Writable()) chain_ = Chain(Table(mini_));
+    return;
+  }
+  uint32_t start = file_.dir_->At(entry).start;
   if (file_.Writable()) {
-    // Whole chains, so that resizing frees every sector the stream holds.
-    chain_ = mini_ ? file_.mini_->WholeChain(e.start) : file_.fat_->WholeChain(e.start, true);
-    if (chain_.size() < needed) Corrupt("stream shorter than its size");
+    // The whole chain, so that resizing frees every sector the stream holds.
+    chain_ = Chain::Whole(Table(mini_), start);
+    if (chain_.Length() < UnitsFor(size_, UnitShift())) Corrupt("stream shorter than its size");
   } else {
-    chain_ = mini_ ? file_.mini_->Chain(e.start, needed) : file_.fat_->Chain(e.start, needed);
+    // A stream read before is known to be sound; its sectors stay claimed.
+    Claims* claims = nullptr;
+    if (file_.checked_.insert(entry).second)
+      claims = mini_ ? &file_.Mini().MiniClaims() : &file_.claims_;
+    try {
+      chain_ = Chain::Checked(Table(mini_), start, UnitsFor(size_, UnitShift()), claims);
+    } catch (...) {
+      file_.checked_.erase(entry);
+      throw;
+    }
   }
 }
 
@@ -26,27 +41,25 @@ uint32_t StreamData::UnitShift() const {
   return mini_ ? kMiniSectorShift : file_.sectors_->Shift();
 }
 
+LinkTable& StreamData::Table(bool mini) const {
+  return mini ? static_cast<LinkTable&>(file_.Mini()) : *file_.fat_;
+}
+
 void StreamData::Transfer(uint64_t position, uint8_t* buffer, size_t count, bool write) {
   uint32_t shift = UnitShift();
-  uint64_t unit = uint64_t{1} << shift;
+  uint64_t mask = (uint64_t{1} << shift) - 1;
   for (size_t done = 0; done < count;) {
     uint64_t at = position + done;
-    size_t index = static_cast<size_t>(at >> shift);
-    uint32_t offset = static_cast<uint32_t>(at & (unit - 1));
-    // Consecutive sectors move in one piece.
-    size_t run = 1;
-    while (!mini_ && index + run < chain_.size() && chain_[index + run] == chain_[index] + run &&
-           (run << shift) - offset < count - done) {
-      ++run;
-    }
+    uint32_t offset = static_cast<uint32_t>(at & mask);
+    uint64_t run;
+    uint32_t unit = chain_.At(at >> shift, UnitsFor(offset + (count - done), shift), &run);
     size_t piece = static_cast<size_t>(std::min<uint64_t>(count - done, (run << shift) - offset));
-    uint32_t sector = chain_[index];
     if (mini_) {
-      write ? file_.mini_->Write(sector, offset, buffer + done, piece)
-            : file_.mini_->Read(sector, offset, buffer + done, piece);
+      write ? file_.Mini().Write(unit, offset, buffer + done, piece)
+            : file_.Mini().Read(unit, offset, buffer + done, piece);
     } else {
-      write ? file_.sectors_->Write(sector, offset, buffer + done, piece)
-            : file_.sectors_->Read(sector, offset, buffer + done, piece);
+      write ? file_.sectors_->Write(unit, offset, buffer + done, piece)
+            : file_.sectors_->Read(unit, offset, buffer + done, piece);
     }
     done += piece;
   }
@@ -60,12 +73,13 @@ void StreamData::Zero(uint64_t from, uint64_t to) {
     return;
   }
   uint32_t shift = file_.sectors_->Shift();
-  uint64_t unit = uint64_t{1} << shift;
+  uint64_t mask = (uint64_t{1} << shift) - 1;
   for (uint64_t at = from; at < to;) {
-    uint32_t offset = static_cast<uint32_t>(at & (unit - 1));
-    uint64_t piece = std::min(to - at, unit - offset);
-    file_.sectors_->Zero(chain_[static_cast<size_t>(at >> shift)], offset,
-                         static_cast<size_t>(piece));
+    uint32_t offset = static_cast<uint32_t>(at & mask);
+    uint64_t run;
+    uint32_t sector = chain_.At(at >> shift, UnitsFor(offset + (to - at), shift), &run);
+    uint64_t piece = std::min(to - at, (run << shift) - offset);
+    file_.sectors_->Zero(sector, offset, static_cast<size_t>(piece));
     at += piece;
   }
 }
@@ -90,23 +104,13 @@ void StreamData::SetSize(uint64_t size) {
   if (size != size_) Resize(size, size);
 }
 
-void StreamData::ResizeChain(std::vector<uint32_t>& chain, bool mini, uint64_t size) {
-  uint32_t shift = mini ? kMiniSectorShift : file_.sectors_->Shift();
-  size_t count = static_cast<size_t>(UnitsFor(size, shift));
-  if (mini) {
-    file_.mini_->Resize(chain, count);
-  } else {
-    file_.fat_->Resize(chain, count);
-  }
-}
-
 void StreamData::Resize(uint64_t size, uint64_t dataFrom) {
   if (size > kMaxStreamSize || size > file_.fat_->Capacity())
     Fail(stg::kStgEDocFileTooLarge, "stream too large");
   uint64_t old = size_;
   bool mini = size < kMiniStreamCutoff;
   if (mini == mini_) {
-    ResizeChain(chain_, mini_, size);
+    chain_.Resize(UnitsFor(size, UnitShift()));
     size_ = size;
     Zero(old, std::min(dataFrom, size));
   } else {
@@ -115,17 +119,17 @@ void StreamData::Resize(uint64_t size, uint64_t dataFrom) {
     uint64_t keep = std::min(old, size);
     std::vector<uint8_t> content(static_cast<size_t>(keep));
     Transfer(0, content.data(), content.size(), false);
-    std::vector<uint32_t> fresh;
-    ResizeChain(fresh, mini, size);
+    Chain fresh(Table(mini));
+    fresh.Resize(UnitsFor(size, mini ? kMiniSectorShift : file_.sectors_->Shift()));
     std::swap(chain_, fresh);
     mini_ = mini;
     size_ = size;
     Transfer(0, content.data(), content.size(), true);
     Zero(keep, std::min(dataFrom, size));
-    ResizeChain(fresh, !mini, 0);
+    fresh.Resize(0);
   }
   DirEntry& e = file_.dir_->At(entry_);
-  e.start = chain_.empty() ? kEndOfChain : chain_[0];
+  e.start = chain_.Start();
   e.size = size_;
   file_.dir_->Touch(entry_);
 }

@@ -2,12 +2,14 @@
 // or mini sectors while it is shorter than the cutoff) and its size. Reads,
 // writes and resizing keep the chain, the allocation tables and the directory
 // entry in step, and move the content between the mini stream and regular
-// sectors when the size crosses the cutoff.
+// sectors when the size crosses the cutoff. Consecutive units move in one
+// piece.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+
+#include "storage/cfb/Chain.h"
 
 namespace slv2::cfb {
 
@@ -15,8 +17,9 @@ class CompoundFile;
 
 class StreamData {
  public:
-  // Loads the chain, checked against the size: a chain that is too short,
-  // loops or leaves the file is corruption.
+  // Walks the chain once, checked against the size: a chain that is too
+  // short, loops, leaves the file or (in a file only read) crosses another is
+  // corruption.
   StreamData(CompoundFile& file, uint32_t entry);
 
   uint64_t Size() const { return size_; }
@@ -30,18 +33,18 @@ class StreamData {
 
  private:
   uint32_t UnitShift() const;
+  LinkTable& Table(bool mini) const;
   void Transfer(uint64_t position, uint8_t* buffer, size_t count, bool write);
   void Zero(uint64_t from, uint64_t to);
   // Resizes; bytes from `dataFrom` on are about to be written and need no
   // zeros.
   void Resize(uint64_t size, uint64_t dataFrom);
-  void ResizeChain(std::vector<uint32_t>& chain, bool mini, uint64_t size);
 
   CompoundFile& file_;
   uint32_t entry_;
   uint64_t size_;
   bool mini_;
-  std::vector<uint32_t> chain_;
+  Chain chain_;
 };
 
 }  // namespace slv2::cfb

@@ -33,40 +33,17 @@ std::vector<uint32_t> CheckDirectory(const Directory& directory) {
   return parents;
 }
 
-void CheckSectorOwnership(const Fat& fat, MiniStream& mini, const Directory& directory,
-                          const std::vector<uint32_t>& parents) {
-  std::vector<bool> owned(fat.Table().size(), false);
-  auto claim = [&](const std::vector<uint32_t>& sectors) {
-    for (uint32_t s : sectors) {
-      if (s >= owned.size()) Corrupt("sector outside the FAT");
-      if (owned[s]) Corrupt("sector used twice");
-      owned[s] = true;
-    }
-  };
-  claim(fat.FatSectors());
-  claim(fat.DifatSectors());
-  claim(directory.Chain());
-  claim(mini.FatChain());
-  claim(mini.Container());
-
-  std::vector<bool> miniOwned(mini.Limit(), false);
+void CheckStreamChains(Fat& fat, MiniStream& mini, const Directory& directory,
+                       const std::vector<uint32_t>& parents, Claims& claims) {
+  Claims miniClaims(mini.Limit(), false);
   for (uint32_t id = 1; id < directory.Count(); ++id) {
     const DirEntry& e = directory.At(id);
     if (parents[id] == kNoStream || e.type != kTypeStream || e.size == 0) continue;
-    if (e.size >= kMiniStreamCutoff) {
-      std::vector<uint32_t> chain = fat.WholeChain(e.start, true);
-      if (static_cast<uint64_t>(chain.size()) << fat.Shift() < e.size)
-        Corrupt("stream shorter than its size");
-      claim(chain);
-    } else {
-      std::vector<uint32_t> chain = mini.WholeChain(e.start);
-      if (static_cast<uint64_t>(chain.size()) * kMiniSectorBytes < e.size)
-        Corrupt("stream shorter than its size");
-      for (uint32_t s : chain) {
-        if (miniOwned[s]) Corrupt("mini sector used twice");
-        miniOwned[s] = true;
-      }
-    }
+    bool small = e.size < kMiniStreamCutoff;
+    uint64_t length = small ? ClaimWholeChain(mini, e.start, miniClaims, true)
+                            : ClaimWholeChain(fat, e.start, claims, true);
+    if (length < UnitsFor(e.size, small ? kMiniSectorShift : fat.Shift()))
+      Corrupt("stream shorter than its size");
   }
 }
 

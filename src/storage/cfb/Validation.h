@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "storage/cfb/Chain.h"
 #include "storage/cfb/Directory.h"
 #include "storage/cfb/Fat.h"
 #include "storage/cfb/MiniStream.h"
@@ -18,10 +19,10 @@ namespace slv2::cfb {
 // storage, kNoStream for the root and for entries no tree reaches.
 std::vector<uint32_t> CheckDirectory(const Directory& directory);
 
-// For a file about to be changed: every sector and mini sector belongs to at
-// most one owner (FAT, DIFAT, directory, mini FAT, mini stream, one stream),
-// and every stream's chain is whole and long enough for its size.
-void CheckSectorOwnership(const Fat& fat, MiniStream& mini, const Directory& directory,
-                          const std::vector<uint32_t>& parents);
+// For a file about to be changed, whose FAT, DIFAT, directory, mini FAT and
+// mini stream sectors are claimed in `claims` already: every stream's chain
+// is whole, long enough for its size and shares no sector or mini sector.
+void CheckStreamChains(Fat& fat, MiniStream& mini, const Directory& directory,
+                       const std::vector<uint32_t>& parents, Claims& claims);
 
 }  // namespace slv2::cfb

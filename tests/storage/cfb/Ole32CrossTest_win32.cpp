@@ -10,6 +10,8 @@ namespace slv2::cfb::test {
 namespace {
 
 using Opener = stg::HRESULT (*)(const std::string&, uint32_t, std::unique_ptr<stg::IStorage>*);
+using Creator = stg::HRESULT (*)(const std::string&, uint32_t, std::unique_ptr<stg::IStorage>*,
+                                 int);
 
 std::unique_ptr<stg::IStorage> Sub(stg::IStorage& parent, std::u16string_view name) {
   std::unique_ptr<stg::IStorage> sub;
@@ -19,9 +21,9 @@ std::unique_ptr<stg::IStorage> Sub(stg::IStorage& parent, std::u16string_view na
 
 // Streams in the mini stream and in regular sectors, at the cutoff, empty,
 // nested three deep, with Cyrillic and 31-character names, and many siblings.
-void WriteSample(Opener create, const std::string& file) {
+void WriteSample(Creator create, int version, const std::string& file) {
   std::unique_ptr<stg::IStorage> root;
-  ASSERT_EQ(create(file, kCreateMode, &root), stg::kS_OK);
+  ASSERT_EQ(create(file, kCreateMode, &root, version), stg::kS_OK);
   PutStream(*root, u"empty", "");
   PutStream(*root, u"small", Pattern(100, 1));
   PutStream(*root, u"cutoff", Pattern(4096, 2));
@@ -42,15 +44,19 @@ std::vector<Element> Read(Opener open, const std::string& file) {
   return root ? Walk(*root) : std::vector<Element>();
 }
 
-TEST(Ole32Cross, EachReadsWhatTheOtherWrites) {
-  ::slv2::test::TempDir dir;
-  WriteSample(&CreateDocfile, dir / "engine.stg");
-  WriteSample(&stg::StgCreateDocfile, dir / "ole32.stg");
-  std::vector<Element> expected = Read(&stg::StgOpenStorage, dir / "ole32.stg");
-  EXPECT_EQ(expected.size(), 51u);
-  EXPECT_EQ(Read(&OpenDocfile, dir / "ole32.stg"), expected);
-  EXPECT_EQ(Read(&stg::StgOpenStorage, dir / "engine.stg"), expected);
-  EXPECT_EQ(Read(&OpenDocfile, dir / "engine.stg"), expected);
+TEST(Ole32Cross, EachReadsWhatTheOtherWritesInBothVersions) {
+  for (int version : {3, 4}) {
+    SCOPED_TRACE(version);
+    ::slv2::test::TempDir dir;
+    WriteSample(&CreateDocfile, version, dir / "engine.stg");
+    WriteSample(&stg::StgCreateDocfile, version, dir / "ole32.stg");
+    EXPECT_EQ(::slv2::test::ReadFile(dir / "ole32.stg")[26], version);
+    std::vector<Element> expected = Read(&stg::StgOpenStorage, dir / "ole32.stg");
+    EXPECT_EQ(expected.size(), 51u);
+    EXPECT_EQ(Read(&OpenDocfile, dir / "ole32.stg"), expected);
+    EXPECT_EQ(Read(&stg::StgOpenStorage, dir / "engine.stg"), expected);
+    EXPECT_EQ(Read(&OpenDocfile, dir / "engine.stg"), expected);
+  }
 }
 
 }  // namespace

@@ -54,9 +54,11 @@ TEST(SiblingTree, EveryChangeLeavesValidSortedRedBlackTrees) {
       names.erase(names.begin() + static_cast<long>(victim));
     }
     if (op % 250 == 0) {
+      ASSERT_EQ(root->Commit(0), stg::kS_OK);
       ASSERT_EQ(CheckTrees(bytes->Data()), "") << "after operation " << op;
     }
   }
+  ASSERT_EQ(root->Commit(0), stg::kS_OK);
   ASSERT_EQ(CheckTrees(bytes->Data()), "");
   model[0].push_back(u"sub");
   for (int which = 0; which < 2; ++which) {
@@ -107,6 +109,7 @@ TEST(SiblingTree, ReadsListsOfAnyColourThousandsDeepAndRewritesThemBalanced) {
     ASSERT_EQ(OpenDocfileOn(bytes, kWriteMode, &root), stg::kS_OK);
     PutStream(*root, u"added", "new");
     ASSERT_EQ(root->DestroyElement(Numbered("n", 10001)), stg::kS_OK);
+    ASSERT_EQ(root->Commit(0), stg::kS_OK);
     EXPECT_EQ(CheckTrees(bytes->Data()), "");
     std::vector<std::u16string> names = Names(*root);
     EXPECT_EQ(names.size(), shape.count);
