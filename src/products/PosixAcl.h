@@ -1,5 +1,7 @@
 // A file's DACL over POSIX access lists (used by the security layer's Linux
-// twin). Paths are native.
+// twin). Paths are program strings, reached as the file layer reaches every
+// path: below an anchored root a link is refused, never followed, so that
+// no access list is read or changed through one.
 //
 // Read, write and execute are r, w and x; full control is rwx (search for a
 // folder). A folder's access list holds its own rights: entries with
@@ -30,7 +32,7 @@
 
 namespace slv2::security {
 
-DaclResult ReadPosixAcl(const std::string& native, Dacl* dacl);
-DaclResult WritePosixAcl(const std::string& native, const std::vector<AccessEntry>& entries);
+DaclResult ReadPosixAcl(const std::string& path, Dacl* dacl);
+DaclResult WritePosixAcl(const std::string& path, const std::vector<AccessEntry>& entries);
 
 }  // namespace slv2::security

@@ -12,6 +12,8 @@
 #include "products/FileRights.h"
 #include "products/PosixAcl.h"
 #include "products/UnixAccounts.h"
+#include "sys/FileLayer.h"
+#include "sys/FileLayerResolve_posix.h"
 #include "sys/WinError.h"
 
 namespace slv2::security {
@@ -26,34 +28,8 @@ struct AclFree {
 };
 using AclPtr = std::unique_ptr<std::remove_pointer_t<acl_t>, AclFree>;
 
-uint32_t ErrorOf(int e) {
-  switch (e) {
-    case ENOENT:
-      return kErrorFileNotFound;
-    case ENOTDIR:
-      return kErrorPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return kErrorAccessDenied;
-    case ENOTSUP:
-      return kErrorNotSupported;
-    case ENAMETOOLONG:
-      return kErrorFilenameExcedRange;
-    case ENOMEM:
-      return kErrorNotEnoughMemory;
-    case ENOSPC:
-    case EDQUOT:
-      return kErrorDiskFull;
-    case EIO:
-      return kErrorIoDevice;
-    default:
-      return kErrorInvalidParameter;
-  }
-}
-
 DaclResult Failed(DaclStep step) {
-  return {ErrorOf(errno), step};
+  return {fs::posix::FromErrno(errno), step};
 }
 
 // Accounts of one list in the order POSIX keeps them: the owner, named users,
@@ -222,10 +198,12 @@ void Grant(AclView* view, Principal who, Perms perms, const struct stat& st) {
 
 }  // namespace
 
-DaclResult ReadPosixAcl(const std::string& native, Dacl* dacl) {
+DaclResult ReadPosixAcl(const std::string& path, Dacl* dacl) {
   *dacl = {};
   struct stat st;
-  if (::stat(native.c_str(), &st) != 0) return Failed(DaclStep::kReadDescriptor);
+  fs::posix::Fd object = fs::posix::OpenObject(path, &st);
+  if (!object.Valid()) return {fs::LastError(), DaclStep::kReadDescriptor};
+  std::string native = fs::posix::DescriptorPath(object.Get());
   AclPtr access(acl_get_file(native.c_str(), ACL_TYPE_ACCESS));
   if (!access) return Failed(DaclStep::kReadDescriptor);
   AclView own, inherited;
@@ -267,9 +245,11 @@ DaclResult ReadPosixAcl(const std::string& native, Dacl* dacl) {
   return {};
 }
 
-DaclResult WritePosixAcl(const std::string& native, const std::vector<AccessEntry>& entries) {
+DaclResult WritePosixAcl(const std::string& path, const std::vector<AccessEntry>& entries) {
   struct stat st;
-  if (::stat(native.c_str(), &st) != 0) return Failed(DaclStep::kWriteDacl);
+  fs::posix::Fd object = fs::posix::OpenObject(path, &st);
+  if (!object.Valid()) return {fs::LastError(), DaclStep::kWriteDacl};
+  std::string native = fs::posix::DescriptorPath(object.Get());
   bool isFolder = S_ISDIR(st.st_mode);
   AclView own, inherited;
   bool inherits = false;

@@ -17,6 +17,7 @@
 #include "products/UnixAccounts.h"
 #include "sys/Cp1251.h"
 #include "sys/FileLayer.h"
+#include "sys/FileLayerResolve_posix.h"
 #include "sys/WinError.h"
 
 namespace slv2::security {
@@ -47,41 +48,29 @@ bool OneOf(uint32_t type, const uint32_t (&types)[N]) {
   return false;
 }
 
-uint32_t ErrnoError() {
-  switch (errno) {
-    case ENOENT:
-      return kErrorFileNotFound;
-    case ENOTDIR:
-      return kErrorPathNotFound;
-    case EACCES:
-    case EPERM:
-      return kErrorAccessDenied;
-    default:
-      return kErrorInvalidParameter;
+// The nearest file or folder at or above `path` that exists, opened: a
+// volume is known by any path on it, also by one that is still to be created.
+fs::posix::Fd NearestExisting(const std::string& path) {
+  std::string current = path.empty() ? "." : path;
+  for (;;) {
+    struct stat st;
+    fs::posix::Fd object = fs::posix::OpenObject(current, &st);
+    uint32_t error = fs::LastError();
+    if (object.Valid() || (error != kErrorFileNotFound && error != kErrorPathNotFound)) {
+      return object;
+    }
+    if (current == "/" || current == ".") return object;
+    size_t slash = current.find_last_of("/\\");
+    current = slash == std::string::npos ? "." : slash == 0 ? "/" : current.substr(0, slash);
   }
-}
-
-// The nearest path at or above `native` that exists: a volume is known by any
-// path on it, also by one that is still to be created.
-bool NearestExisting(const std::string& native, std::string* existing) {
-  std::string path = native.empty() ? "." : native;
-  struct stat st;
-  while (::stat(path.c_str(), &st) != 0) {
-    if ((errno != ENOENT && errno != ENOTDIR) || path == "/" || path == ".") return false;
-    size_t slash = path.find_last_of('/');
-    path = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  }
-  *existing = path;
-  return true;
 }
 
 // Source and type of the mount that holds `existing`: the mount table entry
 // with the longest mount point above it (the last one of equal length, which
 // covers the others).
-void DescribeMount(const std::string& existing, VolumeInfo* info) {
-  char resolved[PATH_MAX];
-  if (!::realpath(existing.c_str(), resolved)) return;
-  std::string path = resolved;
+void DescribeMount(int existing, VolumeInfo* info) {
+  std::string path = fs::posix::RealPathOf(existing);
+  if (path.empty()) return;
   FILE* table = ::setmntent("/proc/self/mounts", "r");
   if (!table) return;
   size_t best = 0;
@@ -109,12 +98,9 @@ class PosixSecurityApi final : public SecurityApi {
   }
 
   uint32_t DriveType(const std::string& root) override {
-    std::string existing;
+    fs::posix::Fd existing = NearestExisting(root);
     struct statfs volume;
-    if (!NearestExisting(fs::NativePath(root), &existing) ||
-        ::statfs(existing.c_str(), &volume) != 0) {
-      return kDriveNoRootDir;
-    }
+    if (!existing.Valid() || ::fstatfs(existing.Get(), &volume) != 0) return kDriveNoRootDir;
     uint32_t type = static_cast<uint32_t>(volume.f_type);
     if (OneOf(type, kRemoteFileSystems)) return kDriveRemote;
     if (OneOf(type, kCdromFileSystems)) return kDriveCdrom;
@@ -130,25 +116,23 @@ class PosixSecurityApi final : public SecurityApi {
 
   uint32_t GetVolumeInfo(const std::string& root, VolumeInfo* info) override {
     *info = {};
-    std::string existing;
+    fs::posix::Fd existing = NearestExisting(root);
     struct statfs volume;
-    if (!NearestExisting(fs::NativePath(root), &existing) ||
-        ::statfs(existing.c_str(), &volume) != 0) {
-      return ErrnoError();
-    }
+    if (!existing.Valid()) return fs::LastError();
+    if (::fstatfs(existing.Get(), &volume) != 0) return fs::posix::FromErrno(errno);
     info->serialNumber = static_cast<uint32_t>(volume.f_fsid.__val[0]) ^
                          static_cast<uint32_t>(volume.f_fsid.__val[1]);
-    DescribeMount(existing, info);
+    DescribeMount(existing.Get(), info);
     // A file system without access lists says so for any of its files; any
     // other failure is left to the read, which reports it.
-    acl_t probe = acl_get_file(existing.c_str(), ACL_TYPE_ACCESS);
+    acl_t probe = acl_get_file(fs::posix::DescriptorPath(existing.Get()).c_str(), ACL_TYPE_ACCESS);
     if (probe || errno != ENOTSUP) info->fileSystemFlags |= kFsPersistentAcls;
     if (probe) acl_free(probe);
     return kErrorSuccess;
   }
 
   DaclResult ReadDacl(const std::string& path, Dacl* dacl) override {
-    return ReadPosixAcl(fs::NativePath(path), dacl);
+    return ReadPosixAcl(path, dacl);
   }
 
   // The system name does not matter: a Linux machine resolves every account,
@@ -168,7 +152,7 @@ class PosixSecurityApi final : public SecurityApi {
   }
 
   DaclResult WriteDacl(const std::string& path, const std::vector<AccessEntry>& entries) override {
-    return WritePosixAcl(fs::NativePath(path), entries);
+    return WritePosixAcl(path, entries);
   }
 
   uint32_t PlatformId() override { return kVerPlatformWin32Nt; }

@@ -19,15 +19,19 @@ namespace {
 constexpr const char* kCommonGroupName = "Zarvik Solvane";
 
 // Copies every file below `from` to the same place below `to`, overwriting;
-// true when every one of them arrived.
-bool CopyGroup(const std::string& from, const std::string& to) {
+// true when every one of them arrived. Links (which no shell makes, but any
+// user may plant) are not copied: `links` receives them.
+bool CopyGroup(const std::string& from, const std::string& to, std::vector<std::string>* links) {
   std::string mask = JoinPath(from, "*.*");
   size_t prefix = TgmFileUtil::ExtractFilePath(mask).size();
   bool complete = true;
   TgmFileUtil::EnumFiles(
       mask, fs::kAttrAnyFile & ~fs::kAttrDirectory, 0,
       [&](const std::string& file, uint32_t) {
-        if (!TgmFileUtil::CopyFile(file, JoinPath(to, file.substr(prefix)), false)) {
+        uint32_t attributes = fs::GetFileAttributes(file);
+        if (attributes != fs::kInvalidFileAttributes && (attributes & fs::kAttrReparsePoint)) {
+          links->push_back(file);
+        } else if (!TgmFileUtil::CopyFile(file, JoinPath(to, file.substr(prefix)), false)) {
           complete = false;
         }
         return false;
@@ -53,6 +57,7 @@ void TSlv2MainUpdater::copySlvShortcuts() {
     if (!CheckFolder(self, "common programs folder", common)) return;
     std::string newGroup = JoinPath(common, kCommonGroupName);
     if (TgmFileUtil::SameFileName(oldGroup, newGroup)) return;
+    fs::AnchoredRoot anchorOld(oldGroup), anchorNew(newGroup);
     // Deleting the old group would take the copy with it.
     if (PathWithin(oldGroup, newGroup, false)) {
       Logger().Error(Format("%s(): \"%s\" lies inside \"%s\", shortcuts stay where they are", self,
@@ -61,7 +66,12 @@ void TSlv2MainUpdater::copySlvShortcuts() {
     }
     // The old group goes only when nothing of it would be lost; otherwise
     // the value keeps naming it and the next run tries again.
-    if (!CopyGroup(oldGroup, newGroup)) {
+    std::vector<std::string> links;
+    bool copied = CopyGroup(oldGroup, newGroup, &links);
+    for (const std::string& link : links) {
+      Logger().Warn(Format("%s(): \"%s\" is a link, not copied", self, link.c_str()));
+    }
+    if (!copied) {
       Logger().Error(Format("%s(): shortcuts not copied completely from \"%s\" to \"%s\"", self,
                             oldGroup.c_str(), newGroup.c_str()));
       return;
@@ -84,6 +94,7 @@ void TSlv2MainUpdater::adjustSlvShortcutsNames() {
   try {
     std::string group = RegReadString(reg::kHkeyLocalMachine, JoinPath(kSlv21Key, "main"), "group");
     if (!CheckFolder(self, "group folder", group)) return;
+    fs::AnchoredRoot anchor(group);
     std::vector<std::string> listed;
     BuildFileList(JoinPath(group, "*.*"), 0, listed, TAttrMatch::Any,
                   TFileListOption::FullNames | TFileListOption::Recursive);

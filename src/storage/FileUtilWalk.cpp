@@ -1,6 +1,8 @@
 // Tree walks: enumeration by mask, folder copies and tree deletion. None of
 // them follows a symbolic link: a linked folder may lie outside the tree (or
 // contain it), and the walks must neither leave the tree nor loop.
+#include <vector>
+
 #include "storage/FileUtil.h"
 #include "storage/FilteredListing.h"
 #include "sys/FileLayer.h"
@@ -27,23 +29,40 @@ bool IsSubFolder(const fs::FindData& entry) {
 
 int TgmFileUtil::EnumFiles(std::string_view maskPath, uint32_t attrFilter, uint32_t userValue,
                            const TEnumFilesCallback& callback, bool recursive) {
-  std::string folder = ExtractFilePath(maskPath);
   std::string pattern = ExtractFileName(maskPath, true);
+  char delimiter = DelimiterFor(maskPath);
+  // Depth first without recursion, so that no planted depth of folders can
+  // exhaust the stack: each level keeps the sub-folders still to visit.
+  struct Level {
+    std::vector<std::string> subFolders;
+    size_t next = 0;
+  };
+  std::vector<Level> levels;
   int count = 0;
   fs::FindData entry;
-  TFilteredListing matches(maskPath, attrFilter);
-  while (matches.Next(&entry)) {
-    ++count;
-    if (TFilteredListing::IsDotEntry(entry)) continue;
-    if (callback(folder + entry.name, userValue)) break;
-  }
-  if (recursive) {
+  auto visit = [&](const std::string& folder) {
+    TFilteredListing matches(folder + pattern, attrFilter);
+    while (matches.Next(&entry)) {
+      ++count;
+      if (TFilteredListing::IsDotEntry(entry)) continue;
+      if (callback(folder + entry.name, userValue)) break;
+    }
+    if (!recursive) return;
+    Level level;
     TFilteredListing folders(folder + "*.*", fs::kAttrAnyFile);
     while (folders.Next(&entry)) {
-      if (!IsSubFolder(entry)) continue;
-      count += EnumFiles(folder + entry.name + DelimiterFor(folder) + pattern, attrFilter,
-                         userValue, callback, true);
+      if (IsSubFolder(entry)) level.subFolders.push_back(folder + entry.name + delimiter);
     }
+    levels.push_back(std::move(level));
+  };
+  visit(ExtractFilePath(maskPath));
+  while (!levels.empty()) {
+    Level& top = levels.back();
+    if (top.next == top.subFolders.size()) {
+      levels.pop_back();
+      continue;
+    }
+    visit(top.subFolders[top.next++]);
   }
   return count;
 }
@@ -73,33 +92,70 @@ bool TgmFileUtil::DeleteTree(std::string_view folder) {
     return false;
   }
   if (attributes & fs::kAttrReparsePoint) return fs::RemoveDirectory(folder);
-  // Windows deletes entries of a read-only folder; Linux needs the folder
-  // writable for that.
-  if (attributes & fs::kAttrReadOnly) fs::SetFileAttributes(folder, fs::kAttrNormal);
-
-  std::string base = IncludeTrailingDelimiter(folder, '\\');
+  // Without recursion, so that no planted depth of folders can exhaust the
+  // stack: a folder is removed once everything below it is gone.
+  struct Level {
+    std::string folder;
+    size_t parent;  // its level's index; siblings lie between
+    bool listed = false;
+    bool complete = true;  // every entry below went
+  };
+  std::vector<Level> levels{{std::string(folder), 0}};
   bool result = true;
   fs::FindData entry;
-  TFilteredListing listing(base + "*.*", fs::kAttrAnyFile);
-  while (listing.Next(&entry)) {
-    if (TFilteredListing::IsDotEntry(entry) || (entry.attributes & fs::kAttrVolumeId)) continue;
-    std::string path = base + entry.name;
-    bool isFolder = entry.attributes & fs::kAttrDirectory;
-    bool deleted;
-    if (IsLink(entry)) {
-      deleted = isFolder ? fs::RemoveDirectory(path) : fs::DeleteFile(path);
-    } else if (isFolder) {
-      deleted = DeleteTree(path);
-    } else {
-      if (entry.attributes & fs::kAttrReadOnly) fs::SetFileAttributes(path, fs::kAttrNormal);
-      deleted = fs::DeleteFile(path);
+  while (!levels.empty()) {
+    if (levels.back().listed) {
+      Level done = std::move(levels.back());
+      levels.pop_back();
+      bool removed = false;
+      if (done.complete) {
+        if (done.folder.size() == 2 && done.folder[1] == ':') continue;  // a drive stays
+        fs::SetFileAttributes(done.folder, fs::kAttrNormal);
+        removed = fs::RemoveDirectory(done.folder);
+      }
+      if (!removed) {
+        result = false;
+        if (!levels.empty()) levels[done.parent].complete = false;
+      }
+      continue;
     }
-    if (!deleted) result = false;
+    levels.back().listed = true;
+    std::string current = levels.back().folder;
+    // Windows deletes entries of a read-only folder; Linux needs the folder
+    // writable for that.
+    uint32_t currentAttributes = fs::GetFileAttributes(current);
+    if (currentAttributes != fs::kInvalidFileAttributes &&
+        (currentAttributes & fs::kAttrReadOnly)) {
+      fs::SetFileAttributes(current, fs::kAttrNormal);
+    }
+    std::string base = IncludeTrailingDelimiter(current, '\\');
+    TFilteredListing listing(base + "*.*", fs::kAttrAnyFile);
+    std::vector<std::string> subFolders;
+    bool complete = true;
+    while (listing.Next(&entry)) {
+      if (TFilteredListing::IsDotEntry(entry) || (entry.attributes & fs::kAttrVolumeId)) continue;
+      std::string path = base + entry.name;
+      bool isFolder = entry.attributes & fs::kAttrDirectory;
+      if (isFolder && !IsLink(entry)) {
+        subFolders.push_back(path);
+        continue;
+      }
+      if (!IsLink(entry) && (entry.attributes & fs::kAttrReadOnly)) {
+        fs::SetFileAttributes(path, fs::kAttrNormal);
+      }
+      bool deleted = isFolder ? fs::RemoveDirectory(path) : fs::DeleteFile(path);
+      if (!deleted) complete = false;
+    }
+    if (listing.Error() != kErrorNoMoreFiles) complete = false;
+    if (!complete) {
+      levels.back().complete = false;
+      result = false;
+    }
+    size_t parent = levels.size() - 1;
+    for (auto it = subFolders.rbegin(); it != subFolders.rend(); ++it)
+      levels.push_back(Level{*it, parent});
   }
-  if (!result || listing.Error() != kErrorNoMoreFiles) return result;
-  if (folder.size() == 2 && folder[1] == ':') return true;  // a drive stays
-  fs::SetFileAttributes(folder, fs::kAttrNormal);
-  return fs::RemoveDirectory(folder);
+  return result;
 }
 
 }  // namespace slv2

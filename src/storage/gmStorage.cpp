@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "storage/ExtractBatch.h"
 #include "storage/FileUtil.h"
 #include "storage/gmZLibUtil.h"
 #include "sys/Cp1251.h"
@@ -395,12 +396,14 @@ int TgmStorage::ExtractStreams(const std::vector<std::string>& streamPaths,
   int count = 0;
   int last = static_cast<int>(streamPaths.size()) - 1;
   std::string madeFolder;
+  TExtractBatch batch;
   for (int i = 0; i <= last; ++i) {
     const std::string& path = streamPaths[static_cast<size_t>(i)];
     std::string target = ExtractTarget(path, folder, true);
-    if (ExtractToFile(path, target, &madeFolder)) ++count;
+    if (ExtractToFile(path, target, &madeFolder, &batch)) ++count;
     if (progress) progress(path, target, i + 1, last);
   }
+  batch.Finish();
   return count;
 }
 
@@ -420,7 +423,7 @@ std::string TgmStorage::ExtractTarget(const std::string& streamPath, const std::
 }
 
 bool TgmStorage::ExtractToFile(const std::string& streamPath, const std::string& fileName,
-                               std::string* madeFolder) {
+                               std::string* madeFolder, TExtractBatch* batch) {
   SLV2_ASSERT(FStorage, "gmStorage");
   std::unique_ptr<TgmStgStream> stream = CreateStream(streamPath, stg::kStgmShareDenyWrite);
   // Streams of one storage come together: a run of them into one folder
@@ -443,9 +446,19 @@ bool TgmStorage::ExtractToFile(const std::string& streamPath, const std::string&
     throw EFileOpenError(Format("Cannot create file %s: %s", fileName.c_str(),
                                 SysErrorMessage(fs::LastError()).c_str()));
   }
+  int64_t size = 0;
   {
     TWinFileStream file(temp.name, fs::kGenericWrite, 0, fs::kCreateAlways);
     if (!Decompress(*stream, file, false)) return false;
+    size = file.Position();
+    // Larger files start their way to the disk now, so that the batch's
+    // flush finds them written; small ones go together with the flush.
+    if (batch && size >= (64 << 10)) file.Handle().StartFlush();
+  }
+  if (batch) {
+    batch->Add(std::move(temp.name), fileName, size);
+    temp.name.clear();
+    return true;
   }
   if (!fs::ReplaceFile(temp.name, fileName)) {
     throw EFileOpenError(Format("Cannot create file %s: %s", fileName.c_str(),

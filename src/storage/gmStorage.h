@@ -30,6 +30,8 @@
 
 namespace slv2 {
 
+class TExtractBatch;
+
 SLV2_DECLARE_EXCEPTION(EgmStorage, Exception);
 SLV2_DECLARE_EXCEPTION(EgmStgStream, EgmIStream);
 // A walk met storages nested deeper than TgmStorage::kMaxDepth levels.
@@ -180,9 +182,10 @@ class TgmStorage {
   // The file a stream is extracted to below `folder`.
   std::string ExtractTarget(const std::string& streamPath, const std::string& folder,
                             bool keepPath);
-  // `madeFolder`, when given, names the folder last made sure of.
+  // `madeFolder`, when given, names the folder last made sure of; with a
+  // batch the file takes its place when the batch is applied.
   bool ExtractToFile(const std::string& streamPath, const std::string& fileName,
-                     std::string* madeFolder);
+                     std::string* madeFolder, TExtractBatch* batch = nullptr);
   bool HasElement(const std::string& name);
   std::vector<stg::StatStg> Elements();
 

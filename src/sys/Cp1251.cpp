@@ -9,22 +9,18 @@ namespace {
 // Unicode of bytes 0x80..0xFF; 0x98 has no character and maps to U+0098 as the
 // platform's conversion does.
 constexpr std::array<char16_t, 128> kHigh = {
-    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,
-    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,
-    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,
-    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,
-    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,
-    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
-    0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417,
-    0x0418, 0x0419, 0x041A, 0x041B, 0x041C, 0x041D, 0x041E, 0x041F,
-    0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427,
-    0x0428, 0x0429, 0x042A, 0x042B, 0x042C, 0x042D, 0x042E, 0x042F,
-    0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436, 0x0437,
-    0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F,
-    0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,
-    0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,};
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409, 0x2039,
+    0x040A, 0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0, 0x040E, 0x045E, 0x0408,
+    0x00A4, 0x0490, 0x00A6, 0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB,
+    0x0458, 0x0405, 0x0455, 0x0457, 0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417,
+    0x0418, 0x0419, 0x041A, 0x041B, 0x041C, 0x041D, 0x041E, 0x041F, 0x0420, 0x0421, 0x0422, 0x0423,
+    0x0424, 0x0425, 0x0426, 0x0427, 0x0428, 0x0429, 0x042A, 0x042B, 0x042C, 0x042D, 0x042E, 0x042F,
+    0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436, 0x0437, 0x0438, 0x0439, 0x043A, 0x043B,
+    0x043C, 0x043D, 0x043E, 0x043F, 0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,
+    0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
+};
 
 struct Tables {
   std::array<uint8_t, 256> upper{};
@@ -36,7 +32,8 @@ struct Tables {
   std::array<uint8_t, 0x100> latin1{};
 
   Tables() {
-    for (int b = 0; b < 256; ++b) upper[b] = lower[b] = static_cast<uint8_t>(b);
+    for (int b = 0; b < 256; ++b)
+      upper[b] = lower[b] = static_cast<uint8_t>(b);
     for (int b = 'a'; b <= 'z'; ++b) {
       upper[b] = static_cast<uint8_t>(b - 32);
       lower[b - 32] = static_cast<uint8_t>(b);
@@ -53,14 +50,18 @@ struct Tables {
       upper[p[0]] = p[1];
       lower[p[1]] = p[0];
     }
-    for (int b = 0; b < 256; ++b) alpha[b] = upper[b] != lower[b];
+    for (int b = 0; b < 256; ++b)
+      alpha[b] = upper[b] != lower[b];
     alpha[0xB5] = true;  // micro sign: a letter without a capital in the code page
     for (int i = 0; i < 128; ++i) {
       char16_t u = kHigh[i];
       uint8_t b = static_cast<uint8_t>(0x80 + i);
-      if (u >= 0x400 && u < 0x500) cyrillic[u - 0x400] = b;
-      else if (u >= 0x2000 && u < 0x2200) punctuation[u - 0x2000] = b;
-      else if (u < 0x100) latin1[u] = b;
+      if (u >= 0x400 && u < 0x500)
+        cyrillic[u - 0x400] = b;
+      else if (u >= 0x2000 && u < 0x2200)
+        punctuation[u - 0x2000] = b;
+      else if (u < 0x100)
+        latin1[u] = b;
     }
   }
 };
@@ -70,14 +71,19 @@ const Tables& T() {
   return tables;
 }
 
-char16_t ToUnicode(uint8_t b) { return b < 0x80 ? b : kHigh[b - 0x80]; }
+char16_t ToUnicode(uint8_t b) {
+  return b < 0x80 ? b : kHigh[b - 0x80];
+}
 
 char FromUnicode(char32_t u) {
   if (u < 0x80) return static_cast<char>(u);
   uint8_t b = 0;
-  if (u < 0x100) b = T().latin1[u];
-  else if (u >= 0x400 && u < 0x500) b = T().cyrillic[u - 0x400];
-  else if (u >= 0x2000 && u < 0x2200) b = T().punctuation[u - 0x2000];
+  if (u < 0x100)
+    b = T().latin1[u];
+  else if (u >= 0x400 && u < 0x500)
+    b = T().cyrillic[u - 0x400];
+  else if (u >= 0x2000 && u < 0x2200)
+    b = T().punctuation[u - 0x2000];
   return b ? static_cast<char>(b) : '?';
 }
 
@@ -128,28 +134,32 @@ char32_t NextUtf16(std::u16string_view s, size_t& i) {
 std::string AnsiToUtf8(std::string_view ansi) {
   std::string out;
   out.reserve(ansi.size() * 2);
-  for (char c : ansi) AppendUtf8(out, ToUnicode(static_cast<uint8_t>(c)));
+  for (char c : ansi)
+    AppendUtf8(out, ToUnicode(static_cast<uint8_t>(c)));
   return out;
 }
 
 std::string Utf8ToAnsi(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
-  for (size_t i = 0; i < utf8.size();) out += FromUnicode(NextUtf8(utf8, i));
+  for (size_t i = 0; i < utf8.size();)
+    out += FromUnicode(NextUtf8(utf8, i));
   return out;
 }
 
 std::u16string AnsiToUtf16(std::string_view ansi) {
   std::u16string out;
   out.reserve(ansi.size());
-  for (char c : ansi) out += ToUnicode(static_cast<uint8_t>(c));
+  for (char c : ansi)
+    out += ToUnicode(static_cast<uint8_t>(c));
   return out;
 }
 
 std::string Utf16ToAnsi(std::u16string_view utf16) {
   std::string out;
   out.reserve(utf16.size());
-  for (size_t i = 0; i < utf16.size();) out += FromUnicode(NextUtf16(utf16, i));
+  for (size_t i = 0; i < utf16.size();)
+    out += FromUnicode(NextUtf16(utf16, i));
   return out;
 }
 
@@ -169,26 +179,35 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
 
 std::string Utf16ToUtf8(std::u16string_view utf16) {
   std::string out;
-  for (size_t i = 0; i < utf16.size();) AppendUtf8(out, NextUtf16(utf16, i));
+  for (size_t i = 0; i < utf16.size();)
+    AppendUtf8(out, NextUtf16(utf16, i));
   return out;
 }
 
-char AnsiUpperChar(char c) { return static_cast<char>(T().upper[static_cast<uint8_t>(c)]); }
-char AnsiLowerChar(char c) { return static_cast<char>(T().lower[static_cast<uint8_t>(c)]); }
+char AnsiUpperChar(char c) {
+  return static_cast<char>(T().upper[static_cast<uint8_t>(c)]);
+}
+char AnsiLowerChar(char c) {
+  return static_cast<char>(T().lower[static_cast<uint8_t>(c)]);
+}
 
 std::string AnsiUpperCase(std::string_view text) {
   std::string out(text);
-  for (char& c : out) c = AnsiUpperChar(c);
+  for (char& c : out)
+    c = AnsiUpperChar(c);
   return out;
 }
 
 std::string AnsiLowerCase(std::string_view text) {
   std::string out(text);
-  for (char& c : out) c = AnsiLowerChar(c);
+  for (char& c : out)
+    c = AnsiLowerChar(c);
   return out;
 }
 
-bool IsAnsiAlpha(char c) { return T().alpha[static_cast<uint8_t>(c)]; }
+bool IsAnsiAlpha(char c) {
+  return T().alpha[static_cast<uint8_t>(c)];
+}
 
 bool AnsiSameText(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;

@@ -25,11 +25,17 @@ void Disarm() {
   g_kinds = kAll;
 }
 
-void SetCreationFails(bool fails) { g_creationFails = fails; }
+void SetCreationFails(bool fails) {
+  g_creationFails = fails;
+}
 
-int64_t Counted() { return g_counted; }
+int64_t Counted() {
+  return g_counted;
+}
 
-bool Fired() { return g_fired; }
+bool Fired() {
+  return g_fired;
+}
 
 bool ShouldFail(Operation operation) {
   if (operation == kCreate && g_creationFails) return true;

@@ -10,6 +10,9 @@
 // case-insensitively with the Windows wildcard rules and list "." and ".." in
 // every folder but the root.
 //
+// Below an anchored root (AnchoredRoot) no symbolic link is followed: see
+// there.
+//
 // Failures are reported by the result (false, an invalid handle, an empty
 // string); the calling thread's LastError() then holds a Windows error code
 // (sys/WinError.h).
@@ -41,7 +44,32 @@ constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
 uint32_t LastError();
 void SetLastError(uint32_t code);
 
-// The path in the platform's own form (UTF-8, "/" and case-resolved on Linux).
+// Anchors the folder tree below `root` for the object's life: every path
+// below it (and below every other anchored root) is reached component by
+// component from the root, and no symbolic link, junction or other reparse
+// point below the root is followed. A folder on the way that is a link fails
+// the call with kErrorStoppedOnSymlink, and so does a link as the last
+// component of anything that reads or writes content, changes attributes or
+// lists; deleting such a link removes the link, renaming over it replaces
+// the link. Climbing above the root with ".." fails with kErrorBadPathname.
+// Only regular files are opened (a FIFO, device or socket fails with
+// kErrorCantAccessFile, never blocking). The root itself may be a link (an
+// administrator may keep a product on another volume). Registering the same
+// root again is counted; the anchor ends with its last registration.
+class AnchoredRoot {
+ public:
+  explicit AnchoredRoot(std::string_view root);
+  ~AnchoredRoot();
+  AnchoredRoot(const AnchoredRoot&) = delete;
+  AnchoredRoot& operator=(const AnchoredRoot&) = delete;
+
+ private:
+  std::string root_;
+};
+
+// The path in the platform's own form (UTF-8, "/" and case-resolved on
+// Linux); below an anchored root the location the layer reaches, or "" when
+// it refuses the path (LastError() tells why).
 std::string NativePath(std::string_view path);
 // Inverse for names that come from the platform (UTF-8 to program text).
 std::string FromNativeName(std::string_view name);
@@ -64,6 +92,21 @@ bool ReplaceFile(std::string_view from, std::string_view to);
 // Copies content and attributes; overwrites a writable `to` unless
 // failIfExists.
 bool CopyFile(std::string_view from, std::string_view to, bool failIfExists);
+
+// Durability of many new files at once, for writers of thousands of files:
+// write each complete into a temporary file beside its target, make them
+// durable together (FlushFiles), rename each over its target (RenameOver,
+// each atomic) and make the renames durable together (FlushFolders). On
+// Linux a flush is one per file system, not one per file.
+bool FlushFiles(const std::vector<std::string>& files);
+bool FlushFolders(const std::vector<std::string>& folders);
+// Renames `from` over `to` in one atomic step, not yet durably. Fails, as
+// ReplaceFile does, when `to` is read-only or a folder.
+bool RenameOver(std::string_view from, std::string_view to);
+// ReplaceFile and RenameOver on Linux give the new file the permission bits
+// and access-list entries of the file it replaces (a new file keeps what its
+// folder gives every created file); on Windows it keeps what it was created
+// with.
 
 // The temporary folder ($TMPDIR on Linux), with a trailing delimiter.
 std::string GetTempPath();
@@ -150,6 +193,10 @@ class FileHandle {
   int64_t Size();  // -1 on failure
   // Makes everything written so far durable.
   bool Flush();
+  // Starts writing what was written so far to the disk without waiting for
+  // it, so that a later flush of many files together finds most of it done
+  // (Linux; elsewhere it does nothing).
+  void StartFlush();
 
  private:
   explicit FileHandle(intptr_t handle) : fd_(handle) {}

@@ -1,8 +1,10 @@
-// Linux twin of the platform file layer: Windows semantics over POSIX calls.
+// Linux twin of the platform file layer: Windows semantics over POSIX calls,
+// every path reached through the resolver (FileLayerResolve_posix.h).
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,69 +12,28 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <set>
+#include <utility>
+#include <vector>
 
 #include "sys/Cp1251.h"
 #include "sys/FaultInjection.h"
 #include "sys/FileLayer.h"
+#include "sys/FileLayerResolve_posix.h"
 #include "sys/WinError.h"
 
 namespace slv2::fs {
+
+using posix::Fail;
+using posix::FailErrno;
+using posix::Fd;
+using posix::FromErrno;
+using posix::Location;
+
 namespace {
 
 thread_local uint32_t t_lastError = 0;
-
-// errno in the words of the Windows API. ENOENT is refined by the caller
-// (file versus path not found) where the difference matters.
-uint32_t FromErrno(int e) {
-  switch (e) {
-    case 0:
-      return kErrorSuccess;
-    case ENOENT:
-      return kErrorFileNotFound;
-    case ENOTDIR:
-      return kErrorPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-    case EROFS:
-      return kErrorAccessDenied;
-    case EEXIST:
-      return kErrorFileExists;
-    case ENOTEMPTY:
-      return kErrorDirNotEmpty;
-    case ENOSPC:
-    case EDQUOT:
-      return kErrorDiskFull;
-    case EIO:
-      return kErrorIoDevice;
-    case ENAMETOOLONG:
-      return kErrorFilenameExcedRange;
-    case EMFILE:
-    case ENFILE:
-      return kErrorTooManyOpenFiles;
-    case EXDEV:
-      return kErrorNotSameDevice;
-    case EBUSY:
-      return kErrorSharingViolation;
-    case EAGAIN:
-      return kErrorLockViolation;
-    case ENOMEM:
-      return kErrorNotEnoughMemory;
-    case EBADF:
-      return kErrorInvalidHandle;
-    default:
-      return kErrorInvalidParameter;
-  }
-}
-
-bool Fail(uint32_t code) {
-  t_lastError = code;
-  return false;
-}
-
-bool FailErrno() {
-  return Fail(FromErrno(errno));
-}
 
 // An injected fault (tests only): reads and renames fail as an I/O error
 // would, writes and creations as a full disk.
@@ -83,68 +44,136 @@ bool Injected(fault::Operation operation) {
   return true;
 }
 
-std::string ParentOf(const std::string& native) {
-  auto slash = native.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return native.substr(0, slash);
-}
-
-// ENOENT means "path not found" on Windows when the folder is missing too.
-bool FailMissing(const std::string& native) {
-  struct stat st;
-  std::string parent = ParentOf(native);
-  if (::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return Fail(kErrorFileNotFound);
-  return Fail(kErrorPathNotFound);
-}
-
 bool IsReadOnlyMode(mode_t mode) {
   return (mode & S_IWUSR) == 0;
 }
 
-// Finds the entry of folder `dir` whose name equals `component` ignoring case
-// (Windows-1251 letters included). Returns the native name or "".
-std::string FindIgnoringCase(const std::string& dir, const std::string& ansiComponent) {
-  DIR* d = ::opendir(dir.empty() ? "/" : dir.c_str());
-  if (!d) return std::string();
-  // The two cases of a letter of the code page have UTF-8 forms of the same
-  // length, so only names of the component's length need decoding.
-  size_t length = AnsiToUtf8(ansiComponent).size();
-  std::string found;
-  while (dirent* e = ::readdir(d)) {
-    if (std::strlen(e->d_name) != length) continue;
-    if (AnsiSameText(Utf8ToAnsi(e->d_name), ansiComponent)) {
-      found = e->d_name;
-      break;
+uint32_t AttributesOf(const Location& where) {
+  struct stat st = posix::Followed(where);
+  uint32_t attributes = S_ISDIR(st.st_mode) ? kAttrDirectory : kAttrArchive;
+  if (IsReadOnlyMode(st.st_mode)) attributes |= kAttrReadOnly;
+  if (S_ISLNK(where.st.st_mode)) attributes |= kAttrReparsePoint;
+  return attributes;
+}
+
+// Locates an entry that must exist.
+bool LocateExisting(std::string_view path, Location* where) {
+  if (!posix::Locate(path, where)) return false;
+  return where->exists || Fail(kErrorFileNotFound);
+}
+
+// Files this process made with GetTempFileName and has not opened since:
+// no other process can know their names, so their first opening needs no
+// share-mode locks. Each is held open until then, so that its inode cannot
+// pass to another file meanwhile.
+class PrivateFiles {
+ public:
+  void Add(Fd fd, const struct stat& st) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (files_.size() >= kHeld) files_.erase(files_.begin());
+    files_.emplace_back(Key{st.st_dev, st.st_ino}, std::move(fd));
+  }
+  // Whether the file was one; it is not any more.
+  bool Take(const struct stat& st) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto it = files_.begin(); it != files_.end(); ++it) {
+      if (it->first == Key{st.st_dev, st.st_ino}) {
+        files_.erase(it);
+        return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  using Key = std::pair<dev_t, ino_t>;
+  static constexpr size_t kHeld = 16;
+  std::mutex mutex_;
+  std::vector<std::pair<Key, Fd>> files_;
+};
+PrivateFiles g_private;
+
+// A regular file of the located entry opened with `flags` (never blocking
+// on a FIFO; never through a link below an anchored root). A character
+// device outside the anchored roots is let through (a log to /dev/null).
+Fd OpenRegular(const Location& where, int flags, struct stat* opened = nullptr) {
+  int extra = O_CLOEXEC | O_NONBLOCK | (where.anchored ? O_NOFOLLOW : 0);
+  Fd fd(::openat(where.Folder(), where.name.c_str(), flags | extra, 0666));
+  if (!fd.Valid()) {
+    FailErrno();
+    return fd;
+  }
+  struct stat own;
+  struct stat& st = opened ? *opened : own;
+  if (::fstat(fd.Get(), &st) != 0) {
+    FailErrno();
+    return Fd();
+  }
+  bool device = S_ISCHR(st.st_mode) && !where.anchored;
+  if (!S_ISREG(st.st_mode) && !device) {
+    Fail(S_ISDIR(st.st_mode) ? kErrorAccessDenied : kErrorCantAccessFile);
+    return Fd();
+  }
+  if (device) ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+// A folder of the layer opened for listing or flushing.
+Fd OpenFolder(const Location& where) {
+  int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (where.anchored ? O_NOFOLLOW : 0);
+  Fd fd(::openat(where.Folder(), where.name.c_str(), flags));
+  if (!fd.Valid()) {
+    if (errno == ELOOP || (where.anchored && S_ISLNK(where.st.st_mode))) {
+      Fail(kErrorStoppedOnSymlink);
+    } else {
+      Fail(errno == ENOENT || errno == ENOTDIR ? kErrorPathNotFound : FromErrno(errno));
     }
   }
-  ::closedir(d);
-  return found;
+  return fd;
 }
 
-struct StatResult {
-  bool exists = false;
-  bool isLink = false;
-  struct stat st {};  // of the link's target when it resolves, else of the link
-};
+// The rights of the file being replaced for its replacement: permission
+// bits and the access list, so that a program keeps its execute bits and an
+// administrator's entries survive the update.
+bool TakeRightsOf(const Location& target, int replacement) {
+  if (!target.exists || !S_ISREG(target.st.st_mode)) return true;
+  if (::fchmod(replacement, target.st.st_mode & 07777) != 0) return FailErrno();
+  Fd object(::openat(target.Folder(), target.name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  if (!object.Valid()) return FailErrno();
+  std::string path = posix::DescriptorPath(object.Get());
+  constexpr const char* kAccessList = "system.posix_acl_access";
+  char value[4096];
+  ssize_t size = ::getxattr(path.c_str(), kAccessList, value, sizeof value);
+  if (size < 0) return errno == ENODATA || errno == ENOTSUP || FailErrno();
+  return ::fsetxattr(replacement, kAccessList, value, static_cast<size_t>(size), 0) == 0 ||
+         errno == ENOTSUP || FailErrno();
+}
 
-StatResult StatPath(const std::string& native) {
-  StatResult r;
-  if (::lstat(native.c_str(), &r.st) != 0) return r;
-  r.exists = true;
-  if (S_ISLNK(r.st.st_mode)) {
-    r.isLink = true;
-    struct stat target;
-    if (::stat(native.c_str(), &target) == 0) r.st = target;
+// Checks that `to` may be replaced and hands `from`'s descriptor the rights
+// of what it replaces.
+bool PrepareReplacement(const Location& from, const Location& to, int fromFd) {
+  if (to.exists && !S_ISLNK(to.st.st_mode) &&
+      (S_ISDIR(to.st.st_mode) || IsReadOnlyMode(to.st.st_mode))) {
+    return Fail(kErrorAccessDenied);
   }
-  return r;
+  if (!from.exists) return Fail(kErrorFileNotFound);
+  return TakeRightsOf(to, fromFd);
 }
 
-uint32_t AttributesOf(const StatResult& r) {
-  uint32_t attributes = S_ISDIR(r.st.st_mode) ? kAttrDirectory : kAttrArchive;
-  if (IsReadOnlyMode(r.st.st_mode)) attributes |= kAttrReadOnly;
-  if (r.isLink) attributes |= kAttrReparsePoint;
-  return attributes;
+bool RenameLocated(const Location& from, const Location& to) {
+  if (::renameat(from.Folder(), from.name.c_str(), to.Folder(), to.name.c_str()) != 0) {
+    return Fail(errno == ENOENT ? kErrorFileNotFound : FromErrno(errno));
+  }
+  g_private.Take(from.st);
+  posix::NoteRemoved(from.Folder(), from.name);
+  posix::NoteAdded(to.Folder(), to.name);
+  return true;
+}
+
+bool SyncFolder(const Location& entry) {
+  Fd folder(::openat(entry.Folder(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!folder.Valid()) return FailErrno();
+  return ::fsync(folder.Get()) == 0 || errno == EINVAL || FailErrno();
 }
 
 // Share modes between processes: every opener holds shared locks on four bytes
@@ -199,14 +228,6 @@ bool AcquireShareMode(int fd, uint32_t access, uint32_t share) {
   return !conflict;
 }
 
-bool SyncFolderOf(const std::string& native) {
-  int dfd = ::open(ParentOf(native).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd < 0) return false;
-  bool ok = ::fsync(dfd) == 0 || errno == EINVAL;
-  ::close(dfd);
-  return ok;
-}
-
 }  // namespace
 
 uint32_t LastError() {
@@ -217,56 +238,21 @@ void SetLastError(uint32_t code) {
 }
 
 std::string NativePath(std::string_view path) {
-  std::string ansi(path);
-  std::replace(ansi.begin(), ansi.end(), '\\', '/');
-  // A path that exists exactly as written needs no resolution: one lstat
-  // instead of one per component (the loop below would give the same text).
-  if (!ansi.empty() && ansi.find("//") == std::string::npos &&
-      (ansi.size() == 1 || ansi.back() != '/')) {
-    std::string exact = AnsiToUtf8(ansi);
-    struct stat whole;
-    if (::lstat(exact.c_str(), &whole) == 0) return exact;
-    // A missing last component below a folder that exists as written (a
-    // file about to be created): only that component is looked for.
-    size_t slash = ansi.find_last_of('/');
-    std::string last = slash == std::string::npos ? std::string() : ansi.substr(slash + 1);
-    if (slash != std::string::npos && slash > 0 && last != "." && last != "..") {
-      std::string parent = AnsiToUtf8(ansi.substr(0, slash));
-      if (::lstat(parent.c_str(), &whole) == 0) {
-        std::string found = FindIgnoringCase(parent, last);
-        return parent + "/" + (found.empty() ? AnsiToUtf8(last) : found);
-      }
-    }
+  Location where;
+  if (posix::Locate(path, &where)) return where.native;
+  if (LastError() != kErrorPathNotFound) return std::string();
+  // Below a missing folder nothing can be a link: the existing part
+  // resolved, the rest as written (its ".." resolved as text).
+  if (path.find("..") != std::string_view::npos) {
+    std::string full = GetFullPathName(path);
+    if (full != path) return NativePath(full);
   }
-  bool absolute = !ansi.empty() && ansi[0] == '/';
-  std::string out = absolute ? "/" : "";
-  bool resolving = true;  // once a component is missing, nothing below can exist
-  size_t i = 0;
-  while (i < ansi.size()) {
-    size_t j = ansi.find('/', i);
-    if (j == std::string::npos) j = ansi.size();
-    std::string component = ansi.substr(i, j - i);
-    i = j + 1;
-    if (component.empty()) continue;
-    std::string native = AnsiToUtf8(component);
-    std::string dir = out.empty() ? "." : out;
-    if (!out.empty() && out.back() != '/') out += '/';
-    if (resolving && component != "." && component != "..") {
-      struct stat st;
-      std::string candidate = out + native;
-      if (::lstat(candidate.c_str(), &st) != 0) {
-        std::string found = FindIgnoringCase(dir, component);
-        if (found.empty()) {
-          resolving = false;
-        } else {
-          native = found;
-        }
-      }
-    }
-    out += native;
-  }
-  if (out.empty() && !ansi.empty()) out = ".";
-  return out;
+  size_t slash = path.find_last_of("/\\");
+  if (slash == std::string_view::npos) return AnsiToUtf8(path);
+  std::string parent = slash == 0 ? std::string() : NativePath(path.substr(0, slash));
+  if (slash == 0) return "/" + AnsiToUtf8(path.substr(1));
+  if (parent.empty()) return parent;
+  return parent + "/" + AnsiToUtf8(path.substr(slash + 1));
 }
 
 std::string FromNativeName(std::string_view name) {
@@ -274,19 +260,18 @@ std::string FromNativeName(std::string_view name) {
 }
 
 uint32_t GetFileAttributes(std::string_view path) {
-  std::string native = NativePath(path);
-  StatResult r = StatPath(native);
-  if (!r.exists) {
-    FailMissing(native);
-    return kInvalidFileAttributes;
-  }
-  return AttributesOf(r);
+  Location where;
+  if (!LocateExisting(path, &where)) return kInvalidFileAttributes;
+  return AttributesOf(where);
 }
 
 bool SetFileAttributes(std::string_view path, uint32_t attributes) {
-  std::string native = NativePath(path);
+  Location where;
+  if (!LocateExisting(path, &where)) return false;
+  if (posix::StopsAtLink(where)) return Fail(kErrorStoppedOnSymlink);
   struct stat st;
-  if (::stat(native.c_str(), &st) != 0) return errno == ENOENT ? FailMissing(native) : FailErrno();
+  Fd object = posix::OpenObject(path, &st);
+  if (!object.Valid()) return false;
   mode_t mode = st.st_mode & 07777;
   if (attributes & kAttrReadOnly) {
     mode &= ~(S_IWUSR | S_IWGRP | S_IWOTH);
@@ -294,142 +279,182 @@ bool SetFileAttributes(std::string_view path, uint32_t attributes) {
     mode |= S_IWUSR;
   }
   if (mode == (st.st_mode & 07777)) return true;
-  return ::chmod(native.c_str(), mode) == 0 || FailErrno();
+  return ::chmod(posix::DescriptorPath(object.Get()).c_str(), mode) == 0 || FailErrno();
 }
 
 bool CreateDirectory(std::string_view path) {
-  std::string native = NativePath(path);
+  Location where;
+  if (!posix::Locate(path, &where)) return false;
   if (Injected(fault::kCreate)) return false;
-  if (::mkdir(native.c_str(), 0777) == 0) return true;
-  if (errno == EEXIST) return Fail(kErrorAlreadyExists);
-  return errno == ENOENT ? Fail(kErrorPathNotFound) : FailErrno();
+  if (where.exists) return Fail(kErrorAlreadyExists);
+  if (::mkdirat(where.Folder(), where.name.c_str(), 0777) != 0) {
+    return errno == EEXIST ? Fail(kErrorAlreadyExists) : FailErrno();
+  }
+  posix::NoteAdded(where.Folder(), where.name);
+  return true;
 }
 
 bool RemoveDirectory(std::string_view path) {
-  std::string native = NativePath(path);
-  StatResult r = StatPath(native);
-  if (!r.exists) return FailMissing(native);
-  if (r.isLink) {
-    if (!S_ISDIR(r.st.st_mode)) return Fail(kErrorDirectory);
-    return ::unlink(native.c_str()) == 0 || FailErrno();
+  Location where;
+  if (!LocateExisting(path, &where)) return false;
+  bool link = S_ISLNK(where.st.st_mode);
+  if (!S_ISDIR(posix::Followed(where).st_mode)) return Fail(kErrorDirectory);
+  if (!link && IsReadOnlyMode(where.st.st_mode)) return Fail(kErrorAccessDenied);
+  if (::unlinkat(where.Folder(), where.name.c_str(), link ? 0 : AT_REMOVEDIR) != 0) {
+    return FailErrno();
   }
-  if (!S_ISDIR(r.st.st_mode)) return Fail(kErrorDirectory);
-  if (IsReadOnlyMode(r.st.st_mode)) return Fail(kErrorAccessDenied);
-  return ::rmdir(native.c_str()) == 0 || FailErrno();
+  posix::NoteRemoved(where.Folder(), where.name);
+  return true;
 }
 
 bool DeleteFile(std::string_view path) {
-  std::string native = NativePath(path);
-  StatResult r = StatPath(native);
-  if (!r.exists) return FailMissing(native);
-  if (!r.isLink) {
-    if (S_ISDIR(r.st.st_mode)) return Fail(kErrorAccessDenied);
-    if (IsReadOnlyMode(r.st.st_mode)) return Fail(kErrorAccessDenied);
+  Location where;
+  if (!LocateExisting(path, &where)) return false;
+  if (!S_ISLNK(where.st.st_mode)) {
+    if (S_ISDIR(where.st.st_mode)) return Fail(kErrorAccessDenied);
+    if (IsReadOnlyMode(where.st.st_mode)) return Fail(kErrorAccessDenied);
   }
-  return ::unlink(native.c_str()) == 0 || FailErrno();
+  if (::unlinkat(where.Folder(), where.name.c_str(), 0) != 0) return FailErrno();
+  g_private.Take(where.st);
+  posix::NoteRemoved(where.Folder(), where.name);
+  return true;
 }
 
 bool MoveFile(std::string_view from, std::string_view to) {
-  std::string src = NativePath(from), dst = NativePath(to);
+  Location src, dst;
+  if (!LocateExisting(from, &src) || !posix::Locate(to, &dst)) return false;
   if (Injected(fault::kRename)) return false;
-  struct stat st;
-  if (::lstat(src.c_str(), &st) != 0) return FailMissing(src);
-  // A rename that only changes letter case resolves `to` onto `from` itself.
-  if (::lstat(dst.c_str(), &st) == 0 && src != dst) return Fail(kErrorAlreadyExists);
-  if (src == dst) {
+  // A rename that only changes letter case finds `to` as `from` itself.
+  struct stat folderA, folderB;
+  bool same = dst.exists && ::fstat(src.Folder(), &folderA) == 0 &&
+              ::fstat(dst.Folder(), &folderB) == 0 && folderA.st_ino == folderB.st_ino &&
+              folderA.st_dev == folderB.st_dev && src.name == dst.name;
+  if (dst.exists && !same) return Fail(kErrorAlreadyExists);
+  if (same) {
     std::string literal(to);
     std::replace(literal.begin(), literal.end(), '\\', '/');
-    dst = ParentOf(src) + "/" + AnsiToUtf8(literal.substr(literal.find_last_of('/') + 1));
+    dst.name = AnsiToUtf8(literal.substr(literal.find_last_of('/') + 1));
   }
-  if (::renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno == EINVAL || errno == ENOSYS) {  // a file system without no-replace renames
-    if (::link(src.c_str(), dst.c_str()) == 0) return ::unlink(src.c_str()) == 0 || FailErrno();
-    if (errno == EPERM && ::rename(src.c_str(), dst.c_str()) == 0) return true;  // folders
+  int a = src.Folder(), b = dst.Folder();
+  const char* n1 = src.name.c_str();
+  const char* n2 = dst.name.c_str();
+  bool moved = ::renameat2(a, n1, b, n2, RENAME_NOREPLACE) == 0;
+  if (!moved && (errno == EINVAL || errno == ENOSYS)) {  // no no-replace renames here
+    if (::linkat(a, n1, b, n2, 0) == 0) {
+      moved = ::unlinkat(a, n1, 0) == 0;
+    } else if (errno == EPERM) {  // folders
+      moved = ::renameat(a, n1, b, n2) == 0;
+    }
   }
-  if (errno == EEXIST) return Fail(kErrorAlreadyExists);
-  return FailErrno();
+  if (!moved) return errno == EEXIST ? Fail(kErrorAlreadyExists) : FailErrno();
+  posix::NoteRemoved(a, src.name);
+  posix::NoteAdded(b, dst.name);
+  return true;
 }
 
 bool ReplaceFile(std::string_view from, std::string_view to) {
-  std::string src = NativePath(from), dst = NativePath(to);
+  Location src, dst;
+  if (!posix::Locate(from, &src) || !posix::Locate(to, &dst)) return false;
   if (Injected(fault::kRename)) return false;
-  StatResult target = StatPath(dst);
-  if (target.exists && !target.isLink) {
-    if (S_ISDIR(target.st.st_mode) || IsReadOnlyMode(target.st.st_mode)) {
-      return Fail(kErrorAccessDenied);
-    }
+  if (!src.exists) return Fail(kErrorFileNotFound);
+  Fd content = OpenRegular(src, O_RDONLY);
+  if (!content.Valid()) return false;
+  if (!PrepareReplacement(src, dst, content.Get())) return false;
+  if (::fsync(content.Get()) != 0) return FailErrno();
+  content = Fd();
+  return RenameLocated(src, dst) && SyncFolder(dst);
+}
+
+bool RenameOver(std::string_view from, std::string_view to) {
+  Location src, dst;
+  if (!posix::Locate(from, &src) || !posix::Locate(to, &dst)) return false;
+  if (!src.exists) return Fail(kErrorFileNotFound);
+  if (dst.exists) {  // its rights pass to the new file
+    Fd content = OpenRegular(src, O_RDONLY);
+    if (!content.Valid() || !PrepareReplacement(src, dst, content.Get())) return false;
   }
-  int fd = ::open(src.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? FailMissing(src) : FailErrno();
-  bool synced = ::fsync(fd) == 0;
-  ::close(fd);
-  if (!synced) return FailErrno();
-  if (::rename(src.c_str(), dst.c_str()) != 0) return FailErrno();
-  return SyncFolderOf(dst) || FailErrno();
+  if (Injected(fault::kRename)) return false;
+  return RenameLocated(src, dst);
+}
+
+namespace {
+
+// The distinct folders of the paths, each flushed once per file system: a
+// single journal commit and cache flush of the device make all of them
+// durable, where a flush per file pays both for every file.
+bool FlushFileSystems(const std::set<std::string>& folders) {
+  std::vector<dev_t> devices;
+  for (const std::string& folder : folders) {
+    Location where;
+    if (!LocateExisting(folder, &where)) return false;
+    Fd fd = OpenFolder(where);
+    struct stat st;
+    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0) return false;
+    if (std::find(devices.begin(), devices.end(), st.st_dev) != devices.end()) continue;
+    devices.push_back(st.st_dev);
+    if (Injected(fault::kWrite)) return false;
+    if (::syncfs(fd.Get()) != 0) return Fail(kErrorWriteFault);
+  }
+  return true;
+}
+
+std::string FolderOf(const std::string& file) {
+  size_t slash = file.find_last_of("/\\");
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? file.substr(0, 1) : file.substr(0, slash);
+}
+
+}  // namespace
+
+bool FlushFiles(const std::vector<std::string>& files) {
+  std::set<std::string> folders;
+  for (const std::string& file : files)
+    folders.insert(FolderOf(file));
+  return FlushFileSystems(folders);
+}
+
+bool FlushFolders(const std::vector<std::string>& folders) {
+  return FlushFileSystems(std::set<std::string>(folders.begin(), folders.end()));
 }
 
 bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
-  std::string src = NativePath(from), dst = NativePath(to);
-  int in = ::open(src.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return errno == ENOENT ? FailMissing(src) : FailErrno();
+  Location src, dst;
+  if (!LocateExisting(from, &src)) return false;
+  if (posix::StopsAtLink(src)) return Fail(kErrorStoppedOnSymlink);
+  Fd in = OpenRegular(src, O_RDONLY);
+  if (!in.Valid()) return false;
   struct stat st;
-  if (::fstat(in, &st) != 0 || S_ISDIR(st.st_mode)) {
-    ::close(in);
-    return Fail(kErrorAccessDenied);
-  }
-  StatResult existing = StatPath(dst);
-  if (existing.exists) {
-    if (failIfExists) {
-      ::close(in);
-      return Fail(kErrorFileExists);
-    }
-    if (S_ISDIR(existing.st.st_mode) || IsReadOnlyMode(existing.st.st_mode)) {
-      ::close(in);
+  if (::fstat(in.Get(), &st) != 0) return FailErrno();
+  if (!posix::Locate(to, &dst)) return Fail(kErrorPathNotFound);
+  if (posix::StopsAtLink(dst)) return Fail(kErrorStoppedOnSymlink);
+  struct stat existing = posix::Followed(dst);
+  bool exists = dst.exists && !S_ISLNK(existing.st_mode);
+  if (exists) {
+    if (failIfExists) return Fail(kErrorFileExists);
+    if (S_ISDIR(existing.st_mode) || IsReadOnlyMode(existing.st_mode)) {
       return Fail(kErrorAccessDenied);
     }
   }
-  if (Injected(existing.exists ? fault::kWrite : fault::kCreate)) {
-    ::close(in);
-    return false;
-  }
-  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC);
-  int out = ::open(dst.c_str(), flags, 0666);
-  if (out < 0) {
-    uint32_t code = errno == ENOENT ? kErrorPathNotFound : FromErrno(errno);
-    ::close(in);
-    return Fail(code);
-  }
-  bool ok = true;
+  if (Injected(exists ? fault::kWrite : fault::kCreate)) return false;
+  Fd out = OpenRegular(dst, O_WRONLY | O_CREAT | (failIfExists ? O_EXCL : O_TRUNC));
+  if (!out.Valid()) return false;
+  if (!exists) posix::NoteAdded(dst.Folder(), dst.name);
   char buffer[1 << 16];
   for (;;) {
-    ssize_t n = ::read(in, buffer, sizeof buffer);
+    ssize_t n = ::read(in.Get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = n == 0;
-      break;
-    }
-    if (fault::ShouldFail(fault::kWrite)) {
-      errno = ENOSPC;
-      ok = false;
-      break;
-    }
+    if (n < 0) return FailErrno();
+    if (n == 0) break;
+    if (fault::ShouldFail(fault::kWrite)) return Fail(kErrorDiskFull);
     for (ssize_t done = 0; done < n;) {
-      ssize_t w = ::write(out, buffer + done, n - done);
+      ssize_t w = ::write(out.Get(), buffer + done, static_cast<size_t>(n - done));
       if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) {
-        ok = false;
-        break;
-      }
+      if (w <= 0) return w == 0 ? Fail(kErrorDiskFull) : FailErrno();
       done += w;
     }
-    if (!ok) break;
   }
-  int saved = errno;
-  if (ok) ok = ::fchmod(out, st.st_mode & 07777) == 0;
-  if (::close(out) != 0) ok = false;
-  ::close(in);
-  if (!ok) return Fail(FromErrno(saved ? saved : errno));
-  return true;
+  if (::fchmod(out.Get(), st.st_mode & 07777) != 0) return FailErrno();
+  return ::close(out.Release()) == 0 || FailErrno();
 }
 
 std::string GetTempPath() {
@@ -441,9 +466,11 @@ std::string GetTempPath() {
 
 std::string GetTempFileName(std::string_view folder, std::string_view prefix) {
   if (Injected(fault::kCreate)) return std::string();
+  Fd dir = posix::OpenFolderOf(folder.empty() ? std::string_view(".") : folder);
+  if (!dir.Valid()) return std::string();
   std::string base(folder);
   if (!base.empty() && base.back() != '/' && base.back() != '\\') base += '/';
-  base += std::string(prefix.substr(0, 3));
+  std::string stem(prefix.substr(0, 3));
   auto seed = static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count() ^
                                     (::getpid() << 8));
   for (uint32_t attempt = 0; attempt < 0x10000; ++attempt) {
@@ -451,11 +478,14 @@ std::string GetTempFileName(std::string_view folder, std::string_view prefix) {
     if (unique == 0) continue;
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, "%X.TMP", unique);
-    std::string name = base + suffix;
-    int fd = ::open(NativePath(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      ::close(fd);
-      return name;
+    std::string name = stem + suffix;
+    std::string native = AnsiToUtf8(name);
+    Fd fd(::openat(dir.Get(), native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (fd.Valid()) {
+      struct stat st;
+      if (::fstat(fd.Get(), &st) == 0) g_private.Add(std::move(fd), st);
+      posix::NoteAdded(dir.Get(), native);
+      return base + name;
     }
     if (errno != EEXIST) {
       FailErrno();
@@ -505,29 +535,46 @@ DirListing::DirListing(std::string_view mask) {
   std::string m(mask);
   std::replace(m.begin(), m.end(), '\\', '/');
   size_t slash = m.find_last_of('/');
-  std::string folder = slash == std::string::npos ? "" : m.substr(0, slash + 1);
+  std::string folder = slash == std::string::npos ? "." : m.substr(0, slash + 1);
   std::string pattern = slash == std::string::npos ? m : m.substr(slash + 1);
-  std::string nativeFolder = folder.empty() ? "." : NativePath(folder);
-  DIR* d = ::opendir(nativeFolder.c_str());
+  if (folder.size() > 1) folder.pop_back();
+  Location where;
+  Fd fd;
+  if (posix::Locate(folder, &where)) {
+    if (!where.exists)
+      Fail(kErrorPathNotFound);
+    else if (posix::StopsAtLink(where))
+      Fail(kErrorStoppedOnSymlink);
+    else
+      fd = OpenFolder(where);
+  }
+  DIR* d = fd.Valid() ? ::fdopendir(fd.Get()) : nullptr;
   if (!d) {
-    error_ = errno == ENOTDIR || errno == ENOENT ? kErrorPathNotFound : FromErrno(errno);
+    error_ = fd.Valid() ? FromErrno(errno) : LastError();
     return;
   }
-  bool isRoot = nativeFolder == "/";
-  std::string prefix = nativeFolder == "/" ? "/" : nativeFolder + "/";
+  int dfd = fd.Release();
+  bool isRoot = where.native == "/";
   while (dirent* e = ::readdir(d)) {
     std::string native = e->d_name;
     bool dots = native == "." || native == "..";
     if (dots && isRoot) continue;
     std::string name = FromNativeName(native);
     if (!MatchesListingMask(name, pattern)) continue;
-    StatResult r = StatPath(prefix + native);
-    if (!r.exists) continue;  // vanished between readdir and stat
-    FindData entry;
-    entry.name = std::move(name);
-    entry.attributes = AttributesOf(r);
-    entry.size = S_ISREG(r.st.st_mode) ? static_cast<uint64_t>(r.st.st_size) : 0;
-    entries_.push_back(std::move(entry));
+    Location entry;
+    entry.borrowed = dfd;
+    entry.name = native;
+    entry.anchored = where.anchored;
+    entry.exists = ::fstatat(dfd, native.c_str(), &entry.st, AT_SYMLINK_NOFOLLOW) == 0;
+    uint32_t attributes = entry.exists ? AttributesOf(entry) : 0;
+    off_t size = entry.st.st_size;
+    bool regular = S_ISREG(posix::Followed(entry).st_mode);
+    if (!entry.exists) continue;  // vanished between readdir and stat
+    FindData found;
+    found.name = std::move(name);
+    found.attributes = attributes;
+    found.size = regular && !S_ISLNK(entry.st.st_mode) ? static_cast<uint64_t>(size) : 0;
+    entries_.push_back(std::move(found));
   }
   ::closedir(d);
   // Directory order on Linux is arbitrary; list the way NTFS does: "." and
@@ -574,11 +621,17 @@ void FileHandle::Close() {
 
 FileHandle FileHandle::Open(std::string_view path, uint32_t access, uint32_t share,
                             uint32_t disposition) {
-  std::string native = NativePath(path);
+  Location where;
+  if (!posix::Locate(path, &where)) return FileHandle();
+  if (posix::StopsAtLink(where)) {
+    Fail(kErrorStoppedOnSymlink);
+    return FileHandle();
+  }
   bool wantWrite = access & kGenericWrite;
-  StatResult existing = StatPath(native);
-  if (existing.exists) {
-    if (S_ISDIR(existing.st.st_mode)) {
+  struct stat existing = posix::Followed(where);
+  bool exists = where.exists && !S_ISLNK(existing.st_mode);
+  if (exists) {
+    if (S_ISDIR(existing.st_mode)) {
       Fail(kErrorAccessDenied);
       return FileHandle();
     }
@@ -587,49 +640,51 @@ FileHandle FileHandle::Open(std::string_view path, uint32_t access, uint32_t sha
       return FileHandle();
     }
     bool truncates = disposition == kCreateAlways || disposition == kTruncateExisting;
-    if ((wantWrite || truncates) && IsReadOnlyMode(existing.st.st_mode)) {
+    if ((wantWrite || truncates) && IsReadOnlyMode(existing.st_mode)) {
       Fail(kErrorAccessDenied);
       return FileHandle();
     }
   } else if (disposition == kOpenExisting || disposition == kTruncateExisting) {
-    FailMissing(native);
+    Fail(kErrorFileNotFound);
     return FileHandle();
   }
   // Share-mode locks are read locks, which need a readable descriptor: a
   // writer opens for reading too, unless the file refuses it (then its share
   // mode cannot be announced, as on a file system without locks).
-  bool creates = !existing.exists && disposition != kOpenExisting && disposition != kTruncateExisting;
+  bool creates = !exists && disposition != kOpenExisting && disposition != kTruncateExisting;
   if (creates && Injected(fault::kCreate)) return FileHandle();
-  int flags = O_CLOEXEC | (wantWrite ? O_RDWR : O_RDONLY);
+  int flags = wantWrite ? O_RDWR : O_RDONLY;
   if (disposition == kCreateNew) flags |= O_CREAT | O_EXCL;
   if (disposition == kCreateAlways || disposition == kOpenAlways) flags |= O_CREAT;
-  int fd = ::open(native.c_str(), flags, 0666);
+  struct stat opened;
+  Fd fd = OpenRegular(where, flags, &opened);
   bool lockable = true;
-  if (fd < 0 && errno == EACCES && wantWrite) {
-    fd = ::open(native.c_str(), (flags & ~O_RDWR) | O_WRONLY, 0666);
+  if (!fd.Valid() && LastError() == kErrorAccessDenied && wantWrite) {
+    fd = OpenRegular(where, (flags & ~O_RDWR) | O_WRONLY, &opened);
     lockable = false;
   }
-  if (fd < 0) {
-    if (errno == ENOENT) {
-      FailMissing(native);
-    } else {
-      FailErrno();
-    }
+  if (!fd.Valid()) {
+    if (LastError() == kErrorFileNotFound && !exists) Fail(kErrorPathNotFound);
     return FileHandle();
   }
-  FileHandle handle(fd);
-  if (lockable && !AcquireShareMode(fd, access, share)) {
+  if (creates) posix::NoteAdded(where.Folder(), where.name);
+  // A file this process has just created under a name nobody else knows
+  // needs no announcement of its share mode.
+  bool isPrivate = exists && g_private.Take(opened);
+  if (lockable && !isPrivate && !AcquireShareMode(fd.Get(), access, share)) {
     Fail(kErrorSharingViolation);
     return FileHandle();
   }
+  FileHandle handle(fd.Release());
   // Truncation waits until the share check passed, as on Windows.
-  if (existing.exists && (disposition == kCreateAlways || disposition == kTruncateExisting)) {
-    if (::ftruncate(fd, 0) != 0) {
+  if (exists && opened.st_size > 0 &&
+      (disposition == kCreateAlways || disposition == kTruncateExisting)) {
+    if (::ftruncate(static_cast<int>(handle.fd_), 0) != 0) {
       FailErrno();
       return FileHandle();
     }
   }
-  t_lastError = existing.exists && (disposition == kCreateAlways || disposition == kOpenAlways)
+  t_lastError = exists && (disposition == kCreateAlways || disposition == kOpenAlways)
                     ? kErrorAlreadyExists
                     : kErrorSuccess;
   return handle;
@@ -723,6 +778,10 @@ int64_t FileHandle::Size() {
 bool FileHandle::Flush() {
   if (Injected(fault::kWrite)) return false;
   return ::fsync(static_cast<int>(fd_)) == 0 || FailErrno();
+}
+
+void FileHandle::StartFlush() {
+  ::sync_file_range(static_cast<int>(fd_), 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
 }  // namespace slv2::fs

@@ -1,9 +1,11 @@
 // Windows twin of the platform file layer: the kernel32 "A" calls, which give
 // case-insensitive names, read-only files and share modes natively.
 #include <algorithm>
+#include <vector>
 
 #include "sys/Cp1251.h"
 #include "sys/FileLayer.h"
+#include "sys/FileLayerRoots.h"
 #include "sys/WinError.h"
 #include "sys/WindowsApi.h"
 
@@ -43,7 +45,61 @@ std::string Grown(Call call) {
   }
 }
 
+// Below an anchored root: fails when a folder on the way is a reparse point
+// (a junction or a symbolic link, which any user may plant) or the path
+// climbs above the root; `lastIsLink` tells whether the last component is
+// one. Attributes of each folder are checked in turn from the root down.
+bool CheckAnchored(std::string_view path, bool* lastIsLink, bool* anchored = nullptr) {
+  *lastIsLink = false;
+  if (anchored) *anchored = false;
+  detail::Anchor anchor;
+  if (!detail::FindAnchor(path, &anchor)) return true;
+  if (anchored) *anchored = true;
+  std::vector<std::string> below;
+  for (const std::string& c : anchor.below) {
+    if (c != "..") {
+      below.push_back(c);
+    } else if (below.empty()) {
+      return Fail(kErrorBadPathname);
+    } else {
+      below.pop_back();
+    }
+  }
+  std::string current = Api(anchor.root);
+  for (size_t i = 0; i < below.size(); ++i) {
+    if (current.empty() || current.back() != '\\') current += '\\';
+    current += below[i];
+    DWORD attributes = ::GetFileAttributesA(current.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      continue;
+    }
+    if (i + 1 < below.size()) return Fail(kErrorStoppedOnSymlink);
+    *lastIsLink = true;
+  }
+  return true;
+}
+
+// Whatever reads, writes or changes the entry itself: no link on the way
+// and none at the end.
+bool Reachable(std::string_view path) {
+  bool link = false;
+  if (!CheckAnchored(path, &link)) return false;
+  return !link || Fail(kErrorStoppedOnSymlink);
+}
+
+// Removing or renaming over an entry: no link on the way; a link at the end
+// is what is removed or replaced.
+bool OnTheWay(std::string_view path) {
+  bool link = false;
+  return CheckAnchored(path, &link);
+}
+
 }  // namespace
+
+namespace detail {
+// Nothing of a root is kept open here.
+void ForgetRoot(const std::string&) {}
+}  // namespace detail
 
 uint32_t LastError() {
   return ::GetLastError();
@@ -53,37 +109,39 @@ void SetLastError(uint32_t code) {
 }
 
 std::string NativePath(std::string_view path) {
-  return Api(path);
+  return OnTheWay(path) ? Api(path) : std::string();
 }
 std::string FromNativeName(std::string_view name) {
   return std::string(name);
 }
 
 uint32_t GetFileAttributes(std::string_view path) {
+  if (!OnTheWay(path)) return kInvalidFileAttributes;
   return ::GetFileAttributesA(Api(path).c_str());
 }
 
 bool SetFileAttributes(std::string_view path, uint32_t attributes) {
-  return ::SetFileAttributesA(Api(path).c_str(), attributes) != 0;
+  return Reachable(path) && ::SetFileAttributesA(Api(path).c_str(), attributes) != 0;
 }
 
 bool CreateDirectory(std::string_view path) {
-  return ::CreateDirectoryA(Api(path).c_str(), nullptr) != 0;
+  return OnTheWay(path) && ::CreateDirectoryA(Api(path).c_str(), nullptr) != 0;
 }
 
 bool RemoveDirectory(std::string_view path) {
-  return ::RemoveDirectoryA(Api(path).c_str()) != 0;
+  return OnTheWay(path) && ::RemoveDirectoryA(Api(path).c_str()) != 0;
 }
 
 bool DeleteFile(std::string_view path) {
-  return ::DeleteFileA(Api(path).c_str()) != 0;
+  return OnTheWay(path) && ::DeleteFileA(Api(path).c_str()) != 0;
 }
 
 bool MoveFile(std::string_view from, std::string_view to) {
-  return ::MoveFileA(Api(from).c_str(), Api(to).c_str()) != 0;
+  return OnTheWay(from) && OnTheWay(to) && ::MoveFileA(Api(from).c_str(), Api(to).c_str()) != 0;
 }
 
 bool ReplaceFile(std::string_view from, std::string_view to) {
+  if (!Reachable(from) || !OnTheWay(to)) return false;
   std::string target = Api(to);
   // A read-only target or a folder refuses to be replaced, as it refuses
   // deletion; the rename itself would take either away.
@@ -97,7 +155,29 @@ bool ReplaceFile(std::string_view from, std::string_view to) {
 }
 
 bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
-  return ::CopyFileA(Api(from).c_str(), Api(to).c_str(), failIfExists) != 0;
+  return Reachable(from) && Reachable(to) &&
+         ::CopyFileA(Api(from).c_str(), Api(to).c_str(), failIfExists) != 0;
+}
+
+// Windows flushes a file through a handle of its own; there is no flush of
+// one file system at once that an unprivileged program may call.
+bool FlushFiles(const std::vector<std::string>& files) {
+  for (const std::string& file : files) {
+    FileHandle handle =
+        FileHandle::Open(file, kGenericWrite, kShareRead | kShareWrite, kOpenExisting);
+    if (!handle.Valid() || !handle.Flush()) return false;
+  }
+  return true;
+}
+
+// The renames are written through to the disk as they happen (RenameOver),
+// so nothing of a folder is left to flush.
+bool FlushFolders(const std::vector<std::string>&) {
+  return true;
+}
+
+bool RenameOver(std::string_view from, std::string_view to) {
+  return ReplaceFile(from, to);
 }
 
 std::string GetTempPath() {
@@ -106,6 +186,7 @@ std::string GetTempPath() {
 
 std::string GetTempFileName(std::string_view folder, std::string_view prefix) {
   char name[MAX_PATH + 1] = {};
+  if (!folder.empty() && !Reachable(folder)) return std::string();
   std::string dir = Api(folder);
   if (dir.empty()) dir = ".";
   if (::GetTempFileNameA(dir.c_str(), std::string(prefix).c_str(), 0, name) == 0) {
@@ -136,6 +217,13 @@ std::string GetModuleFileName() {
 }
 
 DirListing::DirListing(std::string_view mask) {
+  std::string folder(mask.substr(0, mask.find_last_of("\\/") + 1));
+  while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/'))
+    folder.pop_back();
+  if (!folder.empty() && !Reachable(folder)) {
+    error_ = ::GetLastError();
+    return;
+  }
   WIN32_FIND_DATAA data;
   HANDLE find = ::FindFirstFileA(Api(mask).c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) {
@@ -201,10 +289,28 @@ void FileHandle::Close() {
 
 FileHandle FileHandle::Open(std::string_view path, uint32_t access, uint32_t share,
                             uint32_t disposition) {
-  HANDLE h = ::CreateFileA(Api(path).c_str(), access, share, nullptr, disposition,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  bool anchored = false, link = false;
+  if (!CheckAnchored(path, &link, &anchored)) return FileHandle();
+  if (link) {
+    Fail(kErrorStoppedOnSymlink);
+    return FileHandle();
+  }
+  // Below an anchored root a link planted between the check and the opening
+  // is opened as itself and refused.
+  DWORD flags = FILE_ATTRIBUTE_NORMAL | (anchored ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+  HANDLE h = ::CreateFileA(Api(path).c_str(), access, share, nullptr, disposition, flags, nullptr);
   if (h == INVALID_HANDLE_VALUE) return FileHandle();
-  return FileHandle(reinterpret_cast<intptr_t>(h));
+  DWORD opened = ::GetLastError();  // ERROR_ALREADY_EXISTS tells callers something
+  FileHandle handle(reinterpret_cast<intptr_t>(h));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (::GetFileType(h) != FILE_TYPE_DISK ||
+      (anchored && ::GetFileInformationByHandle(h, &info) &&
+       (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))) {
+    Fail(::GetFileType(h) != FILE_TYPE_DISK ? kErrorCantAccessFile : kErrorStoppedOnSymlink);
+    return FileHandle();
+  }
+  ::SetLastError(opened);
+  return handle;
 }
 
 bool FileHandle::Read(void* buffer, size_t count, size_t* done) {
@@ -335,5 +441,7 @@ int64_t FileHandle::Size() {
 bool FileHandle::Flush() {
   return ::FlushFileBuffers(H(fd_)) != 0;
 }
+
+void FileHandle::StartFlush() {}
 
 }  // namespace slv2::fs

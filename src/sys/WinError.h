@@ -39,12 +39,14 @@ enum : uint32_t {
   kErrorFilenameExcedRange = 206,
   kErrorDirectory = 267,
   kErrorNoMoreItems = 259,
+  kErrorStoppedOnSymlink = 681,
   kErrorBadDb = 1009,
   kErrorRegistryIoFailed = 1016,
   kErrorKeyDeleted = 1018,
   kErrorNoneMapped = 1332,
   kErrorIoDevice = 1117,
   kErrorResourceTypeNotFound = 1813,
+  kErrorCantAccessFile = 1920,
 };
 
 // The system's text for an error code, without trailing blanks and full stops

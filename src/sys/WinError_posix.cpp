@@ -78,6 +78,10 @@ std::string SysErrorMessage(uint32_t code) {
       return "The specified resource type cannot be found in the image file";
     case kErrorNoneMapped:
       return "No mapping between account names and security IDs was done";
+    case kErrorStoppedOnSymlink:
+      return "The create operation stopped after reaching a symbolic link";
+    case kErrorCantAccessFile:
+      return "The file cannot be accessed by the system";
     default:
       return Format("System error %u", code);
   }

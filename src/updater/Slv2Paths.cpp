@@ -5,6 +5,8 @@
 
 #include "storage/FileUtil.h"
 #include "sys/Cp1251.h"
+#include "sys/FileLayer.h"
+#include "sys/WinError.h"
 
 namespace slv2 {
 
@@ -56,6 +58,12 @@ bool PathWithin(std::string_view folder, std::string_view path, bool allowSame) 
     if (!AnsiSameText(outer.components[i], inner.components[i])) return false;
   }
   return true;
+}
+
+bool PassesThroughLink(std::string_view path, bool itself) {
+  uint32_t attributes = fs::GetFileAttributes(path);
+  if (attributes == fs::kInvalidFileAttributes) return fs::LastError() == kErrorStoppedOnSymlink;
+  return itself && (attributes & fs::kAttrReparsePoint);
 }
 
 bool HasControlCharacters(std::string_view name) {

@@ -15,6 +15,11 @@ namespace slv2 {
 // inside an empty folder.
 bool PathWithin(std::string_view folder, std::string_view path, bool allowSame);
 
+// True when reaching `path` would pass through a link that the file layer
+// refuses to follow (a folder on the way below an anchored root is one), or,
+// with `itself`, when the path is a link.
+bool PassesThroughLink(std::string_view path, bool itself);
+
 // True when the name holds a control character (1-31, 127): no Windows file
 // name may, and written into the log such a name could forge lines or drive
 // the terminal the log is shown on.

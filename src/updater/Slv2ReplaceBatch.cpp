@@ -7,7 +7,6 @@
 #include "sys/FileLayer.h"
 #include "sys/Format.h"
 #include "sys/WinError.h"
-#include "updater/Slv2FileSync.h"
 
 namespace slv2 {
 
@@ -30,7 +29,7 @@ bool RenameInto(TSlv2TempFile& temp, const std::string& target) {
   bool readOnly = attributes != fs::kInvalidFileAttributes && !(attributes & fs::kAttrDirectory) &&
                   (attributes & fs::kAttrReadOnly);
   if (readOnly && !fs::SetFileAttributes(target, attributes & ~fs::kAttrReadOnly)) return false;
-  bool renamed = filesync::RenameOver(temp.Name(), target);
+  bool renamed = fs::RenameOver(temp.Name(), target);
   uint32_t error = fs::LastError();
   if (renamed) temp.Forget();
   if (readOnly && !renamed) fs::SetFileAttributes(target, attributes);
@@ -97,7 +96,7 @@ void TSlv2ReplaceBatch::Apply(TLogCategory& logger, std::vector<Entry>& entries)
     std::vector<std::string> files;
     for (const Entry& entry : entries)
       if (entry.temp) files.push_back(entry.temp->Name());
-    bool durable = files.empty() || filesync::FlushFiles(files);
+    bool durable = files.empty() || fs::FlushFiles(files);
     std::string flushError = durable ? std::string() : SysErrorMessage(fs::LastError());
     std::set<std::string> folders;
     for (Entry& entry : entries) {
@@ -118,7 +117,7 @@ void TSlv2ReplaceBatch::Apply(TLogCategory& logger, std::vector<Entry>& entries)
       }
     }
     if (!folders.empty() &&
-        !filesync::FlushFolders(std::vector<std::string>(folders.begin(), folders.end()))) {
+        !fs::FlushFolders(std::vector<std::string>(folders.begin(), folders.end()))) {
       logger.Error(FailedLine("ProcessFiles", Format("Error flushing folders: %s",
                                                      SysErrorMessage(fs::LastError()).c_str())));
     }

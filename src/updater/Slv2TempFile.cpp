@@ -93,6 +93,9 @@ bool ExtractInto(TgmStorage& storage, const std::string& element, const TSlv2Tem
   uint32_t error = ok ? kErrorSuccess : fs::LastError();
   if (size) *size = file.Position();
   file.CutToPosition();
+  // A larger file starts its way to the disk now, so that the batch's flush
+  // finds it written; small ones go together with the flush.
+  if (file.Position() >= (64 << 10)) file.Handle().StartFlush();
   fs::SetLastError(error);
   return ok;
 }

@@ -80,6 +80,10 @@ void TSlv2Updater::Create() {
         Format("The product folder \"%s\" is not a full path", FProductRoot.c_str());
     FProductRoot.clear();
   }
+  FAnchors.clear();
+  for (const std::string* root : {&FSlv21Root, &FProductRoot}) {
+    if (!root->empty()) FAnchors.push_back(std::make_unique<fs::AnchoredRoot>(*root));
+  }
   FMacros.clear();
   FMacroPattern = std::make_unique<TPcreRegExp>(kMacroPattern);
   FDeleteBeforeList.clear();

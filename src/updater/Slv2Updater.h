@@ -23,6 +23,7 @@
 #include "log/LogCategory.h"
 #include "storage/gmStorage.h"
 #include "sys/Exception.h"
+#include "sys/FileLayer.h"
 #include "sys/registry/RegApi.h"
 #include "updater/Slv2Lists.h"
 
@@ -199,6 +200,8 @@ class TSlv2Updater {
   std::string FProductFolderProblem;
   std::string FStorageFileName;
   std::string FSlv21Root;
+  // No link below the two folders is followed while the updater lives.
+  std::vector<std::unique_ptr<fs::AnchoredRoot>> FAnchors;
   TgmStorageRef FStorage;
   std::vector<std::string> FDeleteBeforeList;
   std::vector<std::string> FDeleteAfterList;

@@ -159,8 +159,20 @@ void TSlv2Updater::ProcessFile(TgmStorage& storage, const std::string& elementNa
       return;
     }
     std::string folder = TgmFileUtil::ExtractFilePath(target);
-    bool exists = FileExists(target);
-    if (!exists && !TgmFileUtil::ForceDirectories(folder)) {
+    if (PassesThroughLink(folder, InsideFolders(folder, false))) {
+      log(TLogPriority::Error(), Format("%s(): \"%s\" passes through a link, element refused",
+                                        "ProcessFile", target.c_str()));
+      return;
+    }
+    uint32_t attributes = fs::GetFileAttributes(target);
+    // A link in the file's place is no installed file: nothing is read
+    // through it, and the new file takes its place.
+    bool link = attributes != fs::kInvalidFileAttributes && (attributes & fs::kAttrReparsePoint);
+    bool exists = !link && FileExists(target);
+    if (link) {
+      log(TLogPriority::Warn(), Format("%s(): \"%s\" is a link, the new file takes its place",
+                                       "ProcessFile", target.c_str()));
+    } else if (!exists && !TgmFileUtil::ForceDirectories(folder)) {
       throw ESlvUpdater(Format("Error creating folder \"%s\"", folder.c_str()), fs::LastError());
     }
     std::unique_ptr<TSlv2TempFile> temp = FBatch ? FBatch->TakeSpare(folder) : nullptr;

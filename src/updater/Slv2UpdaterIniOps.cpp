@@ -8,6 +8,7 @@
 #include "sys/StrUtil.h"
 #include "sys/WinError.h"
 #include "updater/Slv2Cancel.h"
+#include "updater/Slv2Paths.h"
 #include "updater/Slv2Reason.h"
 #include "updater/Slv2TempFile.h"
 #include "updater/Slv2Updater.h"
@@ -82,6 +83,10 @@ void TSlv2Updater::ProcessDelete(const std::vector<std::string>& list, const std
              : !InsideFolders(normal, false)) {
       Logger().Error(Format("  %s: \"%s\" lies outside the product and shell folders, refused", op,
                             path.c_str()));
+    } else if (PassesThroughLink(
+                   mask ? TgmFileUtil::ExtractFilePath(normal) : normal,
+                   mask && InsideFolders(TgmFileUtil::ExtractFilePath(normal), false))) {
+      Logger().Error(Format("  %s: \"%s\" passes through a link, refused", op, path.c_str()));
     } else if (mask) {
       std::vector<std::string> entries;
       BuildFileList(normal, 0, entries, TAttrMatch::Any, TFileListOption::FullNames);
@@ -123,6 +128,10 @@ void TSlv2Updater::ProcessStrReplace(TSlv2StrReplaceList& list) {
         Logger().Error(
             Format("  %s: Mask \"%s\" lies outside the product and shell folders, refused",
                    "StrReplace", JoinPath(FProductRoot, record.Files).c_str()));
+      } else if (std::string folder = TgmFileUtil::ExtractFilePath(mask);
+                 PassesThroughLink(folder, InsideFolders(folder, false))) {
+        Logger().Error(Format("  %s: Mask \"%s\" passes through a link, refused", "StrReplace",
+                              JoinPath(FProductRoot, record.Files).c_str()));
       } else {
         TSlv2StrReplaceData& data = record;
         TgmFileUtil::EnumFiles(
@@ -198,6 +207,10 @@ void TSlv2Updater::UnpackStorage(const TSlv2UnpackStorageData& record) {
     } else if (!InsideFolders(destination, true)) {
       Logger().Error(Format("  %s: \"%s\" lies outside the product and shell folders, refused", op,
                             destination.c_str()));
+    } else if (PassesThroughLink(normal, true) ||
+               PassesThroughLink(destination, InsideFolders(destination, false))) {
+      Logger().Error(Format("  %s: \"%s\" or \"%s\" passes through a link, refused", op,
+                            file.c_str(), destination.c_str()));
     } else if (!FileExists(normal)) {
       Logger().Warn(Format("  %s: No storage found for processing", op));
     } else {

@@ -4,6 +4,7 @@
 // what changed on disk and every exit status.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -230,6 +231,61 @@ TEST_F(SlvUpdateTest, EveryProductUpdatedChangesTheFilesAndEndsWithZero) {
   EXPECT_NE(log.find("DEBUG - ProcessFile(): Replaced \"" + shell + "/ege/bin/app.txt\""),
             std::string::npos)
       << log;
+}
+
+// A pupil (here: nobody) plants links in a product folder that all users
+// may write: the update follows none of them, says so in its log, and still
+// updates everything else.
+TEST_F(SlvUpdateTest, LinksPlantedByAUserLeadNowhere) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to plant as another user";
+  Install("main");
+  Install("ege");
+  std::string product = shell + "/ege", outside = dir / "outside";
+  test::WriteFile(product + "/ok.txt", "old");
+  test::WriteFile(outside + "/victim.tmp", "victim");
+  test::WriteFile(outside + "/secret.ini", "password=abc");
+  ::chmod(AnsiToUtf8(outside + "/secret.ini").c_str(), 0600);
+  for (const std::string& folder : {dir.Path(), shell})
+    ::chmod(AnsiToUtf8(folder).c_str(), 0755);
+  ::chmod(AnsiToUtf8(product).c_str(), 0777);
+  const std::vector<std::pair<std::string, std::string>> links = {
+      {outside, product + "/bin"},
+      {outside, product + "/temp"},
+      {outside + "/victim.tmp", product + "/app.dll"},
+      {outside + "/secret.ini", product + "/setup.ini"},
+  };
+  pid_t child = ::fork();
+  if (child == 0) {
+    bool planted = ::setgid(65534) == 0 && ::setuid(65534) == 0;
+    for (const auto& [target, at] : links)
+      planted = planted && ::symlink(AnsiToUtf8(target).c_str(), AnsiToUtf8(at).c_str()) == 0;
+    ::_exit(planted ? 0 : 1);
+  }
+  int status = -1;
+  ::waitpid(child, &status, 0);
+  ASSERT_EQ(status, 0) << "the links could not be planted";
+  Pack("ege", {{"files/product/bin/victim.tmp", "new"},
+               {"files/product/app.dll", "new"},
+               {"files/product/ok.txt", "new"},
+               {"Delete_After.ini", "[Files]\r\n1=temp\\*.tmp\r\n"},
+               {"StrReplace_After.ini", "[1]\r\nFiles=*.ini\r\nSearchFor=a\r\nReplaceWith=b\r\n"}});
+  Pack("main", {});
+  Update({"--quiet", "--log", dir / "update.log"});
+  EXPECT_EQ(test::ReadFile(outside + "/victim.tmp"), "victim");
+  EXPECT_EQ(test::ReadFile(outside + "/secret.ini"), "password=abc");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(AnsiToUtf8(outside)),
+                          std::filesystem::directory_iterator()),
+            2);
+  EXPECT_EQ(test::ReadFile(product + "/ok.txt"), "new");
+  EXPECT_FALSE(std::filesystem::is_symlink(AnsiToUtf8(product + "/app.dll")));
+  EXPECT_EQ(test::ReadFile(product + "/app.dll"), "new");
+  std::string log = test::ReadFile(dir / "update.log");
+  for (const std::string& line :
+       {"ProcessFile(): \"" + product + "/bin/victim.tmp\" passes through a link, element refused",
+        "Delete_After: \"" + product + "/temp\\*.tmp\" passes through a link, refused",
+        "StrReplace: Error reading file \"" + product + "/setup.ini\""}) {
+    EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+  }
 }
 
 TEST_F(SlvUpdateTest, AFailingProductShowsItsErrorWhileTheOthersAreUpdated) {

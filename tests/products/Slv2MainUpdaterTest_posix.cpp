@@ -1,6 +1,9 @@
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 
 #include "AclTestSupport.h"
@@ -167,6 +170,26 @@ TEST_F(CopyShortcutsTest, TheGroupMovesAndTheValueFollows) {
   EXPECT_EQ(test::ListTree(common), kGroupTree);
 }
 
+// Links planted in the group: none is followed, copied or has its target
+// deleted; the group still moves.
+TEST_F(CopyShortcutsTest, LinksInTheGroupAreNeitherFollowedNorCopied) {
+  Install(root, oldGroup);
+  MakeGroup();
+  WriteFile(dir / "outside/secret.lnk", "secret");
+  std::filesystem::create_symlink(AnsiToUtf8(dir / "outside/secret.lnk"),
+                                  AnsiToUtf8(oldGroup + "/evil.lnk"));
+  std::filesystem::create_directory_symlink(AnsiToUtf8(dir / "outside"),
+                                            AnsiToUtf8(oldGroup + "/Tools/evil"));
+  EXPECT_THAT(Step(&MainUpdater::copySlvShortcuts),
+              ElementsAre("WARN copySlvShortcuts(): " + Quoted(oldGroup + "/evil.lnk") +
+                              " is a link, not copied",
+                          "DEBUG copySlvShortcuts(): shortcuts moved from " + Quoted(oldGroup) +
+                              " to " + Quoted(common)));
+  EXPECT_EQ(test::ListTree(common), kGroupTree);
+  EXPECT_EQ(test::ListTree(dir / "outside"), std::vector<std::string>{"secret.lnk"});
+  EXPECT_EQ(test::ReadFile(dir / "outside/secret.lnk"), "secret");
+}
+
 TEST_F(CopyShortcutsTest, AGroupThatIsTheCommonOneAlreadyStays) {
   std::string sameGroup = dir / "xdg/applications/ZARVIK SOLVANE/";
   Install(root, sameGroup);
@@ -315,6 +338,46 @@ TEST_F(AccessTest, FilesComeFirstThenFoldersThenTheShellFolderButNoLinks) {
   EXPECT_THAT(fakeApi.writtenPaths,
               ElementsAre(root + "/a.txt", root + "/sub/b.txt", root + "/sub/deeper/c.txt",
                           root + "/sub", root + "/sub2", root + "/sub/deeper", root));
+}
+
+// A pupil may plant a chain of folders in the shell folder, which all users
+// may write: the walk costs time in proportion to its size, and no depth
+// exhausts the stack.
+TEST_F(AccessTest, APlantedChainOfAThousandFoldersIsWalkedInLinearTime) {
+  std::filesystem::create_directories(AnsiToUtf8(root));
+  int deepest = ::open(AnsiToUtf8(root).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  auto deepen = [&deepest](int levels) {
+    for (int i = 0; i < levels; ++i) {
+      ::mkdirat(deepest, "d", 0777);
+      int next = ::openat(deepest, "d", O_PATH | O_DIRECTORY | O_CLOEXEC);
+      ::close(deepest);
+      deepest = next;
+    }
+  };
+  auto walk = [this] {
+    fakeApi.writtenPaths.clear();
+    auto start = std::chrono::steady_clock::now();
+    Step(&MainUpdater::allowSlvFilesForEveryone, &fakeApi);
+    std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    // Paths past the length the rights accept are left out; the walk ends
+    // with the shell folder itself.
+    EXPECT_EQ(fakeApi.writtenPaths.back(), root);
+    return took.count();
+  };
+  deepen(250);
+  double small = walk();
+  deepen(750);
+  double large = walk();
+  ::close(deepest);
+  // Taken apart from the top, so that no path of the chain is walked again.
+  int top = ::open(AnsiToUtf8(root).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  while (::unlinkat(top, "d", AT_REMOVEDIR) != 0 && ::renameat(top, "d/d", top, "x") == 0) {
+    ::unlinkat(top, "d", AT_REMOVEDIR);
+    ::renameat(top, "x", top, "d");
+  }
+  ::close(top);
+  std::printf("walk of 250 nested folders: %.3f s, of 1000: %.3f s\n", small, large);
+  EXPECT_LT(large, 20.0);
 }
 
 TEST_F(AccessTest, AFailingEntryEndsOnlyTheListingOfItsFolder) {

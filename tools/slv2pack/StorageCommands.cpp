@@ -355,6 +355,8 @@ int Extract(const std::vector<std::string>& args) {
   const std::string folder = fs::GetFullPathName(positional[1]);
   TgmStorageRef root = TgmStorage::Create(positional[0], kReadMode);
   if (!TgmFileUtil::ForceDirectories(folder)) FailWithSystemError("Cannot create", folder);
+  // A link planted in the folder never takes a stream outside it.
+  fs::AnchoredRoot anchor(folder);
   std::vector<std::string> streams;
   root->ListStreams(streams);
   if (raw) {

@@ -1,0 +1,510 @@
+// The Linux file layer's resolver and its cache of folder listings.
+#include "sys/FileLayerResolve_posix.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "sys/Cp1251.h"
+#include "sys/FileLayer.h"
+#include "sys/FileLayerRoots.h"
+#include "sys/WinError.h"
+
+namespace slv2::fs::posix {
+
+Fd::~Fd() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+Fd& Fd::operator=(Fd&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.Release();
+  }
+  return *this;
+}
+
+uint32_t FromErrno(int e) {
+  switch (e) {
+    case 0:
+      return kErrorSuccess;
+    case ENOENT:
+      return kErrorFileNotFound;
+    case ENOTDIR:
+      return kErrorPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS:
+      return kErrorAccessDenied;
+    case EEXIST:
+      return kErrorFileExists;
+    case ENOTEMPTY:
+      return kErrorDirNotEmpty;
+    case ENOSPC:
+    case EDQUOT:
+      return kErrorDiskFull;
+    case EIO:
+      return kErrorIoDevice;
+    case ENAMETOOLONG:
+      return kErrorFilenameExcedRange;
+    case EMFILE:
+    case ENFILE:
+      return kErrorTooManyOpenFiles;
+    case EXDEV:
+      return kErrorNotSameDevice;
+    case EBUSY:
+      return kErrorSharingViolation;
+    case EAGAIN:
+      return kErrorLockViolation;
+    case ENOMEM:
+      return kErrorNotEnoughMemory;
+    case EBADF:
+      return kErrorInvalidHandle;
+    case ELOOP:
+      return kErrorStoppedOnSymlink;
+    case ENXIO:
+    case ENODEV:
+      return kErrorCantAccessFile;
+    case ENOTSUP:
+      return kErrorNotSupported;
+    default:
+      return kErrorInvalidParameter;
+  }
+}
+
+bool Fail(uint32_t code) {
+  SetLastError(code);
+  return false;
+}
+
+bool FailErrno() {
+  return Fail(FromErrno(errno));
+}
+
+std::string DescriptorPath(int fd) {
+  return "/proc/self/fd/" + std::to_string(fd);
+}
+
+std::string RealPathOf(int fd) {
+  char buffer[4096];
+  ssize_t n = ::readlink(DescriptorPath(fd).c_str(), buffer, sizeof buffer);
+  if (n <= 0 || static_cast<size_t>(n) >= sizeof buffer) return std::string();
+  return std::string(buffer, static_cast<size_t>(n));
+}
+
+namespace {
+
+std::atomic<bool> g_kernelResolution{true};
+
+constexpr int kFolderFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+
+// --- the folder cache -------------------------------------------------------
+
+// A folder's names by their upper-cased program text, valid while the
+// folder's change stamp is the one seen when it was listed (or after the
+// layer's own last change in it).
+struct Stamp {
+  struct timespec mtime {};
+  off_t size = 0;
+  nlink_t links = 0;
+  bool operator==(const Stamp& o) const {
+    return mtime.tv_sec == o.mtime.tv_sec && mtime.tv_nsec == o.mtime.tv_nsec && size == o.size &&
+           links == o.links;
+  }
+};
+struct CachedFolder {
+  Stamp stamp;
+  std::unordered_map<std::string, std::string> names;
+};
+using FolderKey = std::pair<dev_t, ino_t>;
+
+// Far more names than any product holds; past it the cache starts over.
+constexpr size_t kMaxCachedNames = size_t{1} << 20;
+
+std::mutex g_cacheMutex;
+std::map<FolderKey, CachedFolder> g_cache;
+size_t g_cachedNames = 0;
+
+Stamp StampOf(const struct stat& st) {
+  return Stamp{st.st_mtim, st.st_size, st.st_nlink};
+}
+
+std::string KeyOf(const std::string& native) {
+  return AnsiUpperCase(Utf8ToAnsi(native));
+}
+
+bool ListInto(int folder, CachedFolder* cached) {
+  int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  DIR* d = ::fdopendir(fd);
+  if (!d) {
+    ::close(fd);
+    return false;
+  }
+  while (dirent* e = ::readdir(d)) {
+    std::string native = e->d_name;
+    if (native == "." || native == "..") continue;
+    cached->names.emplace(KeyOf(native), std::move(native));
+  }
+  ::closedir(d);
+  return true;
+}
+
+// The native name of the entry of `folder` that equals `ansiName` ignoring
+// case (Windows-1251 letters included), or "".
+std::string FindIgnoringCase(int folder, const std::string& ansiName) {
+  struct stat st;
+  if (::fstat(folder, &st) != 0) return std::string();
+  FolderKey key{st.st_dev, st.st_ino};
+  std::lock_guard<std::mutex> lock(g_cacheMutex);
+  auto it = g_cache.find(key);
+  if (it == g_cache.end() || !(it->second.stamp == StampOf(st))) {
+    CachedFolder fresh;
+    fresh.stamp = StampOf(st);
+    if (!ListInto(folder, &fresh)) return std::string();
+    if (it != g_cache.end()) g_cachedNames -= it->second.names.size();
+    if (g_cachedNames + fresh.names.size() > kMaxCachedNames) {
+      g_cache.clear();
+      g_cachedNames = 0;
+    }
+    g_cachedNames += fresh.names.size();
+    it = g_cache.insert_or_assign(key, std::move(fresh)).first;
+  }
+  auto found = it->second.names.find(AnsiUpperCase(ansiName));
+  return found == it->second.names.end() ? std::string() : found->second;
+}
+
+template <typename Change>
+void Note(int folder, Change change) {
+  {
+    std::lock_guard<std::mutex> lock(g_cacheMutex);
+    if (g_cache.empty()) return;
+  }
+  struct stat st;
+  if (::fstat(folder, &st) != 0) return;
+  std::lock_guard<std::mutex> lock(g_cacheMutex);
+  auto it = g_cache.find(FolderKey{st.st_dev, st.st_ino});
+  if (it == g_cache.end()) return;
+  change(it->second.names);
+  it->second.stamp = StampOf(st);
+}
+
+// --- resolution -------------------------------------------------------------
+
+// openat2 below `root` without links; -1 with errno ENOSYS where the kernel
+// lacks it.
+int OpenBeneath(int root, const std::string& relative, int flags) {
+  static std::atomic<bool> absent{false};
+  if (absent.load(std::memory_order_relaxed) || !g_kernelResolution.load()) {
+    errno = ENOSYS;
+    return -1;
+  }
+  struct open_how how {};
+  how.flags = static_cast<uint64_t>(flags | O_CLOEXEC);
+  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+  long fd = ::syscall(SYS_openat2, root, relative.c_str(), &how, sizeof how);
+  if (fd < 0 && errno == ENOSYS) absent = true;
+  return static_cast<int>(fd);
+}
+
+// Opens the folder `native` of `at` (following a link unless `noFollow`),
+// looking for it ignoring case when it is missing as written. On a refusal
+// of a link the error is kErrorStoppedOnSymlink.
+Fd OpenFolderStep(int at, std::string* native, const std::string& ansi, bool noFollow) {
+  int flags = kFolderFlags | (noFollow ? O_NOFOLLOW : 0);
+  int fd = ::openat(at, native->c_str(), flags);
+  if (fd < 0 && errno == ENOENT && ansi != "." && ansi != "..") {
+    std::string found = FindIgnoringCase(at, ansi);
+    if (!found.empty()) {
+      *native = found;
+      fd = ::openat(at, native->c_str(), flags);
+    }
+  }
+  if (fd >= 0) return Fd(fd);
+  int error = errno;
+  struct stat st;
+  if (noFollow && (error == ENOTDIR || error == ELOOP) &&
+      ::fstatat(at, native->c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
+    Fail(kErrorStoppedOnSymlink);
+  } else {
+    Fail(error == ENOENT || error == ENOTDIR ? kErrorPathNotFound : FromErrno(error));
+  }
+  return Fd();
+}
+
+// The folder `components` below `root`, reached without links; `natives`
+// receives the components' native names.
+Fd WalkBeneath(int root, const std::vector<std::string>& components,
+               std::vector<std::string>* natives) {
+  natives->clear();
+  std::string relative;
+  for (const std::string& c : components) {
+    natives->push_back(AnsiToUtf8(c));
+    relative += (relative.empty() ? "" : "/") + natives->back();
+  }
+  if (relative.empty()) return Fd(::openat(root, ".", kFolderFlags));
+  int fd = OpenBeneath(root, relative, kFolderFlags);
+  if (fd >= 0) return Fd(fd);
+  if (errno != ENOENT && errno != ENOTDIR && errno != ELOOP && errno != EXDEV && errno != ENOSYS &&
+      errno != EAGAIN) {
+    FailErrno();
+    return Fd();
+  }
+  Fd current(::openat(root, ".", kFolderFlags));
+  for (size_t i = 0; i < components.size() && current.Valid(); ++i) {
+    current = OpenFolderStep(current.Get(), &(*natives)[i], components[i], true);
+  }
+  return current;
+}
+
+std::string Joined(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+// The last component: its status, and its name ignoring case when it is
+// missing as written.
+void FindEntry(Location* where, const std::string& ansiName) {
+  where->exists =
+      ::fstatat(where->Folder(), where->name.c_str(), &where->st, AT_SYMLINK_NOFOLLOW) == 0;
+  if (where->exists || ansiName == "." || ansiName == "..") return;
+  std::string found = FindIgnoringCase(where->Folder(), ansiName);
+  if (found.empty()) return;
+  where->name = found;
+  where->exists =
+      ::fstatat(where->Folder(), where->name.c_str(), &where->st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// A path outside every anchored root: links followed as the kernel does.
+bool LocatePlain(std::string_view path, Location* where) {
+  bool absolute = false;
+  std::vector<std::string> components = detail::SplitComponents(path, &absolute);
+  std::string ansiName = components.empty() ? "." : components.back();
+  if (!components.empty()) components.pop_back();
+  std::string parent = absolute ? "/" : "";
+  for (const std::string& c : components)
+    parent = Joined(parent, AnsiToUtf8(c));
+  int fd = ::open(parent.empty() ? "." : parent.c_str(), kFolderFlags);
+  if (fd >= 0) {
+    where->folder = Fd(fd);
+  } else {
+    if (errno != ENOENT) return FailErrno();
+    // Some folder is missing as written: walk, looking for each ignoring case.
+    Fd current(::open(absolute ? "/" : ".", kFolderFlags));
+    parent = absolute ? "/" : "";
+    for (const std::string& c : components) {
+      if (!current.Valid()) break;
+      std::string native = AnsiToUtf8(c);
+      current = OpenFolderStep(current.Get(), &native, c, false);
+      parent = Joined(parent, native);
+    }
+    if (!current.Valid()) return false;
+    where->folder = std::move(current);
+  }
+  where->anchored = false;
+  where->name = AnsiToUtf8(ansiName);
+  FindEntry(where, ansiName);
+  where->native = Joined(parent, where->name);
+  if (where->native.empty()) where->native = ".";
+  return true;
+}
+
+// --- roots -----------------------------------------------------------------
+
+// An anchored root, open while it is registered.
+struct OpenRoot {
+  Fd fd;
+  std::string native;
+};
+
+std::mutex g_rootsMutex;
+std::map<std::string, std::shared_ptr<const OpenRoot>> g_openRoots;
+
+// The root itself may be a link, as an administrator may keep a product on
+// another volume, but only the administrator's: a link that another user
+// planted (in the shell folder, which every user may write) is refused,
+// wherever it lies on the root's path.
+bool LinksTrusted(const std::string& native) {
+  std::string prefix;
+  for (const std::string& c : detail::SplitComponents(native)) {
+    prefix += "/" + c;
+    struct stat st;
+    if (::lstat(prefix.c_str(), &st) != 0) return true;  // the open tells
+    if (S_ISLNK(st.st_mode) && st.st_uid != 0 && st.st_uid != ::geteuid()) return false;
+  }
+  return true;
+}
+
+std::shared_ptr<const OpenRoot> RootOf(const std::string& root) {
+  std::shared_ptr<const OpenRoot> open;
+  {
+    std::lock_guard<std::mutex> lock(g_rootsMutex);
+    auto it = g_openRoots.find(root);
+    if (it != g_openRoots.end()) open = it->second;
+  }
+  // The root stays the folder first reached while it exists: a folder link
+  // swapped in for it later (the product folder lies in the shell folder,
+  // which every user may write) is not followed.
+  struct stat st;
+  if (open && ::fstat(open->fd.Get(), &st) == 0 && st.st_nlink > 0) return open;
+  Location where;
+  if (!LocatePlain(root, &where)) return nullptr;
+  auto fresh = std::make_shared<OpenRoot>();
+  fresh->native = where.native;
+  if (!LinksTrusted(fresh->native)) {
+    Fail(kErrorStoppedOnSymlink);
+    return nullptr;
+  }
+  fresh->fd = Fd(::openat(where.Folder(), where.name.c_str(), kFolderFlags));
+  if (!fresh->fd.Valid() || ::fstat(fresh->fd.Get(), &st) != 0) {
+    Fail(errno == ENOENT ? kErrorPathNotFound : FromErrno(errno));
+    return nullptr;
+  }
+  std::lock_guard<std::mutex> lock(g_rootsMutex);
+  if (g_openRoots.size() >= 64) g_openRoots.clear();
+  g_openRoots[root] = fresh;
+  return fresh;
+}
+
+}  // namespace
+
+}  // namespace slv2::fs::posix
+
+namespace slv2::fs::detail {
+
+void ForgetRoot(const std::string& root) {
+  std::lock_guard<std::mutex> lock(posix::g_rootsMutex);
+  posix::g_openRoots.erase(root);
+}
+
+}  // namespace slv2::fs::detail
+
+namespace slv2::fs::posix {
+
+void UseKernelResolution(bool use) {
+  g_kernelResolution = use;
+}
+
+void NoteAdded(int folder, const std::string& name) {
+  Note(folder, [&name](auto& names) { names.emplace(KeyOf(name), name); });
+}
+
+void NoteRemoved(int folder, const std::string& name) {
+  Note(folder, [&name](auto& names) {
+    auto it = names.find(KeyOf(name));
+    if (it != names.end() && it->second == name) names.erase(it);
+  });
+}
+
+bool Locate(std::string_view path, Location* where) {
+  detail::Anchor anchor;
+  if (!detail::FindAnchor(path, &anchor)) return LocatePlain(path, where);
+  std::vector<std::string> below;
+  for (const std::string& c : anchor.below) {
+    if (c != "..") {
+      below.push_back(c);
+    } else if (below.empty()) {
+      return Fail(kErrorBadPathname);  // above the root
+    } else {
+      below.pop_back();
+    }
+  }
+  if (below.empty()) return LocatePlain(anchor.root, where);
+  std::shared_ptr<const OpenRoot> root = RootOf(anchor.root);
+  if (!root) return false;
+  std::string ansiName = below.back();
+  below.pop_back();
+  std::vector<std::string> natives;
+  if (below.empty()) {
+    where->borrowed = root->fd.Get();
+    where->root = root;
+  } else {
+    where->folder = WalkBeneath(root->fd.Get(), below, &natives);
+    if (!where->folder.Valid()) return false;
+  }
+  where->anchored = true;
+  where->name = AnsiToUtf8(ansiName);
+  FindEntry(where, ansiName);
+  where->native = root->native;
+  for (const std::string& n : natives)
+    where->native = Joined(where->native, n);
+  where->native = Joined(where->native, where->name);
+  return true;
+}
+
+namespace {
+
+// Locates an entry that exists (else `missing`) and is no link the layer
+// must not follow.
+bool LocateReachable(std::string_view path, uint32_t missing, Location* where) {
+  if (!Locate(path, where)) return false;
+  if (!where->exists) return Fail(missing);
+  return !StopsAtLink(*where) || Fail(kErrorStoppedOnSymlink);
+}
+
+}  // namespace
+
+Fd OpenFolderOf(std::string_view path) {
+  detail::Anchor anchor;
+  if (detail::FindAnchor(path, &anchor) && anchor.below.empty()) {
+    std::shared_ptr<const OpenRoot> root = RootOf(anchor.root);
+    return root ? Fd(::openat(root->fd.Get(), ".", kFolderFlags)) : Fd();
+  }
+  Location where;
+  if (!LocateReachable(path, kErrorPathNotFound, &where)) return Fd();
+  Fd fd(::openat(where.Folder(), where.name.c_str(),
+                 kFolderFlags | (where.anchored ? O_NOFOLLOW : 0)));
+  if (!fd.Valid())
+    Fail(errno == ENOENT || errno == ENOTDIR ? kErrorPathNotFound : FromErrno(errno));
+  return fd;
+}
+
+struct stat Followed(const Location& where) {
+  struct stat target = where.st;
+  if (where.exists && S_ISLNK(where.st.st_mode) && !where.anchored) {
+    ::fstatat(where.Folder(), where.name.c_str(), &target, 0);
+  } else if (where.exists && S_ISLNK(where.st.st_mode)) {
+    // Only whether it leads to a folder is told (as Windows marks a
+    // folder's link): nothing is read through it.
+    struct stat through;
+    if (::fstatat(where.Folder(), where.name.c_str(), &through, 0) == 0 &&
+        S_ISDIR(through.st_mode)) {
+      target.st_mode = S_IFDIR | (where.st.st_mode & 07777);
+    }
+  }
+  return target;
+}
+
+Fd OpenObject(std::string_view path, struct stat* st) {
+  Location where;
+  if (!LocateReachable(path, kErrorFileNotFound, &where)) return Fd();
+  int flags = O_PATH | O_CLOEXEC | (where.anchored ? O_NOFOLLOW : 0);
+  Fd fd(::openat(where.Folder(), where.name.c_str(), flags));
+  if (!fd.Valid() || ::fstat(fd.Get(), st) != 0) {
+    FailErrno();
+    return Fd();
+  }
+  if (S_ISLNK(st->st_mode)) {
+    Fail(kErrorStoppedOnSymlink);
+    return Fd();
+  }
+  if (!S_ISREG(st->st_mode) && !S_ISDIR(st->st_mode)) {
+    Fail(kErrorCantAccessFile);
+    return Fd();
+  }
+  return fd;
+}
+
+}  // namespace slv2::fs::posix

@@ -1,0 +1,102 @@
+// The one way the Linux file layer reaches a path: the folder that holds its
+// last component, as an open descriptor, and that component's name. Below
+// an anchored root (FileLayer.h) the folders are opened from the root's
+// descriptor without following links (openat2 with RESOLVE_BENEATH and
+// RESOLVE_NO_SYMLINKS where the kernel has it, else an O_NOFOLLOW walk);
+// elsewhere links are followed as the kernel does. A component missing with
+// its exact case is looked for ignoring case in a per-run cache of folder
+// listings that the layer's own changes keep true.
+//
+// Also for the Linux twins of layers above (access lists, volumes), which
+// must reach files the same way.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace slv2::fs::posix {
+
+// An owned file descriptor.
+class Fd {
+ public:
+  Fd() = default;
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd();
+  Fd(Fd&& other) noexcept : fd_(other.Release()) {}
+  Fd& operator=(Fd&& other) noexcept;
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int Get() const { return fd_; }
+  bool Valid() const { return fd_ >= 0; }
+  int Release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+struct Location {
+  // O_PATH descriptor of the folder holding `name`: its own, or an anchored
+  // root's kept open by `root`.
+  int Folder() const { return folder.Valid() ? folder.Get() : borrowed; }
+  Fd folder;
+  int borrowed = -1;
+  std::shared_ptr<const void> root;
+  std::string name;       // native name of the last component, case-resolved
+  std::string native;     // the whole native path, for messages and old callers
+  bool anchored = false;  // below an anchored root: `name` is never followed
+  bool exists = false;    // whether `name` exists (as a link, if it is one)
+  struct stat st {};      // its lstat when it exists
+};
+
+// Finds where `path` lies; false with LastError() set when a folder on the
+// way is missing, is a link below an anchored root, or the path climbs above
+// its root. An anchored root itself is located from its parent, following a
+// link there.
+bool Locate(std::string_view path, Location* where);
+// Whether the located entry is a link the layer must not follow.
+inline bool StopsAtLink(const Location& where) {
+  return where.anchored && where.exists && S_ISLNK(where.st.st_mode);
+}
+// The located entry's status, a link's target's where it may be followed.
+struct stat Followed(const Location& where);
+
+// The folder that `path` names as an O_PATH descriptor (an anchored root
+// from its cached descriptor): never a link below an anchored root. Invalid
+// on failure, with LastError() set.
+Fd OpenFolderOf(std::string_view path);
+
+// The entry itself as an O_PATH descriptor, with its status: a regular file
+// or a folder, never a link below an anchored root (kErrorStoppedOnSymlink)
+// and never a FIFO, device or socket (kErrorCantAccessFile). Invalid on
+// failure, with LastError() set.
+Fd OpenObject(std::string_view path, struct stat* st);
+// "/proc/self/fd/N": the name by which path-taking calls (access lists)
+// reach exactly the object of a descriptor.
+std::string DescriptorPath(int fd);
+// The absolute native path of a descriptor's object, links resolved ("" on
+// failure).
+std::string RealPathOf(int fd);
+
+// The folder cache: what the layer itself created, renamed or removed in a
+// folder, so that the cached listing stays true.
+void NoteAdded(int folder, const std::string& name);
+void NoteRemoved(int folder, const std::string& name);
+
+// Maps errno to the layer's error code and sets it; always false.
+bool FailErrno();
+bool Fail(uint32_t code);
+uint32_t FromErrno(int e);
+
+// Tests only: false makes the resolver walk component by component as on a
+// kernel without openat2.
+void UseKernelResolution(bool use);
+
+}  // namespace slv2::fs::posix

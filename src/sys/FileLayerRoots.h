@@ -1,0 +1,31 @@
+// The anchored roots of the file layer (see fs::AnchoredRoot): which
+// registered root a path lies below, and the components below it. Internal
+// to the layer's twins.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace slv2::fs::detail {
+
+struct Anchor {
+  std::string root;                // the root as registered (program text)
+  std::vector<std::string> below;  // the components below it, in order
+};
+
+// True when `path` names the root of a registered anchor or something below
+// it. The components below keep their "..": climbing above the root is the
+// resolver's to refuse. A path that reaches a root only once its ".." are
+// resolved as text counts too, with the components of that form. The
+// longest matching root wins.
+bool FindAnchor(std::string_view path, Anchor* anchor);
+
+// The components of a path ("\" and "/" both delimiters, "." and empty ones
+// dropped); `absolute` tells whether it started with a delimiter.
+std::vector<std::string> SplitComponents(std::string_view path, bool* absolute = nullptr);
+
+// Each twin's: a root is no longer anchored (its cached state goes).
+void ForgetRoot(const std::string& root);
+
+}  // namespace slv2::fs::detail
