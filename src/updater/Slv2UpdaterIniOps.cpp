@@ -150,9 +150,9 @@ void TSlv2Updater::ProcessStrReplace(TSlv2StrReplaceList& list) {
 
 void TSlv2Updater::ReplaceInFile(TSlv2StrReplaceData& record, const std::string& fileName) {
   std::string text;
+  bool tooLarge = ListedSize(fileName) > static_cast<uint64_t>(kMaxReplaceSize);
   // A folder the mask matched is not read and has no system reason.
   fs::SetLastError(kErrorSuccess);
-  bool tooLarge = ListedSize(fileName) > static_cast<uint64_t>(kMaxReplaceSize);
   bool read = !tooLarge && ReadFileToString(fileName, text, 1, 0, kMaxReplaceSize + 1);
   if (!read || static_cast<int64_t>(text.size()) > kMaxReplaceSize) {
     Logger().Error(
