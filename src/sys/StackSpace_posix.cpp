@@ -9,19 +9,38 @@
 
 namespace slv2 {
 
-size_t RemainingStackBytes() {
+namespace {
+
+// The thread's usable stack, [end, top). Asking the threads library costs a
+// read of /proc/self/maps for the main thread, so each thread asks once.
+struct StackBounds {
+  uintptr_t end = 0;
+  uintptr_t top = 0;
+};
+
+StackBounds QueryBounds() {
+  StackBounds bounds;
   pthread_attr_t attr;
-  if (::pthread_getattr_np(::pthread_self(), &attr) != 0) return 0;
+  if (::pthread_getattr_np(::pthread_self(), &attr) != 0) return bounds;
   void* low = nullptr;
   size_t size = 0, guard = 0;
-  bool known = ::pthread_attr_getstack(&attr, &low, &size) == 0 &&
-               ::pthread_attr_getguardsize(&attr, &guard) == 0;
+  if (::pthread_attr_getstack(&attr, &low, &size) == 0 &&
+      ::pthread_attr_getguardsize(&attr, &guard) == 0) {
+    bounds.end = reinterpret_cast<uintptr_t>(low) + guard;
+    bounds.top = reinterpret_cast<uintptr_t>(low) + size;
+  }
   ::pthread_attr_destroy(&attr);
+  return bounds;
+}
+
+}  // namespace
+
+size_t RemainingStackBytes() {
+  thread_local const StackBounds bounds = QueryBounds();
   // The frame's address, not a local's: a sanitizer may keep locals elsewhere.
   auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
-  auto end = reinterpret_cast<uintptr_t>(low) + guard;
-  if (!known || here <= end || here > reinterpret_cast<uintptr_t>(low) + size) return 0;
-  return here - end;
+  if (here <= bounds.end || here > bounds.top) return 0;
+  return here - bounds.end;
 }
 
 namespace {
