@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <map>
 #include <optional>
 
 #include "TestSupport.h"
@@ -16,6 +18,10 @@ void Put16(std::string& b, size_t at, uint16_t v) {
   if (b.size() < at + 2) b.resize(at + 2);
   b[at] = static_cast<char>(v);
   b[at + 1] = static_cast<char>(v >> 8);
+}
+void Put32(std::string& b, size_t at, uint32_t v) {
+  Put16(b, at, static_cast<uint16_t>(v));
+  Put16(b, at + 2, static_cast<uint16_t>(v >> 16));
 }
 
 // A root version block: VS_VERSIONINFO with a value of 52 bytes 0, 1, 2, ...
@@ -32,6 +38,52 @@ std::string VersionBlock() {
   return block;
 }
 
+// Offsets in the resource data of the one-resource tree Resources() builds.
+enum : uint32_t { kTypeDir = 0, kNameDir = 0x18, kLanguageDir = 0x30, kDataEntry = 0x48 };
+constexpr uint32_t kResourceRva = 0x1000;
+constexpr size_t kResourceFileOffset = 0x200;
+
+std::string Resources(const std::string& version) {
+  std::string r;
+  auto directory = [&](uint32_t at, uint32_t id, uint32_t target) {
+    Put16(r, at + 14, 1);  // one entry named by number
+    Put32(r, at + 16, id);
+    Put32(r, at + 20, target);
+  };
+  directory(kTypeDir, 16, 0x80000000 | kNameDir);
+  directory(kNameDir, 1, 0x80000000 | kLanguageDir);
+  directory(kLanguageDir, 0x409, kDataEntry);
+  Put32(r, kDataEntry, kResourceRva + 0x58);
+  Put32(r, kDataEntry + 4, static_cast<uint32_t>(version.size()));
+  r.resize(0x58);
+  return r + version;
+}
+
+// A PE32 image whose only section holds the resources (the real files of the
+// tests cover PE32+).
+constexpr size_t kOptional = 0x58, kDirectories = kOptional + 96, kSection = kOptional + 224;
+
+std::string Image(const std::string& resources) {
+  std::string b = "MZ";
+  Put32(b, 0x3C, 0x40);
+  b.replace(0x40, 4, "PE\0\0"s);
+  Put16(b, 0x44, 0x14C);
+  Put16(b, 0x46, 1);
+  Put16(b, 0x54, kSection - kOptional);
+  Put16(b, kOptional, 0x10B);
+  Put32(b, kOptional + 92, 16);
+  Put32(b, kDirectories + 16, kResourceRva);
+  Put32(b, kDirectories + 20, static_cast<uint32_t>(resources.size()));
+  b.resize(kSection);
+  b += ".rsrc\0\0\0"s;
+  Put32(b, kSection + 8, static_cast<uint32_t>(resources.size()));
+  Put32(b, kSection + 12, kResourceRva);
+  Put32(b, kSection + 16, static_cast<uint32_t>(resources.size()));
+  Put32(b, kSection + 20, kResourceFileOffset);
+  b.resize(kResourceFileOffset);
+  return b + resources;
+}
+
 std::optional<std::string> RootValue(const std::string& file) {
   MemorySource source(file);
   std::string resource;
@@ -41,8 +93,61 @@ std::optional<std::string> RootValue(const std::string& file) {
   return std::string(value);
 }
 
-// Damaged headers and resource trees (cycles, pointers past the file) are
-// the hostile corpus's (tests/data/hostile/pe) and the fuzz target's.
+TEST(PeReader, RefusesResourceDirectoriesThatLeadInCircles) {
+  const std::string good = Image(Resources(VersionBlock()));
+  // The version type's directory is the type directory itself, which also
+  // lists a name 1: followed blindly, the walk would end at data.
+  std::string file = good;
+  Put16(file, kResourceFileOffset + kTypeDir + 14, 2);
+  Put32(file, kResourceFileOffset + kTypeDir + 16, 1);
+  Put32(file, kResourceFileOffset + kTypeDir + 20, 0x80000000 | kLanguageDir);
+  Put32(file, kResourceFileOffset + kTypeDir + 24, 16);
+  Put32(file, kResourceFileOffset + kTypeDir + 28, 0x80000000 | kTypeDir);
+  EXPECT_FALSE(RootValue(file));
+  for (uint32_t to : {kTypeDir, kNameDir}) {
+    file = good;
+    Put32(file, kResourceFileOffset + kNameDir + 20, 0x80000000 | to);
+    EXPECT_FALSE(RootValue(file)) << to;
+  }
+  // A language entry that is a directory is not data.
+  file = good;
+  Put32(file, kResourceFileOffset + kLanguageDir + 20, 0x80000000 | kLanguageDir);
+  EXPECT_FALSE(RootValue(file));
+}
+
+TEST(PeReader, RefusesHeadersThatPointOutsideTheFile) {
+  const std::string good = Image(Resources(VersionBlock()));
+  const std::map<std::string, std::function<void(std::string&)>> damages = {
+      {"no MZ", [](std::string& f) { f[0] = 'X'; }},
+      {"PE header beyond the end", [](std::string& f) { Put32(f, 0x3C, 0xFFFFFFF0); }},
+      {"no PE signature", [](std::string& f) { f[0x42] = 'X'; }},
+      {"unknown optional header", [](std::string& f) { Put16(f, kOptional, 0x107); }},
+      {"optional header too short", [](std::string& f) { Put16(f, 0x54, 100); }},
+      {"optional header beyond the end", [](std::string& f) { Put16(f, 0x54, 0xFFFF); }},
+      {"too few data directories", [](std::string& f) { Put32(f, kOptional + 92, 2); }},
+      {"no resource directory", [](std::string& f) { Put32(f, kDirectories + 16, 0); }},
+      {"sections beyond the end", [](std::string& f) { Put16(f, 0x46, 0xFFFF); }},
+      {"section data beyond the end", [](std::string& f) { Put32(f, kSection + 20, 0x7FFFFFF0); }},
+      {"section shorter than its data", [](std::string& f) { Put32(f, kSection + 16, 0x50); }},
+      {"resource outside every section",
+       [](std::string& f) { Put32(f, kDirectories + 16, 0x5000); }},
+      {"directory counts beyond the section",
+       [](std::string& f) { Put32(f, kResourceFileOffset + 12, 0xFFFFFFFF); }},
+      {"no version type", [](std::string& f) { Put32(f, kResourceFileOffset + kTypeDir + 16, 3); }},
+      {"version named other than 1",
+       [](std::string& f) { Put32(f, kResourceFileOffset + kNameDir + 16, 2); }},
+      {"data beyond the section",
+       [](std::string& f) { Put32(f, kResourceFileOffset + kDataEntry + 4, 0x100000); }},
+      {"data at no address", [](std::string& f) { Put32(f, kResourceFileOffset + kDataEntry, 0); }},
+  };
+  ASSERT_TRUE(RootValue(good));
+  for (const auto& [what, damage] : damages) {
+    std::string file = good;
+    damage(file);
+    EXPECT_FALSE(RootValue(file)) << what;
+  }
+}
+
 TEST(PeReader, TheRootBlocksLengthsMustFitItsData) {
   std::string_view value;
   const std::string block = VersionBlock();
