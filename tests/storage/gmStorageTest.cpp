@@ -298,22 +298,6 @@ TEST_F(StorageTest, ExtractionNeverWritesOutsideItsFolder) {
   EXPECT_FALSE(test::PathExists(dir / "out/q:"));
 }
 
-TEST_F(StorageTest, ExtractionRefusesNamesWithControlCharacters) {
-  std::string file = Make("ctl.stg", {{"sub/new\nline.txt", "x"}, {"ok.txt", "ok"}});
-  TgmStorageRef root = TgmStorage::Create(file, kRead);
-  try {
-    root->ExtractStream("sub/new\nline.txt", dir / "out", true);
-    ADD_FAILURE() << "extracted";
-  } catch (const EgmStorage& e) {
-    // The message names the stream without the control character.
-    EXPECT_NE(std::string(e.what()).find("ExtractStream(sub/new?line.txt)"), std::string::npos)
-        << e.what();
-  }
-  EXPECT_THROW(root->ExtractAll(dir / "all"), EgmStorage);
-  EXPECT_FALSE(test::PathExists(dir / "out/sub/new\nline.txt"));
-  EXPECT_FALSE(test::PathExists(dir / "all/sub/new\nline.txt"));
-}
-
 // --- Failures -----------------------------------------------------------------
 
 TEST_F(StorageTest, FailuresToOpenOrCreateAFileCarryTheNameTheModeAndTheCode) {
