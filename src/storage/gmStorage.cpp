@@ -8,6 +8,7 @@
 #include "sys/Cp1251.h"
 #include "sys/FileLayer.h"
 #include "sys/Format.h"
+#include "sys/TempNames.h"
 #include "sys/WinError.h"
 
 namespace slv2 {
@@ -440,7 +441,7 @@ bool TgmStorage::ExtractToFile(const std::string& streamPath, const std::string&
     ~TempFile() {
       if (!name.empty()) fs::DeleteFile(name);
     }
-  } temp{TgmFileUtil::GetTempFileName(folder.empty() ? std::string(".") : folder, "tmp")};
+  } temp{TgmFileUtil::GetTempFileName(folder.empty() ? std::string(".") : folder, kTempPrefix)};
   if (temp.name.empty()) {
     throw EFileOpenError(Format("Cannot create file %s: %s", fileName.c_str(),
                                 SysErrorMessage(fs::LastError()).c_str()));
