@@ -42,7 +42,6 @@ class TPcreRegExp {
   // (Re)compiles and studies the pattern; true when both succeeded. The
   // constructor calls it.
   bool Compile();
-  bool Compiled() const { return code_ != nullptr; }
 
   // Searches the subject from a 1-based start position. Returns the number of
   // captured pairs set (the whole match counts), or a negative value for no

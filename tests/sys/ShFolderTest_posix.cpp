@@ -4,7 +4,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "TestSupport.h"
@@ -20,41 +19,40 @@ bool IsFolder(const std::string& path) {
   return std::filesystem::is_directory(AnsiToUtf8(path));
 }
 
-// An environment variable the test may change (nullptr: unset); the old value
-// comes back with the object.
-class ScopedEnv {
- public:
-  explicit ScopedEnv(const char* name) : name_(name), had_(std::getenv(name) != nullptr) {
-    if (had_) saved_ = std::getenv(name);
+class ShFolder : public ::testing::Test {
+ protected:
+  ShFolder() {
+    hadData_ = test::GetEnv("XDG_DATA_HOME", data_);
+    test::GetEnv("HOME", home_);
   }
-  ~ScopedEnv() { Set(had_ ? saved_.c_str() : nullptr); }
-  void Set(const char* value) { value ? ::setenv(name_, value, 1) : ::unsetenv(name_); }
+  ~ShFolder() override {
+    test::SetEnv("XDG_DATA_HOME", hadData_ ? &data_ : nullptr);
+    test::SetEnv("HOME", &home_);
+  }
+  static void Set(const char* name, const std::string& value) { test::SetEnv(name, &value); }
+
+  test::TempDir dir;
 
  private:
-  const char* name_;
-  bool had_;
-  std::string saved_;
+  bool hadData_;
+  std::string data_, home_;
 };
 
-TEST(ShFolder, TheProgramsFolderLiesInXdgDataHomeAndIsCreated) {
-  test::TempDir dir;
-  ScopedEnv data("XDG_DATA_HOME");
-  data.Set(AnsiToUtf8(dir / A("Данные")).c_str());
+TEST_F(ShFolder, TheProgramsFolderLiesInXdgDataHomeAndIsCreated) {
+  Set("XDG_DATA_HOME", dir / A("Данные"));
   std::string programs = GetSpecialFolderPath(kCsidlCommonPrograms | kCsidlFlagCreate);
   EXPECT_EQ(programs, dir / A("Данные/applications"));
   EXPECT_TRUE(IsFolder(programs));
   // What cannot be made, and folders this system does not know, give "".
   test::WriteFile(dir / "file", "x");
-  data.Set(AnsiToUtf8(dir / "file").c_str());
+  Set("XDG_DATA_HOME", dir / "file");
   EXPECT_EQ(GetSpecialFolderPath(kCsidlCommonPrograms), "");
   EXPECT_EQ(GetSpecialFolderPath(5), "");  // the user's documents
 }
 
-TEST(ShFolder, WithoutXdgDataHomeRootGetsTheSystemMenuAndUsersTheirOwn) {
-  test::TempDir dir;
-  ScopedEnv data("XDG_DATA_HOME"), home("HOME");
-  data.Set(nullptr);
-  home.Set(AnsiToUtf8(dir.Path()).c_str());
+TEST_F(ShFolder, WithoutXdgDataHomeRootGetsTheSystemMenuAndUsersTheirOwn) {
+  test::SetEnv("XDG_DATA_HOME", nullptr);
+  Set("HOME", dir.Path());
   std::string own = dir / ".local/share/applications";
   if (::geteuid() != 0) {
     EXPECT_EQ(GetSpecialFolderPath(kCsidlCommonPrograms), own);
@@ -62,7 +60,7 @@ TEST(ShFolder, WithoutXdgDataHomeRootGetsTheSystemMenuAndUsersTheirOwn) {
   }
   EXPECT_EQ(GetSpecialFolderPath(kCsidlCommonPrograms), "/usr/local/share/applications");
   EXPECT_TRUE(IsFolder("/usr/local/share/applications"));
-  data.Set("relative/data");  // not a base folder at all
+  Set("XDG_DATA_HOME", "relative/data");  // not a base folder at all
   EXPECT_EQ(GetSpecialFolderPath(kCsidlCommonPrograms), "/usr/local/share/applications");
 
   std::filesystem::permissions(AnsiToUtf8(dir.Path()), std::filesystem::perms::all);

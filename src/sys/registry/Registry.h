@@ -29,9 +29,7 @@ class TRegistry {
   // Closes the open key.
   void SetRootKey(reg::HKey root);
   uint32_t Access() const { return access_; }
-  void SetAccess(uint32_t access) { access_ = access; }
-  // The open key (0 when none) and its path below the root, without "\" in front.
-  reg::HKey CurrentKey() const { return key_; }
+  // The open key's path below the root, without "\" in front.
   const std::string& CurrentPath() const { return path_; }
 
   // Opens the key with the object's access, creating it when canCreate; on

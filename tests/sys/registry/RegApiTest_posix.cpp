@@ -191,18 +191,5 @@ TEST_F(RegStoreTest, AProcessKilledInsideATransactionChangesNothing) {
   EXPECT_TRUE(WriteValues(u"Software\\Half", 3, 16));  // the registry goes on working
 }
 
-TEST_F(RegStoreTest, AProcessKilledWhileWritingLeavesOnlyWholeValues) {
-  for (useconds_t delay : {0, 20000, 80000}) {
-    uint32_t cleared = DeleteTree(kHkeyLocalMachine, u"Software");
-    ASSERT_TRUE(cleared == kErrorSuccess || cleared == kErrorFileNotFound);
-    pid_t child = Spawn([] { return WriteValues(u"Software\\Stream", 100000, 65536); });
-    ::usleep(delay);
-    ::kill(child, SIGKILL);
-    WaitFor(child);
-    EXPECT_EQ(test::IntegrityCheck(registry.DatabasePath()), "ok");
-    EXPECT_GE(CountWholeValues(u"Software\\Stream", 100000, 65536), 0) << "delay " << delay;
-  }
-}
-
 }  // namespace
 }  // namespace slv2::reg

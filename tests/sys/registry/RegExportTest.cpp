@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "RegTestSupport.h"
-#include "TestSupport.h"
 #include "sys/registry/RegExport.h"
 
 namespace slv2::reg {
@@ -41,23 +40,6 @@ TEST(RegExport, WrapsLongByteListsLikeTheRegistryEditor) {
   EXPECT_EQ(FormatRegValue(u"long", kRegBinary, std::string(40, '\xAB')),
             u"\"long\"=hex:ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,\\\r\n"
             u"  ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab\r\n");
-}
-
-TEST(RegExport, WritesKeysDepthFirstInTheRegistrysOrder) {
-  test::TempRegistry registry;
-  for (auto path : {u"Root\\b", u"Root\\A\\Deep", u"Root\\c"})
-    test::SetRegValue(kHkeyCurrentUser, path, u"", kRegSz, Sz(path));
-  std::u16string script;
-  ASSERT_EQ(ExportRegKey(kHkeyCurrentUser, u"ROOT", &script), kErrorSuccess);
-  EXPECT_EQ(script,
-            u"[HKEY_CURRENT_USER\\ROOT]\r\n\r\n"
-            u"[HKEY_CURRENT_USER\\ROOT\\A]\r\n\r\n"
-            u"[HKEY_CURRENT_USER\\ROOT\\A\\Deep]\r\n@=\"Root\\\\A\\\\Deep\"\r\n\r\n"
-            u"[HKEY_CURRENT_USER\\ROOT\\b]\r\n@=\"Root\\\\b\"\r\n\r\n"
-            u"[HKEY_CURRENT_USER\\ROOT\\c]\r\n@=\"Root\\\\c\"\r\n\r\n");
-  EXPECT_EQ(ExportRegKey(kHkeyCurrentUser, u"Missing", &script), kErrorFileNotFound);
-  EXPECT_EQ(RegScriptFileBytes(u"x"),
-            "\xFF\xFE" + StringDataFromUtf16(u"Windows Registry Editor Version 5.00\r\n\r\nx"));
 }
 
 }  // namespace

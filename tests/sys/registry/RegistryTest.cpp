@@ -57,9 +57,11 @@ TEST_F(RegistryTest, TypedValuesRoundTripWithTheirKinds) {
   EXPECT_EQ(kinds, (std::vector<uint32_t>{reg::kRegSz, reg::kRegExpandSz, reg::kRegDword,
                                           reg::kRegBinary, reg::kRegNone}));
   // Text ends at its first zero.
-  ASSERT_EQ(reg::SetValueA(reg.CurrentKey(), "two", reg::kRegSz, std::string("ab\0cd\0", 6)),
-            kErrorSuccess);
-  ASSERT_EQ(reg::SetValueA(reg.CurrentKey(), "bare", reg::kRegSz, "abc"), kErrorSuccess);
+  using namespace std::string_literals;
+  test::SetRegValue(reg::kHkeyLocalMachine, u"Values", u"two", reg::kRegSz,
+                    reg::StringDataFromUtf16(u"ab\0cd\0"s));
+  test::SetRegValue(reg::kHkeyLocalMachine, u"Values", u"bare", reg::kRegSz,
+                    reg::StringDataFromUtf16(u"abc"));
   EXPECT_EQ(reg.ReadString("two"), "ab");
   EXPECT_EQ(reg.ReadString("bare"), "abc");
 }
@@ -68,7 +70,7 @@ TEST_F(RegistryTest, ReadsOfTheWrongKindOrOfNothingRaise) {
   ASSERT_TRUE(reg.OpenKey("\\Values", true));
   reg.WriteInteger("count", 1);
   reg.WriteString("text", "x");
-  ASSERT_EQ(reg::SetValueA(reg.CurrentKey(), "long", reg::kRegDword, "12345678"), kErrorSuccess);
+  test::SetRegValue(reg::kHkeyLocalMachine, u"Values", u"long", reg::kRegDword, "12345678");
   EXPECT_EQ(MessageOf([&] { reg.ReadString("count"); }), "Invalid data type for 'count'");
   EXPECT_EQ(MessageOf([&] { reg.ReadInteger("text"); }), "Invalid data type for 'text'");
   EXPECT_EQ(MessageOf([&] { reg.ReadBinaryData("text"); }), "Invalid data type for 'text'");

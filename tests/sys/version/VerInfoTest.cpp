@@ -35,21 +35,6 @@ TEST(VerInfo, ReadsTheFixedBlockAndLeavesTheInfoAloneWithoutOne) {
   }
 }
 
-TEST(VerInfo, ARootBlockOfAnotherLengthIsNoBlock) {
-  test::TempDir dir;
-  std::string bytes = test::ReadFile(Pe("ver_1_10_0_0.exe"));
-  std::u16string key = u"VS_VERSION_INFO";
-  size_t at = bytes.find(std::string(reinterpret_cast<const char*>(key.data()), key.size() * 2));
-  ASSERT_EQ(bytes.substr(at - 4, 2), std::string("\x34\x00", 2));  // wValueLength 52
-  bytes[at - 4] = 48;
-  test::WriteFile(dir / "short.exe", bytes);
-  VsFixedFileInfo info{};
-  EXPECT_FALSE(GetFixedFileInfo(dir / "short.exe", info));
-  bytes[at - 4] = 52;
-  test::WriteFile(dir / "Whole.EXE", bytes);
-  EXPECT_TRUE(GetFixedFileInfo(dir / "WHOLE.exe", info));  // whatever the case of the name
-}
-
 TEST(VerInfo, ComparesFileVersionsPartByPartAsNumbers) {
   EXPECT_EQ(CompareFixedFileInfo(Info(2, 1, 0, 5), Info(2, 1, 0, 12)), -7);
   EXPECT_EQ(CompareFixedFileInfo(Info(3, 0, 0, 0), Info(2, 9, 9, 9)), 1);

@@ -1,0 +1,192 @@
+// The logging component: the category tree, what reaches which appender, the
+// internal log's reports and the log file.
+#include <gtest/gtest.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include <cstdio>
+#include <thread>
+
+#include "TestSupport.h"
+#include "log/LogCategory.h"
+#include "log/LogFileAppender.h"
+#include "log/LogHierarchy.h"
+#include "log/LogLog.h"
+
+namespace slv2 {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Keeps every line it receives, prefixed with its tag, in `lines` (which
+// several appenders may share to show the order of their lines).
+class CaptureAppender : public TLogAppender {
+ public:
+  explicit CaptureAppender(std::string tag = "", std::shared_ptr<Lines> into = nullptr)
+      : tag_(std::move(tag)), lines(into ? into : std::make_shared<Lines>()) {}
+  std::string tag_;
+  std::shared_ptr<Lines> lines;
+
+ protected:
+  void Write(const std::string& text) override { lines->push_back(tag_ + text); }
+};
+
+// Attaches a capture to a category for the life of the object.
+struct Capture {
+  explicit Capture(TLogCategory& c,
+                   std::shared_ptr<CaptureAppender> a = std::make_shared<CaptureAppender>())
+      : category(c), appender(std::move(a)) {
+    category.AddAppender(appender);
+  }
+  ~Capture() { category.RemoveAppender(appender); }
+  const Lines& operator*() const { return *appender->lines; }
+  TLogCategory& category;
+  std::shared_ptr<CaptureAppender> appender;
+};
+
+TLogCategory& Category(const std::string& name) {
+  return TLogHierarchy::Default().GetCategory(name);
+}
+
+Lines NotConfigured(const std::string& name) {
+  return {"ERROR - No appenders could be found for category \"" + name + "\"\r\n",
+          "ERROR - Please initialize the logging system properly\r\n"};
+}
+
+TEST(LogCategory, UnconfiguredErrorsGiveTwoInternalReportsEachAndNothingElseIsWritten) {
+  TLogCategory& updater = Category("TSlv2PuncUpdater");
+  Capture internal(TLogLog::Instance());
+  updater.Debug("progress");
+  updater.Info("info");
+  updater.Warn("nothing to delete");
+  updater.Error("copyFiles() failed");
+  updater.Fatal("fatal");
+  Lines once = NotConfigured("TSlv2PuncUpdater"), twice = once;
+  twice.insert(twice.end(), once.begin(), once.end());
+  EXPECT_EQ(*internal, twice);
+}
+
+TEST(LogCategory, EventsGoToTheChainsAppendersWhileAdditivityIsOn) {
+  auto order = std::make_shared<Lines>();
+  auto tagged = [&](const char* tag) { return std::make_shared<CaptureAppender>(tag, order); };
+  TLogCategory& child = Category("chain.child");
+  Capture onChild(child, tagged("child:")), onParent(Category("chain"), tagged("parent:")),
+      onRoot(TLogHierarchy::Default().Root(), tagged("root:"));
+  child.Debug("below the root's ERROR");
+  child.Error("one");
+  child.SetAdditivity(false);
+  child.Error("two");
+  EXPECT_EQ(*order, (Lines{"child:ERROR - one\r\n", "parent:ERROR - one\r\n",
+                           "root:ERROR - one\r\n", "child:ERROR - two\r\n"}));
+  // Cut off from the root's appender, a category without its own is not
+  // configured.
+  TLogCategory& isolated = Category("isolated");
+  isolated.SetAdditivity(false);
+  Capture internal(TLogLog::Instance());
+  isolated.Error("lost");
+  EXPECT_EQ(*internal, NotConfigured("isolated"));
+}
+
+TEST(LogCategory, PriorityIsInheritedFromTheNearestAncestorThatHasOne) {
+  TLogCategory& a = Category("inherit");
+  TLogCategory& abc = Category("inherit.b.c");
+  Capture lines(abc);
+  a.SetPriority(&TLogPriority::Debug());
+  abc.Debug("passes");
+  abc.SetPriority(&TLogPriority::Warn());
+  abc.Info("below its own WARN");
+  a.SetPriority(nullptr);
+  abc.SetPriority(nullptr);
+  abc.Warn("below the root's ERROR again");
+  EXPECT_EQ(*lines, (Lines{"DEBUG - passes\r\n"}));
+}
+
+TEST(LogCategory, TheInternalLogReportsANilRootPriorityAndObeysItsSwitches) {
+  TLogRoot& root = TLogHierarchy::Default().Root();
+  TLogLog& log = TLogLog::Instance();
+  Capture internal(log);
+  root.SetPriority(nullptr);
+  EXPECT_EQ(&root.EffectivePriority(), &TLogPriority::Debug());
+  root.SetPriority(&TLogPriority::Error());
+  TLogHierarchy::Default().SetThreshold(TLogPriority::Error().Level());
+  Category("threshold").Error("disabled, and so are the reports");
+  TLogHierarchy::Default().SetThreshold(-1);
+  log.Debug("hidden");
+  log.SetInternalDebugging(true);
+  log.Debug("shown");
+  log.SetInternalDebugging(false);
+  EXPECT_EQ(*internal,
+            (Lines{"ERROR - The root can't have a nil priority\r\n", "DEBUG - shown\r\n"}));
+}
+
+#ifndef _WIN32
+// On Linux the internal log's debugger output is standard error, in UTF-8.
+TEST(LogLog, WritesToStandardErrorInTheTerminalEncoding) {
+  std::FILE* file = std::tmpfile();
+  int saved = ::dup(STDERR_FILENO);
+  ::dup2(::fileno(file), STDERR_FILENO);
+  Category(test::A("Категория")).Error("x");
+  ::dup2(saved, STDERR_FILENO);
+  ::close(saved);
+  std::rewind(file);
+  char text[512] = {};
+  (void)!std::fread(text, 1, sizeof text - 1, file);
+  std::fclose(file);
+  EXPECT_EQ(std::string(text),
+            "ERROR - No appenders could be found for category \"Категория\"\n"
+            "ERROR - Please initialize the logging system properly\n");
+}
+#endif
+
+TEST(LogHierarchy, GivesOneCategoryPerNameBelowItsDottedParentsAcrossThreads) {
+  TLogHierarchy hierarchy;
+  TLogCategory& abc = hierarchy.GetCategory("a.b.c");
+  EXPECT_NE(&hierarchy.GetCategory("A.b.c"), &abc);
+  EXPECT_EQ(abc.Parent()->Parent(), &hierarchy.GetCategory("a"));
+  EXPECT_EQ(abc.Parent()->Parent()->Parent(), &hierarchy.Root());
+  EXPECT_EQ(hierarchy.GetCategory("TSlv2MainUpdater").Parent(), &hierarchy.Root());
+  Capture lines(hierarchy.GetCategory("p"));
+  constexpr int kThreads = 6, kNames = 40;
+  std::vector<std::vector<TLogCategory*>> seen(kThreads, std::vector<TLogCategory*>(kNames));
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < kNames; ++i) {
+        int k = (i * 7 + t * 11) % kNames;  // each thread in its own order
+        seen[t][k] =
+            &hierarchy.GetCategory("p.q" + std::to_string(k % 3) + ".r" + std::to_string(k));
+        seen[t][k]->Error("line");
+      }
+    });
+  }
+  for (auto& thread : threads)
+    thread.join();
+  for (int k = 0; k < kNames; ++k) {
+    for (int t = 1; t < kThreads; ++t)
+      EXPECT_EQ(seen[t][k], seen[0][k]);
+    EXPECT_EQ(seen[0][k]->Parent(), &hierarchy.GetCategory("p.q" + std::to_string(k % 3)));
+  }
+  EXPECT_EQ(*lines, Lines(kThreads * kNames, "ERROR - line\r\n"));
+}
+
+TEST(LogFileAppender, AppendsTheTrailOfTheCategoriesItIsAttachedTo) {
+  test::TempDir dir;
+  test::WriteFile(dir / "Update.log", "earlier run\r\n");
+  EXPECT_EQ(TLogFileAppender::Open(dir / "missing/x.log"), nullptr);
+  auto file = TLogFileAppender::Open(dir / "UPDATE.LOG");
+  ASSERT_NE(file, nullptr);
+  TLogHierarchy hierarchy;
+  TLogCategory& updater = hierarchy.GetCategory("TSlv2MainUpdater");
+  updater.SetPriority(&TLogPriority::Debug());
+  updater.AddAppender(file);
+  updater.Debug("copyFiles():");
+  updater.Warn(test::A("  нет файла"));
+  updater.RemoveAppender(file);
+  updater.Error("after detaching: not in the file");
+  EXPECT_EQ(test::ReadFile(dir / "Update.log"),
+            "earlier run\r\nDEBUG - copyFiles():\r\nWARN - " + test::A("  нет файла") + "\r\n");
+}
+
+}  // namespace
+}  // namespace slv2

@@ -1,0 +1,132 @@
+// Program text: the code page, case folding, checksums, string buffers and
+// the string unit's replace, join and wildcard functions.
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "sys/Cp1251.h"
+#include "sys/Crc32.h"
+#include "sys/StrUtil.h"
+#include "sys/StringBuffer.h"
+
+namespace slv2 {
+namespace {
+
+using test::A;
+
+TEST(Cp1251, ConvertsEveryByteBothWaysAndUnrepresentableCharactersToQuestionMarks) {
+  std::string all;
+  for (int b = 1; b < 256; ++b)
+    all += static_cast<char>(b);
+  EXPECT_EQ(Utf8ToAnsi(AnsiToUtf8(all)), all);
+  EXPECT_EQ(Utf16ToAnsi(AnsiToUtf16(all)), all);
+  EXPECT_EQ(AnsiToUtf8("\xCF\xF0\xE8\xE2\xE5\xF2\xB9\x96\x88"), "Привет№–€");
+  EXPECT_EQ(Utf8ToAnsi("a中b\xFF"), "a?b?");
+  EXPECT_EQ(Utf16ToAnsi(u"\U0001F600"), "?");
+}
+
+TEST(Cp1251, FoldsCaseAndClassifiesEveryCyrillicLetter) {
+  EXPECT_EQ(AnsiUpperCase(A("файл ёжик ђѓєѕіїјљњћќўџґ № « µ")),
+            A("ФАЙЛ ЁЖИК ЂЃЄЅІЇЈЉЊЋЌЎЏҐ № « µ"));
+  EXPECT_EQ(AnsiLowerCase(A("ФАЙЛ ЁЖИК ЂЃЄЅІЇЈЉЊЋЌЎЏҐ")), A("файл ёжик ђѓєѕіїјљњћќўџґ"));
+  EXPECT_TRUE(AnsiSameText(A("Справка.LNK"), A("СПРАВКА.lnk")));
+  EXPECT_FALSE(AnsiSameText("abc", "abd"));
+  for (char c : A("qжЇ7№"))
+    EXPECT_EQ(IsAnsiAlpha(c), c != '7' && c != A("№")[0]) << c;
+}
+
+TEST(Crc32, MatchesTheStandardCheckValueAcrossSeveralBuffers) {
+  EXPECT_EQ(CalcCRC32("123456789", 9), 0xCBF43926u);
+  EXPECT_EQ(~UpdateCRC32("6789", UpdateCRC32("12345", 0xFFFFFFFFu, 5), 4), 0xCBF43926u);
+}
+
+TEST(StringBuffer, GrowsAndKeepsEveryByteAndRefusesIndexesOutsideIt) {
+  TStringBuffer buffer(4);
+  buffer.append("abcde" + std::string(30, 'x'));
+  buffer.appendChars("yz!", 2);
+  buffer.appendChars("end", 0);  // up to the terminating zero
+  EXPECT_EQ(buffer.toString(), "abcde" + std::string(30, 'x') + "yzend");
+  EXPECT_EQ(std::string() + buffer.getChar(1) + buffer.getChar(40), "ad");  // counted from 1
+  EXPECT_THROW(buffer.getChar(0), EStringBuffer);
+  try {
+    buffer.getChar(41);
+    ADD_FAILURE();
+  } catch (const EStringBuffer& e) {
+    EXPECT_EQ(e.Message(), "TStringBuffer.getChar(): invalid index (41)");
+  }
+}
+
+TEST(ReplaceAll, ReplacesLeftToRightWithoutRescanningFoldingCyrillicCase) {
+  const struct {
+    std::string text, find, replace;
+    bool ignoreCase;
+    std::string expected;
+  } cases[] = {
+      {"aaaa", "aa", "b", false, "bb"},
+      {"aaa", "aa", "b", false, "ba"},
+      {"abab", "ab", "abab", false, "abababab"},
+      {"source", "", "z", true, "source"},
+      {A("файл Файл ФАЙЛ фАйЛ file"), A("файл"), A("Док"), true, A("Док Док Док Док file")},
+      {A("файл Файл"), A("файл"), "X", false, A("X Файл")},
+      {A("ёлка ЁЛКА ґрунт"), A("Ёлка"), "-", true, A("- - ґрунт")},
+      // One byte for one byte is mapped in place, with the same folding.
+      {"aAbBa", "a", "z", true, "zzbBz"},
+      {A("яЯї"), A("Я"), "_", true, A("__ї")},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(ReplaceAll(c.text, c.find, c.replace, c.ignoreCase), c.expected) << c.text;
+}
+
+TEST(JoinPath, PutsExactlyOneDelimiterBetweenThePartsKeepingPosixForm) {
+  const char* cases[][3] = {
+      {"C:\\Prog", "x.dll", "C:\\Prog\\x.dll"},
+      {"C:\\Prog\\", "\\sub\\x", "C:\\Prog\\sub\\x"},
+      {"C:\\Prog", "", "C:\\Prog"},
+      {"", "x", "\\x"},
+      {"rel", "/x", "rel\\/x"},
+      {"/opt/z", "x.dll", "/opt/z/x.dll"},
+      {"/opt/z/", "\\x.dll", "/opt/z/x.dll"},
+      {"//srv/share", "x", "//srv/share\\x"},
+  };
+  for (const auto& [a, b, joined] : cases)
+    EXPECT_EQ(JoinPath(a, b), joined) << a << " + " << b;
+}
+
+TEST(IsAbsolutePath, OnlyPathsIndependentOfTheCurrentFolderAndDrive) {
+  for (const char* path : {"/opt/zarvik", "/", "C:\\Programs", "d:/x", "\\\\srv\\share",
+                           "//srv/share", "\\\\?\\C:\\x"})
+    EXPECT_TRUE(IsAbsolutePath(path)) << path;
+  for (const char* path :
+       {"", "Programs", "..\\x", "./x", "C:", "C:x", "\\Programs", "\\\\", "\\\\\\x", "1:\\x"})
+    EXPECT_FALSE(IsAbsolutePath(path)) << path;
+}
+
+TEST(MatchWildcard, MatchesByteByByteWithStarsThatCommitAndQuestionMarks) {
+  const struct {
+    const char *name, *mask;
+    bool matches;
+  } cases[] = {
+      {"a.b.txt", "*.txt", true},
+      {"file1.htm", "file?.htm", true},
+      {"readme.", "*.*", true},
+      {"readme", "*.*", false},
+      {"abc.txt", "*.TXT", false},
+      {"", "*", false},
+      {"", "", true},
+      {"abc", "abc*", true},
+      {"abc", "abc**", false},
+      // A star commits and is reconsidered only on a mismatch; a "?" ends its
+      // reach; the byte after a star is sought as a plain byte.
+      {"a.txt.txt", "*.txt", false},
+      {"abab", "*ab", false},
+      {"xaxab", "*ab", true},
+      {"xaxabc", "*a?c", false},
+      {"xabc", "*a?c", true},
+      {"ab?x", "*?x", true},
+      {"abx", "*?x", false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(MatchWildcard(c.name, c.mask), c.matches) << c.name << " ~ " << c.mask;
+}
+
+}  // namespace
+}  // namespace slv2
