@@ -1,6 +1,7 @@
 #include "app/UpdateSession.h"
 
 #include <exception>
+#include <iostream>
 
 #include "app/AdminRights.h"
 #include "app/CancelSignals.h"
@@ -82,8 +83,9 @@ TUpdateSession::TUpdateSession(TUpdateUi& ui, TSessionOptions options)
 }
 
 TUpdateSession::~TUpdateSession() {
-  // A window closed before the run.
-  WriteReport();
+  // A window closed before the run: the window is going, so a report that
+  // cannot be written is said on the standard error.
+  WriteReport(false);
 }
 
 void TUpdateSession::FormShow() {
@@ -289,7 +291,7 @@ void TUpdateSession::Terminate(int exitStatus) {
   FUi.Terminate();
 }
 
-void TUpdateSession::WriteReport() {
+void TUpdateSession::WriteReport(bool interfaceAlive) {
   if (FOptions.reportFile.empty() || FReportWritten) return;
   FReportWritten = true;
   for (TProductReport& product : FReport.products) {
@@ -303,8 +305,13 @@ void TUpdateSession::WriteReport() {
   if (WriteRunReport(FReport, FOptions.reportFile)) return;
   // The tool that reads the report would take the run for one that did
   // not happen: it must not pass for a success.
-  FUi.ShowError(WithReason(
-      Format("The report \"%s\" cannot be written", FOptions.reportFile.c_str()), fs::LastError()));
+  std::string error = WithReason(
+      Format("The report \"%s\" cannot be written", FOptions.reportFile.c_str()), fs::LastError());
+  if (interfaceAlive) {
+    FUi.ShowError(error);
+  } else {
+    std::cerr << AnsiToUtf8(error) << std::endl;
+  }
   if (FExitStatus == kExitUpdated) FExitStatus = kExitFailed;
 }
 

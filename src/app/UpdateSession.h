@@ -99,8 +99,9 @@ class TUpdateSession {
   void SetState(TSessionState state);
   TProductReport& AddProduct(const TSlv2UpdaterClass& type, const std::string& storageFile);
   // Writes the report once, when one is asked for; a report that cannot be
-  // written turns a successful exit status into kExitFailed.
-  void WriteReport();
+  // written is shown as an error (on the standard error once the interface
+  // is gone) and turns a successful exit status into kExitFailed.
+  void WriteReport(bool interfaceAlive = true);
   void Terminate(int exitStatus);
   // The memo lines; both let the interface process its messages afterwards.
   void AddLine(const std::string& text);
