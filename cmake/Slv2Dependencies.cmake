@@ -23,3 +23,9 @@ if(NOT WIN32)
 endif()
 
 find_package(Threads REQUIRED)
+
+# nlohmann/json writes the run's report. Header-only: the Windows build takes
+# the same headers, copied into its prefix by scripts/windows-deps.
+find_path(SLV2_NLOHMANN_JSON_INCLUDE nlohmann/json.hpp REQUIRED)
+add_library(slv2::json INTERFACE IMPORTED)
+target_include_directories(slv2::json SYSTEM INTERFACE ${SLV2_NLOHMANN_JSON_INCLUDE})

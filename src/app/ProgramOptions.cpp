@@ -36,6 +36,10 @@ bool ParseProgramOptions(const std::vector<std::string>& args, TProgramOptions& 
       if (!TakeValue(args, i, options.packageDir, error)) return false;
     } else if (arg == "--log") {
       if (!TakeValue(args, i, options.logFile, error)) return false;
+    } else if (arg == "--report") {
+      if (!TakeValue(args, i, options.reportFile, error)) return false;
+    } else if (arg == "--dry-run") {
+      options.dryRun = true;
     } else if (arg == "--help" || arg == "-h") {
       help = true;
     } else if (arg == "--version") {
@@ -45,6 +49,8 @@ bool ParseProgramOptions(const std::vector<std::string>& args, TProgramOptions& 
       return false;
     }
   }
+  // A dry run lists what it would do: in the terminal.
+  if (options.dryRun && options.mode == TRunMode::Window) options.mode = TRunMode::Console;
   if (help)
     options.mode = TRunMode::Help;
   else if (version)
@@ -53,7 +59,8 @@ bool ParseProgramOptions(const std::vector<std::string>& args, TProgramOptions& 
 }
 
 std::string ProgramUsage() {
-  return "usage: slv2update [--console | --quiet] [--package-dir DIR] [--log FILE]\n"
+  return "usage: slv2update [--console | --quiet] [--dry-run] [--package-dir DIR]\n"
+         "                  [--log FILE] [--report FILE]\n"
          "       slv2update --help | --version\n"
          "\n"
          "Brings the installed Zarvik:Solvane 2.x products up to date from the update\n"
@@ -67,6 +74,12 @@ std::string ProgramUsage() {
          "  --package-dir DIR  the folder of the update storages (default: the folder\n"
          "                     of this program)\n"
          "  --log FILE         append the updaters' detailed log to FILE\n"
+         "  --dry-run          decide every step and list per product what the update\n"
+         "                     would do, changing no file, access list or registry\n"
+         "                     value; ends with the status the update would end with\n"
+         "                     (implies --console)\n"
+         "  --report FILE      write the run's outcome to FILE as one JSON document\n"
+         "                     when the program ends (docs/report.schema.json)\n"
          "\n"
          "Exit status: 0 every product updated; 1603 a product's update failed (an\n"
          "error in its detailed log) or the program failed; 1602 cancelled (also by\n"

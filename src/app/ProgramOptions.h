@@ -5,6 +5,8 @@
 //   --quiet            --console without prompts
 //   --package-dir DIR  where the update storages are (default: beside the program)
 //   --log FILE         the updaters' detailed log, for diagnosis
+//   --dry-run          every decision, no change (implies --console)
+//   --report FILE      the run's JSON report, written at its end
 //   --help, --version
 #pragma once
 
@@ -19,6 +21,8 @@ struct TProgramOptions {
   TRunMode mode = TRunMode::Window;
   std::string packageDir;  // UTF-8 as given; empty: the program's folder
   std::string logFile;     // UTF-8 as given; empty: no log
+  std::string reportFile;  // UTF-8 as given; empty: no report
+  bool dryRun = false;
 };
 
 // Parses the arguments after the program name. False with `error` set for

@@ -28,6 +28,15 @@ bool ResolvePackageFolder(const std::string& utf8Dir, std::string& folder, std::
   return true;
 }
 
+bool ResolveReportFile(const std::string& utf8File, std::string& file, std::string& error) {
+  file = fs::GetFullPathName(Utf8ToAnsi(utf8File));
+  if (file.empty() || !TgmFileUtil::DirectoryExists(TgmFileUtil::ExtractFilePath(file))) {
+    error = "no folder for the report " + utf8File;
+    return false;
+  }
+  return true;
+}
+
 std::shared_ptr<TLogAppender> AttachDiagnosticLog(
     const std::string& utf8File, const std::vector<const TSlv2UpdaterClass*>& catalogue,
     std::string& error) {

@@ -1,5 +1,5 @@
 // What the program entry sets up before a session starts: the package
-// folder and the diagnostic log.
+// folder, the report's file and the diagnostic log.
 #pragma once
 
 #include <memory>
@@ -15,6 +15,11 @@ namespace slv2 {
 // made absolute), or the folder of the running executable when none is
 // given. False with `error` set when the given folder does not exist.
 bool ResolvePackageFolder(const std::string& utf8Dir, std::string& folder, std::string& error);
+
+// The report's file as a full path in program text, so that it is written
+// beside itself wherever the run is; false with `error` set when its folder
+// does not exist (a run that cannot report is not started).
+bool ResolveReportFile(const std::string& utf8File, std::string& file, std::string& error);
 
 // Appends the detailed log of every updater type (their categories, at
 // DEBUG) to the file (UTF-8 name), after a line that marks the run's start,

@@ -1,19 +1,24 @@
 #include "app/UpdateSession.h"
 
 #include <exception>
+#include <iostream>
 
 #include "app/AdminRights.h"
 #include "app/CancelSignals.h"
 #include "app/ExitStatus.h"
+#include "app/MachineIdentity.h"
 #include "app/ShellWindow.h"
 #include "products/Slv2Catalogue.h"
 #include "storage/FileUtil.h"
 #include "sys/Cp1251.h"
 #include "sys/Exception.h"
+#include "sys/FileLayer.h"
 #include "sys/Format.h"
 #include "sys/StrUtil.h"
 #include "sys/registry/RegFunctions.h"
 #include "updater/Slv2Cancel.h"
+#include "updater/Slv2IniFile.h"
+#include "updater/Slv2Reason.h"
 #include "updater/Slv2TempFile.h"
 
 namespace slv2 {
@@ -31,6 +36,7 @@ struct TMemoTexts {
   std::string interrupted = Utf8ToAnsi("ПРЕРВАНО");
   std::string cancelled =
       Utf8ToAnsi("Обновление прервано (%s): следующие продукты не обновлялись.");
+  std::string dryRun = Utf8ToAnsi("Пробный запуск: ничего не изменено.");
 };
 
 const TMemoTexts& Texts() {
@@ -68,9 +74,19 @@ TSessionOptions DefaultSessionOptions(std::string packageFolder) {
 }
 
 TUpdateSession::TUpdateSession(TUpdateUi& ui, TSessionOptions options)
-    : FUi(ui), FOptions(std::move(options)), FExitStatus(kExitCancelled) {}
+    : FUi(ui), FOptions(std::move(options)), FExitStatus(kExitCancelled) {
+  FReport.programVersion = FOptions.programVersion;
+  FReport.host = MachineHostName();
+  FReport.user = MachineUserName();
+  FReport.startTime = UtcTimeNow();
+  FReport.dryRun = FOptions.dryRun;
+}
 
-TUpdateSession::~TUpdateSession() = default;
+TUpdateSession::~TUpdateSession() {
+  // A window closed before the run: the window is going, so a report that
+  // cannot be written is said on the standard error.
+  WriteReport(false);
+}
 
 void TUpdateSession::FormShow() {
   // Once per start, also when messages processed meanwhile ask again.
@@ -126,16 +142,34 @@ void TUpdateSession::AddUpdaterIfInstalled(const TSlv2UpdaterClass& type) {
   std::string storageFile = UpdaterStorageFile(type, FOptions.packageFolder);
   if (!FileExists(storageFile)) return;
   std::unique_ptr<TSlv2Updater> updater;
+  TProductReport& product = AddProduct(type, storageFile);
   try {
     updater = type.Create();
     RequireShellFolder(*updater);
     updater->SetStorageFileName(storageFile);
+    updater->SetDryRun(FOptions.dryRun);
+    updater->SetDryRunLedger(FDryRunLedger);
   } catch (const std::exception& e) {
     FFailed = true;
+    product.message = ExceptionMessage(e);
     AddLine(ErrorText(Texts().skipped.c_str(), type.GetProductName(), e));
     return;
   }
-  FUpdaters.push_back({type.GetProductName(), std::move(updater)});
+  product.message = "not run";
+  FUpdaters.push_back({type.GetProductName(), std::move(updater), FReport.products.size() - 1});
+}
+
+TProductReport& TUpdateSession::AddProduct(const TSlv2UpdaterClass& type,
+                                           const std::string& storageFile) {
+  TProductReport& product = FReport.products.emplace_back();
+  product.id = type.GetProductId();
+  product.name = type.GetProductName();
+  product.storageFile = storageFile;
+  fs::DirListing listing(storageFile);
+  fs::FindData found;
+  if (listing.Next(&found)) product.storageSize = static_cast<int64_t>(found.size);
+  product.result = "skipped";
+  return product;
 }
 
 void TUpdateSession::ShowInstalledProducts() {
@@ -186,6 +220,8 @@ void TUpdateSession::RunUpdates() {
     return Terminate(kExitCancelled);
   }
   FExitStatus = FFailed ? kExitFailed : kExitUpdated;
+  if (FOptions.dryRun) AddLine(Texts().dryRun);
+  WriteReport();
   TCancelSignals::RunEnds(FExitStatus);
   FUi.ShowMessageBox(MessageBoxOf(TBoxId::UpdateFinished));
 }
@@ -194,23 +230,52 @@ void TUpdateSession::RunUpdater(TEntry& entry) {
   const char* format = entry.updater->UpdaterClass().IsShellFinish() ? Texts().finishing.c_str()
                                                                      : Texts().product.c_str();
   AddLine(Format(format, entry.displayName.c_str()));
+  TProductReport& product = FReport.products[entry.report];
+  // What the updater did, also when it ended with an error.
+  struct TKeepOutcomes {
+    TProductReport& product;
+    const TSlv2Updater& updater;
+    ~TKeepOutcomes() {
+      product.outcomes = updater.Outcomes();
+      product.errorLines = updater.ErrorLines();
+    }
+  } keep{product, *entry.updater};
   try {
-    // What a killed run left where this one is about to write.
+    // What a killed run left where this one is about to write; a dry run
+    // leaves even that.
     for (const std::string* folder : {&entry.updater->Slv21Root(), &entry.updater->ProductRoot()}) {
-      if (!folder->empty())
+      if (!folder->empty() && !FOptions.dryRun)
         RemoveLeftoverTempFiles(*folder, FSweptFolders, entry.updater->Logger());
     }
     entry.updater->Update();
   } catch (const TRunCancelled&) {
+    product.result = "error";
+    product.errorClass = "TRunCancelled";
+    product.message = "the run was cancelled";
     AppendToLastLine(Texts().interrupted);
     throw;
   } catch (const std::exception& e) {
     FFailed = true;
+    product.result = "error";
+    product.errorClass = ExceptionClassName(e);
+    product.message = ExceptionMessage(e);
     AppendToLastLine(
         Format(Texts().error.c_str(), ExceptionClassName(e), ExceptionMessage(e).c_str()));
+    ListOutcomes(*entry.updater);
     return;
   }
+  product.result = "ok";
+  product.message.clear();
   AppendToLastLine(Texts().ok);
+  ListOutcomes(*entry.updater);
+}
+
+void TUpdateSession::ListOutcomes(const TSlv2Updater& updater) {
+  if (!FOptions.dryRun) return;
+  for (const TSlv2Outcome& outcome : updater.Outcomes()) {
+    for (const std::string& line : SplitTextLines(OutcomeLine(outcome)))
+      AddLine("    " + line);
+  }
 }
 
 void TUpdateSession::SetState(TSessionState state) {
@@ -220,9 +285,34 @@ void TUpdateSession::SetState(TSessionState state) {
 
 void TUpdateSession::Terminate(int exitStatus) {
   FExitStatus = exitStatus;
+  WriteReport();
   FRunLock.reset();
   SetState(TSessionState::Terminated);
   FUi.Terminate();
+}
+
+void TUpdateSession::WriteReport(bool interfaceAlive) {
+  if (FOptions.reportFile.empty() || FReportWritten) return;
+  FReportWritten = true;
+  for (TProductReport& product : FReport.products) {
+    if (product.result == "skipped" && product.message == "not run" &&
+        FExitStatus == kExitCancelled) {
+      product.message = "the run was cancelled";
+    }
+  }
+  FReport.endTime = UtcTimeNow();
+  FReport.exitStatus = FExitStatus;
+  if (WriteRunReport(FReport, FOptions.reportFile)) return;
+  // The tool that reads the report would take the run for one that did
+  // not happen: it must not pass for a success.
+  std::string error = WithReason(
+      Format("The report \"%s\" cannot be written", FOptions.reportFile.c_str()), fs::LastError());
+  if (interfaceAlive) {
+    FUi.ShowError(error);
+  } else {
+    std::cerr << AnsiToUtf8(error) << std::endl;
+  }
+  if (FExitStatus == kExitUpdated) FExitStatus = kExitFailed;
 }
 
 void TUpdateSession::AddLine(const std::string& text) {

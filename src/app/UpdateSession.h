@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/RunLock.h"
+#include "app/RunReport.h"
 #include "app/UpdateUi.h"
 #include "updater/Slv2Updater.h"
 
@@ -33,6 +34,13 @@ struct TSessionOptions {
   // Nobody answers the boxes: a running shell ends with kExitShellRunning,
   // to be retried later, instead of kExitCancelled.
   bool unattended = false;
+  // Every step decided, nothing changed; each product's line is followed by
+  // what it would do (TSlv2Updater::SetDryRun).
+  bool dryRun = false;
+  // Where the run's report goes when the program ends (program text; empty:
+  // none), and the version it names.
+  std::string reportFile;
+  std::string programVersion;
 };
 
 // The catalogue's types and the platform checks, with the package folder.
@@ -71,9 +79,12 @@ class TUpdateSession {
   struct TEntry {
     std::string displayName;
     std::unique_ptr<TSlv2Updater> updater;
+    size_t report = 0;  // its product in the run's report
   };
   // The created updaters, in creation order.
   const std::vector<TEntry>& Updaters() const { return FUpdaters; }
+  // The run's report as far as the run has got.
+  const TRunReport& Report() const { return FReport; }
 
  private:
   bool CheckAdminRights();
@@ -83,7 +94,14 @@ class TUpdateSession {
   void ShowInstalledProducts();
   bool CheckShellNotRunning();
   void RunUpdater(TEntry& entry);
+  // A dry run's memo lines of what the product would have done.
+  void ListOutcomes(const TSlv2Updater& updater);
   void SetState(TSessionState state);
+  TProductReport& AddProduct(const TSlv2UpdaterClass& type, const std::string& storageFile);
+  // Writes the report once, when one is asked for; a report that cannot be
+  // written is shown as an error (on the standard error once the interface
+  // is gone) and turns a successful exit status into kExitFailed.
+  void WriteReport(bool interfaceAlive = true);
   void Terminate(int exitStatus);
   // The memo lines; both let the interface process its messages afterwards.
   void AddLine(const std::string& text);
@@ -98,6 +116,9 @@ class TUpdateSession {
   bool FFailed = false;  // a product was left out or its run failed
   // The folder trees cleared of what a killed run left.
   std::vector<std::string> FSweptFolders;
+  TRunReport FReport;
+  std::shared_ptr<std::set<std::string>> FDryRunLedger = std::make_shared<std::set<std::string>>();
+  bool FReportWritten = false;
   int FExitStatus;
 };
 

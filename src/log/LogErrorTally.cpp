@@ -14,7 +14,8 @@ TLogErrorTally::~TLogErrorTally() {
 
 void TLogErrorTally::Note(std::string_view message) {
   std::lock_guard<std::mutex> guard(FLock);
-  if (FCount++ == 0) FFirst = std::string(message);
+  ++FCount;
+  if (FMessages.size() < kMaxMessages) FMessages.emplace_back(message);
 }
 
 int TLogErrorTally::Count() const {
@@ -24,7 +25,12 @@ int TLogErrorTally::Count() const {
 
 std::string TLogErrorTally::First() const {
   std::lock_guard<std::mutex> guard(FLock);
-  return FFirst;
+  return FMessages.empty() ? std::string() : FMessages.front();
+}
+
+std::vector<std::string> TLogErrorTally::Messages() const {
+  std::lock_guard<std::mutex> guard(FLock);
+  return FMessages;
 }
 
 }  // namespace slv2

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace slv2 {
 
@@ -26,12 +27,16 @@ class TLogErrorTally {
   int Count() const;
   // The message of the first error event; empty while there was none.
   std::string First() const;
+  // The messages of the first kMaxMessages error events, in order: a run
+  // gone wrong on every file would otherwise keep them all in memory.
+  static constexpr size_t kMaxMessages = 1000;
+  std::vector<std::string> Messages() const;
 
  private:
   TLogCategory& FCategory;
   mutable std::mutex FLock;
   int FCount = 0;
-  std::string FFirst;
+  std::vector<std::string> FMessages;
 };
 
 }  // namespace slv2

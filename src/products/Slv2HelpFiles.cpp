@@ -25,7 +25,7 @@ void RemoveOldHelpFiles(TSlv2Updater& updater, const std::string& mask) {
     }
     int deleted = 0;
     for (const std::string& file : files) {
-      if (fs::DeleteFile(file)) ++deleted;
+      if (DeleteOldFile(updater, file)) ++deleted;
     }
     updater.Logger().Debug(Format("%s(): %d files deleted", "removeOldHelpFiles", deleted));
   } catch (const std::exception& e) {

@@ -9,6 +9,7 @@
 #include "sys/Format.h"
 #include "sys/ShFolder.h"
 #include "sys/StrUtil.h"
+#include "sys/WinError.h"
 #include "sys/registry/RegFunctions.h"
 #include "updater/Slv2Paths.h"
 
@@ -51,9 +52,9 @@ void TSlv2MainUpdater::copySlvShortcuts() {
   const char* self = "copySlvShortcuts";
   try {
     std::string key = JoinPath(kSlv21Key, "main");
-    std::string oldGroup = RegReadString(reg::kHkeyLocalMachine, key, "group");
+    std::string oldGroup = GroupFolder();
     if (!CheckFolder(self, "group folder", oldGroup)) return;
-    std::string common = GetSpecialFolderPath(kCsidlCommonPrograms);
+    std::string common = GetSpecialFolderPath(kCsidlCommonPrograms, !DryRun());
     if (!CheckFolder(self, "common programs folder", common)) return;
     std::string newGroup = JoinPath(common, kCommonGroupName);
     if (TgmFileUtil::SameFileName(oldGroup, newGroup)) return;
@@ -63,6 +64,12 @@ void TSlv2MainUpdater::copySlvShortcuts() {
       Logger().Error(Format("%s(): \"%s\" lies inside \"%s\", shortcuts stay where they are", self,
                             newGroup.c_str(), oldGroup.c_str()));
       return;
+    }
+    TSlv2Outcome outcome(TSlv2OutcomeKind::Shell, newGroup, "program group moved from " + oldGroup);
+    if (DryRun()) {
+      FDryGroupFrom = oldGroup;
+      FDryGroupTo = newGroup;
+      return Record(self, std::move(outcome));
     }
     // The old group goes only when nothing of it would be lost; otherwise
     // the value keeps naming it and the next run tries again.
@@ -74,7 +81,8 @@ void TSlv2MainUpdater::copySlvShortcuts() {
     if (!copied) {
       Logger().Error(Format("%s(): shortcuts not copied completely from \"%s\" to \"%s\"", self,
                             oldGroup.c_str(), newGroup.c_str()));
-      return;
+      outcome.failure = "not copied completely";
+      return Record(self, std::move(outcome));
     }
     // The old group goes before the value names the new one: a run killed
     // in between finds the value still naming the old group, copies what is
@@ -82,6 +90,7 @@ void TSlv2MainUpdater::copySlvShortcuts() {
     // finishes the move; the other order would forget the old group.
     TgmFileUtil::DeleteTree(oldGroup);
     RegWriteString(reg::kHkeyLocalMachine, key, "group", newGroup);
+    Record(self, std::move(outcome));
     Logger().Debug(Format("%s(): shortcuts moved from \"%s\" to \"%s\"", self, oldGroup.c_str(),
                           newGroup.c_str()));
   } catch (const std::exception& e) {
@@ -92,7 +101,7 @@ void TSlv2MainUpdater::copySlvShortcuts() {
 void TSlv2MainUpdater::adjustSlvShortcutsNames() {
   const char* self = "adjustSlvShortcutsNames";
   try {
-    std::string group = RegReadString(reg::kHkeyLocalMachine, JoinPath(kSlv21Key, "main"), "group");
+    std::string group = GroupFolder();
     if (!CheckFolder(self, "group folder", group)) return;
     fs::AnchoredRoot anchor(group);
     std::vector<std::string> listed;
@@ -108,12 +117,20 @@ void TSlv2MainUpdater::adjustSlvShortcutsNames() {
     }
     // The whole list is taken before the first rename: an entry of a folder
     // renamed earlier is looked for under its old path and stays as it is.
-    for (const std::string& entry : entries) {
+    for (std::string entry : entries) {
+      // A dry run sees the group where the move would have put it.
+      if (DryRun() && !FDryGroupFrom.empty() && TgmFileUtil::SameFileName(group, FDryGroupFrom))
+        entry = FDryGroupTo + entry.substr(group.size());
       std::string target = ReplaceAll(entry, "Solvane 2.0", "Solvane 2.1", false);
-      if (target != entry && fs::MoveFile(entry, target)) {
+      if (target == entry) continue;
+      TSlv2Outcome outcome(TSlv2OutcomeKind::Shell, target, "renamed from " + entry);
+      if (!DryRun() && fs::MoveFile(entry, target)) {
         Logger().Debug(
             Format("%s(): renamed \"%s\" to \"%s\"", self, entry.c_str(), target.c_str()));
+      } else if (!DryRun()) {
+        outcome.failure = SysErrorMessage(fs::LastError());
       }
+      Record(self, std::move(outcome));
     }
   } catch (const std::exception& e) {
     LogFailed(self, e);

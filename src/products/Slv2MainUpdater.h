@@ -55,12 +55,17 @@ class TSlv2MainUpdater : public TSlv2Updater {
   // Moves the 2.0 uninstall entry to the 2.1 one and relabels it.
   void adjustSlvUninstallLabels();
 
+  // The shell's "group" value: the Start-menu group folder.
+  std::string GroupFolder();
+
   // False, with an error line of `operation`, for an unknown folder or the
   // root of a drive or file system; `what` names the folder in the line.
   bool CheckFolder(const char* operation, const char* what, const std::string& folder);
 
  private:
   security::SecurityApi* FSecurityApi = &security::PlatformSecurityApi();
+  // A dry run's group move, which the renaming then sees done: old, new.
+  std::string FDryGroupFrom, FDryGroupTo;
 };
 
 }  // namespace slv2

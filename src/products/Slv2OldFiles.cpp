@@ -2,6 +2,8 @@
 
 #include "storage/FileUtil.h"
 #include "sys/FileLayer.h"
+#include "sys/WinError.h"
+#include "updater/Slv2Updater.h"
 
 namespace slv2 {
 
@@ -17,6 +19,14 @@ std::vector<std::string> ListFilesByMask(const std::string& mask, bool recursive
     }
   }
   return files;
+}
+
+bool DeleteOldFile(TSlv2Updater& updater, const std::string& file) {
+  TSlv2Outcome outcome(TSlv2OutcomeKind::Delete, file);
+  bool deleted = updater.DryRun() || fs::DeleteFile(file);
+  if (!deleted) outcome.failure = SysErrorMessage(fs::LastError());
+  updater.Record("removeOldFiles", std::move(outcome));
+  return deleted;
 }
 
 }  // namespace slv2

@@ -55,7 +55,7 @@ void TSlv2PuncUpdater::AfterExecute() {
     removeOldFiles(JoinPath(ProductRoot(), "bin"), true);
     std::string data = JoinPath(ProductRoot(), "data");
     removeOldFiles(data, true);
-    fs::RemoveDirectory(data);  // goes only when nothing is left in it
+    if (!DryRun()) fs::RemoveDirectory(data);  // goes only when nothing is left in it
     removeOldFiles(JoinPath(ProductRoot(), "settings"), true);
     removeOldFiles(ProductRoot(), false);
   }
@@ -74,7 +74,7 @@ void TSlv2PuncUpdater::removeOldFiles(const std::string& folder, bool recursive)
     static const std::vector<std::string> kKept = {"*.exe", "*.stg", "*.ini"};
     int deleted = 0;
     for (const std::string& file : files) {
-      if (!TgmFileUtil::MatchesAnyMask(file, kKept, false) && fs::DeleteFile(file)) ++deleted;
+      if (!TgmFileUtil::MatchesAnyMask(file, kKept, false) && DeleteOldFile(*this, file)) ++deleted;
     }
     Logger().Debug(
         Format("%s(%s, %s): %d files deleted", "removeOldFiles", folder.c_str(), flag, deleted));

@@ -15,7 +15,8 @@ enum : int {
 };
 
 // The folder as a program string; empty when it cannot be found or created, or
-// for a CSIDL this system does not know.
-std::string GetSpecialFolderPath(int csidl);
+// for a CSIDL this system does not know. Without `create` a missing folder is
+// only named, not made (a dry run's look).
+std::string GetSpecialFolderPath(int csidl, bool create = true);
 
 }  // namespace slv2

@@ -29,14 +29,14 @@ std::string DataHome() {
 
 }  // namespace
 
-std::string GetSpecialFolderPath(int csidl) {
+std::string GetSpecialFolderPath(int csidl, bool create) {
   if ((csidl & ~kCsidlFlagCreate) != kCsidlCommonPrograms) return std::string();
   std::string base = DataHome();
   if (base.empty()) return std::string();
   std::filesystem::path folder = std::filesystem::path(base) / "applications";
   std::error_code error;
-  std::filesystem::create_directories(folder, error);
-  if (error || !std::filesystem::is_directory(folder, error)) return std::string();
+  if (create) std::filesystem::create_directories(folder, error);
+  if (create && (error || !std::filesystem::is_directory(folder, error))) return std::string();
   return Utf8ToAnsi(folder.lexically_normal().string());
 }
 

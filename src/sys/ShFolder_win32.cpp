@@ -6,9 +6,9 @@
 
 namespace slv2 {
 
-std::string GetSpecialFolderPath(int csidl) {
+std::string GetSpecialFolderPath(int csidl, bool create) {
   char path[MAX_PATH] = {};
-  int folder = csidl | kCsidlFlagCreate;
+  int folder = create ? csidl | kCsidlFlagCreate : csidl & ~kCsidlFlagCreate;
   if (FAILED(::SHGetFolderPathA(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path)) &&
       FAILED(::SHGetFolderPathA(nullptr, folder, nullptr, SHGFP_TYPE_DEFAULT, path))) {
     return std::string();

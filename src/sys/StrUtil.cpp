@@ -5,13 +5,18 @@
 namespace slv2 {
 
 std::string ReplaceAll(std::string_view source, std::string_view search,
-                       std::string_view replacement, bool ignoreCase) {
+                       std::string_view replacement, bool ignoreCase, int* count) {
+  int found = 0;
+  if (count) *count = 0;
   if (search.size() == 1 && replacement.size() == 1) {
     std::string out(source);
     char wanted = ignoreCase ? AnsiUpperChar(search[0]) : search[0];
     for (char& c : out) {
-      if ((ignoreCase ? AnsiUpperChar(c) : c) == wanted) c = replacement[0];
+      if ((ignoreCase ? AnsiUpperChar(c) : c) != wanted) continue;
+      c = replacement[0];
+      ++found;
     }
+    if (count) *count = found;
     return out;
   }
   if (search.empty()) return std::string(source);
@@ -33,7 +38,9 @@ std::string ReplaceAll(std::string_view source, std::string_view search,
     out.append(source.substr(from, at - from));
     out.append(replacement);
     from = at + needle.size();
+    ++found;
   }
+  if (count) *count = found;
   out.append(source.substr(from));
   return out;
 }

@@ -12,8 +12,9 @@ namespace slv2 {
 // left without overlaps; replaced text is never scanned again. With
 // ignoreCase both sides compare in Windows-1251 upper-case form; the
 // replacement is inserted as given. An empty search leaves the source as is.
+// `count` (optional) receives the number of occurrences replaced.
 std::string ReplaceAll(std::string_view source, std::string_view search,
-                       std::string_view replacement, bool ignoreCase);
+                       std::string_view replacement, bool ignoreCase, int* count = nullptr);
 
 // True for a path in POSIX form: a single leading "/" (not "//server").
 // Such paths keep "/" as their delimiter wherever paths are built.

@@ -122,6 +122,12 @@ void TSlv2Updater::Execute() {
 
 void TSlv2Updater::Update() {
   TLogErrorTally errors(Logger());
+  struct TKeepLines {
+    TSlv2Updater& updater;
+    TLogErrorTally& errors;
+    ~TKeepLines() { updater.FErrorLines = errors.Messages(); }
+  } keep{*this, errors};
+  FOutcomes.clear();
   Execute();
   if (!FProductFolderProblem.empty()) {
     throw ESlvUpdater(errors.Count() == 0 ? FProductFolderProblem
@@ -149,6 +155,19 @@ void TSlv2Updater::DoExecute() {
   ProcessDelete(FDeleteAfterList, "Delete_After");
   cancel::CheckPoint();
   ProcessStrReplace(FStrReplaceAfterList);
+}
+
+void TSlv2Updater::Record(const char* operation, TSlv2Outcome outcome) {
+  if (FDryRun && !outcome.failure.empty()) {
+    Logger().Error(Format("%s(): \"%s\" would fail: %s", operation, outcome.target.c_str(),
+                          outcome.failure.c_str()));
+  }
+  if (FDryRun && FLedger) FLedger->insert(OutcomeKindName(outcome.kind) + ("|" + outcome.target));
+  FOutcomes.push_back(std::move(outcome));
+}
+
+bool TSlv2Updater::DryRunDecided(TSlv2OutcomeKind kind, const std::string& target) const {
+  return FDryRun && FLedger && FLedger->contains(OutcomeKindName(kind) + ("|" + target));
 }
 
 void TSlv2Updater::AddMacro(const std::string& name, const std::string& value) {

@@ -12,9 +12,13 @@
 // Steps that act on the product folder (ProductRoot) or the shell folder
 // (Slv21Root) skip their work with an error line when that folder is unknown,
 // and nothing driven by the storage reaches outside those two folders.
+//
+// Every step decides first and then either makes its change or, in a dry
+// run, only records it (Slv2Outcome.h); both runs collect the same records.
 #pragma once
 
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -26,6 +30,7 @@
 #include "sys/FileLayer.h"
 #include "sys/registry/RegApi.h"
 #include "updater/Slv2Lists.h"
+#include "updater/Slv2Outcome.h"
 
 namespace slv2 {
 
@@ -123,6 +128,27 @@ class TSlv2Updater {
   // (the message counts them and quotes the first).
   void Update();
 
+  // A dry run decides every step without changing any file, access list or
+  // registry value; temporary files go to the system's temporary folder
+  // and are removed.
+  void SetDryRun(bool dryRun) { FDryRun = dryRun; }
+  bool DryRun() const { return FDryRun; }
+  // The decisions of the whole dry run, shared by its updaters, so that a
+  // later product sees what an earlier one would have done (kind and
+  // target of every record).
+  void SetDryRunLedger(std::shared_ptr<std::set<std::string>> ledger) {
+    FLedger = std::move(ledger);
+  }
+  // True when a dry run recorded this already, in this updater or another.
+  bool DryRunDecided(TSlv2OutcomeKind kind, const std::string& target) const;
+  // What the steps did or, in a dry run, would do, in the order decided.
+  const std::vector<TSlv2Outcome>& Outcomes() const { return FOutcomes; }
+  // The error lines of the last Update's log, in order.
+  const std::vector<std::string>& ErrorLines() const { return FErrorLines; }
+  // Adds the record; one that would fail in a dry run is also logged as an
+  // error line of `operation`.
+  void Record(const char* operation, TSlv2Outcome outcome);
+
   // Opens the update storage (read, other writers denied) unless the name is
   // the current one; an empty name only closes it. Opening errors pass.
   void SetStorageFileName(const std::string& fileName);
@@ -178,8 +204,8 @@ class TSlv2Updater {
   void ProcessPatch(TgmStorage& storage, const std::string& elementName, const std::string& target);
   void ProcessDiff(TgmStorage& storage, const std::string& elementName, const std::string& target);
   void ProcessRegistry();
-  // Expands the macros of a registry script in place and imports it; true
-  // when the import succeeded.
+  // Expands the macros of a registry script in place and imports it (in a
+  // dry run: only expands it); true when the import succeeded.
   bool ProcessRegFile(const std::string& fileName);
 
  private:
@@ -188,6 +214,9 @@ class TSlv2Updater {
   // True when the target may be acted on: strictly inside the product
   // folder or the shell folder (or, with allowRoot, one of them itself).
   bool InsideFolders(std::string_view target, bool allowRoot) const;
+  // Deletes the file or folder tree `normal` (`path` as the ini names it),
+  // or in a dry run records that it would.
+  void Delete(const char* op, const std::string& path, const std::string& normal, bool folder);
   // Extracts every stream of the compound file below the destination and
   // deletes the file once all of them came out. A file that does not open is
   // logged; one that opens but does not come out whole raises and stays.
@@ -211,6 +240,10 @@ class TSlv2Updater {
   std::unique_ptr<TPcreRegExp> FMacroPattern;
   // The replacements of the "files" part being processed, if any.
   TSlv2ReplaceBatch* FBatch = nullptr;
+  bool FDryRun = false;
+  std::vector<TSlv2Outcome> FOutcomes;
+  std::shared_ptr<std::set<std::string>> FLedger;
+  std::vector<std::string> FErrorLines;
 };
 
 template <class T>

@@ -172,11 +172,13 @@ void TSlv2Updater::ProcessFile(TgmStorage& storage, const std::string& elementNa
     if (link) {
       log(TLogPriority::Warn(), Format("%s(): \"%s\" is a link, the new file takes its place",
                                        "ProcessFile", target.c_str()));
-    } else if (!exists && !TgmFileUtil::ForceDirectories(folder)) {
+    } else if (!exists && !DryRun() && !TgmFileUtil::ForceDirectories(folder)) {
       throw ESlvUpdater(Format("Error creating folder \"%s\"", folder.c_str()), fs::LastError());
     }
-    std::unique_ptr<TSlv2TempFile> temp = FBatch ? FBatch->TakeSpare(folder) : nullptr;
-    if (!temp) temp = std::make_unique<TSlv2TempFile>(folder);
+    // A dry run leaves the product folder alone: its content goes to the
+    // system's temporary folder.
+    std::unique_ptr<TSlv2TempFile> temp = FBatch && !DryRun() ? FBatch->TakeSpare(folder) : nullptr;
+    if (!temp) temp = std::make_unique<TSlv2TempFile>(DryRun() ? std::string() : folder);
     int64_t size = 0;
     Extract(storage, elementName, *temp, kExtractError, &size);
     int newer = 1;
@@ -184,12 +186,20 @@ void TSlv2Updater::ProcessFile(TgmStorage& storage, const std::string& elementNa
       throw ESlvUpdater(Format("Error reading the versions of \"%s\": %s", target.c_str(),
                                SysErrorMessage(fs::LastError()).c_str()));
     }
+    TSlv2Outcome outcome(!exists     ? TSlv2OutcomeKind::NewFile
+                         : newer < 0 ? TSlv2OutcomeKind::Keep
+                                     : TSlv2OutcomeKind::Replace,
+                         target);
+    outcome.newVersion = FileVersionText(temp->Name());
+    if (exists) outcome.installedVersion = FileVersionText(target);
+    Record("ProcessFile", std::move(outcome));
     if (newer < 0) {
       log(TLogPriority::Debug(),
           Format("%s(): Existing \"%s\" has newer version", "ProcessFile", target.c_str()));
-      if (FBatch) FBatch->KeepSpare(folder, std::move(temp));
+      if (FBatch && !DryRun()) FBatch->KeepSpare(folder, std::move(temp));
       return;
     }
+    if (DryRun()) return;
     std::string done = exists ? Format("%s(): Replaced \"%s\" with newer or the same",
                                        "ProcessFile", target.c_str())
                               : Format("%s(): Extracted new \"%s\"", "ProcessFile", target.c_str());
@@ -207,37 +217,61 @@ void TSlv2Updater::ProcessFile(TgmStorage& storage, const std::string& elementNa
 
 void TSlv2Updater::ProcessPatch(TgmStorage& storage, const std::string& elementName,
                                 const std::string& target) {
+  TSlv2Outcome outcome(TSlv2OutcomeKind::Merge, target);
   try {
     TSlv2TempFile patchFile;
     Extract(storage, elementName, patchFile, "error extracting \"%s\" stream to \"%s\" temp file");
+    if (DryRun()) {
+      // Both open as compound files, the installed one as the merge holds it.
+      TgmStorage::Create(patchFile.Name(), kReadDenyWrite);
+      TgmStorage::Create(target, stg::kStgmRead | stg::kStgmShareExclusive);
+      return Record("ProcessPatch", std::move(outcome));
+    }
     bool merged = MergeIntoCopy(patchFile.Name(), target);
     std::string line =
         Format(merged ? "%s(%s, \"%s\", \"%s\") succeeded" : "%s(%s, \"%s\", \"%s\") failed",
                "ProcessPatch", Identity(&storage).c_str(), elementName.c_str(), target.c_str());
     merged ? Logger().Debug(line) : Logger().Error(line);
+    if (!merged) outcome.failure = "the merge failed";
   } catch (const std::exception& e) {
-    LogFailed("ProcessPatch", e);
+    outcome.failure = ExceptionMessage(e);
+    // The dry run's line says that it would fail.
+    if (!DryRun()) LogFailed("ProcessPatch", e);
   }
+  Record("ProcessPatch", std::move(outcome));
 }
 
 void TSlv2Updater::ProcessDiff(TgmStorage& storage, const std::string& elementName,
                                const std::string& target) {
+  TSlv2Outcome outcome(TSlv2OutcomeKind::Diff, target);
   try {
     TSlv2TempFile diffFile;
     Extract(storage, elementName, diffFile, kExtractError);
     bool applied = false;
     if (FileExists(target)) {
-      TSlv2TempFile result(TgmFileUtil::ExtractFilePath(target));
-      applied = ApplyDiffFile(target, result.Name(), diffFile.Name()) &&
-                ReplaceInstalledFile(result, target);
+      // Decoded beside the target, or in a dry run in the temporary folder,
+      // so that a difference for another version is known before the run.
+      TSlv2TempFile result(DryRun() ? std::string() : TgmFileUtil::ExtractFilePath(target));
+      applied = ApplyDiffFile(target, result.Name(), diffFile.Name());
+      if (!applied) outcome.failure = "the installed file is another version";
+      if (applied && !DryRun() && !ReplaceInstalledFile(result, target)) {
+        applied = false;
+        outcome.failure = SysErrorMessage(fs::LastError());
+      }
+    } else {
+      outcome.failure = "the installed file is missing";
     }
-    std::string line =
-        Format(applied ? "%s(%s, \"%s\", \"%s\") succeeded" : "%s(%s, \"%s\", \"%s\") failed",
-               "ProcessDiff", Identity(&storage).c_str(), elementName.c_str(), target.c_str());
-    applied ? Logger().Debug(line) : Logger().Error(line);
+    if (!DryRun()) {
+      std::string line =
+          Format(applied ? "%s(%s, \"%s\", \"%s\") succeeded" : "%s(%s, \"%s\", \"%s\") failed",
+                 "ProcessDiff", Identity(&storage).c_str(), elementName.c_str(), target.c_str());
+      applied ? Logger().Debug(line) : Logger().Error(line);
+    }
   } catch (const std::exception& e) {
-    LogFailed("ProcessDiff", e);
+    outcome.failure = ExceptionMessage(e);
+    if (!DryRun()) LogFailed("ProcessDiff", e);
   }
+  Record("ProcessDiff", std::move(outcome));
 }
 
 }  // namespace slv2

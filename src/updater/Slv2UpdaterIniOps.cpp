@@ -96,21 +96,29 @@ void TSlv2Updater::ProcessDelete(const std::vector<std::string>& list, const std
       }
       Logger().Debug(Format("  %s: Started to delete %u files by mask \"%s\"", op,
                             static_cast<unsigned>(entries.size()), path.c_str()));
-      for (const std::string& file : entries) {
-        bool deleted = fs::DeleteFile(file);
-        Logger().Debug(DeletionLine(op, file, "file", deleted));
-      }
+      for (const std::string& file : entries)
+        Delete(op, file, file, false);
     } else if (FileExists(normal)) {
-      bool deleted = fs::DeleteFile(normal);
-      Logger().Debug(DeletionLine(op, path, "file", deleted));
+      Delete(op, path, normal, false);
     } else if (TgmFileUtil::DirectoryExists(normal)) {
-      bool deleted = TgmFileUtil::DeleteTree(normal);
-      Logger().Debug(DeletionLine(op, path, "directory", deleted));
+      Delete(op, path, normal, true);
     } else {
       Logger().Debug(Format("  %s: \"%s\" is not a mask and not found as file or directory", op,
                             path.c_str()));
     }
   }
+}
+
+void TSlv2Updater::Delete(const char* op, const std::string& path, const std::string& normal,
+                          bool folder) {
+  TSlv2Outcome outcome(TSlv2OutcomeKind::Delete, normal);
+  if (folder) outcome.detail = "folder";
+  if (DryRun()) return Record(op, std::move(outcome));
+  bool deleted = folder ? TgmFileUtil::DeleteTree(normal) : fs::DeleteFile(normal);
+  uint32_t error = fs::LastError();
+  Logger().Debug(DeletionLine(op, path, folder ? "directory" : "file", deleted));
+  if (!deleted) outcome.failure = SysErrorMessage(error);
+  Record(op, std::move(outcome));
 }
 
 void TSlv2Updater::ProcessStrReplace(TSlv2StrReplaceList& list) {
@@ -161,8 +169,8 @@ void TSlv2Updater::ReplaceInFile(TSlv2StrReplaceData& record, const std::string&
     return;
   }
   std::string result;
+  int count = 0;
   if (record.IsRegExp) {
-    int count = 0;
     bool matched = false;
     TPcreRegExp& regExp = record.CompiledRegExp();
     // The matcher recurses on the stack for every repetition of a group: on
@@ -178,17 +186,22 @@ void TSlv2Updater::ReplaceInFile(TSlv2StrReplaceData& record, const std::string&
       return;
     }
   } else {
-    result = ReplaceAll(text, record.SearchFor, record.ReplaceWith, record.IgnoreCase);
+    result = ReplaceAll(text, record.SearchFor, record.ReplaceWith, record.IgnoreCase, &count);
   }
   text = std::string();
+  TSlv2Outcome outcome(TSlv2OutcomeKind::TextReplace, fileName);
+  outcome.count = count;
+  if (DryRun()) return Record("StrReplace", std::move(outcome));
   if (WriteThroughTemp(fileName, result)) {
     Logger().Debug(
         Format("  %s: File \"%s\" processed successfully", "StrReplace", fileName.c_str()));
   } else {
-    Logger().Error(
-        WithReason(Format("  %s: Error writing file \"%s\"", "StrReplace", fileName.c_str()),
-                   fs::LastError()));
+    uint32_t error = fs::LastError();
+    outcome.failure = SysErrorMessage(error);
+    Logger().Error(WithReason(
+        Format("  %s: Error writing file \"%s\"", "StrReplace", fileName.c_str()), error));
   }
+  Record("StrReplace", std::move(outcome));
 }
 
 void TSlv2Updater::UnpackStorage(const TSlv2UnpackStorageData& record) {
@@ -240,11 +253,16 @@ void TSlv2Updater::UnpackStorageFile(const std::string& file, const std::string&
   // A storage that opens but does not come out whole ends the product's run,
   // whose files may need what it holds. It stays, so that nothing it held is
   // lost.
+  TSlv2Outcome outcome(TSlv2OutcomeKind::Unpack, file, "to " + destination);
   try {
     std::vector<std::string> streams;
     storage->ListStreams(streams);
+    outcome.count = static_cast<int>(streams.size());
+    if (DryRun()) return Record(op, std::move(outcome));
     int done = storage->ExtractStreams(streams, destination);
     if (done != static_cast<int>(streams.size())) {
+      outcome.failure = Format("%d of %d streams unpacked", done, outcome.count);
+      Record(op, std::move(outcome));
       throw ESlvUpdater(Format("Error unpacking storage \"%s\": %d of %d streams unpacked",
                                file.c_str(), done, static_cast<int>(streams.size())));
     }
@@ -254,6 +272,7 @@ void TSlv2Updater::UnpackStorageFile(const std::string& file, const std::string&
                               ExceptionSystemError(e)));
     throw;
   }
+  Record(op, std::move(outcome));
   Logger().Debug(Format("  %s: Storage unpacked", op));
   storage.reset();
   if (fs::DeleteFile(file)) {

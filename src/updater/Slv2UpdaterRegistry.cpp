@@ -3,6 +3,7 @@
 #include "sys/Cp1251.h"
 #include "sys/Format.h"
 #include "sys/registry/RegAnsi.h"
+#include "sys/registry/RegScript.h"
 #include "sys/registry/RegistryUtil.h"
 #include "updater/Slv2Cancel.h"
 #include "updater/Slv2IniFile.h"
@@ -17,6 +18,57 @@ namespace {
 // family comes near this size, and a larger one is refused rather than let
 // it take the memory.
 constexpr int64_t kMaxScriptSize = 64 << 20;
+
+std::string ProgramText(const std::u16string& text) {
+  return Utf8ToAnsi(Utf16ToUtf8(text));
+}
+
+// A value's data as the script wrote it: text, a number, or a byte count.
+std::string DataText(const reg::ScriptAction& action) {
+  if (action.type == reg::kRegSz || action.type == reg::kRegExpandSz) {
+    std::u16string text;
+    for (size_t i = 0; i + 1 < action.data.size(); i += 2)
+      text += static_cast<char16_t>(static_cast<uint8_t>(action.data[i]) |
+                                    static_cast<uint8_t>(action.data[i + 1]) << 8);
+    while (!text.empty() && text.back() == u'\0')
+      text.pop_back();
+    return "\"" + ProgramText(text) + "\"";
+  }
+  if (action.type == reg::kRegDword && action.data.size() == 4) {
+    uint32_t value = 0;
+    for (int i = 3; i >= 0; --i)
+      value = value << 8 | static_cast<uint8_t>(action.data[i]);
+    return Format("dword:%08x", value);
+  }
+  return Format("hex(%u): %u bytes", action.type, static_cast<unsigned>(action.data.size()));
+}
+
+// What the expanded script sets, one line per key and value:
+// "[HKEY_...\\key]", "[-HKEY_...\\key]", "name=data", "name=-".
+std::vector<std::string> ScriptValues(const std::string& fileName) {
+  std::string bytes;
+  std::vector<std::string> values;
+  if (!ReadFileToString(fileName, bytes, 1, 0, kMaxScriptSize + 1)) return values;
+  for (const reg::ScriptAction& action : reg::ParseRegScript(bytes).actions) {
+    std::string name = action.name.empty() ? "@" : "\"" + ProgramText(action.name) + "\"";
+    std::string key = ProgramText(reg::RootName(action.root) + u"\\" + action.path);
+    switch (action.kind) {
+      case reg::ScriptAction::kOpenKey:
+        values.push_back("[" + key + "]");
+        break;
+      case reg::ScriptAction::kDeleteKey:
+        values.push_back("[-" + key + "]");
+        break;
+      case reg::ScriptAction::kSetValue:
+        values.push_back(name + "=" + DataText(action));
+        break;
+      case reg::ScriptAction::kDeleteValue:
+        values.push_back(name + "=-");
+        break;
+    }
+  }
+  return values;
+}
 
 }  // namespace
 
@@ -36,13 +88,22 @@ void TSlv2Updater::ProcessRegistry() {
     for (const std::string& name : names) {
       cancel::CheckPoint();
       // A script that cannot be extracted is reported like one that failed.
+      TSlv2Outcome outcome(TSlv2OutcomeKind::Registry, name);
       if (registry->ExtractStreamToFile(name, script.Name()) && ProcessRegFile(script.Name())) {
-        Logger().Debug(
-            Format("%s(): registry script \"%s\" succeeded", "ProcessRegistry", name.c_str()));
+        outcome.values = ScriptValues(script.Name());
+        if (!DryRun()) {
+          Logger().Debug(
+              Format("%s(): registry script \"%s\" succeeded", "ProcessRegistry", name.c_str()));
+        }
       } else {
-        Logger().Error(
-            Format("%s(): registry script \"%s\" failed", "ProcessRegistry", name.c_str()));
+        outcome.failure = "the script was not imported";
+        // The dry run's line says that it would fail.
+        if (!DryRun()) {
+          Logger().Error(
+              Format("%s(): registry script \"%s\" failed", "ProcessRegistry", name.c_str()));
+        }
       }
+      Record("ProcessRegistry", std::move(outcome));
     }
     Logger().Debug(Format("%s(): processed %d registry scripts", "ProcessRegistry",
                           static_cast<int>(names.size())));
@@ -92,7 +153,7 @@ bool TSlv2Updater::ProcessRegFile(const std::string& fileName) {
         throw ESlvUpdater(Format("Error writing registry script \"%s\"", fileName.c_str()));
       }
     }
-    return ImportRegFile(fileName);
+    return DryRun() || ImportRegFile(fileName);
   } catch (const std::exception& e) {
     LogFailed("ProcessRegFile", e);
     return false;

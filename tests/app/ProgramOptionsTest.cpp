@@ -33,6 +33,12 @@ TEST(ProgramOptionsTest, ModesAndValues) {
   TProgramOptions options = Parse({"--package-dir", "/srv/пакет", "--quiet", "--log", "u.log"});
   EXPECT_EQ(options.packageDir, "/srv/пакет");
   EXPECT_EQ(options.logFile, "u.log");
+  // A dry run lists in the terminal; --quiet stays quiet.
+  options = Parse({"--dry-run", "--report", "r.json"});
+  EXPECT_TRUE(options.dryRun);
+  EXPECT_EQ(options.mode, TRunMode::Console);
+  EXPECT_EQ(options.reportFile, "r.json");
+  EXPECT_EQ(Parse({"--quiet", "--dry-run"}).mode, TRunMode::Quiet);
 }
 
 TEST(ProgramOptionsTest, RejectsWhatItDoesNotUnderstand) {
@@ -41,6 +47,7 @@ TEST(ProgramOptionsTest, RejectsWhatItDoesNotUnderstand) {
   EXPECT_EQ(Error({"--package-dir"}), "--package-dir needs a value");
   EXPECT_EQ(Error({"--log", ""}), "--log needs a value");
   EXPECT_EQ(Error({"--log", "a", "--log", "b"}), "--log is given twice");
+  EXPECT_EQ(Error({"--report"}), "--report needs a value");
 }
 
 }  // namespace

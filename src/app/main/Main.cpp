@@ -53,6 +53,12 @@ int Run(int& argc, char** argv) {
     return Fail(kExitInvalidCommand, error);
   }
   TSessionOptions session = DefaultSessionOptions(folder);
+  session.dryRun = options.dryRun;
+  session.programVersion = SLV2_VERSION;
+  if (!options.reportFile.empty() &&
+      !ResolveReportFile(options.reportFile, session.reportFile, error)) {
+    return Fail(kExitInvalidCommand, error);
+  }
   if (!options.logFile.empty() && !AttachDiagnosticLog(options.logFile, session.catalogue, error)) {
     return Fail(kExitFailed, error);
   }
