@@ -63,19 +63,15 @@ class TUpdateSession {
   bool CanClose() const { return FState != TSessionState::Running; }
 
   TSessionState State() const { return FState; }
-  bool Running() const { return FState == TSessionState::Running; }
   // kExitUpdated after a run in which every product was updated; see
   // ExitStatus.h. A window closed before the run gives kExitCancelled.
   int ExitStatus() const { return FExitStatus; }
 
+ private:
   struct TEntry {
     std::string displayName;
     std::unique_ptr<TSlv2Updater> updater;
   };
-  // The created updaters, in creation order.
-  const std::vector<TEntry>& Updaters() const { return FUpdaters; }
-
- private:
   bool CheckAdminRights();
   bool LockRun();
   void CreateUpdaters();
