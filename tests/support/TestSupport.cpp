@@ -41,6 +41,17 @@ std::string TestDataPath(std::string_view relative) {
   return std::string(SLV2_SOURCE_DIR) + "/tests/data/" + std::string(relative);
 }
 
+Tree TreeSnapshot(const std::string& folder) {
+  Tree tree;
+  const std::filesystem::path base = FsPath(folder);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(base)) {
+    if (entry.is_regular_file() && !entry.is_symlink())
+      tree[ProgramPath(entry.path().lexically_relative(base))] =
+          ReadFile(ProgramPath(entry.path()));
+  }
+  return tree;
+}
+
 std::vector<std::string> SplitLines(const std::string& out) {
   std::vector<std::string> lines;
   size_t start = 0;
