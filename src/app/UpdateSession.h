@@ -62,7 +62,6 @@ class TUpdateSession {
   // The close query: closing is allowed except during a run.
   bool CanClose() const { return FState != TSessionState::Running; }
 
-  TSessionState State() const { return FState; }
   // kExitUpdated after a run in which every product was updated; see
   // ExitStatus.h. A window closed before the run gives kExitCancelled.
   int ExitStatus() const { return FExitStatus; }
