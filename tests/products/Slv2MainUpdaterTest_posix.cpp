@@ -56,48 +56,38 @@ class MigrationTest : public test::ShellTest {
   }
 };
 
-TEST_F(MigrationTest, The20KeyIsCopiedWhenThe21KeyIsMissing) {
-  MakeFamily20();
-  test::RegTree family = DumpRegKey(kHkeyCurrentUser, k20);
-  ASSERT_EQ(family.size(), 10u);
-  EXPECT_THAT(
-      Step(&MainUpdater::BeforeExecute),
-      ElementsAre(Line("Slv21", "does not exist", "HKLM"), Line("Slv20", "already exists", "HKCU"),
-                  "DEBUG BeforeExecute(): Slv20 key copied from HKCU to HKLM"));
-  EXPECT_EQ(DumpRegKey(kHkeyLocalMachine, k21), family);
-  EXPECT_EQ(DumpRegKey(kHkeyCurrentUser, k20), family);
-}
-
-TEST_F(MigrationTest, NothingIsCopiedInTheOtherCombinations) {
-  EXPECT_THAT(Step(&MainUpdater::BeforeExecute),
-              ElementsAre(Line("Slv21", "does not exist", "HKLM"),
-                          Line("Slv20", "does not exist", "HKCU")));
-  EXPECT_THAT(DumpRegKey(kHkeyLocalMachine, k21), IsEmpty());
-
-  SetRegString(kHkeyLocalMachine, k21 + "\\main"s, "root", "/opt/zarvik/solvane");
-  test::RegTree machine = DumpRegKey(kHkeyLocalMachine, k21);
-  EXPECT_THAT(Step(&MainUpdater::BeforeExecute),
-              ElementsAre(Line("Slv21", "already exists", "HKLM"),
-                          Line("Slv20", "does not exist", "HKCU")));
-
-  // Both present: the 2.0 values are neither merged in nor written over.
-  MakeFamily20();
-  EXPECT_THAT(Step(&MainUpdater::BeforeExecute),
-              ElementsAre(Line("Slv21", "already exists", "HKLM"),
-                          Line("Slv20", "already exists", "HKCU")));
-  EXPECT_EQ(DumpRegKey(kHkeyLocalMachine, k21), machine);
-}
-
-TEST_F(MigrationTest, AnIncompleteCopyIsReported) {
-  MakeFamily20();
-  SetRegValue(kHkeyCurrentUser, k20 + "\\main"s, "list", reg::kRegMultiSz, "a\0b\0\0"s);
-  test::RegTree family = DumpRegKey(kHkeyCurrentUser, k20);
-  EXPECT_THAT(
-      Step(&MainUpdater::BeforeExecute),
-      ElementsAre(Line("Slv21", "does not exist", "HKLM"), Line("Slv20", "already exists", "HKCU"),
-                  "ERROR BeforeExecute(): Slv20 key not copied completely from HKCU "
-                  "to HKLM"));
-  EXPECT_EQ(DumpRegKey(kHkeyCurrentUser, k20), family);
+// The 2.0 key is copied only where the 2.1 key is missing, and whole.
+TEST_F(MigrationTest, The20KeyIsCopiedOnlyWhenThe21KeyIsMissing) {
+  const std::string copied = "DEBUG BeforeExecute(): Slv20 key copied from HKCU to HKLM";
+  const std::string incomplete =
+      "ERROR BeforeExecute(): Slv20 key not copied completely from HKCU to HKLM";
+  struct Case {
+    bool has21, has20, multiString;  // a kind the copy does not know
+    std::vector<std::string> lines;  // after the two on what exists
+  } cases[] = {
+      {false, true, false, {copied}}, {false, false, false, {}},         {true, false, false, {}},
+      {true, true, false, {}},        {false, true, true, {incomplete}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.has21 << c.has20 << c.multiString);
+    test::TempRegistry fresh;
+    if (c.has20) MakeFamily20();
+    if (c.multiString)
+      SetRegValue(kHkeyCurrentUser, k20 + "\\main"s, "list", reg::kRegMultiSz, "a\0b\0\0"s);
+    if (c.has21) SetRegString(kHkeyLocalMachine, k21 + "\\main"s, "root", "/opt/zarvik/solvane");
+    const test::RegTree family = DumpRegKey(kHkeyCurrentUser, k20);
+    const test::RegTree machine = DumpRegKey(kHkeyLocalMachine, k21);
+    std::vector<std::string> lines = {
+        Line("Slv21", c.has21 ? "already exists" : "does not exist", "HKLM"),
+        Line("Slv20", c.has20 ? "already exists" : "does not exist", "HKCU")};
+    lines.insert(lines.end(), c.lines.begin(), c.lines.end());
+    EXPECT_EQ(Step(&MainUpdater::BeforeExecute), lines);
+    EXPECT_EQ(DumpRegKey(kHkeyCurrentUser, k20), family);
+    // Both present: the 2.0 values are neither merged in nor written over.
+    if (!c.multiString) {
+      EXPECT_EQ(DumpRegKey(kHkeyLocalMachine, k21), c.lines.empty() ? machine : family);
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -288,32 +278,32 @@ class UninstallTest : public test::ShellTest {
   }
 };
 
+// The 2.0 entry moves to the 2.1 name relabelled; one that cannot move whole
+// is reported and kept; without one nothing changes.
 TEST_F(UninstallTest, The20EntryMovesAndIsRelabelled) {
-  MakeEntry(kOldUninstall, "Zarvik:Solvane 2.0");
-  test::RegTree entry = DumpRegKey(kHkeyLocalMachine, kOldUninstall);
-  EXPECT_THAT(Step(&MainUpdater::adjustSlvUninstallLabels), IsEmpty());
-  EXPECT_THAT(DumpRegKey(kHkeyLocalMachine, kOldUninstall), IsEmpty());
-  EXPECT_EQ(RegReadString(kHkeyLocalMachine, kNewUninstall, "DisplayName"), "Zarvik:Solvane 2.1");
-  test::RegTree moved = DumpRegKey(kHkeyLocalMachine, kNewUninstall);
-  EXPECT_EQ(moved.erase("|DisplayName") + entry.erase("|DisplayName"), 2u);
-  EXPECT_EQ(moved, entry);
-}
-
-TEST_F(UninstallTest, WithoutA20EntryNothingChanges) {
-  MakeEntry(kNewUninstall, "Solvane as installed");
-  test::RegTree entry = DumpRegKey(kHkeyLocalMachine, kNewUninstall);
-  EXPECT_THAT(Step(&MainUpdater::adjustSlvUninstallLabels), IsEmpty());
-  EXPECT_EQ(DumpRegKey(kHkeyLocalMachine, kNewUninstall), entry);
-}
-
-TEST_F(UninstallTest, AnEntryThatCannotMoveIsReportedAndKept) {
-  MakeEntry(kOldUninstall, "Zarvik:Solvane 2.0");
-  SetRegValue(kHkeyLocalMachine, kOldUninstall, "Parts", reg::kRegMultiSz, "a\0\0"s);
-  test::RegTree entry = DumpRegKey(kHkeyLocalMachine, kOldUninstall);
-  EXPECT_THAT(Step(&MainUpdater::adjustSlvUninstallLabels),
-              ElementsAre("ERROR adjustSlvUninstallLabels(): uninstall entry not moved from " +
-                          Quoted(kOldUninstall) + " to " + Quoted(kNewUninstall)));
-  EXPECT_EQ(DumpRegKey(kHkeyLocalMachine, kOldUninstall), entry);
+  const std::string notMoved = "ERROR adjustSlvUninstallLabels(): uninstall entry not moved from " +
+                               Quoted(kOldUninstall) + " to " + Quoted(kNewUninstall);
+  for (const char* key : {kOldUninstall, kNewUninstall, "unmovable"}) {
+    SCOPED_TRACE(key);
+    test::TempRegistry fresh;
+    const bool unmovable = key == std::string("unmovable");
+    MakeEntry(unmovable ? kOldUninstall : key, "Zarvik:Solvane 2.0");
+    if (unmovable)
+      SetRegValue(kHkeyLocalMachine, kOldUninstall, "Parts", reg::kRegMultiSz, "a\0\0"s);
+    test::RegTree entry = DumpRegKey(kHkeyLocalMachine, unmovable ? kOldUninstall : key);
+    EXPECT_EQ(Step(&MainUpdater::adjustSlvUninstallLabels),
+              unmovable ? std::vector<std::string>{notMoved} : std::vector<std::string>{});
+    if (key == kOldUninstall) {
+      EXPECT_THAT(DumpRegKey(kHkeyLocalMachine, kOldUninstall), IsEmpty());
+      test::RegTree moved = DumpRegKey(kHkeyLocalMachine, kNewUninstall);
+      EXPECT_EQ(RegReadString(kHkeyLocalMachine, kNewUninstall, "DisplayName"),
+                "Zarvik:Solvane 2.1");
+      EXPECT_EQ(moved.erase("|DisplayName") + entry.erase("|DisplayName"), 2u);
+      EXPECT_EQ(moved, entry);
+    } else {
+      EXPECT_EQ(DumpRegKey(kHkeyLocalMachine, unmovable ? kOldUninstall : key), entry);
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------
