@@ -177,14 +177,7 @@ TEST_F(SlvUpdateKillTest, AKillAtAnyMomentLosesNothingAndTheNextRunCompletes) {
                              << LoggedErrors();
       // Whatever the kills left, a run without one ends with the new tree,
       // the temporary files they left removed.
-      Tree done = Snapshot();
-      std::string differ;
-      for (const Tree* tree : {&done, &fresh})
-        for (const auto& [path, content] : *tree) {
-          const Tree& other = tree == &done ? fresh : done;
-          auto it = other.find(path);
-          if (it == other.end() || it->second != content) differ += path + "; ";
-        }
+      std::string differ = test::TreeDifferences(Snapshot(), fresh);
       EXPECT_EQ(differ, "") << where << ": the next run did not complete the update";
       incomplete += !differ.empty();
     }

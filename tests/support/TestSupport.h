@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sys/registry/RegApi.h"
+
 namespace slv2::test {
 
 // Program text (Windows-1251) from the UTF-8 of a source file literal.
@@ -143,10 +145,26 @@ class DatabaseWriter : public HeldInChild {
 std::string IntegrityCheck(const std::string& database);
 #endif
 
+// The names below a folder, relative, "/"-delimited, folders with a trailing
+// "/", sorted; links are listed, not followed.
+std::vector<std::string> ListTree(const std::string& folder);
+
+// A key tree: "\\sub\\key|value" -> kind and data, "\\sub\\key" -> kind ~0.
+using KeyTree = std::map<std::string, std::pair<uint32_t, std::string>>;
+void SetRegValue(reg::HKey root, const std::string& key, const std::string& name, uint32_t type,
+                 const std::string& data);
+void SetRegString(reg::HKey root, const std::string& key, const std::string& name,
+                  const std::string& text);
+// Empty when the key is missing.
+KeyTree DumpRegKey(reg::HKey root, const std::string& key);
+
 // Every regular file below a folder: its path relative to the folder, "/"
 // delimited, and its content.
 using Tree = std::map<std::string, std::string>;
 Tree TreeSnapshot(const std::string& folder);
+// The paths whose content differs between two snapshots, for failure
+// messages; "" when they are the same.
+std::string TreeDifferences(const Tree& a, const Tree& b);
 
 // The complete lines of a program's output (a last line without its line
 // feed is left out), without their line feeds.
