@@ -2,8 +2,8 @@
 // same installed files and registry keys. Held by the object that took it and
 // given up when the object goes; the system gives it up too when the process
 // ends in any way, so a killed run never blocks the next one.
-// Linux: an exclusive lock on the file beside the registry database
-// (RunLockFilePath), per machine as the registry is. Windows: the named mutex
+// Linux: an exclusive lock on the file beside the registry database, its
+// name with ".lock", per machine as the registry is. Windows: the named mutex
 // "Global\slv2update.run", seen from every session.
 #pragma once
 
@@ -33,10 +33,5 @@ class TRunLock {
 #endif
   std::intptr_t FHandle;  // the open lock file or the mutex
 };
-
-#ifndef _WIN32
-// The lock file (native path): the registry database's name with ".lock".
-std::string RunLockFilePath();
-#endif
 
 }  // namespace slv2

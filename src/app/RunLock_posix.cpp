@@ -49,11 +49,12 @@ int OpenLockFile(const std::string& path) {
       Format("%s the lock file \"%s\": %s", what, Utf8ToAnsi(path).c_str(), std::strerror(error)));
 }
 
-}  // namespace
-
+// The lock file (native path): the registry database's name with ".lock".
 std::string RunLockFilePath() {
   return reg::RegistryDatabasePath() + ".lock";
 }
+
+}  // namespace
 
 std::unique_ptr<TRunLock> TRunLock::TryAcquire() {
   std::string path = RunLockFilePath();

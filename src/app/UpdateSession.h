@@ -70,23 +70,16 @@ class TUpdateSession {
   // The close query: closing is allowed except during a run.
   bool CanClose() const { return FState != TSessionState::Running; }
 
-  TSessionState State() const { return FState; }
-  bool Running() const { return FState == TSessionState::Running; }
   // kExitUpdated after a run in which every product was updated; see
   // ExitStatus.h. A window closed before the run gives kExitCancelled.
   int ExitStatus() const { return FExitStatus; }
 
+ private:
   struct TEntry {
     std::string displayName;
     std::unique_ptr<TSlv2Updater> updater;
     size_t report = 0;  // its product in the run's report
   };
-  // The created updaters, in creation order.
-  const std::vector<TEntry>& Updaters() const { return FUpdaters; }
-  // The run's report as far as the run has got.
-  const TRunReport& Report() const { return FReport; }
-
- private:
   bool CheckAdminRights();
   bool LockRun();
   void CreateUpdaters();

@@ -5,7 +5,6 @@
 // (SLV2_KILL_SEED repeats a run); SLV2_KILLS sets the number of kills.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <optional>
 #include <random>
 #include <set>
 #include <thread>
@@ -28,53 +26,13 @@ namespace {
 
 namespace stdfs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-using Tree = std::map<std::string, std::string>;  // path below the machine -> content
+using test::Tree;
 
 constexpr const char* kMissing = "<missing>";
-
-// Sets an environment variable for the object's life.
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, const std::string& value) : name_(name) {
-    if (const char* previous = std::getenv(name)) previous_ = previous;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedVariable() { previous_ ? ::setenv(name_, previous_->c_str(), 1) : ::unsetenv(name_); }
-
- private:
-  const char* name_;
-  std::optional<std::string> previous_;
-};
 
 int EnvInt(const char* name, int fallback) {
   const char* text = std::getenv(name);
   return text && *text ? std::atoi(text) : fallback;
-}
-
-// "ok" when SQLite finds the database sound (a journal left by a kill is
-// rolled back first, as the next program to open it would), else what it
-// found.
-std::string IntegrityCheck(const std::string& database) {
-  sqlite3* db = nullptr;
-  std::string result;
-  if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-    result = "cannot open";
-  } else {
-    // A registry editor the killed program had started may still be
-    // importing: its lock is waited for, as the next program would.
-    sqlite3_busy_timeout(db, 10000);
-    if (sqlite3_exec(
-            db, "PRAGMA integrity_check",
-            [](void* out, int, char** values, char**) {
-              *static_cast<std::string*>(out) += values[0] ? values[0] : "";
-              return 0;
-            },
-            &result, nullptr) != SQLITE_OK) {
-      result = sqlite3_errmsg(db);
-    }
-  }
-  sqlite3_close(db);
-  return result;
 }
 
 // The shell's configuration gets two text replacements, each atomic, one
@@ -108,16 +66,7 @@ class SlvUpdateKillTest : public ::testing::Test {
     stdfs::copy_file(saved / "registry.db", database, stdfs::copy_options::overwrite_existing);
   }
 
-  Tree Snapshot() const {
-    Tree tree;
-    for (const auto& entry : stdfs::recursive_directory_iterator(machine)) {
-      if (!entry.is_regular_file()) continue;
-      std::ifstream in(entry.path(), std::ios::binary);
-      tree[entry.path().string().substr(machine.size() + 1)].assign(
-          std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    return tree;
-  }
+  Tree Snapshot() const { return test::TreeSnapshot(machine); }
 
   int Start() {
     return test::StartProgram("slv2update",
@@ -137,10 +86,10 @@ class SlvUpdateKillTest : public ::testing::Test {
   test::TempDir dir;
   std::string run = dir / "run", machine = run + "/machine", database = run + "/registry.db";
   stdfs::path saved = stdfs::path(dir / "saved");
-  ScopedVariable registry{"SLV2_REGISTRY", database};
-  ScopedVariable xdg{"XDG_DATA_HOME", machine + "/share"};
+  test::ScopedEnv registry{"SLV2_REGISTRY", database};
+  test::ScopedEnv xdg{"XDG_DATA_HOME", machine + "/share"};
   // Temporary files a kill leaves in the temporary folder go with the test.
-  ScopedVariable tmp{"TMPDIR", dir / "tmp"};
+  test::ScopedEnv tmp{"TMPDIR", dir / "tmp"};
   test::DisplayVariable noDisplay{""};
 };
 
@@ -217,7 +166,7 @@ TEST_F(SlvUpdateKillTest, AKillAtAnyMomentLosesNothingAndTheNextRunCompletes) {
       EXPECT_TRUE(partialShortcut) << where << ": " << path;
       partialShortcuts += partialShortcut;
     }
-    EXPECT_EQ(IntegrityCheck(database), "ok") << where;
+    EXPECT_EQ(test::IntegrityCheck(database), "ok") << where;
 
     leftTemp += !temps.empty();
     if (k % kChain == kChain - 1 || k == kills - 1) {
@@ -228,14 +177,7 @@ TEST_F(SlvUpdateKillTest, AKillAtAnyMomentLosesNothingAndTheNextRunCompletes) {
                              << LoggedErrors();
       // Whatever the kills left, a run without one ends with the new tree,
       // the temporary files they left removed.
-      Tree done = Snapshot();
-      std::string differ;
-      for (const Tree* tree : {&done, &fresh})
-        for (const auto& [path, content] : *tree) {
-          const Tree& other = tree == &done ? fresh : done;
-          auto it = other.find(path);
-          if (it == other.end() || it->second != content) differ += path + "; ";
-        }
+      std::string differ = test::TreeDifferences(Snapshot(), fresh);
       EXPECT_EQ(differ, "") << where << ": the next run did not complete the update";
       incomplete += !differ.empty();
     }

@@ -6,6 +6,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include "TestSupport.h"
 #include "UpdaterTestSupport.h"
@@ -109,28 +110,116 @@ class UpdateSessionTest : public ::testing::Test {
   ScriptedUi ui;
 };
 
-// The start-up sequence and the run are seen end to end in MainTest and in
-// FormMainTest; these cases pin the order of the calls and the outcomes.
+// Every way the start-up can end, and the one where it waits for the run.
+TEST_F(UpdateSessionTest, StartUpOutcomes) {
+  using B = TBoxId;
+  const std::vector<B> shellTwice = {B::ShellRunning, B::ShellRunning};
+  struct Case {
+    const char* what;
+    bool administrator, installed;  // the product ege, with its storage
+    const char* storage;            // ege.stg's content; nullptr: a sound one
+    int shellChecks, oks;           // OKs before Cancel
+    bool unattended, raises;        // the shell check raises
+    std::string database;           // SLV2_REGISTRY; "": the test's
+    std::vector<TBoxId> boxes;
+    std::string error;  // part of the one error shown; "": none
+    int status;
+    bool ready;  // waits for the run instead of ending the program
+  };
+  const std::string dbError = "registry database \"" + dir.Path() + "/bad-";
+  // clang-format off
+  std::vector<Case> cases = {
+    {"not an administrator", false, true, nullptr, 0, 0, false, false, "", {B::AdminRights}, "", kExitNotAdministrator, false},
+    {"a storage without its product", true, false, nullptr, 0, 0, false, false, "", {B::NothingToUpdate}, "", kExitNothingToUpdate, false},
+    {"only a storage that does not open", true, true, "not a compound file", 0, 0, false, false, "", {B::NothingToUpdate}, "", kExitFailed, false},
+    {"the shell runs, OK then Cancel", true, true, nullptr, 5, 1, false, false, "", shellTwice, "", kExitCancelled, false},
+    {"the shell runs, nobody answers", true, true, nullptr, 5, 1, true, false, "", shellTwice, "", kExitShellRunning, false},
+    {"the shell closes after two OKs", true, true, nullptr, 2, 2, false, false, "", shellTwice, "", kExitCancelled, true},
+    {"a check raises", true, true, nullptr, 0, 0, false, true, "", {}, "no window system", kExitFailed, false},
+#ifndef _WIN32
+    // On Linux the lock is a file beside the registry database, which is a
+    // file of its own: one that does not open or is damaged is an error,
+    // never a machine with nothing installed.
+    {"no lock beside the registry", true, true, nullptr, 0, 0, false, false, dir / "blocker/r.db", {}, "Cannot open the lock file \"" + dir / "blocker/r.db.lock", kExitFailed, false},
+    {"a folder", true, true, nullptr, 0, 0, false, false, dir / "bad-folder", {}, dbError, kExitFailed, false},
+    {"not a database", true, true, nullptr, 0, 0, false, false, dir / "bad-text", {}, dbError, kExitFailed, false},
+    {"a damaged header", true, true, nullptr, 0, 0, false, false, dir / "bad-header", {}, dbError, kExitFailed, false},
+    {"a damaged page", true, true, nullptr, 0, 0, false, false, dir / "bad-page", {}, dbError, kExitFailed, false},
+#endif
+  };
+  // clang-format on
+#ifndef _WIN32
+  {
+    test::ScopedEnv variable("SLV2_REGISTRY", dir / "good.db");
+    test::WriteFile(dir / "family.reg",
+                    "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Zarvik\\Solvane 2.1\\ege]\r\n"
+                    "\"root\"=\"ege\"\r\n");
+    ASSERT_EQ(test::RunProgram("regedit", {"/s", dir / "family.reg"}, dir / "out", dir / "err"), 0);
+  }
+  const std::string good = test::ReadFile(dir / "good.db");
+  const size_t page =
+      (static_cast<unsigned char>(good[16]) << 8) | static_cast<unsigned char>(good[17]);
+  test::WriteFile(dir / "blocker", "");
+  std::filesystem::create_directories(test::FsPath(dir / "bad-folder"));
+  test::WriteFile(dir / "bad-text", "registry of the family, surely");
+  test::WriteFile(dir / "bad-header", std::string(good).replace(16, 2, 2, '\x5A'));
+  test::WriteFile(dir / "bad-page", std::string(good).replace(page + 8, 64, 64, '\x5A'));
+#endif
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::TempRegistry fresh;
+    RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", dir / "shell");
+    if (c.installed) Install("ege");
+    std::optional<test::ScopedEnv> database;
+    if (!c.database.empty()) database.emplace("SLV2_REGISTRY", c.database);
+    std::filesystem::remove_all(test::FsPath(package));
+    c.storage ? test::WriteFile(package + "/ege.stg", c.storage) : Package("ege");
+    ui = ScriptedUi();
+    ui.answers.assign(c.oks, TBoxAnswer::Ok);
+    administrator = c.administrator;
+    shellChecks = c.shellChecks;
+    TSessionOptions options = Options();
+    options.unattended = c.unattended;
+    if (c.raises) options.isShellRunning = []() -> bool { throw ESlvUpdater("no window system"); };
+    TUpdateSession session(ui, std::move(options));
+    session.FormShow();
+    EXPECT_EQ(ui.boxes, c.boxes);
+    EXPECT_EQ(ui.errors.size(), c.error.empty() ? 0u : 1u);
+    const std::string shown = ui.errors.empty() ? "" : ui.errors[0];
+    EXPECT_NE(shown.find(c.error), std::string::npos) << shown;
+    EXPECT_EQ(ui.terminated, c.ready ? 0 : 1);
+    EXPECT_EQ(session.ExitStatus(), c.status);
+    // A terminated session never runs.
+    const size_t lines = ui.memo.size();
+    session.RunUpdates();
+    EXPECT_EQ(ui.memo.size() > lines, c.ready);
+  }
+}
 
 TEST_F(UpdateSessionTest, ListsInstalledProductsWithAStorageAndRunsThemInOrder) {
   for (const char* id : {"main", "punctuation", "mathematics1", "orthography"})
     Install(id);
-  // ege has a storage but is not installed; orthography is installed
-  // without one; both shell types read main.stg.
+  // ege has a storage but is not installed; orthography's does not open;
+  // both shell types read main.stg.
   for (const char* name : {"mathematics1", "punctuation", "main", "ege"})
     Package(name);
+  test::WriteFile(package + "/orthography.stg", "not a compound file");
   TUpdateSession session(ui, Options());
   ui.onProcessMessages = [&] { session.FormShow(); };  // shown again meanwhile
   session.FormShow();
   ui.onProcessMessages = nullptr;
+  ASSERT_EQ(ui.memo.size(), 7u);
+  EXPECT_EQ(ui.memo[0].rfind(A("Продукт \"Тесты по орфографии\" не будет обновлён. ОШИБКА: "), 0),
+            0u)
+      << AnsiToUtf8(ui.memo[0]);
   std::vector<std::string> expected = {"",
                                        A("Установленные продукты, подлежащие обновлению:"),
                                        A("  Оболочка Zarvik:Solvane"),
                                        A("  Тесты по пунктуации"),
                                        A("  Математика (часть 1)"),
                                        ""};
-  EXPECT_EQ(ui.memo, expected);
-  EXPECT_EQ(ui.processed, 6);  // after every memo line
+  EXPECT_EQ(std::vector<std::string>(ui.memo.begin() + 1, ui.memo.end()), expected);
+  EXPECT_EQ(ui.processed, 7);  // after every memo line
   EXPECT_TRUE(ui.boxes.empty());
 
   session.RunUpdates();
@@ -138,77 +227,12 @@ TEST_F(UpdateSessionTest, ListsInstalledProductsWithAStorageAndRunsThemInOrder) 
                                    A("Обновление продукта \"Тесты по пунктуации\"...OK"),
                                    A("Обновление продукта \"Математика (часть 1)\"...OK"),
                                    A("Завершение обновления оболочки Zarvik:Solvane...OK")});
-  EXPECT_EQ(ui.memo, expected);
-  EXPECT_EQ(ui.processed, 14);
+  EXPECT_EQ(std::vector<std::string>(ui.memo.begin() + 1, ui.memo.end()), expected);
+  EXPECT_EQ(ui.processed, 15);
   EXPECT_EQ(ui.boxes, std::vector<TBoxId>{TBoxId::UpdateFinished});
   EXPECT_EQ(ui.states, (std::vector<TSessionState>{TSessionState::Checking, TSessionState::Ready,
                                                    TSessionState::Running, TSessionState::Done}));
-  EXPECT_EQ(session.ExitStatus(), kExitUpdated);
-}
-
-TEST_F(UpdateSessionTest, AStorageThatDoesNotOpenLeavesOutOnlyItsProductButFailsTheRun) {
-  Install("main");
-  Install("punctuation");
-  Package("main");
-  test::WriteFile(package + "/punctuation.stg", "not a compound file");
-  TUpdateSession session(ui, Options());
-  session.FormShow();
-  ASSERT_FALSE(ui.memo.empty());
-  EXPECT_EQ(ui.memo[0].rfind(A("Продукт \"Тесты по пунктуации\" не будет обновлён. ОШИБКА: "), 0),
-            0u)
-      << AnsiToUtf8(ui.memo[0]);
-  EXPECT_EQ(session.Updaters().size(), 2u);  // the shell and its finishing
-  session.RunUpdates();
-  EXPECT_EQ(ui.memo.back(), A("Завершение обновления оболочки Zarvik:Solvane...OK"));
-  EXPECT_EQ(session.ExitStatus(), kExitFailed);
-
-  // When nothing else is left, the box says so, but the status is a failure.
-  test::TempRegistry empty;
-  RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\punctuation", "root", "p");
-  ScriptedUi second;
-  TUpdateSession alone(second, Options());
-  alone.FormShow();
-  EXPECT_EQ(second.boxes, std::vector<TBoxId>{TBoxId::NothingToUpdate});
-  EXPECT_EQ(alone.ExitStatus(), kExitFailed);
-}
-
-TEST_F(UpdateSessionTest, TheShellBoxRepeatsAfterOkAndCancelEndsTheProgram) {
-  Install("main");
-  Package("main");
-  shellChecks = 2;
-  ui.answers = {TBoxAnswer::Ok, TBoxAnswer::Ok};
-  {
-    TUpdateSession closed(ui, Options());
-    closed.FormShow();
-    EXPECT_EQ(ui.boxes, (std::vector<TBoxId>{TBoxId::ShellRunning, TBoxId::ShellRunning}));
-    EXPECT_EQ(closed.State(), TSessionState::Ready);
-  }
-
-  for (bool unattended : {false, true}) {
-    shellChecks = 5;
-    ui = ScriptedUi();
-    ui.answers = {TBoxAnswer::Ok};  // then Cancel
-    TSessionOptions options = Options();
-    options.unattended = unattended;
-    TUpdateSession session(ui, std::move(options));
-    session.FormShow();
-    EXPECT_EQ(ui.boxes.size(), 2u);
-    EXPECT_EQ(ui.terminated, 1);
-    EXPECT_EQ(session.ExitStatus(), unattended ? kExitShellRunning : kExitCancelled);
-    session.RunUpdates();  // a terminated session never runs
-    EXPECT_EQ(ui.memo.size(), 4u);
-  }
-}
-
-TEST_F(UpdateSessionTest, AnErrorOfTheStartUpIsShownAndEndsTheProgram) {
-  Install("main");
-  Package("main");
-  TSessionOptions options = Options();
-  options.isShellRunning = []() -> bool { throw ESlvUpdater("no window system"); };
-  TUpdateSession session(ui, std::move(options));
-  session.FormShow();
-  EXPECT_EQ(ui.errors, std::vector<std::string>{"no window system"});
-  EXPECT_EQ(ui.terminated, 1);
+  // A product left out fails the run.
   EXPECT_EQ(session.ExitStatus(), kExitFailed);
 }
 
@@ -265,130 +289,6 @@ TEST_F(UpdateSessionTest, TemporaryFilesAKilledRunLeftAreRemovedByTheNextRun) {
     EXPECT_EQ(test::PathExists(dir / file), !left) << file;
 }
 
-// --- The lock of the run ------------------------------------------------------
-
-// Whether a start now could take the lock (it is free), letting it go again.
-bool LockFree() {
-  return TRunLock::TryAcquire() != nullptr;
-}
-
-TEST_F(UpdateSessionTest, TheLockIsHeldFromTheStartUpUntilTheRunEnds) {
-  Install("ege");
-  Package("ege");
-  TUpdateSession session(ui, Options());
-  EXPECT_TRUE(LockFree());
-  session.FormShow();
-  EXPECT_FALSE(LockFree());  // ready, waiting for the run button
-  std::vector<bool> freeWhileRunning;
-  ui.onProcessMessages = [&] { freeWhileRunning.push_back(LockFree()); };
-  session.RunUpdates();
-  EXPECT_EQ(freeWhileRunning, std::vector<bool>(2, false));
-  // The window may stay open over the results; the next update may start.
-  EXPECT_TRUE(LockFree());
-
-  // A start-up check that ends the program lets the lock go as well.
-  ScriptedUi second;
-  TUpdateSession nothing(second, Options({&CountingType("px2002")}));
-  nothing.FormShow();
-  EXPECT_EQ(second.boxes, std::vector<TBoxId>{TBoxId::NothingToUpdate});
-  EXPECT_TRUE(LockFree());
-}
-
-TEST_F(UpdateSessionTest, WhileAnotherHoldsTheLockTheStartUpEndsAtOnce) {
-  Install("ege");
-  Package("ege");
-  std::unique_ptr<TRunLock> other = TRunLock::TryAcquire();
-  ASSERT_TRUE(other);
-  TUpdateSession session(ui, Options());
-  session.FormShow();
-  EXPECT_EQ(ui.boxes, std::vector<TBoxId>{TBoxId::AlreadyRunning});
-  EXPECT_TRUE(ui.memo.empty());
-  EXPECT_EQ(ui.terminated, 1);
-  EXPECT_EQ(session.ExitStatus(), kExitAlreadyRunning);
-  EXPECT_TRUE(session.Updaters().empty());
-
-  // Rights come first: a non-administrator hears about those.
-  administrator = false;
-  ScriptedUi second;
-  TUpdateSession refused(second, Options());
-  refused.FormShow();
-  EXPECT_EQ(second.boxes, std::vector<TBoxId>{TBoxId::AdminRights});
-  EXPECT_EQ(refused.ExitStatus(), kExitNotAdministrator);
-}
-
-#ifndef _WIN32
-// On Linux the lock is a file beside the registry database (on Windows a
-// named mutex, which can always be tried).
-TEST_F(UpdateSessionTest, ALockThatCannotBeTriedIsAnErrorOfTheStartUp) {
-  Install("ege");
-  Package("ege");
-  // The registry's folder is a file: no lock file can be made beside it.
-  test::WriteFile(dir / "blocker", "");
-  std::string database = dir / "blocker/registry.db";
-  test::SetEnv("SLV2_REGISTRY", &database);
-  TUpdateSession session(ui, Options());
-  session.FormShow();
-  ASSERT_EQ(ui.errors.size(), 1u);
-  EXPECT_EQ(
-      ui.errors[0].rfind("Cannot open the lock file \"" + dir / "blocker/registry.db.lock", 0), 0u)
-      << ui.errors[0];
-  EXPECT_EQ(session.ExitStatus(), kExitFailed);
-}
-#endif
-
-#ifndef _WIN32
-// The Linux registry is a database of its own: one that does not open or is
-// damaged is an error of the start-up, never a machine with nothing
-// installed.
-TEST_F(UpdateSessionTest, ARegistryDatabaseThatDoesNotOpenOrIsDamagedIsAnErrorOfTheStartUp) {
-  Package("ege");
-  std::string good = dir / "good.db";
-  {
-    test::ScopedEnv database("SLV2_REGISTRY", good);
-    test::WriteFile(
-        dir / "family.reg",
-        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Zarvik\\Solvane 2.1\\main]\r\n"
-        "\"root\"=\"/opt/s\"\r\n[HKEY_LOCAL_MACHINE\\Software\\Zarvik\\Solvane 2.1\\ege]"
-        "\r\n\"root\"=\"ege\"\r\n");
-    ASSERT_EQ(test::RunProgram("regedit", {"/s", dir / "family.reg"}, dir / "out", dir / "err"), 0);
-  }
-  const std::string bytes = test::ReadFile(good);
-  const size_t page =
-      (static_cast<unsigned char>(bytes[16]) << 8) | static_cast<unsigned char>(bytes[17]);
-  auto damaged = [&](size_t offset, size_t count) {
-    std::string copy = bytes;
-    copy.replace(offset, count, count, '\x5A');
-    return copy;
-  };
-  struct Case {
-    const char* what;
-    std::string content;  // nullptr-like "": a folder
-  };
-  const Case cases[] = {
-      {"a folder", ""},
-      {"not a database", "registry of the family, surely"},
-      {"a damaged header", damaged(16, 2)},
-      {"a damaged page", damaged(page + 8, 64)},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    std::string database = dir / (std::string("registry-") + c.what + ".db");
-    c.content.empty() ? (void)std::filesystem::create_directories(test::FsPath(database))
-                      : test::WriteFile(database, c.content);
-    test::ScopedEnv variable("SLV2_REGISTRY", database);
-    ui = ScriptedUi();
-    TUpdateSession session(ui, Options());
-    session.FormShow();
-    ASSERT_EQ(ui.errors.size(), 1u);
-    EXPECT_NE(ui.errors[0].find("registry database \"" + database + "\""), std::string::npos)
-        << ui.errors[0];
-    EXPECT_TRUE(ui.boxes.empty());
-    EXPECT_EQ(session.ExitStatus(), kExitFailed);
-  }
-}
-
-#endif
-
 // --- Product folders ------------------------------------------------------------
 
 TEST_F(UpdateSessionTest, AnUnknownProductFolderSkipsOnlyItsStepsAnUnknownShellFolderTheProduct) {
@@ -433,7 +333,7 @@ TEST_F(UpdateSessionTest, AnUnknownProductFolderSkipsOnlyItsStepsAnUnknownShellF
     session.FormShow();
     session.RunUpdates();
     ASSERT_FALSE(ui.memo.empty());
-    bool run = !session.Updaters().empty();
+    bool run = c.shell && std::string(c.shell).rfind("@", 0) == 0;
     EXPECT_EQ(run ? ui.memo.back() : ui.memo[0],
               run ? A("Обновление продукта \"Интерактивные тесты по ЕГЭ\"...") +
                         (c.error.empty() ? "OK" : A("ОШИБКА: ") + c.error)

@@ -36,19 +36,6 @@ class FailingLog {
   std::shared_ptr<Appender> appender_;
 };
 
-// A key tree: "\sub\key|value" -> kind and data, "\sub\key" -> kind ~0.
-using RegTree = std::map<std::string, std::pair<uint32_t, std::string>>;
-void SetRegValue(reg::HKey root, const std::string& key, const std::string& name, uint32_t type,
-                 const std::string& data);
-void SetRegString(reg::HKey root, const std::string& key, const std::string& name,
-                  const std::string& text);
-// Empty when the key is missing.
-RegTree DumpRegKey(reg::HKey root, const std::string& key);
-
-// The names below a folder, relative, "/"-separated, folders with a trailing
-// "/", in program text.
-std::vector<std::string> ListTree(const std::string& folder);
-
 // The shell's steps made callable, on an updater created from the registry.
 template <class Base>
 class OpenShellUpdater : public Base {

@@ -48,61 +48,6 @@ FailingLog::~FailingLog() {
   appender_->category_.RemoveAppender(appender_);
 }
 
-void SetRegValue(reg::HKey root, const std::string& key, const std::string& name, uint32_t type,
-                 const std::string& data) {
-  reg::ScopedKey handle;
-  ASSERT_EQ(
-      reg::CreateKeyA(root, key.substr(key.starts_with("\\")), reg::kKeyAllAccess, handle.Out()),
-      kErrorSuccess);
-  ASSERT_EQ(reg::SetValueA(handle.Get(), name, type, data), kErrorSuccess);
-}
-
-void SetRegString(reg::HKey root, const std::string& key, const std::string& name,
-                  const std::string& text) {
-  SetRegValue(root, key, name, reg::kRegSz, text + '\0');
-}
-
-namespace {
-
-void WalkKey(reg::HKey key, const std::string& path, RegTree& tree) {
-  tree[path] = {~0u, ""};
-  std::u16string name;
-  uint32_t type;
-  std::string data;
-  for (uint32_t i = 0; reg::EnumValue(key, i, &name, &type, &data) == kErrorSuccess; ++i) {
-    tree[path + "|" + Utf16ToAnsi(name)] = {type, data};
-  }
-  for (uint32_t i = 0; reg::EnumKey(key, i, &name) == kErrorSuccess; ++i) {
-    reg::ScopedKey sub;
-    ASSERT_EQ(reg::OpenKey(key, name, reg::kKeyRead, sub.Out()), kErrorSuccess);
-    WalkKey(sub.Get(), path + "\\" + Utf16ToAnsi(name), tree);
-  }
-}
-
-}  // namespace
-
-RegTree DumpRegKey(reg::HKey root, const std::string& key) {
-  RegTree tree;
-  reg::ScopedKey handle;
-  if (reg::OpenKeyA(root, key.substr(key.starts_with("\\")), reg::kKeyRead, handle.Out()) ==
-      kErrorSuccess) {
-    WalkKey(handle.Get(), "", tree);
-  }
-  return tree;
-}
-
-std::vector<std::string> ListTree(const std::string& folder) {
-  std::vector<std::string> names;
-  stdfs::path base(AnsiToUtf8(folder));
-  std::error_code error;
-  for (const auto& entry : stdfs::recursive_directory_iterator(base, error)) {
-    std::string name = Utf8ToAnsi(entry.path().lexically_relative(base).generic_string());
-    names.push_back(entry.is_directory() && !entry.is_symlink() ? name + "/" : name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 ShellTest::ShellTest()
     : xdgEnv("XDG_DATA_HOME", dir / "xdg"),
       pathEnv("PATH",

@@ -1,44 +1,13 @@
-// The ten updater types: their identities, their binding order and which of
-// them a package registers on a given installation.
+// Which updater types a package registers on a given installation, in their
+// binding order.
 #include <gtest/gtest.h>
 
 #include "UpdaterTestSupport.h"
 #include "products/Slv2Catalogue.h"
-#include "products/Slv2MainFinishUpdater.h"
 #include "products/Slv2PX2002Updater.h"
 
 namespace slv2::test {
 namespace {
-
-TEST(Slv2CatalogueTest, IdentitiesInTheirBindingOrder) {
-  const char* rows[][4] = {
-      {"TSlv2MainUpdater", "main", "Оболочка Zarvik:Solvane", "main"},
-      {"TSlv2PuncUpdater", "punctuation", "Тесты по пунктуации", "punctuation"},
-      {"TSlv2OrthoUpdater", "orthography", "Тесты по орфографии", "orthography"},
-      {"TSlv2Math1Updater", "mathematics1", "Математика (часть 1)", "mathematics1"},
-      {"TSlv2EGEUpdater", "ege", "Интерактивные тесты по ЕГЭ", "ege"},
-      {"TSlv2PX2002Updater", "px2002", "Zarvik:Probix", "px2002"},
-      {"TSlv2PuncDataUpdater", "punctuation", "Тесты по пунктуации (БД)", "punc_data"},
-      {"TSlv2OrthoDataUpdater", "orthography", "Тесты по орфографии (БД)", "ortho_data"},
-      {"TSlv2Math1DataUpdater", "mathematics1", "Математика (часть I) (БД)", "math1_data"},
-      {"TSlv2MainFinishUpdater", "main", "Завершение обновления оболочки Zarvik:Solvane", "main"},
-  };
-  TempRegistry registry;
-  const std::vector<const TSlv2UpdaterClass*>& catalogue = UpdaterCatalogue();
-  ASSERT_EQ(catalogue.size(), std::size(rows));
-  for (size_t i = 0; i < catalogue.size(); ++i) {
-    const TSlv2UpdaterClass& type = *catalogue[i];
-    EXPECT_EQ(type.ClassName(), rows[i][0]);
-    EXPECT_EQ(type.GetProductId(), rows[i][1]);
-    EXPECT_EQ(type.GetProductName(), A(rows[i][2]));
-    EXPECT_EQ(type.GetStorageName(), rows[i][3]);
-    EXPECT_EQ(type.IsShellFinish(), i == 9);
-    // The factory makes an updater of the type, logging under its name.
-    EXPECT_EQ(type.Create()->Logger().Name(), rows[i][0]);
-  }
-  EXPECT_NE(dynamic_cast<TSlv2MainFinishUpdater*>(catalogue.back()->Create().get()), nullptr);
-  EXPECT_EQ(UpdaterStorageFile(*catalogue[6], "C:\\pkg\\"), "C:\\pkg\\punc_data.stg");
-}
 
 class RegistrationTest : public ::testing::Test {
  protected:

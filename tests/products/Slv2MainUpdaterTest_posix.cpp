@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <optional>
 
 #include "AclTestSupport.h"
 #include "ShellTestSupport.h"
@@ -56,48 +58,38 @@ class MigrationTest : public test::ShellTest {
   }
 };
 
-TEST_F(MigrationTest, The20KeyIsCopiedWhenThe21KeyIsMissing) {
-  MakeFamily20();
-  test::RegTree family = DumpRegKey(kHkeyCurrentUser, k20);
-  ASSERT_EQ(family.size(), 10u);
-  EXPECT_THAT(
-      Step(&MainUpdater::BeforeExecute),
-      ElementsAre(Line("Slv21", "does not exist", "HKLM"), Line("Slv20", "already exists", "HKCU"),
-                  "DEBUG BeforeExecute(): Slv20 key copied from HKCU to HKLM"));
-  EXPECT_EQ(DumpRegKey(kHkeyLocalMachine, k21), family);
-  EXPECT_EQ(DumpRegKey(kHkeyCurrentUser, k20), family);
-}
-
-TEST_F(MigrationTest, NothingIsCopiedInTheOtherCombinations) {
-  EXPECT_THAT(Step(&MainUpdater::BeforeExecute),
-              ElementsAre(Line("Slv21", "does not exist", "HKLM"),
-                          Line("Slv20", "does not exist", "HKCU")));
-  EXPECT_THAT(DumpRegKey(kHkeyLocalMachine, k21), IsEmpty());
-
-  SetRegString(kHkeyLocalMachine, k21 + "\\main"s, "root", "/opt/zarvik/solvane");
-  test::RegTree machine = DumpRegKey(kHkeyLocalMachine, k21);
-  EXPECT_THAT(Step(&MainUpdater::BeforeExecute),
-              ElementsAre(Line("Slv21", "already exists", "HKLM"),
-                          Line("Slv20", "does not exist", "HKCU")));
-
-  // Both present: the 2.0 values are neither merged in nor written over.
-  MakeFamily20();
-  EXPECT_THAT(Step(&MainUpdater::BeforeExecute),
-              ElementsAre(Line("Slv21", "already exists", "HKLM"),
-                          Line("Slv20", "already exists", "HKCU")));
-  EXPECT_EQ(DumpRegKey(kHkeyLocalMachine, k21), machine);
-}
-
-TEST_F(MigrationTest, AnIncompleteCopyIsReported) {
-  MakeFamily20();
-  SetRegValue(kHkeyCurrentUser, k20 + "\\main"s, "list", reg::kRegMultiSz, "a\0b\0\0"s);
-  test::RegTree family = DumpRegKey(kHkeyCurrentUser, k20);
-  EXPECT_THAT(
-      Step(&MainUpdater::BeforeExecute),
-      ElementsAre(Line("Slv21", "does not exist", "HKLM"), Line("Slv20", "already exists", "HKCU"),
-                  "ERROR BeforeExecute(): Slv20 key not copied completely from HKCU "
-                  "to HKLM"));
-  EXPECT_EQ(DumpRegKey(kHkeyCurrentUser, k20), family);
+// The 2.0 key is copied only where the 2.1 key is missing, and whole.
+TEST_F(MigrationTest, The20KeyIsCopiedOnlyWhenThe21KeyIsMissing) {
+  const std::string copied = "DEBUG BeforeExecute(): Slv20 key copied from HKCU to HKLM";
+  const std::string incomplete =
+      "ERROR BeforeExecute(): Slv20 key not copied completely from HKCU to HKLM";
+  struct Case {
+    bool has21, has20, multiString;  // a kind the copy does not know
+    std::vector<std::string> lines;  // after the two on what exists
+  } cases[] = {
+      {false, true, false, {copied}}, {false, false, false, {}},         {true, false, false, {}},
+      {true, true, false, {}},        {false, true, true, {incomplete}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.has21 << c.has20 << c.multiString);
+    test::TempRegistry fresh;
+    if (c.has20) MakeFamily20();
+    if (c.multiString)
+      SetRegValue(kHkeyCurrentUser, k20 + "\\main"s, "list", reg::kRegMultiSz, "a\0b\0\0"s);
+    if (c.has21) SetRegString(kHkeyLocalMachine, k21 + "\\main"s, "root", "/opt/zarvik/solvane");
+    const test::KeyTree family = DumpRegKey(kHkeyCurrentUser, k20);
+    const test::KeyTree machine = DumpRegKey(kHkeyLocalMachine, k21);
+    std::vector<std::string> lines = {
+        Line("Slv21", c.has21 ? "already exists" : "does not exist", "HKLM"),
+        Line("Slv20", c.has20 ? "already exists" : "does not exist", "HKCU")};
+    lines.insert(lines.end(), c.lines.begin(), c.lines.end());
+    EXPECT_EQ(Step(&MainUpdater::BeforeExecute), lines);
+    EXPECT_EQ(DumpRegKey(kHkeyCurrentUser, k20), family);
+    // Both present: the 2.0 values are neither merged in nor written over.
+    if (!c.multiString) {
+      EXPECT_EQ(DumpRegKey(kHkeyLocalMachine, k21), c.lines.empty() ? machine : family);
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -288,32 +280,32 @@ class UninstallTest : public test::ShellTest {
   }
 };
 
+// The 2.0 entry moves to the 2.1 name relabelled; one that cannot move whole
+// is reported and kept; without one nothing changes.
 TEST_F(UninstallTest, The20EntryMovesAndIsRelabelled) {
-  MakeEntry(kOldUninstall, "Zarvik:Solvane 2.0");
-  test::RegTree entry = DumpRegKey(kHkeyLocalMachine, kOldUninstall);
-  EXPECT_THAT(Step(&MainUpdater::adjustSlvUninstallLabels), IsEmpty());
-  EXPECT_THAT(DumpRegKey(kHkeyLocalMachine, kOldUninstall), IsEmpty());
-  EXPECT_EQ(RegReadString(kHkeyLocalMachine, kNewUninstall, "DisplayName"), "Zarvik:Solvane 2.1");
-  test::RegTree moved = DumpRegKey(kHkeyLocalMachine, kNewUninstall);
-  EXPECT_EQ(moved.erase("|DisplayName") + entry.erase("|DisplayName"), 2u);
-  EXPECT_EQ(moved, entry);
-}
-
-TEST_F(UninstallTest, WithoutA20EntryNothingChanges) {
-  MakeEntry(kNewUninstall, "Solvane as installed");
-  test::RegTree entry = DumpRegKey(kHkeyLocalMachine, kNewUninstall);
-  EXPECT_THAT(Step(&MainUpdater::adjustSlvUninstallLabels), IsEmpty());
-  EXPECT_EQ(DumpRegKey(kHkeyLocalMachine, kNewUninstall), entry);
-}
-
-TEST_F(UninstallTest, AnEntryThatCannotMoveIsReportedAndKept) {
-  MakeEntry(kOldUninstall, "Zarvik:Solvane 2.0");
-  SetRegValue(kHkeyLocalMachine, kOldUninstall, "Parts", reg::kRegMultiSz, "a\0\0"s);
-  test::RegTree entry = DumpRegKey(kHkeyLocalMachine, kOldUninstall);
-  EXPECT_THAT(Step(&MainUpdater::adjustSlvUninstallLabels),
-              ElementsAre("ERROR adjustSlvUninstallLabels(): uninstall entry not moved from " +
-                          Quoted(kOldUninstall) + " to " + Quoted(kNewUninstall)));
-  EXPECT_EQ(DumpRegKey(kHkeyLocalMachine, kOldUninstall), entry);
+  const std::string notMoved = "ERROR adjustSlvUninstallLabels(): uninstall entry not moved from " +
+                               Quoted(kOldUninstall) + " to " + Quoted(kNewUninstall);
+  for (const char* key : {kOldUninstall, kNewUninstall, "unmovable"}) {
+    SCOPED_TRACE(key);
+    test::TempRegistry fresh;
+    const bool unmovable = key == std::string("unmovable");
+    MakeEntry(unmovable ? kOldUninstall : key, "Zarvik:Solvane 2.0");
+    if (unmovable)
+      SetRegValue(kHkeyLocalMachine, kOldUninstall, "Parts", reg::kRegMultiSz, "a\0\0"s);
+    test::KeyTree entry = DumpRegKey(kHkeyLocalMachine, unmovable ? kOldUninstall : key);
+    EXPECT_EQ(Step(&MainUpdater::adjustSlvUninstallLabels),
+              unmovable ? std::vector<std::string>{notMoved} : std::vector<std::string>{});
+    if (key == kOldUninstall) {
+      EXPECT_THAT(DumpRegKey(kHkeyLocalMachine, kOldUninstall), IsEmpty());
+      test::KeyTree moved = DumpRegKey(kHkeyLocalMachine, kNewUninstall);
+      EXPECT_EQ(RegReadString(kHkeyLocalMachine, kNewUninstall, "DisplayName"),
+                "Zarvik:Solvane 2.1");
+      EXPECT_EQ(moved.erase("|DisplayName") + entry.erase("|DisplayName"), 2u);
+      EXPECT_EQ(moved, entry);
+    } else {
+      EXPECT_EQ(DumpRegKey(kHkeyLocalMachine, unmovable ? kOldUninstall : key), entry);
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -398,78 +390,65 @@ TEST_F(AccessTest, AFailingEntryEndsOnlyTheListingOfItsFolder) {
   EXPECT_THAT(api.writtenPaths, ElementsAre(root + "/sub/c.txt", root + "/sub", root));
 }
 
-TEST_F(AccessTest, EveryoneGetsFullControlInTheAccessLists) {
-  std::string why = test::WhyNoAcls(dir.Path());
-  if (!why.empty()) GTEST_SKIP() << why;
-  namespace stdfs = std::filesystem;
-  WriteFile(root + "/bin/SlvAPP.dll", "MZ");
-  WriteFile(dir / "outside.txt", "x");
-  stdfs::create_symlink(AnsiToUtf8(dir / "outside.txt"), AnsiToUtf8(root + "/bin/link"));
-  for (const std::string& path : {root, root + "/bin"})
-    stdfs::permissions(AnsiToUtf8(path), stdfs::perms::owner_all);
-  for (const std::string& path : {root + "/bin/SlvAPP.dll", dir / "outside.txt"})
-    stdfs::permissions(AnsiToUtf8(path), stdfs::perms::owner_read | stdfs::perms::owner_write);
-  EXPECT_THAT(Step(&MainUpdater::allowSlvFilesForEveryone),
-              ElementsAre("DEBUG allowSlvFilesForEveryone() succeeded"));
-  const std::string openFolder =
-      "user::rwx\ngroup::rwx\nother::rwx\n"
-      "default:user::rwx\ndefault:group::rwx\ndefault:other::rwx\n\n";
-  EXPECT_EQ(test::GetFacl(root + "/bin/SlvAPP.dll"), "user::rwx\ngroup::rwx\nother::rwx\n\n");
-  EXPECT_EQ(test::GetFacl(root + "/bin"), openFolder);
-  EXPECT_EQ(test::GetFacl(root), openFolder);
-  EXPECT_EQ(test::GetFacl(dir / "outside.txt"), "user::rw-\ngroup::---\nother::---\n\n");
-}
-
 // ---------------------------------------------------------------------------
 // The steps after the fixed ones together
 
-class AfterExecuteTest : public test::ShellTest {
- protected:
-  void SetUp() override { InstallWholeShell(); }
-  std::string Label() {
-    return RegReadStringDef(kHkeyLocalMachine, kNewUninstall, "DisplayName", "<none>");
-  }
+// The shell's updater and its finishing one (which only opens the shell tree
+// to all users again), on NT systems and elsewhere, and an exception out of
+// the first step.
+struct AfterCase {
+  const char* name;
+  bool finish, nt, failing;
+  std::vector<std::string> lines;  // tokens, see below
+  bool moved;                      // the group into the common Programs
+  const char* shortcut;
+  bool relabelled, rightsChanged;
 };
 
-TEST_F(AfterExecuteTest, OnNtSystemsTheGroupMovesBeforeItsShortcutsAreRenamed) {
-  EXPECT_THAT(Step(&MainUpdater::AfterExecute, &fakeApi),
-              ElementsAre("DEBUG registerSlvAPP(): regsvr32 returned 0",
-                          "DEBUG copySlvShortcuts(): shortcuts moved from " + Quoted(oldGroup) +
-                              " to " + Quoted(common),
-                          "DEBUG allowSlvFilesForEveryone() succeeded",
-                          "DEBUG adjustSlvShortcutsNames(): renamed " +
-                              Quoted(common + "/Solvane 2.0.lnk") + " to " +
-                              Quoted(common + "/Solvane 2.1.lnk"),
-                          "DEBUG AfterExecute() succeeded"));
-  EXPECT_EQ(test::ListTree(common), std::vector<std::string>{"Solvane 2.1.lnk"});
-  EXPECT_EQ(Label(), "Zarvik:Solvane 2.1");
-  EXPECT_THAT(fakeApi.writtenPaths, ElementsAre(root + "/bin/SlvAPP.dll", root + "/bin", root));
+class AfterExecuteTest : public test::ShellTest, public ::testing::WithParamInterface<AfterCase> {};
+
+TEST_P(AfterExecuteTest, StepsInOrder) {
+  const AfterCase& c = GetParam();
+  InstallWholeShell();
+  if (!c.nt) fakeApi.platformId = 1;
+  const std::string group = c.moved ? common : oldGroup;
+  const std::map<std::string, std::string> tokens = {
+      {"registered", "DEBUG registerSlvAPP(): regsvr32 returned 0"},
+      {"moved", "DEBUG copySlvShortcuts(): shortcuts moved from " + Quoted(oldGroup) + " to " +
+                    Quoted(common)},
+      {"allowed", "DEBUG allowSlvFilesForEveryone() succeeded"},
+      {"renamed", "DEBUG adjustSlvShortcutsNames(): renamed " + Quoted(group + "/Solvane 2.0.lnk") +
+                      " to " + Quoted(group + "/Solvane 2.1.lnk")},
+      {"done", "DEBUG AfterExecute() succeeded"},
+      {"failed", "ERROR AfterExecute() failed: ESlvUpdater (the log is full)"},
+  };
+  std::vector<std::string> expected;
+  for (const std::string& token : c.lines)
+    expected.push_back(tokens.at(token));
+  test::LogCapture finishLog("TSlv2MainFinishUpdater");
+  std::optional<test::FailingLog> failing;
+  if (c.failing) failing.emplace("TSlv2MainUpdater", "registerSlvAPP(): regsvr32 returned");
+  c.finish ? test::FinishUpdater(&fakeApi).AfterExecute()
+           : test::MainUpdater(&fakeApi).AfterExecute();
+  EXPECT_EQ(c.finish ? finishLog.Lines() : log.Lines(), expected);
+  EXPECT_EQ(Group(), group);
+  EXPECT_EQ(test::ListTree(group), std::vector<std::string>{c.shortcut});
+  EXPECT_EQ(Regsvr32Arguments().empty(), c.finish);
+  EXPECT_EQ(RegReadStringDef(kHkeyLocalMachine, kNewUninstall, "DisplayName", "<none>"),
+            c.relabelled ? "Zarvik:Solvane 2.1" : "<none>");
+  const std::vector<std::string> opened = {root + "/bin/SlvAPP.dll", root + "/bin", root};
+  EXPECT_EQ(fakeApi.writtenPaths, c.rightsChanged ? opened : std::vector<std::string>());
 }
 
-TEST_F(AfterExecuteTest, ElsewhereTheGroupStaysAndNoRightsChange) {
-  fakeApi.platformId = 1;
-  EXPECT_THAT(Step(&MainUpdater::AfterExecute, &fakeApi),
-              ElementsAre("DEBUG registerSlvAPP(): regsvr32 returned 0",
-                          "DEBUG adjustSlvShortcutsNames(): renamed " +
-                              Quoted(oldGroup + "/Solvane 2.0.lnk") + " to " +
-                              Quoted(oldGroup + "/Solvane 2.1.lnk"),
-                          "DEBUG AfterExecute() succeeded"));
-  EXPECT_EQ(Group(), oldGroup);
-  EXPECT_EQ(test::ListTree(oldGroup), std::vector<std::string>{"Solvane 2.1.lnk"});
-  EXPECT_EQ(Label(), "Zarvik:Solvane 2.1");
-  EXPECT_THAT(fakeApi.writtenPaths, IsEmpty());
-}
-
-TEST_F(AfterExecuteTest, AnExceptionOutOfTheRegistrationSkipsTheRest) {
-  test::FailingLog failing("TSlv2MainUpdater", "registerSlvAPP(): regsvr32 returned");
-  EXPECT_THAT(Step(&MainUpdater::AfterExecute, &fakeApi),
-              ElementsAre("DEBUG registerSlvAPP(): regsvr32 returned 0",
-                          "ERROR AfterExecute() failed: ESlvUpdater (the log is full)"));
-  EXPECT_EQ(Group(), oldGroup);
-  EXPECT_EQ(test::ListTree(oldGroup), std::vector<std::string>{"Solvane 2.0.lnk"});
-  EXPECT_EQ(Label(), "<none>");
-  EXPECT_THAT(fakeApi.writtenPaths, IsEmpty());
-}
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Shell, AfterExecuteTest, ::testing::Values(
+    AfterCase{"OnNt", false, true, false, {"registered", "moved", "allowed", "renamed", "done"}, true, "Solvane 2.1.lnk", true, true},
+    AfterCase{"Elsewhere", false, false, false, {"registered", "renamed", "done"}, false, "Solvane 2.1.lnk", true, false},
+    AfterCase{"FailingFirstStep", false, true, true, {"registered", "failed"}, false, "Solvane 2.0.lnk", false, false},
+    AfterCase{"FinishingOnNt", true, true, false, {"allowed"}, false, "Solvane 2.0.lnk", false, true},
+    AfterCase{"FinishingElsewhere", true, false, false, {}, false, "Solvane 2.0.lnk", false, false}),
+    [](const auto& row) { return std::string(row.param.name); });
+// clang-format on
 
 // ---------------------------------------------------------------------------
 // Unknown folders and roots of the file system

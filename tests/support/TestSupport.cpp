@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "sys/Cp1251.h"
 #include "sys/ShFolder.h"
 #include "sys/StrUtil.h"
@@ -39,6 +41,40 @@ std::string BinDir() {
 
 std::string TestDataPath(std::string_view relative) {
   return std::string(SLV2_SOURCE_DIR) + "/tests/data/" + std::string(relative);
+}
+
+std::vector<std::string> ListTree(const std::string& folder) {
+  std::vector<std::string> names;
+  const std::filesystem::path base = FsPath(folder);
+  std::error_code error;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(base, error)) {
+    std::string name = ProgramPath(entry.path().lexically_relative(base));
+    names.push_back(entry.is_directory() && !entry.is_symlink() ? name + "/" : name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+Tree TreeSnapshot(const std::string& folder) {
+  Tree tree;
+  const std::filesystem::path base = FsPath(folder);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(base)) {
+    if (entry.is_regular_file() && !entry.is_symlink())
+      tree[ProgramPath(entry.path().lexically_relative(base))] =
+          ReadFile(ProgramPath(entry.path()));
+  }
+  return tree;
+}
+
+std::string TreeDifferences(const Tree& a, const Tree& b) {
+  std::string paths;
+  for (const auto& [path, content] : a) {
+    auto it = b.find(path);
+    if (it == b.end() || it->second != content) paths += path + " ";
+  }
+  for (const auto& [path, content] : b)
+    if (!a.count(path)) paths += path + " ";
+  return paths;
 }
 
 std::vector<std::string> SplitLines(const std::string& out) {

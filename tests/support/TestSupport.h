@@ -3,9 +3,13 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "sys/registry/RegApi.h"
 
 namespace slv2::test {
 
@@ -101,31 +105,66 @@ int RunProgram(const std::string& name, const std::vector<std::string>& args,
                const std::string& folder = std::string());
 
 #ifndef _WIN32
-// Starts a program of the build as RunProgram does, without a shell between
-// (so that a signal reaches the program itself), and returns at once: its
-// process id, or -1. WaitProgram reaps it: the exit code, or -1 when it did
-// not end normally (killed by a signal).
+// Starts a program as RunProgram names it, without a shell between (so that
+// a signal reaches the program itself), its standard input from `inFile`
+// (/dev/null when empty), and returns at once: its process id, or -1.
+// WaitProgram reaps it: the exit code, or -1 when it did not end normally
+// (killed by a signal).
 int StartProgram(const std::string& name, const std::vector<std::string>& args,
-                 const std::string& outFile, const std::string& errFile);
+                 const std::string& outFile, const std::string& errFile,
+                 const std::string& inFile = std::string());
 int WaitProgram(int pid);
 
-// Another process holding a write transaction on an SQLite database (native
-// path) until the object goes, as another program's long change would.
-class DatabaseWriter {
+// A child process that runs `take` and holds what it took (a lock, a
+// transaction) until the object goes or Kill() ends it as a crash would.
+class HeldInChild {
  public:
-  explicit DatabaseWriter(const std::string& database);
-  ~DatabaseWriter();
-  DatabaseWriter(const DatabaseWriter&) = delete;
-  DatabaseWriter& operator=(const DatabaseWriter&) = delete;
-  // Whether it holds the transaction.
+  explicit HeldInChild(const std::function<bool()>& take);
+  ~HeldInChild();
+  HeldInChild(const HeldInChild&) = delete;
+  HeldInChild& operator=(const HeldInChild&) = delete;
+  // Whether `take` succeeded.
   bool Holding() const { return holding_; }
+  void Kill();
 
  private:
   int pid_ = -1;
   int release_ = -1;
   bool holding_ = false;
 };
+
+// Another process holding a write transaction on an SQLite database (native
+// path), as another program's long change would.
+class DatabaseWriter : public HeldInChild {
+ public:
+  explicit DatabaseWriter(const std::string& database);
+};
+
+// "ok" when SQLite finds the database (native path) sound, a journal a kill
+// left rolled back first as the next program would; else what it found.
+std::string IntegrityCheck(const std::string& database);
 #endif
+
+// The names below a folder, relative, "/"-delimited, folders with a trailing
+// "/", sorted; links are listed, not followed.
+std::vector<std::string> ListTree(const std::string& folder);
+
+// A key tree: "\\sub\\key|value" -> kind and data, "\\sub\\key" -> kind ~0.
+using KeyTree = std::map<std::string, std::pair<uint32_t, std::string>>;
+void SetRegValue(reg::HKey root, const std::string& key, const std::string& name, uint32_t type,
+                 const std::string& data);
+void SetRegString(reg::HKey root, const std::string& key, const std::string& name,
+                  const std::string& text);
+// Empty when the key is missing.
+KeyTree DumpRegKey(reg::HKey root, const std::string& key);
+
+// Every regular file below a folder: its path relative to the folder, "/"
+// delimited, and its content.
+using Tree = std::map<std::string, std::string>;
+Tree TreeSnapshot(const std::string& folder);
+// The paths whose content differs between two snapshots, for failure
+// messages; "" when they are the same.
+std::string TreeDifferences(const Tree& a, const Tree& b);
 
 // The complete lines of a program's output (a last line without its line
 // feed is left out), without their line feeds.

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -72,10 +73,12 @@ int RunProgram(const std::string& name, const std::vector<std::string>& args,
 }
 
 int StartProgram(const std::string& name, const std::vector<std::string>& args,
-                 const std::string& outFile, const std::string& errFile) {
+                 const std::string& outFile, const std::string& errFile,
+                 const std::string& inFile) {
   // Everything the child needs is made before the fork: after it, only
   // calls that are safe in a copy of a threaded process are allowed.
-  std::vector<std::string> argv{AnsiToUtf8(BinDir() + "/" + name)};
+  bool path = name.find('/') != std::string::npos;
+  std::vector<std::string> argv{AnsiToUtf8(path ? name : BinDir() + "/" + name)};
   for (const std::string& a : args)
     argv.push_back(AnsiToUtf8(a));
   std::vector<char*> pointers;
@@ -83,12 +86,13 @@ int StartProgram(const std::string& name, const std::vector<std::string>& args,
     pointers.push_back(a.data());
   pointers.push_back(nullptr);
   std::string out = AnsiToUtf8(outFile), err = AnsiToUtf8(errFile);
+  std::string in = inFile.empty() ? "/dev/null" : AnsiToUtf8(inFile);
   pid_t pid = ::fork();
   if (pid != 0) return pid < 0 ? -1 : static_cast<int>(pid);
   int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
   int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-  int nullFd = ::open("/dev/null", O_RDONLY);
-  if (outFd < 0 || errFd < 0 || nullFd < 0 || ::dup2(nullFd, 0) < 0 || ::dup2(outFd, 1) < 0 ||
+  int inFd = ::open(in.c_str(), O_RDONLY);
+  if (outFd < 0 || errFd < 0 || inFd < 0 || ::dup2(inFd, 0) < 0 || ::dup2(outFd, 1) < 0 ||
       ::dup2(errFd, 2) < 0) {
     ::_exit(127);
   }
@@ -96,7 +100,7 @@ int StartProgram(const std::string& name, const std::vector<std::string>& args,
   ::_exit(127);
 }
 
-DatabaseWriter::DatabaseWriter(const std::string& database) {
+HeldInChild::HeldInChild(const std::function<bool()>& take) {
   int ready[2], release[2];
   if (::pipe2(ready, O_CLOEXEC) != 0 || ::pipe2(release, O_CLOEXEC) != 0) return;
   pid_ = ::fork();
@@ -104,10 +108,9 @@ DatabaseWriter::DatabaseWriter(const std::string& database) {
     ::close(ready[0]);
     ::close(release[1]);
     char held = '0';
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
-        sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK) {
-      held = '1';
+    try {
+      held = take() ? '1' : '0';
+    } catch (...) {
     }
     (void)!::write(ready[1], &held, 1);
     (void)!::read(release[0], &held, 1);  // until the end of the pipe
@@ -121,9 +124,43 @@ DatabaseWriter::DatabaseWriter(const std::string& database) {
   release_ = release[1];
 }
 
-DatabaseWriter::~DatabaseWriter() {
+HeldInChild::~HeldInChild() {
   if (release_ >= 0) ::close(release_);
   if (pid_ > 0) WaitProgram(pid_);
+}
+
+void HeldInChild::Kill() {
+  if (pid_ > 0) ::kill(pid_, SIGKILL);
+  if (pid_ > 0) WaitProgram(pid_);
+  pid_ = -1;
+}
+
+DatabaseWriter::DatabaseWriter(const std::string& database)
+    : HeldInChild([&database] {
+        sqlite3* db = nullptr;
+        return sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) ==
+                   SQLITE_OK &&
+               sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+      }) {}
+
+std::string IntegrityCheck(const std::string& database) {
+  sqlite3* db = nullptr;
+  std::string result;
+  if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    result = "cannot open";
+  } else {
+    // A registry editor a killed program had started may still be importing:
+    // its lock is waited for, as the next program would.
+    sqlite3_busy_timeout(db, 10000);
+    auto append = [](void* out, int, char** values, char**) {
+      *static_cast<std::string*>(out) += values[0] ? values[0] : "";
+      return 0;
+    };
+    if (sqlite3_exec(db, "PRAGMA integrity_check", append, &result, nullptr) != SQLITE_OK)
+      result = sqlite3_errmsg(db);
+  }
+  sqlite3_close(db);
+  return result;
 }
 
 int WaitProgram(int pid) {

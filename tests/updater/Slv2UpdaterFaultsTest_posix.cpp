@@ -22,8 +22,6 @@ namespace {
 namespace stdfs = std::filesystem;
 namespace fault = fs::fault;
 
-using Tree = std::map<std::string, std::string>;  // relative path -> content
-
 constexpr const char* kKey = "\\Software\\Test";
 constexpr const char* kMissing = "<missing>";
 constexpr int64_t kSample = 40;
@@ -33,20 +31,6 @@ std::string Lines(const char* word, int count) {
   for (int i = 0; i < count; ++i)
     text += word + std::to_string(i) + " of the installed file\r\n";
   return text;
-}
-
-// The paths whose content differs between the trees, for failure messages.
-std::string Differences(const Tree& a, const Tree& b) {
-  std::string paths;
-  for (const Tree* tree : {&a, &b})
-    for (const auto& [path, content] : *tree) {
-      const Tree& other = tree == &a ? b : a;
-      auto it = other.find(path);
-      if ((it == other.end() || it->second != content) &&
-          paths.find(path + " ") == std::string::npos)
-        paths += path + " ";
-    }
-  return paths;
 }
 
 class UpdaterFaultsTest : public UpdaterFixture {
@@ -122,15 +106,7 @@ class UpdaterFaultsTest : public UpdaterFixture {
     RegWriteString(reg::kHkeyLocalMachine, kKey, "Root", "old");
   }
 
-  Tree Snapshot() const {
-    Tree tree;
-    for (const auto& entry : stdfs::recursive_directory_iterator(FsPath(shell))) {
-      if (!entry.is_regular_file()) continue;
-      std::string path = ProgramPath(entry.path());
-      tree[path.substr(shell.size() + 1)] = ReadFile(path);
-    }
-    return tree;
-  }
+  Tree Snapshot() const { return TreeSnapshot(shell); }
 
   std::string RegistryValue() const {
     return RegReadStringDef(reg::kHkeyLocalMachine, kKey, "Root", kMissing);
@@ -201,14 +177,14 @@ class UpdaterFaultsTest : public UpdaterFixture {
       ++injected;
       ExpectOldOrNew(where);
       if (succeeded) {
-        EXPECT_EQ(Differences(Snapshot(), fresh), "")
+        EXPECT_EQ(TreeDifferences(Snapshot(), fresh), "")
             << where << ": reported a success, but incomplete\n"
             << log.Text();
         EXPECT_EQ(RegistryValue(), product) << where << ": reported a success";
       }
       log.Clear();
       RunUpdate();
-      EXPECT_EQ(Differences(Snapshot(), fresh), "")
+      EXPECT_EQ(TreeDifferences(Snapshot(), fresh), "")
           << where << ": the next run did not complete the update\n"
           << log.Text();
       EXPECT_EQ(RegistryValue(), product) << where;
@@ -250,7 +226,7 @@ TEST_F(UpdaterFaultsTest, WhenNoFileCanBeCreatedNothingChangesButTheErrorIsLogge
   ExpectOldOrNew("no creation");
   log.Clear();
   RunUpdate();
-  EXPECT_EQ(Differences(Snapshot(), fresh), "") << log.Text();
+  EXPECT_EQ(TreeDifferences(Snapshot(), fresh), "") << log.Text();
   std::fprintf(stderr, "fault injection: every creation fails: survived: %s\n",
                HasFailure() ? "no" : "yes");
 }

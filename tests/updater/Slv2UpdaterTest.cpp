@@ -1,4 +1,4 @@
-// The updater's run: its storage, the fixed order of the steps, the ini
+// The updater's run: the fixed order of the steps, the ini
 // lists and macros, unknown folders, and a whole run on a hostile storage.
 #include <gtest/gtest.h>
 
@@ -16,19 +16,6 @@ class Slv2UpdaterTest : public UpdaterFixture {
     return -1;
   }
 };
-
-TEST_F(Slv2UpdaterTest, TheStorageIsOpenedOncePerNameAndRequiredByExecute) {
-  std::unique_ptr<TSlv2Updater> updater = TSlv2TestUpdater::Class().Create();
-  EXPECT_THROW(updater->Execute(), EAssertionFailed);
-  EXPECT_TRUE(log.Lines().empty()) << log.Text();
-  StorageWriter{storageFile};
-  updater->SetStorageFileName(storageFile);
-  TgmStorage* first = updater->Storage();
-  updater->SetStorageFileName(storageFile);
-  EXPECT_EQ(updater->Storage(), first);
-  WriteFile(dir / "pkg/bad.stg", "not a compound file");
-  EXPECT_THROW(updater->SetStorageFileName(dir / "pkg/bad.stg"), EgmStorage);
-}
 
 TEST_F(Slv2UpdaterTest, TheStepsRunInTheirFixedOrder) {
   WriteFile(Join(product, "pack.stg"), CompoundFileBytes(dir, {{"unpacked.txt", "u"}}));

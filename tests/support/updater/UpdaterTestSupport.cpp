@@ -70,14 +70,9 @@ std::string LogCapture::Text() const {
   return text;
 }
 
-ScopedTempFolder::ScopedTempFolder(const std::string& folder) {
-  hadPrevious_ = test::GetEnv(test::TempFolderVariable(), previous_);
-  stdfs::create_directories(test::FsPath(folder));
-  test::SetEnv(test::TempFolderVariable(), &folder);
-}
-
-ScopedTempFolder::~ScopedTempFolder() {
-  test::SetEnv(test::TempFolderVariable(), hadPrevious_ ? &previous_ : nullptr);
+ScopedTempFolder::ScopedTempFolder(const std::string& folder)
+    : ScopedEnv(TempFolderVariable(), folder) {
+  stdfs::create_directories(FsPath(folder));
 }
 
 void InstallShell(FamilyLayout layout, const std::string& shellRoot) {

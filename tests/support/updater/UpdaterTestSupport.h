@@ -37,18 +37,10 @@ class LogCapture {
   std::shared_ptr<TLogAppender> appender_;
 };
 
-// Points the temporary folder ($TMPDIR, %TMP%) at a folder for the object's life, so that tests see
-// every temporary file left behind.
-class ScopedTempFolder {
- public:
+// Points the temporary folder ($TMPDIR, %TMP%) at a folder, made for it, for
+// the object's life, so that tests see every temporary file left behind.
+struct ScopedTempFolder : ScopedEnv {
   explicit ScopedTempFolder(const std::string& folder);
-  ~ScopedTempFolder();
-  ScopedTempFolder(const ScopedTempFolder&) = delete;
-  ScopedTempFolder& operator=(const ScopedTempFolder&) = delete;
-
- private:
-  std::string previous_;
-  bool hadPrevious_ = false;
 };
 
 // Where the family's keys are: the machine-wide 2.1 key, the per-user 2.0
