@@ -68,8 +68,9 @@ std::string ProgramUsage() {
          "                     of this program)\n"
          "  --log FILE         append the updaters' detailed log to FILE\n"
          "\n"
-         "Exit status: 0 every product updated; 1603 a product's update failed or the\n"
-         "program failed; 1602 cancelled; 1618 retry later: the shell is running\n"
+         "Exit status: 0 every product updated; 1603 a product's update failed (an\n"
+         "error in its detailed log) or the program failed; 1602 cancelled (also by\n"
+         "SIGTERM, SIGINT or SIGHUP); 1618 retry later: the shell is running\n"
          "(--quiet) or another update runs on this machine; 1639 invalid command line;\n"
          "1642 nothing to update; 1925 not an administrator. Linux keeps the low 8 bits\n"
          "of a status: 67, 66, 82, 103, 106 and 133 there.\n";

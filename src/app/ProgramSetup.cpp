@@ -1,5 +1,7 @@
 #include "app/ProgramSetup.h"
 
+#include <ctime>
+
 #include "log/LogFileAppender.h"
 #include "log/LogHierarchy.h"
 #include "storage/FileUtil.h"
@@ -32,6 +34,14 @@ std::shared_ptr<TLogAppender> AttachDiagnosticLog(
   std::shared_ptr<TLogFileAppender> appender = TLogFileAppender::Open(Utf8ToAnsi(utf8File));
   if (!appender) {
     error = "cannot open the log " + utf8File + ": " + AnsiToUtf8(SysErrorMessage(fs::LastError()));
+    return nullptr;
+  }
+  std::time_t now = std::time(nullptr);
+  char stamp[32] = "";
+  std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", std::localtime(&now));
+  if (!appender->WriteLine(std::string("=== slv2update, run started ") + stamp)) {
+    error =
+        "cannot write the log " + utf8File + ": " + AnsiToUtf8(SysErrorMessage(fs::LastError()));
     return nullptr;
   }
   for (const TSlv2UpdaterClass* type : catalogue) {

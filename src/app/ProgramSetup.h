@@ -17,9 +17,10 @@ namespace slv2 {
 bool ResolvePackageFolder(const std::string& utf8Dir, std::string& folder, std::string& error);
 
 // Appends the detailed log of every updater type (their categories, at
-// DEBUG) to the file (UTF-8 name) and returns the appender attached to them.
-// Without this call nothing is configured. nullptr with `error` set when the
-// file cannot be opened.
+// DEBUG) to the file (UTF-8 name), after a line that marks the run's start,
+// and returns the appender attached to them. Without this call nothing is
+// configured. nullptr with `error` set when the file cannot be opened or
+// does not take that first line (a full disk): the log would be lost.
 std::shared_ptr<TLogAppender> AttachDiagnosticLog(
     const std::string& utf8File, const std::vector<const TSlv2UpdaterClass*>& catalogue,
     std::string& error);

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "app/AdminRights.h"
+#include "app/CancelSignals.h"
 #include "app/ExitStatus.h"
 #include "app/ShellWindow.h"
 #include "products/Slv2Catalogue.h"
@@ -11,6 +12,9 @@
 #include "sys/Exception.h"
 #include "sys/Format.h"
 #include "sys/StrUtil.h"
+#include "sys/registry/RegFunctions.h"
+#include "updater/Slv2Cancel.h"
+#include "updater/Slv2TempFile.h"
 
 namespace slv2 {
 
@@ -24,6 +28,9 @@ struct TMemoTexts {
   std::string ok = "OK";
   std::string error = Utf8ToAnsi("ОШИБКА: %s (%s)");
   std::string skipped = Utf8ToAnsi("Продукт \"%s\" не будет обновлён. ОШИБКА: %s (%s)");
+  std::string interrupted = Utf8ToAnsi("ПРЕРВАНО");
+  std::string cancelled =
+      Utf8ToAnsi("Обновление прервано (%s): следующие продукты не обновлялись.");
 };
 
 const TMemoTexts& Texts() {
@@ -35,14 +42,12 @@ std::string ErrorText(const char* format, const std::string& name, const std::ex
   return Format(format, name.c_str(), ExceptionClassName(e), ExceptionMessage(e).c_str());
 }
 
-// The steps join storage-named paths to both folders: a folder that is not
-// a full path would put them below whatever the current folder happens to be.
-void RequireFullFolders(const TSlv2Updater& updater) {
-  if (updater.ProductRoot().empty()) throw ESlvUpdater("The product folder is unknown");
-  if (!IsAbsolutePath(updater.ProductRoot())) {
-    throw ESlvUpdater(
-        Format("The product folder \"%s\" is not a full path", updater.ProductRoot().c_str()));
-  }
+// The steps of every product write to the shell folder, and a folder that is
+// not a full path would put them below whatever the current folder happens
+// to be: such a product is left out. A product folder alone that is unknown
+// only skips the steps that need it (TSlv2Updater::Update).
+void RequireShellFolder(const TSlv2Updater& updater) {
+  if (updater.Slv21Root().empty()) throw ESlvUpdater("The shell folder is unknown");
   if (!IsAbsolutePath(updater.Slv21Root())) {
     throw ESlvUpdater(
         Format("The shell folder \"%s\" is not a full path", updater.Slv21Root().c_str()));
@@ -58,6 +63,7 @@ TSessionOptions DefaultSessionOptions(std::string packageFolder) {
   options.isAdministrator = IsUserAdministrator;
   options.isShellRunning = IsShellWindowOpen;
   options.lockRun = TRunLock::TryAcquire;
+  options.checkRegistry = RegCheckRegistry;
   return options;
 }
 
@@ -80,6 +86,7 @@ void TUpdateSession::FormShow() {
       FUi.ShowMessageBox(MessageBoxOf(TBoxId::AlreadyRunning));
       return Terminate(kExitAlreadyRunning);
     }
+    FOptions.checkRegistry();
     CreateUpdaters();
     ShowInstalledProducts();
     if (FUpdaters.empty()) {
@@ -121,7 +128,7 @@ void TUpdateSession::AddUpdaterIfInstalled(const TSlv2UpdaterClass& type) {
   std::unique_ptr<TSlv2Updater> updater;
   try {
     updater = type.Create();
-    RequireFullFolders(*updater);
+    RequireShellFolder(*updater);
     updater->SetStorageFileName(storageFile);
   } catch (const std::exception& e) {
     FFailed = true;
@@ -150,6 +157,8 @@ bool TUpdateSession::CheckShellNotRunning() {
 void TUpdateSession::RunUpdates() {
   if (FState != TSessionState::Ready) return;
   SetState(TSessionState::Running);
+  TCancelSignals::RunStarts();
+  bool cancelled = false;
   {
     // Leaves the running state, and lets the next update start, also when an
     // error escapes the loop.
@@ -160,10 +169,24 @@ void TUpdateSession::RunUpdates() {
         session.SetState(TSessionState::Done);
       }
     } guard{*this};
-    for (TEntry& entry : FUpdaters)
-      RunUpdater(entry);
+    try {
+      for (TEntry& entry : FUpdaters) {
+        cancel::CheckPoint();
+        RunUpdater(entry);
+      }
+    } catch (const TRunCancelled& request) {
+      // Everything that was running is finished or rolled back by now.
+      AddLine(
+          Format(Texts().cancelled.c_str(), TCancelSignals::ReasonName(request.Reason()).c_str()));
+      cancelled = true;
+    }
+  }
+  if (cancelled) {
+    TCancelSignals::RunEnds(kExitCancelled);
+    return Terminate(kExitCancelled);
   }
   FExitStatus = FFailed ? kExitFailed : kExitUpdated;
+  TCancelSignals::RunEnds(FExitStatus);
   FUi.ShowMessageBox(MessageBoxOf(TBoxId::UpdateFinished));
 }
 
@@ -172,7 +195,15 @@ void TUpdateSession::RunUpdater(TEntry& entry) {
                                                                      : Texts().product.c_str();
   AddLine(Format(format, entry.displayName.c_str()));
   try {
-    entry.updater->Execute();
+    // What a killed run left where this one is about to write.
+    for (const std::string* folder : {&entry.updater->Slv21Root(), &entry.updater->ProductRoot()}) {
+      if (!folder->empty())
+        RemoveLeftoverTempFiles(*folder, FSweptFolders, entry.updater->Logger());
+    }
+    entry.updater->Update();
+  } catch (const TRunCancelled&) {
+    AppendToLastLine(Texts().interrupted);
+    throw;
   } catch (const std::exception& e) {
     FFailed = true;
     AppendToLastLine(

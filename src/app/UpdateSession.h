@@ -28,6 +28,8 @@ struct TSessionOptions {
   std::function<bool()> isShellRunning;
   // The machine-wide lock (RunLock.h): nullptr while another update holds it.
   std::function<std::unique_ptr<TRunLock>()> lockRun;
+  // Raises when the registry cannot serve the run (RegFunctions.h).
+  std::function<void()> checkRegistry;
   // Nobody answers the boxes: a running shell ends with kExitShellRunning,
   // to be retried later, instead of kExitCancelled.
   bool unattended = false;
@@ -45,13 +47,17 @@ class TUpdateSession {
 
   // The start-up sequence, when the window is first shown. A failed check
   // shows its box and asks the interface to terminate. The lock of the run is
-  // taken before anything is looked at and held until the run ends. An
-  // updater that cannot be created, whose product or shell folder is not a
-  // full path, or whose storage does not open is left out with a memo line;
-  // the others go on.
+  // taken before anything is looked at and held until the run ends; then the
+  // registry must be usable (an error otherwise, never "nothing installed"). An
+  // updater that cannot be created, whose shell folder is not a full path,
+  // or whose storage does not open is left out with a memo line; the others
+  // go on.
   void FormShow();
-  // The run button (or Enter): every updater in order, then box 65185; once
-  // per program start, never while running.
+  // The run button (or Enter): every updater in order (TSlv2Updater::Update:
+  // a product whose steps logged errors ends its line with the error), then
+  // box 65185; once per program start, never while running. A request to end
+  // the run (CancelSignals.h) ends it at its next safe point: the product's
+  // line and a last line say so, and the program ends with kExitCancelled.
   void RunUpdates();
   // The close query: closing is allowed except during a run.
   bool CanClose() const { return FState != TSessionState::Running; }
@@ -90,6 +96,8 @@ class TUpdateSession {
   TSessionState FState = TSessionState::Checking;
   bool FStarted = false;
   bool FFailed = false;  // a product was left out or its run failed
+  // The folder trees cleared of what a killed run left.
+  std::vector<std::string> FSweptFolders;
   int FExitStatus;
 };
 

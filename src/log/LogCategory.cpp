@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "log/LogErrorTally.h"
 #include "log/LogHierarchy.h"
 #include "log/LogLog.h"
 #include "sys/Format.h"
@@ -55,6 +56,9 @@ void TLogCategory::Fatal(std::string_view message, const std::exception* error) 
 
 void TLogCategory::Log(const TLogPriority& priority, std::string_view message,
                        const std::exception* error) {
+  if (priority.IsGreaterOrEqual(TLogPriority::Error())) {
+    if (TLogErrorTally* tally = errorTally_) tally->Note(message);
+  }
   if (hierarchy_ && hierarchy_->IsDisabled(priority.Level())) return;
   if (!priority.IsGreaterOrEqual(EffectivePriority())) return;
   TLogEvent event;

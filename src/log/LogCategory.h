@@ -20,6 +20,7 @@
 
 namespace slv2 {
 
+class TLogErrorTally;
 class TLogHierarchy;
 
 class TLogCategory {
@@ -41,6 +42,9 @@ class TLogCategory {
   // On by default: events also go to the ancestors' appenders.
   bool Additivity() const { return additivity_; }
   void SetAdditivity(bool on) { additivity_ = on; }
+
+  // Sees every error event of this category (LogErrorTally.h); nullptr: none.
+  void SetErrorTally(TLogErrorTally* tally) { errorTally_ = tally; }
 
   void AddAppender(std::shared_ptr<TLogAppender> appender);
   void RemoveAppender(const std::shared_ptr<TLogAppender>& appender);
@@ -68,6 +72,7 @@ class TLogCategory {
   std::atomic<bool> additivity_{true};
   std::vector<std::shared_ptr<TLogAppender>> appenders_;
   TLogHierarchy* hierarchy_ = nullptr;
+  std::atomic<TLogErrorTally*> errorTally_{nullptr};
   std::mutex lock_;  // guards appenders_
 };
 

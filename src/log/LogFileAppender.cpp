@@ -18,6 +18,11 @@ TLogFileAppender::TLogFileAppender(fs::FileHandle file, std::string path,
                                    std::unique_ptr<TLogLayout> layout)
     : TLogAppender(std::move(layout)), file_(std::move(file)), path_(std::move(path)) {}
 
+bool TLogFileAppender::WriteLine(std::string_view line) {
+  std::string text = std::string(line) + "\r\n";
+  return file_.Write(text.data(), text.size());
+}
+
 void TLogFileAppender::Write(const std::string& text) {
   if (file_.Write(text.data(), text.size())) return;
   uint32_t code = fs::LastError();

@@ -23,6 +23,11 @@ class TLogFileAppender : public TLogAppender {
 
   TLogFileAppender(fs::FileHandle file, std::string path, std::unique_ptr<TLogLayout> layout);
 
+  // Writes a line of its own at once (CR LF added), outside any event; false,
+  // with fs::LastError() set, when the file takes nothing (a full disk), so
+  // that a caller can say so before anything is logged to it.
+  bool WriteLine(std::string_view line);
+
  protected:
   // A failed write is reported on the internal log.
   void Write(const std::string& text) override;

@@ -3,6 +3,7 @@
 #include "patch/DiffUtil.h"
 #include "sys/FileLayer.h"
 #include "sys/Format.h"
+#include "sys/TempNames.h"
 #include "sys/WinError.h"
 
 namespace slv2 {
@@ -10,7 +11,7 @@ namespace slv2 {
 TPendingFile::TPendingFile(std::string destination) : destination_(std::move(destination)) {
   size_t slash = destination_.find_last_of("/\\");
   std::string folder = slash == std::string::npos ? "." : destination_.substr(0, slash + 1);
-  temp_ = fs::GetTempFileName(folder, "tmp");
+  temp_ = fs::GetTempFileName(folder, kTempPrefix);
   if (temp_.empty()) {
     throw EDiffUtil(Format("Cannot create a temporary file beside %s: %s", destination_.c_str(),
                            SysErrorMessage(fs::LastError()).c_str()));

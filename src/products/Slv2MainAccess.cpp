@@ -6,6 +6,7 @@
 #include "sys/FileLayer.h"
 #include "sys/Format.h"
 #include "sys/StrUtil.h"
+#include "updater/Slv2Cancel.h"
 
 namespace slv2 {
 
@@ -22,6 +23,7 @@ void TSlv2MainUpdater::allowSlvFilesForEveryone() {
     if (!CheckFolder(self, "shell folder", Slv21Root())) return;
     std::string mask = JoinPath(Slv21Root(), "*.*");
     auto callback = [this](const std::string& path, uint32_t pass) {
+      cancel::CheckPoint();
       return allowSlvFileForEveryone(path, pass);
     };
     TgmFileUtil::EnumFiles(mask, fs::kAttrAnyFile & ~fs::kAttrDirectory, kFilesPass, callback,

@@ -8,6 +8,7 @@
 #include "sys/StrUtil.h"
 #include "sys/registry/RegFunctions.h"
 #include "sys/registry/RegistryUtil.h"
+#include "updater/Slv2Cancel.h"
 
 namespace slv2 {
 
@@ -65,10 +66,14 @@ void TSlv2MainUpdater::AfterExecute() {
     registerSlvAPP();
     if (IsNtFamily()) {
       // Before the renaming, so that it works on the moved group.
+      cancel::CheckPoint();
       copySlvShortcuts();
+      cancel::CheckPoint();
       allowSlvFilesForEveryone();
     }
+    cancel::CheckPoint();
     adjustSlvShortcutsNames();
+    cancel::CheckPoint();
     adjustSlvUninstallLabels();
     Logger().Debug(Format("%s() succeeded", "AfterExecute"));
   } catch (const std::exception& e) {
@@ -101,6 +106,13 @@ void TSlv2MainUpdater::registerSlvAPP() {
   if (path.find(' ') != std::string::npos) path = Format("\"%s\"", path.c_str());
   uint32_t code = ExecAndWait(Format("regsvr32.exe /s %s", path.c_str()), kSwHide);
   // Any exit code is only reported: the registration never fails the update.
+  // Where regsvr32 cannot run at all (Linux has no COM servers to register)
+  // the server stays unregistered, which is said without failing the run.
+  if (code == kExecFailed) {
+    Logger().Warn(Format("registerSlvAPP(): regsvr32 cannot be run here, %s is not registered",
+                         path.c_str()));
+    return;
+  }
   Logger().Debug(Format("registerSlvAPP(): regsvr32 returned %u", code));
 }
 

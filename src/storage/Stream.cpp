@@ -14,12 +14,18 @@ int64_t TStream::Size() {
   return size;
 }
 
+// A stream over a file reports why it failed in the thread's last error;
+// cleared first, so that a stream that does not set it carries no stale one.
 void TStream::ReadBuffer(void* buffer, int32_t count) {
-  if (count != 0 && Read(buffer, count) != count) throw EReadError("Stream read error");
+  if (count == 0) return;
+  fs::SetLastError(kErrorSuccess);
+  if (Read(buffer, count) != count) throw EReadError("Stream read error", fs::LastError());
 }
 
 void TStream::WriteBuffer(const void* buffer, int32_t count) {
-  if (count != 0 && Write(buffer, count) != count) throw EWriteError("Stream write error");
+  if (count == 0) return;
+  fs::SetLastError(kErrorSuccess);
+  if (Write(buffer, count) != count) throw EWriteError("Stream write error", fs::LastError());
 }
 
 int64_t TStream::CopyFrom(TStream& source, int64_t count) {

@@ -20,4 +20,9 @@ std::string ExceptionMessage(const std::exception& e) {
   return e.what();
 }
 
+uint32_t ExceptionSystemError(const std::exception& e) noexcept {
+  auto* own = dynamic_cast<const Exception*>(&e);
+  return own ? own->SystemError() : 0;
+}
+
 }  // namespace slv2

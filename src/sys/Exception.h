@@ -3,6 +3,7 @@
 // print ("%s() failed: %s (%s)").
 #pragma once
 
+#include <cstdint>
 #include <exception>
 #include <string>
 
@@ -10,13 +11,19 @@ namespace slv2 {
 
 class Exception : public std::exception {
  public:
-  explicit Exception(std::string message) : message_(std::move(message)) {}
+  // `systemError`: the platform's error code behind the failure (WinError.h),
+  // 0 when there is none; the message stays as the unit words it, and the
+  // detailed log gives the system's reason on a line of its own.
+  explicit Exception(std::string message, uint32_t systemError = 0)
+      : message_(std::move(message)), systemError_(systemError) {}
   const std::string& Message() const noexcept { return message_; }
+  uint32_t SystemError() const noexcept { return systemError_; }
   const char* what() const noexcept override { return message_.c_str(); }
   virtual const char* ClassName() const noexcept { return "Exception"; }
 
  private:
   std::string message_;
+  uint32_t systemError_;
 };
 
 // Declares a unit's exception class: derived from Base, message only, and
@@ -45,5 +52,7 @@ SLV2_DECLARE_EXCEPTION(EAssertionFailed, Exception);
 // runtime names it.
 const char* ExceptionClassName(const std::exception& e) noexcept;
 std::string ExceptionMessage(const std::exception& e);
+// The platform's error code an exception of ours carries; 0 for any other.
+uint32_t ExceptionSystemError(const std::exception& e) noexcept;
 
 }  // namespace slv2

@@ -23,6 +23,7 @@
 #include "sys/FaultInjection.h"
 #include "sys/FileLayer.h"
 #include "sys/FileLayerResolve_posix.h"
+#include "sys/TempNames.h"
 #include "sys/WinError.h"
 
 namespace slv2::fs {
@@ -590,7 +591,7 @@ NewFile NewFile::Create(std::string_view folder) {
     }
   }
   std::string native;
-  WithTempName("tmp", [&](const std::string& name) {
+  WithTempName(kTempPrefix, [&](const std::string& name) {
     int fd = ::openat(dir, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     file.handle_ = FileHandle(fd);
@@ -627,7 +628,7 @@ bool NewFile::Place(std::string_view target) {
     // An unnamed file cannot be renamed over another: it takes a temporary
     // name first.
     std::string named;
-    WithTempName("tmp", [&](const std::string& name) {
+    WithTempName(kTempPrefix, [&](const std::string& name) {
       if (!LinkUnnamed(fd, dir, name)) return false;
       named = name;
       return true;

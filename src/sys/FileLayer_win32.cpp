@@ -6,6 +6,7 @@
 #include "sys/Cp1251.h"
 #include "sys/FileLayer.h"
 #include "sys/FileLayerRoots.h"
+#include "sys/TempNames.h"
 #include "sys/WinError.h"
 #include "sys/WindowsApi.h"
 
@@ -220,7 +221,7 @@ void NewFile::Discard() {
 
 NewFile NewFile::Create(std::string_view folder) {
   NewFile file;
-  file.temp_ = GetTempFileName(folder.empty() ? std::string_view(".") : folder, "tmp");
+  file.temp_ = GetTempFileName(folder.empty() ? std::string_view(".") : folder, kTempPrefix);
   if (file.temp_.empty()) return file;
   file.handle_ = FileHandle::Open(file.temp_, kGenericWrite, 0, kCreateAlways);
   if (!file.handle_.Valid()) {

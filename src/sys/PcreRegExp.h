@@ -6,6 +6,12 @@
 // A pattern that does not compile raises nothing: the object stays without a
 // compiled pattern, every Match reports no match, and the error text and
 // offset are kept for inspection.
+//
+// Every match runs under PCRE's two limits: at most kMatchLimit steps, and a
+// recursion no deeper than the calling thread's free stack allows (the
+// classic matcher recurses on the C stack, and a repeated group over a long
+// subject would otherwise overflow it). A match that hits either ends with
+// a negative result and MatchFailed(): it tells neither "match" nor "none".
 #pragma once
 
 #include <cstdint>
@@ -24,6 +30,9 @@ class TPcreRegExp {
   // PCRE_DOTALL: "." matches line breaks too. "^" and "$" refer to the whole
   // subject; matching is case-sensitive unless the pattern says (?i).
   static constexpr uint32_t kDefaultCompileOptions = 4;
+  // PCRE's own default: far more than any pattern of an update needs, and a
+  // bound on the time a catastrophic one can take per match attempt.
+  static constexpr unsigned long kMatchLimit = 10000000;
 
   explicit TPcreRegExp(std::string pattern, uint32_t compileOptions = kDefaultCompileOptions);
   ~TPcreRegExp();
@@ -42,6 +51,12 @@ class TPcreRegExp {
   int Match(std::string_view subject, int startPosition);
   // The last Match's result; -1 before any and after a compile.
   int LastResult() const { return lastResult_; }
+  // The last Match gave up (a limit was hit) instead of finding a match or
+  // none.
+  bool MatchFailed() const;
+  // What made it give up: "the match limit", "the recursion limit", or the
+  // library's error number.
+  std::string MatchFailure() const;
   // The 0-based byte offset and the length of the whole match.
   int MatchStart() const { return vector_.empty() ? -1 : vector_[0]; }
   int MatchLength() const { return vector_.empty() ? 0 : vector_[1] - vector_[0]; }

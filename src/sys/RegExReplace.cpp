@@ -10,9 +10,14 @@
 namespace slv2 {
 namespace {
 
+// A match that gives up (a limit of the matcher) ends the loop with the
+// source unchanged and the counts as they were: a partial result would look
+// like a complete one.
 template <typename Replacement>
 std::string ReplaceLoop(std::string_view source, TPcreRegExp& regExp, int& count, bool& matched,
                         Replacement&& replacement) {
+  const int countBefore = count;
+  const bool matchedBefore = matched;
   TStringBuffer out(static_cast<int>(std::min<size_t>(source.size(), INT_MAX)));
   std::string_view text = source;
   size_t copy = 0;    // 0-based: first byte not yet in the output
@@ -33,6 +38,11 @@ std::string ReplaceLoop(std::string_view source, TPcreRegExp& regExp, int& count
       if (start < source.size()) out.append(source.substr(start, 1));
       copy = search = start + 1;
     }
+  }
+  if (regExp.MatchFailed()) {
+    count = countBefore;
+    matched = matchedBefore;
+    return std::string(source);
   }
   if (copy < source.size()) out.append(source.substr(copy));
   return out.toString();

@@ -20,6 +20,8 @@ using TRegExpReplaceCallback = std::function<void(TPcreRegExp& regExp, std::stri
 // number of matches to `count` and sets `matched` when there was one; the
 // caller initialises both. A match of the empty string copies the next byte
 // unchanged and the search resumes after it, so every byte is looked at once.
+// When a match gives up (regExp.MatchFailed(): a limit of the matcher), the
+// result is the source unchanged and the counts stay as they were.
 std::string RegExReplaceAll(std::string_view source, TPcreRegExp& regExp,
                             std::string_view replaceTemplate, int& count, bool& matched);
 

@@ -57,7 +57,9 @@ std::vector<std::string> TSlv2IniFile::Section::Values() const {
 
 bool TSlv2IniFile::SetText(std::string_view text) {
   FSections.clear();
-  std::vector<std::string> lines = SplitTextLines(text);
+  std::vector<std::string> lines = text.starts_with(kUtf8Bom)
+                                       ? SplitTextLines(Utf8ToAnsi(text.substr(kUtf8Bom.size())))
+                                       : SplitTextLines(text);
   Section* current = nullptr;
   for (const std::string& raw : lines) {
     std::string_view line = Trim(raw);

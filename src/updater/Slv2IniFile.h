@@ -4,7 +4,9 @@
 // ignored; "[name]" starts a section; "key = value" is kept as "key=value"
 // with both sides trimmed, any other line as it is. Section and key names
 // compare ignoring case. Loading is linear in the text, whatever the number
-// of sections.
+// of sections. A text that begins with the UTF-8 byte-order mark (as many
+// editors write it) is UTF-8: the mark is skipped and the text converted to
+// program text.
 #pragma once
 
 #include <string>
@@ -41,5 +43,8 @@ class TSlv2IniFile {
 // The text split into lines as the ini reader and the registry-script pass
 // read it: CR, LF or CR LF end a line, a zero byte ends the text.
 std::vector<std::string> SplitTextLines(std::string_view text);
+
+// The UTF-8 byte-order mark.
+inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 }  // namespace slv2

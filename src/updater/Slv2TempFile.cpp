@@ -1,30 +1,68 @@
 #include "updater/Slv2TempFile.h"
 
+#include "log/LogCategory.h"
 #include "storage/FileUtil.h"
 #include "storage/WinFileStream.h"
 #include "storage/gmStorage.h"
 #include "storage/gmZLibUtil.h"
 #include "sys/FileLayer.h"
 #include "sys/Format.h"
+#include "sys/StrUtil.h"
+#include "sys/TempNames.h"
+#include "sys/WinError.h"
+#include "updater/Slv2Paths.h"
+#include "updater/Slv2Reason.h"
 #include "updater/Slv2Updater.h"
 
 namespace slv2 {
 
 TSlv2TempFile::TSlv2TempFile(std::string_view folder) {
-  FName =
-      folder.empty() ? TgmFileUtil::GetTempFileName() : TgmFileUtil::GetTempFileName(folder, "tmp");
+  FName = TgmFileUtil::GetTempFileName(folder.empty() ? TgmFileUtil::GetTempFolder() : folder,
+                                       kTempPrefix);
   if (FName.empty()) {
     std::string where = folder.empty() ? TgmFileUtil::GetTempFolder() : std::string(folder);
-    throw ESlvUpdater(Format("Error creating temp file in \"%s\"", where.c_str()));
+    throw ESlvUpdater(Format("Error creating temp file in \"%s\"", where.c_str()), fs::LastError());
   }
 }
 
 TSlv2TempFile::~TSlv2TempFile() {
   if (FName.empty()) return;
+  // Goes while a failure unwinds: the reason of that failure stays the
+  // thread's last error.
+  uint32_t error = fs::LastError();
   uint32_t attributes = fs::GetFileAttributes(FName);
-  if (attributes == fs::kInvalidFileAttributes) return;
-  if (attributes & fs::kAttrReadOnly) fs::SetFileAttributes(FName, fs::kAttrNormal);
-  fs::DeleteFile(FName);
+  if (attributes != fs::kInvalidFileAttributes) {
+    if (attributes & fs::kAttrReadOnly) fs::SetFileAttributes(FName, fs::kAttrNormal);
+    fs::DeleteFile(FName);
+  }
+  fs::SetLastError(error);
+}
+
+void RemoveLeftoverTempFiles(const std::string& folder, std::vector<std::string>& swept,
+                             TLogCategory& log) {
+  for (const std::string& done : swept) {
+    if (PathWithin(done, folder, true)) return;
+  }
+  swept.push_back(folder);
+  std::vector<std::string> leftovers;
+  TgmFileUtil::EnumFiles(
+      JoinPath(folder, std::string(kTempPrefix) + "*.TMP"), fs::kAttrAnyFile & ~fs::kAttrDirectory,
+      0,
+      [&](const std::string& file, uint32_t) {
+        if (IsProgramTempName(TgmFileUtil::ExtractFileName(file, true))) leftovers.push_back(file);
+        return false;
+      },
+      true);
+  for (const std::string& file : leftovers) {
+    fs::SetFileAttributes(file, fs::kAttrNormal);
+    if (fs::DeleteFile(file)) {
+      log.Debug(Format("Removed \"%s\", a temporary file an interrupted run left", file.c_str()));
+    } else {
+      log.Warn(WithReason(
+          Format("Cannot remove \"%s\", a temporary file an interrupted run left", file.c_str()),
+          fs::LastError()));
+    }
+  }
 }
 
 namespace {
@@ -49,12 +87,16 @@ bool ExtractInto(TgmStorage& storage, const std::string& element, const TSlv2Tem
   std::unique_ptr<TgmStgStream> stream =
       storage.CreateStream(element, stg::kStgmRead | stg::kStgmShareDenyWrite);
   TScratchFileStream file(temp.Name());
+  // A write that fails leaves its reason; damaged data leaves none.
+  fs::SetLastError(kErrorSuccess);
   bool ok = Decompress(*stream, file, false);
+  uint32_t error = ok ? kErrorSuccess : fs::LastError();
   if (size) *size = file.Position();
   file.CutToPosition();
   // A larger file starts its way to the disk now, so that the batch's flush
   // finds it written; small ones go together with the flush.
   if (file.Position() >= (64 << 10)) file.Handle().StartFlush();
+  fs::SetLastError(error);
   return ok;
 }
 

@@ -7,16 +7,19 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace slv2 {
 
 class TgmStorage;
+class TLogCategory;
 
 // Owns a temporary file: deletes it (read-only or not) when it goes, unless
-// it was renamed away or given up with Forget().
+// it was renamed away or given up with Forget(). Its name is the program's
+// own (sys/TempNames.h), so that one a killed run left can be told apart.
 class TSlv2TempFile {
  public:
-  // A new empty file "tmp<hex>.TMP" in the folder (the system temporary
+  // A new empty file "~sv<hex>.TMP" in the folder (the system temporary
   // folder when empty); raises ESlvUpdater when none can be created.
   explicit TSlv2TempFile(std::string_view folder = {});
   ~TSlv2TempFile();
@@ -31,10 +34,18 @@ class TSlv2TempFile {
   std::string FName;
 };
 
+// Removes the temporary files a killed run left anywhere below the folder
+// (names of IsProgramTempName), each logged at DEBUG, one that stays at WARN;
+// a run holds the machine's run lock, so none of them is in use. A folder in
+// `swept`, or inside one, is not walked again; the folder is added to it.
+void RemoveLeftoverTempFiles(const std::string& folder, std::vector<std::string>& swept,
+                             TLogCategory& log);
+
 // Writes a stream element (inflated when it carries the compressed-stream
 // header) into the temporary file, over what it held, and cuts the file to
-// what was written. False when the compressed data is damaged; a missing
-// element raises. `size` (optional) receives the bytes written. The file is
+// what was written. False when the compressed data is damaged (LastError 0)
+// or the file cannot be written (LastError says why); a missing element
+// raises. `size` (optional) receives the bytes written. The file is
 // never emptied first: on ext4 a file truncated to nothing is forced onto
 // the disk when it is closed, which makes deleting or reusing it costly.
 bool ExtractInto(TgmStorage& storage, const std::string& element, const TSlv2TempFile& temp,

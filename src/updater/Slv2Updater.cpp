@@ -1,12 +1,16 @@
 #include "updater/Slv2Updater.h"
 
+#include "log/LogErrorTally.h"
 #include "log/LogHierarchy.h"
+#include "sys/Cp1251.h"
 #include "sys/Format.h"
 #include "sys/PcreRegExp.h"
 #include "sys/RegExReplace.h"
 #include "sys/StrUtil.h"
+#include "updater/Slv2Cancel.h"
 #include "updater/Slv2IniFile.h"
 #include "updater/Slv2Paths.h"
+#include "updater/Slv2Reason.h"
 
 namespace slv2 {
 
@@ -15,6 +19,31 @@ namespace {
 // The macro reference: "${", a name without "}", "}".
 constexpr const char* kMacroPattern = "\\$\\{([^}]+)\\}";
 constexpr size_t kMacroBuckets = 31;
+
+// A log message as one protocol line: without the indentation of a detail
+// line, and with a reason on a line of its own after a colon.
+std::string OneLine(std::string_view message) {
+  while (!message.empty() && message.front() == ' ')
+    message.remove_prefix(1);
+  std::string line;
+  for (size_t i = 0; i < message.size(); ++i) {
+    if (message[i] != '\r' && message[i] != '\n') {
+      line += message[i];
+      continue;
+    }
+    while (i + 1 < message.size() && static_cast<unsigned char>(message[i + 1]) <= ' ')
+      ++i;
+    line += ": ";
+  }
+  return line;
+}
+
+std::string ErrorsText(const TLogErrorTally& errors) {
+  int count = errors.Count();
+  std::string first = OneLine(errors.First());
+  return count == 1 ? Format("1 error in the detailed log: %s", first.c_str())
+                    : Format("%d errors in the detailed log, the first: %s", count, first.c_str());
+}
 
 }  // namespace
 
@@ -41,6 +70,16 @@ TSlv2Updater::~TSlv2Updater() = default;
 void TSlv2Updater::Create() {
   FSlv21Root = TSlv2Helper::GetSlv21Root();
   FProductRoot = TSlv2Helper::GetProductRoot(GetProductId());
+  // The steps join storage-named paths to the folder: one that is not a full
+  // path would put them below whatever the current folder happens to be.
+  FProductFolderProblem.clear();
+  if (FProductRoot.empty()) {
+    FProductFolderProblem = "The product folder is unknown";
+  } else if (!IsAbsolutePath(FProductRoot)) {
+    FProductFolderProblem =
+        Format("The product folder \"%s\" is not a full path", FProductRoot.c_str());
+    FProductRoot.clear();
+  }
   FAnchors.clear();
   for (const std::string* root : {&FSlv21Root, &FProductRoot}) {
     if (!root->empty()) FAnchors.push_back(std::make_unique<fs::AnchoredRoot>(*root));
@@ -69,25 +108,46 @@ TLogCategory& TSlv2Updater::Logger() {
 }
 
 void TSlv2Updater::LogFailed(const char* operation, const std::exception& error) {
-  Logger().Error(Format("%s() failed: %s (%s)", operation, ExceptionClassName(error),
-                        ExceptionMessage(error).c_str()));
+  Logger().Error(FailedLine(operation, error));
 }
 
 void TSlv2Updater::Execute() {
+  cancel::CheckPoint();
   LoadIniFiles();
   BeforeExecute();
   DoExecute();
+  cancel::CheckPoint();
   AfterExecute();
 }
 
+void TSlv2Updater::Update() {
+  TLogErrorTally errors(Logger());
+  Execute();
+  if (!FProductFolderProblem.empty()) {
+    throw ESlvUpdater(errors.Count() == 0 ? FProductFolderProblem
+                                          : FProductFolderProblem + "; " + ErrorsText(errors));
+  }
+  if (errors.Count() > 0) throw ESlvUpdater(ErrorsText(errors));
+}
+
 void TSlv2Updater::DoExecute() {
+  // A request to end the run is taken up between steps, and within them
+  // between elements, entries and scripts.
+  cancel::CheckPoint();
   ProcessDelete(FDeleteBeforeList, "Delete_Before");
+  cancel::CheckPoint();
   ProcessStrReplace(FStrReplaceBeforeList);
-  for (const auto& [section, record] : FUnpackStorageList)
+  for (const auto& [section, record] : FUnpackStorageList) {
+    cancel::CheckPoint();
     UnpackStorage(record);
+  }
+  cancel::CheckPoint();
   ProcessFiles();
+  cancel::CheckPoint();
   ProcessRegistry();
+  cancel::CheckPoint();
   ProcessDelete(FDeleteAfterList, "Delete_After");
+  cancel::CheckPoint();
   ProcessStrReplace(FStrReplaceAfterList);
 }
 
@@ -118,14 +178,16 @@ std::string TSlv2Updater::ResolveMacro(std::string_view name) const {
   return ReplaceAll(value, "\\", "\\\\", false);
 }
 
-std::string TSlv2Updater::ExpandMacros(std::string_view text, bool* found) {
+std::string TSlv2Updater::ExpandMacros(std::string_view text, bool* found, bool utf8) {
   if (!FMacroPattern) FMacroPattern = std::make_unique<TPcreRegExp>(kMacroPattern);
   bool matched = false;
   int count = 0;
-  std::string result = RegExReplaceAllCallback(
-      text, *FMacroPattern, matched, count, [this](TPcreRegExp& regExp, std::string& replacement) {
-        replacement = ResolveMacro(regExp.SubString(1));
-      });
+  std::string result =
+      RegExReplaceAllCallback(text, *FMacroPattern, matched, count,
+                              [this, utf8](TPcreRegExp& regExp, std::string& replacement) {
+                                replacement = ResolveMacro(regExp.SubString(1));
+                                if (utf8) replacement = AnsiToUtf8(replacement);
+                              });
   if (found) *found = matched;
   return result;
 }

@@ -117,19 +117,28 @@ class TSlv2Updater {
   // Loads the ini files, then BeforeExecute, DoExecute, AfterExecute. Raises
   // an assertion failure when no storage is open.
   void Execute();
+  // The run as the main window judges it: Execute, then ESlvUpdater when the
+  // run did not do all it should although no step raised: the product
+  // folder is unknown (its steps were skipped), or steps logged error lines
+  // (the message counts them and quotes the first).
+  void Update();
 
   // Opens the update storage (read, other writers denied) unless the name is
   // the current one; an empty name only closes it. Opening errors pass.
   void SetStorageFileName(const std::string& fileName);
   const std::string& StorageFileName() const { return FStorageFileName; }
   TgmStorage* Storage() const { return FStorage.get(); }
+  // Empty when unknown; a value that is not a full path counts as unknown.
   const std::string& ProductRoot() const { return FProductRoot; }
+  // Why the product folder is unknown; empty when it is known.
+  const std::string& ProductFolderProblem() const { return FProductFolderProblem; }
   const std::string& Slv21Root() const { return FSlv21Root; }
 
   // The category named by the class name, found on first use.
   TLogCategory& Logger();
   // The error line of a step that caught an exception:
-  // "<operation>() failed: <class name> (<message>)".
+  // "<operation>() failed: <class name> (<message>)", with the system's
+  // reason on a line of its own when the exception carries one.
   void LogFailed(const char* operation, const std::exception& error);
 
   // Custom macros: case-sensitive names; adding an existing name replaces
@@ -137,8 +146,9 @@ class TSlv2Updater {
   void AddMacro(const std::string& name, const std::string& value);
   bool FindMacro(const std::string& name, std::string& value) const;
   // Every ${NAME} replaced by ResolveMacro's value, left to right; values are
-  // not searched again. `found` tells whether any reference was seen.
-  std::string ExpandMacros(std::string_view text, bool* found = nullptr);
+  // not searched again. `found` tells whether any reference was seen. In a
+  // UTF-8 text (`utf8`) the values go in as UTF-8.
+  std::string ExpandMacros(std::string_view text, bool* found = nullptr, bool utf8 = false);
   // The built-in or custom value (else the reference itself), with pairs of
   // backslashes reduced to one and then every backslash doubled.
   std::string ResolveMacro(std::string_view name) const;
@@ -187,6 +197,7 @@ class TSlv2Updater {
   std::unordered_map<std::string, std::string> FMacros;
   TLogCategory* FLogger = nullptr;
   std::string FProductRoot;
+  std::string FProductFolderProblem;
   std::string FStorageFileName;
   std::string FSlv21Root;
   // No link below the two folders is followed while the updater lives.

@@ -8,7 +8,9 @@
 #include "sys/Format.h"
 #include "sys/WinError.h"
 #include "sys/version/VerInfo.h"
+#include "updater/Slv2Cancel.h"
 #include "updater/Slv2Paths.h"
+#include "updater/Slv2Reason.h"
 #include "updater/Slv2ReplaceBatch.h"
 #include "updater/Slv2TempFile.h"
 #include "updater/Slv2Updater.h"
@@ -36,7 +38,7 @@ bool EndsWith(const std::string& text, std::string_view suffix) {
 void Extract(TgmStorage& storage, const std::string& element, const TSlv2TempFile& file,
              const char* format, int64_t* size = nullptr) {
   if (!ExtractInto(storage, element, file, size)) {
-    throw ESlvUpdater(Format(format, element.c_str(), file.Name().c_str()));
+    throw ESlvUpdater(Format(format, element.c_str(), file.Name().c_str()), fs::LastError());
   }
 }
 
@@ -109,6 +111,8 @@ void TSlv2Updater::ProcessFilesIn(TgmStorage& parent, const std::string& name,
     ~BatchScope() { slot = nullptr; }
   } scope{FBatch = &batch};
   for (const std::string& element : names) {
+    // Elements not yet in place are dropped with their temporary files.
+    cancel::CheckPoint();
     if (HasControlCharacters(element)) {
       batch.AddLine(TLogPriority::Error(),
                     Format("%s(): \"%s\" is not a valid file name, element refused", "ProcessFiles",
@@ -169,7 +173,7 @@ void TSlv2Updater::ProcessFile(TgmStorage& storage, const std::string& elementNa
       log(TLogPriority::Warn(), Format("%s(): \"%s\" is a link, the new file takes its place",
                                        "ProcessFile", target.c_str()));
     } else if (!exists && !TgmFileUtil::ForceDirectories(folder)) {
-      throw ESlvUpdater(Format("Error creating folder \"%s\"", folder.c_str()));
+      throw ESlvUpdater(Format("Error creating folder \"%s\"", folder.c_str()), fs::LastError());
     }
     std::unique_ptr<TSlv2TempFile> temp = FBatch ? FBatch->TakeSpare(folder) : nullptr;
     if (!temp) temp = std::make_unique<TSlv2TempFile>(folder);
@@ -197,8 +201,7 @@ void TSlv2Updater::ProcessFile(TgmStorage& storage, const std::string& elementNa
     if (!ReplaceInstalledFile(*temp, target)) ReplaceFailed(target);
     Logger().Debug(done);
   } catch (const std::exception& e) {
-    log(TLogPriority::Error(), Format("%s() failed: %s (%s)", "ProcessFile", ExceptionClassName(e),
-                                      ExceptionMessage(e).c_str()));
+    log(TLogPriority::Error(), FailedLine("ProcessFile", e));
   }
 }
 

@@ -4,8 +4,12 @@
 #include "sys/FileLayer.h"
 #include "sys/Format.h"
 #include "sys/RegExReplace.h"
+#include "sys/StackSpace.h"
 #include "sys/StrUtil.h"
+#include "sys/WinError.h"
+#include "updater/Slv2Cancel.h"
 #include "updater/Slv2Paths.h"
+#include "updater/Slv2Reason.h"
 #include "updater/Slv2TempFile.h"
 #include "updater/Slv2Updater.h"
 
@@ -16,13 +20,20 @@ namespace {
 // A replacement holds the whole file and its result in memory; files past
 // this size are not read (a mask that strays onto a large data file).
 constexpr int64_t kMaxReplaceSize = 64 << 20;
+// The stack of a regular-expression replacement: address space reserved
+// for the matcher's recursion, taken only as deep as a search goes.
+constexpr size_t kReplaceStack = size_t{256} << 20;
 
 bool IsMask(std::string_view path) {
   return path.find_first_of("*?") != std::string_view::npos;
 }
 
-const char* Outcome(bool ok) {
-  return ok ? "succeeded" : "failed";
+// The line of a deletion's outcome; a failure also says why, so it is built
+// right after the deletion, while the thread's last error is its own.
+std::string DeletionLine(const char* op, const std::string& path, const char* kind, bool deleted) {
+  return WithReason(Format("  %s: Deletion of \"%s\" as existing %s - %s", op, path.c_str(), kind,
+                           deleted ? "succeeded" : "failed"),
+                    deleted ? kErrorSuccess : fs::LastError());
 }
 
 // The size the folder listing gives for a file, so that a large file is
@@ -61,6 +72,7 @@ void TSlv2Updater::ProcessDelete(const std::vector<std::string>& list, const std
   }
   const char* op = name.c_str();
   for (const std::string& entry : list) {
+    cancel::CheckPoint();
     Logger().Debug(Format("%s: Processing deletion of \"%s\":", op, entry.c_str()));
     std::string path = JoinPath(FProductRoot, entry);
     // The normalised path is what is acted on, so that "." and ".." mean
@@ -85,15 +97,15 @@ void TSlv2Updater::ProcessDelete(const std::vector<std::string>& list, const std
       Logger().Debug(Format("  %s: Started to delete %u files by mask \"%s\"", op,
                             static_cast<unsigned>(entries.size()), path.c_str()));
       for (const std::string& file : entries) {
-        Logger().Debug(Format("  %s: Deletion of \"%s\" as existing file - %s", op, file.c_str(),
-                              Outcome(fs::DeleteFile(file))));
+        bool deleted = fs::DeleteFile(file);
+        Logger().Debug(DeletionLine(op, file, "file", deleted));
       }
     } else if (FileExists(normal)) {
-      Logger().Debug(Format("  %s: Deletion of \"%s\" as existing file - %s", op, path.c_str(),
-                            Outcome(fs::DeleteFile(normal))));
+      bool deleted = fs::DeleteFile(normal);
+      Logger().Debug(DeletionLine(op, path, "file", deleted));
     } else if (TgmFileUtil::DirectoryExists(normal)) {
-      Logger().Debug(Format("  %s: Deletion of \"%s\" as existing directory - %s", op, path.c_str(),
-                            Outcome(TgmFileUtil::DeleteTree(normal))));
+      bool deleted = TgmFileUtil::DeleteTree(normal);
+      Logger().Debug(DeletionLine(op, path, "directory", deleted));
     } else {
       Logger().Debug(Format("  %s: \"%s\" is not a mask and not found as file or directory", op,
                             path.c_str()));
@@ -103,6 +115,7 @@ void TSlv2Updater::ProcessDelete(const std::vector<std::string>& list, const std
 
 void TSlv2Updater::ProcessStrReplace(TSlv2StrReplaceList& list) {
   for (auto& [section, record] : list) {
+    cancel::CheckPoint();
     Logger().Debug(
         Format("%s: Operation (replace \"%s\" (%s) with \"%s\" in files by mask \"%s\") started",
                "StrReplace", record.SearchFor.c_str(), record.IsRegExp ? "RegExp" : "string",
@@ -124,6 +137,7 @@ void TSlv2Updater::ProcessStrReplace(TSlv2StrReplaceList& list) {
         TgmFileUtil::EnumFiles(
             mask, fs::kAttrAnyFile, 0,
             [&](const std::string& file, uint32_t) {
+              cancel::CheckPoint();
               ReplaceInFile(data, file);
               return false;
             },
@@ -136,17 +150,33 @@ void TSlv2Updater::ProcessStrReplace(TSlv2StrReplaceList& list) {
 
 void TSlv2Updater::ReplaceInFile(TSlv2StrReplaceData& record, const std::string& fileName) {
   std::string text;
-  if (ListedSize(fileName) > static_cast<uint64_t>(kMaxReplaceSize) ||
-      !ReadFileToString(fileName, text, 1, 0, kMaxReplaceSize + 1) ||
-      static_cast<int64_t>(text.size()) > kMaxReplaceSize) {
-    Logger().Error(Format("  %s: Error reading file \"%s\"", "StrReplace", fileName.c_str()));
+  bool tooLarge = ListedSize(fileName) > static_cast<uint64_t>(kMaxReplaceSize);
+  // A folder the mask matched is not read and has no system reason.
+  fs::SetLastError(kErrorSuccess);
+  bool read = !tooLarge && ReadFileToString(fileName, text, 1, 0, kMaxReplaceSize + 1);
+  if (!read || static_cast<int64_t>(text.size()) > kMaxReplaceSize) {
+    Logger().Error(
+        WithReason(Format("  %s: Error reading file \"%s\"", "StrReplace", fileName.c_str()),
+                   read || tooLarge ? kErrorSuccess : fs::LastError()));
     return;
   }
   std::string result;
   if (record.IsRegExp) {
     int count = 0;
     bool matched = false;
-    result = RegExReplaceAll(text, record.CompiledRegExp(), record.ReplaceWith, count, matched);
+    TPcreRegExp& regExp = record.CompiledRegExp();
+    // The matcher recurses on the stack for every repetition of a group: on
+    // a stack of its own a long file is searched whole.
+    RunWithStack(kReplaceStack, [&] {
+      result = RegExReplaceAll(text, regExp, record.ReplaceWith, count, matched);
+    });
+    if (regExp.MatchFailed()) {
+      // The file stays as it is: what was replaced before the matcher gave
+      // up is not the whole replacement.
+      Logger().Error(Format("  %s: Error searching file \"%s\": the regular expression reached %s",
+                            "StrReplace", fileName.c_str(), regExp.MatchFailure().c_str()));
+      return;
+    }
   } else {
     result = ReplaceAll(text, record.SearchFor, record.ReplaceWith, record.IgnoreCase);
   }
@@ -155,7 +185,9 @@ void TSlv2Updater::ReplaceInFile(TSlv2StrReplaceData& record, const std::string&
     Logger().Debug(
         Format("  %s: File \"%s\" processed successfully", "StrReplace", fileName.c_str()));
   } else {
-    Logger().Error(Format("  %s: Error writing file \"%s\"", "StrReplace", fileName.c_str()));
+    Logger().Error(
+        WithReason(Format("  %s: Error writing file \"%s\"", "StrReplace", fileName.c_str()),
+                   fs::LastError()));
   }
 }
 
@@ -200,8 +232,9 @@ void TSlv2Updater::UnpackStorageFile(const std::string& file, const std::string&
   try {
     storage = TgmStorage::Create(file, stg::kStgmRead | stg::kStgmShareDenyWrite);
   } catch (const std::exception& e) {
-    Logger().Error(Format("  %s: Error opening storage: %s (%s)", op, ExceptionClassName(e),
-                          ExceptionMessage(e).c_str()));
+    Logger().Error(WithReason(Format("  %s: Error opening storage: %s (%s)", op,
+                                     ExceptionClassName(e), ExceptionMessage(e).c_str()),
+                              ExceptionSystemError(e)));
     return;
   }
   // A storage that opens but does not come out whole ends the product's run,
@@ -216,8 +249,9 @@ void TSlv2Updater::UnpackStorageFile(const std::string& file, const std::string&
                                file.c_str(), done, static_cast<int>(streams.size())));
     }
   } catch (const std::exception& e) {
-    Logger().Error(Format("  %s: Error unpacking storage: %s (%s)", op, ExceptionClassName(e),
-                          ExceptionMessage(e).c_str()));
+    Logger().Error(WithReason(Format("  %s: Error unpacking storage: %s (%s)", op,
+                                     ExceptionClassName(e), ExceptionMessage(e).c_str()),
+                              ExceptionSystemError(e)));
     throw;
   }
   Logger().Debug(Format("  %s: Storage unpacked", op));
@@ -225,7 +259,7 @@ void TSlv2Updater::UnpackStorageFile(const std::string& file, const std::string&
   if (fs::DeleteFile(file)) {
     Logger().Debug(Format("  %s: Storage deleted", op));
   } else {
-    Logger().Error(Format("  %s: Error deleting storage", op));
+    Logger().Error(WithReason(Format("  %s: Error deleting storage", op), fs::LastError()));
   }
 }
 

@@ -1,7 +1,10 @@
 #include "log/LogCategory.h"
 #include "storage/gmStrmUtil.h"
+#include "sys/Cp1251.h"
 #include "sys/Format.h"
+#include "sys/registry/RegAnsi.h"
 #include "sys/registry/RegistryUtil.h"
+#include "updater/Slv2Cancel.h"
 #include "updater/Slv2IniFile.h"
 #include "updater/Slv2TempFile.h"
 #include "updater/Slv2Updater.h"
@@ -31,6 +34,7 @@ void TSlv2Updater::ProcessRegistry() {
     std::vector<std::string> names;
     registry->ListStreams(names);
     for (const std::string& name : names) {
+      cancel::CheckPoint();
       // A script that cannot be extracted is reported like one that failed.
       if (registry->ExtractStreamToFile(name, script.Name()) && ProcessRegFile(script.Name())) {
         Logger().Debug(
@@ -67,17 +71,23 @@ bool TSlv2Updater::ProcessRegFile(const std::string& fileName) {
                                  fileName.c_str(), name));
       }
     }
+    // A script in UTF-8 (what many editors write) gets the macro values in
+    // UTF-8, and goes to the registry editor as UTF-16 with its byte-order
+    // mark: the one Unicode form every registry editor reads.
+    bool utf8 = text.starts_with(kUtf8Bom);
+    if (utf8) text.erase(0, kUtf8Bom.size());
     std::vector<std::string> lines = SplitTextLines(text);
     bool any = false;
     for (std::string& line : lines) {
       bool found = false;
-      line = ExpandMacros(line, &found);
+      line = ExpandMacros(line, &found, utf8);
       any = any || found;
     }
-    if (any) {
+    if (any || utf8) {
       std::string expanded;
       for (const std::string& line : lines)
         expanded += line + "\r\n";
+      if (utf8) expanded = "\xFF\xFE" + reg::StringDataFromUtf16(Utf8ToUtf16(expanded));
       if (!WriteStringToFile(fileName, expanded)) {
         throw ESlvUpdater(Format("Error writing registry script \"%s\"", fileName.c_str()));
       }

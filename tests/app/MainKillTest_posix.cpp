@@ -21,6 +21,7 @@
 
 #include "TestSupport.h"
 #include "XDisplaySupport.h"
+#include "sys/TempNames.h"
 
 namespace slv2 {
 namespace {
@@ -48,10 +49,6 @@ class ScopedVariable {
 int EnvInt(const char* name, int fallback) {
   const char* text = std::getenv(name);
   return text && *text ? std::atoi(text) : fallback;
-}
-
-bool IsTempName(const std::string& name) {
-  return name.size() > 7 && name.starts_with("tmp") && name.ends_with(".TMP");
 }
 
 // "ok" when SQLite finds the database sound (a journal left by a kill is
@@ -200,7 +197,7 @@ TEST_F(SlvUpdateKillTest, AKillAtAnyMomentLosesNothingAndTheNextRunCompletes) {
         auto it = tree.find(path);
         return it == tree.end() ? std::string(kMissing) : it->second;
       };
-      if (IsTempName(stdfs::path(path).filename().string()) && !old.count(path)) {
+      if (IsProgramTempName(stdfs::path(path).filename().string()) && !old.count(path)) {
         temps.push_back(path);
         continue;
       }
@@ -229,10 +226,9 @@ TEST_F(SlvUpdateKillTest, AKillAtAnyMomentLosesNothingAndTheNextRunCompletes) {
       ASSERT_EQ(Update(), 0) << where << "\n"
                              << test::ReadFile(dir / "out") << test::ReadFile(dir / "err")
                              << LoggedErrors();
+      // Whatever the kills left, a run without one ends with the new tree,
+      // the temporary files they left removed.
       Tree done = Snapshot();
-      for (auto it = done.begin(); it != done.end();)
-        it = IsTempName(stdfs::path(it->first).filename().string()) ? done.erase(it) : ++it;
-      // Whatever the kills left, a run without one ends with the new tree.
       std::string differ;
       for (const Tree* tree : {&done, &fresh})
         for (const auto& [path, content] : *tree) {

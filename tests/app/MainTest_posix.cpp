@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <map>
@@ -18,6 +19,7 @@
 #include "app/ExitStatus.h"
 #include "app/RunLock.h"
 #include "sys/Cp1251.h"
+#include "sys/TempNames.h"
 #include "sys/registry/RegFunctions.h"
 
 namespace slv2 {
@@ -112,11 +114,14 @@ class SlvUpdateTest : public ::testing::Test {
   void SetUp() override {
     std::filesystem::create_directories(AnsiToUtf8(package));
     RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", shell);
+    test::InstallCommonGroup(kFamily + "\\main");
   }
 
   const std::string kFamily = "\\Software\\Zarvik\\Solvane 2.1";
   test::TempRegistry registry;
   test::TempDir dir;
+  // The common program group lies in the test's folder.
+  test::ScopedEnv dataHome{"XDG_DATA_HOME", dir / "share"};
   std::string package = dir / "pkg";
   std::string shell = dir / "Solvane";
   test::DisplayVariable noDisplay{""};
@@ -141,6 +146,27 @@ TEST_F(SlvUpdateTest, HelpVersionAndWrongArguments) {
   Result window = Run("slv2update", {"--package-dir", package});
   EXPECT_EQ(window.status, Seen(kExitFailed));
   EXPECT_NE(window.err.find("use --console or --quiet"), std::string::npos);
+}
+
+// A detailed log asked for that cannot be written is said at once, before
+// anything is done, and not line by line during a run nobody would trace.
+TEST_F(SlvUpdateTest, ALogThatCannotBeWrittenEndsTheStartUp) {
+  Install("ege");
+  test::WriteFile(shell + "/ege/a.txt", "old");
+  Pack("ege", {{"files/product/a.txt", "new"}});
+  const std::pair<std::string, std::string> logs[] = {
+      {"/dev/full", "cannot write the log /dev/full: There is not enough space on the disk"},
+      {dir.Path(), "cannot open the log " + dir.Path() + ": Access is denied"},
+      {dir / "missing/u.log", "cannot open the log " + dir / "missing/u.log"},
+  };
+  for (const auto& [log, error] : logs) {
+    SCOPED_TRACE(log);
+    Result run = Update({"--quiet", "--log", log});
+    EXPECT_EQ(run.status, Seen(kExitFailed));
+    EXPECT_EQ(run.err.rfind("slv2update: " + error, 0), 0u) << run.err;
+    EXPECT_EQ(run.out, "");
+  }
+  EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "old");
 }
 
 // --- Registration ---------------------------------------------------------------
@@ -357,6 +383,72 @@ TEST_F(SlvUpdateTest, ARunningShellCancelsOrAsksForALaterRetry) {
   ASSERT_NE(first, std::string::npos);
   EXPECT_NE(console.err.find("OK or Cancel?", first + 1), std::string::npos);
   EXPECT_FALSE(test::PathExists(shell + "/ege/a.txt"));
+}
+
+TEST_F(SlvUpdateTest, ARegistryHeldByAnotherProcessEndsTheRunWithinSecondsChangingNothing) {
+  Install("ege");
+  test::WriteFile(shell + "/ege/a.txt", "old");
+  Pack("ege", {{"files/product/a.txt", "new"}});
+  {
+    test::DatabaseWriter writer(registry.DatabasePath());
+    ASSERT_TRUE(writer.Holding());
+    auto start = std::chrono::steady_clock::now();
+    Result run = Update();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+    EXPECT_EQ(run.status, Seen(kExitFailed));
+    EXPECT_NE(run.err.find("the registry database \"" + registry.DatabasePath() + "\" is busy"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "old");
+  }
+  Result run = Update();
+  EXPECT_EQ(run.status, Seen(kExitUpdated)) << run.err;
+  EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "new");
+}
+
+// SIGTERM, SIGINT and SIGHUP end a run at its next safe point: the product in
+// progress is finished or rolled back, the next ones do not start, nothing
+// temporary stays, the lock is let go and the status is 1602.
+TEST_F(SlvUpdateTest, ASignalEndsTheRunAtASafePointAsCancelled) {
+  Install("main");
+  Install("ege");
+  test::WriteFile(shell + "/bin/SlvAPP.dll", "MZ");
+  test::WriteFile(shell + "/ege/a.txt", "old");
+  Pack("main", {{"files/solvane/bin/new.dll", "new"}});
+  Pack("ege", {{"files/product/a.txt", "new"}});
+  // The shell's COM server registration takes a while: the signal comes then.
+  test::WriteFile(dir / "path/regsvr32.exe",
+                  "#!/bin/sh\ntouch '" + dir / "registering" + "'\nsleep 1\n");
+  std::filesystem::permissions(test::FsPath(dir / "path/regsvr32.exe"),
+                               std::filesystem::perms::owner_all);
+  test::ScopedEnv path("PATH", dir / "path:" + Utf8ToAnsi(std::getenv("PATH")));
+  const std::pair<int, const char*> signals[] = {
+      {SIGTERM, "SIGTERM"}, {SIGINT, "SIGINT"}, {SIGHUP, "SIGHUP"}};
+  for (const auto& [signal, name] : signals) {
+    SCOPED_TRACE(name);
+    std::filesystem::remove(test::FsPath(dir / "registering"));
+    int pid = test::StartProgram("slv2update", {"--quiet", "--package-dir", package},
+                                 dir / "stdout", dir / "stderr");
+    ASSERT_GT(pid, 0);
+    for (int i = 0; i < 1000 && !test::PathExists(dir / "registering"); ++i)
+      ::usleep(10000);
+    ASSERT_EQ(::kill(pid, signal), 0);
+    EXPECT_EQ(test::WaitProgram(pid), Seen(kExitCancelled));
+    std::vector<std::string> lines = test::SplitLines(test::ReadFile(dir / "stdout"));
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2],
+              "Обновление продукта \"Оболочка Zarvik:Solvane\"...ПРЕРВАНО");
+    EXPECT_EQ(lines.back(), std::string("Обновление прервано (") + name +
+                                "): следующие продукты не обновлялись.");
+    EXPECT_EQ(test::ReadFile(shell + "/bin/new.dll"), "new");  // finished before
+    EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "old");    // never started
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(test::FsPath(shell)))
+      EXPECT_FALSE(IsProgramTempName(entry.path().filename().string())) << entry.path();
+  }
+  // The lock went with it.
+  Result run = Update();
+  EXPECT_EQ(run.status, Seen(kExitUpdated)) << run.err;
+  EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "new");
 }
 
 // --- One update per machine ----------------------------------------------------

@@ -107,6 +107,7 @@ class SlvUpdateTest : public ::testing::Test {
     std::string program = test::BinDir() + "\\slv2update.exe";
     ASSERT_TRUE(::CopyFileA(program.c_str(), (package + "\\slv2update.exe").c_str(), TRUE));
     RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", shell);
+    test::InstallCommonGroup(kFamily + "\\main");
   }
 
   const std::string kFamily = "\\Software\\Zarvik\\Solvane 2.1";

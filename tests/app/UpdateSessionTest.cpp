@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "TestSupport.h"
+#include "UpdaterTestSupport.h"
 #include "app/ExitStatus.h"
 #include "app/UpdateSession.h"
 #include "storage/gmStorage.h"
@@ -73,6 +74,7 @@ class UpdateSessionTest : public ::testing::Test {
   void SetUp() override {
     std::filesystem::create_directories(package);
     RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", dir / "shell");
+    test::InstallCommonGroup(kFamily + "\\main");
     TCountingUpdater::runs = 0;
   }
 
@@ -81,10 +83,11 @@ class UpdateSessionTest : public ::testing::Test {
     // The shell's own key, with its folder, is there from the start.
     if (id != "main") RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\" + id, "root", id);
   }
-  // An empty update storage in the package folder.
-  void Package(const std::string& storageName) {
-    TgmStorage::Create(package + "/" + storageName + ".stg",
-                       stg::kStgmCreate | stg::kStgmReadWrite | stg::kStgmShareExclusive);
+  // An update storage in the package folder, empty or with the streams.
+  void Package(const std::string& storageName, const test::Streams& streams = {}) {
+    test::StorageWriter writer(package + "/" + storageName + ".stg");
+    for (const auto& [path, content] : streams)
+      writer.Add(path, content);
   }
 
   TSessionOptions Options(std::vector<const TSlv2UpdaterClass*> catalogue = {}) {
@@ -98,6 +101,8 @@ class UpdateSessionTest : public ::testing::Test {
   const std::string kFamily = "\\Software\\Zarvik\\Solvane 2.1";
   test::TempRegistry registry;
   test::TempDir dir;
+  // The common program group lies in the test's folder.
+  test::ScopedEnv dataHome{"XDG_DATA_HOME", dir / "share"};
   std::string package = dir / "pkg";
   bool administrator = true;
   int shellChecks = 0;  // how many checks still find the shell's window
@@ -235,6 +240,31 @@ TEST_F(UpdateSessionTest, RunsOncePerStartAndNeverWhileRunning) {
   EXPECT_EQ(ui.boxes, std::vector<TBoxId>{TBoxId::UpdateFinished});
 }
 
+// A run removes the temporary files a killed run left in the folders it
+// writes to, and nothing else.
+TEST_F(UpdateSessionTest, TemporaryFilesAKilledRunLeftAreRemovedByTheNextRun) {
+  Install("ege");
+  Package("ege", {{"files/product/new.txt", "new"}});
+  const std::pair<std::string, bool> files[] = {
+      {"shell/~sv1A2B.TMP", true},
+      {"shell/ege/bin/~svF.TMP", true},
+      {"shell/help/deep/~sv0123.TMP", true},
+      {"shell/~sv12345.TMP", false},
+      {"shell/~svG1.TMP", false},
+      {"shell/tmp1A2B.TMP", false},
+      {"shell/ege/~sv1A2B.txt", false},
+      {"elsewhere/~sv1A2B.TMP", false},
+  };
+  for (const auto& [file, left] : files)
+    test::WriteFile(dir / file, "left");
+  TUpdateSession session(ui, Options());
+  session.FormShow();
+  session.RunUpdates();
+  EXPECT_EQ(session.ExitStatus(), kExitUpdated);
+  for (const auto& [file, left] : files)
+    EXPECT_EQ(test::PathExists(dir / file), !left) << file;
+}
+
 // --- The lock of the run ------------------------------------------------------
 
 // Whether a start now could take the lock (it is free), letting it go again.
@@ -306,44 +336,162 @@ TEST_F(UpdateSessionTest, ALockThatCannotBeTriedIsAnErrorOfTheStartUp) {
 }
 #endif
 
-// --- Product folders ------------------------------------------------------------
-
-TEST_F(UpdateSessionTest, AProductWithoutAFullFolderIsLeftOutUnchanged) {
-  const std::string skipped =
-      A("Продукт \"Интерактивные тесты по ЕГЭ\" не будет обновлён. ОШИБКА: ");
+#ifndef _WIN32
+// The Linux registry is a database of its own: one that does not open or is
+// damaged is an error of the start-up, never a machine with nothing
+// installed.
+TEST_F(UpdateSessionTest, ARegistryDatabaseThatDoesNotOpenOrIsDamagedIsAnErrorOfTheStartUp) {
+  Package("ege");
+  std::string good = dir / "good.db";
+  {
+    test::ScopedEnv database("SLV2_REGISTRY", good);
+    test::WriteFile(
+        dir / "family.reg",
+        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Zarvik\\Solvane 2.1\\main]\r\n"
+        "\"root\"=\"/opt/s\"\r\n[HKEY_LOCAL_MACHINE\\Software\\Zarvik\\Solvane 2.1\\ege]"
+        "\r\n\"root\"=\"ege\"\r\n");
+    ASSERT_EQ(test::RunProgram("regedit", {"/s", dir / "family.reg"}, dir / "out", dir / "err"), 0);
+  }
+  const std::string bytes = test::ReadFile(good);
+  const size_t page =
+      (static_cast<unsigned char>(bytes[16]) << 8) | static_cast<unsigned char>(bytes[17]);
+  auto damaged = [&](size_t offset, size_t count) {
+    std::string copy = bytes;
+    copy.replace(offset, count, count, '\x5A');
+    return copy;
+  };
   struct Case {
-    const char* shell;    // the family's "main" root; nullptr: none
-    const char* product;  // the product's root
-    const char* error;    // "": created
+    const char* what;
+    std::string content;  // nullptr-like "": a folder
   };
   const Case cases[] = {
-      {"/opt/zarvik/Solvane", "ege", ""},
-      {"C:\\Programs\\Solvane", "ege", ""},
-      {"\\\\srv\\share\\Solvane", "..\\ege", ""},
-      {"Solvane", "ege", "ESlvUpdater (The product folder \"Solvane\\ege\" is not a full path)"},
-      {"", "ege", "ESlvUpdater (The product folder is unknown)"},
-      {nullptr, "ege", "ESlvUpdater (The product folder is unknown)"},
-      {"/opt/zarvik/Solvane", "", "ESlvUpdater (The product folder is unknown)"},
-      // A full product folder does not make up for a relative shell folder,
-      // which the steps write to as well.
+      {"a folder", ""},
+      {"not a database", "registry of the family, surely"},
+      {"a damaged header", damaged(16, 2)},
+      {"a damaged page", damaged(page + 8, 64)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string database = dir / (std::string("registry-") + c.what + ".db");
+    c.content.empty() ? (void)std::filesystem::create_directories(test::FsPath(database))
+                      : test::WriteFile(database, c.content);
+    test::ScopedEnv variable("SLV2_REGISTRY", database);
+    ui = ScriptedUi();
+    TUpdateSession session(ui, Options());
+    session.FormShow();
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_NE(ui.errors[0].find("registry database \"" + database + "\""), std::string::npos)
+        << ui.errors[0];
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(session.ExitStatus(), kExitFailed);
+  }
+}
+
+#endif
+
+// --- Product folders ------------------------------------------------------------
+
+TEST_F(UpdateSessionTest, AnUnknownProductFolderSkipsOnlyItsStepsAnUnknownShellFolderTheProduct) {
+  const std::string skipped =
+      A("Продукт \"Интерактивные тесты по ЕГЭ\" не будет обновлён. ОШИБКА: ");
+  const std::string unknown =
+      "; 1 error in the detailed log: ProcessFiles(): Destination folder of \"product\" is "
+      "unknown, its files are skipped)";
+  struct Case {
+    const char* shell;    // the family's "main" root ("@": the test's folder); nullptr: none
+    const char* product;  // the product's root
+    std::string error;    // "": created and updated
+  };
+  const Case cases[] = {
+      {"@/Solvane", "ege", ""},
+      {"@/Solvane", "../ege", ""},
+      // Only the steps that need the product folder are skipped.
+      {"@/Solvane", "", "ESlvUpdater (The product folder is unknown" + unknown},
+      {"@/Solvane", "C:ege",
+       "ESlvUpdater (The product folder \"C:ege\" is not a full path" + unknown},
+      // Every product writes to the shell folder: without it the product is
+      // left out.
+      {"", "ege", "ESlvUpdater (The shell folder is unknown)"},
+      {nullptr, "ege", "ESlvUpdater (The shell folder is unknown)"},
       {"Solvane", "/opt/ege", "ESlvUpdater (The shell folder \"Solvane\" is not a full path)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.shell ? c.shell : "(none)") + " + " + c.product);
     test::TempRegistry fresh;
-    if (c.shell) RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", c.shell);
+    std::string shell = c.shell ? c.shell : "";
+    if (shell.rfind("@", 0) == 0) shell = dir.Path() + shell.substr(1);
+    if (c.shell) RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", shell);
     RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\ege", "root", c.product);
-    Package("ege");
+    test::Streams streams = {{"files/product/p.txt", "p"}, {"files/solvane/help/ege.txt", "help"}};
+#ifndef _WIN32  // regedit.exe would write the machine's registry, not the test's
+    streams.push_back(
+        {"registry/1.reg", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\T]\r\n\"v\"=\"1\"\r\n"});
+#endif
+    Package("ege", streams);
     ui = ScriptedUi();
     TUpdateSession session(ui, Options());
     session.FormShow();
-    if (*c.error == '\0') {
-      EXPECT_EQ(session.Updaters().size(), 1u);
-      continue;
-    }
+    session.RunUpdates();
     ASSERT_FALSE(ui.memo.empty());
-    EXPECT_EQ(ui.memo[0], skipped + c.error);
-    EXPECT_TRUE(session.Updaters().empty());
+    bool run = !session.Updaters().empty();
+    EXPECT_EQ(run ? ui.memo.back() : ui.memo[0],
+              run ? A("Обновление продукта \"Интерактивные тесты по ЕГЭ\"...") +
+                        (c.error.empty() ? "OK" : A("ОШИБКА: ") + c.error)
+                  : skipped + c.error);
+    EXPECT_EQ(session.ExitStatus(), c.error.empty() ? kExitUpdated : kExitFailed);
+    if (!run) continue;
+    // What needs only the shell folder and the registry was done.
+    EXPECT_EQ(test::Content(test::Join(shell, "help/ege.txt")), "help");
+#ifndef _WIN32
+    EXPECT_EQ(RegReadStringDef(reg::kHkeyLocalMachine, "\\Software\\T", "v", ""), "1");
+#endif
+    EXPECT_EQ(ui.boxes, std::vector<TBoxId>{TBoxId::UpdateFinished});
+    std::filesystem::remove_all(test::FsPath(shell));
+  }
+}
+
+TEST_F(UpdateSessionTest, AProductWhoseStepsLoggedErrorsFailsItsLineAndTheRun) {
+  const std::string product = test::Join(dir.Path(), "shell/ege");
+  struct Case {
+    const char* what;
+    test::Streams streams;
+    std::string outcome;
+  };
+  const std::string replace = "[r]\r\nSearchFor=a\r\nReplaceWith=b\r\nFiles=dir*\r\n";
+  const Case cases[] = {
+      {"a file where a folder is",
+       {{"files/product/dir1", "x"}},
+       "1 error in the detailed log: ProcessFile() failed: ESlvUpdater (Error replacing \"" +
+           test::Join(product, "dir1") + "\": "},
+      {"a replacement in a folder",
+       {{"StrReplace_After.ini", replace}},
+       "1 error in the detailed log: StrReplace: Error reading file \"" +
+           test::Join(product, "dir1") + "\")"},
+      {"two failures",
+       {{"StrReplace_After.ini", replace}, {"files/product/dir1", "x"}},
+       "2 errors in the detailed log, the first: ProcessFile() failed: ESlvUpdater (Error "
+       "replacing \""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::TempRegistry fresh;
+    RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", dir / "shell");
+    Install("ege");
+    Install("px2002");
+    test::WriteFile(product + "/dir1/inside.txt", "a folder");
+    Package("ege", c.streams);
+    Package("px2002");
+    ui = ScriptedUi();
+    TUpdateSession session(ui, Options());
+    session.FormShow();
+    session.RunUpdates();
+    ASSERT_GE(ui.memo.size(), 2u);
+    std::string failed =
+        A("Обновление продукта \"Интерактивные тесты по ЕГЭ\"...ОШИБКА: ESlvUpdater (");
+    EXPECT_EQ(ui.memo[ui.memo.size() - 2].rfind(failed + c.outcome, 0), 0u)
+        << AnsiToUtf8(ui.memo[ui.memo.size() - 2]);
+    EXPECT_EQ(ui.memo.back(), A("Обновление продукта \"Zarvik:Probix\"...OK"));
+    EXPECT_EQ(ui.boxes, std::vector<TBoxId>{TBoxId::UpdateFinished});
     EXPECT_EQ(session.ExitStatus(), kExitFailed);
   }
 }

@@ -9,6 +9,7 @@
 
 #include "IsolatedRun.h"
 #include "TestSupport.h"
+#include "sys/StrUtil.h"
 
 namespace slv2::test::hostile {
 
@@ -35,8 +36,11 @@ std::string Slurp(const stdfs::path& path) {
 
 // A reason a user can read: some text, and no terminal controls that could
 // repaint the console it is shown on.
+// No control characters but the line break before the system's reason
+// (an indented line of its own).
 bool Readable(const std::string& message) {
-  return !message.empty() && std::none_of(message.begin(), message.end(), [](char c) {
+  std::string text = ReplaceAll(message, "\r\n  ", " ", false);
+  return !text.empty() && std::none_of(text.begin(), text.end(), [](char c) {
     auto u = static_cast<unsigned char>(c);
     return (u < 0x20 && c != '\t') || u == 0x7F;
   });

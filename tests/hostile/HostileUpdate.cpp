@@ -6,6 +6,7 @@
 
 #include "sys/Exception.h"
 #include "sys/Format.h"
+#include "sys/TempNames.h"
 #include "updater/Slv2Updater.h"
 
 namespace slv2::test::hostile {
@@ -86,7 +87,7 @@ bool UpdateSetting::Run(const CorpusFile& file, Verdict* verdict) {
   EXPECT_EQ(Entries(temp), std::vector<std::string>{}) << file.name << " left temporary files";
   for (const auto& [path, what] : TakeSnapshot(shell)) {
     std::string name = path.substr(path.find_last_of('/') + 1);
-    EXPECT_FALSE(name.starts_with("tmp") && name.ends_with(".TMP")) << file.name << ": " << path;
+    EXPECT_FALSE(IsProgramTempName(name)) << file.name << ": " << path;
   }
   EXPECT_EQ(ForeignPlacesPresent(), foreign) << file.name;
   return true;

@@ -659,6 +659,26 @@ FUZZ_SEEDS = {
 }
 
 
+# Regular expressions whose matching recurses once per character or takes
+# exponential time, as seeds of the text_replace target (pattern, NUL,
+# template, NUL, subject): the matcher must stop at its limits.
+def text_replace_seeds():
+    section = b"".join(b"Value%d=some old setting\r\n" % i for i in range(800))
+    seeds = {
+        "repeated-group": b"(a|b)*c\0x\0" + b"ab" * 8000 + b"c",
+        "exponential": b"^(a+)+$\0x\0" + b"a" * 40 + b"!",
+        "section-removal": b"\\[Old\\]((?!\r\n\\[).)*\r\n\0\0[Keep]\r\nA=1\r\n[Old]\r\n" + section
+                           + b"[Next]\r\nB=2\r\n",
+    }
+    folder = os.path.join(ROOT, "fuzz", "corpus", "text_replace")
+    for old in os.listdir(folder):
+        if old.startswith("hostile-"):
+            os.remove(os.path.join(folder, old))
+    for name, data in seeds.items():
+        with open(os.path.join(folder, "hostile-" + name), "wb") as f:
+            f.write(data)
+
+
 def main():
     if os.path.isdir(OUT):
         shutil.rmtree(OUT)
@@ -668,6 +688,7 @@ def main():
     reg_cases()
     ini_cases()
     pe_cases()
+    text_replace_seeds()
     for target, cases in FUZZ_SEEDS.items():
         folder = os.path.join(ROOT, "fuzz", "corpus", target)
         for old in os.listdir(folder):

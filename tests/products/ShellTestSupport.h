@@ -22,20 +22,6 @@
 
 namespace slv2::test {
 
-// Sets an environment variable (native text) for the object's life.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value);
-  ~ScopedEnv();
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  std::string name_;
-  std::string previous_;
-  bool hadPrevious_;
-};
-
 // While the object lives, the first message of the category that begins with
 // `prefix` raises ESlvUpdater("the log is full") out of its log call.
 class FailingLog {

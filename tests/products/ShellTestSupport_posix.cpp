@@ -1,5 +1,3 @@
-#include "ShellTestSupport.h"
-
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "ShellTestSupport.h"
 #include "log/LogAppender.h"
 #include "log/LogCategory.h"
 #include "log/LogHierarchy.h"
@@ -20,21 +19,6 @@
 namespace slv2::test {
 
 namespace stdfs = std::filesystem;
-
-ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
-  const char* previous = std::getenv(name);
-  hadPrevious_ = previous != nullptr;
-  if (previous) previous_ = previous;
-  ::setenv(name, value.c_str(), 1);
-}
-
-ScopedEnv::~ScopedEnv() {
-  if (hadPrevious_) {
-    ::setenv(name_.c_str(), previous_.c_str(), 1);
-  } else {
-    ::unsetenv(name_.c_str());
-  }
-}
 
 class FailingLog::Appender : public TLogAppender {
  public:
@@ -120,9 +104,9 @@ std::vector<std::string> ListTree(const std::string& folder) {
 }
 
 ShellTest::ShellTest()
-    : xdgEnv("XDG_DATA_HOME", AnsiToUtf8(dir / "xdg")),
+    : xdgEnv("XDG_DATA_HOME", dir / "xdg"),
       pathEnv("PATH",
-              AnsiToUtf8(dir / "path") + ":" + (std::getenv("PATH") ? std::getenv("PATH") : "")) {
+              dir / "path" + ":" + Utf8ToAnsi(std::getenv("PATH") ? std::getenv("PATH") : "")) {
   fakeApi.Account("Everyone", 5);
 }
 

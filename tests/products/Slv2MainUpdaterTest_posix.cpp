@@ -127,13 +127,14 @@ TEST_F(RegisterTest, WithoutTheServerNothingRunsAndNothingIsLogged) {
   EXPECT_THAT(Regsvr32Arguments(), IsEmpty());
 }
 
-TEST_F(RegisterTest, AProgramThatCannotStartShowsAsAllOnes) {
+TEST_F(RegisterTest, WhereRegsvr32CannotRunTheServerStaysUnregisteredWithAWarning) {
   // Nothing else on the PATH: Wine, for one, brings a regsvr32 of its own.
-  test::ScopedEnv pathWithoutRegsvr32("PATH", AnsiToUtf8(dir / "path"));
+  test::ScopedEnv pathWithoutRegsvr32("PATH", dir / "path");
   Install(root, oldGroup);
   WriteFile(root + "/bin/SlvAPP.dll", "MZ");
   EXPECT_THAT(Step(&MainUpdater::registerSlvAPP),
-              ElementsAre("DEBUG registerSlvAPP(): regsvr32 returned 4294967295"));
+              ElementsAre("WARN registerSlvAPP(): regsvr32 cannot be run here, " + root +
+                          "/bin/SlvAPP.dll is not registered"));
 }
 
 // ---------------------------------------------------------------------------
@@ -492,7 +493,7 @@ TEST_F(GuardTest, RootFoldersAreRefused) {
 TEST_F(GuardTest, NoStepActsOnTheRootOfTheFileSystem) {
   if (!test::RunsAsRoot()) GTEST_SKIP() << "the jail for this test needs root";
   test::TempDir jail;
-  test::ScopedEnv jailRegistry("SLV2_REGISTRY", AnsiToUtf8(jail / "registry.db"));
+  test::ScopedEnv jailRegistry("SLV2_REGISTRY", jail / "registry.db");
   WriteFile(jail / "Solvane 2.0.lnk", "main");
   WriteFile(jail / "bin/SlvAPP.dll", "MZ");
   auto unknown = [](const char* step, const char* what) {

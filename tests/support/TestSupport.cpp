@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "sys/Cp1251.h"
+#include "sys/ShFolder.h"
+#include "sys/StrUtil.h"
+#include "sys/registry/RegFunctions.h"
 
 namespace slv2::test {
 std::string A(std::string_view utf8) {
@@ -14,6 +17,20 @@ std::string Doubled(std::string_view text) {
   for (char c : text)
     doubled += c == '\\' ? std::string("\\\\") : std::string(1, c);
   return doubled;
+}
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value)
+    : name_(name), hadPrevious_(GetEnv(name, previous_)) {
+  SetEnv(name, &value);
+}
+
+ScopedEnv::~ScopedEnv() {
+  SetEnv(name_, hadPrevious_ ? &previous_ : nullptr);
+}
+
+void InstallCommonGroup(const std::string& shellKey) {
+  std::string programs = GetSpecialFolderPath(kCsidlCommonPrograms | kCsidlFlagCreate);
+  RegWriteString(reg::kHkeyLocalMachine, shellKey, "group", JoinPath(programs, "Zarvik Solvane"));
 }
 
 std::string BinDir() {

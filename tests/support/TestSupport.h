@@ -108,6 +108,23 @@ int RunProgram(const std::string& name, const std::vector<std::string>& args,
 int StartProgram(const std::string& name, const std::vector<std::string>& args,
                  const std::string& outFile, const std::string& errFile);
 int WaitProgram(int pid);
+
+// Another process holding a write transaction on an SQLite database (native
+// path) until the object goes, as another program's long change would.
+class DatabaseWriter {
+ public:
+  explicit DatabaseWriter(const std::string& database);
+  ~DatabaseWriter();
+  DatabaseWriter(const DatabaseWriter&) = delete;
+  DatabaseWriter& operator=(const DatabaseWriter&) = delete;
+  // Whether it holds the transaction.
+  bool Holding() const { return holding_; }
+
+ private:
+  int pid_ = -1;
+  int release_ = -1;
+  bool holding_ = false;
+};
 #endif
 
 // The complete lines of a program's output (a last line without its line
@@ -124,9 +141,28 @@ std::string FromTerminalText(std::string_view text);
 // set, SetEnv with nullptr removes it.
 bool GetEnv(const char* name, std::string& value);
 void SetEnv(const char* name, const std::string* value);
+// Sets an environment variable (program text) for the object's life.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::string previous_;
+  bool hadPrevious_;
+};
 // The variable the platform's temporary folder comes from: TMPDIR on Linux,
 // TMP on Windows.
 const char* TempFolderVariable();
+
+// Gives the shell's key (below HKEY_LOCAL_MACHINE) the "group" value of a
+// complete installation, naming the common program group already, so that
+// the shell's finishing steps find nothing to move. On Linux the common
+// group lies below $XDG_DATA_HOME: tests set it to a folder of their own.
+void InstallCommonGroup(const std::string& shellKey);
 
 // The version of Wine when the tests run under it, else "". Tests that meet a
 // difference between Wine and Windows skip with SLV2_SKIP_ON_WINE.

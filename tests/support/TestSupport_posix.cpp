@@ -2,6 +2,7 @@
 // SQLite registry's environment variable.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -93,6 +94,36 @@ int StartProgram(const std::string& name, const std::vector<std::string>& args,
   }
   ::execv(pointers[0], pointers.data());
   ::_exit(127);
+}
+
+DatabaseWriter::DatabaseWriter(const std::string& database) {
+  int ready[2], release[2];
+  if (::pipe2(ready, O_CLOEXEC) != 0 || ::pipe2(release, O_CLOEXEC) != 0) return;
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    ::close(ready[0]);
+    ::close(release[1]);
+    char held = '0';
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+        sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK) {
+      held = '1';
+    }
+    (void)!::write(ready[1], &held, 1);
+    (void)!::read(release[0], &held, 1);  // until the end of the pipe
+    ::_exit(0);
+  }
+  ::close(ready[1]);
+  ::close(release[0]);
+  char held = '0';
+  holding_ = pid_ > 0 && ::read(ready[0], &held, 1) == 1 && held == '1';
+  ::close(ready[0]);
+  release_ = release[1];
+}
+
+DatabaseWriter::~DatabaseWriter() {
+  if (release_ >= 0) ::close(release_);
+  if (pid_ > 0) WaitProgram(pid_);
 }
 
 int WaitProgram(int pid) {

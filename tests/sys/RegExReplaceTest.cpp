@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <thread>
 
 #include "TestSupport.h"
 #include "sys/RegExReplace.h"
+#include "sys/StackSpace.h"
 
 namespace slv2 {
 namespace {
@@ -59,6 +61,48 @@ TEST(RegExReplaceAllCallback, AppendsWhatTheCallbackLastProduced) {
   EXPECT_EQ(count, 6);
   EXPECT_TRUE(matched);
   EXPECT_THROW(RegExReplaceAllCallback("${BAD}", re, matched, count, macros), std::runtime_error);
+}
+
+// Patterns whose matching recurses once per repetition, or takes
+// exponential time, on every kind of thread: the matcher stops at its limits
+// instead of overflowing the stack, and a match that gives up leaves the
+// text unchanged rather than reading as "no more matches".
+TEST(RegExReplaceAll, AMatchThatReachesALimitLeavesTheTextUnchangedOnEveryThread) {
+  std::string alternating;
+  for (int i = 0; i < 100000; ++i)
+    alternating += "ab";
+  struct Case {
+    const char* what;
+    std::string pattern;
+    std::string source;
+    const char* failure;
+  };
+  const Case cases[] = {
+      {"a repeated group over 200 KB", "(a|b)*c", alternating + "c", "the recursion limit"},
+      {"the same after a first match", "(a|b)*c", "abc-" + alternating + "c",
+       "the recursion limit"},
+      {"exponential backtracking", "^(a+)+$", std::string(40, 'a') + "!", "the match limit"},
+  };
+  const std::pair<const char*, std::function<void(const std::function<void()>&)>> threads[] = {
+      {"main thread", [](const std::function<void()>& work) { work(); }},
+      {"worker thread", [](const std::function<void()>& work) { std::thread(work).join(); }},
+      {"192 KB stack", [](const std::function<void()>& work) { RunWithStack(192 << 10, work); }},
+  };
+  for (const Case& c : cases) {
+    for (const auto& [where, run] : threads) {
+      SCOPED_TRACE(std::string(c.what) + " on the " + where);
+      TPcreRegExp re(c.pattern);
+      int count = 7;
+      bool matched = false;
+      std::string out;
+      run([&] { out = RegExReplaceAll(c.source, re, "x", count, matched); });
+      EXPECT_TRUE(re.MatchFailed());
+      EXPECT_EQ(re.MatchFailure(), c.failure);
+      EXPECT_TRUE(out == c.source);
+      EXPECT_EQ(count, 7);
+      EXPECT_FALSE(matched);
+    }
+  }
 }
 
 }  // namespace

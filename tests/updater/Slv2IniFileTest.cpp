@@ -33,6 +33,21 @@ TEST(TSlv2IniFileTest, SectionsLinesAndValues) {
   EXPECT_TRUE(ini.Sections().empty());
 }
 
+// What many editors write: UTF-8 behind its byte-order mark.
+TEST(TSlv2IniFileTest, AByteOrderMarkStartsUtf8Text) {
+  const std::pair<std::string, Lines> cases[] = {
+      {"\xEF\xBB\xBF[Files]\r\n1=a.txt\r\n", {"1=a.txt"}},
+      {"\xEF\xBB\xBF[Files]\r\nSearchFor=Заголовок\r\n", {test::A("SearchFor=Заголовок")}},
+      {"\xEF\xBB\xBF; first\r\n[Files]\r\n", {}},
+  };
+  for (const auto& [text, lines] : cases) {
+    TSlv2IniFile ini;
+    ASSERT_TRUE(ini.SetText(text));
+    ASSERT_NE(ini.FindSection("Files"), nullptr) << text;
+    EXPECT_EQ(ini.FindSection("Files")->Lines, lines);
+  }
+}
+
 TEST(ParseIniBoolTest, OnlyTheFalseWordsAreFalse) {
   for (std::string value : {std::string(), std::string("False"), std::string("fALSE"),
                             std::string("0"), test::A("Ложь")})

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "UpdaterFixture.h"
+#include "sys/WinError.h"
 
 namespace slv2::test {
 namespace {
@@ -39,7 +40,9 @@ TEST_F(ProcessDeleteTest, FilesFoldersAndMasksOfTheProductFolder) {
            "WARN   Delete_After: No files found for deletion by mask \"" + p + "nothing\\*.xyz\"",
            "DEBUG   Delete_After: \"" + p +
                "missing.txt\" is not a mask and not found as file or directory",
-           "DEBUG   Delete_After: Deletion of \"" + p + "locked.dll\" as existing file - failed",
+           // With the system's reason on a line of its own.
+           "DEBUG   Delete_After: Deletion of \"" + p +
+               "locked.dll\" as existing file - failed\r\n  " + SysErrorMessage(kErrorAccessDenied),
        }) {
     EXPECT_TRUE(log.Has(line)) << line << "\n" << log.Text();
   }
@@ -88,7 +91,8 @@ TEST_F(StrReplaceTest, PlainReplacementVisitsTheMaskInEverySubfolder) {
            "DEBUG   StrReplace: File \"" + Join(product, "a.ini\" processed successfully"),
            // A folder whose name matches the mask is a file that cannot be read.
            "ERROR   StrReplace: Error reading file \"" + Join(product, "dir.ini\""),
-           "ERROR   StrReplace: Error writing file \"" + Join(product, "locked.ini\""),
+           "ERROR   StrReplace: Error writing file \"" + Join(product, "locked.ini\"") + "\r\n  " +
+               SysErrorMessage(kErrorAccessDenied),
            "ERROR   StrReplace: Error reading file \"" + Join(product, "huge.ini\""),
            "DEBUG StrReplace: Operation finished",
        }) {
@@ -114,6 +118,44 @@ TEST_F(StrReplaceTest, RegularExpressionsAndMacros) {
   EXPECT_EQ(ReadFile(Join(product, "conf/c.cfg")), "nothing here");
   EXPECT_EQ(ReadFile(Join(product, "paths.reg")), "\"Root\"=\"testprod\"");
   EXPECT_EQ(log.Count("processed successfully"), 4) << log.Text();
+}
+
+// Expressions whose matching recurses once per character complete over
+// files of realistic size; one that reaches the matcher's limits leaves its
+// file unchanged with an error line.
+TEST_F(StrReplaceTest, LongFilesAreSearchedWholeOrLeftUnchangedWithAnError) {
+  std::string alternating, section;
+  for (int i = 0; i < 5000; ++i)
+    alternating += "ab";
+  for (int i = 0; section.size() < 48 * 1024; ++i)
+    section += "Value" + std::to_string(i) + "=some old setting\r\n";
+  const std::string ini = "[Keep]\r\nA=1\r\n[Old]\r\n" + section + "[Next]\r\nB=2\r\n";
+  struct Case {
+    const char* file;
+    std::string content;
+    const char* search;
+    std::string result;  // "": unchanged, with the error line
+  };
+  const Case cases[] = {
+      {"ab.txt", alternating + "c", "(a|b)*c", "x"},
+      {"old.ini", ini, "\\[Old\\]((?!\\r\\n\\[).)*\\r\\n", "[Keep]\r\nA=1\r\nx[Next]\r\nB=2\r\n"},
+      {"exp.txt", std::string(40, 'a') + "!", "^(a+)+$", ""},
+  };
+  std::string sections;
+  for (const Case& c : cases) {
+    WriteFile(Join(product, c.file), c.content);
+    sections += std::string("[") + c.file + "]\nSearchFor=" + c.search +
+                "\nReplaceWith=x\nIsRegExp=1\nFiles=" + c.file + "\n";
+  }
+  Replace(sections);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    EXPECT_TRUE(ReadFile(Join(product, c.file)) == (c.result.empty() ? c.content : c.result));
+  }
+  EXPECT_EQ(log.Count("ERROR "), 1) << log.Text();
+  EXPECT_TRUE(log.Has("ERROR   StrReplace: Error searching file \"" + Join(product, "exp.txt") +
+                      "\": the regular expression reached the match limit"))
+      << log.Text();
 }
 
 TEST_F(StrReplaceTest, MasksOutsideTheFamilyFoldersAreRefused) {

@@ -79,5 +79,24 @@ TEST_F(ProcessRegistryImportTest, TheScriptIsRewrittenOnlyWhenItHadReferences) {
   EXPECT_EQ(Value("Wide"), "${PRODUCT_ID}");
 }
 
+// A script in UTF-8 with its byte-order mark, as many editors write it: the
+// mark is no part of the header, its text keeps every letter, and macro
+// values go in whole.
+TEST_F(ProcessRegistryImportTest, AScriptInUtf8KeepsItsTextAndTheMacroValues) {
+  const char* headers[] = {"REGEDIT4", "Windows Registry Editor Version 5.00"};
+  for (const char* header : headers) {
+    SCOPED_TRACE(header);
+    std::unique_ptr<TSlv2Updater> updater = TSlv2TestUpdater::Class().Create();
+    updater->AddMacro("MEDIA", A("D:\\Медиа"));
+    WriteFile(dir / "utf8.reg", std::string("\xEF\xBB\xBF") + header +
+                                    "\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Test]\r\n"
+                                    "\"Name\"=\"Словарь\"\r\n\"Media\"=\"${MEDIA}\"\r\n");
+    EXPECT_TRUE(updater->ProcessRegFile(dir / "utf8.reg"));
+    EXPECT_EQ(Value("Name"), A("Словарь"));
+    EXPECT_EQ(Value("Media"), A("D:\\Медиа"));
+    RegWriteString(reg::kHkeyLocalMachine, kKey, "Name", "");
+  }
+}
+
 }  // namespace
 }  // namespace slv2::test

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "UpdaterTestSupport.h"
+#include "sys/TempNames.h"
 #include "updater/Slv2Updater.h"
 
 namespace slv2::test {
@@ -57,7 +58,7 @@ class UpdaterFixture : public ::testing::Test {
   void ExpectNoTempFiles(const std::string& folder) {
     for (const std::string& where : {dir / "tmp", folder}) {
       for (const std::string& name : Entries(where))
-        EXPECT_FALSE(name.starts_with("tmp") && name.ends_with(".TMP")) << where << "/" << name;
+        EXPECT_FALSE(IsProgramTempName(name)) << where << "/" << name;
     }
   }
 

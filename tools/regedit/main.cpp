@@ -81,9 +81,10 @@ int Export(const std::string& file, const std::string* key) {
   }
   std::u16string body;
   {
-    // One snapshot of the registry, whatever other processes change meanwhile.
+    // One snapshot of the registry, whatever other processes change meanwhile;
+    // a read, which never waits for a writer.
     reg::Transaction snapshot;
-    uint32_t rc = snapshot.Begin();
+    uint32_t rc = snapshot.Begin(false);
     for (size_t i = 0; rc == kErrorSuccess && i < trees.size(); ++i) {
       rc = reg::ExportRegKey(trees[i].first, trees[i].second, &body);
     }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CancelSignals.h"
 #include "app/ConsoleUi.h"
 #include "app/ExitStatus.h"
 #include "app/MainWindow.h"
@@ -32,8 +33,9 @@ int Run(int& argc, char** argv) {
   TProgramOptions options;
   std::string error;
   bool parsed = ParseProgramOptions(ProgramArguments(argc, argv), options, error);
-  // Everything but the window talks to the terminal.
-  TProgramProcess process(!parsed || options.mode != TRunMode::Window);
+  // Everything but the window talks to the terminal, and so does a log that
+  // cannot be written.
+  TProgramProcess process(!parsed || options.mode != TRunMode::Window || !options.logFile.empty());
   if (!parsed) {
     std::fprintf(stderr, "slv2update: %s\n%s", error.c_str(), ProgramUsage().c_str());
     return kExitInvalidCommand;
@@ -54,6 +56,7 @@ int Run(int& argc, char** argv) {
   if (!options.logFile.empty() && !AttachDiagnosticLog(options.logFile, session.catalogue, error)) {
     return Fail(kExitFailed, error);
   }
+  TCancelSignals signals;
   if (options.mode == TRunMode::Window) return RunMainWindow(argc, argv, std::move(session));
   return RunConsole(std::move(session), options.mode == TRunMode::Console);
 }

@@ -89,6 +89,16 @@ uint32_t EnumValue(HKey key, uint32_t index, std::u16string* name, uint32_t* typ
 // RegQueryInfoKeyW: the number of subkeys and values.
 uint32_t QueryInfoKey(HKey key, uint32_t* subKeys, uint32_t* values);
 
+// Whether the registry can serve a run that changes it, before anything is
+// changed: on Linux its database opens, passes SQLite's quick check and can
+// be locked for writing within the busy wait (a few seconds). kErrorSuccess
+// or the failure (RegistryErrorText says what it means).
+uint32_t CheckRegistry();
+
+// The text of a registry call's failure for a message: the system's text,
+// and on Linux the database it concerns.
+std::string RegistryErrorText(uint32_t code);
+
 // An open key, closed when the object goes.
 class ScopedKey {
  public:
@@ -123,7 +133,9 @@ class Transaction {
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
 
-  uint32_t Begin();
+  // Not for writing: one snapshot for several reads, which writers of other
+  // processes do not wait for.
+  uint32_t Begin(bool forWriting = true);
   uint32_t Commit();
 
  private:

@@ -6,7 +6,9 @@
 #include <mutex>
 #include <vector>
 
+#include "sys/Cp1251.h"
 #include "sys/Exception.h"
+#include "sys/Format.h"
 #include "sys/WinError.h"
 #include "sys/registry/RegApi.h"
 #include "sys/registry/RegStore.h"
@@ -249,12 +251,12 @@ Transaction::~Transaction() {
   if (RegStore* store = TheConnection().Current()) store->Rollback();
 }
 
-uint32_t Transaction::Begin() {
+uint32_t Transaction::Begin(bool forWriting) {
   SLV2_ASSERT(!active_, "RegApi");
   Call call;
   if (uint32_t rc = call.Resolve(kHkeyLocalMachine, 0)) return rc;
   SLV2_ASSERT(!call.store->InTransaction(), "RegApi");
-  if (uint32_t rc = call.store->Begin()) return rc;
+  if (uint32_t rc = call.store->Begin(forWriting)) return rc;
   active_ = true;
   return kErrorSuccess;
 }
@@ -267,6 +269,24 @@ uint32_t Transaction::Commit() {
   // A store reopened meanwhile (another database path) holds nothing of ours.
   if (!store || !store->InTransaction()) return kErrorInvalidHandle;
   return store->Commit();
+}
+
+uint32_t CheckRegistry() {
+  Call call;
+  if (uint32_t rc = call.Resolve(kHkeyLocalMachine, 0)) return rc;
+  if (call.store->InTransaction()) return kErrorSuccess;
+  uint32_t rc = call.store->Begin(true);
+  call.store->Rollback();
+  return rc;
+}
+
+std::string RegistryErrorText(uint32_t code) {
+  std::string database = Utf8ToAnsi(RegistryDatabasePath());
+  if (code == kErrorLockViolation) {
+    return Format("the registry database \"%s\" is busy: another process has held it for %d s",
+                  database.c_str(), kRegBusyTimeoutMs / 1000);
+  }
+  return Format("%s (registry database \"%s\")", SysErrorMessage(code).c_str(), database.c_str());
 }
 
 }  // namespace slv2::reg

@@ -137,7 +137,7 @@ uint32_t QueryInfoKey(HKey key, uint32_t* subKeys, uint32_t* values) {
 // The Windows registry cannot group changes: every call stands on its own.
 Transaction::~Transaction() = default;
 
-uint32_t Transaction::Begin() {
+uint32_t Transaction::Begin(bool) {
   active_ = true;
   return kErrorSuccess;
 }
@@ -145,6 +145,15 @@ uint32_t Transaction::Begin() {
 uint32_t Transaction::Commit() {
   active_ = false;
   return kErrorSuccess;
+}
+
+// The system's registry is always there; its own errors come with each call.
+uint32_t CheckRegistry() {
+  return kErrorSuccess;
+}
+
+std::string RegistryErrorText(uint32_t code) {
+  return SysErrorMessage(code);
 }
 
 }  // namespace slv2::reg

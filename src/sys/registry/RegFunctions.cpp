@@ -33,6 +33,22 @@ constexpr RootPrefix kRootPrefixes[] = {
     {"HKDD\\", reg::kHkeyDynData},
 };
 
+// Only a key or value that is not there (or cannot be: a path the registry
+// does not take, a root the Linux store does not hold) is "missing"; any
+// other failure (a busy or damaged registry, a refused access) is an error,
+// never read as an absent key.
+bool Missing(uint32_t code) {
+  return code == kErrorFileNotFound || code == kErrorBadPathname ||
+         code == kErrorInvalidParameter || code == kErrorInvalidHandle;
+}
+
+// The message of a failure, with its reason unless the key or value is only
+// missing (whose message is the plain one).
+std::string Failure(std::string message, uint32_t code) {
+  if (Missing(code)) return message;
+  return message + ": " + reg::RegistryErrorText(code);
+}
+
 // The path the platform call receives.
 std::string PlatformPath(HKey root, std::string_view key) {
   std::string_view path = key;
@@ -53,16 +69,17 @@ std::optional<std::string> ReadString(HKey root, std::string_view key, std::stri
                                       bool raise) {
   std::string path = PlatformPath(root, key);
   reg::ScopedKey opened;
-  if (reg::OpenKeyA(root, path, reg::kKeyRead, opened.Out()) != kErrorSuccess) {
-    if (!raise) return std::nullopt;
-    throw ERegistryError("Unable to open key \"" + std::string(key) + "\" for read");
+  if (uint32_t rc = reg::OpenKeyA(root, path, reg::kKeyRead, opened.Out())) {
+    if (!raise && Missing(rc)) return std::nullopt;
+    throw ERegistryError(Failure("Unable to open key \"" + std::string(key) + "\" for read", rc));
   }
   uint32_t type = reg::kRegNone;
   std::string data;
-  if (reg::QueryValueA(opened.Get(), name, &type, &data) != kErrorSuccess) {
-    if (!raise) return std::nullopt;
-    throw ERegistryError("Unable to open key \"" + std::string(key) + "\" and access value \"" +
-                         std::string(name) + "\"");
+  if (uint32_t rc = reg::QueryValueA(opened.Get(), name, &type, &data)) {
+    if (!raise && Missing(rc)) return std::nullopt;
+    throw ERegistryError(Failure("Unable to open key \"" + std::string(key) +
+                                     "\" and access value \"" + std::string(name) + "\"",
+                                 rc));
   }
   if (type != reg::kRegSz && type != reg::kRegExpandSz && type != reg::kRegBinary) {
     throw ERegistryError("\"" + std::string(key) + "\\" + std::string(name) +
@@ -78,7 +95,15 @@ std::optional<std::string> ReadString(HKey root, std::string_view key, std::stri
 bool RegKeyExists(HKey root, std::string_view key) {
   std::string path = PlatformPath(root, key);
   reg::ScopedKey opened;
-  return reg::OpenKeyA(root, path, reg::kKeyRead, opened.Out()) == kErrorSuccess;
+  uint32_t rc = reg::OpenKeyA(root, path, reg::kKeyRead, opened.Out());
+  if (rc == kErrorSuccess || Missing(rc)) return rc == kErrorSuccess;
+  throw ERegistryError(Failure("Unable to open key \"" + std::string(key) + "\" for read", rc));
+}
+
+void RegCheckRegistry() {
+  if (uint32_t rc = reg::CheckRegistry()) {
+    throw ERegistryError("The registry cannot be used: " + reg::RegistryErrorText(rc));
+  }
 }
 
 std::string RegReadString(HKey root, std::string_view key, std::string_view name) {
@@ -101,13 +126,13 @@ void RegWriteString(HKey root, std::string_view key, std::string_view name,
   }
   reg::ScopedKey opened;
   std::string failure = "Unable to open key \"" + std::string(key) + "\" for write";
-  if (reg::OpenKeyA(root, path, reg::kKeyWrite, opened.Out()) != kErrorSuccess) {
-    throw ERegistryError(failure);
+  if (uint32_t rc = reg::OpenKeyA(root, path, reg::kKeyWrite, opened.Out())) {
+    throw ERegistryError(Failure(failure, rc));
   }
   std::string data(value);
   data += '\0';
-  if (reg::SetValueA(opened.Get(), name, reg::kRegSz, data) != kErrorSuccess) {
-    throw ERegistryError(failure);
+  if (uint32_t rc = reg::SetValueA(opened.Get(), name, reg::kRegSz, data)) {
+    throw ERegistryError(Failure(failure, rc));
   }
 }
 

@@ -2,7 +2,9 @@
 // to the root passed; one leading "\" is dropped, and a path that begins with
 // a root's name ("HKEY_LOCAL_MACHINE\", "HKLM\", ...) has that prefix removed
 // when it names the same root, or raises ERegistryError ""%s" does not match
-// RootKey" when it names another. Names and values are program text.
+// RootKey" when it names another. Names and values are program text. Only a
+// missing key or value counts as missing: any other failure of the registry
+// (busy, damaged, refused) raises ERegistryError with the system's reason.
 #pragma once
 
 #include <string>
@@ -15,8 +17,12 @@ namespace slv2 {
 
 SLV2_DECLARE_EXCEPTION(ERegistryError, Exception);
 
-// True when the key opens for reading.
+// True when the key opens for reading, false when it is missing.
 bool RegKeyExists(reg::HKey root, std::string_view key);
+
+// Raises ERegistryError, naming the reason, when the registry cannot serve a
+// run that changes it (RegApi.h: CheckRegistry): checked before a run starts.
+void RegCheckRegistry();
 
 // The text of a REG_SZ, REG_EXPAND_SZ (unexpanded) or REG_BINARY value, its
 // last byte (the terminating zero) dropped. Raises ERegistryError when the

@@ -6,10 +6,10 @@
 // compare case-insensitively and keep their case.
 //
 // Every change runs inside Change(): one SQLite transaction (BEGIN IMMEDIATE,
-// which waits for other writers), or a savepoint inside an explicit Begin() ...
-// Commit(). The database runs in write-ahead-log mode with full syncs, so a
-// killed process leaves it consistent and other processes see a change whole
-// or not at all.
+// which waits a few seconds at most for other writers), or a savepoint inside
+// an explicit Begin() ... Commit(). Reading takes no write lock. The database runs in
+// write-ahead-log mode with full syncs, so a killed process leaves it consistent and other
+// processes see a change whole or not at all.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +26,11 @@ struct sqlite3_stmt;
 
 namespace slv2::reg {
 
+// A writer waits this long for another process's change to end: an import
+// of a script is over in far less, and a database held longer is busy for a
+// reason the administrator must hear about, not wait out unseen.
+inline constexpr int kRegBusyTimeoutMs = 5000;
+
 // The database file: $SLV2_REGISTRY when set; otherwise
 // /var/lib/slv2update/registry.db for root and
 // ${XDG_STATE_HOME:-$HOME/.local/state}/slv2update/registry.db for others.
@@ -36,7 +41,8 @@ class RegStore {
   using KeyId = int64_t;
 
   // Opens the database, creating it and its folder when missing; nullptr with
-  // *error (a Windows error code) on failure.
+  // *error (a Windows error code) on failure, kErrorBadDb for a file that is
+  // not a registry database or fails SQLite's quick check.
   static std::unique_ptr<RegStore> Open(const std::string& path, uint32_t* error);
   ~RegStore();
   RegStore(const RegStore&) = delete;
@@ -47,8 +53,9 @@ class RegStore {
 
   // Runs `change` atomically: its writes stand only when it returns success.
   uint32_t Change(const std::function<uint32_t()>& change);
-  // An explicit transaction around several changes.
-  uint32_t Begin();
+  // An explicit transaction around several changes; or, not for writing, a
+  // snapshot that several reads share.
+  uint32_t Begin(bool forWriting = true);
   uint32_t Commit();
   void Rollback();
   bool InTransaction() const { return inTransaction_; }
@@ -74,6 +81,7 @@ class RegStore {
   explicit RegStore(sqlite3* db) : db_(db) {}
   uint32_t Exec(const char* sql);
   uint32_t Setup();
+  uint32_t ReadVersion(int64_t* version);
   sqlite3_stmt* Prepare(const char* sql);
 
   sqlite3* db_;

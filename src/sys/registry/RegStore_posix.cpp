@@ -14,9 +14,6 @@
 namespace slv2::reg {
 namespace {
 
-// A writer waits this long for another process's change to end; an import of
-// a large script holds the database for a while, and no caller has a deadline.
-constexpr int kBusyTimeoutMs = 120000;
 constexpr int kSchemaVersion = 1;
 
 constexpr const char* kSchema = R"sql(
@@ -198,21 +195,40 @@ RegStore::~RegStore() {
 }
 
 uint32_t RegStore::Setup() {
-  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  sqlite3_busy_timeout(db_, kRegBusyTimeoutMs);
   sqlite3_extended_result_codes(db_, 1);
-  // The write-ahead log lets readers go on while a script imports. Where the
-  // file system cannot share its index the database keeps its rollback
-  // journal, which is as safe, only less concurrent.
-  Exec("PRAGMA journal_mode=WAL");
   if (uint32_t rc = Exec("PRAGMA synchronous=FULL")) return rc;
-  return Change([this]() -> uint32_t {
-    Query version(*this, "PRAGMA user_version");
-    if (version.Step() != SQLITE_ROW) return kErrorBadDb;
-    int64_t found = version.IntAt(0);
-    if (found == kSchemaVersion) return kErrorSuccess;
-    if (found != 0) return kErrorBadDb;
-    return Exec(kSchema);
-  });
+  // Reading the version takes no write lock: a database another process is
+  // changing can still be read. Only a new database is written here.
+  int64_t version = 0;
+  if (uint32_t rc = ReadVersion(&version)) return rc;
+  if (version == 0) {
+    // The write-ahead log lets readers go on while a script imports. Where
+    // the file system cannot share its index the database keeps its
+    // rollback journal, which is as safe, only less concurrent.
+    Exec("PRAGMA journal_mode=WAL");
+    uint32_t rc = Change([this]() -> uint32_t {
+      int64_t found = 0;
+      if (uint32_t read = ReadVersion(&found)) return read;
+      return found == 0 ? Exec(kSchema) : kErrorSuccess;  // another process made it meanwhile
+    });
+    if (rc != kErrorSuccess) return rc;
+    if (uint32_t read = ReadVersion(&version)) return read;
+  }
+  if (version != kSchemaVersion) return kErrorBadDb;
+  // A damaged database is an error now, never a registry that holds nothing.
+  Query check(*this, "PRAGMA quick_check(1)");
+  int rc = check.Step();
+  if (rc != SQLITE_ROW) return FromSqlite(rc);
+  return check.NameAt(0) == u"ok" ? kErrorSuccess : kErrorBadDb;
+}
+
+uint32_t RegStore::ReadVersion(int64_t* version) {
+  Query query(*this, "PRAGMA user_version");
+  int rc = query.Step();
+  if (rc != SQLITE_ROW) return rc == SQLITE_DONE ? kErrorBadDb : FromSqlite(rc);
+  *version = query.IntAt(0);
+  return kErrorSuccess;
 }
 
 uint32_t RegStore::Exec(const char* sql) {
@@ -262,8 +278,9 @@ uint32_t RegStore::Change(const std::function<uint32_t()>& change) {
   return result;
 }
 
-uint32_t RegStore::Begin() {
-  uint32_t rc = Exec("BEGIN IMMEDIATE");
+uint32_t RegStore::Begin(bool forWriting) {
+  // A deferred transaction reads one snapshot without locking out writers.
+  uint32_t rc = Exec(forWriting ? "BEGIN IMMEDIATE" : "BEGIN DEFERRED");
   inTransaction_ = rc == kErrorSuccess;
   return rc;
 }

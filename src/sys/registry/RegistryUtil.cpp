@@ -6,6 +6,7 @@
 #include "sys/Process.h"
 #include "sys/WinError.h"
 #include "sys/registry/RegAnsi.h"
+#include "sys/registry/RegFunctions.h"
 
 namespace slv2 {
 namespace {
@@ -29,18 +30,48 @@ class KeepOpenKey {
   std::string path_;
 };
 
+// The walks of whole trees recurse once per level: no tree of the Windows
+// registry is deeper than this, and a deeper one (the Linux store takes any
+// depth a script gives it) is refused before it can exhaust the stack.
+constexpr int kMaxTreeDepth = 512;
+
+void CheckDepth(int depth, std::string_view key) {
+  if (depth > kMaxTreeDepth) {
+    throw ERegistryError("\"" + std::string(key) + "\" holds keys more than " +
+                         std::to_string(kMaxTreeDepth) + " levels deep");
+  }
+}
+
 bool CopyTree(TRegistry& source, TRegistry& dest, const std::string& sourceKey,
-              const std::string& destKey) {
+              const std::string& destKey, int depth) {
   if (!source.OpenKeyReadOnly(sourceKey) || !dest.OpenKey(destKey, true)) return false;
   for (const std::string& name : source.GetValueNames()) {
     if (!CopyRegValue(source, dest, name)) return false;
   }
   for (const std::string& name : source.GetKeyNames()) {
-    if (!CopyRegKeyTree(source, dest, sourceKey + "\\" + name, destKey + "\\" + name)) {
+    CheckDepth(depth + 1, sourceKey);
+    if (!CopyTree(source, dest, sourceKey + "\\" + name, destKey + "\\" + name, depth + 1)) {
       return false;
     }
   }
   return true;
+}
+
+bool DeleteTree(reg::HKey root, std::string_view key, int depth) {
+  bool subKeysGone = true;
+  {
+    reg::ScopedKey opened;
+    if (reg::OpenKeyA(root, key, reg::kKeyAllAccess, opened.Out()) != kErrorSuccess) return false;
+    uint32_t subKeys = 0, values = 0;
+    if (reg::QueryInfoKey(opened.Get(), &subKeys, &values) != kErrorSuccess) return false;
+    if (subKeys > 0) CheckDepth(depth + 1, key);
+    for (uint32_t i = subKeys; i-- > 0 && subKeysGone;) {
+      std::string name;
+      subKeysGone = reg::EnumKeyA(opened.Get(), i, &name) == kErrorSuccess &&
+                    DeleteTree(root, std::string(key) + "\\" + name, depth + 1);
+    }
+  }
+  return subKeysGone && reg::DeleteKeyA(root, key) == kErrorSuccess;
 }
 
 // Copies and moves of whole trees reach other processes, and outlast a kill,
@@ -93,7 +124,7 @@ bool CopyRegKeyTree(TRegistry& source, TRegistry& dest, std::string_view sourceK
   KeepOpenKey keepSource(source), keepDest(dest);
   // The keys count from the root: the recursion opens them while the parent's
   // key is the open one.
-  return CopyTree(source, dest, Absolute(sourceKey), Absolute(destKey));
+  return CopyTree(source, dest, Absolute(sourceKey), Absolute(destKey), 0);
 }
 
 bool CopyRegValue(TRegistry& source, TRegistry& dest, std::string_view name) {
@@ -125,19 +156,7 @@ bool MoveRegKey(reg::HKey sourceRoot, reg::HKey destRoot, std::string_view sourc
 
 bool DeleteRegKeyTree(reg::HKey root, std::string_view key) {
   if (!key.empty() && key.front() == '\\') key.remove_prefix(1);
-  bool subKeysGone = true;
-  {
-    reg::ScopedKey opened;
-    if (reg::OpenKeyA(root, key, reg::kKeyAllAccess, opened.Out()) != kErrorSuccess) return false;
-    uint32_t subKeys = 0, values = 0;
-    if (reg::QueryInfoKey(opened.Get(), &subKeys, &values) != kErrorSuccess) return false;
-    for (uint32_t i = subKeys; i-- > 0 && subKeysGone;) {
-      std::string name;
-      subKeysGone = reg::EnumKeyA(opened.Get(), i, &name) == kErrorSuccess &&
-                    DeleteRegKeyTree(root, std::string(key) + "\\" + name);
-    }
-  }
-  return subKeysGone && reg::DeleteKeyA(root, key) == kErrorSuccess;
+  return DeleteTree(root, key, 0);
 }
 
 }  // namespace slv2

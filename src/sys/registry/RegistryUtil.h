@@ -2,7 +2,10 @@
 // merge: nothing in the destination is deleted), move and recursive delete.
 // Key paths are program text and count from the root, with or without one
 // leading "\". Failures are reported by the result; exceptions of the registry
-// objects (ERegistryException) pass through to the caller.
+// objects (ERegistryException) pass through to the caller. A tree more than
+// 512 levels deep (the Windows registry's own limit) is not walked: the
+// copy, move or deletion raises ERegistryError naming it, with what went by
+// then done.
 #pragma once
 
 #include <string_view>

@@ -112,6 +112,7 @@ class FormMainTest : public ::testing::Test {
   void SetUp() override {
     std::filesystem::create_directories(package);
     RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", dir / "shell");
+    test::InstallCommonGroup(kFamily + "\\main");
     THookUpdater::hook = nullptr;
     THookUpdater::runs = 0;
   }
@@ -149,6 +150,8 @@ class FormMainTest : public ::testing::Test {
   const std::string kFamily = "\\Software\\Zarvik\\Solvane 2.1";
   test::TempRegistry registry;
   test::TempDir dir;
+  // The common program group lies in the test's folder.
+  test::ScopedEnv dataHome{"XDG_DATA_HOME", dir / "share"};
   std::string package = dir / "pkg";
   bool administrator = true;
   int shellChecks = 0;

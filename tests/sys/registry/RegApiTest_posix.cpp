@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <functional>
 
 #include "RegTestSupport.h"
@@ -112,6 +113,38 @@ int CountWholeValues(const std::u16string& key, int limit, size_t size) {
     ++present;
   }
   return present;
+}
+
+// Reading takes no write lock: while another process holds a write
+// transaction, a new connection reads at once, in this process and in
+// regedit's export.
+TEST_F(RegStoreTest, ADatabaseAnotherProcessWritesIsReadWithoutWaiting) {
+  test::SetRegValue(kHkeyCurrentUser, u"Held", u"v", kRegSz, StringDataFromUtf16(u"kept"));
+  std::string database = registry.DatabasePath();
+  const std::pair<const char*, std::function<bool()>> readers[] = {
+      {"this process, connecting anew",
+       [&] {
+         test::TempRegistry other;  // the connection moves away and back
+         ScopedKey key;
+         (void)OpenKey(kHkeyCurrentUser, u"", kKeyRead, key.Out());
+         ::setenv("SLV2_REGISTRY", database.c_str(), 1);
+         return Open(u"Held") == kErrorSuccess;
+       }},
+      {"regedit /e",
+       [&] {
+         test::TempDir out;
+         return test::RunProgram("regedit", {"/e", out / "held.reg", "HKEY_CURRENT_USER\\Held"},
+                                 out / "out", out / "err") == 0;
+       }},
+  };
+  test::DatabaseWriter writer(database);
+  ASSERT_TRUE(writer.Holding());
+  for (const auto& [who, read] : readers) {
+    SCOPED_TRACE(who);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(read());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  }
 }
 
 TEST_F(RegStoreTest, TwoProcessesWritingAtOnceLoseNothingInOrOutsideATransaction) {

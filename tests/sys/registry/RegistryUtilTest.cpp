@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "RegTestSupport.h"
 #include "TestSupport.h"
 #include "sys/Cp1251.h"
+#include "sys/registry/RegFunctions.h"
 #include "sys/registry/RegistryUtil.h"
 
 namespace slv2 {
@@ -134,6 +137,46 @@ TEST_F(RegistryUtilTest, ImportsScriptsThroughTheRegistryEditor) {
   EXPECT_FALSE(ImportRegFile(dir / "plain.txt"));
   EXPECT_FALSE(ImportRegFile(dir / "missing.reg"));
 }
+
+#ifndef _WIN32
+// The Linux store takes a tree of any depth a registry script gives it; the
+// walks over whole trees refuse one deeper than the Windows registry's 512
+// levels by name, instead of recursing as deep as it goes.
+TEST_F(RegistryUtilTest, TreesDeeperThanTheWindowsRegistryAllowsAreRefusedByName) {
+  struct Case {
+    const char* what;
+    std::function<bool()> walk;
+  };
+  const Case cases[] = {
+      {"copy", [] { return CopyRegKey(kHkeyCurrentUser, kHkeyLocalMachine, "\\D", "\\C"); }},
+      {"move", [] { return MoveRegKey(kHkeyCurrentUser, kHkeyLocalMachine, "\\D", "\\M"); }},
+      {"delete", [] { return DeleteRegKeyTree(kHkeyCurrentUser, "\\D"); }},
+  };
+  for (int levels : {512, 513}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + " " + std::to_string(levels));
+      std::u16string key = u"D";
+      for (int i = 0; i < levels; ++i)
+        key += u"\\k";
+      SetRegValue(kHkeyCurrentUser, key, u"v", reg::kRegSz, Sz(u"x"));
+      if (levels == 512) {
+        EXPECT_TRUE(c.walk());
+      } else {
+        try {
+          c.walk();
+          ADD_FAILURE() << "walked";
+        } catch (const ERegistryError& e) {
+          EXPECT_TRUE(e.Message().ends_with("\\k\" holds keys more than 512 levels deep"))
+              << e.Message();
+        }
+      }
+      reg::DeleteTree(kHkeyCurrentUser, u"D");
+      for (const char16_t* made : {u"C", u"M"})
+        reg::DeleteTree(kHkeyLocalMachine, made);
+    }
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace slv2

@@ -1,0 +1,115 @@
+// Failed file steps on real file systems that refuse them (a full tmpfs, a
+// read-only one) say why, on a line of their own after their own line.
+// Where mounting is not allowed (CI containers) the file layer's fault hook
+// fails the same operation instead.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+
+#include "UpdaterFixture.h"
+#include "sys/Cp1251.h"
+#include "sys/FaultInjection.h"
+
+namespace slv2::test {
+namespace {
+
+namespace fault = fs::fault;
+
+// A tmpfs of its own over an existing folder for the object's life, holding
+// a copy of the folder's content; made read-only when asked. The folder's
+// own content is there again when the object goes. Needs CAP_SYS_ADMIN.
+class ScopedTmpfs {
+ public:
+  ScopedTmpfs(const std::string& folder, const char* options, bool readOnly)
+      : FFolder(AnsiToUtf8(folder)), FCopy(FFolder + ".copy") {
+    namespace stdfs = std::filesystem;
+    stdfs::copy(FFolder, FCopy, stdfs::copy_options::recursive);
+    FMounted = ::mount("tmpfs", FFolder.c_str(), "tmpfs", 0, options) == 0;
+    if (!FMounted) return;
+    stdfs::copy(FCopy, FFolder, stdfs::copy_options::recursive);
+    if (readOnly) {
+      FMounted = ::mount(nullptr, FFolder.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, options) == 0;
+    }
+  }
+  ~ScopedTmpfs() {
+    ::umount2(FFolder.c_str(), MNT_DETACH);
+    std::filesystem::remove_all(FCopy);
+  }
+  bool Mounted() const { return FMounted; }
+
+ private:
+  std::string FFolder;
+  std::string FCopy;
+  bool FMounted = false;
+};
+
+class UpdaterReasonTest : public UpdaterFixture {
+ protected:
+  void TearDown() override { fault::Disarm(); }
+};
+
+TEST_F(UpdaterReasonTest, AFailedFileStepSaysWhyOnALineOfItsOwn) {
+  const std::string full = "There is not enough space on the disk";
+  struct Case {
+    const char* what;
+    bool readOnly;
+    unsigned faulted;  // the operation that fails without a mount
+    Streams streams;
+    std::string line;    // how the error line begins
+    std::string reason;  // on the real file system
+  };
+  const Case cases[] = {
+      {"a new file on a full disk",
+       false,
+       fault::kWrite,
+       {{"files/product/big.bin", std::string(256 * 1024, 'x')}},
+       "ERROR ProcessFile() failed: ESlvUpdater (Error extracting \"big.bin\" stream to \"",
+       full},
+      {"a replaced file in a read-only folder",
+       true,
+       fault::kCreate,
+       {{"files/product/keep.txt", "new"}},
+       "ERROR ProcessFile() failed: ESlvUpdater (Error creating temp file in \"" + product + "/\")",
+       "Access is denied"},
+      {"a replacement in a read-only folder",
+       true,
+       fault::kCreate,
+       {{"StrReplace_After.ini", "[r]\r\nSearchFor=file\r\nReplaceWith=x\r\nFiles=keep.txt\r\n"}},
+       "ERROR   StrReplace: Error writing file \"" + product + "/keep.txt\"",
+       "Access is denied"},
+      {"a deletion in a read-only folder",
+       true,
+       0,
+       {{"Delete_After.ini", "[Files]\r\n1=keep.txt\r\n"}},
+       "DEBUG   Delete_After: Deletion of \"" + product + "/keep.txt\" as existing file - failed",
+       "Access is denied"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    log.Clear();
+    std::string reason = c.reason;
+    {
+      StorageWriter storage(storageFile);
+      for (const auto& [path, content] : c.streams)
+        storage.Add(path, content);
+    }
+    {
+      ScopedTmpfs mount(product, "size=64k", c.readOnly);
+      std::unique_ptr<TSlv2Updater> updater = Make();
+      if (!mount.Mounted()) {
+        if (!c.faulted) continue;  // the fault hook has no deletions
+        fault::Arm(1, c.faulted);
+        reason = full;
+      }
+      updater->Execute();
+      fault::Disarm();
+      EXPECT_EQ(Content(Join(product, "keep.txt")), "product file");
+    }
+    bool found = false;
+    for (const std::string& line : log.Lines())
+      found = found || (line.rfind(c.line, 0) == 0 && line.ends_with("\r\n  " + reason));
+    EXPECT_TRUE(found) << log.Text();
+  }
+}
+
+}  // namespace
+}  // namespace slv2::test
