@@ -70,7 +70,6 @@ class TgmStgStream : public TgmIStream {
   TgmStgStream(std::unique_ptr<stg::IStream> stream, uint32_t mode, TgmStorage* storage);
   // Raises EgmStgStream with the adapter's text.
   [[noreturn]] void Error(const std::string& message, stg::HRESULT code) override;
-  TgmStorage* Storage() const { return FStorage.get(); }
 
  private:
   TgmStorageRef FStorage;
@@ -164,7 +163,6 @@ class TgmStorage {
 
   stg::HRESULT LastError() const { return FLastError; }
   uint32_t Mode() const { return FMode; }
-  TgmStorage* Parent() const { return FParent; }
 
  protected:
   virtual ~TgmStorage();

@@ -39,27 +39,6 @@ class FileUtilLinkedTree : public test::FileUtilTree {
   }
 };
 
-TEST_F(FileUtilLinkedTree, WalksListButNeverEnterSymbolicLinks) {
-  Link(dir / "outside", dir / "a/s/link");
-  Link(dir / "a", dir / "a/s/loop");
-  EXPECT_EQ(Enum(dir / "a/s/*.txt", 0x2F), (Names{dir / "a/s/f2.txt", dir / "a/s/t/h.txt"}));
-  EXPECT_EQ(List(dir / "a/s/*", TFileListOption::Recursive),
-            (Names{".", "..", "f2.txt", "link", "loop", "t", ".", "..", "h.txt"}));
-}
-
-TEST_F(FileUtilLinkedTree, CopyFilesKeepsSubPathsAndReplacesReadOnlyFiles) {
-  Link(dir / "outside", dir / "a/s/link");
-  test::MakeReadOnly(dir / "a/s/f2.txt");
-  test::WriteFile(dir / "copy/s/f2.txt", "old");
-  test::MakeReadOnly(dir / "copy/s/f2.txt");
-  EXPECT_EQ(U::CopyFiles(dir / "a", dir / "copy", true), 6);
-  EXPECT_EQ(test::ReadFile(dir / "copy/s/f2.txt"), "a/s/f2.txt");
-  EXPECT_EQ(test::ReadFile(dir / "copy/b/c/x.txt"), "a/b/c/x.txt");
-  EXPECT_FALSE(test::PathExists(dir / "copy/s/link"));
-  EXPECT_EQ(U::CopyFiles(dir / "A/", dir / "flat", false), 2);
-  EXPECT_FALSE(test::PathExists(dir / "flat/s"));
-}
-
 TEST_F(FileUtilLinkedTree, DeleteTreeRemovesReadOnlyEntriesAndLinksButNotTheirTargets) {
   test::WriteFile(dir / "a/s/.cfg", "c");
   test::MakeReadOnly(dir / "a/f1");

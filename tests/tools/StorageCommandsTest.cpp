@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <sstream>
 
 #include "TestSupport.h"
 #include "storage/gmStorage.h"
@@ -22,14 +21,6 @@ struct Result {
   std::string out;  // as on the terminal (test::TerminalText)
   std::string err;
 };
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    lines.push_back(line);
-  return lines;
-}
 
 std::string Random(size_t size, uint32_t seed) {
   std::string s(size, '\0');
@@ -85,7 +76,7 @@ TEST_F(Slv2packTest, BuildListExtractAndCatRoundTripCompressingWhereItHelps) {
   // what it holds.
   std::vector<std::string> paths;
   std::map<std::string, std::string> kinds;
-  for (const std::string& line : Lines(test::FromTerminalText(list.out))) {
+  for (const std::string& line : test::SplitLines(test::FromTerminalText(list.out))) {
     paths.push_back(line.substr(line.rfind('\t') + 1));
     kinds[paths.back()] = line.substr(0, line.rfind('\t'));
   }
@@ -153,7 +144,7 @@ TEST_F(Slv2packTest, WithoutCompressionOnlyFilesThatWouldReadAsCompressedAreMark
   test::WriteFile(dir / "src/plain.txt", text);
   ASSERT_EQ(Run({"build", dir / "src", dir / "out.stg"}).status, 0);
   EXPECT_EQ(Run({"cat", dir / "out.stg", "looks.bin"}).out, element.ToString());
-  std::vector<std::string> lines = Lines(Run({"list", dir / "out.stg"}).out);
+  std::vector<std::string> lines = test::SplitLines(Run({"list", dir / "out.stg"}).out);
   EXPECT_NE(std::find(lines.begin(), lines.end(), "stream\t20003\tplain.txt"), lines.end());
 }
 
@@ -180,7 +171,7 @@ TEST_F(Slv2packTest, AFailedBuildLeavesNoOutputAndNoTemporaryFile) {
   test::WriteFile(dir / ("src/" + std::string(32, 'n')), "name too long");
   Result build = Run({"build", dir / "src", dir / "out.stg"});
   EXPECT_NE(build.status, 0);
-  EXPECT_EQ(Lines(build.err).size(), 1u) << build.err;
+  EXPECT_EQ(test::SplitLines(build.err).size(), 1u) << build.err;
   EXPECT_NE(build.err.find(std::string(32, 'n')), std::string::npos) << build.err;
   EXPECT_EQ(test::ReadFile(dir / "out.stg"), "previous");
   EXPECT_EQ(Files(dir.Path()),
@@ -220,7 +211,7 @@ TEST_F(Slv2packTest, FailuresGiveOneLineAndANonZeroStatus) {
   Result missing = Run({"cat", dir / "out.stg", "none.txt"});
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.out, "");
-  EXPECT_EQ(Lines(missing.err).size(), 1u);
+  EXPECT_EQ(test::SplitLines(missing.err).size(), 1u);
   EXPECT_NE(missing.err.find("CreateStream(none.txt, 10)"), std::string::npos) << missing.err;
 
   Result noFile = Run({"list", dir / A("нет.stg")});
@@ -239,7 +230,7 @@ TEST_F(Slv2packTest, FailuresGiveOneLineAndANonZeroStatus) {
   }
   Result damaged = Run({"extract", dir / "bad.stg", dir / "bad"});
   EXPECT_EQ(damaged.status, 1);
-  EXPECT_EQ(Lines(damaged.err).size(), 1u);
+  EXPECT_EQ(test::SplitLines(damaged.err).size(), 1u);
   EXPECT_NE(damaged.err.find(test::TerminalText(A("папка/битый.txt"))), std::string::npos)
       << damaged.err;
   EXPECT_EQ(test::ReadFile(dir / "bad/ok.txt"), "fine");

@@ -20,20 +20,18 @@ uint64_t FileSize(const std::string& path) {
 }
 
 // Every file a test writes is read back by olefile and gsf after the test
-// (on Linux; the Windows suite compares with ole32 instead), its streams up
-// to `readUpTo` bytes whole, larger ones by their size.
+// (on Linux; the Windows suite compares with ole32 instead).
 class CfbStorageTest : public ::testing::Test {
  protected:
   void TearDown() override {
-    for (const auto& [path, readUpTo] : written_)
-      ExpectForeignReadersAgree(path, readUpTo);
+    for (const std::string& path : written_)
+      ExpectForeignReadersAgree(path);
   }
 
   std::string PathOf(const std::string& name) { return dir / name; }
 
-  std::unique_ptr<IStorage> NewFile(const std::string& name, int version = 3,
-                                    uint64_t readUpTo = UINT64_MAX) {
-    written_.emplace_back(PathOf(name), readUpTo);
+  std::unique_ptr<IStorage> NewFile(const std::string& name, int version = 3) {
+    written_.push_back(PathOf(name));
     std::unique_ptr<IStorage> root;
     EXPECT_EQ(CreateDocfile(PathOf(name), kCreateMode, &root, version), stg::kS_OK);
     return root;
@@ -46,7 +44,7 @@ class CfbStorageTest : public ::testing::Test {
   }
 
   ::slv2::test::TempDir dir;
-  std::vector<std::pair<std::string, uint64_t>> written_;
+  std::vector<std::string> written_;
 };
 
 // Memory that counts the calls made on it.
@@ -103,44 +101,6 @@ TEST_F(CfbStorageTest, RoundTripsStreamsAtTheSizeBoundariesInBothVersions) {
       EXPECT_EQ(GetStream(*sub, stream), Pattern(size, static_cast<uint32_t>(size) + 7)) << size;
     }
   }
-}
-
-TEST_F(CfbStorageTest, Version4FilesPassTwoGigabytesAndForeignReadersFindWhatLiesBeyond) {
-  const uint64_t kBig = (uint64_t{2} << 30) + 12345;
-  std::error_code error;
-  auto space = std::filesystem::space(::slv2::test::FsPath(dir.Path()), error);
-  if (error || space.available < kBig + (uint64_t{1} << 30)) {
-    GTEST_SKIP() << "needs 3 GiB of free disk for a file of 2 GiB (mostly never written)";
-  }
-  // Only the pieces written take disk: the rest of the big stream is a hole.
-  const std::pair<uint64_t, std::string> pieces[] = {
-      {0, Pattern(5000, 1)}, {0x7FFFF000, Pattern(8192, 2)}, {kBig - 100, Pattern(100, 3)}};
-  {
-    auto root = NewFile("large.stg", 4, 1 << 20);
-    std::unique_ptr<IStream> s;
-    ASSERT_EQ(root->CreateStream(u"big", kCreateMode, &s), stg::kS_OK);
-    ASSERT_EQ(s->SetSize(kBig), stg::kS_OK);
-    for (const auto& [at, data] : pieces) {
-      ASSERT_EQ(s->Seek(static_cast<int64_t>(at), stg::kStreamSeekSet, nullptr), stg::kS_OK);
-      ASSERT_EQ(s->Write(data.data(), static_cast<uint32_t>(data.size()), nullptr), stg::kS_OK);
-    }
-    // Streams, the mini stream and directory sectors past 2 GiB.
-    PutStream(*root, u"after", Pattern(300000, 4));
-    auto sub = Sub(*root, u"sub", kCreate);
-    for (int i = 0; i < 20; ++i)
-      PutStream(*sub, Utf8ToUtf16("small" + std::to_string(i)), Pattern(1000, i));
-  }
-  EXPECT_GT(FileSize(PathOf("large.stg")), kBig);
-  auto root = Open("large.stg");
-  std::unique_ptr<IStream> s;
-  ASSERT_EQ(root->OpenStream(u"big", kNestedRead, &s), stg::kS_OK);
-  for (const auto& [at, data] : pieces) {
-    std::string back(data.size(), '\0');
-    ASSERT_EQ(s->Seek(static_cast<int64_t>(at), stg::kStreamSeekSet, nullptr), stg::kS_OK);
-    ASSERT_EQ(s->Read(back.data(), static_cast<uint32_t>(back.size()), nullptr), stg::kS_OK);
-    EXPECT_TRUE(back == data) << at;
-  }
-  EXPECT_EQ(GetStream(*Sub(*root, u"sub"), u"small7"), Pattern(1000, 7));
 }
 
 TEST(CfbStorageCost, TablesAreWrittenOnCommitAndRunsMoveInOnePiece) {
@@ -427,19 +387,6 @@ TEST_F(CfbStorageTest, ElementsKeepTheFileOpenAfterTheRootIsGone) {
   EXPECT_EQ(ReadAll(*s), "content");
   s.reset();
   EXPECT_EQ(OpenDocfile(PathOf("open.stg"), kWriteMode, &writer), stg::kS_OK);
-}
-
-TEST_F(CfbStorageTest, TheFileOnDiskIsCompleteWhileItIsStillOpen) {
-#ifdef _WIN32
-  GTEST_SKIP() << "Windows lets nobody read a file the engine holds exclusively";
-#endif
-  auto root = NewFile("live.stg");
-  PutStream(*Sub(*root, u"a", kCreate), u"s", Pattern(10000));
-  ASSERT_EQ(root->Commit(0), stg::kS_OK);
-  // A byte copy taken now (the engine holds the file exclusively) is whole.
-  ::slv2::test::WriteFile(PathOf("copy.stg"), ::slv2::test::ReadFile(PathOf("live.stg")));
-  auto copy = Open("copy.stg");
-  EXPECT_EQ(GetStream(*Sub(*copy, u"a"), u"s"), Pattern(10000));
 }
 
 TEST_F(CfbStorageTest, AVersion3FileRefusesToPassTwoGigabytes) {

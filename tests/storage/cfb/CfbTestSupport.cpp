@@ -48,8 +48,7 @@ stg::HRESULT TryRead(stg::IStorage& storage, std::u16string_view name, std::stri
   return hr == stg::kS_FALSE ? stg::kS_OK : hr;
 }
 
-void WalkInto(stg::IStorage& storage, const std::string& prefix, uint64_t readUpTo,
-              std::vector<Element>& out) {
+void WalkInto(stg::IStorage& storage, const std::string& prefix, std::vector<Element>& out) {
   std::unique_ptr<stg::IEnumStatStg> enumerator;
   ASSERT_EQ(storage.EnumElements(&enumerator), stg::kS_OK);
   stg::StatStg record;
@@ -60,9 +59,7 @@ void WalkInto(stg::IStorage& storage, const std::string& prefix, uint64_t readUp
     if (e.storage) {
       std::unique_ptr<stg::IStorage> sub;
       e.error = storage.OpenStorage(record.name, kNestedRead, &sub);
-      if (sub && prefix.size() < 2000) WalkInto(*sub, e.path + "/", readUpTo, out);
-    } else if (record.size > readUpTo) {
-      e.size = record.size;
+      if (sub && prefix.size() < 2000) WalkInto(*sub, e.path + "/", out);
     } else {
       std::string data;
       e.error = TryRead(storage, record.name, &data);
@@ -74,7 +71,7 @@ void WalkInto(stg::IStorage& storage, const std::string& prefix, uint64_t readUp
   }
 }
 
-std::optional<std::vector<Element>> ReadWithOlefile(const std::string& path, uint64_t readUpTo) {
+std::optional<std::vector<Element>> ReadWithOlefile(const std::string& path) {
   if (!HaveOlefile()) return std::nullopt;
   static const char script[] =
       "import sys, zlib, olefile\n"
@@ -82,16 +79,13 @@ std::optional<std::vector<Element>> ReadWithOlefile(const std::string& path, uin
       "ole = olefile.OleFileIO(sys.argv[1], raise_defects=olefile.DEFECT_INCORRECT)\n"
       "for entry in ole.listdir(streams=True, storages=True):\n"
       "    path = \"/\".join(entry)\n"
-      "    if ole.get_type(entry) == olefile.STGTY_STREAM and ole.get_size(entry) > "
-      "int(sys.argv[2]):\n"
-      "        print(\"F\", ole.get_size(entry), 0, path)\n"
-      "    elif ole.get_type(entry) == olefile.STGTY_STREAM:\n"
+      "    if ole.get_type(entry) == olefile.STGTY_STREAM:\n"
       "        data = ole.openstream(entry).read()\n"
       "        print(\"F\", len(data), zlib.crc32(data), path)\n"
       "    else:\n"
       "        print(\"D\", 0, 0, path)\n";
-  std::optional<std::string> out = Run("/usr/bin/python3 -c " + Quote(script) + " " +
-                                       Quote(AnsiToUtf8(path)) + " " + std::to_string(readUpTo));
+  std::optional<std::string> out =
+      Run("/usr/bin/python3 -c " + Quote(script) + " " + Quote(AnsiToUtf8(path)));
   if (!out) return std::vector<Element>{{"<olefile failed>"}};
   std::vector<Element> elements;
   std::istringstream lines(*out);
@@ -211,11 +205,10 @@ std::string CheckTrees(const std::string& file, bool rootOnly) {
   }
 }
 
-void ExpectForeignReadersAgree(const std::string& path, uint64_t readUpTo) {
-  std::vector<Element> ours = WalkFile(path, readUpTo);
-  EXPECT_EQ(ReadWithOlefile(path, readUpTo).value_or(ours), ours) << "olefile reads " << path;
-  EXPECT_EQ(ReadWithGsf(path, readUpTo).value_or(AsGsfLists(ours)), AsGsfLists(ours))
-      << "gsf reads " << path;
+void ExpectForeignReadersAgree(const std::string& path) {
+  std::vector<Element> ours = WalkFile(path);
+  EXPECT_EQ(ReadWithOlefile(path).value_or(ours), ours) << "olefile reads " << path;
+  EXPECT_EQ(ReadWithGsf(path).value_or(AsGsfLists(ours)), AsGsfLists(ours)) << "gsf reads " << path;
 }
 
 void ExpectForeignReadersAgreeOn(const std::string& bytes) {
@@ -230,16 +223,16 @@ std::ostream& operator<<(std::ostream& out, const Element& e) {
              << (e.error ? " error" : "");
 }
 
-std::vector<Element> Walk(stg::IStorage& storage, uint64_t readUpTo) {
+std::vector<Element> Walk(stg::IStorage& storage) {
   std::vector<Element> out;
-  WalkInto(storage, "", readUpTo, out);
+  WalkInto(storage, "", out);
   return Sorted(out);
 }
 
-std::vector<Element> WalkFile(const std::string& path, uint64_t readUpTo) {
+std::vector<Element> WalkFile(const std::string& path) {
   std::unique_ptr<stg::IStorage> root;
   EXPECT_EQ(OpenDocfile(path, kReadMode, &root), stg::kS_OK) << path;
-  return root ? Walk(*root, readUpTo) : std::vector<Element>();
+  return root ? Walk(*root) : std::vector<Element>();
 }
 
 bool HaveOlefile() {
@@ -259,7 +252,7 @@ bool HaveGsf() {
   return present;
 }
 
-std::optional<std::vector<Element>> ReadWithGsf(const std::string& path, uint64_t readUpTo) {
+std::optional<std::vector<Element>> ReadWithGsf(const std::string& path) {
   if (!HaveGsf()) return std::nullopt;
   std::string file = Quote(AnsiToUtf8(path));
   std::optional<std::string> out = Run("gsf list " + file);
@@ -279,7 +272,7 @@ std::optional<std::vector<Element>> ReadWithGsf(const std::string& path, uint64_
     Element e{words.back(), words[0] == "d"};
     if (!e.storage) {
       e.size = std::stoull(words[words.size() - 2]);
-      if (e.size <= readUpTo) streams.push_back(elements.size());
+      streams.push_back(elements.size());
     }
     elements.push_back(e);
   }

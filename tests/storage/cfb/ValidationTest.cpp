@@ -69,16 +69,16 @@ TEST(Validation, RefusesChainsThatLoopOrLeaveTheFile) {
   Sample sample;
   std::string file = sample.b.Build();
   uint32_t start = sample.b.FirstSector(sample.regular);
-  std::string damaged = file;
-  Put32(damaged, sample.b.FatEntryOffset(start + 5), start + 1);
-  EXPECT_EQ(OpenStreamOf(damaged, u"regular"), stg::kStgEDocFileCorrupt);
-  EXPECT_EQ(OpenStreamOf(damaged, u"other"), stg::kS_OK);  // the rest stays readable
-  damaged = file;
-  Put32(damaged, sample.b.FatEntryOffset(start + 5), 0x00FFFFFF);
-  EXPECT_EQ(OpenStreamOf(damaged, u"regular"), stg::kStgEDocFileCorrupt);
-  damaged = file;
-  Put32(damaged, sample.b.FatEntryOffset(start + 5), 0xFFFFFFFD);  // a FAT sector marker
-  EXPECT_EQ(OpenStreamOf(damaged, u"regular"), stg::kStgEDocFileCorrupt);
+  // Back into the chain, one past the file's last sector, far out, a FAT
+  // sector marker.
+  uint32_t sectors = static_cast<uint32_t>(file.size() / 512 - 1);
+  std::string damaged;
+  for (uint32_t next : {start + 1, sectors, 0x00FFFFFFu, 0xFFFFFFFDu}) {
+    damaged = file;
+    Put32(damaged, sample.b.FatEntryOffset(start + 5), next);
+    EXPECT_EQ(OpenStreamOf(damaged, u"regular"), stg::kStgEDocFileCorrupt) << next;
+    EXPECT_EQ(OpenStreamOf(damaged, u"other"), stg::kS_OK);  // the rest stays readable
+  }
   damaged = file;
   uint32_t mini = sample.b.FirstSector(sample.mini);
   Put32(damaged, sample.b.MiniFatEntryOffset(mini + 2), mini);
