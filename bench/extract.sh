@@ -9,6 +9,7 @@
 #   bench/extract.sh [rounds]        (default 9; needs 0.5 GB of disk a round)
 #   PACK_BEFORE=/path/to/slv2pack bench/extract.sh   also counts the system
 #                                    calls of another build, for comparison
+#   SMALL_FILES=50000 bench/extract.sh   that many small streams instead
 #
 # The three commands take turns, round after round, and the medians are
 # compared, so that the load of a shared machine falls on all of them alike.
@@ -29,10 +30,11 @@ pack=$PWD/build/bench/bin/slv2pack
 work=$(mktemp -d "${TMPDIR:-/tmp}/slv2-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-python3 - "$work" "$pack" "$rounds" "${PACK_BEFORE:-}" <<'EOF'
+python3 - "$work" "$pack" "$rounds" "${PACK_BEFORE:-}" "${SMALL_FILES:-5000}" <<'EOF'
 import os, random, shutil, statistics, subprocess, sys, time
 
 work, pack, rounds, before = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4]
+small_files = int(sys.argv[5])
 rng = random.Random(2024)  # random bytes, so that no tool gains by compression
 
 def make(name, files):
@@ -44,7 +46,7 @@ def make(name, files):
     subprocess.run([pack, "build", f"{work}/{name}", f"{work}/{name}.stg"], check=True)
 
 make("large", [(f"dir{i // 100}/file{i:04d}.bin", 100 * 1024) for i in range(1000)])
-make("small", [(f"file{i:04d}.bin", 1024) for i in range(5000)])
+make("small", [(f"file{i:05d}.bin", 1024) for i in range(small_files)])
 make("single", [("big.bin", 1000 * 100 * 1024)])
 shutil.rmtree(f"{work}/single")
 

@@ -1,10 +1,10 @@
 #include "storage/ExtractBatch.h"
 
+#include <algorithm>
 #include <set>
 
 #include "storage/FileUtil.h"
 #include "storage/Stream.h"
-#include "sys/FileLayer.h"
 #include "sys/Format.h"
 #include "sys/WinError.h"
 
@@ -23,32 +23,29 @@ constexpr int64_t kBatchBytes = 128 << 20;
 
 }  // namespace
 
-TExtractBatch::~TExtractBatch() {
-  for (const auto& [temp, target] : FPending)
-    fs::DeleteFile(temp);
-}
-
-void TExtractBatch::Add(std::string temp, std::string target, int64_t size) {
-  FPending.emplace_back(std::move(temp), std::move(target));
+void TExtractBatch::Add(fs::NewFile file, std::string target, int64_t size) {
+  FPending.emplace_back(std::move(file), std::move(target));
   FBytes += size;
-  if (FPending.size() >= kBatchFiles || FBytes >= kBatchBytes) Finish();
+  if (FPending.size() >= std::min(kBatchFiles, fs::NewFilesAtOnce()) || FBytes >= kBatchBytes) {
+    Finish();
+  }
 }
 
 void TExtractBatch::Finish() {
   if (FPending.empty()) return;
-  std::vector<std::string> temps;
-  for (const auto& entry : FPending)
-    temps.push_back(entry.first);
-  if (!fs::FlushFiles(temps)) CannotCreate(FPending.front().second);
+  std::vector<std::pair<fs::NewFile, std::string>> pending = std::move(FPending);
+  FPending.clear();
+  FBytes = 0;
+  std::vector<fs::NewFile*> files;
+  for (auto& entry : pending)
+    files.push_back(&entry.first);
+  if (!fs::FlushNewFiles(files)) CannotCreate(pending.front().second);
   std::set<std::string> folders;
-  while (!FPending.empty()) {
-    const auto& [temp, target] = FPending.front();
-    if (!fs::RenameOver(temp, target)) CannotCreate(target);
+  for (auto& [file, target] : pending) {
+    if (!file.Place(target)) CannotCreate(target);
     std::string folder = TgmFileUtil::ExtractFilePath(target);
     folders.insert(folder.empty() ? std::string(".") : folder);
-    FPending.erase(FPending.begin());
   }
-  FBytes = 0;
   if (!fs::FlushFolders(std::vector<std::string>(folders.begin(), folders.end()))) {
     CannotCreate(*folders.begin());
   }

@@ -32,15 +32,30 @@ int TgmFileUtil::EnumFiles(std::string_view maskPath, uint32_t attrFilter, uint3
   std::string pattern = ExtractFileName(maskPath, true);
   char delimiter = DelimiterFor(maskPath);
   // Depth first without recursion, so that no planted depth of folders can
-  // exhaust the stack: each level keeps the sub-folders still to visit.
+  // exhaust the stack: each level keeps the sub-folders still to visit, and
+  // holds its folder open while they need it, so that each folder and entry
+  // is reached from its parent, not again from the root (a chain of folders
+  // costs time in proportion to its depth). A level lets its folder go once
+  // its last sub-folder is held; past kMaxHeld held levels (a planted tree
+  // of wide levels) folders are reached from the root.
+  constexpr size_t kMaxHeld = 128;
   struct Level {
     std::vector<std::string> subFolders;
     size_t next = 0;
+    fs::HeldFolder held;
+    bool holds = false;
   };
   std::vector<Level> levels;
+  size_t holding = 0;
   int count = 0;
   fs::FindData entry;
   auto visit = [&](const std::string& folder) {
+    Level level;
+    if (holding < kMaxHeld) {
+      level.held = fs::HeldFolder(folder);
+      level.holds = true;
+      ++holding;
+    }
     TFilteredListing matches(folder + pattern, attrFilter);
     while (matches.Next(&entry)) {
       ++count;
@@ -48,21 +63,29 @@ int TgmFileUtil::EnumFiles(std::string_view maskPath, uint32_t attrFilter, uint3
       if (callback(folder + entry.name, userValue)) break;
     }
     if (!recursive) return;
-    Level level;
     TFilteredListing folders(folder + "*.*", fs::kAttrAnyFile);
     while (folders.Next(&entry)) {
       if (IsSubFolder(entry)) level.subFolders.push_back(folder + entry.name + delimiter);
     }
     levels.push_back(std::move(level));
   };
+  auto release = [&](Level& level) {
+    if (!level.holds) return;
+    level.held = fs::HeldFolder();
+    level.holds = false;
+    --holding;
+  };
   visit(ExtractFilePath(maskPath));
   while (!levels.empty()) {
-    Level& top = levels.back();
-    if (top.next == top.subFolders.size()) {
+    size_t top = levels.size() - 1;
+    if (levels[top].next == levels[top].subFolders.size()) {
+      release(levels[top]);
       levels.pop_back();
       continue;
     }
-    visit(top.subFolders[top.next++]);
+    std::string sub = levels[top].subFolders[levels[top].next++];
+    visit(sub);
+    if (levels[top].next == levels[top].subFolders.size()) release(levels[top]);
   }
   return count;
 }

@@ -1,5 +1,8 @@
 #include "storage/ZInflateStream.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace slv2 {
 
 namespace {
@@ -12,9 +15,14 @@ constexpr size_t kInputBlock = 65536;
 
 }  // namespace
 
-TZInflateStream::TZInflateStream(TStream& source) : FSource(source), FBuffer(kInputBlock) {
+TZInflateStream::TZInflateStream(TStream& source, const void* input, size_t length)
+    : FSource(source), FBuffer(std::max(kInputBlock, length)) {
   int code = inflateInit(&FZ);
   if (code != Z_OK) ZError(FZ, code);
+  if (length == 0) return;
+  std::memcpy(FBuffer.data(), input, length);
+  FZ.next_in = FBuffer.data();
+  FZ.avail_in = static_cast<uInt>(length);
 }
 
 TZInflateStream::~TZInflateStream() {

@@ -5,6 +5,7 @@
 
 #include <zlib.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -19,9 +20,10 @@ SLV2_DECLARE_EXCEPTION(EZInflateError, Exception);
 
 class TZInflateStream : public TStream {
  public:
-  // Inflates from the source's current position; the source stays the
+  // Inflates from the source's current position, after the `length` bytes
+  // of `input` that were read from it already; the source stays the
   // caller's and must outlive this stream.
-  explicit TZInflateStream(TStream& source);
+  explicit TZInflateStream(TStream& source, const void* input = nullptr, size_t length = 0);
   ~TZInflateStream() override;
   TZInflateStream(const TZInflateStream&) = delete;
   TZInflateStream& operator=(const TZInflateStream&) = delete;

@@ -8,7 +8,6 @@
 #include "sys/Cp1251.h"
 #include "sys/FileLayer.h"
 #include "sys/Format.h"
-#include "sys/TempNames.h"
 #include "sys/WinError.h"
 
 namespace slv2 {
@@ -381,13 +380,18 @@ bool TgmStorage::CopyTo(TgmStorage* destination) {
 
 // --- Extraction -------------------------------------------------------------
 
+struct TgmStorage::MadeFolder {
+  std::string path;
+  fs::HeldFolder held;
+};
+
 bool TgmStorage::ExtractStreamToFile(const std::string& streamPath, const std::string& fileName) {
-  return ExtractToFile(streamPath, fileName, nullptr);
+  return ExtractToFile(streamPath, fileName);
 }
 
 bool TgmStorage::ExtractStream(const std::string& streamPath, const std::string& folder,
                                bool keepPath) {
-  return ExtractToFile(streamPath, ExtractTarget(streamPath, folder, keepPath), nullptr);
+  return ExtractToFile(streamPath, ExtractTarget(streamPath, folder, keepPath));
 }
 
 int TgmStorage::ExtractStreams(const std::vector<std::string>& streamPaths,
@@ -395,12 +399,12 @@ int TgmStorage::ExtractStreams(const std::vector<std::string>& streamPaths,
   SLV2_ASSERT(FStorage, "gmStorage");
   int count = 0;
   int last = static_cast<int>(streamPaths.size()) - 1;
-  std::string madeFolder;
+  MadeFolder made;
   TExtractBatch batch;
   for (int i = 0; i <= last; ++i) {
     const std::string& path = streamPaths[static_cast<size_t>(i)];
     std::string target = ExtractTarget(path, folder, true);
-    if (ExtractToFile(path, target, &madeFolder, &batch)) ++count;
+    if (ExtractToFile(path, target, &made, &batch)) ++count;
     if (progress) progress(path, target, i + 1, last);
   }
   batch.Finish();
@@ -423,48 +427,44 @@ std::string TgmStorage::ExtractTarget(const std::string& streamPath, const std::
 }
 
 bool TgmStorage::ExtractToFile(const std::string& streamPath, const std::string& fileName,
-                               std::string* madeFolder, TExtractBatch* batch) {
+                               MadeFolder* made, TExtractBatch* batch) {
   SLV2_ASSERT(FStorage, "gmStorage");
   std::unique_ptr<TgmStgStream> stream = CreateStream(streamPath, stg::kStgmShareDenyWrite);
   // Streams of one storage come together: a run of them into one folder
-  // makes sure of that folder once.
+  // makes sure of that folder once and reaches it once.
   std::string folder = TgmFileUtil::ExtractFilePath(fileName);
-  if (!folder.empty() && !(madeFolder && *madeFolder == folder)) {
+  if (!folder.empty() && !(made && made->path == folder)) {
     if (!TgmFileUtil::ForceDirectories(folder)) return false;
-    if (madeFolder) *madeFolder = folder;
+    if (made) *made = MadeFolder{folder, fs::HeldFolder(folder)};
   }
-  // The content goes to a temporary file beside the target, renamed over it
-  // once complete: a failure or a kill part-way never leaves the target
+  // The content goes to a new file that takes the target's name once
+  // complete: a failure or a kill part-way never leaves the target
   // half-written, and an installed file of that name keeps its content.
-  struct TempFile {
-    std::string name;
-    ~TempFile() {
-      if (!name.empty()) fs::DeleteFile(name);
-    }
-  } temp{TgmFileUtil::GetTempFileName(folder.empty() ? std::string(".") : folder, kTempPrefix)};
-  if (temp.name.empty()) {
+  fs::NewFile file = fs::NewFile::Create(folder.empty() ? std::string(".") : folder);
+  if (!file.Valid()) {
     throw EFileOpenError(Format("Cannot create file %s: %s", fileName.c_str(),
                                 SysErrorMessage(fs::LastError()).c_str()));
   }
   int64_t size = 0;
   {
-    TWinFileStream file(temp.name, fs::kGenericWrite, 0, fs::kCreateAlways);
-    if (!Decompress(*stream, file, false)) return false;
-    size = file.Position();
-    // Larger files start their way to the disk now, so that the batch's
-    // flush finds them written; small ones go together with the flush.
-    if (batch && size >= (64 << 10)) file.Handle().StartFlush();
+    THandleStream out(std::move(file.Handle()));
+    bool complete = Decompress(*stream, out, false);
+    size = out.Position();
+    file.Handle() = std::move(out.Handle());
+    if (!complete) return false;
   }
+  // Larger files start their way to the disk now, so that the batch's flush
+  // finds them written; small ones go together with the flush.
+  if (batch && size >= (64 << 10)) file.Handle().StartFlush();
   if (batch) {
-    batch->Add(std::move(temp.name), fileName, size);
-    temp.name.clear();
+    batch->Add(std::move(file), fileName, size);
     return true;
   }
-  if (!fs::ReplaceFile(temp.name, fileName)) {
+  if (!file.Handle().Flush() || !file.Place(fileName) ||
+      !fs::FlushFolders({folder.empty() ? std::string(".") : folder})) {
     throw EFileOpenError(Format("Cannot create file %s: %s", fileName.c_str(),
                                 SysErrorMessage(fs::LastError()).c_str()));
   }
-  temp.name.clear();
   return true;
 }
 

@@ -180,10 +180,12 @@ class TgmStorage {
   // The file a stream is extracted to below `folder`.
   std::string ExtractTarget(const std::string& streamPath, const std::string& folder,
                             bool keepPath);
-  // `madeFolder`, when given, names the folder last made sure of; with a
-  // batch the file takes its place when the batch is applied.
+  // The folder that extraction last made sure of, held open for the files
+  // that follow it there.
+  struct MadeFolder;
+  // With a batch the file takes its place when the batch is applied.
   bool ExtractToFile(const std::string& streamPath, const std::string& fileName,
-                     std::string* madeFolder, TExtractBatch* batch = nullptr);
+                     MadeFolder* made = nullptr, TExtractBatch* batch = nullptr);
   bool HasElement(const std::string& name);
   std::vector<stg::StatStg> Elements();
 

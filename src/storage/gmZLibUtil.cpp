@@ -44,14 +44,16 @@ void Scramble(uint8_t* bytes) {
     bytes[i] ^= bytes[12];
 }
 
-// Inflates the element behind a valid header (the source positioned after
-// it) into the emptied destination.
-bool Inflate(TStream& source, TStream& destination, const TgmZHeader& header, bool verifyCrc) {
+// Inflates the element behind a valid header into the emptied destination:
+// the `length` bytes of `input` that follow the header, then the source from
+// its position.
+bool Inflate(TStream& source, const char* input, size_t length, TStream& destination,
+             const TgmZHeader& header, bool verifyCrc) {
   destination.SetSize(0);
   destination.SetPosition(0);
   int64_t left = header.UncompressedSize();
   if (left == 0) return true;
-  TZInflateStream inflater(source);
+  TZInflateStream inflater(source, input, length);
   Block buffer(left);
   uint32_t crc = 0xFFFFFFFFu;
   while (left > 0) {
@@ -71,14 +73,13 @@ bool Inflate(TStream& source, TStream& destination, const TgmZHeader& header, bo
   return !verifyCrc || ~crc == header.Crc();
 }
 
-// The whole source, from its beginning, to the destination's position.
-void CopyAll(TStream& source, TStream& destination) {
-  source.SetPosition(0);
-  Block buffer(source.Size());
-  while (int32_t got = source.Read(buffer.data.get(), buffer.size)) {
-    if (got < 0) throw EReadError("Stream read error");
-    destination.WriteBuffer(buffer.data.get(), got);
-  }
+// The first read of an element: enough for a small one whole, and no more
+// than a compressed one would have read anyway before inflating.
+constexpr int32_t kFirstRead = 65536;
+
+bool IsHeader(TgmZHeader* header) {
+  Scramble(header->bytes);
+  return std::memcmp(header->bytes, kZHeaderMagic, 4) == 0;
 }
 
 // Releases a deflater on every path out of Compress.
@@ -108,15 +109,35 @@ bool ReadHeader(TStream& source, TgmZHeader* header) {
   if (source.Read(header->bytes, kZHeaderSize) != kZHeaderSize) {
     throw EReadError("Stream read error");
   }
-  Scramble(header->bytes);
-  return std::memcmp(header->bytes, kZHeaderMagic, 4) == 0;
+  return IsHeader(header);
 }
 
 bool Decompress(TStream& source, TStream& destination, bool verifyCrc) {
   try {
+    // One read serves for the header and the first bytes of the content.
+    int64_t size = source.Size();
+    source.SetPosition(0);
+    Block buffer(size);
+    int32_t got = source.Read(buffer.data.get(), std::min(buffer.size, kFirstRead));
+    // The size promised the bytes: fewer is a failed read, not a plain
+    // element (taken as one, a compressed element would be installed as its
+    // raw bytes once the read succeeds again).
+    if (got < 0 || (got < kZHeaderSize && size >= kZHeaderSize)) {
+      throw EReadError("Stream read error");
+    }
     TgmZHeader header;
-    if (ReadHeader(source, &header)) return Inflate(source, destination, header, verifyCrc);
-    CopyAll(source, destination);
+    if (got >= kZHeaderSize) {
+      std::memcpy(header.bytes, buffer.data.get(), kZHeaderSize);
+      if (IsHeader(&header)) {
+        return Inflate(source, buffer.data.get() + kZHeaderSize,
+                       static_cast<size_t>(got - kZHeaderSize), destination, header, verifyCrc);
+      }
+    }
+    while (got > 0) {
+      destination.WriteBuffer(buffer.data.get(), got);
+      got = source.Read(buffer.data.get(), buffer.size);
+      if (got < 0) throw EReadError("Stream read error");
+    }
     return true;
   } catch (const std::exception&) {
     return false;  // the contract: damaged data and stream failures are a false result

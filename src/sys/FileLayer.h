@@ -20,8 +20,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace slv2::fs {
@@ -107,6 +109,40 @@ bool RenameOver(std::string_view from, std::string_view to);
 // and access-list entries of the file it replaces (a new file keeps what its
 // folder gives every created file); on Windows it keeps what it was created
 // with.
+
+// Holds a folder open while the object lives, so that paths of the entries
+// in it (its path as given to the constructor, a delimiter, one name) are
+// reached from it instead of being resolved again from their root: walks
+// and batches over large or deep trees cost time in proportion to their
+// size. The folder is reached as any path is (below an anchored root, no
+// link on the way) and its entries then as from any folder: a link among
+// them is still one. Held, the folder stays the one first reached even if
+// it is moved meanwhile, as an open folder does for the files opened in it.
+// Does nothing on Windows, and for a folder holding an anchored root below
+// it.
+class HeldFolder {
+ public:
+  HeldFolder() = default;
+  explicit HeldFolder(std::string_view folder);
+  ~HeldFolder();
+  HeldFolder(HeldFolder&& other) noexcept = default;
+  HeldFolder& operator=(HeldFolder&& other) noexcept;
+  HeldFolder(const HeldFolder&) = delete;
+  HeldFolder& operator=(const HeldFolder&) = delete;
+
+ private:
+  void Release();
+  std::shared_ptr<const void> state_;
+};
+
+class NewFile;
+// Makes the content of new files durable together: on Linux one flush per
+// file system, however many files.
+bool FlushNewFiles(const std::vector<NewFile*>& files);
+// How many new files a writer may keep open at once while they wait to be
+// placed. On Linux a quarter of the limit of open files, which is first
+// raised toward what the administrator allows.
+size_t NewFilesAtOnce();
 
 // The temporary folder ($TMPDIR on Linux), with a trailing delimiter.
 std::string GetTempPath();
@@ -199,9 +235,46 @@ class FileHandle {
   void StartFlush();
 
  private:
+  friend class NewFile;
   explicit FileHandle(intptr_t handle) : fd_(handle) {}
   // A file descriptor on Linux, a HANDLE on Windows; -1 when closed.
   intptr_t fd_ = -1;
+};
+
+// A new file that takes its name only once it is complete, for writers of
+// many files: no one ever sees it half-written under that name, and a
+// process killed before leaves nothing behind where the platform allows it.
+// On Linux it has no name until then (an unnamed file of the folder's file
+// system); elsewhere, and where the file system has no unnamed files, it is
+// a temporary file in the folder, deleted with the object unless placed.
+class NewFile {
+ public:
+  NewFile() = default;
+  ~NewFile();
+  NewFile(NewFile&& other) noexcept
+      : handle_(std::move(other.handle_)),
+        temp_(std::exchange(other.temp_, {})),
+        folder_(std::move(other.folder_)) {}
+  NewFile& operator=(NewFile&& other) noexcept;
+  NewFile(const NewFile&) = delete;
+  NewFile& operator=(const NewFile&) = delete;
+
+  // A new empty file in the folder, open for writing; invalid on failure.
+  static NewFile Create(std::string_view folder);
+  bool Valid() const { return handle_.Valid(); }
+  FileHandle& Handle() { return handle_; }
+  // Gives the complete file the name `target` (on the same volume) in one
+  // atomic step, over a file of that name as RenameOver does (which fails
+  // when it is read-only or a folder), not yet durably: FlushNewFiles
+  // before, FlushFolders after. The file is closed once placed.
+  bool Place(std::string_view target);
+
+ private:
+  friend bool FlushNewFiles(const std::vector<NewFile*>& files);
+  void Discard();
+  FileHandle handle_;
+  std::string temp_;  // its temporary name, where it has one
+  std::shared_ptr<const void> folder_;
 };
 
 }  // namespace slv2::fs

@@ -7,6 +7,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <map>
@@ -378,6 +379,82 @@ std::shared_ptr<const OpenRoot> RootOf(const std::string& root) {
   return fresh;
 }
 
+// --- held folders -----------------------------------------------------------
+
+// A folder held open (fs::HeldFolder), found by its path as written with
+// "/" for every delimiter and none at the end.
+struct Held : SharedFolder {
+  uint64_t generation = 0;
+};
+
+std::mutex g_heldMutex;
+std::unordered_map<std::string, std::shared_ptr<const Held>> g_held;
+std::atomic<size_t> g_heldCount{0};
+
+bool IsDelimiter(char c) {
+  return c == '/' || c == '\\';
+}
+
+// The key of an absolute folder path; "" for any other.
+std::string HeldKey(std::string_view folder) {
+  while (folder.size() > 1 && IsDelimiter(folder.back()))
+    folder.remove_suffix(1);
+  if (folder.size() < 2 || !IsDelimiter(folder[0])) return std::string();
+  std::string key(folder);
+  std::replace(key.begin(), key.end(), '\\', '/');
+  return key;
+}
+
+std::shared_ptr<const Held> FindHeld(const std::string& key) {
+  if (g_heldCount.load(std::memory_order_relaxed) == 0 || key.empty()) return nullptr;
+  std::lock_guard<std::mutex> lock(g_heldMutex);
+  auto it = g_held.find(key);
+  if (it == g_held.end() || it->second->generation != detail::RootsGeneration()) return nullptr;
+  return it->second;
+}
+
+// The last component of a path below some folder other than "/", when it
+// is a plain name; `path` is cut to its folder and delimiter.
+bool SplitLast(std::string_view& path, std::string_view* ansiName) {
+  size_t end = path.size();
+  while (end > 0 && IsDelimiter(path[end - 1]))
+    --end;
+  size_t slash = path.substr(0, end).find_last_of("/\\");
+  if (slash == std::string_view::npos || slash == 0) return false;
+  *ansiName = path.substr(slash + 1, end - slash - 1);
+  path = path.substr(0, slash + 1);
+  return !ansiName->empty() && *ansiName != "." && *ansiName != "..";
+}
+
+// The held folder that holds the path's last component (a plain name),
+// with that name; null when there is none.
+std::shared_ptr<const Held> HeldParent(std::string_view path, std::string_view* ansiName) {
+  if (g_heldCount.load(std::memory_order_relaxed) == 0) return nullptr;
+  if (!SplitLast(path, ansiName)) return nullptr;
+  return FindHeld(HeldKey(path));
+}
+
+// Locates the entry `ansiName` of a shared folder from its descriptor.
+void LocateEntry(const std::shared_ptr<const SharedFolder>& folder, std::string_view ansiName,
+                 Location* where) {
+  where->borrowed = folder->fd.Get();
+  where->root = folder;
+  where->anchored = folder->anchored;
+  where->name = AnsiToUtf8(ansiName);
+  FindEntry(where, std::string(ansiName));
+  where->native = Joined(folder->native, where->name);
+}
+
+// Locates an entry of a held folder from the folder's descriptor; false
+// when the path's folder is not held.
+bool LocateHeld(std::string_view path, Location* where) {
+  std::string_view ansiName;
+  std::shared_ptr<const Held> held = HeldParent(path, &ansiName);
+  if (!held) return false;
+  LocateEntry(held, ansiName, where);
+  return true;
+}
+
 }  // namespace
 
 }  // namespace slv2::fs::posix
@@ -409,6 +486,7 @@ void NoteRemoved(int folder, const std::string& name) {
 }
 
 bool Locate(std::string_view path, Location* where) {
+  if (LocateHeld(path, where)) return true;
   detail::Anchor anchor;
   if (!detail::FindAnchor(path, &anchor)) return LocatePlain(path, where);
   std::vector<std::string> below;
@@ -456,11 +534,21 @@ bool LocateReachable(std::string_view path, uint32_t missing, Location* where) {
 
 }  // namespace
 
-Fd OpenFolderOf(std::string_view path) {
+Fd OpenFolderOf(std::string_view path, std::string* native, bool* anchored) {
+  std::shared_ptr<const Held> held = FindHeld(HeldKey(path));
+  if (held) {
+    if (native) *native = held->native;
+    if (anchored) *anchored = held->anchored;
+    return Fd(::openat(held->fd.Get(), ".", kFolderFlags));
+  }
   detail::Anchor anchor;
-  if (detail::FindAnchor(path, &anchor) && anchor.below.empty()) {
+  std::string_view name;
+  if (!HeldParent(path, &name) && detail::FindAnchor(path, &anchor) && anchor.below.empty()) {
     std::shared_ptr<const OpenRoot> root = RootOf(anchor.root);
-    return root ? Fd(::openat(root->fd.Get(), ".", kFolderFlags)) : Fd();
+    if (!root) return Fd();
+    if (native) *native = root->native;
+    if (anchored) *anchored = true;
+    return Fd(::openat(root->fd.Get(), ".", kFolderFlags));
   }
   Location where;
   if (!LocateReachable(path, kErrorPathNotFound, &where)) return Fd();
@@ -468,7 +556,30 @@ Fd OpenFolderOf(std::string_view path) {
                  kFolderFlags | (where.anchored ? O_NOFOLLOW : 0)));
   if (!fd.Valid())
     Fail(errno == ENOENT || errno == ENOTDIR ? kErrorPathNotFound : FromErrno(errno));
+  if (native) *native = where.native;
+  if (anchored) *anchored = where.anchored;
   return fd;
+}
+
+std::shared_ptr<const SharedFolder> ShareFolder(std::string_view path) {
+  std::string key = HeldKey(path);
+  if (std::shared_ptr<const Held> held = FindHeld(key)) return held;
+  auto folder = std::make_shared<SharedFolder>();
+  folder->fd = OpenFolderOf(path, &folder->native, &folder->anchored);
+  if (!folder->fd.Valid()) return nullptr;
+  folder->key = std::move(key);
+  return folder;
+}
+
+bool LocateIn(const std::shared_ptr<const SharedFolder>& folder, std::string_view path,
+              Location* where) {
+  std::string_view ansiName;
+  if (!folder || folder->key.empty() || !SplitLast(path, &ansiName) ||
+      HeldKey(path) != folder->key) {
+    return false;
+  }
+  LocateEntry(folder, ansiName, where);
+  return true;
 }
 
 struct stat Followed(const Location& where) {
@@ -508,3 +619,47 @@ Fd OpenObject(std::string_view path, struct stat* st) {
 }
 
 }  // namespace slv2::fs::posix
+
+namespace slv2::fs {
+
+HeldFolder::HeldFolder(std::string_view folder) {
+  using namespace posix;
+  std::string key = HeldKey(folder);
+  if (key.empty() || detail::HasRootBelow(folder)) return;
+  auto held = std::make_shared<Held>();
+  held->generation = detail::RootsGeneration();
+  held->fd = OpenFolderOf(folder, &held->native, &held->anchored);
+  // A folder that cannot be reached is not held: what is asked of its
+  // entries fails as it would without.
+  if (!held->fd.Valid()) return;
+  held->key = std::move(key);
+  std::lock_guard<std::mutex> lock(g_heldMutex);
+  g_held[held->key] = held;
+  g_heldCount = g_held.size();
+  state_ = std::move(held);
+}
+
+HeldFolder::~HeldFolder() {
+  Release();
+}
+
+HeldFolder& HeldFolder::operator=(HeldFolder&& other) noexcept {
+  if (this != &other) {
+    Release();
+    state_ = std::move(other.state_);
+  }
+  return *this;
+}
+
+void HeldFolder::Release() {
+  if (!state_) return;
+  using namespace posix;
+  auto held = std::static_pointer_cast<const Held>(state_);
+  std::lock_guard<std::mutex> lock(g_heldMutex);
+  auto it = g_held.find(held->key);
+  if (it != g_held.end() && it->second == held) g_held.erase(it);
+  g_heldCount = g_held.size();
+  state_.reset();
+}
+
+}  // namespace slv2::fs

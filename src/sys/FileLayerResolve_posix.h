@@ -71,7 +71,25 @@ struct stat Followed(const Location& where);
 // The folder that `path` names as an O_PATH descriptor (an anchored root
 // from its cached descriptor): never a link below an anchored root. Invalid
 // on failure, with LastError() set.
-Fd OpenFolderOf(std::string_view path);
+// `native` and `anchored` (optional) receive its native path and whether
+// its entries lie below an anchored root.
+Fd OpenFolderOf(std::string_view path, std::string* native = nullptr, bool* anchored = nullptr);
+
+// A folder reached once, as OpenFolderOf reaches it, and kept open by those
+// who work in it.
+struct SharedFolder {
+  Fd fd;               // O_PATH
+  std::string native;  // its native path
+  std::string key;     // the path it was reached by, "/" for each delimiter
+  bool anchored = false;
+};
+// The held folder of that path (fs::HeldFolder), else the folder newly
+// reached; null on failure, with LastError() set.
+std::shared_ptr<const SharedFolder> ShareFolder(std::string_view path);
+// Locates `path` from `folder` when the path names an entry of it (its
+// key, a delimiter, a plain name); false otherwise.
+bool LocateIn(const std::shared_ptr<const SharedFolder>& folder, std::string_view path,
+              Location* where);
 
 // The entry itself as an O_PATH descriptor, with its status: a regular file
 // or a folder, never a link below an anchored root (kErrorStoppedOnSymlink)

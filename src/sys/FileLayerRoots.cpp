@@ -2,6 +2,7 @@
 #include "sys/FileLayerRoots.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 
 #include "sys/Cp1251.h"
@@ -19,6 +20,7 @@ struct Registered {
 
 std::mutex g_mutex;
 std::vector<Registered> g_roots;
+std::atomic<uint64_t> g_generation{0};
 
 bool IsDelimiter(char c) {
   return c == '/' || c == '\\';
@@ -96,6 +98,41 @@ bool FindAnchor(std::string_view path, Anchor* anchor) {
   return true;
 }
 
+uint64_t RootsGeneration() {
+  return g_generation.load();
+}
+
+bool HasRootBelow(std::string_view path) {
+  size_t deepest = 0;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    for (const Registered& r : g_roots)
+      deepest = std::max(deepest, r.components.size());
+  }
+  // Most folders asked about lie deeper than every root: a count of their
+  // components tells, without taking the path apart.
+  bool absolute = !path.empty() && IsDelimiter(path[0]);
+  if (absolute && path.find("..") == std::string_view::npos) {
+    size_t count = 0;
+    for (size_t i = 0; i < path.size(); ++i) {
+      bool starts = !IsDelimiter(path[i]) && (i == 0 || IsDelimiter(path[i - 1]));
+      bool dot = path[i] == '.' && (i + 1 == path.size() || IsDelimiter(path[i + 1]));
+      if (starts && !dot) ++count;
+    }
+    if (count >= deepest) return false;
+  }
+  std::vector<std::string> components = Lexical(AbsoluteComponents(path));
+  std::lock_guard<std::mutex> lock(g_mutex);
+  for (const Registered& r : g_roots) {
+    bool below =
+        r.components.size() > components.size() &&
+        std::equal(components.begin(), components.end(), r.components.begin(),
+                   [](const std::string& a, const std::string& b) { return AnsiSameText(a, b); });
+    if (below) return true;
+  }
+  return false;
+}
+
 }  // namespace detail
 
 AnchoredRoot::AnchoredRoot(std::string_view root) {
@@ -111,6 +148,7 @@ AnchoredRoot::AnchoredRoot(std::string_view root) {
   }
   root_ = GetFullPathName(root);
   detail::g_roots.push_back(detail::Registered{root_, std::move(components), 1});
+  ++detail::g_generation;
 }
 
 AnchoredRoot::~AnchoredRoot() {
@@ -119,6 +157,7 @@ AnchoredRoot::~AnchoredRoot() {
   for (auto it = detail::g_roots.begin(); it != detail::g_roots.end(); ++it) {
     if (it->root == root_ && --it->count == 0) {
       detail::g_roots.erase(it);
+      ++detail::g_generation;
       detail::ForgetRoot(root_);
       return;
     }

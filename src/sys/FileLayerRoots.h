@@ -3,6 +3,7 @@
 // to the layer's twins.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,5 +28,12 @@ std::vector<std::string> SplitComponents(std::string_view path, bool* absolute =
 
 // Each twin's: a root is no longer anchored (its cached state goes).
 void ForgetRoot(const std::string& root);
+
+// Changes with every registration and end of a root: what was resolved
+// under one set of roots is not reused under another.
+uint64_t RootsGeneration();
+// True when a registered root lies strictly below the folder `path`: paths
+// below that folder are then not all resolved the same way.
+bool HasRootBelow(std::string_view path);
 
 }  // namespace slv2::fs::detail

@@ -2,12 +2,14 @@
 // every path reached through the resolver (FileLayerResolve_posix.h).
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -21,6 +23,7 @@
 #include "sys/FaultInjection.h"
 #include "sys/FileLayer.h"
 #include "sys/FileLayerResolve_posix.h"
+#include "sys/TempNames.h"
 #include "sys/WinError.h"
 
 namespace slv2::fs {
@@ -464,29 +467,24 @@ std::string GetTempPath() {
   return FromNativeName(path);
 }
 
-std::string GetTempFileName(std::string_view folder, std::string_view prefix) {
-  if (Injected(fault::kCreate)) return std::string();
-  Fd dir = posix::OpenFolderOf(folder.empty() ? std::string_view(".") : folder);
-  if (!dir.Valid()) return std::string();
-  std::string base(folder);
-  if (!base.empty() && base.back() != '/' && base.back() != '\\') base += '/';
+namespace {
+
+// Gives a new name "<prefix><hex>.TMP" to what `make` (given the native
+// name) makes, trying other names while one is taken; the name in program
+// text, or "" on failure.
+template <typename Make>
+std::string WithTempName(std::string_view prefix, Make make) {
+  static const auto pid = static_cast<uint32_t>(::getpid());
   std::string stem(prefix.substr(0, 3));
   auto seed = static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count() ^
-                                    (::getpid() << 8));
+                                    (pid << 8));
   for (uint32_t attempt = 0; attempt < 0x10000; ++attempt) {
     uint32_t unique = (seed + attempt) & 0xFFFF;
     if (unique == 0) continue;
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, "%X.TMP", unique);
     std::string name = stem + suffix;
-    std::string native = AnsiToUtf8(name);
-    Fd fd(::openat(dir.Get(), native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (fd.Valid()) {
-      struct stat st;
-      if (::fstat(fd.Get(), &st) == 0) g_private.Add(std::move(fd), st);
-      posix::NoteAdded(dir.Get(), native);
-      return base + name;
-    }
+    if (make(AnsiToUtf8(name))) return name;
     if (errno != EEXIST) {
       FailErrno();
       return std::string();
@@ -494,6 +492,195 @@ std::string GetTempFileName(std::string_view folder, std::string_view prefix) {
   }
   Fail(kErrorFileExists);
   return std::string();
+}
+
+}  // namespace
+
+std::string GetTempFileName(std::string_view folder, std::string_view prefix) {
+  if (Injected(fault::kCreate)) return std::string();
+  Fd dir = posix::OpenFolderOf(folder.empty() ? std::string_view(".") : folder);
+  if (!dir.Valid()) return std::string();
+  std::string base(folder);
+  if (!base.empty() && base.back() != '/' && base.back() != '\\') base += '/';
+  std::string name = WithTempName(prefix, [&dir](const std::string& native) {
+    Fd fd(::openat(dir.Get(), native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!fd.Valid()) return false;
+    struct stat st;
+    if (::fstat(fd.Get(), &st) == 0) g_private.Add(std::move(fd), st);
+    posix::NoteAdded(dir.Get(), native);
+    return true;
+  });
+  return name.empty() ? name : base + name;
+}
+
+// --- new files ----------------------------------------------------------------
+
+namespace {
+
+using posix::SharedFolder;
+
+const SharedFolder& FolderOf(const std::shared_ptr<const void>& folder) {
+  return *static_cast<const SharedFolder*>(folder.get());
+}
+
+// Whether an unnamed file can be given a name here: through its descriptor
+// (with the right to reach files by descriptor) or through /proc.
+bool UnnamedFilesLinkable() {
+  static const bool linkable = ::geteuid() == 0 || ::access("/proc/self/fd", X_OK) == 0;
+  return linkable;
+}
+
+// Links an unnamed file to `name` in `folder`.
+bool LinkUnnamed(int fd, int folder, const std::string& name) {
+  static std::atomic<bool> byDescriptor{true};
+  if (byDescriptor.load(std::memory_order_relaxed)) {
+    if (::linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0) return true;
+    if (errno != EPERM && errno != ENOENT && errno != EINVAL) return false;
+    byDescriptor = false;
+  }
+  return ::linkat(AT_FDCWD, posix::DescriptorPath(fd).c_str(), folder, name.c_str(),
+                  AT_SYMLINK_FOLLOW) == 0;
+}
+
+}  // namespace
+
+NewFile& NewFile::operator=(NewFile&& other) noexcept {
+  if (this != &other) {
+    Discard();
+    handle_ = std::move(other.handle_);
+    temp_ = std::exchange(other.temp_, {});
+    folder_ = std::move(other.folder_);
+  }
+  return *this;
+}
+
+NewFile::~NewFile() {
+  Discard();
+}
+
+void NewFile::Discard() {
+  handle_.Close();
+  if (!temp_.empty() && folder_) {
+    const SharedFolder& folder = FolderOf(folder_);
+    if (::unlinkat(folder.fd.Get(), temp_.c_str(), 0) == 0) {
+      posix::NoteRemoved(folder.fd.Get(), temp_);
+    }
+  }
+  temp_.clear();
+  folder_.reset();
+}
+
+NewFile NewFile::Create(std::string_view folder) {
+  NewFile file;
+  if (Injected(fault::kCreate)) return file;
+  std::shared_ptr<const SharedFolder> shared =
+      posix::ShareFolder(folder.empty() ? std::string_view(".") : folder);
+  if (!shared) return file;
+  int dir = shared->fd.Get();
+  file.folder_ = shared;
+  if (UnnamedFilesLinkable()) {
+    int fd = ::openat(dir, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      file.handle_ = FileHandle(fd);
+      return file;
+    }
+    // A file system without unnamed files takes a named one.
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+      FailErrno();
+      return NewFile();
+    }
+  }
+  std::string native;
+  WithTempName(kTempPrefix, [&](const std::string& name) {
+    int fd = ::openat(dir, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    file.handle_ = FileHandle(fd);
+    native = name;
+    return true;
+  });
+  if (!file.handle_.Valid()) return NewFile();
+  posix::NoteAdded(dir, native);
+  file.temp_ = std::move(native);
+  return file;
+}
+
+bool NewFile::Place(std::string_view target) {
+  Location to;
+  auto folder = std::static_pointer_cast<const SharedFolder>(folder_);
+  if (!Valid() || !(posix::LocateIn(folder, target, &to) || posix::Locate(target, &to))) {
+    return false;
+  }
+  if (Injected(fault::kRename)) return false;
+  int fd = static_cast<int>(handle_.fd_);
+  int dir = FolderOf(folder_).fd.Get();
+  if (temp_.empty() && !to.exists) {
+    if (LinkUnnamed(fd, to.Folder(), to.name)) {
+      posix::NoteAdded(to.Folder(), to.name);
+      Discard();
+      return true;
+    }
+    // A file of that name came meanwhile: it is replaced, as below.
+    if (errno != EEXIST) return FailErrno();
+    to = Location();
+    if (!posix::Locate(target, &to)) return false;
+  }
+  if (temp_.empty()) {
+    // An unnamed file cannot be renamed over another: it takes a temporary
+    // name first.
+    std::string named;
+    WithTempName(kTempPrefix, [&](const std::string& name) {
+      if (!LinkUnnamed(fd, dir, name)) return false;
+      named = name;
+      return true;
+    });
+    if (named.empty()) return false;
+    posix::NoteAdded(dir, named);
+    temp_ = std::move(named);
+  }
+  Location from;
+  from.borrowed = dir;
+  from.name = temp_;
+  from.anchored = FolderOf(folder_).anchored;
+  from.exists = ::fstat(fd, &from.st) == 0;
+  if ((to.exists && !PrepareReplacement(from, to, fd)) || !RenameLocated(from, to)) return false;
+  temp_.clear();
+  Discard();
+  return true;
+}
+
+size_t NewFilesAtOnce() {
+  static const size_t count = [] {
+    struct rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return size_t{64};
+    rlim_t wanted = std::min<rlim_t>(limit.rlim_max, 8192);
+    if (wanted > limit.rlim_cur) {
+      rlim_t before = limit.rlim_cur;
+      limit.rlim_cur = wanted;
+      if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) limit.rlim_cur = before;
+    }
+    return static_cast<size_t>(limit.rlim_cur / 4);
+  }();
+  return count;
+}
+
+bool FlushNewFiles(const std::vector<NewFile*>& files) {
+  std::vector<const void*> folders;
+  std::vector<dev_t> devices;
+  for (NewFile* file : files) {
+    if (!file->folder_) return Fail(kErrorInvalidHandle);
+    if (std::find(folders.begin(), folders.end(), file->folder_.get()) != folders.end()) continue;
+    folders.push_back(file->folder_.get());
+    int folder = FolderOf(file->folder_).fd.Get();
+    struct stat st;
+    if (::fstat(folder, &st) != 0) return FailErrno();
+    if (std::find(devices.begin(), devices.end(), st.st_dev) != devices.end()) continue;
+    devices.push_back(st.st_dev);
+    if (Injected(fault::kWrite)) return false;
+    Fd readable(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!readable.Valid()) return FailErrno();
+    if (::syncfs(readable.Get()) != 0) return Fail(kErrorWriteFault);
+  }
+  return true;
 }
 
 std::string GetFullPathName(std::string_view path) {

@@ -6,6 +6,7 @@
 #include "sys/Cp1251.h"
 #include "sys/FileLayer.h"
 #include "sys/FileLayerRoots.h"
+#include "sys/TempNames.h"
 #include "sys/WinError.h"
 #include "sys/WindowsApi.h"
 
@@ -178,6 +179,76 @@ bool FlushFolders(const std::vector<std::string>&) {
 
 bool RenameOver(std::string_view from, std::string_view to) {
   return ReplaceFile(from, to);
+}
+
+// Windows resolves each path in the kernel, checking its components on the
+// way (CheckAnchored): nothing is held.
+HeldFolder::HeldFolder(std::string_view) {}
+
+HeldFolder::~HeldFolder() {
+  Release();
+}
+
+HeldFolder& HeldFolder::operator=(HeldFolder&& other) noexcept {
+  state_ = std::move(other.state_);
+  return *this;
+}
+
+void HeldFolder::Release() {
+  state_.reset();
+}
+
+// New files are temporary files beside their targets: Windows has no
+// unnamed files.
+NewFile& NewFile::operator=(NewFile&& other) noexcept {
+  if (this != &other) {
+    Discard();
+    handle_ = std::move(other.handle_);
+    temp_ = std::exchange(other.temp_, {});
+  }
+  return *this;
+}
+
+NewFile::~NewFile() {
+  Discard();
+}
+
+void NewFile::Discard() {
+  handle_.Close();
+  if (!temp_.empty()) DeleteFile(temp_);
+  temp_.clear();
+}
+
+NewFile NewFile::Create(std::string_view folder) {
+  NewFile file;
+  file.temp_ = GetTempFileName(folder.empty() ? std::string_view(".") : folder, kTempPrefix);
+  if (file.temp_.empty()) return file;
+  file.handle_ = FileHandle::Open(file.temp_, kGenericWrite, 0, kCreateAlways);
+  if (!file.handle_.Valid()) {
+    DWORD error = ::GetLastError();
+    file.Discard();
+    ::SetLastError(error);
+  }
+  return file;
+}
+
+bool NewFile::Place(std::string_view target) {
+  if (!Valid()) return false;
+  handle_.Close();
+  if (!RenameOver(temp_, target)) return false;
+  temp_.clear();
+  return true;
+}
+
+size_t NewFilesAtOnce() {
+  return 1024;
+}
+
+bool FlushNewFiles(const std::vector<NewFile*>& files) {
+  for (NewFile* file : files) {
+    if (!file->handle_.Flush()) return false;
+  }
+  return true;
 }
 
 std::string GetTempPath() {
