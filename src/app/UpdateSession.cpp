@@ -220,6 +220,10 @@ void TUpdateSession::RunUpdates() {
     return Terminate(kExitCancelled);
   }
   FExitStatus = FFailed ? kExitFailed : kExitUpdated;
+  if (std::string lost = FOptions.logFailure ? FOptions.logFailure() : ""; !lost.empty()) {
+    FUi.ShowError(lost);
+    FExitStatus = kExitFailed;
+  }
   if (FOptions.dryRun) AddLine(Texts().dryRun);
   WriteReport();
   TCancelSignals::RunEnds(FExitStatus);

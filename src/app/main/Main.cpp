@@ -59,8 +59,11 @@ int Run(int& argc, char** argv) {
       !ResolveReportFile(options.reportFile, session.reportFile, error)) {
     return Fail(kExitInvalidCommand, error);
   }
-  if (!options.logFile.empty() && !AttachDiagnosticLog(options.logFile, session.catalogue, error)) {
-    return Fail(kExitFailed, error);
+  if (!options.logFile.empty()) {
+    std::shared_ptr<TLogFileAppender> log =
+        AttachDiagnosticLog(options.logFile, session.catalogue, error);
+    if (!log) return Fail(kExitFailed, error);
+    session.logFailure = [log] { return log->Failure(); };
   }
   TCancelSignals signals;
   if (options.mode == TRunMode::Window) return RunMainWindow(argc, argv, std::move(session));
