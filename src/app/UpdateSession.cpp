@@ -290,6 +290,7 @@ void TUpdateSession::SetState(TSessionState state) {
 void TUpdateSession::Terminate(int exitStatus) {
   FExitStatus = exitStatus;
   WriteReport();
+  TCancelSignals::RunEnds(FExitStatus);  // a request from now on ends with this status
   FRunLock.reset();
   SetState(TSessionState::Terminated);
   FUi.Terminate();
