@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "app/ExitStatus.h"
+#include "sys/PcreRegExp.h"
 #include "updater/Slv2Cancel.h"
 
 namespace slv2 {
@@ -16,10 +17,13 @@ static_assert(std::atomic<int>::is_always_lock_free);
 
 void TCancelSignals::RunStarts() {
   cancel::Clear();
+  // A text replacement may search for seconds between two safe points.
+  TPcreRegExp::SetStopRequest(cancel::Requested);
   g_exitWhenIdle = -1;
 }
 
 void TCancelSignals::RunEnds(int exitStatus) {
+  TPcreRegExp::SetStopRequest(nullptr);
   g_exitWhenIdle = exitStatus;
 }
 

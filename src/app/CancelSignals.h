@@ -18,8 +18,9 @@ class TCancelSignals {
   TCancelSignals(const TCancelSignals&) = delete;
   TCancelSignals& operator=(const TCancelSignals&) = delete;
 
-  // The session's side: a run starts (requests go to the run) or nothing is
-  // being changed and a request ends the program with `exitStatus`.
+  // The session's side: a run starts (requests go to the run, and stop a
+  // regular-expression search in progress) or nothing is being changed and
+  // a request ends the program with `exitStatus`.
   static void RunStarts();
   static void RunEnds(int exitStatus);
   // For the handlers: the status a request ends the program with, or -1

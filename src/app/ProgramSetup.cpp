@@ -37,7 +37,7 @@ bool ResolveReportFile(const std::string& utf8File, std::string& file, std::stri
   return true;
 }
 
-std::shared_ptr<TLogAppender> AttachDiagnosticLog(
+std::shared_ptr<TLogFileAppender> AttachDiagnosticLog(
     const std::string& utf8File, const std::vector<const TSlv2UpdaterClass*>& catalogue,
     std::string& error) {
   std::shared_ptr<TLogFileAppender> appender = TLogFileAppender::Open(Utf8ToAnsi(utf8File));

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "log/LogAppender.h"
+#include "log/LogFileAppender.h"
 #include "updater/Slv2Updater.h"
 
 namespace slv2 {
@@ -26,7 +26,7 @@ bool ResolveReportFile(const std::string& utf8File, std::string& file, std::stri
 // and returns the appender attached to them. Without this call nothing is
 // configured. nullptr with `error` set when the file cannot be opened or
 // does not take that first line (a full disk): the log would be lost.
-std::shared_ptr<TLogAppender> AttachDiagnosticLog(
+std::shared_ptr<TLogFileAppender> AttachDiagnosticLog(
     const std::string& utf8File, const std::vector<const TSlv2UpdaterClass*>& catalogue,
     std::string& error);
 

@@ -220,6 +220,10 @@ void TUpdateSession::RunUpdates() {
     return Terminate(kExitCancelled);
   }
   FExitStatus = FFailed ? kExitFailed : kExitUpdated;
+  if (std::string lost = FOptions.logFailure ? FOptions.logFailure() : ""; !lost.empty()) {
+    FUi.ShowError(lost);
+    FExitStatus = kExitFailed;
+  }
   if (FOptions.dryRun) AddLine(Texts().dryRun);
   WriteReport();
   TCancelSignals::RunEnds(FExitStatus);
@@ -286,6 +290,7 @@ void TUpdateSession::SetState(TSessionState state) {
 void TUpdateSession::Terminate(int exitStatus) {
   FExitStatus = exitStatus;
   WriteReport();
+  TCancelSignals::RunEnds(FExitStatus);  // a request from now on ends with this status
   FRunLock.reset();
   SetState(TSessionState::Terminated);
   FUi.Terminate();

@@ -41,6 +41,9 @@ struct TSessionOptions {
   // none), and the version it names.
   std::string reportFile;
   std::string programVersion;
+  // Why the detailed log lost lines during the run ("" when it did not or
+  // there is none): such a run fails, since it cannot be audited.
+  std::function<std::string()> logFailure;
 };
 
 // The catalogue's types and the platform checks, with the package folder.

@@ -1,6 +1,5 @@
 #include "log/LogFileAppender.h"
 
-#include "log/LogLog.h"
 #include "sys/Format.h"
 #include "sys/WinError.h"
 
@@ -23,11 +22,16 @@ bool TLogFileAppender::WriteLine(std::string_view line) {
   return file_.Write(text.data(), text.size());
 }
 
+std::string TLogFileAppender::Failure() const {
+  std::lock_guard<std::mutex> guard(failureLock_);
+  return failure_;
+}
+
 void TLogFileAppender::Write(const std::string& text) {
-  if (file_.Write(text.data(), text.size())) return;
-  uint32_t code = fs::LastError();
-  TLogLog::Instance().Error(
-      Format("Cannot write the log file \"%s\": %s", path_.c_str(), SysErrorMessage(code).c_str()));
+  std::lock_guard<std::mutex> guard(failureLock_);
+  if (!failure_.empty() || file_.Write(text.data(), text.size())) return;
+  failure_ = Format("Cannot write the log file \"%s\": %s", path_.c_str(),
+                    SysErrorMessage(fs::LastError()).c_str());
 }
 
 }  // namespace slv2

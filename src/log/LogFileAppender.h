@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -28,13 +29,22 @@ class TLogFileAppender : public TLogAppender {
   // that a caller can say so before anything is logged to it.
   bool WriteLine(std::string_view line);
 
+  // The first write of an event the file did not take, as a sentence naming
+  // the file and the reason; empty while every one went in. The owner of the
+  // run reads it at the end and fails the run: the log is not complete.
+  std::string Failure() const;
+
  protected:
-  // A failed write is reported on the internal log.
+  // After a failed write nothing more is written: a log with a hole would
+  // read as complete. The failure is kept for Failure(), not reported on
+  // the internal log, whose lines would land among the run's own output.
   void Write(const std::string& text) override;
 
  private:
   fs::FileHandle file_;
   std::string path_;
+  mutable std::mutex failureLock_;
+  std::string failure_;
 };
 
 }  // namespace slv2

@@ -30,18 +30,20 @@ class Decoder {
   }
 
   void Run() {
-    for (;;) {
+    for (bool first = true;; first = false) {
       uint32_t sourceLength = ReadLength();
       source_.ReadBuffer(sourceChunk_.get(), static_cast<int32_t>(sourceLength));
       uint8_t kind = 0;
       ReadDiff(&kind, 1);
       if (kind == kStoredBlock) {
-        if (!StoredBlock()) return;
-      } else if (kind == kDeltaBlock) {
-        DeltaBlock(sourceLength);
-      } else {
-        Reject();
+        if (StoredBlock()) continue;
+        // A difference that is only its end block checks nothing and would
+        // empty any file it is applied to: what a damaged element leaves.
+        if (first) Reject();
+        return;
       }
+      if (kind != kDeltaBlock) Reject();
+      DeltaBlock(sourceLength);
     }
   }
 

@@ -17,7 +17,8 @@ using TDiffProgressProc = std::function<void(int32_t delta)>;
 // Decodes the whole difference from the current positions of `diff` and
 // `source` into `target` at its current position. Every check of the format
 // (a checksum, an unknown block kind, a length or command reaching outside the
-// 2 MiB work buffers) raises the general Exception "CRC Error"; a difference
+// 2 MiB work buffers, an end block with no block before it) raises the
+// general Exception "CRC Error"; a difference
 // or old file that ends early raises EReadError; other stream errors pass
 // through. Blocks written before a failure stay in the target.
 void ApplyDiffStream(TStream& diff, TStream& source, TStream& target,

@@ -43,9 +43,18 @@ class TEncoder {
         out_(diff) {}
 
   void Run() {
-    for (;;) {
+    for (bool first = true;; first = false) {
       new_.Fill();
-      if (new_.Size() == 0) break;
+      if (new_.Size() == 0) {
+        // The decoder refuses a difference that is only its end block; an
+        // empty new file is rebuilt by a block that checks the old file's
+        // first chunk, so that it still applies only to that file.
+        if (first) {
+          old_.Fill();
+          WriteSkipBlock(out_, old_.Data(), std::min(old_.Size(), chunk_));
+        }
+        break;
+      }
       old_.Fill();
       TBlockPlan plan{std::min(new_.Size(), chunk_), 0, std::min(old_.Size(), chunk_)};
       if (adaptive_) plan = planner_.Plan(old_.Data(), old_.Size(), new_.Data(), new_.Size());

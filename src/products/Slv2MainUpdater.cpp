@@ -141,6 +141,10 @@ void TSlv2MainUpdater::adjustSlvUninstallLabels() {
         TSlv2OutcomeKind::Shell, Format("HKEY_LOCAL_MACHINE%s", kNewUninstallKey),
         Format("uninstall entry moved from HKEY_LOCAL_MACHINE%s", kOldUninstallKey));
     if (DryRun()) return Record("adjustSlvUninstallLabels", std::move(outcome));
+    // Labelled before the move: a run killed in between leaves the entry
+    // for the next run to move; moved first, it would leave the old label
+    // on the new entry, which no later run looks at.
+    RegWriteString(reg::kHkeyLocalMachine, kOldUninstallKey, "DisplayName", "Zarvik:Solvane 2.1");
     if (!MoveRegKey(reg::kHkeyLocalMachine, reg::kHkeyLocalMachine, kOldUninstallKey,
                     kNewUninstallKey)) {
       Logger().Error(Format("%s(): uninstall entry not moved from \"%s\" to \"%s\"",
@@ -148,7 +152,6 @@ void TSlv2MainUpdater::adjustSlvUninstallLabels() {
       outcome.failure = "not moved";
       return Record("adjustSlvUninstallLabels", std::move(outcome));
     }
-    RegWriteString(reg::kHkeyLocalMachine, kNewUninstallKey, "DisplayName", "Zarvik:Solvane 2.1");
     Record("adjustSlvUninstallLabels", std::move(outcome));
   } catch (const std::exception& e) {
     LogFailed("adjustSlvUninstallLabels", e);

@@ -448,7 +448,7 @@ bool TgmStorage::ExtractToFile(const std::string& streamPath, const std::string&
   int64_t size = 0;
   {
     THandleStream out(std::move(file.Handle()));
-    bool complete = Decompress(*stream, out, false);
+    bool complete = Decompress(*stream, out);
     size = out.Position();
     file.Handle() = std::move(out.Handle());
     if (!complete) return false;

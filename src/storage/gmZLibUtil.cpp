@@ -48,11 +48,11 @@ void Scramble(uint8_t* bytes) {
 // the `length` bytes of `input` that follow the header, then the source from
 // its position.
 bool Inflate(TStream& source, const char* input, size_t length, TStream& destination,
-             const TgmZHeader& header, bool verifyCrc) {
+             const TgmZHeader& header) {
   destination.SetSize(0);
   destination.SetPosition(0);
   int64_t left = header.UncompressedSize();
-  if (left == 0) return true;
+  if (left == 0) return header.Crc() == 0;
   TZInflateStream inflater(source, input, length);
   Block buffer(left);
   uint32_t crc = 0xFFFFFFFFu;
@@ -61,16 +61,15 @@ bool Inflate(TStream& source, const char* input, size_t length, TStream& destina
                                 static_cast<int32_t>(std::min<int64_t>(left, buffer.size)));
     if (got <= 0) return false;  // the data ended before the stated size
     destination.WriteBuffer(buffer.data.get(), got);
-    if (verifyCrc) crc = UpdateCRC32(buffer.data.get(), crc, static_cast<size_t>(got));
+    crc = UpdateCRC32(buffer.data.get(), crc, static_cast<size_t>(got));
     left -= got;
   }
   // Data the zlib stream holds beyond the stated size is not the element's
-  // and is left unread. A stream that ends here must end complete, its
-  // Adler-32 verified: for elements read without the CRC that is the only
-  // check of the inflated bytes.
+  // and is left unread (the CRC covers only the stated size). A stream that
+  // ends here must end complete, its Adler-32 verified.
   char probe;
   if (inflater.Read(&probe, 1) == 0 && !inflater.Finished()) return false;
-  return !verifyCrc || ~crc == header.Crc();
+  return ~crc == header.Crc();
 }
 
 // The first read of an element: enough for a small one whole, and no more
@@ -112,7 +111,7 @@ bool ReadHeader(TStream& source, TgmZHeader* header) {
   return IsHeader(header);
 }
 
-bool Decompress(TStream& source, TStream& destination, bool verifyCrc) {
+bool Decompress(TStream& source, TStream& destination) {
   try {
     // One read serves for the header and the first bytes of the content.
     int64_t size = source.Size();
@@ -130,7 +129,7 @@ bool Decompress(TStream& source, TStream& destination, bool verifyCrc) {
       std::memcpy(header.bytes, buffer.data.get(), kZHeaderSize);
       if (IsHeader(&header)) {
         return Inflate(source, buffer.data.get() + kZHeaderSize,
-                       static_cast<size_t>(got - kZHeaderSize), destination, header, verifyCrc);
+                       static_cast<size_t>(got - kZHeaderSize), destination, header);
       }
     }
     while (got > 0) {

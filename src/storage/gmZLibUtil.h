@@ -44,12 +44,13 @@ bool ReadHeader(TStream& source, TgmZHeader* header);
 // header; never raises. A compressed element replaces the destination's
 // content from position 0 with the first header's size bytes of the inflated
 // data; a zlib stream that yields fewer fails, one that goes on is cut there,
-// one that ends there must end with its checksum. With `verifyCrc` the CRC
-// must match too. An element without the header is copied whole, from its
+// one that ends there must end with its checksum, and the header's CRC must
+// match what was inflated: a damaged element is never taken for a good one,
+// whoever reads it. An element without the header is copied whole, from its
 // beginning, to the destination's current position. The stated size is never
 // trusted for memory or for sizing the destination: after a failure the
 // destination holds exactly what was inflated before it.
-bool Decompress(TStream& source, TStream& destination, bool verifyCrc = false);
+bool Decompress(TStream& source, TStream& destination);
 
 // Writes the whole of `source`, from its beginning, as a compressed element
 // (header and zlib data at `level`) at the destination's position, which

@@ -7,13 +7,18 @@
 // compiled pattern, every Match reports no match, and the error text and
 // offset are kept for inspection.
 //
-// Every match runs under PCRE's two limits: at most kMatchLimit steps, and a
-// recursion no deeper than the calling thread's free stack allows (the
-// classic matcher recurses on the C stack, and a repeated group over a long
-// subject would otherwise overflow it). A match that hits either ends with
-// a negative result and MatchFailed(): it tells neither "match" nor "none".
+// Every match attempt (one start position) runs under PCRE's two limits: at
+// most kMatchLimit steps, and a recursion no deeper than the calling thread's
+// free stack allows (the classic matcher recurses on the C stack, and a
+// repeated group over a long subject would otherwise overflow it). PCRE
+// counts its steps per start position only, so a search that tries every
+// position of a long subject could still run for hours: before each attempt
+// the object looks at its work limit (StartWork) and at the stop request
+// (SetStopRequest). A match that hits any of these ends with a negative
+// result and MatchFailed(): it tells neither "match" nor "none".
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -43,6 +48,19 @@ class TPcreRegExp {
   // constructor calls it.
   bool Compile();
 
+  // The matches from now on share one limit of time, kWorkTime plus
+  // kWorkTimePerMiB for each MiB of `subjectSize`: work that grows with the
+  // text is allowed for, work that grows faster (every start position
+  // searching to the end) ends within seconds. Without a call, no limit.
+  static constexpr std::chrono::milliseconds kWorkTime{2000};
+  static constexpr std::chrono::milliseconds kWorkTimePerMiB{250};
+  void StartWork(size_t subjectSize);
+
+  // A request to stop that every match of every object honours before its
+  // next start position (a signal asking the program to end): `requested`
+  // must be safe to call from any thread; nullptr: none.
+  static void SetStopRequest(bool (*requested)() noexcept);
+
   // Searches the subject from a 1-based start position. Returns the number of
   // captured pairs set (the whole match counts), or a negative value for no
   // match. The object keeps its own copy of the subject; passing Subject()
@@ -53,8 +71,8 @@ class TPcreRegExp {
   // The last Match gave up (a limit was hit) instead of finding a match or
   // none.
   bool MatchFailed() const;
-  // What made it give up: "the match limit", "the recursion limit", or the
-  // library's error number.
+  // What made it give up: "the match limit", "the recursion limit", "the
+  // time limit", "a request to stop", or the library's error number.
   std::string MatchFailure() const;
   // The 0-based byte offset and the length of the whole match.
   int MatchStart() const { return vector_.empty() ? -1 : vector_[0]; }
@@ -82,6 +100,7 @@ class TPcreRegExp {
   std::string pattern_;
   std::string subject_;
   int lastResult_ = -1;
+  std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
   std::string errorText_;
   int errorOffset_ = 0;
   uint32_t compileOptions_;

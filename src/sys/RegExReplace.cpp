@@ -16,6 +16,7 @@ namespace {
 template <typename Replacement>
 std::string ReplaceLoop(std::string_view source, TPcreRegExp& regExp, int& count, bool& matched,
                         Replacement&& replacement) {
+  regExp.StartWork(source.size());
   const int countBefore = count;
   const bool matchedBefore = matched;
   TStringBuffer out(static_cast<int>(std::min<size_t>(source.size(), INT_MAX)));

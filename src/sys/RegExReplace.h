@@ -20,8 +20,9 @@ using TRegExpReplaceCallback = std::function<void(TPcreRegExp& regExp, std::stri
 // number of matches to `count` and sets `matched` when there was one; the
 // caller initialises both. A match of the empty string copies the next byte
 // unchanged and the search resumes after it, so every byte is looked at once.
-// When a match gives up (regExp.MatchFailed(): a limit of the matcher), the
-// result is the source unchanged and the counts stay as they were.
+// The matches share one limit of time (TPcreRegExp::StartWork). When a match
+// gives up (regExp.MatchFailed(): a limit of the matcher, a request to
+// stop), the result is the source unchanged and the counts stay as they were.
 std::string RegExReplaceAll(std::string_view source, TPcreRegExp& regExp,
                             std::string_view replaceTemplate, int& count, bool& matched);
 

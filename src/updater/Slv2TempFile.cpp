@@ -89,7 +89,7 @@ bool ExtractInto(TgmStorage& storage, const std::string& element, const TSlv2Tem
   TScratchFileStream file(temp.Name());
   // A write that fails leaves its reason; damaged data leaves none.
   fs::SetLastError(kErrorSuccess);
-  bool ok = Decompress(*stream, file, false);
+  bool ok = Decompress(*stream, file);
   uint32_t error = ok ? kErrorSuccess : fs::LastError();
   if (size) *size = file.Position();
   file.CutToPosition();

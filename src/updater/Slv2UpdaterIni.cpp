@@ -40,7 +40,7 @@ bool TSlv2Updater::LoadIniFromStorage(const std::string& elementName, TSlv2IniFi
   std::unique_ptr<TgmStgStream> stream =
       FStorage->CreateStream(elementName, stg::kStgmRead | stg::kStgmShareDenyWrite);
   TBoundedMemoryStream text(kMaxIniSize);
-  if (!Decompress(*stream, text, true)) {
+  if (!Decompress(*stream, text)) {
     Logger().Error(text.Overflowed() ? Format("%s(): \"%s\" is larger than %d bytes, ignored",
                                               "LoadIniFromStorage", elementName.c_str(),
                                               static_cast<int>(kMaxIniSize))

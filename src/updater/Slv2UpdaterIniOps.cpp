@@ -179,6 +179,7 @@ void TSlv2Updater::ReplaceInFile(TSlv2StrReplaceData& record, const std::string&
       result = RegExReplaceAll(text, regExp, record.ReplaceWith, count, matched);
     });
     if (regExp.MatchFailed()) {
+      cancel::CheckPoint();  // the search stopped for the run's end
       // The file stays as it is: what was replaced before the matcher gave
       // up is not the whole replacement.
       Logger().Error(Format("  %s: Error searching file \"%s\": the regular expression reached %s",

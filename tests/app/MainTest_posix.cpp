@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -314,6 +315,49 @@ TEST_F(SlvUpdateTest, ASignalEndsTheRunAtASafePointAsCancelled) {
   // The lock went with it.
   Result run = Update();
   EXPECT_EQ(run.status, Seen(kExitUpdated)) << run.err;
+  EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "new");
+}
+
+// Whether the process catches `signal` yet (its handler installed).
+bool Catches(int pid, int signal) {
+  std::string status = test::ReadFile("/proc/" + std::to_string(pid) + "/status");
+  size_t at = status.find("SigCgt:\t");
+  if (at == std::string::npos) return false;
+  return (std::stoull(status.substr(at + 8, 16), nullptr, 16) >> (signal - 1)) & 1;
+}
+
+// A request at the first moment a program can take one, or after the run's
+// last line while the program cleans up and ends, gives the status of that
+// moment: 1602 before anything was done, the run's own after it; never the
+// signal's own death (129, 130, 143).
+TEST_F(SlvUpdateTest, ASignalAtTheStartOrAfterTheLastLineEndsWithTheStatusOfThatMoment) {
+  Install("ege");
+  test::WriteFile(shell + "/ege/a.txt", "old");
+  Pack("ege", {{"files/product/a.txt", "new"}});
+  Pack("main", {});
+  const std::vector<std::string> args = {"--quiet", "--package-dir", package};
+  int pid = test::StartProgram("slv2update", args, dir / "stdout", dir / "stderr");
+  ASSERT_GT(pid, 0);
+  for (int i = 0; i < 100000 && !Catches(pid, SIGTERM); ++i)
+    ::usleep(100);
+  ASSERT_EQ(::kill(pid, SIGTERM), 0);
+  EXPECT_EQ(test::WaitProgram(pid), Seen(kExitCancelled));
+  EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "old");
+
+  pid = test::StartProgram("slv2update", args, dir / "stdout", dir / "stderr");
+  ASSERT_GT(pid, 0);
+  const std::string last = "Завершение обновления оболочки Zarvik:Solvane...OK";
+  for (int i = 0; i < 10000 && test::ReadFile(dir / "stdout").find(last) == std::string::npos; ++i)
+    ::usleep(1000);
+  int status = 0;
+  int requests = 0;
+  for (; ::waitpid(pid, &status, WNOHANG) == 0; ++requests) {
+    ::kill(pid, SIGTERM);
+    ::usleep(200);
+  }
+  EXPECT_GT(requests, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), Seen(kExitUpdated));
   EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "new");
 }
 

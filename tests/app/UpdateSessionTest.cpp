@@ -264,6 +264,22 @@ TEST_F(UpdateSessionTest, RunsOncePerStartAndNeverWhileRunning) {
   EXPECT_EQ(ui.boxes, std::vector<TBoxId>{TBoxId::UpdateFinished});
 }
 
+// A detailed log that lost lines during the run fails the run, said once as
+// an error after it and never among the protocol's lines.
+TEST_F(UpdateSessionTest, ALogThatLostLinesFailsTheRun) {
+  Install("ege");
+  Package("ege");
+  TSessionOptions options = Options({&CountingType("ege")});
+  options.logFailure = [] { return std::string("Cannot write the log file \"u.log\""); };
+  TUpdateSession session(ui, std::move(options));
+  session.FormShow();
+  session.RunUpdates();
+  EXPECT_EQ(ui.errors, std::vector<std::string>{"Cannot write the log file \"u.log\""});
+  for (const std::string& line : ui.memo)
+    EXPECT_EQ(line.find("log file"), std::string::npos) << line;
+  EXPECT_EQ(session.ExitStatus(), kExitFailed);
+}
+
 // A run removes the temporary files a killed run left in the folders it
 // writes to, and nothing else.
 TEST_F(UpdateSessionTest, TemporaryFilesAKilledRunLeftAreRemovedByTheNextRun) {

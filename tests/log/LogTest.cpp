@@ -13,6 +13,7 @@
 #include "log/LogFileAppender.h"
 #include "log/LogHierarchy.h"
 #include "log/LogLog.h"
+#include "sys/FaultInjection.h"
 
 namespace slv2 {
 namespace {
@@ -186,6 +187,27 @@ TEST(LogFileAppender, AppendsTheTrailOfTheCategoriesItIsAttachedTo) {
   updater.Error("after detaching: not in the file");
   EXPECT_EQ(test::ReadFile(dir / "Update.log"),
             "earlier run\r\nDEBUG - copyFiles():\r\nWARN - " + test::A("  нет файла") + "\r\n");
+}
+
+// A file that stops taking lines (a full disk) is said once, to the owner of
+// the run and not on the internal log; the lines after the lost one are not
+// written, so the file never reads as a complete trail.
+TEST(LogFileAppender, AFailedWriteIsKeptAndEndsTheFile) {
+  test::TempDir dir;
+  auto file = TLogFileAppender::Open(dir / "u.log");
+  ASSERT_NE(file, nullptr);
+  TLogHierarchy hierarchy;
+  TLogCategory& updater = hierarchy.GetCategory("TSlv2MainUpdater");
+  updater.AddAppender(file);
+  updater.Error("kept");
+  EXPECT_EQ(file->Failure(), "");
+  fs::fault::Arm(1, fs::fault::kWrite);
+  updater.Error("lost");
+  fs::fault::Disarm();
+  updater.Error("after the lost one");
+  EXPECT_EQ(file->Failure(), "Cannot write the log file \"" + dir / "u.log" +
+                                 "\": There is not enough space on the disk");
+  EXPECT_EQ(test::ReadFile(dir / "u.log"), "ERROR - kept\r\n");
 }
 
 }  // namespace

@@ -49,14 +49,22 @@ TEST(DiffDecoder, WorkedExampleIsSixtyThreeBytesAndRebuildsTheNewFile) {
 }
 
 TEST(DiffDecoder, StoredAndEndBlocksNeedNoSource) {
-  EXPECT_EQ(Decode(std::string(9, '\0'), ""), "");
   test::TextStream diff(DiffText().Stored("hello").End().Str()), source("untouched"), target;
   ApplyDiffStream(diff, source, target);
   EXPECT_EQ(target.ToString(), "hello");
   EXPECT_EQ(source.Position(), 0);
   // Whatever follows the end block is not read.
-  std::string tail = DiffText().End().Stored("ignored").Str();
-  EXPECT_EQ(Decode(tail, ""), "");
+  std::string tail = DiffText().Stored("a").End().Stored("ignored").Str();
+  EXPECT_EQ(Decode(tail, ""), "a");
+}
+
+// A difference that is only its end block checks nothing: applied, it would
+// empty whatever file it met, which is what a damaged element may hold.
+TEST(DiffDecoder, AnEndBlockWithNoBlockBeforeItIsRejected) {
+  for (const std::string& old : {std::string(), std::string("installed")}) {
+    EXPECT_EQ(DecodeRejected(DiffText().End().Str(), old), "");
+    EXPECT_EQ(DecodeRejected(DiffText().End().Stored("x").End().Str(), old), "");
+  }
 }
 
 TEST(DiffDecoder, SourcePositionsCountWithinTheBlocksOwnChunk) {

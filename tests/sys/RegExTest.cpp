@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <pcre.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <stdexcept>
@@ -145,6 +147,57 @@ TEST(RegExReplaceAll, AMatchThatReachesALimitLeavesTheTextUnchangedOnEveryThread
       EXPECT_FALSE(matched);
     }
   }
+}
+
+// PCRE bounds each start position, not a search: patterns that try every
+// position of a long text end within the time limit of their replacement,
+// with the text unchanged, and so does a search asked to stop.
+TEST(RegExReplaceAll, EverySearchEndsWithinSecondsWhateverTheText) {
+  std::string alternating, open(200000, '(');
+  for (int i = 0; i < (1 << 19); ++i)
+    alternating += "ab";
+  const std::string nested = R"(\((?:[^()]|(?R))*\))";
+  struct Case {
+    const char* what;
+    std::string pattern, source;
+  };
+  const Case cases[] = {
+      {"a repeated group over 1 MB", "(a|b)*c", alternating},
+      {"a repeated group over 60 KB", "(a|b)*c", alternating.substr(0, 60000)},
+      {"recursion over 200,000 parentheses", nested, open},
+      {"recursion over 64,000 parentheses", nested, open.substr(0, 64000)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TPcreRegExp re(c.pattern);
+    int count = 0;
+    bool matched = false;
+    std::string out;
+    auto start = std::chrono::steady_clock::now();
+    RunWithStack(256 << 20, [&] { out = RegExReplaceAll(c.source, re, "x", count, matched); });
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_TRUE(re.MatchFailed()) << re.MatchFailure();
+    EXPECT_TRUE(out == c.source);
+  }
+
+  static std::atomic<bool> stop{false};
+  TPcreRegExp::SetStopRequest([]() noexcept { return stop.load(); });
+  TPcreRegExp re("(a|b)*c");
+  int count = 0;
+  bool matched = false;
+  std::chrono::steady_clock::time_point asked;
+  std::thread asker([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    asked = std::chrono::steady_clock::now();
+    stop = true;
+  });
+  std::string longSearch = alternating.substr(0, 60000);
+  RunWithStack(256 << 20, [&] { RegExReplaceAll(longSearch, re, "x", count, matched); });
+  auto ended = std::chrono::steady_clock::now();
+  asker.join();
+  TPcreRegExp::SetStopRequest(nullptr);
+  EXPECT_EQ(re.MatchFailure(), "a request to stop");
+  EXPECT_LT(ended - asked, std::chrono::seconds(1));
 }
 
 }  // namespace

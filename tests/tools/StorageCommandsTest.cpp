@@ -111,7 +111,7 @@ TEST_F(Slv2packTest, BuildListExtractAndCatRoundTripCompressingWhereItHelps) {
   TMemoryStream packed, inflated;
   std::string stored = test::ReadFile(dir / "raw/readme.txt");
   packed.WriteBuffer(stored.data(), static_cast<int32_t>(stored.size()));
-  ASSERT_TRUE(Decompress(packed, inflated, true));
+  ASSERT_TRUE(Decompress(packed, inflated));
   EXPECT_EQ(inflated.ToString(), text);
   EXPECT_EQ(test::ReadFile(dir / A("raw/Документы/Картинки/шум.bin")), noise);
 }

@@ -407,7 +407,7 @@ int Cat(const std::vector<std::string>& args) {
   TgmStorageRef root = TgmStorage::Create(positional[0], kReadMode);
   std::unique_ptr<TgmStgStream> stream = root->CreateStream(positional[1], kReadMode);
   StdOutStream out;
-  if (!Decompress(*stream, out, true)) {
+  if (!Decompress(*stream, out)) {
     Fail("Cannot read " + positional[1] + ": damaged compressed data or output failure");
   }
   return 0;

@@ -2,6 +2,7 @@
 // the update storages beside it (or in --package-dir), in its window or, for
 // unattended use, in the terminal.
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <string>
 #include <vector>
@@ -59,10 +60,12 @@ int Run(int& argc, char** argv) {
       !ResolveReportFile(options.reportFile, session.reportFile, error)) {
     return Fail(kExitInvalidCommand, error);
   }
-  if (!options.logFile.empty() && !AttachDiagnosticLog(options.logFile, session.catalogue, error)) {
-    return Fail(kExitFailed, error);
+  if (!options.logFile.empty()) {
+    std::shared_ptr<TLogFileAppender> log =
+        AttachDiagnosticLog(options.logFile, session.catalogue, error);
+    if (!log) return Fail(kExitFailed, error);
+    session.logFailure = [log] { return log->Failure(); };
   }
-  TCancelSignals signals;
   if (options.mode == TRunMode::Window) return RunMainWindow(argc, argv, std::move(session));
   return RunConsole(std::move(session), options.mode == TRunMode::Console);
 }
@@ -70,9 +73,16 @@ int Run(int& argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // First of all, and never taken away: a request to end the program at any
+  // moment ends it with the status of that moment (ExitStatus.h), never with
+  // the signal's own death. std::exit leaves main's objects standing, so the
+  // handlers stay through the program's last clean-up.
+  slv2::TCancelSignals signals;
+  int status;
   try {
-    return Run(argc, argv);
+    status = Run(argc, argv);
   } catch (const std::exception& e) {
-    return Fail(slv2::kExitFailed, slv2::AnsiToUtf8(slv2::ExceptionMessage(e)));
+    status = Fail(slv2::kExitFailed, slv2::AnsiToUtf8(slv2::ExceptionMessage(e)));
   }
+  std::exit(status);
 }

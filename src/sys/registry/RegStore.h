@@ -42,7 +42,8 @@ class RegStore {
 
   // Opens the database, creating it and its folder when missing; nullptr with
   // *error (a Windows error code) on failure, kErrorBadDb for a file that is
-  // not a registry database or fails SQLite's quick check.
+  // not a registry database (an empty one included) or fails SQLite's quick
+  // check. A file that is there is never made anew.
   static std::unique_ptr<RegStore> Open(const std::string& path, uint32_t* error);
   ~RegStore();
   RegStore(const RegStore&) = delete;

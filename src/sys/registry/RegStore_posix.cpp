@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <string>
 
 #include "sys/Cp1251.h"
 #include "sys/WinError.h"
@@ -88,6 +89,35 @@ bool MakeFolders(const std::string& path, mode_t mode) {
     return false;
   }
   return ::mkdir(path.c_str(), mode) == 0 || errno == EEXIST;
+}
+
+// A new database is made whole under a name of its own and then linked to
+// its path, so that the file at the path always holds the schema: an empty
+// or schema-less file there is damage to report, never a database to make.
+uint32_t CreateDatabase(const std::string& path) {
+  const std::string made = path + ".new-" + std::to_string(::getpid());
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+    ::unlink((made + suffix).c_str());  // what a killed creator of this pid left
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(made.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  if (rc == SQLITE_OK) {
+    // The write-ahead log lets readers go on while a script imports. Where
+    // the file system cannot share its index the database keeps its
+    // rollback journal, which is as safe, only less concurrent.
+    sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    rc = sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+  }
+  if (rc == SQLITE_OK) rc = sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr);
+  // Closing the last connection folds the log into the file.
+  if (sqlite3_close(db) != SQLITE_OK && rc == SQLITE_OK) rc = SQLITE_IOERR;
+  uint32_t error = rc == SQLITE_CANTOPEN ? kErrorAccessDenied : FromSqlite(rc);
+  // Another process that made it meanwhile made the same.
+  if (error == kErrorSuccess && ::link(made.c_str(), path.c_str()) != 0 && errno != EEXIST) {
+    error = errno == EACCES || errno == EPERM || errno == EROFS ? kErrorAccessDenied
+                                                                : kErrorRegistryIoFailed;
+  }
+  ::unlink(made.c_str());
+  return error;
 }
 
 std::string HomeFolder() {
@@ -175,8 +205,15 @@ std::unique_ptr<RegStore> RegStore::Open(const std::string& path, uint32_t* erro
                                                                  : kErrorPathNotFound;
     return nullptr;
   }
+  // Only a database that is missing is made; one that is there is used as
+  // it is or refused.
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) {
+    *error = CreateDatabase(path);
+    if (*error != kErrorSuccess) return nullptr;
+  }
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
   if (rc != SQLITE_OK) {
     *error = rc == SQLITE_CANTOPEN ? kErrorAccessDenied : FromSqlite(rc);
     sqlite3_close(db);
@@ -199,22 +236,9 @@ uint32_t RegStore::Setup() {
   sqlite3_extended_result_codes(db_, 1);
   if (uint32_t rc = Exec("PRAGMA synchronous=FULL")) return rc;
   // Reading the version takes no write lock: a database another process is
-  // changing can still be read. Only a new database is written here.
+  // changing can still be read. An empty file reads as version 0.
   int64_t version = 0;
   if (uint32_t rc = ReadVersion(&version)) return rc;
-  if (version == 0) {
-    // The write-ahead log lets readers go on while a script imports. Where
-    // the file system cannot share its index the database keeps its
-    // rollback journal, which is as safe, only less concurrent.
-    Exec("PRAGMA journal_mode=WAL");
-    uint32_t rc = Change([this]() -> uint32_t {
-      int64_t found = 0;
-      if (uint32_t read = ReadVersion(&found)) return read;
-      return found == 0 ? Exec(kSchema) : kErrorSuccess;  // another process made it meanwhile
-    });
-    if (rc != kErrorSuccess) return rc;
-    if (uint32_t read = ReadVersion(&version)) return read;
-  }
   if (version != kSchemaVersion) return kErrorBadDb;
   // A damaged database is an error now, never a registry that holds nothing.
   Query check(*this, "PRAGMA quick_check(1)");

@@ -71,6 +71,22 @@ TEST_F(RegStoreTest, FindsOrCreatesItsDatabaseAsDocumented) {
   EXPECT_EQ(Open(u"Somewhere"), kErrorFileNotFound);
 }
 
+// Only a missing database is made: a file that is there and is no registry
+// (emptied, overwritten) is refused and left as it is, so that a damaged
+// registry is never taken for a machine with nothing installed.
+TEST_F(RegStoreTest, AFileThatIsThereIsNeverMadeAnew) {
+  test::TempDir dir;
+  for (const char* content : {"", "registry of the family, surely"}) {
+    SCOPED_TRACE(content);
+    test::WriteFile(dir / "registry.db", content);
+    uint32_t error = kErrorSuccess;
+    EXPECT_EQ(RegStore::Open(dir / "registry.db", &error), nullptr);
+    EXPECT_EQ(error, kErrorBadDb);
+    EXPECT_EQ(test::ReadFile(dir / "registry.db"), content);
+  }
+  EXPECT_EQ(test::ListTree(dir.Path()), std::vector<std::string>{"registry.db"});
+}
+
 // Runs `work` in a child process, which exits with 0 when it returned true.
 pid_t Spawn(const std::function<bool()>& work) {
   pid_t pid = ::fork();
