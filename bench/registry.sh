@@ -35,9 +35,9 @@ with open(os.path.join(work, "big.reg"), "w") as f:
         f.write(f'\r\n[HKEY_LOCAL_MACHINE\\Software\\Bench\\Big\\G{i // 1000}\\K{i}]\r\n"v"="{i}"\r\n')
 PY
 "$bin/slv2pack" build "$work/tree" "$work/update.stg"
-printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Zarvik\\Solvane 2.1\\bench]\n"root"="%s"\n' \
+printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Zarvik\\Solvane 2.1\\main]\n"root"="%s"\n\n[HKEY_LOCAL_MACHINE\\Software\\Zarvik\\Solvane 2.1\\bench]\n"root"="bench"\n' \
   "$work/install" >"$work/family.reg"
-mkdir -p "$work/install"
+mkdir -p "$work/install/bench"
 "$bin/regedit" /s "$work/family.reg"
 
 count() {  # the keys below HKLM\Software\Bench\$1 that hold their value
@@ -45,8 +45,8 @@ count() {  # the keys below HKLM\Software\Bench\$1 that hold their value
   iconv -f UTF-16LE -t UTF-8 "$work/export.reg" | grep -c '^"v"='
 }
 measure() {  # wall seconds and peak resident MiB of one command
-  /usr/bin/time -f '%e %M' -o "$work/time" "$@"
-  read -r wall kib <"$work/time"
+  /usr/bin/time -f '%e %M' -o "$work/time" "$@" || echo "(exit status $?)"
+  read -r wall kib < <(tail -n 1 "$work/time")
   echo "$wall s, peak $((kib / 1024)) MiB"
 }
 
