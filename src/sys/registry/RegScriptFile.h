@@ -1,7 +1,8 @@
 // Imports of registry script files as "regedit /s FILE" makes them: the file
 // is read in a window of bounded size and its changes are made in one
 // transaction as they are read, so that a script of any size takes about the
-// same memory.
+// same memory. Inside a transaction of the caller the script's is part of
+// it: many scripts then wait for the disk once, at the caller's commit.
 #pragma once
 
 #include <string>
