@@ -19,6 +19,8 @@ pairs=(
   "lodash.min.js 4.17.20 → 4.17.21|lodash@4.17.20|lodash@4.17.21|package/lodash.min.js"
   "babel.min.js 7.24.0 → 7.24.1|@babel/standalone@7.24.0|@babel/standalone@7.24.1|package/babel.min.js"
   "plotly.min.js 2.29.0 → 2.29.1|plotly.js-dist-min@2.29.0|plotly.js-dist-min@2.29.1|package/plotly.min.js"
+  "echarts.common.js 5.5.0 → 5.5.1|echarts@5.5.0|echarts@5.5.1|package/dist/echarts.common.js"
+  "echarts.js 5.5.0 → 5.5.1|echarts@5.5.0|echarts@5.5.1|package/dist/echarts.js"
   "typescript.js 5.3.3 → 5.4.2|typescript@5.3.3|typescript@5.4.2|package/lib/typescript.js"
   "rollup DLL 4.9.5 → 4.9.6|@rollup/rollup-win32-x64-msvc@4.9.5|@rollup/rollup-win32-x64-msvc@4.9.6|package/rollup.win32-x64-msvc.node"
   "esbuild executable 0.19.11 → 0.19.12|@esbuild/linux-x64@0.19.11|@esbuild/linux-x64@0.19.12|package/bin/esbuild"

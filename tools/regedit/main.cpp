@@ -14,6 +14,7 @@
 #include "sys/registry/RegApi.h"
 #include "sys/registry/RegExport.h"
 #include "sys/registry/RegScript.h"
+#include "sys/registry/RegScriptFile.h"
 
 namespace {
 
@@ -33,31 +34,6 @@ bool IsSwitch(const std::string& arg, char letter) {
 int Fail(const std::string& file, const std::string& what) {
   std::fprintf(stderr, "regedit: %s: %s\n", AnsiToUtf8(file).c_str(), what.c_str());
   return 1;
-}
-
-bool ReadWholeFile(const std::string& file, std::string* bytes) {
-  fs::FileHandle h =
-      fs::FileHandle::Open(file, fs::kGenericRead, fs::kShareRead, fs::kOpenExisting);
-  int64_t size = h.Valid() ? h.Size() : -1;
-  if (size < 0) return false;
-  bytes->resize(static_cast<size_t>(size));
-  size_t done = 0;
-  return h.ReadAt(0, bytes->data(), bytes->size(), &done) && done == bytes->size();
-}
-
-int Import(const std::string& file) {
-  std::string bytes;
-  if (!ReadWholeFile(file, &bytes)) return Fail(file, SysErrorMessage(fs::LastError()));
-  reg::RegScript script = reg::ParseRegScript(bytes);
-  if (!script.hasHeader) return Fail(file, "not a registry script, nothing imported");
-  std::vector<reg::ScriptWarning> warnings = script.warnings;
-  uint32_t rc = reg::ApplyRegScript(script, &warnings);
-  for (const reg::ScriptWarning& w : warnings) {
-    std::fprintf(stderr, "regedit: %s:%zu: %s\n", AnsiToUtf8(file).c_str(), w.line,
-                 w.message.c_str());
-  }
-  if (rc != kErrorSuccess) return Fail(file, "nothing imported: " + SysErrorMessage(rc));
-  return 0;
 }
 
 int Export(const std::string& file, const std::string* key) {
@@ -120,7 +96,7 @@ int main(int argc, char** argv) {
   if (args.size() >= 2 && IsSwitch(args[0], 's')) {
     int status = 0;
     for (size_t i = 1; i < args.size(); ++i)
-      status |= Import(args[i]);
+      status |= reg::ImportRegScriptFileReporting(args[i]) ? 0 : 1;
     return status;
   }
   if ((args.size() == 2 || args.size() == 3) && IsSwitch(args[0], 'e')) {

@@ -123,8 +123,10 @@ class ScopedKey {
 
 // Groups the calls that follow, until Commit, into one change of the registry
 // that other processes see whole or not at all; a process that dies before
-// Commit, or an object destroyed without it, changes nothing. Only one may be
-// active at a time in a process. (The Windows registry cannot group changes:
+// Commit, or an object destroyed without it, changes nothing. One begun while
+// another is active is part of that one: its Commit leaves its changes to the
+// outer one, which makes them stand or not; ended without Commit, it undoes
+// only its own. (The Windows registry cannot group changes:
 // there, Begin and Commit succeed and every call stands on its own.)
 class Transaction {
  public:

@@ -255,7 +255,6 @@ uint32_t Transaction::Begin(bool forWriting) {
   SLV2_ASSERT(!active_, "RegApi");
   Call call;
   if (uint32_t rc = call.Resolve(kHkeyLocalMachine, 0)) return rc;
-  SLV2_ASSERT(!call.store->InTransaction(), "RegApi");
   if (uint32_t rc = call.store->Begin(forWriting)) return rc;
   active_ = true;
   return kErrorSuccess;

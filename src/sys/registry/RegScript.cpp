@@ -86,40 +86,47 @@ std::optional<uint32_t> ParseHex(std::u16string_view text, size_t maxDigits) {
   return value;
 }
 
-// The script as UTF-16 text: with a UTF-16LE byte-order mark, or a UTF-8 one,
-// as such; otherwise Windows-1251.
-std::u16string Decode(std::string_view bytes) {
-  if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
-    bytes.remove_prefix(2);
-    return StringDataToUtf16(bytes.substr(0, bytes.size() & ~size_t{1}));
-  }
-  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return Utf8ToUtf16(bytes.substr(3));
-  return AnsiToUtf16(bytes);
-}
+// The lines of a script whose decoded text comes in pieces, each ending at a
+// line's end or at the script's end. A line stays valid until the next one is
+// taken.
+class Lines {
+ public:
+  explicit Lines(const ScriptText& more) : more_(more) {}
 
-std::vector<std::u16string_view> SplitLines(std::u16string_view text) {
-  std::vector<std::u16string_view> lines;
-  while (!text.empty()) {
-    size_t end = text.find(u'\n');
-    std::u16string_view line = text.substr(0, end);
-    if (!line.empty() && line.back() == u'\r') line.remove_suffix(1);
-    lines.push_back(line);
-    if (end == std::u16string_view::npos) break;
-    text.remove_prefix(end + 1);
+  bool Next(std::u16string_view* line) {
+    while (pos_ >= text_.size()) {
+      if (!more_(text_)) return false;
+      pos_ = 0;
+    }
+    size_t end = text_.find(u'\n', pos_);
+    if (end == std::u16string::npos) end = text_.size();
+    *line = std::u16string_view(text_).substr(pos_, end - pos_);
+    if (!line->empty() && line->back() == u'\r') line->remove_suffix(1);
+    pos_ = end + 1;
+    ++number_;
+    return true;
   }
-  return lines;
-}
+  size_t Number() const { return number_; }
+
+ private:
+  const ScriptText& more_;
+  std::u16string text_;
+  size_t pos_ = 0;
+  size_t number_ = 0;
+};
 
 class Parser {
  public:
-  Parser(std::vector<std::u16string_view> lines, bool ansiData, RegScript& script)
-      : lines_(std::move(lines)), ansiData_(ansiData), script_(script) {}
+  Parser(Lines& lines, bool ansiData, const ScriptActions& actions,
+         std::vector<ScriptWarning>& warnings)
+      : lines_(lines), ansiData_(ansiData), actions_(actions), warnings_(warnings) {}
 
+  // The lines after the header.
   void Run() {
-    // Line 1 is the header.
-    for (next_ = 1; next_ < lines_.size();) {
-      size_t number = next_ + 1;
-      std::u16string_view line = TrimLeft(lines_[next_++]);
+    std::u16string_view line;
+    while (lines_.Next(&line)) {
+      size_t number = lines_.Number();
+      line = TrimLeft(line);
       if (line.empty() || line.front() == u';') continue;
       if (line.front() == u'[') {
         KeyLine(TrimRight(line), number);
@@ -132,7 +139,7 @@ class Parser {
   }
 
  private:
-  void Warn(size_t line, const char* message) { script_.warnings.push_back({line, message}); }
+  void Warn(size_t line, const char* message) { warnings_.push_back({line, message}); }
 
   void KeyLine(std::u16string_view line, size_t number) {
     inKey_ = false;
@@ -154,7 +161,7 @@ class Parser {
     action.line = number;
     action.root = root;
     action.path = path;
-    script_.actions.push_back(std::move(action));
+    actions_(action);
     inKey_ = !remove;
   }
 
@@ -192,7 +199,7 @@ class Parser {
     line = TrimLeft(line.substr(1));
     if (!ValueData(line, number, action)) return;
     if (!inKey_) return Warn(number, "value outside a key, skipped");
-    script_.actions.push_back(std::move(action));
+    actions_(action);
   }
 
   bool ValueData(std::u16string_view line, size_t number, ScriptAction& action) {
@@ -261,8 +268,7 @@ class Parser {
           bytes += static_cast<char>(*byte);
         text = comma == std::u16string_view::npos ? std::u16string_view() : text.substr(comma + 1);
       }
-      if (!continued || next_ >= lines_.size()) break;
-      text = lines_[next_++];
+      if (!continued || !lines_.Next(&text)) break;
     }
     if (!valid) return Invalid(number);
     // The 8-bit format writes text kinds in the code page's bytes.
@@ -270,10 +276,10 @@ class Parser {
     return true;
   }
 
-  std::vector<std::u16string_view> lines_;
+  Lines& lines_;
   bool ansiData_;
-  RegScript& script_;
-  size_t next_ = 0;
+  const ScriptActions& actions_;
+  std::vector<ScriptWarning>& warnings_;
   bool inKey_ = false;
 };
 
@@ -297,51 +303,93 @@ std::u16string RootName(HKey root) {
   return std::u16string();
 }
 
+ScriptEncoding DetectScriptEncoding(std::string_view firstBytes, size_t* markSize) {
+  if (firstBytes.substr(0, 2) == "\xFF\xFE") {
+    *markSize = 2;
+    return ScriptEncoding::kUtf16;
+  }
+  if (firstBytes.substr(0, 3) == "\xEF\xBB\xBF") {
+    *markSize = 3;
+    return ScriptEncoding::kUtf8;
+  }
+  *markSize = 0;
+  return ScriptEncoding::kAnsi;
+}
+
+std::u16string DecodeScriptText(std::string_view bytes, ScriptEncoding encoding) {
+  switch (encoding) {
+    case ScriptEncoding::kUtf16:
+      return StringDataToUtf16(bytes.substr(0, bytes.size() & ~size_t{1}));
+    case ScriptEncoding::kUtf8:
+      return Utf8ToUtf16(bytes);
+    case ScriptEncoding::kAnsi:
+      break;
+  }
+  return AnsiToUtf16(bytes);
+}
+
+bool ParseRegScriptText(const ScriptText& text, const ScriptActions& actions,
+                        std::vector<ScriptWarning>* warnings) {
+  Lines lines(text);
+  std::u16string_view header;
+  if (!lines.Next(&header)) return false;
+  header = TrimRight(header);
+  if (header != kHeader4 && header != kHeader5) return false;
+  Parser(lines, header == kHeader4, actions, *warnings).Run();
+  return true;
+}
+
 RegScript ParseRegScript(std::string_view fileBytes) {
   RegScript script;
-  std::u16string text = Decode(fileBytes);
-  std::vector<std::u16string_view> lines = SplitLines(text);
-  if (lines.empty()) return script;
-  std::u16string_view header = TrimRight(lines[0]);
-  if (header != kHeader4 && header != kHeader5) return script;
-  script.hasHeader = true;
-  Parser(std::move(lines), header == kHeader4, script).Run();
+  size_t mark = 0;
+  ScriptEncoding encoding = DetectScriptEncoding(fileBytes, &mark);
+  bool given = false;
+  script.hasHeader = ParseRegScriptText(
+      [&](std::u16string& text) {
+        if (given) return false;
+        text = DecodeScriptText(fileBytes.substr(mark), encoding);
+        return given = true;
+      },
+      [&](const ScriptAction& action) { script.actions.push_back(action); }, &script.warnings);
   return script;
+}
+
+void ScriptApplier::Apply(const ScriptAction& action) {
+  auto refused = [&](const char* what, uint32_t rc) {
+    warnings_.push_back({action.line, std::string(what) + ": " + SysErrorMessage(rc)});
+  };
+  switch (action.kind) {
+    case ScriptAction::kOpenKey:
+      if (uint32_t rc = CreateKey(action.root, action.path, kKeyAllAccess, current_.Out())) {
+        refused("key not created, skipped with its values", rc);
+      }
+      break;
+    case ScriptAction::kDeleteKey:
+      if (uint32_t rc = DeleteTree(action.root, action.path); rc && rc != kErrorFileNotFound) {
+        refused("key not deleted", rc);
+      }
+      break;
+    case ScriptAction::kSetValue:
+      if (!current_.Get()) break;
+      if (uint32_t rc = SetValue(current_.Get(), action.name, action.type, action.data)) {
+        refused("value not set", rc);
+      }
+      break;
+    case ScriptAction::kDeleteValue:
+      if (!current_.Get()) break;
+      if (uint32_t rc = DeleteValue(current_.Get(), action.name); rc && rc != kErrorFileNotFound) {
+        refused("value not deleted", rc);
+      }
+      break;
+  }
 }
 
 uint32_t ApplyRegScript(const RegScript& script, std::vector<ScriptWarning>* warnings) {
   Transaction transaction;
   if (uint32_t rc = transaction.Begin()) return rc;
-  auto refused = [&](size_t line, const char* what, uint32_t rc) {
-    warnings->push_back({line, std::string(what) + ": " + SysErrorMessage(rc)});
-  };
-  ScopedKey current;
-  for (const ScriptAction& action : script.actions) {
-    switch (action.kind) {
-      case ScriptAction::kOpenKey:
-        if (uint32_t rc = CreateKey(action.root, action.path, kKeyAllAccess, current.Out())) {
-          refused(action.line, "key not created, skipped with its values", rc);
-        }
-        break;
-      case ScriptAction::kDeleteKey:
-        if (uint32_t rc = DeleteTree(action.root, action.path); rc && rc != kErrorFileNotFound) {
-          refused(action.line, "key not deleted", rc);
-        }
-        break;
-      case ScriptAction::kSetValue:
-        if (!current.Get()) break;
-        if (uint32_t rc = SetValue(current.Get(), action.name, action.type, action.data)) {
-          refused(action.line, "value not set", rc);
-        }
-        break;
-      case ScriptAction::kDeleteValue:
-        if (!current.Get()) break;
-        if (uint32_t rc = DeleteValue(current.Get(), action.name); rc && rc != kErrorFileNotFound) {
-          refused(action.line, "value not deleted", rc);
-        }
-        break;
-    }
-  }
+  ScriptApplier applier(*warnings);
+  for (const ScriptAction& action : script.actions)
+    applier.Apply(action);
   return transaction.Commit();
 }
 

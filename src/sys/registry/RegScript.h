@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,10 +50,39 @@ struct RegScript {
 
 RegScript ParseRegScript(std::string_view fileBytes);
 
-// Makes the script's changes in one transaction; the changes the registry
-// refuses (a key under a root it does not hold, for one) add warnings and are
-// left out, as the registry editor leaves them out. kErrorSuccess, or the error
-// that kept the transaction from starting or committing (then nothing changed).
+// A script's text as its first bytes tell it: UTF-16LE or UTF-8 after their
+// byte-order mark (*markSize bytes), otherwise Windows-1251.
+enum class ScriptEncoding { kAnsi, kUtf16, kUtf8 };
+ScriptEncoding DetectScriptEncoding(std::string_view firstBytes, size_t* markSize);
+std::u16string DecodeScriptText(std::string_view bytes, ScriptEncoding encoding);
+
+// A script read piece by piece, so that its size never has to fit in memory:
+// `text` replaces its argument with the next piece of decoded text (each
+// ending at a line's end, the last one perhaps not) and returns false at the
+// end; each action goes to `actions` as soon as its lines are read. False,
+// with nothing given to `actions`, when the first line is not a header.
+using ScriptText = std::function<bool(std::u16string&)>;
+using ScriptActions = std::function<void(const ScriptAction&)>;
+bool ParseRegScriptText(const ScriptText& text, const ScriptActions& actions,
+                        std::vector<ScriptWarning>* warnings);
+
+// Makes a script's changes one action after another, inside the caller's
+// transaction; the changes the registry refuses (a key under a root it does
+// not hold, for one) add warnings and are left out, as the registry editor
+// leaves them out.
+class ScriptApplier {
+ public:
+  explicit ScriptApplier(std::vector<ScriptWarning>& warnings) : warnings_(warnings) {}
+  void Apply(const ScriptAction& action);
+
+ private:
+  std::vector<ScriptWarning>& warnings_;
+  ScopedKey current_;  // the key of the last key line, where its values go
+};
+
+// Makes the script's changes in one transaction, as ScriptApplier does.
+// kErrorSuccess, or the error that kept the transaction from starting or
+// committing (then nothing changed).
 uint32_t ApplyRegScript(const RegScript& script, std::vector<ScriptWarning>* warnings);
 
 // A root's name or short form, in any case ("HKEY_LOCAL_MACHINE", "HKLM",

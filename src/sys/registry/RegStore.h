@@ -55,11 +55,13 @@ class RegStore {
   // Runs `change` atomically: its writes stand only when it returns success.
   uint32_t Change(const std::function<uint32_t()>& change);
   // An explicit transaction around several changes; or, not for writing, a
-  // snapshot that several reads share.
+  // snapshot that several reads share. Begun inside another, it is a
+  // savepoint of it: its Commit leaves its changes to the outer one, its
+  // Rollback undoes only them.
   uint32_t Begin(bool forWriting = true);
   uint32_t Commit();
   void Rollback();
-  bool InTransaction() const { return inTransaction_; }
+  bool InTransaction() const { return depth_ > 0; }
 
   // kErrorKeyDeleted when the key no longer exists.
   uint32_t CheckKey(KeyId key);
@@ -87,7 +89,7 @@ class RegStore {
 
   sqlite3* db_;
   std::unordered_map<const char*, sqlite3_stmt*> statements_;
-  bool inTransaction_ = false;
+  int depth_ = 0;  // transactions begun and not ended, the outermost first
 };
 
 }  // namespace slv2::reg

@@ -286,7 +286,7 @@ RegStore::KeyId RegStore::RootId(HKey root) {
 }
 
 uint32_t RegStore::Change(const std::function<uint32_t()>& change) {
-  bool nested = inTransaction_;
+  bool nested = depth_ > 0;
   if (uint32_t rc = Exec(nested ? "SAVEPOINT change" : "BEGIN IMMEDIATE")) return rc;
   uint32_t result = change();
   if (result == kErrorSuccess) {
@@ -304,21 +304,29 @@ uint32_t RegStore::Change(const std::function<uint32_t()>& change) {
 
 uint32_t RegStore::Begin(bool forWriting) {
   // A deferred transaction reads one snapshot without locking out writers.
-  uint32_t rc = Exec(forWriting ? "BEGIN IMMEDIATE" : "BEGIN DEFERRED");
-  inTransaction_ = rc == kErrorSuccess;
+  uint32_t rc = Exec(depth_ > 0   ? "SAVEPOINT nested"
+                     : forWriting ? "BEGIN IMMEDIATE"
+                                  : "BEGIN DEFERRED");
+  if (rc == kErrorSuccess) ++depth_;
   return rc;
 }
 
 uint32_t RegStore::Commit() {
-  uint32_t rc = Exec("COMMIT");
-  if (rc != kErrorSuccess) Rollback();
-  inTransaction_ = false;
+  uint32_t rc = Exec(depth_ > 1 ? "RELEASE nested" : "COMMIT");
+  if (rc != kErrorSuccess) return Rollback(), rc;
+  --depth_;
   return rc;
 }
 
 void RegStore::Rollback() {
+  if (depth_ > 1) {
+    Exec("ROLLBACK TO nested");
+    Exec("RELEASE nested");
+    --depth_;
+    return;
+  }
   if (!sqlite3_get_autocommit(db_)) Exec("ROLLBACK");
-  inTransaction_ = false;
+  depth_ = 0;
 }
 
 uint32_t RegStore::CheckKey(KeyId key) {

@@ -2,8 +2,6 @@
 
 #include <string>
 
-#include "sys/FileLayer.h"
-#include "sys/Process.h"
 #include "sys/WinError.h"
 #include "sys/registry/RegAnsi.h"
 #include "sys/registry/RegFunctions.h"
@@ -102,13 +100,6 @@ bool CopyKey(reg::HKey sourceRoot, reg::HKey destRoot, std::string_view sourceKe
 }
 
 }  // namespace
-
-bool ImportRegFile(std::string_view fileName) {
-  uint32_t attributes = fs::GetFileAttributes(fileName);
-  if (attributes == fs::kInvalidFileAttributes || (attributes & fs::kAttrDirectory)) return false;
-  std::string command = "regedit.exe /s \"" + std::string(fileName) + "\"";
-  return ExecAndWait(command, kSwHide) == 0;
-}
 
 bool CopyRegKey(reg::HKey sourceRoot, reg::HKey destRoot, std::string_view sourceKey,
                 std::string_view destKey) {

@@ -14,8 +14,10 @@
 
 namespace slv2 {
 
-// Imports a registry script by running "regedit.exe /s "<fileName>"": true when
-// the file exists and the registry editor ends with exit code 0.
+// Imports a registry script as "regedit.exe /s "<fileName>"" does: true when
+// the file exists and the whole script was imported. Windows runs the
+// system's registry editor; Linux imports it in this process, one transaction
+// per script (RegScriptFile.h).
 bool ImportRegFile(std::string_view fileName);
 
 // Copies the tree at sourceKey below sourceRoot to destKey below destRoot.

@@ -44,6 +44,34 @@ TEST_F(RegStoreTest, ATransactionChangesAllOrNothing) {
   EXPECT_EQ(Open(u"Committed"), kErrorSuccess);
 }
 
+// Several scripts under one commit: each is a transaction inside the
+// caller's, whole or not at all within it.
+TEST_F(RegStoreTest, ATransactionInsideAnotherIsPartOfIt) {
+  for (bool outerCommits : {false, true}) {
+    {
+      Transaction outer;
+      ASSERT_EQ(outer.Begin(), kErrorSuccess);
+      {
+        Transaction inner;
+        ASSERT_EQ(inner.Begin(), kErrorSuccess);
+        test::SetRegValue(kHkeyCurrentUser, u"Inner", u"v", kRegSz, "");
+        ASSERT_EQ(inner.Commit(), kErrorSuccess);
+      }
+      {
+        Transaction dropped;
+        ASSERT_EQ(dropped.Begin(), kErrorSuccess);
+        test::SetRegValue(kHkeyCurrentUser, u"Dropped", u"v", kRegSz, "");
+      }
+      EXPECT_EQ(Open(u"Inner"), kErrorSuccess);
+      EXPECT_EQ(Open(u"Dropped"), kErrorFileNotFound);
+      if (outerCommits) {
+        ASSERT_EQ(outer.Commit(), kErrorSuccess);
+      }
+    }
+    EXPECT_EQ(Open(u"Inner"), outerCommits ? kErrorSuccess : kErrorFileNotFound);
+  }
+}
+
 TEST_F(RegStoreTest, FindsOrCreatesItsDatabaseAsDocumented) {
   std::string saved = registry.DatabasePath();
   EXPECT_EQ(RegistryDatabasePath(), saved);
