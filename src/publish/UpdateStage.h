@@ -25,12 +25,16 @@ struct TStagedFile {
   bool difference;
 };
 
+// A file that travels under a short element name through the name map.
+struct TMappedName {
+  const TFilePlan* file;
+  std::string shortName;
+};
+
 struct TStage {
   std::vector<TStagedFile> files;
   std::vector<std::string> deletions;  // the computed entries of "Delete_After.ini"
-  // "<part>/<path>" of changed files sent whole because NAME.diff would be
-  // longer than a storage's names may be.
-  std::vector<std::string> longNames;
+  std::vector<TMappedName> mapped;
 };
 
 // Fills `folder` (which exists and is empty). Every difference is checked

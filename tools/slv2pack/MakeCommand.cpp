@@ -87,9 +87,11 @@ int Make(const std::vector<std::string>& args) {
     BuildStorage(folder.Path(), pending.Path(), parsed.Has("--compress"));
   }
   PrintSummary(SummarizeUpdate(plan, stage, pending.Path()));
-  for (const std::string& path : stage.longNames) {
-    std::printf("%s: sent whole: with .diff its name would be longer than 31 characters\n",
-                ToTerminal(path).c_str());
+  for (const TMappedName& mapped : stage.mapped) {
+    std::printf(
+        "%s: travels as %s through the name map: a name on its path (with .diff for a difference) "
+        "is longer than 31 characters\n",
+        ToTerminal(PartPath(*mapped.file)).c_str(), mapped.shortName.c_str());
   }
   if (!parsed.Has("--no-verify")) {
     std::string product = DefaultProductId(output);
