@@ -20,7 +20,6 @@ namespace {
 // The longest element name a storage holds.
 constexpr size_t kMaxElementName = 31;
 constexpr const char kDiffSuffix[] = ".diff";
-constexpr const char kPatchSuffix[] = ".patch";
 constexpr const char kDeleteAfter[] = "Delete_After.ini";
 
 void CopyWhole(const std::string& from, const std::string& to) {
@@ -37,12 +36,6 @@ class TStager {
 
   void AddFile(const TFilePlan& file, TStage& stage) {
     const std::string& path = file.newFile->path;
-    for (const char* suffix : {kDiffSuffix, kPatchSuffix}) {
-      if (path.ends_with(suffix)) {
-        throw EPublishError(file.newFile->fullPath + ": the updater takes an element named *" +
-                            suffix + " for a difference or a merge, not for a file");
-      }
-    }
     std::string name = path;
     if (NeedsShortName(path, file.change == TFileChange::kChanged)) {
       name = ShortName(file.part);

@@ -38,9 +38,9 @@ struct TStage {
 };
 
 // Fills `folder` (which exists and is empty). Every difference is checked
-// to rebuild its NEW file before it is kept. Raises EPublishError for a file
-// of NEW whose name the updater would take for a difference or a merge, and
-// for an extra folder that holds files of its own; file errors as they come.
+// to rebuild its NEW file before it is kept (CheckPlan has passed). Raises
+// EPublishError for an extra folder that holds files of its own; file errors
+// as they come.
 TStage StageUpdate(const std::vector<TFilePlan>& plan, const TRelease& newRelease,
                    const std::string& folder, const TStageOptions& options);
 

@@ -83,6 +83,8 @@ TEST_F(MakeTest, RefusesFilesTheUpdaterWouldKeepUnlessAllowed) {
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(refused.err,
             (std::vector<std::string>{
+                "slv2pack: warning: NEW looks older than OLD: 1 versioned files go down, 0 up; "
+                "are OLD and NEW swapped?",
                 "product/app.exe: NEW's version 1.9.0.0 is older than OLD's 1.10.0.0: the "
                 "updater would keep the installed file",
                 "product/lib.dll: NEW's file has no version, OLD's has 2.1.0.12: the updater "
@@ -94,8 +96,11 @@ TEST_F(MakeTest, RefusesFilesTheUpdaterWouldKeepUnlessAllowed) {
   Result made = Run({"make", dir / "old", dir / "new", dir / "out.stg", "--allow-kept",
                      "--compress", "--extra", dir / "extra"});
   ASSERT_EQ(made.status, 0) << ::testing::PrintToString(made.out) << made.err.size();
-  EXPECT_TRUE(made.Has("verify: OK as product out: the update turns OLD into NEW, 9 files equal"))
+  EXPECT_TRUE(
+      made.Has("verify: OK as product out: the update turns OLD into NEW but for 2 kept "
+               "files, 9 files equal"))
       << ::testing::PrintToString(made.out);
+  EXPECT_TRUE(made.Has("kept: product/app.exe (the installed file stays as OLD has it)"));
   std::vector<std::string> elements,
       expected = {"Delete_After.ini", "registry/family.reg", "files/Names.ini"};
   for (const Row& row : kRows) {
