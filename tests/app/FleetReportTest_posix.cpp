@@ -147,6 +147,15 @@ TEST_F(FleetReportTest, EveryEndOfTheRunLeavesAValidReport) {
   }
 }
 
+TEST_F(FleetReportTest, ADryRunMakesNoRegistryWhereNoneIs) {
+  test::ScopedEnv none{"SLV2_REGISTRY", dir / "none/registry.db"};
+  EXPECT_EQ(Update({"--dry-run"}, dir / "dry.json"), kExitNothingToUpdate & 0xFF)
+      << test::ReadFile(dir / "err");
+  EXPECT_FALSE(test::PathExists(dir / "none"));
+  EXPECT_EQ(Report(dir / "dry.json")["reason"],
+            "no product of the family is installed on this machine");
+}
+
 TEST_F(FleetReportTest, ACancelledRunStillReports) {
   // The shell's COM server registration takes a while: the signal comes then.
   test::WriteFile(dir / "machine/Solvane/bin/SlvAPP.dll", "MZ");

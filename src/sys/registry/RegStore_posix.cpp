@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 
@@ -167,7 +168,23 @@ class RegStore::Query {
   int bound_ = 0;
 };
 
+namespace {
+std::atomic<bool> g_neverCreate{false};
+}  // namespace
+
+void RegStore::NeverCreate() {
+  g_neverCreate = true;
+}
+
+bool RegStore::Creates() {
+  return !g_neverCreate;
+}
+
 std::unique_ptr<RegStore> RegStore::Open(const std::string& path, uint32_t* error) {
+  struct stat st;
+  if (!Creates() && ::stat(path.c_str(), &st) != 0 && errno == ENOENT) {
+    return OpenDatabase(":memory:", error);
+  }
   auto slash = path.find_last_of('/');
   if (slash != std::string::npos && slash > 0 &&
       !MakeFolders(path.substr(0, slash), ::geteuid() == 0 ? 0755 : 0700)) {
@@ -175,6 +192,10 @@ std::unique_ptr<RegStore> RegStore::Open(const std::string& path, uint32_t* erro
                                                                  : kErrorPathNotFound;
     return nullptr;
   }
+  return OpenDatabase(path, error);
+}
+
+std::unique_ptr<RegStore> RegStore::OpenDatabase(const std::string& path, uint32_t* error) {
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (rc != SQLITE_OK) {
