@@ -25,7 +25,7 @@ int UsageError(const char* name);
 
 }  // namespace slv2::pack
 
-#define SLV2PACK_COMMAND(id, name, usage, function)                                            \
-  namespace {                                                                                  \
+#define SLV2PACK_COMMAND(id, name, usage, function)                          \
+  namespace {                                                                 \
   const bool registered_##id = (::slv2::pack::RegisterCommand({name, usage, function}), true); \
   }
