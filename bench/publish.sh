@@ -16,29 +16,36 @@ npm_bench_setup publish-data "npm xdelta3 zip hyperfine" slv2pack regedit
 releases=(
   "lodash 4.17.20 → 4.17.21|lodash@4.17.20|lodash@4.17.21"
   "moment 2.29.3 → 2.29.4|moment@2.29.3|moment@2.29.4"
+  "pdfjs-dist 4.9.124 → 4.9.155|pdfjs-dist@4.9.124|pdfjs-dist@4.9.155"
+  "monaco-editor 0.47.0 → 0.48.0|monaco-editor@0.47.0|monaco-editor@0.48.0"
 )
 
 # What the best tools would ship file by file: xdelta3 -9 for a changed file,
-# zlib level 9 for a new one.
+# zlib level 9 for a new one; the sum of those bytes, and a zip -9 holding
+# the differences and the new files, as a container a publisher could ship.
 reference() {
   local old=$1 new=$2 total=0 size
+  rm -rf "$work/ref" "$work/ref.zip"
   while IFS= read -r -d '' file; do
     local rel=${file#"$new"/}
+    mkdir -p "$(dirname "$work/ref/$rel")"
     if [[ ! -f $old/$rel ]]; then
       size=$(/usr/bin/python3 -c 'import sys, zlib; print(len(zlib.compress(open(sys.argv[1], "rb").read(), 9)))' "$file")
+      cp "$file" "$work/ref/$rel"
     elif cmp -s "$old/$rel" "$file"; then
       continue
     else
-      xdelta3 -9 -e -f -s "$old/$rel" "$file" "$work/x.xd3"
-      size=$(stat -c %s "$work/x.xd3")
+      xdelta3 -9 -e -f -s "$old/$rel" "$file" "$work/ref/$rel.xd3"
+      size=$(stat -c %s "$work/ref/$rel.xd3")
     fi
     total=$((total + size))
   done < <(find "$new" -type f -print0)
-  echo "$total"
+  (cd "$work/ref" && zip -9 -r -q ../ref.zip .)
+  echo "$total $(stat -c %s "$work/ref.zip")"
 }
 
-table="| Release | files in NEW | NEW bytes | storage | xdelta3 + zlib | storage / that | zip -9 of NEW | storage / zip | make | make --no-verify |
-|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+table="| Release | files in NEW | NEW bytes | storage | xdelta3 + zlib | storage / that | those in a zip -9 | storage / that | zip -9 of NEW | storage / zip | make | make --no-verify |
+|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
 for release in "${releases[@]}"; do
   IFS='|' read -r label oldSpec newSpec <<<"$release"
   r=$work/${oldSpec%@*}
@@ -47,7 +54,7 @@ for release in "${releases[@]}"; do
   cp -r "$(fetch "$oldSpec")/package" "$r/old/product"
   cp -r "$(fetch "$newSpec")/package" "$r/new/product"
   "$bin/slv2pack" make "$r/old" "$r/new" "$r/update.stg" --compress >"$r/make.txt"
-  ref=$(reference "$r/old/product" "$r/new/product")
+  read -r ref refzip < <(reference "$r/old/product" "$r/new/product")
   (cd "$r/new" && rm -f ../new.zip && zip -9 -r -q ../new.zip product)
   # Rounds alternate the two commands, so that a change in the load of the
   # shared machine weighs on both alike.
@@ -72,7 +79,7 @@ PY
   bytes=$(find "$r/new/product" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')
   ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
   table+="
-| $label | $files | $bytes | $storage | $ref | $(ratio "$storage" "$ref") | $zipped | $(ratio "$storage" "$zipped") | $times |"
+| $label | $files | $bytes | $storage | $ref | $(ratio "$storage" "$ref") | $refzip | $(ratio "$storage" "$refzip") | $zipped | $(ratio "$storage" "$zipped") | $times |"
   sed 's/^/    /' "$r/make.txt" >&2
 done
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)" >&2

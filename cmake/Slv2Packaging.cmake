@@ -1,10 +1,8 @@
 # Installation and release packages: a .deb on Linux, a .zip on Windows.
 # Every program of the release is named once here; a new program joins the
 # release by adding its target to SLV2_RELEASE_PROGRAMS.
-set(SLV2_RELEASE_PROGRAMS slv2pack)
-if(WIN32)
-  list(APPEND SLV2_RELEASE_PROGRAMS slv2update)
-else()
+set(SLV2_RELEASE_PROGRAMS slv2update slv2pack)
+if(NOT WIN32)
   # Windows brings its own registry editor.
   list(APPEND SLV2_RELEASE_PROGRAMS regedit)
 endif()
@@ -20,6 +18,8 @@ set(CPACK_PACKAGE_VENDOR "Zarvik")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Update package of the Zarvik:Solvane 2.x family")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CHECKSUM SHA256)
+# Debugging information stays in the build tree.
+set(CPACK_STRIP_FILES ON)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME win64)

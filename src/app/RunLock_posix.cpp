@@ -57,6 +57,13 @@ std::string RunLockFilePath() {
 }  // namespace
 
 std::unique_ptr<TRunLock> TRunLock::TryAcquire() {
+  // A dry run against a registry that does not exist yet reads nothing a
+  // run could change, and makes no file where the registry would be.
+  struct stat st;
+  if (!reg::RegStore::Creates() && ::stat(reg::RegistryDatabasePath().c_str(), &st) != 0 &&
+      errno == ENOENT) {
+    return std::unique_ptr<TRunLock>(new TRunLock(-1));
+  }
   std::string path = RunLockFilePath();
   size_t slash = path.rfind('/');
   // A folder that cannot be made shows as the open's error below.
@@ -80,7 +87,7 @@ std::unique_ptr<TRunLock> TRunLock::TryAcquire() {
 TRunLock::~TRunLock() {
   // The file stays: removing it while another run may have it open would let
   // two runs lock two different files of the same name.
-  ::close(static_cast<int>(FHandle));
+  if (FHandle >= 0) ::close(static_cast<int>(FHandle));
 }
 
 }  // namespace slv2

@@ -54,6 +54,10 @@ Json ProductJson(const TProductReport& product) {
     if (!outcome.failure.empty()) ++counts["failed"];
     outcomes.push_back(OutcomeJson(outcome));
   }
+  if (!product.key.empty()) json["key"] = product.key;
+  if (!product.storageSha256.empty()) json["storage"]["sha256"] = product.storageSha256;
+  if (!product.versionBefore.empty()) json["versionBefore"] = Text(product.versionBefore);
+  if (!product.versionAfter.empty()) json["versionAfter"] = Text(product.versionAfter);
   json["counts"] = counts;
   json["outcomes"] = std::move(outcomes);
   Json& lines = json["errorLines"] = Json::array();
@@ -85,6 +89,7 @@ std::string RunReportJson(const TRunReport& report) {
                {"start", report.startTime},      {"end", report.endTime},
                {"dryRun", report.dryRun},        {"exitStatus", report.exitStatus},
                {"products", std::move(products)}};
+  if (!report.reason.empty()) json["reason"] = Text(report.reason);
   // Bytes that are not UTF-8 cannot come from program text; replaced, they
   // would still not cost the administrator the report.
   return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";

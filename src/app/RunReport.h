@@ -23,6 +23,10 @@ struct TProductReport {
   std::string message;       // error: its message; skipped: the reason
   std::vector<TSlv2Outcome> outcomes;
   std::vector<std::string> errorLines;
+  std::string key;            // unique per updater (ReportFacts.h)
+  std::string storageSha256;  // "": unknown
+  std::string versionBefore;  // the registry's, "" when it tells none
+  std::string versionAfter;
 };
 
 struct TRunReport {
@@ -34,6 +38,7 @@ struct TRunReport {
   bool dryRun = false;
   int exitStatus = 0;
   std::vector<TProductReport> products;
+  std::string reason;  // why nothing was to update (exit status 1642)
 };
 
 // The present time in UTC, as the report writes it.

@@ -7,6 +7,7 @@
 #include "app/CancelSignals.h"
 #include "app/ExitStatus.h"
 #include "app/MachineIdentity.h"
+#include "app/ReportFacts.h"
 #include "app/ShellWindow.h"
 #include "products/Slv2Catalogue.h"
 #include "storage/FileUtil.h"
@@ -106,6 +107,8 @@ void TUpdateSession::FormShow() {
     CreateUpdaters();
     ShowInstalledProducts();
     if (FUpdaters.empty()) {
+      if (!FFailed)
+        FReport.reason = NothingToUpdateReason(FOptions.catalogue, FOptions.packageFolder);
       FUi.ShowMessageBox(MessageBoxOf(TBoxId::NothingToUpdate));
       // A product left out for an error is not "nothing to update".
       return Terminate(FFailed ? kExitFailed : kExitNothingToUpdate);
@@ -169,6 +172,7 @@ TProductReport& TUpdateSession::AddProduct(const TSlv2UpdaterClass& type,
   fs::FindData found;
   if (listing.Next(&found)) product.storageSize = static_cast<int64_t>(found.size);
   product.result = "skipped";
+  DescribeProduct(type, product);
   return product;
 }
 
@@ -299,6 +303,7 @@ void TUpdateSession::Terminate(int exitStatus) {
 void TUpdateSession::WriteReport(bool interfaceAlive) {
   if (FOptions.reportFile.empty() || FReportWritten) return;
   FReportWritten = true;
+  RecordVersionsAfter(FReport);
   for (TProductReport& product : FReport.products) {
     if (product.result == "skipped" && product.message == "not run" &&
         FExitStatus == kExitCancelled) {

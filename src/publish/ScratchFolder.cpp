@@ -17,6 +17,7 @@ TScratchFolder::TScratchFolder() {
     std::string candidate = base + Format("slv2pack-%08x", random());
     if (fs::CreateDirectory(candidate)) {
       path_ = candidate;
+      interrupt_ = std::make_unique<TRemoveOnInterrupt>(path_);
       return;
     }
     if (fs::LastError() != kErrorAlreadyExists) break;

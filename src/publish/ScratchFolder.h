@@ -1,8 +1,11 @@
 // A new folder of the program's own in the system temporary folder, removed
-// with everything in it when the object goes.
+// with everything in it when the object goes or the tool is interrupted.
 #pragma once
 
+#include <memory>
 #include <string>
+
+#include "publish/RemoveOnInterrupt.h"
 
 namespace slv2::publish {
 
@@ -19,6 +22,7 @@ class TScratchFolder {
 
  private:
   std::string path_;
+  std::unique_ptr<TRemoveOnInterrupt> interrupt_;
 };
 
 }  // namespace slv2::publish

@@ -1,5 +1,8 @@
 #include "publish/UpdateStage.h"
 
+#include <algorithm>
+#include <set>
+
 #include "patch/DiffMaker.h"
 #include "publish/DeleteList.h"
 #include "publish/PublishError.h"
@@ -9,6 +12,7 @@
 #include "sys/Cp1251.h"
 #include "sys/FileLayer.h"
 #include "sys/WinError.h"
+#include "updater/Slv2NameMap.h"
 
 namespace slv2::publish {
 namespace {
@@ -16,7 +20,6 @@ namespace {
 // The longest element name a storage holds.
 constexpr size_t kMaxElementName = 31;
 constexpr const char kDiffSuffix[] = ".diff";
-constexpr const char kPatchSuffix[] = ".patch";
 constexpr const char kDeleteAfter[] = "Delete_After.ini";
 
 void CopyWhole(const std::string& from, const std::string& to) {
@@ -33,25 +36,44 @@ class TStager {
 
   void AddFile(const TFilePlan& file, TStage& stage) {
     const std::string& path = file.newFile->path;
-    for (const char* suffix : {kDiffSuffix, kPatchSuffix}) {
-      if (path.ends_with(suffix)) {
-        throw EPublishError(file.newFile->fullPath + ": the updater takes an element named *" +
-                            suffix + " for a difference or a merge, not for a file");
-      }
+    std::string name = path;
+    if (NeedsShortName(path, file.change == TFileChange::kChanged)) {
+      name = ShortName(file.part);
+      stage.mapped.push_back({&file, name});
     }
-    std::string element = std::string("files/") + kPartNames[file.part] + "/" + path;
+    std::string element = std::string("files/") + kPartNames[file.part] + "/" + name;
     std::string target = folder_ + "/" + element;
-    if (file.change == TFileChange::kChanged) {
-      if (TgmFileUtil::ExtractFileName(path, true).size() + sizeof kDiffSuffix - 1 >
-          kMaxElementName) {
-        stage.longNames.push_back(PartPath(file));
-      } else if (TryDifference(file, target)) {
-        stage.files.push_back({&file, element + kDiffSuffix, true});
-        return;
-      }
+    if (file.change == TFileChange::kChanged && TryDifference(file, target)) {
+      stage.files.push_back({&file, element + kDiffSuffix, true});
+      return;
     }
     CopyWhole(file.newFile->fullPath, target);
     stage.files.push_back({&file, element, false});
+  }
+
+  // Names the short names take at the root of each part, and the first
+  // component of every NEW path there, which they must not meet.
+  void ReserveNames(const TRelease& newRelease) {
+    for (int part : {kProductPart, kShellPart}) {
+      for (const auto& [key, file] : newRelease.parts[part])
+        taken_[part].insert(key.substr(0, key.find('/')));
+    }
+  }
+
+  void AddNameMap(const TStage& stage) {
+    if (stage.mapped.empty()) return;
+    std::string text;
+    for (int part : {kProductPart, kShellPart}) {
+      text += std::string("[") + kPartNames[part] + "]\r\n";
+      for (const TMappedName& mapped : stage.mapped) {
+        if (mapped.file->part != part) continue;
+        std::string path = mapped.file->newFile->path;
+        std::replace(path.begin(), path.end(), '/', '\\');
+        text += mapped.shortName + "=" + path + "\r\n";
+      }
+    }
+    std::string file = folder_ + "/files/" + kNameMapElement;
+    if (!WriteStringToFile(file, text)) throw EPublishError("Cannot write " + file);
   }
 
   void AddExtras(const std::vector<std::string>& deletions) {
@@ -98,8 +120,26 @@ class TStager {
     return false;
   }
 
+  static bool NeedsShortName(const std::string& path, bool changed) {
+    size_t start = 0;
+    for (size_t end = path.find('/'); end != std::string::npos; end = path.find('/', start)) {
+      if (end - start > kMaxElementName) return true;
+      start = end + 1;
+    }
+    return path.size() - start + (changed ? sizeof kDiffSuffix - 1 : 0) > kMaxElementName;
+  }
+
+  std::string ShortName(TReleasePart part) {
+    for (;;) {
+      std::string name = "~name" + std::to_string(++lastShortName_);
+      if (taken_[part].insert(FileKey(name)).second) return name;
+    }
+  }
+
   const std::string& folder_;
   const TStageOptions& options_;
+  std::set<std::string> taken_[2];
+  unsigned lastShortName_ = 0;
 };
 
 }  // namespace
@@ -108,11 +148,13 @@ TStage StageUpdate(const std::vector<TFilePlan>& plan, const TRelease& newReleas
                    const std::string& folder, const TStageOptions& options) {
   TStage stage;
   TStager stager(folder, options);
+  stager.ReserveNames(newRelease);
   for (const TFilePlan& file : plan) {
     bool shipped = file.change == TFileChange::kNew || file.change == TFileChange::kChanged ||
                    (file.change == TFileChange::kKept && file.newFile);
     if (shipped) stager.AddFile(file, stage);
   }
+  stager.AddNameMap(stage);
   stage.deletions = DeletionEntries(plan, newRelease.parts[kProductPart]);
   stager.AddExtras(stage.deletions);
   return stage;

@@ -25,18 +25,22 @@ struct TStagedFile {
   bool difference;
 };
 
+// A file that travels under a short element name through the name map.
+struct TMappedName {
+  const TFilePlan* file;
+  std::string shortName;
+};
+
 struct TStage {
   std::vector<TStagedFile> files;
   std::vector<std::string> deletions;  // the computed entries of "Delete_After.ini"
-  // "<part>/<path>" of changed files sent whole because NAME.diff would be
-  // longer than a storage's names may be.
-  std::vector<std::string> longNames;
+  std::vector<TMappedName> mapped;
 };
 
 // Fills `folder` (which exists and is empty). Every difference is checked
-// to rebuild its NEW file before it is kept. Raises EPublishError for a file
-// of NEW whose name the updater would take for a difference or a merge, and
-// for an extra folder that holds files of its own; file errors as they come.
+// to rebuild its NEW file before it is kept (CheckPlan has passed). Raises
+// EPublishError for an extra folder that holds files of its own; file errors
+// as they come.
 TStage StageUpdate(const std::vector<TFilePlan>& plan, const TRelease& newRelease,
                    const std::string& folder, const TStageOptions& options);
 

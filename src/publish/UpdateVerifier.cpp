@@ -150,7 +150,8 @@ TVerifyResult VerifyUpdate(const std::string& oldDir, const std::string& newDir,
   if (id.empty() || id.find_first_of("\\/") != std::string::npos) {
     throw EPublishError("Not a product identifier: \"" + id + "\"");
   }
-  TRelease oldRelease = ReadRelease(oldDir), newRelease = ReadRelease(newDir);
+  TRelease oldRelease = ReadRelease(oldDir, options.followLinks),
+           newRelease = ReadRelease(newDir, options.followLinks);
   bool shellProduct = AnsiSameText(id, kShellId);
   if (shellProduct &&
       !(oldRelease.parts[kShellPart].empty() && newRelease.parts[kShellPart].empty())) {
@@ -183,8 +184,10 @@ TVerifyResult VerifyUpdate(const std::string& oldDir, const std::string& newDir,
   for (int part : {kProductPart, kShellPart}) {
     TFileTree expected = newRelease.parts[part];
     for (const auto& [key, file] : oldRelease.parts[part]) {
-      if (options.kept.count(FileKey(std::string(kPartNames[part]) + "/" + file.path))) {
+      std::string name = std::string(kPartNames[part]) + "/" + file.path;
+      if (options.kept.count(FileKey(name))) {
         expected[key] = file;
+        result.keptFiles.push_back(name);
       }
     }
     if (part == kShellPart && shellProduct) break;

@@ -17,6 +17,7 @@ struct TVerifyOptions {
   std::string productId;
   // Files the updater is to leave as OLD has them, as FileKey("<part>/<path>").
   std::set<std::string> kept;
+  bool followLinks = false;  // the releases are read as make read them
 };
 
 struct TVerifyResult {
@@ -24,6 +25,8 @@ struct TVerifyResult {
   // "<part>/<path>") and per error line of the updater's log ("updater: ").
   std::vector<std::string> problems;
   size_t equalFiles = 0;
+  // "<part>/<path>" of the files left as OLD has them, as asked.
+  std::vector<std::string> keptFiles;
   // The storage's registry scripts were not run: the registry editor would
   // import them into the machine's registry.
   bool registryScriptsSkipped = false;

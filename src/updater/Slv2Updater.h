@@ -190,8 +190,10 @@ class TSlv2Updater {
   void LoadIniFiles();
   // The element read whole (decompressed, checksum verified, bounded in
   // size) into `ini`; false, with `ini` empty, when it is missing, damaged,
-  // too large or empty.
-  bool LoadIniFromStorage(const std::string& elementName, TSlv2IniFile& ini);
+  // too large or empty. `storage`: the one holding the element, if not the
+  // update storage's root.
+  bool LoadIniFromStorage(const std::string& elementName, TSlv2IniFile& ini,
+                          TgmStorage* storage = nullptr);
   void ProcessDelete(const std::vector<std::string>& list, const std::string& name);
   void ProcessStrReplace(TSlv2StrReplaceList& list);
   void ReplaceInFile(TSlv2StrReplaceData& record, const std::string& fileName);
@@ -200,7 +202,10 @@ class TSlv2Updater {
   // Storage-driven steps.
   void ProcessFiles();
   void ProcessFilesIn(TgmStorage& parent, const std::string& name, const std::string& root);
-  void ProcessFile(TgmStorage& storage, const std::string& elementName, const std::string& root);
+  // `path`: where below the root the element installs, when not under its
+  // own name (a long name from the storage's name map).
+  void ProcessFile(TgmStorage& storage, const std::string& elementName, const std::string& root,
+                   const std::string& path = {});
   void ProcessPatch(TgmStorage& storage, const std::string& elementName, const std::string& target);
   void ProcessDiff(TgmStorage& storage, const std::string& elementName, const std::string& target);
   void ProcessRegistry();

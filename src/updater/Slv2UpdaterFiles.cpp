@@ -9,6 +9,8 @@
 #include "sys/WinError.h"
 #include "sys/version/VerInfo.h"
 #include "updater/Slv2Cancel.h"
+#include "updater/Slv2IniFile.h"
+#include "updater/Slv2NameMap.h"
 #include "updater/Slv2Paths.h"
 #include "updater/Slv2Reason.h"
 #include "updater/Slv2ReplaceBatch.h"
@@ -105,6 +107,9 @@ void TSlv2Updater::ProcessFilesIn(TgmStorage& parent, const std::string& name,
   }
   std::vector<std::string> names;
   files->ListStreams(names);
+  TSlv2IniFile nameMapIni;
+  LoadIniFromStorage(kNameMapElement, nameMapIni, &parent);
+  TSlv2NameMap nameMap(nameMapIni, name, [this](const std::string& line) { Logger().Error(line); });
   TSlv2ReplaceBatch batch(Logger());
   struct BatchScope {
     TSlv2ReplaceBatch*& slot;
@@ -119,9 +124,11 @@ void TSlv2Updater::ProcessFilesIn(TgmStorage& parent, const std::string& name,
                            PrintableName(element).c_str()));
       continue;
     }
+    std::string path = nameMap.PathOf(element);
+    if (path.empty()) continue;
     bool patch = EndsWith(element, ".patch"), diff = EndsWith(element, ".diff");
     if (!patch && !diff) {
-      ProcessFile(*files, element, root);
+      ProcessFile(*files, element, root, path);
       continue;
     }
     // A merge or a difference works on the installed files as they are by
@@ -129,10 +136,10 @@ void TSlv2Updater::ProcessFilesIn(TgmStorage& parent, const std::string& name,
     batch.Finish();
     const char* operation = patch ? "ProcessPatch" : "ProcessDiff";
     std::string target =
-        TgmFileUtil::CombinePath(root, element.substr(0, element.size() - (patch ? 6 : 5)));
+        TgmFileUtil::CombinePath(root, path.substr(0, path.size() - (patch ? 6 : 5)));
     if (!PathWithin(root, target, false)) {
       Logger().Error(Format("%s(): \"%s\" leads outside \"%s\", element refused", operation,
-                            element.c_str(), root.c_str()));
+                            path.c_str(), root.c_str()));
     } else if (patch) {
       ProcessPatch(*files, element, target);
     } else {
@@ -145,17 +152,18 @@ void TSlv2Updater::ProcessFilesIn(TgmStorage& parent, const std::string& name,
 }
 
 void TSlv2Updater::ProcessFile(TgmStorage& storage, const std::string& elementName,
-                               const std::string& root) {
+                               const std::string& root, const std::string& path) {
   // Within a batch every line waits there, so that the log keeps the order
   // of the elements.
   auto log = [this](const TLogPriority& priority, const std::string& line) {
     FBatch ? FBatch->AddLine(priority, line) : Logger().Log(priority, line);
   };
   try {
-    std::string target = TgmFileUtil::CombinePath(root, elementName);
+    const std::string& name = path.empty() ? elementName : path;
+    std::string target = TgmFileUtil::CombinePath(root, name);
     if (root.empty() || !PathWithin(root, target, false)) {
       log(TLogPriority::Error(), Format("%s(): \"%s\" leads outside \"%s\", element refused",
-                                        "ProcessFile", elementName.c_str(), root.c_str()));
+                                        "ProcessFile", name.c_str(), root.c_str()));
       return;
     }
     std::string folder = TgmFileUtil::ExtractFilePath(target);

@@ -33,12 +33,14 @@ class TBoundedMemoryStream : public TMemoryStream {
 
 }  // namespace
 
-bool TSlv2Updater::LoadIniFromStorage(const std::string& elementName, TSlv2IniFile& ini) {
+bool TSlv2Updater::LoadIniFromStorage(const std::string& elementName, TSlv2IniFile& ini,
+                                      TgmStorage* storage) {
   ini.Clear();
   SLV2_ASSERT(FStorage, "Slv2Updater");
-  if (!FStorage->ElementExists(elementName)) return false;
+  if (!storage) storage = FStorage.get();
+  if (!storage->ElementExists(elementName)) return false;
   std::unique_ptr<TgmStgStream> stream =
-      FStorage->CreateStream(elementName, stg::kStgmRead | stg::kStgmShareDenyWrite);
+      storage->CreateStream(elementName, stg::kStgmRead | stg::kStgmShareDenyWrite);
   TBoundedMemoryStream text(kMaxIniSize);
   if (!Decompress(*stream, text)) {
     Logger().Error(text.Overflowed() ? Format("%s(): \"%s\" is larger than %d bytes, ignored",

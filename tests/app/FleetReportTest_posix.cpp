@@ -8,10 +8,12 @@
 #include <csignal>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "TestSupport.h"
 #include "app/ExitStatus.h"
 #include "sys/Cp1251.h"
+#include "sys/Sha256.h"
 
 namespace slv2 {
 namespace {
@@ -95,6 +97,18 @@ TEST_F(FleetReportTest, TheDryRunChangesNothingAndListsWhatTheRunThenDoes) {
     EXPECT_FALSE(Outcomes(real["products"][i]).empty());
     EXPECT_EQ(Outcomes(dry["products"][i]), Outcomes(real["products"][i]));
   }
+  // Which storage each machine ran, and the versions it went between.
+  std::set<std::string> keys;
+  for (const Json& product : real["products"]) {
+    keys.insert(product["key"].get<std::string>());
+    EXPECT_EQ(product["storage"]["sha256"],
+              Sha256Hex(test::ReadFile(Utf8ToAnsi(product["storage"]["file"].get<std::string>()))));
+  }
+  EXPECT_EQ(keys.size(), 5u);
+  EXPECT_TRUE(keys.count("main") && keys.count("main-finish"));
+  EXPECT_EQ(real["products"][0]["versionBefore"], "2.0.0");
+  EXPECT_EQ(real["products"][0]["versionAfter"], "2.1.0");
+  EXPECT_FALSE(dry["products"][0].contains("versionAfter"));
 }
 
 TEST_F(FleetReportTest, EveryEndOfTheRunLeavesAValidReport) {
@@ -118,6 +132,7 @@ TEST_F(FleetReportTest, EveryEndOfTheRunLeavesAValidReport) {
     EXPECT_EQ(Update(row.args, report, row.packageDir), row.status & 0xFF);
     Json json = Report(report);
     EXPECT_EQ(json["exitStatus"], row.status);
+    EXPECT_EQ(json.contains("reason"), row.status == kExitNothingToUpdate);
     bool found = false;
     for (const Json& product : json["products"]) {
       if (product["id"] != "mathematics1") continue;
@@ -130,6 +145,15 @@ TEST_F(FleetReportTest, EveryEndOfTheRunLeavesAValidReport) {
     EXPECT_EQ(found, row.mathematics != nullptr);
     EXPECT_EQ(test::ReadFile(lessons), "edited by hand");
   }
+}
+
+TEST_F(FleetReportTest, ADryRunMakesNoRegistryWhereNoneIs) {
+  test::ScopedEnv none{"SLV2_REGISTRY", dir / "none/registry.db"};
+  EXPECT_EQ(Update({"--dry-run"}, dir / "dry.json"), kExitNothingToUpdate & 0xFF)
+      << test::ReadFile(dir / "err");
+  EXPECT_FALSE(test::PathExists(dir / "none"));
+  EXPECT_EQ(Report(dir / "dry.json")["reason"],
+            "no product of the family is installed on this machine");
 }
 
 TEST_F(FleetReportTest, ACancelledRunStillReports) {

@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 #include "sys/Cp1251.h"
 #include "sys/Crc32.h"
+#include "sys/Sha256.h"
 #include "sys/StrUtil.h"
 #include "sys/StringBuffer.h"
 
@@ -37,6 +38,27 @@ TEST(Cp1251, FoldsCaseAndClassifiesEveryCyrillicLetter) {
 TEST(Crc32, MatchesTheStandardCheckValueAcrossSeveralBuffers) {
   EXPECT_EQ(CalcCRC32("123456789", 9), 0xCBF43926u);
   EXPECT_EQ(~UpdateCRC32("6789", UpdateCRC32("12345", 0xFFFFFFFFu, 5), 4), 0xCBF43926u);
+}
+
+TEST(Sha256, MatchesTheStandardVectorsAndAFileOfThem) {
+  struct Row {
+    std::string data, digest;
+  };
+  for (const Row& row : {
+           Row{"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+           Row{"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+           Row{"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+               "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+           Row{std::string(1000000, 'a'),
+               "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+       }) {
+    EXPECT_EQ(Sha256Hex(row.data), row.digest) << row.data.size();
+  }
+  test::TempDir dir;
+  test::WriteFile(dir / "a", std::string(1000000, 'a'));
+  EXPECT_EQ(FileSha256(dir / "a"),
+            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+  EXPECT_EQ(FileSha256(dir / "missing"), "");
 }
 
 TEST(StringBuffer, GrowsAndKeepsEveryByteAndRefusesIndexesOutsideIt) {

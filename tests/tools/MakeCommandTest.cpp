@@ -37,6 +37,11 @@ const std::vector<Row> kRows = {
     {"product/doc/dropped.txt", "dropped", std::nullopt, ""},
     {"product/gone/a.txt", "a", std::nullopt, ""},
     {"solvane/shell.txt", std::nullopt, "shell", "files/solvane/shell.txt"},
+    // Names longer than an element's travel under short names.
+    {"product/a folder name longer than thirty-one/new.txt", std::nullopt, "long",
+     "files/product/~name1"},
+    {"product/doc/changed manual of 30 chars.txt", kText, kText + "end",
+     "files/product/~name2.diff"},
     // Kept by the updater: an older version, and a lost version block.
     {"product/app.exe", Pe("ver_1_10_0_0.exe"), Pe("ver_1_9_0_0.exe"), "files/product/app.exe"},
     {"product/lib.dll", Pe("ver_2_1_0_12.exe"), Pe("no_version.exe"), "files/product/lib.dll"},
@@ -78,6 +83,8 @@ TEST_F(MakeTest, RefusesFilesTheUpdaterWouldKeepUnlessAllowed) {
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(refused.err,
             (std::vector<std::string>{
+                "slv2pack: warning: NEW looks older than OLD: 1 versioned files go down, 0 up; "
+                "are OLD and NEW swapped?",
                 "product/app.exe: NEW's version 1.9.0.0 is older than OLD's 1.10.0.0: the "
                 "updater would keep the installed file",
                 "product/lib.dll: NEW's file has no version, OLD's has 2.1.0.12: the updater "
@@ -89,9 +96,13 @@ TEST_F(MakeTest, RefusesFilesTheUpdaterWouldKeepUnlessAllowed) {
   Result made = Run({"make", dir / "old", dir / "new", dir / "out.stg", "--allow-kept",
                      "--compress", "--extra", dir / "extra"});
   ASSERT_EQ(made.status, 0) << ::testing::PrintToString(made.out) << made.err.size();
-  EXPECT_TRUE(made.Has("verify: OK as product out: the update turns OLD into NEW, 7 files equal"))
+  EXPECT_TRUE(
+      made.Has("verify: OK as product out: the update turns OLD into NEW but for 2 kept "
+               "files, 9 files equal"))
       << ::testing::PrintToString(made.out);
-  std::vector<std::string> elements, expected = {"Delete_After.ini", "registry/family.reg"};
+  EXPECT_TRUE(made.Has("kept: product/app.exe (the installed file stays as OLD has it)"));
+  std::vector<std::string> elements,
+      expected = {"Delete_After.ini", "registry/family.reg", "files/Names.ini"};
   for (const Row& row : kRows) {
     if (!row.element.empty()) expected.push_back(row.element);
   }
@@ -123,7 +134,7 @@ TEST_F(MakeTest, VerifyNamesTheFileAStorageFailsToUpdate) {
   };
   for (const Case& c : {Case{"whole.stg", 0,
                              "verify: OK as product whole: the update turns OLD "
-                             "into NEW, 5 files equal"},
+                             "into NEW, 7 files equal"},
                         Case{"short.stg", 1, "missing: product/add/new.txt"}}) {
     Result verify = Run({"verify", dir / "old", dir / "new", dir / c.storage});
     EXPECT_EQ(verify.status, c.status) << c.storage;

@@ -175,6 +175,35 @@ TEST_F(ProcessFilesTest, ElementsNamedWithControlCharactersAreRefused) {
   EXPECT_EQ(Entries(product), (std::vector<std::string>{"fine.txt", "keep.txt"}));
 }
 
+TEST_F(ProcessFilesTest, TheNameMapPlacesShortElementsUnderTheirLongPaths) {
+  const std::string longPath =
+      "a folder name longer than thirty-one characters/a file name longer than thirty-one.txt";
+  std::string mapped = longPath;
+  std::replace(mapped.begin(), mapped.end(), '/', '\\');
+  Run([&](StorageWriter& s) {
+    s.Add("files/Names.ini", "[product]\r\n~name1=" + mapped +
+                                 "\r\n~name2=..\\..\\evil.txt\r\n~name3=\\abs\\evil.txt\r\n"
+                                 "~name4=sub\\x\x1b.txt\r\n~name5=C:evil.txt\r\n"
+                                 "~name6=sub\\.\\x.txt\r\n[solvane]\r\n~name1=help\\shell.txt\r\n");
+    for (int i = 1; i <= 6; ++i)
+      s.Add("files/product/~name" + std::to_string(i), "x");
+    s.Add("files/solvane/~name1", "shell");
+    s.Add("files/product/unmapped.txt", "plain");
+  });
+  ExpectOutsideUntouched();
+  EXPECT_EQ(Content(Join(product, longPath)), "x");
+  EXPECT_EQ(Content(Join(shell, "help/shell.txt")), "shell");
+  EXPECT_EQ(Content(Join(product, "unmapped.txt")), "plain");
+  EXPECT_TRUE(
+      log.Has("ERROR ProcessFiles(): \"~name2\" maps to \"../../evil.txt\", which is no "
+              "path inside the folder; element refused"))
+      << log.Text();
+  EXPECT_EQ(log.Count("which is no path inside the folder; element refused"), 5);
+  EXPECT_EQ(Entries(product),
+            (std::vector<std::string>{"a folder name longer than thirty-one characters", "keep.txt",
+                                      "unmapped.txt"}));
+}
+
 class ProcessPatchTest : public UpdaterFixture {
  protected:
   std::string target = Join(product, "data.mdb");

@@ -1,7 +1,8 @@
 // slv2pack make OLD_DIR NEW_DIR OUT.stg [--extra DIR] [--compress]
-// [--no-verify] [--allow-kept]: the update storage that turns an installed
-// OLD release into NEW, built as `slv2pack build` builds a folder, proven by
-// verify before it takes OUT's place.
+// [--no-verify] [--allow-kept] [--follow-links] [--strict]: the update
+// storage that turns an installed OLD release into NEW, built as `slv2pack
+// build` builds a folder, proven by verify before it takes OUT's place.
+// Everything that would stop it is found before any work.
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -11,11 +12,16 @@
 #include "PublishCommands.h"
 #include "StdOut.h"
 #include "patch/PendingFile.h"
+#include "publish/PlanCheck.h"
+#include "publish/RemoveOnInterrupt.h"
 #include "publish/ScratchFolder.h"
 #include "publish/UpdateStage.h"
 #include "publish/UpdateSummary.h"
+#include "storage/FileUtil.h"
 #include "sys/Cp1251.h"
 #include "sys/Exception.h"
+#include "sys/FileLayer.h"
+#include "updater/Slv2Paths.h"
 
 namespace slv2::pack {
 namespace {
@@ -52,16 +58,62 @@ void PrintSummary(const TUpdateSummary& s) {
               s.release.bytes, s.release.files);
 }
 
+// The checks that need no work: OUT's place and the extra folder.
+void CheckPlaces(const TArguments& parsed) {
+  std::string output = fs::GetFullPathName(parsed.positional[2]);
+  for (int i : {0, 1}) {
+    if (PathWithin(fs::GetFullPathName(parsed.positional[i]), output, false)) {
+      throw Exception("OUT " + parsed.positional[2] + " lies inside " + (i ? "NEW " : "OLD ") +
+                      parsed.positional[i] + ": write it elsewhere");
+    }
+  }
+  if (parsed.Has("--extra") && !TgmFileUtil::DirectoryExists(parsed.Value("--extra"))) {
+    throw Exception("--extra " + parsed.Value("--extra") + ": no such folder");
+  }
+}
+
+// Every offender, on the standard error; then the make ends.
+void RefuseProblems(const std::vector<std::string>& problems) {
+  if (problems.empty()) return;
+  for (const std::string& problem : problems)
+    std::fprintf(stderr, "%s\n", ToTerminal(problem).c_str());
+  throw Exception(std::to_string(problems.size()) +
+                  (problems.size() == 1 ? " problem" : " problems") +
+                  " in the releases; nothing made");
+}
+
 int Make(const std::vector<std::string>& args) {
   TArguments parsed;
-  if (!ParsePublishArguments(args, {"--extra=", "--compress", "--no-verify", "--allow-kept"}, 3,
-                             &parsed)) {
-    return UsageError("make");
+  if (!ParsePublishArguments(
+          args,
+          {"--extra=", "--compress", "--no-verify", "--allow-kept", "--follow-links", "--strict"},
+          3, &parsed)) {
+    return ArgumentError("make", parsed);
   }
   const std::string &oldDir = parsed.positional[0], &newDir = parsed.positional[1],
                     &output = parsed.positional[2];
-  TRelease oldRelease = ReadRelease(oldDir), newRelease = ReadRelease(newDir);
+  bool followLinks = parsed.Has("--follow-links");
+  CheckPlaces(parsed);
+  TTreeReading oldReading, newReading;
+  oldReading.followLinks = newReading.followLinks = followLinks;
+  TRelease oldRelease = ReadRelease(oldDir, oldReading),
+           newRelease = ReadRelease(newDir, newReading);
+  std::vector<std::string> problems = oldReading.problems;
+  problems.insert(problems.end(), newReading.problems.begin(), newReading.problems.end());
   std::vector<TFilePlan> plan = PlanUpdate(oldRelease, newRelease);
+  TPlanCheck check = CheckPlan(plan);
+  problems.insert(problems.end(), check.problems.begin(), check.problems.end());
+  RefuseProblems(problems);
+  for (const std::string& warning : check.warnings)
+    std::fprintf(stderr, "slv2pack: warning: %s\n", warning.c_str());
+  if (!check.warnings.empty() && parsed.Has("--strict")) {
+    throw Exception("--strict: nothing made after the warnings");
+  }
+  if (check.nothingToUpdate && !parsed.Has("--extra")) {
+    std::printf("make: nothing to update: OLD and NEW hold the same files; %s not written\n",
+                ToTerminal(output).c_str());
+    return 3;
+  }
 
   // Files the updater would leave as they are: the update would silently
   // not reach them.
@@ -79,6 +131,7 @@ int Make(const std::vector<std::string>& args) {
   }
 
   TPendingFile pending(output);
+  TRemoveOnInterrupt unfinished(pending.Path());
   TStage stage;
   {
     TScratchFolder folder;
@@ -87,15 +140,17 @@ int Make(const std::vector<std::string>& args) {
     BuildStorage(folder.Path(), pending.Path(), parsed.Has("--compress"));
   }
   PrintSummary(SummarizeUpdate(plan, stage, pending.Path()));
-  for (const std::string& path : stage.longNames) {
-    std::printf("%s: sent whole: with .diff its name would be longer than 31 characters\n",
-                ToTerminal(path).c_str());
+  for (const TMappedName& mapped : stage.mapped) {
+    std::printf(
+        "%s: travels as %s through the name map: a name on its path (with .diff for a difference) "
+        "is longer than 31 characters\n",
+        ToTerminal(PartPath(*mapped.file)).c_str(), mapped.shortName.c_str());
   }
   if (!parsed.Has("--no-verify")) {
     std::string product = DefaultProductId(output);
     std::fflush(stdout);
-    int status =
-        ReportVerification(VerifyUpdate(oldDir, newDir, pending.Path(), {product, kept}), product);
+    int status = ReportVerification(
+        VerifyUpdate(oldDir, newDir, pending.Path(), {product, kept, followLinks}), product);
     if (status != 0) {
       std::printf("make: %s not written\n", ToTerminal(output).c_str());
       return status;
@@ -109,5 +164,6 @@ int Make(const std::vector<std::string>& args) {
 }  // namespace slv2::pack
 
 SLV2PACK_COMMAND(make, "make",
-                 "OLD_DIR NEW_DIR OUT.stg [--extra DIR] [--compress] [--no-verify] [--allow-kept]",
+                 "OLD_DIR NEW_DIR OUT.stg [--extra DIR] [--compress] [--no-verify] [--allow-kept] "
+                 "[--follow-links] [--strict]",
                  slv2::pack::Make)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "Command.h"
 #include "StdOut.h"
 #include "storage/FileUtil.h"
 
@@ -27,15 +28,26 @@ bool ParsePublishArguments(const std::vector<std::string>& args,
       parsed->positional.push_back(args[i]);
     } else if (std::find(options.begin(), options.end(), args[i]) != options.end()) {
       parsed->given.emplace_back(args[i], "");
-    } else if (std::find(options.begin(), options.end(), args[i] + "=") != options.end() &&
-               i + 1 < args.size()) {
+    } else if (std::find(options.begin(), options.end(), args[i] + "=") == options.end()) {
+      parsed->problem = "unknown option " + args[i];
+      return false;
+    } else if (i + 1 < args.size()) {
       parsed->given.emplace_back(args[i], args[i + 1]);
       ++i;
     } else {
+      parsed->problem = args[i] + " needs a value";
       return false;
     }
   }
-  return parsed->positional.size() == positionalCount;
+  if (parsed->positional.size() == positionalCount) return true;
+  parsed->problem = std::to_string(positionalCount) + " arguments expected, " +
+                    std::to_string(parsed->positional.size()) + " given";
+  return false;
+}
+
+int ArgumentError(const char* name, const TArguments& parsed) {
+  std::fprintf(stderr, "slv2pack: %s: %s\n", name, ToTerminal(parsed.problem).c_str());
+  return UsageError(name);
 }
 
 std::string DefaultProductId(const std::string& storageFile) {
@@ -45,6 +57,8 @@ std::string DefaultProductId(const std::string& storageFile) {
 int ReportVerification(const publish::TVerifyResult& result, const std::string& productId) {
   for (const std::string& problem : result.problems)
     std::printf("%s\n", ToTerminal(problem).c_str());
+  for (const std::string& kept : result.keptFiles)
+    std::printf("kept: %s (the installed file stays as OLD has it)\n", ToTerminal(kept).c_str());
   if (result.registryScriptsSkipped) {
     std::printf(
         "verify: registry scripts not run: here they would reach this machine's registry\n");
@@ -53,6 +67,13 @@ int ReportVerification(const publish::TVerifyResult& result, const std::string& 
     std::printf("verify: FAILED as product %s: %zu problems, %zu files equal\n",
                 ToTerminal(productId).c_str(), result.problems.size(), result.equalFiles);
     return 1;
+  }
+  if (!result.keptFiles.empty()) {
+    std::printf(
+        "verify: OK as product %s: the update turns OLD into NEW but for %zu kept files, %zu "
+        "files equal\n",
+        ToTerminal(productId).c_str(), result.keptFiles.size(), result.equalFiles);
+    return 0;
   }
   std::printf("verify: OK as product %s: the update turns OLD into NEW, %zu files equal\n",
               ToTerminal(productId).c_str(), result.equalFiles);

@@ -15,15 +15,19 @@ namespace slv2::pack {
 struct TArguments {
   std::vector<std::string> positional;
   std::vector<std::pair<std::string, std::string>> given;  // name, value ("" for a switch)
+  std::string problem;                                     // why the arguments were refused
 
   bool Has(const std::string& name) const;
   std::string Value(const std::string& name) const;
 };
-// False for an unknown name, a missing value or another number of positional
-// arguments.
+// False, with the problem named, for an unknown name, a missing value or
+// another number of positional arguments.
 bool ParsePublishArguments(const std::vector<std::string>& args,
                            const std::vector<std::string>& options, size_t positionalCount,
                            TArguments* parsed);
+
+// Names the problem of the arguments, then the command's usage; gives 2.
+int ArgumentError(const char* name, const TArguments& parsed);
 
 // The product a storage is for unless one is named: the storage's file name
 // without its extension, which is the product identifier.

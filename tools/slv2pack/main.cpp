@@ -4,9 +4,15 @@
 #include <exception>
 
 #include "Command.h"
+#include "CommandHelp.h"
+#include "Interrupt.h"
 #include "StdOut.h"
 #include "sys/Cp1251.h"
 #include "sys/Exception.h"
+
+#ifndef SLV2_VERSION
+#define SLV2_VERSION "unknown"
+#endif
 
 namespace slv2::pack {
 
@@ -34,9 +40,26 @@ int UsageError(const char* name) {
 namespace {
 
 void PrintUsage(std::FILE* out) {
-  std::fprintf(out, "usage: slv2pack <command> [arguments]\n\ncommands:\n");
+  std::fprintf(out,
+               "usage: slv2pack <command> [arguments]\n"
+               "       slv2pack help COMMAND | --version\n\ncommands:\n");
   for (const Command& c : Commands())
     std::fprintf(out, "  %s %s\n", c.name, c.usage);
+}
+
+int PrintHelp(const char* name) {
+  const char* help = name ? CommandHelp(name) : nullptr;
+  if (!help) {
+    if (name) std::fprintf(stderr, "slv2pack: unknown command '%s'\n", name);
+    std::fprintf(stderr, "usage: slv2pack help COMMAND\n");
+    PrintUsage(stderr);
+    return 2;
+  }
+  for (const Command& c : Commands()) {
+    if (std::strcmp(c.name, name) == 0) std::printf("usage: slv2pack %s %s\n\n", c.name, c.usage);
+  }
+  std::printf("%s\n", help);
+  return 0;
 }
 
 }  // namespace
@@ -45,10 +68,16 @@ void PrintUsage(std::FILE* out) {
 int main(int argc, char** argv) {
   using namespace slv2::pack;
   SetUpTerminal();
+  RemoveScratchOnInterrupt();
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     PrintUsage(argc < 2 ? stderr : stdout);
     return argc < 2 ? 2 : 0;
   }
+  if (std::strcmp(argv[1], "--version") == 0) {
+    std::printf("slv2pack %s\n", SLV2_VERSION);
+    return 0;
+  }
+  if (std::strcmp(argv[1], "help") == 0) return PrintHelp(argc == 3 ? argv[2] : nullptr);
   for (const Command& c : Commands()) {
     if (std::strcmp(c.name, argv[1]) != 0) continue;
     std::vector<std::string> args;

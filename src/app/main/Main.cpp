@@ -17,6 +17,7 @@
 #include "app/main/ProgramProcess.h"
 #include "sys/Cp1251.h"
 #include "sys/Exception.h"
+#include "sys/registry/RegApi.h"
 
 #ifndef SLV2_VERSION
 #define SLV2_VERSION "unknown"
@@ -55,6 +56,7 @@ int Run(int& argc, char** argv) {
   }
   TSessionOptions session = DefaultSessionOptions(folder);
   session.dryRun = options.dryRun;
+  if (options.dryRun) reg::NeverCreateRegistry();
   session.programVersion = SLV2_VERSION;
   if (!options.reportFile.empty() &&
       !ResolveReportFile(options.reportFile, session.reportFile, error)) {

@@ -95,6 +95,11 @@ uint32_t QueryInfoKey(HKey key, uint32_t* subKeys, uint32_t* values);
 // or the failure (RegistryErrorText says what it means).
 uint32_t CheckRegistry();
 
+// From now on a registry database that does not exist is read as an empty
+// registry, and neither it nor its folder is made: a dry run finds the
+// machine as it is and leaves it so. Windows' registry always exists.
+void NeverCreateRegistry();
+
 // The text of a registry call's failure for a message: the system's text,
 // and on Linux the database it concerns.
 std::string RegistryErrorText(uint32_t code);

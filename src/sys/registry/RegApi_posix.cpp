@@ -288,4 +288,8 @@ std::string RegistryErrorText(uint32_t code) {
   return Format("%s (registry database \"%s\")", SysErrorMessage(code).c_str(), database.c_str());
 }
 
+void NeverCreateRegistry() {
+  RegStore::NeverCreate();
+}
+
 }  // namespace slv2::reg

@@ -152,6 +152,8 @@ uint32_t CheckRegistry() {
   return kErrorSuccess;
 }
 
+void NeverCreateRegistry() {}
+
 std::string RegistryErrorText(uint32_t code) {
   return SysErrorMessage(code);
 }

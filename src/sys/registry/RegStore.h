@@ -45,6 +45,11 @@ class RegStore {
   // not a registry database (an empty one included) or fails SQLite's quick
   // check. A file that is there is never made anew.
   static std::unique_ptr<RegStore> Open(const std::string& path, uint32_t* error);
+  // From now on Open takes a database that does not exist for an empty one
+  // in memory, making no file or folder (NeverCreateRegistry).
+  static void NeverCreate();
+  // Whether Open makes a missing database.
+  static bool Creates();
   ~RegStore();
   RegStore(const RegStore&) = delete;
   RegStore& operator=(const RegStore&) = delete;
@@ -80,6 +85,8 @@ class RegStore {
   uint32_t Counts(KeyId key, uint32_t* subKeys, uint32_t* values);
 
  private:
+  // The database at `path` (or ":memory:"), set up.
+  static std::unique_ptr<RegStore> OpenDatabase(const std::string& path, uint32_t* error);
   class Query;
   explicit RegStore(sqlite3* db) : db_(db) {}
   uint32_t Exec(const char* sql);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <string>
@@ -197,7 +198,23 @@ class RegStore::Query {
   int bound_ = 0;
 };
 
+namespace {
+std::atomic<bool> g_neverCreate{false};
+}  // namespace
+
+void RegStore::NeverCreate() {
+  g_neverCreate = true;
+}
+
+bool RegStore::Creates() {
+  return !g_neverCreate;
+}
+
 std::unique_ptr<RegStore> RegStore::Open(const std::string& path, uint32_t* error) {
+  struct stat st;
+  bool missing = ::lstat(path.c_str(), &st) != 0 && errno == ENOENT;
+  // Where nothing may be made, a missing database reads as an empty one.
+  if (missing && !Creates()) return OpenDatabase(":memory:", error);
   auto slash = path.find_last_of('/');
   if (slash != std::string::npos && slash > 0 &&
       !MakeFolders(path.substr(0, slash), ::geteuid() == 0 ? 0755 : 0700)) {
@@ -207,13 +224,19 @@ std::unique_ptr<RegStore> RegStore::Open(const std::string& path, uint32_t* erro
   }
   // Only a database that is missing is made; one that is there is used as
   // it is or refused.
-  struct stat st;
-  if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) {
+  if (missing) {
     *error = CreateDatabase(path);
     if (*error != kErrorSuccess) return nullptr;
   }
+  return OpenDatabase(path, error);
+}
+
+std::unique_ptr<RegStore> RegStore::OpenDatabase(const std::string& path, uint32_t* error) {
+  const bool memory = path == ":memory:";
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  int rc = sqlite3_open_v2(path.c_str(), &db,
+                           SQLITE_OPEN_READWRITE | (memory ? SQLITE_OPEN_CREATE : 0), nullptr);
+  if (rc == SQLITE_OK && memory) rc = sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) {
     *error = rc == SQLITE_CANTOPEN ? kErrorAccessDenied : FromSqlite(rc);
     sqlite3_close(db);

@@ -252,10 +252,14 @@ bool HaveGsf() {
   return present;
 }
 
+constexpr const char kGsf[] = "LC_ALL=C.UTF-8 gsf";
+
 std::optional<std::vector<Element>> ReadWithGsf(const std::string& path) {
   if (!HaveGsf()) return std::nullopt;
   std::string file = Quote(AnsiToUtf8(path));
-  std::optional<std::string> out = Run("gsf list " + file);
+  // gsf prints names in the locale's encoding, "?" for what it cannot hold:
+  // UTF-8 whatever locale the tests run in (C.UTF-8 comes with libc).
+  std::optional<std::string> out = Run(kGsf + std::string(" list ") + file);
   if (!out) return std::vector<Element>{{"<gsf list failed>"}};
   std::vector<Element> elements;
   std::vector<size_t> streams;
@@ -279,7 +283,7 @@ std::optional<std::vector<Element>> ReadWithGsf(const std::string& path) {
   // One "gsf cat" gives many streams, one after another.
   for (size_t first = 0; first < streams.size(); first += 200) {
     size_t last = std::min(streams.size(), first + 200);
-    std::string command = "gsf cat " + file;
+    std::string command = kGsf + std::string(" cat ") + file;
     for (size_t i = first; i < last; ++i)
       command += " " + Quote(elements[streams[i]].path);
     std::string data = Run(command).value_or("<gsf cat failed>");
