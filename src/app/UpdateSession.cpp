@@ -147,8 +147,7 @@ void TUpdateSession::AddUpdaterIfInstalled(const TSlv2UpdaterClass& type) {
     updater = type.Create();
     RequireShellFolder(*updater);
     updater->SetStorageFileName(storageFile);
-    updater->SetDryRun(FOptions.dryRun);
-    updater->SetDryRunLedger(FDryRunLedger);
+    if (FOptions.dryRun) updater->UseEffects(MakeRecordingEffects(updater->Logger(), FOverlay));
   } catch (const std::exception& e) {
     FFailed = true;
     product.message = ExceptionMessage(e);

@@ -64,8 +64,6 @@ class TSlv2MainUpdater : public TSlv2Updater {
 
  private:
   security::SecurityApi* FSecurityApi = &security::PlatformSecurityApi();
-  // A dry run's group move, which the renaming then sees done: old, new.
-  std::string FDryGroupFrom, FDryGroupTo;
 };
 
 }  // namespace slv2

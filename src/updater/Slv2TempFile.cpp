@@ -100,12 +100,13 @@ bool ExtractInto(TgmStorage& storage, const std::string& element, const TSlv2Tem
   return ok;
 }
 
-bool ReplaceInstalledFile(TSlv2TempFile& temp, const std::string& target) {
+bool ReplaceInstalledFile(TSlv2TempFile& temp, const std::string& target, bool durably) {
   uint32_t attributes = fs::GetFileAttributes(target);
   bool readOnly = attributes != fs::kInvalidFileAttributes && !(attributes & fs::kAttrDirectory) &&
                   (attributes & fs::kAttrReadOnly);
   if (readOnly && !fs::SetFileAttributes(target, attributes & ~fs::kAttrReadOnly)) return false;
-  bool replaced = fs::ReplaceFile(temp.Name(), target);
+  bool replaced =
+      durably ? fs::ReplaceFile(temp.Name(), target) : fs::RenameOver(temp.Name(), target);
   uint32_t error = fs::LastError();
   if (replaced) temp.Forget();
   // Put back only when the old file stayed: the new one is writable, so that

@@ -13,12 +13,11 @@
 // (Slv21Root) skip their work with an error line when that folder is unknown,
 // and nothing driven by the storage reaches outside those two folders.
 //
-// Every step decides first and then either makes its change or, in a dry
-// run, only records it (Slv2Outcome.h); both runs collect the same records.
+// Every step decides and leaves the change to its effects (Slv2Effects.h),
+// which make it, or in a dry run only note it, and record the outcome.
 #pragma once
 
 #include <memory>
-#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -29,6 +28,7 @@
 #include "sys/Exception.h"
 #include "sys/FileLayer.h"
 #include "sys/registry/RegApi.h"
+#include "updater/Slv2Effects.h"
 #include "updater/Slv2Lists.h"
 #include "updater/Slv2Outcome.h"
 
@@ -128,26 +128,14 @@ class TSlv2Updater {
   // (the message counts them and quotes the first).
   void Update();
 
-  // A dry run decides every step without changing any file, access list or
-  // registry value; temporary files go to the system's temporary folder
-  // and are removed.
-  void SetDryRun(bool dryRun) { FDryRun = dryRun; }
-  bool DryRun() const { return FDryRun; }
-  // The decisions of the whole dry run, shared by its updaters, so that a
-  // later product sees what an earlier one would have done (kind and
-  // target of every record).
-  void SetDryRunLedger(std::shared_ptr<std::set<std::string>> ledger) {
-    FLedger = std::move(ledger);
-  }
-  // True when a dry run recorded this already, in this updater or another.
-  bool DryRunDecided(TSlv2OutcomeKind kind, const std::string& target) const;
-  // What the steps did or, in a dry run, would do, in the order decided.
-  const std::vector<TSlv2Outcome>& Outcomes() const { return FOutcomes; }
+  // What makes the steps' changes and records them: the machine's own
+  // effects unless others are given (a dry run's recording ones).
+  void UseEffects(std::unique_ptr<TSlv2Effects> effects) { FEffects = std::move(effects); }
+  TSlv2Effects& Effects() { return *FEffects; }
+  // What the steps did or, in a dry run, would do, in the order done.
+  std::vector<TSlv2Outcome> Outcomes() const { return FEffects->Outcomes(); }
   // The error lines of the last Update's log, in order.
   const std::vector<std::string>& ErrorLines() const { return FErrorLines; }
-  // Adds the record; one that would fail in a dry run is also logged as an
-  // error line of `operation`.
-  void Record(const char* operation, TSlv2Outcome outcome);
 
   // Opens the update storage (read, other writers denied) unless the name is
   // the current one; an empty name only closes it. Opening errors pass.
@@ -204,9 +192,10 @@ class TSlv2Updater {
   void ProcessPatch(TgmStorage& storage, const std::string& elementName, const std::string& target);
   void ProcessDiff(TgmStorage& storage, const std::string& elementName, const std::string& target);
   void ProcessRegistry();
-  // Expands the macros of a registry script in place and imports it (in a
-  // dry run: only expands it); true when the import succeeded.
-  bool ProcessRegFile(const std::string& fileName);
+  // Expands the macros of a registry script in place and imports it; true
+  // when the import succeeded. Its outcome names `target` (the file when
+  // empty) and lists the keys and values the script sets.
+  bool ProcessRegFile(const std::string& fileName, const std::string& target = {});
 
  private:
   // The text of a macro reference, before the backslash rule.
@@ -214,8 +203,7 @@ class TSlv2Updater {
   // True when the target may be acted on: strictly inside the product
   // folder or the shell folder (or, with allowRoot, one of them itself).
   bool InsideFolders(std::string_view target, bool allowRoot) const;
-  // Deletes the file or folder tree `normal` (`path` as the ini names it),
-  // or in a dry run records that it would.
+  // Deletes the file or folder tree `normal` (`path` as the ini names it).
   void Delete(const char* op, const std::string& path, const std::string& normal, bool folder);
   // Extracts every stream of the compound file below the destination and
   // deletes the file once all of them came out. A file that does not open is
@@ -240,9 +228,7 @@ class TSlv2Updater {
   std::unique_ptr<TPcreRegExp> FMacroPattern;
   // The replacements of the "files" part being processed, if any.
   TSlv2ReplaceBatch* FBatch = nullptr;
-  bool FDryRun = false;
-  std::vector<TSlv2Outcome> FOutcomes;
-  std::shared_ptr<std::set<std::string>> FLedger;
+  std::unique_ptr<TSlv2Effects> FEffects;
   std::vector<std::string> FErrorLines;
 };
 
