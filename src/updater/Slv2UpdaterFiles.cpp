@@ -225,6 +225,13 @@ void TSlv2Updater::ProcessDiff(TgmStorage& storage, const std::string& elementNa
     // for another version is known before anything changes.
     TSlv2TempFile result(Effects().WorkFolder(TgmFileUtil::ExtractFilePath(target)));
     if (!ApplyDiffFile(target, result.Name(), diffFile.Name())) {
+      // A repeated run (or the shell's finishing pass) finds the result
+      // already there: nothing is left to do.
+      if (DiffAlreadyApplied(target, diffFile.Name())) {
+        Logger().Debug(line + ": \"" + target + "\" is already up to date");
+        outcome.detail = "already up to date";
+        return Effects().Record(std::move(outcome));
+      }
       outcome.failure = "the installed file is another version";
       return Effects().Refused("ProcessDiff", std::move(outcome), line + " failed");
     }
