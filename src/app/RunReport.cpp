@@ -60,6 +60,9 @@ Json ProductJson(const TProductReport& product) {
   Json& lines = json["errorLines"] = Json::array();
   for (const std::string& line : product.errorLines)
     lines.push_back(Text(line));
+  Json& warnings = json["warnings"] = Json::array();
+  for (const std::string& line : product.warnings)
+    warnings.push_back(Text(line));
   return json;
 }
 

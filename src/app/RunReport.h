@@ -23,6 +23,8 @@ struct TProductReport {
   std::string message;       // error: its message; skipped: the reason
   std::vector<TSlv2Outcome> outcomes;
   std::vector<std::string> errorLines;
+  // Conditions that left nothing undone (TSlv2Updater::Warning).
+  std::vector<std::string> warnings;
 };
 
 struct TRunReport {

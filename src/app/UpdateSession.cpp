@@ -237,6 +237,7 @@ void TUpdateSession::RunUpdater(TEntry& entry) {
     ~TKeepOutcomes() {
       product.outcomes = updater.Outcomes();
       product.errorLines = updater.ErrorLines();
+      product.warnings = updater.Warnings();
     }
   } keep{product, *entry.updater};
   try {

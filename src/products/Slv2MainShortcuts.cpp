@@ -30,8 +30,8 @@ void TSlv2MainUpdater::copySlvShortcuts() {
   const char* self = "copySlvShortcuts";
   try {
     std::string key = JoinPath(kSlv21Key, "main");
-    std::string oldGroup = GroupFolder();
-    if (!CheckFolder(self, "group folder", oldGroup)) return;
+    std::string oldGroup = GroupFolder(self);
+    if (oldGroup.empty() || !CheckFolder(self, "group folder", oldGroup)) return;
     std::string common = Effects().SpecialFolder(kCsidlCommonPrograms);
     if (!CheckFolder(self, "common programs folder", common)) return;
     std::string newGroup = JoinPath(common, kCommonGroupName);
@@ -71,8 +71,8 @@ void TSlv2MainUpdater::copySlvShortcuts() {
 void TSlv2MainUpdater::adjustSlvShortcutsNames() {
   const char* self = "adjustSlvShortcutsNames";
   try {
-    std::string group = GroupFolder();
-    if (!CheckFolder(self, "group folder", group)) return;
+    std::string group = GroupFolder(self);
+    if (group.empty() || !CheckFolder(self, "group folder", group)) return;
     // Where the group's shortcuts are now: elsewhere only when a dry run
     // moved the group.
     std::string located = Effects().Located(group);
@@ -85,7 +85,7 @@ void TSlv2MainUpdater::adjustSlvShortcutsNames() {
       if (!IsDotEntry(entry)) entries.push_back(std::move(entry));
     }
     if (entries.empty()) {
-      Logger().Warn(Format("%s(): found no files in \"%s\" group folder", self, group.c_str()));
+      Warning(Format("%s(): found no files in \"%s\" group folder", self, group.c_str()));
       return;
     }
     // The whole list is taken before the first rename: an entry of a folder

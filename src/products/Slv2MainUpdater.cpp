@@ -85,8 +85,13 @@ void TSlv2MainUpdater::AfterExecute() {
   }
 }
 
-std::string TSlv2MainUpdater::GroupFolder() {
-  return Effects().ReadString(reg::kHkeyLocalMachine, JoinPath(kSlv21Key, "main"), "group");
+std::string TSlv2MainUpdater::GroupFolder(const char* operation) {
+  std::string group =
+      Effects().ReadString(reg::kHkeyLocalMachine, JoinPath(kSlv21Key, "main"), "group");
+  // A shell installed without a program group has no shortcuts to update.
+  if (group.empty())
+    Warning(Format("%s(): the shell names no program group, nothing done", operation));
+  return group;
 }
 
 bool TSlv2MainUpdater::IsNtFamily() {
@@ -118,8 +123,8 @@ void TSlv2MainUpdater::registerSlvAPP() {
   // Where regsvr32 cannot run at all (Linux has no COM servers to register)
   // the server stays unregistered, which is said without failing the run.
   if (code == kExecFailed) {
-    Logger().Warn(Format("registerSlvAPP(): regsvr32 cannot be run here, %s is not registered",
-                         path.c_str()));
+    Warning(Format("registerSlvAPP(): regsvr32 cannot be run here, %s is not registered",
+                   path.c_str()));
     return;
   }
   Logger().Debug(Format("registerSlvAPP(): regsvr32 returned %u", code));

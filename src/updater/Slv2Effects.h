@@ -94,7 +94,8 @@ class TSlv2Effects {
 
   // The machine as this run has left it so far.
   virtual bool KeyExists(reg::HKey root, const std::string& key) const = 0;
-  // RegReadString's value, or the one this run wrote.
+  // RegReadStringDef's value (empty for a missing key or value), or the one
+  // this run wrote.
   virtual std::string ReadString(reg::HKey root, const std::string& key,
                                  const std::string& name) const = 0;
   // Where the content of `folder` is found now (another folder when this

@@ -149,7 +149,7 @@ class TExecutingEffects : public TSlv2Effects {
   }
   std::string ReadString(reg::HKey root, const std::string& key,
                          const std::string& name) const override {
-    return RegReadString(root, key, name);
+    return RegReadStringDef(root, key, name, "");
   }
   std::string Located(const std::string& folder) const override { return folder; }
 

@@ -54,10 +54,8 @@ class TSlv2Overlay {
     auto it = FValues.find(name + "\\" + LowerCase(value));
     if (it != FValues.end()) return it->second;
     std::string source = Source(name);
-    if (Deleted(source)) {
-      throw ERegistryError(Format("Unable to open key \"%s\"", key.c_str()));
-    }
-    return RegReadString(RootOf(source), KeyOf(source), value);
+    if (Deleted(source)) return std::string();
+    return RegReadStringDef(RootOf(source), KeyOf(source), value, "");
   }
   std::string Located(const std::string& folder) const {
     for (const auto& [to, from] : FFolders) {

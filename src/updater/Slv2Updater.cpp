@@ -129,12 +129,25 @@ void TSlv2Updater::Update() {
     ~TKeepLines() { updater.FErrorLines = errors.Messages(); }
   } keep{*this, errors};
   FEffects->Clear();
+  FWarnings.clear();
   Execute();
   if (!FProductFolderProblem.empty()) {
     throw ESlvUpdater(errors.Count() == 0 ? FProductFolderProblem
                                           : FProductFolderProblem + "; " + ErrorsText(errors));
   }
   if (errors.Count() > 0) throw ESlvUpdater(ErrorsText(errors));
+  // A change not made fails the product even where no line said so.
+  for (const TSlv2Outcome& outcome : FEffects->Outcomes()) {
+    if (!outcome.failure.empty()) {
+      throw ESlvUpdater(Format("%s \"%s\" not done: %s", OutcomeKindName(outcome.kind),
+                               outcome.target.c_str(), outcome.failure.c_str()));
+    }
+  }
+}
+
+void TSlv2Updater::Warning(const std::string& line) {
+  Logger().Warn(line);
+  FWarnings.push_back(line);
 }
 
 void TSlv2Updater::DoExecute() {

@@ -124,8 +124,9 @@ class TSlv2Updater {
   void Execute();
   // The run as the main window judges it: Execute, then ESlvUpdater when the
   // run did not do all it should although no step raised: the product
-  // folder is unknown (its steps were skipped), or steps logged error lines
-  // (the message counts them and quotes the first).
+  // folder is unknown (its steps were skipped), steps logged error lines (a
+  // read, write or system error; the message counts them and quotes the
+  // first), or a change was recorded as not made. Warnings never fail it.
   void Update();
 
   // What makes the steps' changes and records them: the machine's own
@@ -136,6 +137,11 @@ class TSlv2Updater {
   std::vector<TSlv2Outcome> Outcomes() const { return FEffects->Outcomes(); }
   // The error lines of the last Update's log, in order.
   const std::vector<std::string>& ErrorLines() const { return FErrorLines; }
+  // A condition that leaves nothing undone (nothing to move, a folder where
+  // a mask looks for files, a step this platform has no means for): logged
+  // at WARN and listed in the run's report, never a failure.
+  void Warning(const std::string& line);
+  const std::vector<std::string>& Warnings() const { return FWarnings; }
 
   // Opens the update storage (read, other writers denied) unless the name is
   // the current one; an empty name only closes it. Opening errors pass.
@@ -230,6 +236,7 @@ class TSlv2Updater {
   TSlv2ReplaceBatch* FBatch = nullptr;
   std::unique_ptr<TSlv2Effects> FEffects;
   std::vector<std::string> FErrorLines;
+  std::vector<std::string> FWarnings;
 };
 
 template <class T>

@@ -80,8 +80,16 @@ void TSlv2Updater::ProcessDelete(const std::vector<std::string>& list, const std
       }
       Logger().Debug(Format("  %s: Started to delete %u files by mask \"%s\"", op,
                             static_cast<unsigned>(entries.size()), path.c_str()));
-      for (const std::string& file : entries)
-        Delete(op, file, file, false);
+      for (const std::string& file : entries) {
+        // A file mask deletes files; a folder it matches stays, and nothing
+        // the storage asked for is left undone.
+        if (TgmFileUtil::DirectoryExists(file)) {
+          Warning(Format("  %s: \"%s\" is a folder, not deleted by mask \"%s\"", op, file.c_str(),
+                         path.c_str()));
+        } else {
+          Delete(op, file, file, false);
+        }
+      }
     } else if (FileExists(normal)) {
       Delete(op, path, normal, false);
     } else if (TgmFileUtil::DirectoryExists(normal)) {
@@ -137,6 +145,11 @@ void TSlv2Updater::ProcessStrReplace(TSlv2StrReplaceList& list) {
 }
 
 void TSlv2Updater::ReplaceInFile(TSlv2StrReplaceData& record, const std::string& fileName) {
+  // A folder the mask matched holds no text to replace.
+  if (TgmFileUtil::DirectoryExists(fileName)) {
+    return Warning(
+        Format("  %s: \"%s\" is a folder, no text replaced", "StrReplace", fileName.c_str()));
+  }
   std::string text;
   bool tooLarge = ListedSize(fileName) > static_cast<uint64_t>(kMaxReplaceSize);
   // A folder the mask matched is not read and has no system reason.
