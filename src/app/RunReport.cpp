@@ -8,6 +8,7 @@
 #include "storage/gmStrmUtil.h"
 #include "sys/Cp1251.h"
 #include "sys/FileLayer.h"
+#include "sys/FileReplace.h"
 #include "sys/Format.h"
 #include "updater/Slv2TempFile.h"
 
@@ -63,6 +64,9 @@ Json ProductJson(const TProductReport& product) {
   Json& lines = json["errorLines"] = Json::array();
   for (const std::string& line : product.errorLines)
     lines.push_back(Text(line));
+  Json& warnings = json["warnings"] = Json::array();
+  for (const std::string& line : product.warnings)
+    warnings.push_back(Text(line));
   return json;
 }
 
@@ -99,7 +103,7 @@ bool WriteRunReport(const TRunReport& report, const std::string& fileName) {
   std::string text = RunReportJson(report);
   try {
     TSlv2TempFile temp(TgmFileUtil::ExtractFilePath(fileName));
-    if (!WriteStringToFile(temp.Name(), text) || !fs::ReplaceFile(temp.Name(), fileName)) {
+    if (!WriteStringToFile(temp.Name(), text) || !fs::ReplaceFileContent(temp.Name(), fileName)) {
       return false;
     }
     temp.Forget();

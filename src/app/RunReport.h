@@ -27,6 +27,8 @@ struct TProductReport {
   std::string storageSha256;  // "": unknown
   std::string versionBefore;  // the registry's, "" when it tells none
   std::string versionAfter;
+  // Conditions that left nothing undone (TSlv2Updater::Warning).
+  std::vector<std::string> warnings;
 };
 
 struct TRunReport {

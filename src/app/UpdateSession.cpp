@@ -150,8 +150,7 @@ void TUpdateSession::AddUpdaterIfInstalled(const TSlv2UpdaterClass& type) {
     updater = type.Create();
     RequireShellFolder(*updater);
     updater->SetStorageFileName(storageFile);
-    updater->SetDryRun(FOptions.dryRun);
-    updater->SetDryRunLedger(FDryRunLedger);
+    if (FOptions.dryRun) updater->UseEffects(MakeRecordingEffects(updater->Logger(), FOverlay));
   } catch (const std::exception& e) {
     FFailed = true;
     product.message = ExceptionMessage(e);
@@ -246,6 +245,7 @@ void TUpdateSession::RunUpdater(TEntry& entry) {
     ~TKeepOutcomes() {
       product.outcomes = updater.Outcomes();
       product.errorLines = updater.ErrorLines();
+      product.warnings = updater.Warnings();
     }
   } keep{product, *entry.updater};
   try {

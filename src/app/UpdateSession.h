@@ -35,7 +35,7 @@ struct TSessionOptions {
   // to be retried later, instead of kExitCancelled.
   bool unattended = false;
   // Every step decided, nothing changed; each product's line is followed by
-  // what it would do (TSlv2Updater::SetDryRun).
+  // what it would do (recording effects, updater/Slv2Effects.h).
   bool dryRun = false;
   // Where the run's report goes when the program ends (program text; empty:
   // none), and the version it names.
@@ -113,7 +113,8 @@ class TUpdateSession {
   // The folder trees cleared of what a killed run left.
   std::vector<std::string> FSweptFolders;
   TRunReport FReport;
-  std::shared_ptr<std::set<std::string>> FDryRunLedger = std::make_shared<std::set<std::string>>();
+  // What the dry run's updaters would have changed, for those after them.
+  std::shared_ptr<TSlv2Overlay> FOverlay = MakeOverlay();
   bool FReportWritten = false;
   int FExitStatus;
 };

@@ -144,7 +144,66 @@ class Decoder {
          targetChunk_ = WorkBuffer();
 };
 
+// The length of a delta block's target chunk: each command puts the output
+// cursor at its target position and copies after it, so the last command
+// ends the chunk.
+uint32_t DeltaTargetLength(const uint8_t* commands, uint32_t commandLength) {
+  uint32_t count = commandLength / kCommandSize;
+  if (count == 0) return 0;
+  const uint8_t* last = commands + uint64_t(count - 1) * kCommandSize;
+  uint64_t targetPosition = GetU32(last + 6);
+  if (targetPosition == 0) Reject();
+  uint64_t end = targetPosition - 1 + GetU16(last);
+  if (end > kChunkSize) Reject();
+  return static_cast<uint32_t>(end);
+}
+
+// Compares the installed file with the difference's blocks (see
+// DiffResultInPlace); raises on a malformed or short difference or file.
+bool MatchesResult(TStream& diff, TStream& installed) {
+  Buffer data = WorkBuffer(), chunk = WorkBuffer();
+  auto readU32 = [&diff] {
+    uint8_t field[4];
+    diff.ReadBuffer(field, 4);
+    return GetU32(field);
+  };
+  for (;;) {
+    if (readU32() > kChunkSize) Reject();  // the source length, not needed here
+    uint8_t kind = 0;
+    diff.ReadBuffer(&kind, 1);
+    uint32_t length = 0, crc = 0;
+    if (kind == kStoredBlock) {
+      length = readU32();
+      if (length > kChunkSize) Reject();
+      if (length == 0) return installed.Position() == installed.Size();
+      crc = readU32();
+      diff.Seek(length, fs::kSeekCurrent);
+    } else if (kind == kDeltaBlock) {
+      crc = readU32();
+      readU32();  // the source CRC
+      uint32_t literalLength = readU32(), commandLength = readU32();
+      if (literalLength > kChunkSize || commandLength > kChunkSize) Reject();
+      diff.Seek(literalLength, fs::kSeekCurrent);
+      diff.ReadBuffer(data.get(), static_cast<int32_t>(commandLength));
+      length = DeltaTargetLength(data.get(), commandLength);
+    } else {
+      Reject();
+    }
+    if (installed.Size() - installed.Position() < length) return false;
+    installed.ReadBuffer(chunk.get(), static_cast<int32_t>(length));
+    if (CalcCRC32(chunk.get(), length) != crc) return false;
+  }
+}
+
 }  // namespace
+
+bool DiffResultInPlace(TStream& diff, TStream& installed) {
+  try {
+    return MatchesResult(diff, installed);
+  } catch (const std::exception&) {
+    return false;
+  }
+}
 
 void ApplyDiffStream(TStream& diff, TStream& source, TStream& target,
                      const TDiffProgressProc& progress) {

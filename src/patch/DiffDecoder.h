@@ -24,4 +24,12 @@ using TDiffProgressProc = std::function<void(int32_t delta)>;
 void ApplyDiffStream(TStream& diff, TStream& source, TStream& target,
                      const TDiffProgressProc& progress = nullptr);
 
+// True when `installed`, read from its current position to its end, already
+// is what the difference makes: every stored block's data and every delta
+// block's target length and CRC match it in order, and nothing follows the
+// last block. A repeated run then finds the file up to date instead of
+// failing on a source that is no longer the old file. Malformed blocks, and
+// a difference or file that ends early, give false.
+bool DiffResultInPlace(TStream& diff, TStream& installed);
+
 }  // namespace slv2

@@ -42,4 +42,14 @@ bool ApplyDiffFile(const std::string& sourceFile, const std::string& targetFile,
   }
 }
 
+bool DiffAlreadyApplied(const std::string& installedFile, const std::string& diffFile) {
+  try {
+    TWinFileStream installed(installedFile, fs::kGenericRead, fs::kShareRead, fs::kOpenExisting);
+    TWinFileStream diff(diffFile, fs::kGenericRead, fs::kShareRead, fs::kOpenExisting);
+    return DiffResultInPlace(diff, installed);
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
 }  // namespace slv2

@@ -20,4 +20,8 @@ SLV2_DECLARE_EXCEPTION(EDiffUtil, Exception);
 bool ApplyDiffFile(const std::string& sourceFile, const std::string& targetFile,
                    const std::string& diffFile, const TDiffProgressProc& progress = nullptr);
 
+// True when `installedFile` already is what `diffFile` makes of its old
+// version (DiffResultInPlace); false too when either cannot be read.
+bool DiffAlreadyApplied(const std::string& installedFile, const std::string& diffFile);
+
 }  // namespace slv2

@@ -2,6 +2,7 @@
 
 #include "patch/DiffUtil.h"
 #include "sys/FileLayer.h"
+#include "sys/FileReplace.h"
 #include "sys/Format.h"
 #include "sys/TempNames.h"
 #include "sys/WinError.h"
@@ -31,7 +32,7 @@ void TPendingFile::CommitQuickly() {
 }
 
 void TPendingFile::Commit() {
-  if (!fs::ReplaceFile(temp_, destination_)) {
+  if (!fs::ReplaceFileContent(temp_, destination_)) {
     throw EDiffUtil(Format("Cannot replace %s: %s", destination_.c_str(),
                            SysErrorMessage(fs::LastError()).c_str()));
   }

@@ -23,17 +23,20 @@ void TSlv2MainUpdater::allowSlvFilesForEveryone() {
     if (!CheckFolder(self, "shell folder", Slv21Root())) return;
     TSlv2Outcome outcome(TSlv2OutcomeKind::Shell, Slv21Root(),
                          "full control for everyone on the folder tree");
-    if (DryRun()) return Record(self, std::move(outcome));
-    std::string mask = JoinPath(Slv21Root(), "*.*");
-    auto callback = [this](const std::string& path, uint32_t pass) {
-      cancel::CheckPoint();
-      return allowSlvFileForEveryone(path, pass);
-    };
-    TgmFileUtil::EnumFiles(mask, fs::kAttrAnyFile & ~fs::kAttrDirectory, kFilesPass, callback,
-                           true);
-    TgmFileUtil::EnumFiles(mask, fs::kAttrAnyFile, kFoldersPass, callback, true);
-    AllowFileForEveryone(Slv21Root(), *FSecurityApi);
-    Record(self, std::move(outcome));
+    Effects().SetRights(
+        [this] {
+          std::string mask = JoinPath(Slv21Root(), "*.*");
+          auto callback = [this](const std::string& path, uint32_t pass) {
+            cancel::CheckPoint();
+            return allowSlvFileForEveryone(path, pass);
+          };
+          TgmFileUtil::EnumFiles(mask, fs::kAttrAnyFile & ~fs::kAttrDirectory, kFilesPass, callback,
+                                 true);
+          TgmFileUtil::EnumFiles(mask, fs::kAttrAnyFile, kFoldersPass, callback, true);
+          AllowFileForEveryone(Slv21Root(), *FSecurityApi);
+          return true;
+        },
+        std::move(outcome));
     Logger().Debug(Format("%s() succeeded", self));
   } catch (const std::exception& e) {
     LogFailed(self, e);

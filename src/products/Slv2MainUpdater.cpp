@@ -49,24 +49,20 @@ const TSlv2UpdaterClass& TSlv2MainUpdater::Class() {
 
 void TSlv2MainUpdater::BeforeExecute() {
   std::string machineKey = Format("HKEY_LOCAL_MACHINE%s", kSlv21Key);
-  // A dry run's shell pass made it already, for the finishing pass.
-  bool has21 = RegKeyExists(reg::kHkeyLocalMachine, kSlv21Key) ||
-               DryRunDecided(TSlv2OutcomeKind::Shell, machineKey);
-  bool has20 = RegKeyExists(reg::kHkeyCurrentUser, kSlv20Key);
+  bool has21 = Effects().KeyExists(reg::kHkeyLocalMachine, kSlv21Key);
+  bool has20 = Effects().KeyExists(reg::kHkeyCurrentUser, kSlv20Key);
   Logger().Debug(Format("BeforeExecute(): Slv21 key %s in HKLM", Existence(has21)));
   Logger().Debug(Format("BeforeExecute(): Slv20 key %s in HKCU", Existence(has20)));
   // An existing 2.1 key is the machine's own: it is never merged into.
   if (has21 || !has20) return;
   TSlv2Outcome outcome(TSlv2OutcomeKind::Shell, machineKey,
                        Format("copied from HKEY_CURRENT_USER%s", kSlv20Key));
-  if (DryRun()) return Record("BeforeExecute", std::move(outcome));
-  if (CopyRegKey(reg::kHkeyCurrentUser, reg::kHkeyLocalMachine, kSlv20Key, kSlv21Key)) {
+  if (Effects().CopyKey(reg::kHkeyCurrentUser, kSlv20Key, reg::kHkeyLocalMachine, kSlv21Key,
+                        std::move(outcome))) {
     Logger().Debug("BeforeExecute(): Slv20 key copied from HKCU to HKLM");
   } else {
     Logger().Error("BeforeExecute(): Slv20 key not copied completely from HKCU to HKLM");
-    outcome.failure = "not copied completely";
   }
-  Record("BeforeExecute", std::move(outcome));
 }
 
 void TSlv2MainUpdater::AfterExecute() {
@@ -89,12 +85,13 @@ void TSlv2MainUpdater::AfterExecute() {
   }
 }
 
-std::string TSlv2MainUpdater::GroupFolder() {
-  // A dry run has not copied the 2.0 key: the value is read where it is.
-  reg::HKey root = reg::kHkeyLocalMachine;
-  std::string key = JoinPath(kSlv21Key, "main");
-  if (DryRun() && !TSlv2Helper::FindProductKey("main", root, key)) return {};
-  return RegReadString(root, key, "group");
+std::string TSlv2MainUpdater::GroupFolder(const char* operation) {
+  std::string group =
+      Effects().ReadString(reg::kHkeyLocalMachine, JoinPath(kSlv21Key, "main"), "group");
+  // A shell installed without a program group has no shortcuts to update.
+  if (group.empty())
+    Warning(Format("%s(): the shell names no program group, nothing done", operation));
+  return group;
 }
 
 bool TSlv2MainUpdater::IsNtFamily() {
@@ -119,16 +116,15 @@ void TSlv2MainUpdater::registerSlvAPP() {
   if (!CheckFolder("registerSlvAPP", "shell folder", Slv21Root())) return;
   std::string path = JoinPath(JoinPath(Slv21Root(), "bin"), "SlvAPP.dll");
   if (!FileExists(path)) return;
-  Record("registerSlvAPP", TSlv2Outcome(TSlv2OutcomeKind::Shell, path, "COM server registered"));
-  if (DryRun()) return;
+  TSlv2Outcome outcome(TSlv2OutcomeKind::Shell, path, "COM server registered");
   if (path.find(' ') != std::string::npos) path = Format("\"%s\"", path.c_str());
-  uint32_t code = ExecAndWait(Format("regsvr32.exe /s %s", path.c_str()), kSwHide);
+  uint32_t code = Effects().Run(Format("regsvr32.exe /s %s", path.c_str()), std::move(outcome));
   // Any exit code is only reported: the registration never fails the update.
   // Where regsvr32 cannot run at all (Linux has no COM servers to register)
   // the server stays unregistered, which is said without failing the run.
   if (code == kExecFailed) {
-    Logger().Warn(Format("registerSlvAPP(): regsvr32 cannot be run here, %s is not registered",
-                         path.c_str()));
+    Warning(Format("registerSlvAPP(): regsvr32 cannot be run here, %s is not registered",
+                   path.c_str()));
     return;
   }
   Logger().Debug(Format("registerSlvAPP(): regsvr32 returned %u", code));
@@ -136,23 +132,21 @@ void TSlv2MainUpdater::registerSlvAPP() {
 
 void TSlv2MainUpdater::adjustSlvUninstallLabels() {
   try {
-    if (!RegKeyExists(reg::kHkeyLocalMachine, kOldUninstallKey)) return;
+    if (!Effects().KeyExists(reg::kHkeyLocalMachine, kOldUninstallKey)) return;
     TSlv2Outcome outcome(
         TSlv2OutcomeKind::Shell, Format("HKEY_LOCAL_MACHINE%s", kNewUninstallKey),
         Format("uninstall entry moved from HKEY_LOCAL_MACHINE%s", kOldUninstallKey));
-    if (DryRun()) return Record("adjustSlvUninstallLabels", std::move(outcome));
     // Labelled before the move: a run killed in between leaves the entry
     // for the next run to move; moved first, it would leave the old label
     // on the new entry, which no later run looks at.
-    RegWriteString(reg::kHkeyLocalMachine, kOldUninstallKey, "DisplayName", "Zarvik:Solvane 2.1");
-    if (!MoveRegKey(reg::kHkeyLocalMachine, reg::kHkeyLocalMachine, kOldUninstallKey,
-                    kNewUninstallKey)) {
+    Effects().WriteString(reg::kHkeyLocalMachine, kOldUninstallKey, "DisplayName",
+                          "Zarvik:Solvane 2.1");
+    if (!Effects().MoveKey(reg::kHkeyLocalMachine, kOldUninstallKey, reg::kHkeyLocalMachine,
+                           kNewUninstallKey, std::move(outcome))) {
       Logger().Error(Format("%s(): uninstall entry not moved from \"%s\" to \"%s\"",
                             "adjustSlvUninstallLabels", kOldUninstallKey, kNewUninstallKey));
-      outcome.failure = "not moved";
-      return Record("adjustSlvUninstallLabels", std::move(outcome));
+      return;
     }
-    Record("adjustSlvUninstallLabels", std::move(outcome));
   } catch (const std::exception& e) {
     LogFailed("adjustSlvUninstallLabels", e);
   }

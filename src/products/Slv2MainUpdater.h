@@ -55,8 +55,9 @@ class TSlv2MainUpdater : public TSlv2Updater {
   // Moves the 2.0 uninstall entry to the 2.1 one and relabels it.
   void adjustSlvUninstallLabels();
 
-  // The shell's "group" value: the Start-menu group folder.
-  std::string GroupFolder();
+  // The shell's "group" value: the Start-menu group folder. Without one
+  // (empty), a warning of `operation` says there is nothing to do.
+  std::string GroupFolder(const char* operation);
 
   // False, with an error line of `operation`, for an unknown folder or the
   // root of a drive or file system; `what` names the folder in the line.
@@ -64,8 +65,6 @@ class TSlv2MainUpdater : public TSlv2Updater {
 
  private:
   security::SecurityApi* FSecurityApi = &security::PlatformSecurityApi();
-  // A dry run's group move, which the renaming then sees done: old, new.
-  std::string FDryGroupFrom, FDryGroupTo;
 };
 
 }  // namespace slv2

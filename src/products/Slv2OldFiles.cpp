@@ -22,11 +22,7 @@ std::vector<std::string> ListFilesByMask(const std::string& mask, bool recursive
 }
 
 bool DeleteOldFile(TSlv2Updater& updater, const std::string& file) {
-  TSlv2Outcome outcome(TSlv2OutcomeKind::Delete, file);
-  bool deleted = updater.DryRun() || fs::DeleteFile(file);
-  if (!deleted) outcome.failure = SysErrorMessage(fs::LastError());
-  updater.Record("removeOldFiles", std::move(outcome));
-  return deleted;
+  return updater.Effects().Delete(file, false, TSlv2Outcome(TSlv2OutcomeKind::Delete, file));
 }
 
 }  // namespace slv2

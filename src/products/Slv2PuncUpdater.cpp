@@ -55,7 +55,7 @@ void TSlv2PuncUpdater::AfterExecute() {
     removeOldFiles(JoinPath(ProductRoot(), "bin"), true);
     std::string data = JoinPath(ProductRoot(), "data");
     removeOldFiles(data, true);
-    if (!DryRun()) fs::RemoveDirectory(data);  // goes only when nothing is left in it
+    Effects().RemoveEmptyFolder(data);  // goes only when nothing is left in it
     removeOldFiles(JoinPath(ProductRoot(), "settings"), true);
     removeOldFiles(ProductRoot(), false);
   }

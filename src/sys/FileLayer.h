@@ -105,10 +105,10 @@ bool FlushFolders(const std::vector<std::string>& folders);
 // Renames `from` over `to` in one atomic step, not yet durably. Fails, as
 // ReplaceFile does, when `to` is read-only or a folder.
 bool RenameOver(std::string_view from, std::string_view to);
-// ReplaceFile and RenameOver on Linux give the new file the permission bits
-// and access-list entries of the file it replaces (a new file keeps what its
-// folder gives every created file); on Windows it keeps what it was created
-// with.
+// ReplaceFile and RenameOver on Linux give the new file the owner and group
+// (when the process may: root), permission bits and access-list entries of
+// the file it replaces (a new file keeps what its folder gives every created
+// file); on Windows it keeps what it was created with.
 
 // Holds a folder open while the object lives, so that paths of the entries
 // in it (its path as given to the constructor, a delimiter, one name) are

@@ -135,11 +135,17 @@ Fd OpenFolder(const Location& where) {
   return fd;
 }
 
-// The rights of the file being replaced for its replacement: permission
-// bits and the access list, so that a program keeps its execute bits and an
-// administrator's entries survive the update.
+// The rights of the file being replaced for its replacement: owner, group,
+// permission bits and the access list, so that a program keeps its execute
+// bits and its owner, and an administrator's entries survive the update.
+// Only root may give a file away: another user's replacement stays theirs,
+// as with any program that rewrites a file it may write.
 bool TakeRightsOf(const Location& target, int replacement) {
   if (!target.exists || !S_ISREG(target.st.st_mode)) return true;
+  if (::fchown(replacement, target.st.st_uid, target.st.st_gid) != 0 &&
+      (errno != EPERM || ::geteuid() == 0)) {
+    return FailErrno();
+  }
   if (::fchmod(replacement, target.st.st_mode & 07777) != 0) return FailErrno();
   Fd object(::openat(target.Folder(), target.name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
   if (!object.Valid()) return FailErrno();

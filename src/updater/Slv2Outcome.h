@@ -1,9 +1,9 @@
 // What one step of a product's run did to the machine or, in a dry run,
 // would do: the records a run collects per product for its listing and its
-// report. A dry run decides every step as the real run does and records the
-// decision instead of making the change; a decision that would fail is
-// recorded with its reason and logged as an error, so that the dry run ends
-// with the exit status of the real one.
+// report, made by the run's effects (Slv2Effects.h) after each change. A
+// record with a failure is a change not made, which fails the product; in a
+// dry run it is also logged as an error, so that the dry run ends with the
+// exit status of the real one.
 #pragma once
 
 #include <string>

@@ -22,33 +22,31 @@ std::string FailedLine(const char* operation, const std::string& message) {
   return Format("%s() failed: %s (%s)", operation, "ESlvUpdater", message.c_str());
 }
 
-// Renames the temporary file over the target; a read-only target is
-// replaced by a writable file, which later steps of the run may edit.
-bool RenameInto(TSlv2TempFile& temp, const std::string& target) {
-  uint32_t attributes = fs::GetFileAttributes(target);
-  bool readOnly = attributes != fs::kInvalidFileAttributes && !(attributes & fs::kAttrDirectory) &&
-                  (attributes & fs::kAttrReadOnly);
-  if (readOnly && !fs::SetFileAttributes(target, attributes & ~fs::kAttrReadOnly)) return false;
-  bool renamed = fs::RenameOver(temp.Name(), target);
-  uint32_t error = fs::LastError();
-  if (renamed) temp.Forget();
-  if (readOnly && !renamed) fs::SetFileAttributes(target, attributes);
-  fs::SetLastError(error);
-  return renamed;
+// The entry's outcome, which is recorded once.
+TSlv2Outcome Take(std::optional<TSlv2Outcome>& outcome) {
+  TSlv2Outcome taken = std::move(*outcome);
+  outcome.reset();
+  return taken;
 }
 
 }  // namespace
 
 void TSlv2ReplaceBatch::Add(std::unique_ptr<TSlv2TempFile> temp, const std::string& target,
-                            int64_t size, const char* operation, std::string doneLine) {
-  FEntries.push_back(
-      Entry{std::move(temp), target, operation, &TLogPriority::Debug(), std::move(doneLine)});
+                            int64_t size, TSlv2Outcome outcome, const char* operation,
+                            std::string doneLine) {
+  FEntries.push_back(Entry{std::move(temp), target, operation, &TLogPriority::Debug(),
+                           std::move(doneLine), std::move(outcome)});
   ++FFiles;
   FBytes += size;
 }
 
 void TSlv2ReplaceBatch::AddLine(const TLogPriority& priority, std::string line) {
-  FEntries.push_back(Entry{nullptr, std::string(), nullptr, &priority, std::move(line)});
+  FEntries.push_back(Entry{nullptr, std::string(), nullptr, &priority, std::move(line), {}});
+}
+
+void TSlv2ReplaceBatch::AddRecord(TSlv2Outcome outcome) {
+  FEntries.push_back(
+      Entry{nullptr, std::string(), nullptr, &TLogPriority::Debug(), {}, std::move(outcome)});
 }
 
 TSlv2ReplaceBatch::~TSlv2ReplaceBatch() {
@@ -88,10 +86,11 @@ void TSlv2ReplaceBatch::StartFlush() {
   FEntries.clear();
   FFiles = 0;
   FBytes = 0;
-  FWorker = std::thread([this] { Apply(FLogger, FFlushing); });
+  FWorker = std::thread([this] { Apply(FFlushing); });
 }
 
-void TSlv2ReplaceBatch::Apply(TLogCategory& logger, std::vector<Entry>& entries) {
+void TSlv2ReplaceBatch::Apply(std::vector<Entry>& entries) {
+  TLogCategory& logger = FLogger;
   try {
     std::vector<std::string> files;
     for (const Entry& entry : entries)
@@ -101,13 +100,17 @@ void TSlv2ReplaceBatch::Apply(TLogCategory& logger, std::vector<Entry>& entries)
     std::set<std::string> folders;
     for (Entry& entry : entries) {
       if (!entry.temp) {
-        logger.Log(*entry.priority, entry.line);
+        if (entry.outcome) FEffects.Record(Take(entry.outcome));
+        if (!entry.line.empty()) logger.Log(*entry.priority, entry.line);
       } else if (!durable) {
         // Content that may not be on disk is never renamed into place.
-        logger.Error(FailedLine(
-            entry.operation,
-            Format("Error writing \"%s\": %s", entry.temp->Name().c_str(), flushError.c_str())));
-      } else if (RenameInto(*entry.temp, entry.target)) {
+        TSlv2Outcome outcome = Take(entry.outcome);
+        outcome.failure = flushError;
+        FEffects.Refused(
+            entry.operation, std::move(outcome),
+            FailedLine(entry.operation, Format("Error writing \"%s\": %s",
+                                               entry.temp->Name().c_str(), flushError.c_str())));
+      } else if (FEffects.Replace(*entry.temp, entry.target, Take(entry.outcome), false)) {
         folders.insert(TgmFileUtil::ExtractFilePath(entry.target));
         logger.Debug(entry.line);
       } else {
@@ -125,6 +128,13 @@ void TSlv2ReplaceBatch::Apply(TLogCategory& logger, std::vector<Entry>& entries)
     // Nothing may leave the worker; what was not renamed stays as it was.
     logger.Error(Format("%s() failed: %s (%s)", "ProcessFiles", ExceptionClassName(e),
                         ExceptionMessage(e).c_str()));
+  }
+  // What the failure above kept from being done is recorded as not done.
+  for (Entry& entry : entries) {
+    if (!entry.outcome) continue;
+    TSlv2Outcome outcome = Take(entry.outcome);
+    if (entry.temp) outcome.failure = "not replaced";
+    FEffects.Record(std::move(outcome));
   }
   entries.clear();  // the temporary files left go here
 }

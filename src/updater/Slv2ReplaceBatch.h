@@ -15,28 +15,34 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "log/LogCategory.h"
+#include "updater/Slv2Effects.h"
 #include "updater/Slv2TempFile.h"
 
 namespace slv2 {
 
 class TSlv2ReplaceBatch {
  public:
-  explicit TSlv2ReplaceBatch(TLogCategory& logger) : FLogger(logger) {}
+  TSlv2ReplaceBatch(TLogCategory& logger, TSlv2Effects& effects)
+      : FLogger(logger), FEffects(effects) {}
   // Waits for a flush in progress; entries still pending are dropped with
   // their temporary files (call Finish to apply them).
   ~TSlv2ReplaceBatch();
   TSlv2ReplaceBatch(const TSlv2ReplaceBatch&) = delete;
   TSlv2ReplaceBatch& operator=(const TSlv2ReplaceBatch&) = delete;
 
-  // A new content of `size` bytes for the target; `doneLine` is logged at
-  // DEBUG once it is in place, the failure line of `operation` otherwise.
+  // A new content of `size` bytes for the target, recorded as `outcome`;
+  // `doneLine` is logged at DEBUG once it is in place, the failure line of
+  // `operation` otherwise.
   void Add(std::unique_ptr<TSlv2TempFile> temp, const std::string& target, int64_t size,
-           const char* operation, std::string doneLine);
+           TSlv2Outcome outcome, const char* operation, std::string doneLine);
+  // A decision that changes nothing, recorded in its place.
+  void AddRecord(TSlv2Outcome outcome);
   // A line logged in its place among the replacements.
   void AddLine(const TLogPriority& priority, std::string line);
   // A temporary file whose content was not wanted (an installed file kept
@@ -53,19 +59,21 @@ class TSlv2ReplaceBatch {
 
  private:
   struct Entry {
-    std::unique_ptr<TSlv2TempFile> temp;  // none for a line alone
+    std::unique_ptr<TSlv2TempFile> temp;  // none for a line or a record alone
     std::string target;
     const char* operation = nullptr;
     const TLogPriority* priority;
     std::string line;
+    std::optional<TSlv2Outcome> outcome;
   };
 
   // Applies one batch; runs on the worker.
-  static void Apply(TLogCategory& logger, std::vector<Entry>& entries);
+  void Apply(std::vector<Entry>& entries);
   void StartFlush();
   void Wait();
 
   TLogCategory& FLogger;
+  TSlv2Effects& FEffects;
   std::vector<Entry> FEntries;
   std::vector<Entry> FFlushing;  // the worker's batch
   std::thread FWorker;

@@ -6,6 +6,7 @@
 #include "storage/gmStorage.h"
 #include "storage/gmZLibUtil.h"
 #include "sys/FileLayer.h"
+#include "sys/FileReplace.h"
 #include "sys/Format.h"
 #include "sys/StrUtil.h"
 #include "sys/TempNames.h"
@@ -100,18 +101,9 @@ bool ExtractInto(TgmStorage& storage, const std::string& element, const TSlv2Tem
   return ok;
 }
 
-bool ReplaceInstalledFile(TSlv2TempFile& temp, const std::string& target) {
-  uint32_t attributes = fs::GetFileAttributes(target);
-  bool readOnly = attributes != fs::kInvalidFileAttributes && !(attributes & fs::kAttrDirectory) &&
-                  (attributes & fs::kAttrReadOnly);
-  if (readOnly && !fs::SetFileAttributes(target, attributes & ~fs::kAttrReadOnly)) return false;
-  bool replaced = fs::ReplaceFile(temp.Name(), target);
-  uint32_t error = fs::LastError();
+bool ReplaceInstalledFile(TSlv2TempFile& temp, const std::string& target, bool durably) {
+  bool replaced = fs::ReplaceFileContent(temp.Name(), target, durably);
   if (replaced) temp.Forget();
-  // Put back only when the old file stayed: the new one is writable, so that
-  // later steps of the same run (text replacements, deletions) can work on it.
-  if (readOnly && !replaced) fs::SetFileAttributes(target, attributes);
-  fs::SetLastError(error);
   return replaced;
 }
 

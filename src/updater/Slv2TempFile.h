@@ -51,11 +51,10 @@ void RemoveLeftoverTempFiles(const std::string& folder, std::vector<std::string>
 bool ExtractInto(TgmStorage& storage, const std::string& element, const TSlv2TempFile& temp,
                  int64_t* size = nullptr);
 
-// Renames the complete temporary file over the target (atomic and durable).
-// A read-only target is replaced too; the new file is not read-only, so that
-// later steps of the run can edit or delete it. When the rename fails the
-// target keeps its content and attribute.
-// False on failure, with the platform's error code in fs::LastError().
-bool ReplaceInstalledFile(TSlv2TempFile& temp, const std::string& target);
+// Renames the complete temporary file over the target (sys/FileReplace.h:
+// atomic, durable unless not `durably`, rights kept, a read-only target
+// replaced by a writable file). False on failure, with the platform's error
+// code in fs::LastError().
+bool ReplaceInstalledFile(TSlv2TempFile& temp, const std::string& target, bool durably = true);
 
 }  // namespace slv2

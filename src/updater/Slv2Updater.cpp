@@ -61,7 +61,8 @@ std::unique_ptr<TSlv2Updater> TSlv2UpdaterClass::Create() const {
   return FFactory(*this);
 }
 
-TSlv2Updater::TSlv2Updater(const TSlv2UpdaterClass& type) : FClass(type) {
+TSlv2Updater::TSlv2Updater(const TSlv2UpdaterClass& type)
+    : FClass(type), FEffects(MakeExecutingEffects(Logger())) {
   FMacros.reserve(kMacroBuckets);
 }
 
@@ -127,13 +128,26 @@ void TSlv2Updater::Update() {
     TLogErrorTally& errors;
     ~TKeepLines() { updater.FErrorLines = errors.Messages(); }
   } keep{*this, errors};
-  FOutcomes.clear();
+  FEffects->Clear();
+  FWarnings.clear();
   Execute();
   if (!FProductFolderProblem.empty()) {
     throw ESlvUpdater(errors.Count() == 0 ? FProductFolderProblem
                                           : FProductFolderProblem + "; " + ErrorsText(errors));
   }
   if (errors.Count() > 0) throw ESlvUpdater(ErrorsText(errors));
+  // A change not made fails the product even where no line said so.
+  for (const TSlv2Outcome& outcome : FEffects->Outcomes()) {
+    if (!outcome.failure.empty()) {
+      throw ESlvUpdater(Format("%s \"%s\" not done: %s", OutcomeKindName(outcome.kind),
+                               outcome.target.c_str(), outcome.failure.c_str()));
+    }
+  }
+}
+
+void TSlv2Updater::Warning(const std::string& line) {
+  Logger().Warn(line);
+  FWarnings.push_back(line);
 }
 
 void TSlv2Updater::DoExecute() {
@@ -155,19 +169,6 @@ void TSlv2Updater::DoExecute() {
   ProcessDelete(FDeleteAfterList, "Delete_After");
   cancel::CheckPoint();
   ProcessStrReplace(FStrReplaceAfterList);
-}
-
-void TSlv2Updater::Record(const char* operation, TSlv2Outcome outcome) {
-  if (FDryRun && !outcome.failure.empty()) {
-    Logger().Error(Format("%s(): \"%s\" would fail: %s", operation, outcome.target.c_str(),
-                          outcome.failure.c_str()));
-  }
-  if (FDryRun && FLedger) FLedger->insert(OutcomeKindName(outcome.kind) + ("|" + outcome.target));
-  FOutcomes.push_back(std::move(outcome));
-}
-
-bool TSlv2Updater::DryRunDecided(TSlv2OutcomeKind kind, const std::string& target) const {
-  return FDryRun && FLedger && FLedger->contains(OutcomeKindName(kind) + ("|" + target));
 }
 
 void TSlv2Updater::AddMacro(const std::string& name, const std::string& value) {

@@ -13,12 +13,11 @@
 // (Slv21Root) skip their work with an error line when that folder is unknown,
 // and nothing driven by the storage reaches outside those two folders.
 //
-// Every step decides first and then either makes its change or, in a dry
-// run, only records it (Slv2Outcome.h); both runs collect the same records.
+// Every step decides and leaves the change to its effects (Slv2Effects.h),
+// which make it, or in a dry run only note it, and record the outcome.
 #pragma once
 
 #include <memory>
-#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -29,6 +28,7 @@
 #include "sys/Exception.h"
 #include "sys/FileLayer.h"
 #include "sys/registry/RegApi.h"
+#include "updater/Slv2Effects.h"
 #include "updater/Slv2Lists.h"
 #include "updater/Slv2Outcome.h"
 
@@ -124,30 +124,24 @@ class TSlv2Updater {
   void Execute();
   // The run as the main window judges it: Execute, then ESlvUpdater when the
   // run did not do all it should although no step raised: the product
-  // folder is unknown (its steps were skipped), or steps logged error lines
-  // (the message counts them and quotes the first).
+  // folder is unknown (its steps were skipped), steps logged error lines (a
+  // read, write or system error; the message counts them and quotes the
+  // first), or a change was recorded as not made. Warnings never fail it.
   void Update();
 
-  // A dry run decides every step without changing any file, access list or
-  // registry value; temporary files go to the system's temporary folder
-  // and are removed.
-  void SetDryRun(bool dryRun) { FDryRun = dryRun; }
-  bool DryRun() const { return FDryRun; }
-  // The decisions of the whole dry run, shared by its updaters, so that a
-  // later product sees what an earlier one would have done (kind and
-  // target of every record).
-  void SetDryRunLedger(std::shared_ptr<std::set<std::string>> ledger) {
-    FLedger = std::move(ledger);
-  }
-  // True when a dry run recorded this already, in this updater or another.
-  bool DryRunDecided(TSlv2OutcomeKind kind, const std::string& target) const;
-  // What the steps did or, in a dry run, would do, in the order decided.
-  const std::vector<TSlv2Outcome>& Outcomes() const { return FOutcomes; }
+  // What makes the steps' changes and records them: the machine's own
+  // effects unless others are given (a dry run's recording ones).
+  void UseEffects(std::unique_ptr<TSlv2Effects> effects) { FEffects = std::move(effects); }
+  TSlv2Effects& Effects() { return *FEffects; }
+  // What the steps did or, in a dry run, would do, in the order done.
+  std::vector<TSlv2Outcome> Outcomes() const { return FEffects->Outcomes(); }
   // The error lines of the last Update's log, in order.
   const std::vector<std::string>& ErrorLines() const { return FErrorLines; }
-  // Adds the record; one that would fail in a dry run is also logged as an
-  // error line of `operation`.
-  void Record(const char* operation, TSlv2Outcome outcome);
+  // A condition that leaves nothing undone (nothing to move, a folder where
+  // a mask looks for files, a step this platform has no means for): logged
+  // at WARN and listed in the run's report, never a failure.
+  void Warning(const std::string& line);
+  const std::vector<std::string>& Warnings() const { return FWarnings; }
 
   // Opens the update storage (read, other writers denied) unless the name is
   // the current one; an empty name only closes it. Opening errors pass.
@@ -209,9 +203,10 @@ class TSlv2Updater {
   void ProcessPatch(TgmStorage& storage, const std::string& elementName, const std::string& target);
   void ProcessDiff(TgmStorage& storage, const std::string& elementName, const std::string& target);
   void ProcessRegistry();
-  // Expands the macros of a registry script in place and imports it (in a
-  // dry run: only expands it); true when the import succeeded.
-  bool ProcessRegFile(const std::string& fileName);
+  // Expands the macros of a registry script in place and imports it; true
+  // when the import succeeded. Its outcome names `target` (the file when
+  // empty) and lists the keys and values the script sets.
+  bool ProcessRegFile(const std::string& fileName, const std::string& target = {});
 
  private:
   // The text of a macro reference, before the backslash rule.
@@ -219,8 +214,7 @@ class TSlv2Updater {
   // True when the target may be acted on: strictly inside the product
   // folder or the shell folder (or, with allowRoot, one of them itself).
   bool InsideFolders(std::string_view target, bool allowRoot) const;
-  // Deletes the file or folder tree `normal` (`path` as the ini names it),
-  // or in a dry run records that it would.
+  // Deletes the file or folder tree `normal` (`path` as the ini names it).
   void Delete(const char* op, const std::string& path, const std::string& normal, bool folder);
   // Extracts every stream of the compound file below the destination and
   // deletes the file once all of them came out. A file that does not open is
@@ -245,10 +239,9 @@ class TSlv2Updater {
   std::unique_ptr<TPcreRegExp> FMacroPattern;
   // The replacements of the "files" part being processed, if any.
   TSlv2ReplaceBatch* FBatch = nullptr;
-  bool FDryRun = false;
-  std::vector<TSlv2Outcome> FOutcomes;
-  std::shared_ptr<std::set<std::string>> FLedger;
+  std::unique_ptr<TSlv2Effects> FEffects;
   std::vector<std::string> FErrorLines;
+  std::vector<std::string> FWarnings;
 };
 
 template <class T>

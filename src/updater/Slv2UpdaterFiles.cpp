@@ -51,26 +51,6 @@ constexpr const char* kExtractError = "Error extracting \"%s\" stream to \"%s\" 
                            SysErrorMessage(fs::LastError()).c_str()));
 }
 
-// Merges the patch compound file into a copy of the installed one; the copy
-// replaces the original only when the whole merge succeeded.
-bool MergeIntoCopy(const std::string& patchFile, const std::string& target) {
-  // The installed file must be a compound file that this run may change,
-  // held exclusively while its copy is merged.
-  TgmStorageRef installed =
-      TgmStorage::Create(target, stg::kStgmReadWrite | stg::kStgmShareExclusive);
-  TSlv2TempFile work(TgmFileUtil::ExtractFilePath(target));
-  if (!fs::CopyFile(target, work.Name(), false)) return false;
-  {
-    TgmStorageRef patch = TgmStorage::Create(patchFile, kReadDenyWrite);
-    TgmStorageRef copy =
-        TgmStorage::Create(work.Name(), stg::kStgmReadWrite | stg::kStgmShareExclusive);
-    if (!patch->CopyTo(copy.get())) return false;
-    copy->Commit(0);
-  }
-  installed.reset();
-  return fs::ReplaceFile(work.Name(), target) && (work.Forget(), true);
-}
-
 }  // namespace
 
 void TSlv2Updater::ProcessFiles() {
@@ -110,7 +90,7 @@ void TSlv2Updater::ProcessFilesIn(TgmStorage& parent, const std::string& name,
   TSlv2IniFile nameMapIni;
   LoadIniFromStorage(kNameMapElement, nameMapIni, &parent);
   TSlv2NameMap nameMap(nameMapIni, name, [this](const std::string& line) { Logger().Error(line); });
-  TSlv2ReplaceBatch batch(Logger());
+  TSlv2ReplaceBatch batch(Logger(), Effects());
   struct BatchScope {
     TSlv2ReplaceBatch*& slot;
     ~BatchScope() { slot = nullptr; }
@@ -180,13 +160,11 @@ void TSlv2Updater::ProcessFile(TgmStorage& storage, const std::string& elementNa
     if (link) {
       log(TLogPriority::Warn(), Format("%s(): \"%s\" is a link, the new file takes its place",
                                        "ProcessFile", target.c_str()));
-    } else if (!exists && !DryRun() && !TgmFileUtil::ForceDirectories(folder)) {
+    } else if (!exists && !Effects().MakeFolder(folder)) {
       throw ESlvUpdater(Format("Error creating folder \"%s\"", folder.c_str()), fs::LastError());
     }
-    // A dry run leaves the product folder alone: its content goes to the
-    // system's temporary folder.
-    std::unique_ptr<TSlv2TempFile> temp = FBatch && !DryRun() ? FBatch->TakeSpare(folder) : nullptr;
-    if (!temp) temp = std::make_unique<TSlv2TempFile>(DryRun() ? std::string() : folder);
+    std::unique_ptr<TSlv2TempFile> temp = FBatch ? FBatch->TakeSpare(folder) : nullptr;
+    if (!temp) temp = std::make_unique<TSlv2TempFile>(Effects().WorkFolder(folder));
     int64_t size = 0;
     Extract(storage, elementName, *temp, kExtractError, &size);
     int newer = 1;
@@ -200,23 +178,23 @@ void TSlv2Updater::ProcessFile(TgmStorage& storage, const std::string& elementNa
                          target);
     outcome.newVersion = FileVersionText(temp->Name());
     if (exists) outcome.installedVersion = FileVersionText(target);
-    Record("ProcessFile", std::move(outcome));
     if (newer < 0) {
       log(TLogPriority::Debug(),
           Format("%s(): Existing \"%s\" has newer version", "ProcessFile", target.c_str()));
-      if (FBatch && !DryRun()) FBatch->KeepSpare(folder, std::move(temp));
+      if (!FBatch) return Effects().Record(std::move(outcome));
+      FBatch->AddRecord(std::move(outcome));
+      FBatch->KeepSpare(folder, std::move(temp));
       return;
     }
-    if (DryRun()) return;
     std::string done = exists ? Format("%s(): Replaced \"%s\" with newer or the same",
                                        "ProcessFile", target.c_str())
                               : Format("%s(): Extracted new \"%s\"", "ProcessFile", target.c_str());
     if (FBatch) {
-      FBatch->Add(std::move(temp), target, size, "ProcessFile", done);
+      FBatch->Add(std::move(temp), target, size, std::move(outcome), "ProcessFile", done);
       FBatch->FlushIfFull();
       return;
     }
-    if (!ReplaceInstalledFile(*temp, target)) ReplaceFailed(target);
+    if (!Effects().Replace(*temp, target, std::move(outcome))) ReplaceFailed(target);
     Logger().Debug(done);
   } catch (const std::exception& e) {
     log(TLogPriority::Error(), FailedLine("ProcessFile", e));
@@ -226,60 +204,51 @@ void TSlv2Updater::ProcessFile(TgmStorage& storage, const std::string& elementNa
 void TSlv2Updater::ProcessPatch(TgmStorage& storage, const std::string& elementName,
                                 const std::string& target) {
   TSlv2Outcome outcome(TSlv2OutcomeKind::Merge, target);
+  std::string line = Format("%s(%s, \"%s\", \"%s\")", "ProcessPatch", Identity(&storage).c_str(),
+                            elementName.c_str(), target.c_str());
   try {
     TSlv2TempFile patchFile;
     Extract(storage, elementName, patchFile, "error extracting \"%s\" stream to \"%s\" temp file");
-    if (DryRun()) {
-      // Both open as compound files, the installed one as the merge holds it.
-      TgmStorage::Create(patchFile.Name(), kReadDenyWrite);
-      TgmStorage::Create(target, stg::kStgmRead | stg::kStgmShareExclusive);
-      return Record("ProcessPatch", std::move(outcome));
-    }
-    bool merged = MergeIntoCopy(patchFile.Name(), target);
-    std::string line =
-        Format(merged ? "%s(%s, \"%s\", \"%s\") succeeded" : "%s(%s, \"%s\", \"%s\") failed",
-               "ProcessPatch", Identity(&storage).c_str(), elementName.c_str(), target.c_str());
-    merged ? Logger().Debug(line) : Logger().Error(line);
-    if (!merged) outcome.failure = "the merge failed";
+    bool merged = Effects().Merge(patchFile.Name(), target, outcome);
+    merged ? Logger().Debug(line + " succeeded") : Logger().Error(line + " failed");
   } catch (const std::exception& e) {
     outcome.failure = ExceptionMessage(e);
-    // The dry run's line says that it would fail.
-    if (!DryRun()) LogFailed("ProcessPatch", e);
+    Effects().Refused("ProcessPatch", std::move(outcome), FailedLine("ProcessPatch", e));
   }
-  Record("ProcessPatch", std::move(outcome));
 }
 
 void TSlv2Updater::ProcessDiff(TgmStorage& storage, const std::string& elementName,
                                const std::string& target) {
   TSlv2Outcome outcome(TSlv2OutcomeKind::Diff, target);
+  std::string line = Format("%s(%s, \"%s\", \"%s\")", "ProcessDiff", Identity(&storage).c_str(),
+                            elementName.c_str(), target.c_str());
   try {
     TSlv2TempFile diffFile;
     Extract(storage, elementName, diffFile, kExtractError);
-    bool applied = false;
-    if (FileExists(target)) {
-      // Decoded beside the target, or in a dry run in the temporary folder,
-      // so that a difference for another version is known before the run.
-      TSlv2TempFile result(DryRun() ? std::string() : TgmFileUtil::ExtractFilePath(target));
-      applied = ApplyDiffFile(target, result.Name(), diffFile.Name());
-      if (!applied) outcome.failure = "the installed file is another version";
-      if (applied && !DryRun() && !ReplaceInstalledFile(result, target)) {
-        applied = false;
-        outcome.failure = SysErrorMessage(fs::LastError());
-      }
-    } else {
+    if (!FileExists(target)) {
       outcome.failure = "the installed file is missing";
+      return Effects().Refused("ProcessDiff", std::move(outcome), line + " failed");
     }
-    if (!DryRun()) {
-      std::string line =
-          Format(applied ? "%s(%s, \"%s\", \"%s\") succeeded" : "%s(%s, \"%s\", \"%s\") failed",
-                 "ProcessDiff", Identity(&storage).c_str(), elementName.c_str(), target.c_str());
-      applied ? Logger().Debug(line) : Logger().Error(line);
+    // Decoded where the effects prepare new content, so that a difference
+    // for another version is known before anything changes.
+    TSlv2TempFile result(Effects().WorkFolder(TgmFileUtil::ExtractFilePath(target)));
+    if (!ApplyDiffFile(target, result.Name(), diffFile.Name())) {
+      // A repeated run (or the shell's finishing pass) finds the result
+      // already there: nothing is left to do.
+      if (DiffAlreadyApplied(target, diffFile.Name())) {
+        Logger().Debug(line + ": \"" + target + "\" is already up to date");
+        outcome.detail = "already up to date";
+        return Effects().Record(std::move(outcome));
+      }
+      outcome.failure = "the installed file is another version";
+      return Effects().Refused("ProcessDiff", std::move(outcome), line + " failed");
     }
+    bool applied = Effects().Replace(result, target, std::move(outcome));
+    applied ? Logger().Debug(line + " succeeded") : Logger().Error(line + " failed");
   } catch (const std::exception& e) {
     outcome.failure = ExceptionMessage(e);
-    if (!DryRun()) LogFailed("ProcessDiff", e);
+    Effects().Refused("ProcessDiff", std::move(outcome), FailedLine("ProcessDiff", e));
   }
-  Record("ProcessDiff", std::move(outcome));
 }
 
 }  // namespace slv2

@@ -44,22 +44,6 @@ uint64_t ListedSize(const std::string& fileName) {
   return listing.Next(&entry) ? entry.size : 0;
 }
 
-// Gives the file its new text through a temporary copy that keeps the
-// file's attributes, renamed over it once complete.
-bool WriteThroughTemp(const std::string& fileName, const std::string& text) {
-  try {
-    TSlv2TempFile temp(TgmFileUtil::ExtractFilePath(fileName));
-    if (!fs::CopyFile(fileName, temp.Name(), false) || !WriteStringToFile(temp.Name(), text) ||
-        !fs::ReplaceFile(temp.Name(), fileName)) {
-      return false;
-    }
-    temp.Forget();
-    return true;
-  } catch (const ESlvUpdater&) {
-    return false;  // no temporary file: the caller's line says the write failed
-  }
-}
-
 }  // namespace
 
 void TSlv2Updater::ProcessDelete(const std::vector<std::string>& list, const std::string& name) {
@@ -96,8 +80,16 @@ void TSlv2Updater::ProcessDelete(const std::vector<std::string>& list, const std
       }
       Logger().Debug(Format("  %s: Started to delete %u files by mask \"%s\"", op,
                             static_cast<unsigned>(entries.size()), path.c_str()));
-      for (const std::string& file : entries)
-        Delete(op, file, file, false);
+      for (const std::string& file : entries) {
+        // A file mask deletes files; a folder it matches stays, and nothing
+        // the storage asked for is left undone.
+        if (TgmFileUtil::DirectoryExists(file)) {
+          Warning(Format("  %s: \"%s\" is a folder, not deleted by mask \"%s\"", op, file.c_str(),
+                         path.c_str()));
+        } else {
+          Delete(op, file, file, false);
+        }
+      }
     } else if (FileExists(normal)) {
       Delete(op, path, normal, false);
     } else if (TgmFileUtil::DirectoryExists(normal)) {
@@ -113,12 +105,8 @@ void TSlv2Updater::Delete(const char* op, const std::string& path, const std::st
                           bool folder) {
   TSlv2Outcome outcome(TSlv2OutcomeKind::Delete, normal);
   if (folder) outcome.detail = "folder";
-  if (DryRun()) return Record(op, std::move(outcome));
-  bool deleted = folder ? TgmFileUtil::DeleteTree(normal) : fs::DeleteFile(normal);
-  uint32_t error = fs::LastError();
+  bool deleted = Effects().Delete(normal, folder, std::move(outcome));
   Logger().Debug(DeletionLine(op, path, folder ? "directory" : "file", deleted));
-  if (!deleted) outcome.failure = SysErrorMessage(error);
-  Record(op, std::move(outcome));
 }
 
 void TSlv2Updater::ProcessStrReplace(TSlv2StrReplaceList& list) {
@@ -157,6 +145,11 @@ void TSlv2Updater::ProcessStrReplace(TSlv2StrReplaceList& list) {
 }
 
 void TSlv2Updater::ReplaceInFile(TSlv2StrReplaceData& record, const std::string& fileName) {
+  // A folder the mask matched holds no text to replace.
+  if (TgmFileUtil::DirectoryExists(fileName)) {
+    return Warning(
+        Format("  %s: \"%s\" is a folder, no text replaced", "StrReplace", fileName.c_str()));
+  }
   std::string text;
   bool tooLarge = ListedSize(fileName) > static_cast<uint64_t>(kMaxReplaceSize);
   // A folder the mask matched is not read and has no system reason.
@@ -192,17 +185,14 @@ void TSlv2Updater::ReplaceInFile(TSlv2StrReplaceData& record, const std::string&
   text = std::string();
   TSlv2Outcome outcome(TSlv2OutcomeKind::TextReplace, fileName);
   outcome.count = count;
-  if (DryRun()) return Record("StrReplace", std::move(outcome));
-  if (WriteThroughTemp(fileName, result)) {
+  if (Effects().WriteText(fileName, result, std::move(outcome))) {
     Logger().Debug(
         Format("  %s: File \"%s\" processed successfully", "StrReplace", fileName.c_str()));
   } else {
-    uint32_t error = fs::LastError();
-    outcome.failure = SysErrorMessage(error);
-    Logger().Error(WithReason(
-        Format("  %s: Error writing file \"%s\"", "StrReplace", fileName.c_str()), error));
+    Logger().Error(
+        WithReason(Format("  %s: Error writing file \"%s\"", "StrReplace", fileName.c_str()),
+                   fs::LastError()));
   }
-  Record("StrReplace", std::move(outcome));
 }
 
 void TSlv2Updater::UnpackStorage(const TSlv2UnpackStorageData& record) {
@@ -259,11 +249,8 @@ void TSlv2Updater::UnpackStorageFile(const std::string& file, const std::string&
     std::vector<std::string> streams;
     storage->ListStreams(streams);
     outcome.count = static_cast<int>(streams.size());
-    if (DryRun()) return Record(op, std::move(outcome));
-    int done = storage->ExtractStreams(streams, destination);
+    int done = Effects().Unpack(*storage, streams, destination, outcome);
     if (done != static_cast<int>(streams.size())) {
-      outcome.failure = Format("%d of %d streams unpacked", done, outcome.count);
-      Record(op, std::move(outcome));
       throw ESlvUpdater(Format("Error unpacking storage \"%s\": %d of %d streams unpacked",
                                file.c_str(), done, static_cast<int>(streams.size())));
     }
@@ -273,10 +260,9 @@ void TSlv2Updater::UnpackStorageFile(const std::string& file, const std::string&
                               ExceptionSystemError(e)));
     throw;
   }
-  Record(op, std::move(outcome));
   Logger().Debug(Format("  %s: Storage unpacked", op));
   storage.reset();
-  if (fs::DeleteFile(file)) {
+  if (Effects().RemoveFile(file)) {
     Logger().Debug(Format("  %s: Storage deleted", op));
   } else {
     Logger().Error(WithReason(Format("  %s: Error deleting storage", op), fs::LastError()));

@@ -87,23 +87,20 @@ void TSlv2Updater::ProcessRegistry() {
     registry->ListStreams(names);
     for (const std::string& name : names) {
       cancel::CheckPoint();
-      // A script that cannot be extracted is reported like one that failed.
-      TSlv2Outcome outcome(TSlv2OutcomeKind::Registry, name);
-      if (registry->ExtractStreamToFile(name, script.Name()) && ProcessRegFile(script.Name())) {
-        outcome.values = ScriptValues(script.Name());
-        if (!DryRun()) {
-          Logger().Debug(
-              Format("%s(): registry script \"%s\" succeeded", "ProcessRegistry", name.c_str()));
-        }
+      if (!registry->ExtractStreamToFile(name, script.Name())) {
+        // A script that cannot be extracted is reported like one that failed.
+        TSlv2Outcome outcome(TSlv2OutcomeKind::Registry, name);
+        outcome.failure = "the script was not extracted";
+        Effects().Refused(
+            "ProcessRegistry", std::move(outcome),
+            Format("%s(): registry script \"%s\" failed", "ProcessRegistry", name.c_str()));
+      } else if (ProcessRegFile(script.Name(), name)) {
+        Logger().Debug(
+            Format("%s(): registry script \"%s\" succeeded", "ProcessRegistry", name.c_str()));
       } else {
-        outcome.failure = "the script was not imported";
-        // The dry run's line says that it would fail.
-        if (!DryRun()) {
-          Logger().Error(
-              Format("%s(): registry script \"%s\" failed", "ProcessRegistry", name.c_str()));
-        }
+        Logger().Error(
+            Format("%s(): registry script \"%s\" failed", "ProcessRegistry", name.c_str()));
       }
-      Record("ProcessRegistry", std::move(outcome));
     }
     Logger().Debug(Format("%s(): processed %d registry scripts", "ProcessRegistry",
                           static_cast<int>(names.size())));
@@ -112,7 +109,8 @@ void TSlv2Updater::ProcessRegistry() {
   }
 }
 
-bool TSlv2Updater::ProcessRegFile(const std::string& fileName) {
+bool TSlv2Updater::ProcessRegFile(const std::string& fileName, const std::string& target) {
+  TSlv2Outcome outcome(TSlv2OutcomeKind::Registry, target.empty() ? fileName : target);
   try {
     std::string text;
     if (!ReadFileToString(fileName, text, 1, 0, kMaxScriptSize + 1)) {
@@ -153,9 +151,12 @@ bool TSlv2Updater::ProcessRegFile(const std::string& fileName) {
         throw ESlvUpdater(Format("Error writing registry script \"%s\"", fileName.c_str()));
       }
     }
-    return DryRun() || ImportRegFile(fileName);
+    outcome.values = ScriptValues(fileName);
+    return Effects().ImportScript(fileName, std::move(outcome));
   } catch (const std::exception& e) {
     LogFailed("ProcessRegFile", e);
+    outcome.failure = "the script was not imported";
+    Effects().Record(std::move(outcome));
     return false;
   }
 }

@@ -96,5 +96,39 @@ TEST(DiffEncoder, UnchangedStretchesAfterAnInsertionAndADeletionCostLittleStored
   EXPECT_LT(stored, 300u);
 }
 
+// A repeated run meets the difference's result where its source was: that
+// file is found up to date, anything else is not.
+TEST(DiffResultInPlace, OnlyTheExactResultIsFoundInPlace) {
+  std::string oldData = test::RandomBytes(5 * kMiB, 21);
+  std::string newData = oldData;
+  newData.insert(3 * kMiB, "moved along");  // delta blocks over several chunks
+  newData.replace(kMiB, 4, "edit");
+  newData += test::RandomBytes(1000, 22);  // and a stored block at the end
+  std::string lastByte = newData;
+  lastByte.back() ^= 1;
+  std::string middleByte = newData;
+  middleByte[4 * kMiB] ^= 1;
+  struct Row {
+    const char* what;
+    std::string diff, installed;
+    bool inPlace;
+  };
+  for (const Row& row : {
+           Row{"the result, several blocks", Encode(oldData, newData), newData, true},
+           Row{"the result, stored only", Encode("", "new file"), "new file", true},
+           Row{"an empty result", Encode("old", ""), "", true},
+           Row{"the old version", Encode(oldData, newData), oldData, false},
+           Row{"a byte changed in a delta block", Encode(oldData, newData), middleByte, false},
+           Row{"a byte changed in a stored block", Encode(oldData, newData), lastByte, false},
+           Row{"one byte more", Encode(oldData, newData), newData + "x", false},
+           Row{"one byte less", Encode(oldData, newData), newData.substr(1), false},
+           Row{"a truncated difference", Encode(oldData, newData).substr(0, 100), newData, false},
+       }) {
+    SCOPED_TRACE(row.what);
+    test::TextStream diff(row.diff), installed(row.installed);
+    EXPECT_EQ(DiffResultInPlace(diff, installed), row.inPlace);
+  }
+}
+
 }  // namespace
 }  // namespace slv2

@@ -1,5 +1,6 @@
 // The updater's run: the fixed order of the steps, the ini
-// lists and macros, unknown folders, and a whole run on a hostile storage.
+// lists and macros, unknown folders, a whole run on a hostile storage, and
+// what fails a product.
 #include <gtest/gtest.h>
 
 #include "UpdaterFixture.h"
@@ -155,6 +156,44 @@ TEST_F(Slv2UpdaterTest, AHostileStorageChangesNothingOutsideTheFamilyFolders) {
   EXPECT_EQ(log.Count("ERROR ProcessFile() failed: ESlvUpdater (Error extracting \"big.bin\""), 1);
   EXPECT_TRUE(log.Has("DEBUG AfterExecute"));
   ExpectNoTempFiles(product);
+}
+
+// A product fails when something its storage asked for was not achieved;
+// conditions that leave nothing undone are warnings.
+TEST_F(Slv2UpdaterTest, OnlyWorkLeftUndoneFailsTheProduct) {
+  struct Row {
+    const char* what;
+    const char* ini;  // element name
+    const char* text;
+    bool fails;
+  };
+  for (const Row& row : {
+           Row{"a folder matched by a deletion mask", "Delete_After.ini", "[Files]\r\n1=*.ini\r\n",
+               false},
+           Row{"a folder matched by a text mask", "StrReplace_After.ini",
+               "[r]\r\nSearchFor=a\r\nReplaceWith=b\r\nIsRegExp=0\r\nFiles=*.ini\r\n", false},
+           Row{"a read-only file not deleted (no error line)", "Delete_After.ini",
+               "[Files]\r\n1=locked.dll\r\n", true},
+           Row{"a text not written", "StrReplace_After.ini",
+               "[r]\r\nSearchFor=a\r\nReplaceWith=b\r\nIsRegExp=0\r\nFiles=locked.dll\r\n", true},
+       }) {
+    SCOPED_TRACE(row.what);
+    std::filesystem::create_directories(FsPath(Join(product, "dir.ini")));
+    WriteFile(Join(product, "locked.dll"), "a");
+    MakeReadOnly(Join(product, "locked.dll"));
+    std::make_unique<StorageWriter>(storageFile)->Add(row.ini, row.text);
+    std::unique_ptr<TSlv2Updater> updater = Make();
+    bool failed = false;
+    try {
+      updater->Update();
+    } catch (const ESlvUpdater&) {
+      failed = true;
+    }
+    EXPECT_EQ(failed, row.fails) << log.Text();
+    EXPECT_EQ(updater->Warnings().size(), row.fails ? 0u : 1u);
+    EXPECT_TRUE(PathExists(Join(product, "dir.ini")));
+    MakeReadOnly(Join(product, "locked.dll"), false);
+  }
 }
 
 }  // namespace

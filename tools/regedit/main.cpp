@@ -10,6 +10,7 @@
 
 #include "sys/Cp1251.h"
 #include "sys/FileLayer.h"
+#include "sys/FileReplace.h"
 #include "sys/WinError.h"
 #include "sys/registry/RegApi.h"
 #include "sys/registry/RegExport.h"
@@ -75,7 +76,7 @@ int Export(const std::string& file, const std::string* key) {
   fs::FileHandle out = fs::FileHandle::Open(temp, fs::kGenericWrite, 0, fs::kCreateAlways);
   bool written = out.Valid() && out.Write(bytes.data(), bytes.size()) && out.Flush();
   out.Close();
-  if (!written || !fs::ReplaceFile(temp, file)) {
+  if (!written || !fs::ReplaceFileContent(temp, file)) {
     uint32_t error = fs::LastError();
     fs::DeleteFile(temp);
     return Fail(file, SysErrorMessage(error));

@@ -16,6 +16,7 @@
 #include "storage/gmZLibUtil.h"
 #include "sys/Cp1251.h"
 #include "sys/FileLayer.h"
+#include "sys/FileReplace.h"
 #include "sys/Format.h"
 #include "sys/WinError.h"
 
@@ -86,7 +87,7 @@ class PendingFile {
 
   const std::string& Path() const { return FTemp; }
   void Commit() {
-    if (!fs::ReplaceFile(FTemp, FTarget)) FailWithSystemError("Cannot replace", FTarget);
+    if (!fs::ReplaceFileContent(FTemp, FTarget)) FailWithSystemError("Cannot replace", FTarget);
     FTemp.clear();
   }
 

@@ -1,0 +1,219 @@
+// The effects of a dry run: nothing changes; every change is recorded as
+// done, and the overlay remembers what later steps must see changed.
+#include <map>
+#include <set>
+
+#include "log/LogCategory.h"
+#include "storage/FileUtil.h"
+#include "storage/gmStorage.h"
+#include "sys/Format.h"
+#include "sys/ShFolder.h"
+#include "sys/StrUtil.h"
+#include "sys/registry/RegFunctions.h"
+#include "updater/Slv2Effects.h"
+#include "updater/Slv2Paths.h"
+
+namespace slv2 {
+
+// The registry keys and values and the folders a dry run would have
+// changed, shared by the run's updaters.
+class TSlv2Overlay {
+ public:
+  void CopyKey(reg::HKey fromRoot, const std::string& from, reg::HKey toRoot,
+               const std::string& to) {
+    std::lock_guard<std::mutex> lock(FMutex);
+    FCopies[Name(toRoot, to)] = Name(fromRoot, from);
+  }
+  void DeleteKey(reg::HKey root, const std::string& key) {
+    std::lock_guard<std::mutex> lock(FMutex);
+    FDeleted.insert(Name(root, key));
+  }
+  void SetValue(reg::HKey root, const std::string& key, const std::string& name,
+                const std::string& value) {
+    std::lock_guard<std::mutex> lock(FMutex);
+    FValues[Name(root, key) + "\\" + LowerCase(name)] = value;
+    FWritten.insert(Name(root, key));
+  }
+  void MoveFolder(const std::string& from, const std::string& to) {
+    std::lock_guard<std::mutex> lock(FMutex);
+    FFolders[to] = Located(from);
+  }
+
+  bool KeyExists(reg::HKey root, const std::string& key) const {
+    std::lock_guard<std::mutex> lock(FMutex);
+    std::string name = Name(root, key);
+    for (const std::string& written : FWritten)
+      if (Below(written, name)) return true;
+    std::string source = Source(name);
+    if (Deleted(source)) return false;
+    return RegKeyExists(RootOf(source), KeyOf(source));
+  }
+  std::string ReadString(reg::HKey root, const std::string& key, const std::string& value) const {
+    std::lock_guard<std::mutex> lock(FMutex);
+    std::string name = Name(root, key);
+    auto it = FValues.find(name + "\\" + LowerCase(value));
+    if (it != FValues.end()) return it->second;
+    std::string source = Source(name);
+    if (Deleted(source)) return std::string();
+    return RegReadStringDef(RootOf(source), KeyOf(source), value, "");
+  }
+  std::string Located(const std::string& folder) const {
+    for (const auto& [to, from] : FFolders) {
+      if (TgmFileUtil::SameFileName(folder, to) || PathWithin(to, folder, false))
+        return from + folder.substr(to.size());
+    }
+    return folder;
+  }
+  std::string LocatedLocked(const std::string& folder) const {
+    std::lock_guard<std::mutex> lock(FMutex);
+    return Located(folder);
+  }
+
+ private:
+  // "<root in hexadecimal>\<key in lower case>", without outer delimiters:
+  // registry keys compare regardless of case.
+  static std::string Name(reg::HKey root, const std::string& key) {
+    size_t first = key.find_first_not_of('\\');
+    size_t last = key.find_last_not_of('\\');
+    std::string inner =
+        first == std::string::npos ? std::string() : key.substr(first, last - first + 1);
+    return Format("%08X", static_cast<unsigned>(root)) + "\\" + LowerCase(inner);
+  }
+  static reg::HKey RootOf(const std::string& name) {
+    return static_cast<reg::HKey>(std::stoul(name.substr(0, 8), nullptr, 16));
+  }
+  static std::string KeyOf(const std::string& name) { return name.substr(9); }
+  static std::string LowerCase(std::string text) {
+    for (char& c : text)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+  }
+  // True when `name` is `key` or lies below it.
+  static bool Below(const std::string& key, const std::string& name) {
+    return name == key ||
+           (name.size() > key.size() && name.starts_with(key) && name[key.size()] == '\\');
+  }
+  // Where a key copied by this run is read from.
+  std::string Source(const std::string& name) const {
+    for (const auto& [to, from] : FCopies)
+      if (Below(to, name)) return Source(from + name.substr(to.size()));
+    return name;
+  }
+  bool Deleted(const std::string& name) const {
+    for (const std::string& key : FDeleted)
+      if (Below(key, name)) return true;
+    return false;
+  }
+
+  mutable std::mutex FMutex;
+  std::map<std::string, std::string> FCopies;  // destination: source
+  std::set<std::string> FDeleted;
+  std::map<std::string, std::string> FValues;
+  std::set<std::string> FWritten;
+  std::map<std::string, std::string> FFolders;  // new place: where the content is
+};
+
+namespace {
+
+class TRecordingEffects : public TSlv2Effects {
+ public:
+  TRecordingEffects(TLogCategory& logger, std::shared_ptr<TSlv2Overlay> overlay)
+      : TSlv2Effects(logger), FOverlay(std::move(overlay)) {}
+
+  // Nothing is written beside an installed file.
+  std::string WorkFolder(const std::string&) const override { return std::string(); }
+  bool MakeFolder(const std::string&) override { return true; }
+  std::string SpecialFolder(int csidl) override { return GetSpecialFolderPath(csidl, false); }
+
+  bool Replace(TSlv2TempFile&, const std::string&, TSlv2Outcome outcome, bool) override {
+    return Done(true, outcome);
+  }
+  bool Delete(const std::string&, bool, TSlv2Outcome outcome) override {
+    return Done(true, outcome);
+  }
+  bool WriteText(const std::string&, const std::string&, TSlv2Outcome outcome) override {
+    return Done(true, outcome);
+  }
+  bool Merge(const std::string& patchFile, const std::string& target,
+             TSlv2Outcome outcome) override {
+    // Both open as compound files, the installed one as the merge holds it.
+    TgmStorage::Create(patchFile, stg::kStgmRead | stg::kStgmShareDenyWrite);
+    TgmStorage::Create(target, stg::kStgmRead | stg::kStgmShareExclusive);
+    return Done(true, outcome);
+  }
+  int Unpack(TgmStorage&, const std::vector<std::string>& streams, const std::string&,
+             TSlv2Outcome outcome) override {
+    Done(true, outcome);
+    return static_cast<int>(streams.size());
+  }
+  bool ImportScript(const std::string&, TSlv2Outcome outcome) override {
+    return Done(true, outcome);
+  }
+  bool MoveFolder(const std::string& from, const std::string& to, std::vector<std::string>&,
+                  TSlv2Outcome outcome) override {
+    FOverlay->MoveFolder(from, to);
+    return Done(true, outcome);
+  }
+  bool Rename(const std::string&, const std::string&, TSlv2Outcome outcome) override {
+    return Done(true, outcome);
+  }
+  bool SetRights(const std::function<bool()>&, TSlv2Outcome outcome) override {
+    return Done(true, outcome);
+  }
+  uint32_t Run(const std::string&, TSlv2Outcome outcome) override {
+    Done(true, outcome);
+    return 0;
+  }
+  bool CopyKey(reg::HKey fromRoot, const std::string& from, reg::HKey toRoot, const std::string& to,
+               TSlv2Outcome outcome) override {
+    FOverlay->CopyKey(fromRoot, from, toRoot, to);
+    return Done(true, outcome);
+  }
+  bool MoveKey(reg::HKey fromRoot, const std::string& from, reg::HKey toRoot, const std::string& to,
+               TSlv2Outcome outcome) override {
+    FOverlay->CopyKey(fromRoot, from, toRoot, to);
+    FOverlay->DeleteKey(fromRoot, from);
+    return Done(true, outcome);
+  }
+  void WriteString(reg::HKey root, const std::string& key, const std::string& name,
+                   const std::string& value) override {
+    FOverlay->SetValue(root, key, name, value);
+  }
+
+  bool RemoveFile(const std::string&) override { return true; }
+  bool RemoveEmptyFolder(const std::string&) override { return true; }
+
+  bool KeyExists(reg::HKey root, const std::string& key) const override {
+    return FOverlay->KeyExists(root, key);
+  }
+  std::string ReadString(reg::HKey root, const std::string& key,
+                         const std::string& name) const override {
+    return FOverlay->ReadString(root, key, name);
+  }
+  std::string Located(const std::string& folder) const override {
+    return FOverlay->LocatedLocked(folder);
+  }
+
+  // The dry run's line says that the change would fail.
+  void Refused(const char* operation, TSlv2Outcome outcome, const std::string&) override {
+    Logger().Error(Format("%s(): \"%s\" would fail: %s", operation, outcome.target.c_str(),
+                          outcome.failure.c_str()));
+    Record(std::move(outcome));
+  }
+
+ private:
+  std::shared_ptr<TSlv2Overlay> FOverlay;
+};
+
+}  // namespace
+
+std::shared_ptr<TSlv2Overlay> MakeOverlay() {
+  return std::make_shared<TSlv2Overlay>();
+}
+
+std::unique_ptr<TSlv2Effects> MakeRecordingEffects(TLogCategory& logger,
+                                                   std::shared_ptr<TSlv2Overlay> overlay) {
+  return std::make_unique<TRecordingEffects>(logger, std::move(overlay));
+}
+
+}  // namespace slv2
