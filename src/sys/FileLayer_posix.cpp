@@ -273,7 +273,7 @@ bool SetFileAttributes(std::string_view path, uint32_t attributes) {
   if (!LocateExisting(path, &where)) return false;
   if (posix::StopsAtLink(where)) return Fail(kErrorStoppedOnSymlink);
   struct stat st;
-  Fd object = posix::OpenObject(path, &st);
+  Fd object = posix::OpenForChange(path, &st);
   if (!object.Valid()) return false;
   mode_t mode = st.st_mode & 07777;
   if (attributes & kAttrReadOnly) {
@@ -282,7 +282,7 @@ bool SetFileAttributes(std::string_view path, uint32_t attributes) {
     mode |= S_IWUSR;
   }
   if (mode == (st.st_mode & 07777)) return true;
-  return ::chmod(posix::DescriptorPath(object.Get()).c_str(), mode) == 0 || FailErrno();
+  return ::fchmod(object.Get(), mode) == 0 || FailErrno();
 }
 
 bool CreateDirectory(std::string_view path) {
