@@ -24,7 +24,8 @@ struct TreeRightsEvents {
   std::function<void(const std::string&)> failure;  // an entry whose rights failed
 };
 
-// False (with a failure told) when the root cannot be opened.
+// False (with a failure told) when the root cannot be opened or the walk
+// cannot go on; a root that does not exist is nothing to do.
 bool OpenTreeToEveryone(const std::string& root, security::SecurityApi& api,
                         const TreeRightsEvents& events);
 

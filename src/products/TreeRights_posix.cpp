@@ -60,6 +60,10 @@ class Walk {
       if (held.Valid()) top = Fd(::openat(held.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     }
     struct stat st;
+    // A tree that is not there has nothing to open; saying so is for the
+    // steps that need it.
+    uint32_t error = fs::LastError();
+    if (!top.Valid() && (error == kErrorPathNotFound || error == kErrorFileNotFound)) return true;
     if (!top.Valid() || ::fstat(top.Get(), &st) != 0) {
       Failure(root, fs::LastError() ? fs::LastError() : fs::posix::FromErrno(errno));
       return false;

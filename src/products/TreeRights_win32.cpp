@@ -15,6 +15,7 @@ constexpr uint32_t kFoldersPass = 1;
 
 bool OpenTreeToEveryone(const std::string& root, security::SecurityApi& api,
                         const TreeRightsEvents& events) {
+  if (!TgmFileUtil::DirectoryExists(root)) return true;
   auto callback = [&](const std::string& path, uint32_t pass) {
     if (events.check) events.check();
     // A junction or link may lead out of the tree, and opening its target
