@@ -59,6 +59,9 @@ int Run(int& argc, char** argv) {
       !ResolveReportFile(options.reportFile, session.reportFile, error)) {
     return Fail(kExitInvalidCommand, error);
   }
+  if (!options.logFile.empty() && !CheckLogFile(options.logFile, error)) {
+    return Fail(kExitInvalidCommand, error);
+  }
   if (!options.logFile.empty() && !AttachDiagnosticLog(options.logFile, session.catalogue, error)) {
     return Fail(kExitFailed, error);
   }
