@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/types.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -458,6 +459,15 @@ bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
   }
   if (::fchmod(out.Get(), st.st_mode & 07777) != 0) return FailErrno();
   return ::close(out.Release()) == 0 || FailErrno();
+}
+
+bool GetDiskFreeSpace(std::string_view path, uint64_t* available) {
+  Fd folder = posix::OpenFolderOf(path);
+  struct statvfs volume;
+  if (!folder.Valid()) return false;
+  if (::fstatvfs(folder.Get(), &volume) != 0) return FailErrno();
+  *available = static_cast<uint64_t>(volume.f_bavail) * volume.f_frsize;
+  return true;
 }
 
 std::string GetTempPath() {

@@ -4,6 +4,7 @@
 #include "log/LogPriority.h"
 #include "patch/DiffUtil.h"
 #include "storage/FileUtil.h"
+#include "storage/UnpackLimits.h"
 #include "sys/FileLayer.h"
 #include "sys/Format.h"
 #include "sys/WinError.h"
@@ -60,6 +61,9 @@ bool MergeIntoCopy(const std::string& patchFile, const std::string& target) {
   if (!fs::CopyFile(target, work.Name(), false)) return false;
   {
     TgmStorageRef patch = TgmStorage::Create(patchFile, kReadDenyWrite);
+    std::vector<std::string> streams;
+    patch->ListStreams(streams);
+    CheckUnpackLimits(*patch, streams, TgmFileUtil::ExtractFilePath(target));
     TgmStorageRef copy =
         TgmStorage::Create(work.Name(), stg::kStgmReadWrite | stg::kStgmShareExclusive);
     if (!patch->CopyTo(copy.get())) return false;

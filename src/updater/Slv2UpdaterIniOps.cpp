@@ -1,5 +1,6 @@
 #include "log/LogCategory.h"
 #include "storage/FileUtil.h"
+#include "storage/UnpackLimits.h"
 #include "storage/gmStrmUtil.h"
 #include "sys/FileLayer.h"
 #include "sys/Format.h"
@@ -258,6 +259,7 @@ void TSlv2Updater::UnpackStorageFile(const std::string& file, const std::string&
     std::vector<std::string> streams;
     storage->ListStreams(streams);
     outcome.count = static_cast<int>(streams.size());
+    CheckUnpackLimits(*storage, streams, destination);
     if (DryRun()) return Record(op, std::move(outcome));
     int done = storage->ExtractStreams(streams, destination);
     if (done != static_cast<int>(streams.size())) {
