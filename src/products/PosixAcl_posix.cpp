@@ -72,21 +72,20 @@ uint32_t MaskOf(Perms perms, bool generic) {
   return mask;
 }
 
-// The permissions that apply through each entry (group-class entries limited
-// by the mask); false with errno set when the list cannot be walked.
-bool ViewOf(acl_t acl, const struct stat& st, AclView* view) {
-  struct Raw {
-    acl_tag_t tag;
-    uint32_t id;
-    Perms perms;
-  };
-  std::vector<Raw> raw;
-  Perms mask = kRwx;
+struct RawEntry {
+  acl_tag_t tag;
+  uint32_t id;  // of a named user or group, else 0
+  Perms perms;
+};
+
+// Every entry of a list as it is stored; false with errno set when the list
+// cannot be walked.
+bool RawEntries(acl_t acl, std::vector<RawEntry>* out) {
   acl_entry_t entry;
   for (int which = ACL_FIRST_ENTRY;; which = ACL_NEXT_ENTRY) {
     int got = acl_get_entry(acl, which, &entry);
     if (got < 0) return false;
-    if (got == 0) break;
+    if (got == 0) return true;
     acl_tag_t tag;
     acl_permset_t set;
     if (acl_get_tag_type(entry, &tag) != 0 || acl_get_permset(entry, &set) != 0) return false;
@@ -97,16 +96,23 @@ bool ViewOf(acl_t acl, const struct stat& st, AclView* view) {
     if (tag == ACL_USER || tag == ACL_GROUP) {
       void* qualifier = acl_get_qualifier(entry);
       if (!qualifier) return false;
-      id = tag == ACL_USER ? *static_cast<uid_t*>(qualifier) : *static_cast<gid_t*>(qualifier);
+      id = *static_cast<id_t*>(qualifier);
       acl_free(qualifier);
     }
-    if (tag == ACL_MASK) {
-      mask = perms;
-    } else {
-      raw.push_back({tag, id, perms});
-    }
+    out->push_back({tag, id, perms});
   }
-  for (const Raw& r : raw) {
+}
+
+// The permissions that apply through each entry (group-class entries limited
+// by the mask); false with errno set when the list cannot be walked.
+bool ViewOf(acl_t acl, const struct stat& st, AclView* view) {
+  std::vector<RawEntry> raw;
+  if (!RawEntries(acl, &raw)) return false;
+  Perms mask = kRwx;
+  for (const RawEntry& r : raw) {
+    if (r.tag == ACL_MASK) mask = r.perms;
+  }
+  for (const RawEntry& r : raw) {
     switch (r.tag) {
       case ACL_USER_OBJ:
         view->accounts[{kOwner, st.st_uid}] = r.perms;
@@ -215,26 +221,12 @@ bool AclXattr(acl_t acl, std::string* out) {
   struct Entry {
     uint32_t tag, perms, id;
   };
+  std::vector<RawEntry> raw;
+  if (!RawEntries(acl, &raw)) return false;
   std::vector<Entry> entries;
-  acl_entry_t entry;
-  for (int which = ACL_FIRST_ENTRY;; which = ACL_NEXT_ENTRY) {
-    int got = acl_get_entry(acl, which, &entry);
-    if (got < 0) return false;
-    if (got == 0) break;
-    acl_tag_t tag;
-    acl_permset_t set;
-    if (acl_get_tag_type(entry, &tag) != 0 || acl_get_permset(entry, &set) != 0) return false;
-    Entry e{static_cast<uint32_t>(tag), 0, kUndefinedId};
-    e.perms = (acl_get_perm(set, ACL_READ) > 0 ? kR : 0) |
-              (acl_get_perm(set, ACL_WRITE) > 0 ? kW : 0) |
-              (acl_get_perm(set, ACL_EXECUTE) > 0 ? kX : 0);
-    if (tag == ACL_USER || tag == ACL_GROUP) {
-      void* qualifier = acl_get_qualifier(entry);
-      if (!qualifier) return false;
-      e.id = *static_cast<id_t*>(qualifier);
-      acl_free(qualifier);
-    }
-    entries.push_back(e);
+  for (const RawEntry& r : raw) {
+    bool named = r.tag == ACL_USER || r.tag == ACL_GROUP;
+    entries.push_back({static_cast<uint32_t>(r.tag), r.perms, named ? r.id : kUndefinedId});
   }
   std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
     return a.tag != b.tag ? a.tag < b.tag : a.id < b.id;
