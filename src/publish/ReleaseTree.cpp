@@ -20,9 +20,8 @@ void Walk(const std::string& folder, const std::string& prefix, TFileTree& tree)
     if (entry.name == "." || entry.name == "..") continue;
     std::string path = prefix + entry.name;
     std::string full = folder + "/" + entry.name;
+    RefuseLink(entry, full);
     if (entry.attributes & fs::kAttrDirectory) {
-      if (entry.attributes & fs::kAttrReparsePoint)
-        throw EPublishError("Link to a folder: " + full);
       Walk(full, path + "/", tree);
       continue;
     }
@@ -36,6 +35,12 @@ void Walk(const std::string& folder, const std::string& prefix, TFileTree& tree)
 }
 
 }  // namespace
+
+void RefuseLink(const fs::FindData& entry, const std::string& full) {
+  if (!(entry.attributes & fs::kAttrReparsePoint)) return;
+  throw EPublishError(
+      ((entry.attributes & fs::kAttrDirectory) ? "Link to a folder: " : "Link to a file: ") + full);
+}
 
 std::string FileKey(const std::string& path) {
   return AnsiUpperCase(path);

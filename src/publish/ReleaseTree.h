@@ -10,6 +10,8 @@
 #include <map>
 #include <string>
 
+#include "sys/FileLayer.h"
+
 namespace slv2::publish {
 
 enum TReleasePart { kProductPart, kShellPart };
@@ -29,9 +31,13 @@ using TFileTree = std::map<std::string, TReleaseFile>;
 std::string FileKey(const std::string& path);
 
 // Every file below the folder; a missing folder gives an empty tree. Raises
-// EPublishError for a folder that cannot be listed, a link to a folder, and
-// two names that differ only in case.
+// EPublishError for a folder that cannot be listed, a link (to a folder or
+// a file), and two names that differ only in case.
 TFileTree ReadFileTree(const std::string& folder);
+// Raises EPublishError naming the entry at `full` when it is a link: what a
+// link leads to is not the release's, and packing it could publish any
+// file of the publisher's machine.
+void RefuseLink(const fs::FindData& entry, const std::string& full);
 
 struct TRelease {
   std::array<TFileTree, 2> parts;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 
 #include "TestSupport.h"
@@ -105,6 +106,30 @@ TEST_F(MakeTest, RefusesFilesTheUpdaterWouldKeepUnlessAllowed) {
             (std::vector<std::string>{"[Files]\r", "1=logs\\*.log\r", "2=doc\\dropped.txt\r",
                                       "3=gone\r"}));
 }
+
+#ifndef _WIN32
+// A link in either release may lead anywhere on the publisher's machine.
+TEST_F(MakeTest, LinksInEitherReleaseAreRefusedByName) {
+  const std::pair<const char*, const char*> links[] = {
+      {"new/product/passwd.txt", "Link to a file: "},
+      {"old/product/elsewhere", "Link to a folder: "},
+  };
+  for (const auto& [at, message] : links) {
+    SCOPED_TRACE(at);
+    std::string link = dir / at;
+    std::filesystem::create_symlink(
+        test::FsPath(std::string(at).find("passwd") != std::string::npos ? "/etc/passwd" : "/etc"),
+        test::FsPath(link));
+    Result run = Run({"make", dir / "old", dir / "new", dir / "out.stg", "--allow-kept"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(std::find(run.err.begin(), run.err.end(), "slv2pack: " + std::string(message) + link),
+              run.err.end())
+        << ::testing::PrintToString(run.err);
+    std::filesystem::remove(test::FsPath(link));
+  }
+  EXPECT_FALSE(test::PathExists(dir / "out.stg"));
+}
+#endif
 
 TEST_F(MakeTest, VerifyNamesTheFileAStorageFailsToUpdate) {
   for (size_t i = kRows.size() - kKeptRows; i < kRows.size(); ++i) {
