@@ -252,9 +252,9 @@ bool FlushNewFiles(const std::vector<NewFile*>& files) {
 }
 
 bool GetDiskFreeSpace(std::string_view path, uint64_t* available) {
-  ULARGE_INTEGER free;
-  if (!::GetDiskFreeSpaceExA(Api(path).c_str(), &free, nullptr, nullptr)) return false;
-  *available = free.QuadPart;
+  ULARGE_INTEGER bytes;
+  if (!::GetDiskFreeSpaceExA(Api(path).c_str(), &bytes, nullptr, nullptr)) return false;
+  *available = bytes.QuadPart;
   return true;
 }
 
