@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "app/OutputFile.h"
 #include "log/LogFileAppender.h"
 #include "log/LogHierarchy.h"
 #include "storage/FileUtil.h"
@@ -29,18 +30,35 @@ bool ResolvePackageFolder(const std::string& utf8Dir, std::string& folder, std::
 }
 
 bool ResolveReportFile(const std::string& utf8File, std::string& file, std::string& error) {
+  if (utf8File == kStandardOutput) {
+    file = kStandardOutput;
+    return true;
+  }
   file = fs::GetFullPathName(Utf8ToAnsi(utf8File));
   if (file.empty() || !TgmFileUtil::DirectoryExists(TgmFileUtil::ExtractFilePath(file))) {
     error = "no folder for the report " + utf8File;
     return false;
   }
-  return true;
+  return CheckOutputPath(file, error);
+}
+
+bool CheckLogFile(const std::string& utf8File, std::string& error) {
+  return CheckOutputPath(fs::GetFullPathName(Utf8ToAnsi(utf8File)), error);
 }
 
 std::shared_ptr<TLogFileAppender> AttachDiagnosticLog(
     const std::string& utf8File, const std::vector<const TSlv2UpdaterClass*>& catalogue,
     std::string& error) {
-  std::shared_ptr<TLogFileAppender> appender = TLogFileAppender::Open(Utf8ToAnsi(utf8File));
+  std::string file = fs::GetFullPathName(Utf8ToAnsi(utf8File));
+  std::shared_ptr<TLogFileAppender> appender;
+  if (IsStreamFile(file)) {
+    appender = TLogFileAppender::Open(file);
+  } else {
+    // Opened as a file below an anchored root: a link put in its place is
+    // not followed.
+    fs::AnchoredRoot folder(TgmFileUtil::ExtractFilePath(file));
+    appender = TLogFileAppender::Open(file);
+  }
   if (!appender) {
     error = "cannot open the log " + utf8File + ": " + AnsiToUtf8(SysErrorMessage(fs::LastError()));
     return nullptr;

@@ -17,9 +17,13 @@ namespace slv2 {
 bool ResolvePackageFolder(const std::string& utf8Dir, std::string& folder, std::string& error);
 
 // The report's file as a full path in program text, so that it is written
-// beside itself wherever the run is; false with `error` set when its folder
-// does not exist (a run that cannot report is not started).
+// beside itself wherever the run is ("-": standard output); false with
+// `error` set when its folder does not exist or a link on its way lies
+// where others may write (a run that cannot report is not started).
 bool ResolveReportFile(const std::string& utf8File, std::string& file, std::string& error);
+// False with `error` set when a link on the way to the log lies where
+// others may write.
+bool CheckLogFile(const std::string& utf8File, std::string& error);
 
 // Appends the detailed log of every updater type (their categories, at
 // DEBUG) to the file (UTF-8 name), after a line that marks the run's start,

@@ -1,15 +1,18 @@
 #include "app/RunReport.h"
 
 #include <chrono>
+#include <cstdio>
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "app/OutputFile.h"
 #include "storage/FileUtil.h"
 #include "storage/gmStrmUtil.h"
 #include "sys/Cp1251.h"
 #include "sys/FileLayer.h"
 #include "sys/FileReplace.h"
 #include "sys/Format.h"
+#include "sys/WinError.h"
 #include "updater/Slv2TempFile.h"
 
 namespace slv2 {
@@ -101,6 +104,18 @@ std::string RunReportJson(const TRunReport& report) {
 
 bool WriteRunReport(const TRunReport& report, const std::string& fileName) {
   std::string text = RunReportJson(report);
+  if (fileName == kStandardOutput) {
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+           std::fflush(stdout) == 0;
+  }
+  // A device or FIFO (a pipe to a collector, /dev/null) is written into:
+  // renaming over it would replace the machine's node with a file.
+  std::string error;
+  if (!CheckOutputPath(fileName, error)) {
+    fs::SetLastError(kErrorStoppedOnSymlink);
+    return false;
+  }
+  if (IsStreamFile(fileName)) return WriteToStreamFile(fileName, text);
   try {
     TSlv2TempFile temp(TgmFileUtil::ExtractFilePath(fileName));
     if (!WriteStringToFile(temp.Name(), text) || !fs::ReplaceFileContent(temp.Name(), fileName)) {

@@ -50,8 +50,10 @@ std::string UtcTimeNow();
 std::string RunReportJson(const TRunReport& report);
 
 // Writes the document to a temporary file beside `fileName` and renames it
-// over that file in one step, so that a reader never sees half a report.
-// False, with fs::LastError() telling why, when it cannot be written.
+// over that file in one step, so that a reader never sees half a report;
+// into standard output for "-", into a device or FIFO as it is. A link on
+// the way that lies where others may write is refused. False, with
+// fs::LastError() telling why, when it cannot be written.
 bool WriteRunReport(const TRunReport& report, const std::string& fileName);
 
 }  // namespace slv2

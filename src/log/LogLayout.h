@@ -13,7 +13,9 @@ class TLogLayout {
   virtual std::string Format(const TLogEvent& event) const = 0;
 };
 
-// "<PRIORITY> - <message>\r\n": the default layout of every appender.
+// "<PRIORITY> - <message>\r\n": the default layout of every appender; the
+// message's control characters but a tab become \xNN, so that an event is
+// always one line.
 class TLogSimpleLayout : public TLogLayout {
  public:
   std::string Format(const TLogEvent& event) const override;

@@ -25,6 +25,8 @@
 // writing to every user whatever the DACL says.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
@@ -34,5 +36,9 @@ namespace slv2::security {
 
 DaclResult ReadPosixAcl(const std::string& path, Dacl* dacl);
 DaclResult WritePosixAcl(const std::string& path, const std::vector<AccessEntry>& entries);
+// The same write to the object of a descriptor opened for reading, with its
+// status: both lists are written through the descriptor.
+DaclResult WritePosixAclAt(int object, const struct stat& st,
+                           const std::vector<AccessEntry>& entries);
 
 }  // namespace slv2::security

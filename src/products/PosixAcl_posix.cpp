@@ -1,8 +1,11 @@
 #include <acl/libacl.h>
 #include <sys/acl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <set>
@@ -69,21 +72,20 @@ uint32_t MaskOf(Perms perms, bool generic) {
   return mask;
 }
 
-// The permissions that apply through each entry (group-class entries limited
-// by the mask); false with errno set when the list cannot be walked.
-bool ViewOf(acl_t acl, const struct stat& st, AclView* view) {
-  struct Raw {
-    acl_tag_t tag;
-    uint32_t id;
-    Perms perms;
-  };
-  std::vector<Raw> raw;
-  Perms mask = kRwx;
+struct RawEntry {
+  acl_tag_t tag;
+  uint32_t id;  // of a named user or group, else 0
+  Perms perms;
+};
+
+// Every entry of a list as it is stored; false with errno set when the list
+// cannot be walked.
+bool RawEntries(acl_t acl, std::vector<RawEntry>* out) {
   acl_entry_t entry;
   for (int which = ACL_FIRST_ENTRY;; which = ACL_NEXT_ENTRY) {
     int got = acl_get_entry(acl, which, &entry);
     if (got < 0) return false;
-    if (got == 0) break;
+    if (got == 0) return true;
     acl_tag_t tag;
     acl_permset_t set;
     if (acl_get_tag_type(entry, &tag) != 0 || acl_get_permset(entry, &set) != 0) return false;
@@ -94,16 +96,23 @@ bool ViewOf(acl_t acl, const struct stat& st, AclView* view) {
     if (tag == ACL_USER || tag == ACL_GROUP) {
       void* qualifier = acl_get_qualifier(entry);
       if (!qualifier) return false;
-      id = tag == ACL_USER ? *static_cast<uid_t*>(qualifier) : *static_cast<gid_t*>(qualifier);
+      id = *static_cast<id_t*>(qualifier);
       acl_free(qualifier);
     }
-    if (tag == ACL_MASK) {
-      mask = perms;
-    } else {
-      raw.push_back({tag, id, perms});
-    }
+    out->push_back({tag, id, perms});
   }
-  for (const Raw& r : raw) {
+}
+
+// The permissions that apply through each entry (group-class entries limited
+// by the mask); false with errno set when the list cannot be walked.
+bool ViewOf(acl_t acl, const struct stat& st, AclView* view) {
+  std::vector<RawEntry> raw;
+  if (!RawEntries(acl, &raw)) return false;
+  Perms mask = kRwx;
+  for (const RawEntry& r : raw) {
+    if (r.tag == ACL_MASK) mask = r.perms;
+  }
+  for (const RawEntry& r : raw) {
     switch (r.tag) {
       case ACL_USER_OBJ:
         view->accounts[{kOwner, st.st_uid}] = r.perms;
@@ -196,6 +205,50 @@ void Grant(AclView* view, Principal who, Perms perms, const struct stat& st) {
   }
 }
 
+// libacl writes a folder's default list by path only: the list goes to its
+// extended attribute through the descriptor instead, in the kernel's
+// format (a version, then tag, permissions and id of each entry, sorted).
+constexpr const char* kDefaultList = "system.posix_acl_default";
+constexpr uint32_t kXattrVersion = 2;
+constexpr uint32_t kUndefinedId = 0xFFFFFFFF;
+
+void PutLe(std::string* out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i)
+    out->push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+bool AclXattr(acl_t acl, std::string* out) {
+  struct Entry {
+    uint32_t tag, perms, id;
+  };
+  std::vector<RawEntry> raw;
+  if (!RawEntries(acl, &raw)) return false;
+  std::vector<Entry> entries;
+  for (const RawEntry& r : raw) {
+    bool named = r.tag == ACL_USER || r.tag == ACL_GROUP;
+    entries.push_back({static_cast<uint32_t>(r.tag), r.perms, named ? r.id : kUndefinedId});
+  }
+  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    return a.tag != b.tag ? a.tag < b.tag : a.id < b.id;
+  });
+  out->clear();
+  PutLe(out, kXattrVersion, 4);
+  for (const Entry& e : entries) {
+    PutLe(out, e.tag, 2);
+    PutLe(out, e.perms, 2);
+    PutLe(out, e.id, 4);
+  }
+  return true;
+}
+
+// Sets or (null `acl`) removes a folder's default list.
+bool SetDefaultList(int folder, acl_t acl) {
+  if (!acl) return ::fremovexattr(folder, kDefaultList) == 0 || errno == ENODATA;
+  std::string value;
+  if (!AclXattr(acl, &value)) return false;
+  return ::fsetxattr(folder, kDefaultList, value.data(), value.size(), 0) == 0;
+}
+
 }  // namespace
 
 DaclResult ReadPosixAcl(const std::string& path, Dacl* dacl) {
@@ -247,9 +300,13 @@ DaclResult ReadPosixAcl(const std::string& path, Dacl* dacl) {
 
 DaclResult WritePosixAcl(const std::string& path, const std::vector<AccessEntry>& entries) {
   struct stat st;
-  fs::posix::Fd object = fs::posix::OpenObject(path, &st);
+  fs::posix::Fd object = fs::posix::OpenForChange(path, &st);
   if (!object.Valid()) return {fs::LastError(), DaclStep::kWriteDacl};
-  std::string native = fs::posix::DescriptorPath(object.Get());
+  return WritePosixAclAt(object.Get(), st, entries);
+}
+
+DaclResult WritePosixAclAt(int object, const struct stat& st,
+                           const std::vector<AccessEntry>& entries) {
   bool isFolder = S_ISDIR(st.st_mode);
   AclView own, inherited;
   bool inherits = false;
@@ -272,26 +329,24 @@ DaclResult WritePosixAcl(const std::string& path, const std::vector<AccessEntry>
   if (built.error != 0) return built;
 
   if (!isFolder) {
-    if (acl_set_file(native.c_str(), ACL_TYPE_ACCESS, access.get()) != 0) {
-      return Failed(DaclStep::kWriteDacl);
-    }
+    if (acl_set_fd(object, access.get()) != 0) return Failed(DaclStep::kWriteDacl);
     return {};
   }
   // Two lists are two writes: the folder's old default list is put back when
   // the second write fails, so that a failed write changes nothing.
-  AclPtr previous(acl_get_file(native.c_str(), ACL_TYPE_DEFAULT));
-  if (!previous) return Failed(DaclStep::kWriteDacl);
-  int set = inherits ? acl_set_file(native.c_str(), ACL_TYPE_DEFAULT, defaults.get())
-                     : acl_delete_def_file(native.c_str());
-  if (set != 0) return Failed(DaclStep::kWriteDacl);
-  if (acl_set_file(native.c_str(), ACL_TYPE_ACCESS, access.get()) != 0) {
+  ssize_t size = ::fgetxattr(object, kDefaultList, nullptr, 0);
+  std::vector<char> previous(size > 0 ? static_cast<size_t>(size) : 0);
+  if (size > 0) size = ::fgetxattr(object, kDefaultList, previous.data(), previous.size());
+  if (size < 0 && errno != ENODATA) return Failed(DaclStep::kWriteDacl);
+  if (!SetDefaultList(object, defaults.get())) return Failed(DaclStep::kWriteDacl);
+  if (acl_set_fd(object, access.get()) != 0) {
     DaclResult failed = Failed(DaclStep::kWriteDacl);
     // The owner could just write the default list, so putting it back fails
     // only with the file system itself; the first failure is the one to tell.
-    if (acl_entries(previous.get()) > 0) {
-      acl_set_file(native.c_str(), ACL_TYPE_DEFAULT, previous.get());
+    if (size > 0) {
+      ::fsetxattr(object, kDefaultList, previous.data(), static_cast<size_t>(size), 0);
     } else {
-      acl_delete_def_file(native.c_str());
+      ::fremovexattr(object, kDefaultList);
     }
     return failed;
   }

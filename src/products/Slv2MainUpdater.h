@@ -44,12 +44,9 @@ class TSlv2MainUpdater : public TSlv2Updater {
   // Moves the group named by the shell's "group" value into the common
   // Programs folder and points the value there.
   void copySlvShortcuts();
-  // Full control for Everyone on every file, then every folder below the
-  // shell folder, then the shell folder itself.
+  // Full control for Everyone on every file and folder below the shell
+  // folder, then on the shell folder itself (TreeRights.h).
   void allowSlvFilesForEveryone();
-  // The walk's callback: pass 0 takes files, pass 1 folders. True (end this
-  // folder's listing) only after a failure.
-  bool allowSlvFileForEveryone(const std::string& path, uint32_t pass);
   // "Solvane 2.0" becomes "Solvane 2.1" in the names below the group folder.
   void adjustSlvShortcutsNames();
   // Moves the 2.0 uninstall entry to the 2.1 one and relabels it.

@@ -144,6 +144,9 @@ bool FlushNewFiles(const std::vector<NewFile*>& files);
 // raised toward what the administrator allows.
 size_t NewFilesAtOnce();
 
+// The bytes the running user may still write on the volume of the folder
+// `path` (GetDiskFreeSpaceEx's first answer); false with LastError() set.
+bool GetDiskFreeSpace(std::string_view path, uint64_t* available);
 // The temporary folder ($TMPDIR on Linux), with a trailing delimiter.
 std::string GetTempPath();
 // Creates a new, empty, uniquely named file "<prefix><hex>.TMP" in folder,

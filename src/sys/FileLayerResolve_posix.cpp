@@ -245,6 +245,56 @@ Fd OpenFolderStep(int at, std::string* native, const std::string& ansi, bool noF
   return Fd();
 }
 
+// Links an administrator made are followed, as a web server follows links
+// whose owner it trusts: a link owned by root or the running user, with
+// one name only (a hard link to someone else's link would borrow its
+// owner), its target reached by the same rules. Any other is refused.
+constexpr int kMaxTrustedLinks = 40;
+
+bool TrustedLink(const struct stat& st) {
+  return S_ISLNK(st.st_mode) && st.st_nlink == 1 && (st.st_uid == 0 || st.st_uid == ::geteuid());
+}
+
+Fd FollowTrusted(int at, const std::string& target, int depth);
+
+// OpenFolderStep without following links, but through a trusted link.
+Fd TrustingStep(int at, std::string* native, const std::string& ansi, int depth) {
+  Fd fd = OpenFolderStep(at, native, ansi, true);
+  if (fd.Valid() || LastError() != kErrorStoppedOnSymlink) return fd;
+  // The link itself is opened, so that its owner and its target are read
+  // from the one object even if another is swapped in meanwhile.
+  Fd link(::openat(at, native->c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  struct stat st;
+  char target[4096];
+  ssize_t n = -1;
+  if (link.Valid() && ::fstat(link.Get(), &st) == 0 && TrustedLink(st) &&
+      depth < kMaxTrustedLinks) {
+    n = ::readlinkat(link.Get(), "", target, sizeof target);
+  }
+  if (n <= 0 || static_cast<size_t>(n) >= sizeof target) {
+    Fail(kErrorStoppedOnSymlink);
+    return Fd();
+  }
+  return FollowTrusted(at, std::string(target, static_cast<size_t>(n)), depth + 1);
+}
+
+// The folder a trusted link's target names, from the folder holding the
+// link (a relative target) or from "/".
+Fd FollowTrusted(int at, const std::string& target, int depth) {
+  Fd current(
+      ::openat(target[0] == '/' ? AT_FDCWD : at, target[0] == '/' ? "/" : ".", kFolderFlags));
+  size_t i = 0;
+  while (current.Valid() && i < target.size()) {
+    size_t j = target.find('/', i);
+    if (j == std::string::npos) j = target.size();
+    std::string native = target.substr(i, j - i);
+    i = j + 1;
+    if (native.empty() || native == ".") continue;
+    current = TrustingStep(current.Get(), &native, Utf8ToAnsi(native), depth);
+  }
+  return current;
+}
+
 // The folder `components` below `root`, reached without links; `natives`
 // receives the components' native names.
 Fd WalkBeneath(int root, const std::vector<std::string>& components,
@@ -265,7 +315,7 @@ Fd WalkBeneath(int root, const std::vector<std::string>& components,
   }
   Fd current(::openat(root, ".", kFolderFlags));
   for (size_t i = 0; i < components.size() && current.Valid(); ++i) {
-    current = OpenFolderStep(current.Get(), &(*natives)[i], components[i], true);
+    current = TrustingStep(current.Get(), &(*natives)[i], components[i], 0);
   }
   return current;
 }
@@ -328,24 +378,56 @@ bool LocatePlain(std::string_view path, Location* where) {
 struct OpenRoot {
   Fd fd;
   std::string native;
+  struct stat st {};
+  // A root below another registered root (a product folder in the shell
+  // folder, which every user may write) is reached from that one's
+  // descriptor: `enclosing` and the native names between.
+  std::shared_ptr<const OpenRoot> enclosing;
+  std::vector<std::string> below;
 };
 
 std::mutex g_rootsMutex;
 std::map<std::string, std::shared_ptr<const OpenRoot>> g_openRoots;
 
-// The root itself may be a link, as an administrator may keep a product on
-// another volume, but only the administrator's: a link that another user
-// planted (in the shell folder, which every user may write) is refused,
-// wherever it lies on the root's path.
-bool LinksTrusted(const std::string& native) {
-  std::string prefix;
-  for (const std::string& c : detail::SplitComponents(native)) {
-    prefix += "/" + c;
-    struct stat st;
-    if (::lstat(prefix.c_str(), &st) != 0) return true;  // the open tells
-    if (S_ISLNK(st.st_mode) && st.st_uid != 0 && st.st_uid != ::geteuid()) return false;
+std::shared_ptr<const OpenRoot> RootOf(const std::string& root);
+
+bool SameObject(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Whether a nested root's name still leads to the folder first reached:
+// swapping it for a link (or another folder) mid-run makes every path below
+// it fail rather than be taken elsewhere.
+bool StillInPlace(const OpenRoot& root) {
+  Fd current(::openat(root.enclosing->fd.Get(), ".", kFolderFlags));
+  for (size_t i = 0; i < root.below.size() && current.Valid(); ++i) {
+    std::string native = root.below[i];
+    current = TrustingStep(current.Get(), &native, Utf8ToAnsi(native), 0);
   }
-  return true;
+  struct stat st;
+  if (current.Valid() && ::fstat(current.Get(), &st) == 0 && SameObject(st, root.st)) return true;
+  return Fail(kErrorStoppedOnSymlink);
+}
+
+// A root below another one, walked to from that one's descriptor.
+bool OpenNested(const detail::Anchor& outer, OpenRoot* fresh) {
+  fresh->enclosing = RootOf(outer.root);
+  if (!fresh->enclosing) return false;
+  fresh->fd = WalkBeneath(fresh->enclosing->fd.Get(), outer.below, &fresh->below);
+  fresh->native = fresh->enclosing->native;
+  for (const std::string& n : fresh->below)
+    fresh->native = Joined(fresh->native, n);
+  return fresh->fd.Valid();
+}
+
+// A root below no other, reached by its path once, when first asked for:
+// links on that path are followed only where trusted.
+bool OpenTop(const std::string& root, OpenRoot* fresh) {
+  Location where;
+  if (!LocatePlain(root, &where)) return false;
+  fresh->native = where.native;
+  fresh->fd = FollowTrusted(AT_FDCWD, where.native, 0);
+  return fresh->fd.Valid();
 }
 
 std::shared_ptr<const OpenRoot> RootOf(const std::string& root) {
@@ -355,22 +437,18 @@ std::shared_ptr<const OpenRoot> RootOf(const std::string& root) {
     auto it = g_openRoots.find(root);
     if (it != g_openRoots.end()) open = it->second;
   }
-  // The root stays the folder first reached while it exists: a folder link
-  // swapped in for it later (the product folder lies in the shell folder,
-  // which every user may write) is not followed.
+  // The root stays the folder first reached while it exists.
   struct stat st;
-  if (open && ::fstat(open->fd.Get(), &st) == 0 && st.st_nlink > 0) return open;
-  Location where;
-  if (!LocatePlain(root, &where)) return nullptr;
-  auto fresh = std::make_shared<OpenRoot>();
-  fresh->native = where.native;
-  if (!LinksTrusted(fresh->native)) {
-    Fail(kErrorStoppedOnSymlink);
-    return nullptr;
+  if (open && ::fstat(open->fd.Get(), &st) == 0 && st.st_nlink > 0) {
+    return !open->enclosing || StillInPlace(*open) ? open : nullptr;
   }
-  fresh->fd = Fd(::openat(where.Folder(), where.name.c_str(), kFolderFlags));
-  if (!fresh->fd.Valid() || ::fstat(fresh->fd.Get(), &st) != 0) {
-    Fail(errno == ENOENT ? kErrorPathNotFound : FromErrno(errno));
+  auto fresh = std::make_shared<OpenRoot>();
+  detail::Anchor outer;
+  bool opened = detail::FindEnclosingAnchor(root, &outer) ? OpenNested(outer, fresh.get())
+                                                          : OpenTop(root, fresh.get());
+  if (!opened) return nullptr;
+  if (::fstat(fresh->fd.Get(), &fresh->st) != 0) {
+    FailErrno();
     return nullptr;
   }
   std::lock_guard<std::mutex> lock(g_rootsMutex);
@@ -499,7 +577,24 @@ bool Locate(std::string_view path, Location* where) {
       below.pop_back();
     }
   }
-  if (below.empty()) return LocatePlain(anchor.root, where);
+  if (below.empty()) {
+    detail::Anchor outer;
+    if (!detail::FindEnclosingAnchor(anchor.root, &outer)) return LocatePlain(anchor.root, where);
+    // A root below another is the folder its descriptor holds; while it
+    // is missing, an entry of the enclosing root like any other.
+    if (std::shared_ptr<const OpenRoot> root = RootOf(anchor.root)) {
+      where->borrowed = root->fd.Get();
+      where->root = root;
+      where->anchored = true;
+      where->name = ".";
+      FindEntry(where, ".");
+      where->native = root->native;
+      return true;
+    }
+    if (LastError() != kErrorPathNotFound && LastError() != kErrorFileNotFound) return false;
+    anchor.root = outer.root;
+    below = outer.below;
+  }
   std::shared_ptr<const OpenRoot> root = RootOf(anchor.root);
   if (!root) return false;
   std::string ansiName = below.back();
@@ -609,6 +704,27 @@ Fd OpenObject(std::string_view path, struct stat* st) {
   }
   if (S_ISLNK(st->st_mode)) {
     Fail(kErrorStoppedOnSymlink);
+    return Fd();
+  }
+  if (!S_ISREG(st->st_mode) && !S_ISDIR(st->st_mode)) {
+    Fail(kErrorCantAccessFile);
+    return Fd();
+  }
+  return fd;
+}
+
+Fd OpenForChange(std::string_view path, struct stat* st) {
+  Location where;
+  if (!LocateReachable(path, kErrorFileNotFound, &where)) return Fd();
+  // A device's open may act on the device: only the two kinds are opened.
+  if (!S_ISREG(where.st.st_mode) && !S_ISDIR(where.st.st_mode) && !S_ISLNK(where.st.st_mode)) {
+    Fail(kErrorCantAccessFile);
+    return Fd();
+  }
+  int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (where.anchored ? O_NOFOLLOW : 0);
+  Fd fd(::openat(where.Folder(), where.name.c_str(), flags));
+  if (!fd.Valid() || ::fstat(fd.Get(), st) != 0) {
+    FailErrno();
     return Fd();
   }
   if (!S_ISREG(st->st_mode) && !S_ISDIR(st->st_mode)) {

@@ -96,8 +96,13 @@ bool LocateIn(const std::shared_ptr<const SharedFolder>& folder, std::string_vie
 // and never a FIFO, device or socket (kErrorCantAccessFile). Invalid on
 // failure, with LastError() set.
 Fd OpenObject(std::string_view path, struct stat* st);
-// "/proc/self/fd/N": the name by which path-taking calls (access lists)
-// reach exactly the object of a descriptor.
+// The entry opened for changing its rights, attributes or owner through
+// the descriptor (fchmod, fchown, fsetxattr): as OpenObject, but opened
+// for reading, which a file's or folder's owner and root always may.
+Fd OpenForChange(std::string_view path, struct stat* st);
+// "/proc/self/fd/N": the name by which path-taking calls reach exactly the
+// object of a descriptor; for reading only, every change goes through the
+// descriptor itself.
 std::string DescriptorPath(int fd);
 // The absolute native path of a descriptor's object, links resolved ("" on
 // failure).

@@ -98,6 +98,27 @@ bool FindAnchor(std::string_view path, Anchor* anchor) {
   return true;
 }
 
+bool FindEnclosingAnchor(const std::string& root, Anchor* anchor) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  auto self = std::find_if(g_roots.begin(), g_roots.end(),
+                           [&root](const Registered& r) { return r.root == root; });
+  if (self == g_roots.end()) return false;
+  const std::vector<std::string>& inner = self->components;
+  const Registered* best = nullptr;
+  for (const Registered& r : g_roots) {
+    if (r.components.size() >= inner.size()) continue;
+    if (best && r.components.size() <= best->components.size()) continue;
+    if (std::equal(r.components.begin(), r.components.end(), inner.begin(),
+                   [](const std::string& a, const std::string& b) { return AnsiSameText(a, b); }))
+      best = &r;
+  }
+  if (!best) return false;
+  anchor->root = best->root;
+  anchor->below.assign(inner.begin() + static_cast<ptrdiff_t>(best->components.size()),
+                       inner.end());
+  return true;
+}
+
 uint64_t RootsGeneration() {
   return g_generation.load();
 }

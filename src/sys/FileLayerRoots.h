@@ -21,6 +21,10 @@ struct Anchor {
 // resolved as text counts too, with the components of that form. The
 // longest matching root wins.
 bool FindAnchor(std::string_view path, Anchor* anchor);
+// The registered root that `root` (a registered root, as FindAnchor names
+// it) lies strictly below, the longest one, with the components between:
+// such a root is reached from that one's descriptor, never by its path.
+bool FindEnclosingAnchor(const std::string& root, Anchor* anchor);
 
 // The components of a path ("\" and "/" both delimiters, "." and empty ones
 // dropped); `absolute` tells whether it started with a delimiter.

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/types.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -279,7 +280,7 @@ bool SetFileAttributes(std::string_view path, uint32_t attributes) {
   if (!LocateExisting(path, &where)) return false;
   if (posix::StopsAtLink(where)) return Fail(kErrorStoppedOnSymlink);
   struct stat st;
-  Fd object = posix::OpenObject(path, &st);
+  Fd object = posix::OpenForChange(path, &st);
   if (!object.Valid()) return false;
   mode_t mode = st.st_mode & 07777;
   if (attributes & kAttrReadOnly) {
@@ -288,7 +289,7 @@ bool SetFileAttributes(std::string_view path, uint32_t attributes) {
     mode |= S_IWUSR;
   }
   if (mode == (st.st_mode & 07777)) return true;
-  return ::chmod(posix::DescriptorPath(object.Get()).c_str(), mode) == 0 || FailErrno();
+  return ::fchmod(object.Get(), mode) == 0 || FailErrno();
 }
 
 bool CreateDirectory(std::string_view path) {
@@ -464,6 +465,15 @@ bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
   }
   if (::fchmod(out.Get(), st.st_mode & 07777) != 0) return FailErrno();
   return ::close(out.Release()) == 0 || FailErrno();
+}
+
+bool GetDiskFreeSpace(std::string_view path, uint64_t* available) {
+  Fd folder = posix::OpenFolderOf(path);
+  struct statvfs volume;
+  if (!folder.Valid()) return false;
+  if (::fstatvfs(folder.Get(), &volume) != 0) return FailErrno();
+  *available = static_cast<uint64_t>(volume.f_bavail) * volume.f_frsize;
+  return true;
 }
 
 std::string GetTempPath() {

@@ -251,6 +251,13 @@ bool FlushNewFiles(const std::vector<NewFile*>& files) {
   return true;
 }
 
+bool GetDiskFreeSpace(std::string_view path, uint64_t* available) {
+  ULARGE_INTEGER bytes;
+  if (!::GetDiskFreeSpaceExA(Api(path).c_str(), &bytes, nullptr, nullptr)) return false;
+  *available = bytes.QuadPart;
+  return true;
+}
+
 std::string GetTempPath() {
   return Grown([](DWORD size, char* buffer) { return ::GetTempPathA(size, buffer); });
 }

@@ -11,6 +11,7 @@
 #undef CopyFile
 #undef CreateDirectory
 #undef DeleteFile
+#undef GetDiskFreeSpace
 #undef GetFileAttributes
 #undef GetFileVersionInfo
 #undef GetFullPathName

@@ -13,6 +13,7 @@
 #include "sys/WinError.h"
 #include "updater/Slv2Paths.h"
 #include "updater/Slv2Reason.h"
+#include "updater/Slv2TempOwner.h"
 #include "updater/Slv2Updater.h"
 
 namespace slv2 {
@@ -50,7 +51,11 @@ void RemoveLeftoverTempFiles(const std::string& folder, std::vector<std::string>
       JoinPath(folder, std::string(kTempPrefix) + "*.TMP"), fs::kAttrAnyFile & ~fs::kAttrDirectory,
       0,
       [&](const std::string& file, uint32_t) {
-        if (IsProgramTempName(TgmFileUtil::ExtractFileName(file, true))) leftovers.push_back(file);
+        // A pupil may give his own file the program's name.
+        if (IsProgramTempName(TgmFileUtil::ExtractFileName(file, true)) &&
+            MadeByRunningUser(file)) {
+          leftovers.push_back(file);
+        }
         return false;
       },
       true);

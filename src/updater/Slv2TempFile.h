@@ -35,7 +35,8 @@ class TSlv2TempFile {
 };
 
 // Removes the temporary files a killed run left anywhere below the folder
-// (names of IsProgramTempName), each logged at DEBUG, one that stays at WARN;
+// (names of IsProgramTempName, owned by the running user: Slv2TempOwner.h),
+// each logged at DEBUG, one that stays at WARN;
 // a run holds the machine's run lock, so none of them is in use. A folder in
 // `swept`, or inside one, is not walked again; the folder is added to it.
 void RemoveLeftoverTempFiles(const std::string& folder, std::vector<std::string>& swept,

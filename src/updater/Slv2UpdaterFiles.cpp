@@ -4,6 +4,7 @@
 #include "log/LogPriority.h"
 #include "patch/DiffUtil.h"
 #include "storage/FileUtil.h"
+#include "storage/UnpackLimits.h"
 #include "sys/FileLayer.h"
 #include "sys/Format.h"
 #include "sys/WinError.h"

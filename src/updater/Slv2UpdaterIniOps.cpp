@@ -1,5 +1,6 @@
 #include "log/LogCategory.h"
 #include "storage/FileUtil.h"
+#include "storage/UnpackLimits.h"
 #include "storage/gmStrmUtil.h"
 #include "sys/FileLayer.h"
 #include "sys/Format.h"
@@ -249,6 +250,7 @@ void TSlv2Updater::UnpackStorageFile(const std::string& file, const std::string&
     std::vector<std::string> streams;
     storage->ListStreams(streams);
     outcome.count = static_cast<int>(streams.size());
+    CheckUnpackLimits(*storage, streams, destination);
     int done = Effects().Unpack(*storage, streams, destination, outcome);
     if (done != static_cast<int>(streams.size())) {
       throw ESlvUpdater(Format("Error unpacking storage \"%s\": %d of %d streams unpacked",

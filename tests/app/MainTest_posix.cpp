@@ -151,6 +151,62 @@ TEST_F(SlvUpdateTest, ExitStatusesOfTheStartUp) {
   EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "old");
 }
 
+// The --log and --report files: a link a pupil planted on their way, where
+// pupils may write, stops the start-up; a link in the last place is never
+// followed; a device, a FIFO and "-" are written into.
+TEST_F(SlvUpdateTest, OutputFilesWhereAPupilMayPlantLinks) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to plant as another user";
+  std::string open = dir / "public", closed = dir / "private", secret = dir / "secret.txt";
+  std::filesystem::create_directories(test::FsPath(open));
+  std::filesystem::create_directories(test::FsPath(closed));
+  ::chmod(AnsiToUtf8(dir.Path()).c_str(), 0755);
+  ::chmod(AnsiToUtf8(open).c_str(), 01777);
+  test::WriteFile(secret, "root's");
+  test::PlantPupilLink(secret, open + "/last.log");
+  test::PlantPupilLink(dir / "made-by-root.txt", open + "/dangling.log");
+  test::PlantPupilLink(closed, open + "/way");
+  std::filesystem::create_symlink(test::FsPath(secret), test::FsPath(closed + "/admin.json"));
+  std::string fifo = dir / "collector";
+  ::mkfifo(AnsiToUtf8(fifo).c_str(), 0600);
+  // Held open for reading, so that the program's open does not wait.
+  int reader = ::open(AnsiToUtf8(fifo).c_str(), O_RDWR | O_NONBLOCK);
+  const std::string refused = "lies in a folder others may write";
+  struct Case {
+    std::vector<std::string> args;
+    bool started;
+    std::string out, err;  // parts of them
+  };
+  const Case cases[] = {
+      {{"--log", open + "/last.log"}, false, "", refused},
+      {{"--log", open + "/dangling.log"}, false, "", refused},
+      {{"--report", open + "/way/r.json"}, false, "", refused},
+      {{"--report", closed + "/admin.json"}, true, "", ""},
+      {{"--report", "/dev/null"}, true, "", ""},
+      {{"--report", fifo}, true, "", ""},
+      {{"--report", "-"}, true, "\"exitStatus\"", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.back());
+    std::vector<std::string> args = c.args;
+    args.insert(args.begin(), "--quiet");
+    Result run = Update(args);
+    EXPECT_EQ(run.status == Seen(kExitInvalidCommand), !c.started) << run.err;
+    EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(test::ReadFile(secret), "root's");
+  EXPECT_FALSE(test::PathExists(dir / "made-by-root.txt"));
+  EXPECT_EQ(test::ListTree(closed), std::vector<std::string>{"admin.json"});
+  EXPECT_FALSE(std::filesystem::is_symlink(test::FsPath(closed + "/admin.json")));
+  struct stat st;
+  EXPECT_TRUE(::stat("/dev/null", &st) == 0 && S_ISCHR(st.st_mode));
+  char buffer[4096];
+  ssize_t n = ::read(reader, buffer, sizeof buffer);
+  ::close(reader);
+  EXPECT_NE(std::string(buffer, n > 0 ? static_cast<size_t>(n) : 0).find("\"exitStatus\""),
+            std::string::npos);
+}
+
 // --- The run and its outcomes ---------------------------------------------------
 
 TEST_F(SlvUpdateTest, EveryProductUpdatedChangesTheFilesAndEndsWithZero) {

@@ -210,5 +210,24 @@ TEST(LogFileAppender, AFailedWriteIsKeptAndEndsTheFile) {
   EXPECT_EQ(test::ReadFile(dir / "u.log"), "ERROR - kept\r\n");
 }
 
+// A file name can carry any byte but "/": none starts a line of its own.
+TEST(LogSimpleLayout, ControlCharactersOfAMessageAreEscaped) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain \\ text\tand a tab", "plain \\ text\tand a tab"},
+      {"a\nERROR - forged", "a\\x0AERROR - forged"},
+      {"cr\r\nlf", "cr\\x0D\\x0Alf"},
+      {std::string("nul\0bell\a\x1B[2J\x7F", 14), "nul\\x00bell\\x07\\x1B[2J\\x7F"},
+      {test::A("файл.txt"), test::A("файл.txt")},
+  };
+  TLogHierarchy hierarchy;
+  TLogCategory& category = hierarchy.GetCategory("TSlv2MainUpdater");
+  Capture capture(category);
+  for (const auto& [message, expected] : cases)
+    category.Error(message);
+  ASSERT_EQ((*capture).size(), std::size(cases));
+  for (size_t i = 0; i < std::size(cases); ++i)
+    EXPECT_EQ((*capture)[i], "ERROR - " + cases[i].second + "\r\n");
+}
+
 }  // namespace
 }  // namespace slv2

@@ -4,9 +4,11 @@
 #include <map>
 
 #include "TestSupport.h"
+#include "storage/UnpackLimits.h"
 #include "storage/gmStorage.h"
 #include "storage/gmZLibUtil.h"
 #include "sys/Cp1251.h"
+#include "sys/FileLayer.h"
 #include "sys/Format.h"
 
 namespace slv2 {
@@ -329,6 +331,47 @@ TEST_F(StorageTest, StreamsReadToTheEndAndRaiseEgmStgStreamWithTheAdapterText) {
   root = TgmStorage::Create(file, kReadWrite);
   EXPECT_TRUE(StringToStream("abc", *root->CreateStream("s", kReadWrite)));
   EXPECT_EQ(Content(*root, "s"), "abc");
+}
+
+// --- Limits of unpacking -------------------------------------------------------
+
+// A storage planted in a product folder is measured before anything of it
+// is written: by its number of streams, and by what it would write (a
+// compressed stream at the size its header states) against the free space.
+TEST_F(StorageTest, UnpackingIsMeasuredAgainstTheLimitsBeforeAnythingIsWritten) {
+  // A header stating 4 GiB - 1 before a few bytes of data (key byte 0).
+  std::string huge = std::string("SlvZ") + std::string(4, '\xFF') + std::string(8, '\0') + "x";
+  std::string plain = Make("plain.stg", {{"a.txt", "a"}, {"files/b.txt", "b"}});
+  std::string bomb = Make("bomb.stg", {{"a.txt", huge}});
+  uint64_t available = 0;
+  ASSERT_TRUE(fs::GetDiskFreeSpace(dir.Path(), &available));
+  // What keeps all but 1 GiB of the free space: 4 GiB stated cannot fit.
+  TUnpackLimits tight{100, available > (uint64_t{1} << 30) ? available - (uint64_t{1} << 30) : 0};
+  struct Case {
+    const char* what;
+    std::string file;
+    std::string folder;
+    TUnpackLimits limits;
+    const char* raised;  // the start of the message; "" when it passes
+  };
+  const Case cases[] = {
+      {"within the limits", plain, dir / "out", {}, ""},
+      {"into a folder still to be made", plain, dir / "new/deeper", tight, ""},
+      {"more streams than allowed", plain, dir / "out", {1, 0}, "2 streams, more than the 1"},
+      {"a stated size past the free space", bomb, dir / "out", tight, "4294967295 bytes to write"},
+      {"the reserve not kept", plain, dir / "out", {100, UINT64_MAX / 2}, "2 bytes to write"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TgmStorageRef root = TgmStorage::Create(c.file, kRead);
+    Paths streams;
+    root->ListStreams(streams);
+    std::string message = Raised<EgmUnpackLimit>(
+        [&] { CheckUnpackLimits(*root, streams, c.folder, 0, c.limits); });
+    EXPECT_TRUE(StartsWith(message, c.raised)) << message;
+    EXPECT_EQ(message.empty(), *c.raised == 0) << message;
+  }
+  EXPECT_FALSE(test::PathExists(dir / "out"));
 }
 
 }  // namespace

@@ -105,6 +105,11 @@ int RunProgram(const std::string& name, const std::vector<std::string>& args,
                const std::string& folder = std::string());
 
 #ifndef _WIN32
+// A link a pupil planted: made at `at` (its folders too) and, when the tests
+// run as root, given to the user nobody, whose links the file layer never
+// follows (those of root and of the running user it does).
+void PlantPupilLink(const std::string& target, const std::string& at);
+
 // Starts a program as RunProgram names it, without a shell between (so that
 // a signal reaches the program itself), its standard input from `inFile`
 // (/dev/null when empty), and returns at once: its process id, or -1.

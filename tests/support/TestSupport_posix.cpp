@@ -163,6 +163,15 @@ std::string IntegrityCheck(const std::string& database) {
   return result;
 }
 
+void PlantPupilLink(const std::string& target, const std::string& at) {
+  stdfs::create_directories(FsPath(at).parent_path());
+  stdfs::create_symlink(FsPath(target), FsPath(at));
+  constexpr uid_t kNobody = 65534;
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::lchown(FsPath(at).c_str(), kNobody, kNobody), 0);
+  }
+}
+
 int WaitProgram(int pid) {
   int raw = 0;
   while (::waitpid(pid, &raw, 0) < 0) {

@@ -37,9 +37,9 @@ class AnchoredRootTest : public ::testing::Test {
     test::WriteFile(outside + "/victim.txt", "victim");
     test::WriteFile(root + "/new.tmp", "new");
     test::WriteFile(root + "/sub/f", "f");
-    stdfs::create_directory_symlink(AnsiToUtf8(outside), AnsiToUtf8(root + "/bin"));
-    stdfs::create_symlink(AnsiToUtf8(outside + "/victim.txt"), AnsiToUtf8(root + "/app.dll"));
-    stdfs::create_directory_symlink("../outside", AnsiToUtf8(root + "/up"));
+    test::PlantPupilLink(outside, root + "/bin");
+    test::PlantPupilLink(outside + "/victim.txt", root + "/app.dll");
+    test::PlantPupilLink("../outside", root + "/up");
     ::mkfifo(AnsiToUtf8(root + "/pipe.dll").c_str(), 0666);
     before = Snapshot(outside);
   }
@@ -51,6 +51,7 @@ class AnchoredRootTest : public ::testing::Test {
 };
 
 TEST_F(AnchoredRootTest, NothingIsReachedThroughALinkBelowTheRoot) {
+  if (::geteuid() != 0) GTEST_SKIP() << "links of the running user are followed";
   using Op = std::function<bool(const std::string&)>;
   auto read = [](const std::string& p) {
     return FileHandle::Open(p, kGenericRead, kShareRead, kOpenExisting).Valid();
@@ -112,6 +113,54 @@ TEST_F(AnchoredRootTest, NothingIsReachedThroughALinkBelowTheRoot) {
   EXPECT_TRUE(RemoveDirectory(root + "/bin"));
   EXPECT_TRUE(ReplaceFile(root + "/new.tmp", root + "/app.dll"));
   EXPECT_EQ(test::ReadFile(root + "/app.dll"), "new");
+  EXPECT_EQ(Snapshot(outside), before);
+}
+
+// An administrator may move a product's folder to another disk and leave a
+// link: links of root (and of the running user) are followed, their targets
+// by the same rules, those of anyone else are not.
+TEST_F(AnchoredRootTest, LinksOfRootAreFollowedThoseOfAPupilAreNot) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to plant as another user";
+  test::WriteFile(outside + "/product/data.txt", "data");
+  auto own = [](const std::string& target, const std::string& at) {
+    stdfs::create_symlink(AnsiToUtf8(target), AnsiToUtf8(at));
+  };
+  own(outside, root + "/disk2");
+  // A second name of one of root's links, as a pupil may make one where
+  // fs.protected_hardlinks is 0: the link would pass for root's own.
+  own(outside, root + "/disk3");
+  ::link(AnsiToUtf8(root + "/disk3").c_str(), AnsiToUtf8(root + "/disk3-again").c_str());
+  own(root + "/bin", root + "/via-pupil");
+  own(outside + "/product", root + "/moved");
+  test::PlantPupilLink(outside + "/product", root + "/planted");
+  before = Snapshot(outside);
+  struct Case {
+    const char* what;
+    std::string path;
+    uint32_t error;  // 0: read
+  };
+  const Case cases[] = {
+      {"root's folder link", root + "/disk2/victim.txt", 0},
+      {"root's link with a second name", root + "/disk3-again/victim.txt", kErrorStoppedOnSymlink},
+      {"root's link to a pupil's link", root + "/via-pupil/victim.txt", kErrorStoppedOnSymlink},
+      {"a product folder moved by root", root + "/moved/data.txt", 0},
+      {"a product folder planted by a pupil", root + "/planted/data.txt", kErrorStoppedOnSymlink},
+  };
+  for (bool kernel : {true, false}) {
+    posix::UseKernelResolution(kernel);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (kernel ? " (kernel)" : " (walk)"));
+      // Also as a product's own root below the shell's.
+      std::string product = c.path.substr(0, c.path.rfind('/'));
+      AnchoredRoot nested(product);
+      FileHandle file = FileHandle::Open(c.path, kGenericRead, kShareRead, kOpenExisting);
+      EXPECT_EQ(file.Valid(), c.error == 0);
+      if (c.error) {
+        EXPECT_EQ(LastError(), c.error);
+      }
+    }
+  }
+  posix::UseKernelResolution(true);
   EXPECT_EQ(Snapshot(outside), before);
 }
 

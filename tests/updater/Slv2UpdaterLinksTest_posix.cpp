@@ -24,10 +24,7 @@ class LinksTest : public UpdaterFixture {
     ::chmod(AnsiToUtf8(Join(outside, "secret.ini")).c_str(), 0600);
     WriteFile(Join(outside, "victim.tmp"), "outside file");
   }
-  void Link(const std::string& target, const std::string& at) {
-    stdfs::create_directories(stdfs::path(AnsiToUtf8(at)).parent_path());
-    stdfs::create_symlink(AnsiToUtf8(target), AnsiToUtf8(at));
-  }
+  void Link(const std::string& target, const std::string& at) { test::PlantPupilLink(target, at); }
   bool IsLink(const std::string& path) { return stdfs::is_symlink(AnsiToUtf8(path)); }
 
   struct Case {

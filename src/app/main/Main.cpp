@@ -62,6 +62,9 @@ int Run(int& argc, char** argv) {
       !ResolveReportFile(options.reportFile, session.reportFile, error)) {
     return Fail(kExitInvalidCommand, error);
   }
+  if (!options.logFile.empty() && !CheckLogFile(options.logFile, error)) {
+    return Fail(kExitInvalidCommand, error);
+  }
   if (!options.logFile.empty()) {
     std::shared_ptr<TLogFileAppender> log =
         AttachDiagnosticLog(options.logFile, session.catalogue, error);

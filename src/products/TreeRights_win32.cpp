@@ -1,0 +1,43 @@
+#include "products/SecurityUtil.h"
+#include "products/TreeRights.h"
+#include "storage/FileUtil.h"
+#include "sys/FileLayer.h"
+#include "sys/Format.h"
+#include "sys/StrUtil.h"
+
+namespace slv2 {
+namespace {
+
+constexpr uint32_t kFilesPass = 0;
+constexpr uint32_t kFoldersPass = 1;
+
+}  // namespace
+
+bool OpenTreeToEveryone(const std::string& root, security::SecurityApi& api,
+                        const TreeRightsEvents& events) {
+  if (!TgmFileUtil::DirectoryExists(root)) return true;
+  auto callback = [&](const std::string& path, uint32_t pass) {
+    if (events.check) events.check();
+    // A junction or link may lead out of the tree, and opening its target
+    // to all users could open anything on the machine.
+    uint32_t attributes = fs::GetFileAttributes(path);
+    if (attributes != fs::kInvalidFileAttributes && (attributes & fs::kAttrReparsePoint)) {
+      return false;
+    }
+    bool folder = TgmFileUtil::DirectoryExists(path);
+    if ((pass == kFilesPass ? !folder : folder) && !AllowFileForEveryone(path, api) &&
+        events.failure) {
+      events.failure(Format("\"%s\" not opened to all users", path.c_str()));
+    }
+    return false;
+  };
+  std::string mask = JoinPath(root, "*.*");
+  TgmFileUtil::EnumFiles(mask, fs::kAttrAnyFile & ~fs::kAttrDirectory, kFilesPass, callback, true);
+  TgmFileUtil::EnumFiles(mask, fs::kAttrAnyFile, kFoldersPass, callback, true);
+  bool opened = AllowFileForEveryone(root, api);
+  if (!opened && events.failure)
+    events.failure(Format("\"%s\" not opened to all users", root.c_str()));
+  return opened;
+}
+
+}  // namespace slv2

@@ -1,0 +1,248 @@
+// The shell's tree opened to all users on real files, access lists and
+// processes: what is opened, what is left as it is, and a pupil who swaps
+// folders for links while the walk runs.
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "AclTestSupport.h"
+#include "ShellTestSupport.h"
+#include "TestSupport.h"
+#include "products/SecurityUtil.h"
+#include "products/TreeRights.h"
+#include "sys/Cp1251.h"
+#include "sys/FileLayer.h"
+
+namespace slv2 {
+namespace {
+
+namespace stdfs = std::filesystem;
+constexpr uid_t kTeacher = 1;  // daemon: an account other than root and the pupil
+constexpr uid_t kPupil = 65534;
+
+std::string Native(const std::string& path) {
+  return AnsiToUtf8(path);
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  ::lstat(Native(path).c_str(), &st);
+  return st.st_mode & 07777;
+}
+
+// A folder and every entry below it: name, kind, owner, mode, lists and
+// content.
+std::string Fingerprint(const std::string& folder) {
+  std::vector<stdfs::path> paths = {Native(folder)};
+  for (const auto& e : stdfs::recursive_directory_iterator(Native(folder)))
+    paths.push_back(e.path());
+  std::string out;
+  for (const stdfs::path& path : paths) {
+    struct stat st;
+    ::lstat(path.c_str(), &st);
+    out += path.string() + " " + std::to_string(st.st_mode) + " " + std::to_string(st.st_uid);
+    for (const char* list : {"system.posix_acl_access", "system.posix_acl_default"}) {
+      char value[512];
+      ssize_t n = ::lgetxattr(path.c_str(), list, value, sizeof value);
+      out += " " + (n > 0 ? std::string(value, static_cast<size_t>(n)) : std::string());
+    }
+    if (S_ISREG(st.st_mode)) out += " " + test::ReadFile(Utf8ToAnsi(path.string()));
+    out += "\n";
+  }
+  return out;
+}
+
+// A teacher's private folder outside the shell's tree.
+void MakeVictim(const std::string& victim) {
+  test::WriteFile(victim + "/marks.db", "marks");
+  test::WriteFile(victim + "/sub/notes.txt", "notes");
+  for (const auto& e : stdfs::recursive_directory_iterator(Native(victim)))
+    ::lchown(e.path().c_str(), kTeacher, kTeacher);
+  ::chown(Native(victim).c_str(), kTeacher, kTeacher);
+  ::chmod(Native(victim).c_str(), 0700);
+  ::chmod(Native(victim + "/marks.db").c_str(), 0600);
+}
+
+class TreeRightsTest : public test::ShellTest {
+ protected:
+  void SetUp() override {
+    if (!test::RunsAsRoot()) GTEST_SKIP() << "needs root to act as other users";
+    std::string why = test::WhyNoAcls(dir.Path());
+    if (!why.empty()) GTEST_SKIP() << why;
+    Install(root, oldGroup);
+    ::chmod(Native(dir.Path()).c_str(), 0755);
+    MakeVictim(victim);
+    before = Fingerprint(victim);
+  }
+
+  std::vector<std::string> Walk() {
+    std::vector<std::string> lines;
+    TreeRightsEvents events;
+    events.warning = [&lines](const std::string& m) { lines.push_back("WARN " + m); };
+    events.failure = [&lines](const std::string& m) { lines.push_back("FAIL " + m); };
+    EXPECT_TRUE(OpenTreeToEveryone(root, security::PlatformSecurityApi(), events));
+    return lines;
+  }
+
+  std::string victim = dir / "teacher";
+  std::string before;
+};
+
+// What each kind of entry becomes. A regular file with a second name that
+// is not the shell folder's owner's own may be someone else's file linked
+// in (where fs.protected_hardlinks is 0): left as it is.
+TEST_F(TreeRightsTest, EachKindOfEntry) {
+  std::string deep = root;
+  while (deep.size() < 300)
+    deep += "/folder-with-a-long-name";
+  test::WriteFile(root + "/a.txt", "a");
+  test::WriteFile(root + "/ro.txt", "r");
+  ::chmod(Native(root + "/ro.txt").c_str(), 0444);
+  test::WriteFile(deep + "/far.txt", "far");
+  ::mkfifo(Native(root + "/pipe").c_str(), 0600);
+  stdfs::create_symlink(Native(victim + "/marks.db"), Native(root + "/marks.lnk"));
+  stdfs::create_directory_symlink(Native(victim), Native(root + "/teacher.lnk"));
+  ::link(Native(victim + "/marks.db").c_str(), Native(root + "/marks.hard").c_str());
+  test::WriteFile(dir / "root-only", "secret");
+  ::chmod(Native(dir / "root-only").c_str(), 0600);
+  ::link(Native(dir / "root-only").c_str(), Native(root + "/root.hard").c_str());
+
+  std::vector<std::string> lines = Walk();
+  struct Case {
+    std::string path;
+    mode_t mode;
+  } cases[] = {
+      {root, 0777},
+      {root + "/a.txt", 0777},
+      {root + "/ro.txt", 0555},
+      {deep, 0777},
+      {deep + "/far.txt", 0777},
+      {root + "/pipe", 0600},
+      {dir / "root-only", 0600},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(ModeOf(c.path), c.mode);
+  }
+  EXPECT_NE(test::GetFacl(deep).find("default:other::rwx"), std::string::npos);
+  EXPECT_EQ(Fingerprint(victim), before);
+  ASSERT_EQ(lines.size(), 2u) << ::testing::PrintToString(lines);
+  for (const char* name : {"/marks.hard", "/root.hard"}) {
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "WARN \"" + root + name +
+                            "\" has 2 names and belongs to another account: its rights are "
+                            "left as they are"),
+              lines.end())
+        << name;
+  }
+}
+
+// The same plant made by a pupil, with the kernel's protection of hard
+// links off and on.
+TEST_F(TreeRightsTest, HardLinksAPupilPlants) {
+  const char* setting = "/proc/sys/fs/protected_hardlinks";
+  std::string was = test::ReadFile(setting);
+  stdfs::create_directories(Native(root));
+  // The teacher's folder may be passed through, his marks are his alone.
+  ::chmod(Native(victim).c_str(), 0711);
+  before = Fingerprint(victim);
+  for (const char* value : {"0", "1"}) {
+    SCOPED_TRACE(value);
+    {
+      std::ofstream out(setting);
+      out << value;
+    }
+    if (test::ReadFile(setting)[0] != value[0]) GTEST_SKIP() << setting << " cannot be set here";
+    ::chmod(Native(root).c_str(), 0777);
+    ::unlink(Native(root + "/marks.db").c_str());
+    bool planted = test::AsNobody([this] {
+      return ::link(Native(victim + "/marks.db").c_str(), Native(root + "/marks.db").c_str()) == 0;
+    });
+    EXPECT_EQ(planted, value[0] == '0');
+    std::vector<std::string> lines = Walk();
+    EXPECT_EQ(lines.size(), planted ? 1u : 0u);
+    EXPECT_EQ(Fingerprint(victim), before);
+  }
+  std::ofstream(setting) << was;
+}
+
+// While root runs, a pupil swaps the product folder and a sub-folder for
+// links to the teacher's folder (renameat2 exchange) as fast as he can: the
+// rights walk, attribute and access-list changes and writes below the
+// product's anchored root never reach the teacher's folder.
+TEST_F(TreeRightsTest, APupilSwappingFoldersForLinksReachesNothingOutside) {
+  std::string product = root + "/mathematics1";
+  test::WriteFile(product + "/sub/data.txt", "data");
+  test::WriteFile(product + "/readme.txt", "readme");
+  for (const std::string& folder : {root, product, product + "/sub"})
+    ::chmod(Native(folder).c_str(), 0777);
+  ::chown(Native(product).c_str(), kPupil, kPupil);
+  stdfs::create_directory_symlink(Native(victim), Native(root + "/swap"));
+  stdfs::create_directory_symlink(Native(victim + "/sub"), Native(product + "/swap"));
+  ::lchown(Native(root + "/swap").c_str(), kPupil, kPupil);
+  ::lchown(Native(product + "/swap").c_str(), kPupil, kPupil);
+
+  // The swaps made so far, counted where both processes see them.
+  void* shared = ::mmap(nullptr, sizeof(std::atomic<long>), PROT_READ | PROT_WRITE,
+                        MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(shared, MAP_FAILED);
+  auto* swaps = new (shared) std::atomic<long>(0);
+  std::fflush(nullptr);
+  pid_t swapper = ::fork();
+  if (swapper == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(kPupil) != 0 || ::setuid(kPupil) != 0) _exit(1);
+    int shell = ::open(Native(root).c_str(), O_PATH | O_DIRECTORY);
+    for (;;) {
+      ::renameat2(shell, "mathematics1", shell, "swap", RENAME_EXCHANGE);
+      ::renameat2(shell, "mathematics1/sub", shell, "mathematics1/swap", RENAME_EXCHANGE);
+      ++*swaps;
+    }
+  }
+  ASSERT_GT(swapper, 0);
+  constexpr int kRuns = 60;
+  int refused = 0;
+  for (int run = 0; run < kRuns; ++run) {
+    // On a loaded machine the pupil must get his turns between the runs.
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (long seen = swaps->load();
+         swaps->load() < seen + 3 && std::chrono::steady_clock::now() < until;)
+      ::sched_yield();
+    fs::AnchoredRoot shell(root), anchor(product);
+    Step(&test::MainUpdater::allowSlvFilesForEveryone);
+    refused += !fs::SetFileAttributes(product + "/sub/data.txt", fs::kAttrReadOnly);
+    refused += !fs::SetFileAttributes(product + "/sub/data.txt", fs::kAttrNormal);
+    refused += !AllowFileForEveryone(product);
+    refused += !AllowFileForEveryone(product + "/sub");
+    refused +=
+        !fs::FileHandle::Open(product + "/sub/new.txt", fs::kGenericWrite, 0, fs::kCreateAlways)
+             .Valid();
+  }
+  ::kill(swapper, SIGKILL);
+  ::waitpid(swapper, nullptr, 0);
+  long swapped = swaps->load();
+  ::munmap(shared, sizeof(std::atomic<long>));
+  EXPECT_GE(swapped, 3 * kRuns);
+  std::printf(
+      "%d runs with a pupil swapping folders (%ld swaps): %d operations refused, "
+      "teacher's folder unchanged: %s\n",
+      kRuns, swapped, refused, Fingerprint(victim) == before ? "yes" : "no");
+  EXPECT_EQ(Fingerprint(victim), before);
+}
+
+}  // namespace
+}  // namespace slv2
