@@ -163,6 +163,10 @@ std::string IntegrityCheck(const std::string& database) {
   return result;
 }
 
+void KillProgram(int pid) {
+  ::kill(pid, SIGKILL);
+}
+
 int WaitProgram(int pid) {
   int raw = 0;
   while (::waitpid(pid, &raw, 0) < 0) {
@@ -248,6 +252,10 @@ TempRegistry::TempRegistry() : database_(AnsiToUtf8(dir_ / "registry.db")) {
     previous_ = previous;
   }
   ::setenv("SLV2_REGISTRY", database_.c_str(), 1);
+}
+
+bool TempRegistry::ReachesPrograms() {
+  return true;
 }
 
 TempRegistry::~TempRegistry() {
