@@ -112,7 +112,8 @@ int RunProgram(const std::string& name, const std::vector<std::string>& args,
 // (none when empty), and returns at once: its process id, or -1.
 // WaitProgram reaps it: the exit code, or -1 when it did not end normally
 // (killed by a signal, or by KillProgram). KillProgram ends it at once, as a
-// crash or a power cut would (SIGKILL; TerminateProcess on Windows).
+// crash or a power cut would (SIGKILL; on Windows TerminateJobObject, which
+// ends what it started too).
 int StartProgram(const std::string& name, const std::vector<std::string>& args,
                  const std::string& outFile, const std::string& errFile,
                  const std::string& inFile = std::string());

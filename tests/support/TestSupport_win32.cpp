@@ -104,16 +104,25 @@ HANDLE Inheritable(const std::string& path, bool read = false) {
 
 namespace {
 
+// A started program and the job that holds it and every process it starts,
+// so that a kill ends them all, as a power cut would.
+struct Started {
+  HANDLE process;
+  HANDLE job;
+};
+
 // Programs started and not yet waited for, by process id; those that
 // KillProgram ended.
 std::mutex g_startedLock;
-std::map<int, HANDLE> g_started;
+std::map<int, Started> g_started;
 std::set<int> g_killed;
 
-// Starts a program as RunProgram names it: its process handle, or nullptr.
-HANDLE Launch(const std::string& name, const std::vector<std::string>& args,
-              const std::string& outFile, const std::string& errFile, const std::string& inFile,
-              const std::string& folder) {
+// Starts a program as RunProgram names it, suspended when `suspended`: its
+// process and thread, or none.
+PROCESS_INFORMATION Launch(const std::string& name, const std::vector<std::string>& args,
+                           const std::string& outFile, const std::string& errFile,
+                           const std::string& inFile, const std::string& folder,
+                           bool suspended = false) {
   bool path = name.find_first_of("/\\") != std::string::npos;
   std::string program = (path ? name : BinDir() + "/" + name) + ".exe";
   std::string line = Quoted(program);
@@ -130,14 +139,13 @@ HANDLE Launch(const std::string& name, const std::vector<std::string>& args,
   PROCESS_INFORMATION process{};
   bool started = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
                  in != INVALID_HANDLE_VALUE &&
-                 ::CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                 ::CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE,
+                                  suspended ? CREATE_SUSPENDED : 0, nullptr,
                                   folder.empty() ? nullptr : folder.c_str(), &startup, &process);
   for (HANDLE h : {out, err})
     if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
   if (!inFile.empty() && in != INVALID_HANDLE_VALUE) ::CloseHandle(in);
-  if (!started) return nullptr;
-  ::CloseHandle(process.hThread);
-  return process.hProcess;
+  return started ? process : PROCESS_INFORMATION{};
 }
 
 // The exit code of a process that ended, or -1.
@@ -156,40 +164,51 @@ int Reap(HANDLE process) {
 
 int RunProgram(const std::string& name, const std::vector<std::string>& args,
                const std::string& outFile, const std::string& errFile, const std::string& folder) {
-  HANDLE process = Launch(name, args, outFile, errFile, std::string(), folder);
-  return process ? Reap(process) : -1;
+  PROCESS_INFORMATION process = Launch(name, args, outFile, errFile, std::string(), folder);
+  if (!process.hProcess) return -1;
+  ::CloseHandle(process.hThread);
+  return Reap(process.hProcess);
 }
 
 int StartProgram(const std::string& name, const std::vector<std::string>& args,
                  const std::string& outFile, const std::string& errFile,
                  const std::string& inFile) {
-  HANDLE process = Launch(name, args, outFile, errFile, inFile, std::string());
-  if (!process) return -1;
-  int pid = static_cast<int>(::GetProcessId(process));
+  PROCESS_INFORMATION process = Launch(name, args, outFile, errFile, inFile, std::string(), true);
+  if (!process.hProcess) return -1;
+  HANDLE job = ::CreateJobObjectA(nullptr, nullptr);
+  if (job) ::AssignProcessToJobObject(job, process.hProcess);
+  ::ResumeThread(process.hThread);
+  ::CloseHandle(process.hThread);
+  int pid = static_cast<int>(process.dwProcessId);
   std::lock_guard<std::mutex> hold(g_startedLock);
-  g_started[pid] = process;
+  g_started[pid] = Started{process.hProcess, job};
   return pid;
 }
 
 void KillProgram(int pid) {
   std::lock_guard<std::mutex> hold(g_startedLock);
   auto it = g_started.find(pid);
-  // A program that has ended by itself is not killed.
-  if (it != g_started.end() && ::TerminateProcess(it->second, 1)) g_killed.insert(pid);
+  // A program that has ended by itself is not killed; what it started is.
+  if (it == g_started.end()) return;
+  bool running = ::WaitForSingleObject(it->second.process, 0) == WAIT_TIMEOUT;
+  bool ended = it->second.job ? ::TerminateJobObject(it->second.job, 1)
+                              : ::TerminateProcess(it->second.process, 1);
+  if (running && ended) g_killed.insert(pid);
 }
 
 int WaitProgram(int pid) {
-  HANDLE process = nullptr;
+  Started started{};
   bool killed = false;
   {
     std::lock_guard<std::mutex> hold(g_startedLock);
     auto it = g_started.find(pid);
     if (it == g_started.end()) return -1;
-    process = it->second;
+    started = it->second;
     g_started.erase(it);
     killed = g_killed.erase(pid) > 0;
   }
-  int code = Reap(process);
+  int code = Reap(started.process);
+  if (started.job) ::CloseHandle(started.job);
   return killed ? -1 : code;
 }
 
