@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "sys/Cp1251.h"
+#include "sys/FaultInjection.h"
 #include "sys/FileLayer.h"
 #include "sys/FileLayerRoots.h"
 #include "sys/TempNames.h"
@@ -24,6 +25,19 @@ std::string Api(std::string_view path) {
 bool Fail(uint32_t code) {
   ::SetLastError(code);
   return false;
+}
+
+// An injected fault (tests only): reads and renames fail as an I/O error
+// would, writes and creations as a full disk.
+bool Injected(fault::Operation operation) {
+  if (!fault::ShouldFail(operation)) return false;
+  bool full = operation == fault::kWrite || operation == fault::kCreate;
+  Fail(full ? kErrorDiskFull : kErrorIoDevice);
+  return true;
+}
+
+bool Exists(const std::string& apiPath) {
+  return ::GetFileAttributesA(apiPath.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 HANDLE H(intptr_t handle) {
@@ -126,7 +140,8 @@ bool SetFileAttributes(std::string_view path, uint32_t attributes) {
 }
 
 bool CreateDirectory(std::string_view path) {
-  return OnTheWay(path) && ::CreateDirectoryA(Api(path).c_str(), nullptr) != 0;
+  return OnTheWay(path) && !Injected(fault::kCreate) &&
+         ::CreateDirectoryA(Api(path).c_str(), nullptr) != 0;
 }
 
 bool RemoveDirectory(std::string_view path) {
@@ -138,11 +153,12 @@ bool DeleteFile(std::string_view path) {
 }
 
 bool MoveFile(std::string_view from, std::string_view to) {
-  return OnTheWay(from) && OnTheWay(to) && ::MoveFileA(Api(from).c_str(), Api(to).c_str()) != 0;
+  return OnTheWay(from) && OnTheWay(to) && !Injected(fault::kRename) &&
+         ::MoveFileA(Api(from).c_str(), Api(to).c_str()) != 0;
 }
 
 bool ReplaceFile(std::string_view from, std::string_view to) {
-  if (!Reachable(from) || !OnTheWay(to)) return false;
+  if (!Reachable(from) || !OnTheWay(to) || Injected(fault::kRename)) return false;
   std::string target = Api(to);
   // A read-only target or a folder refuses to be replaced, as it refuses
   // deletion; the rename itself would take either away.
@@ -156,8 +172,10 @@ bool ReplaceFile(std::string_view from, std::string_view to) {
 }
 
 bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
-  return Reachable(from) && Reachable(to) &&
-         ::CopyFileA(Api(from).c_str(), Api(to).c_str(), failIfExists) != 0;
+  if (!Reachable(from) || !Reachable(to)) return false;
+  std::string target = Api(to);
+  if (Injected(Exists(target) ? fault::kWrite : fault::kCreate)) return false;
+  return ::CopyFileA(Api(from).c_str(), target.c_str(), failIfExists) != 0;
 }
 
 // Windows flushes a file through a handle of its own; there is no flush of
@@ -264,7 +282,7 @@ std::string GetTempPath() {
 
 std::string GetTempFileName(std::string_view folder, std::string_view prefix) {
   char name[MAX_PATH + 1] = {};
-  if (!folder.empty() && !Reachable(folder)) return std::string();
+  if ((!folder.empty() && !Reachable(folder)) || Injected(fault::kCreate)) return std::string();
   std::string dir = Api(folder);
   if (dir.empty()) dir = ".";
   if (::GetTempFileNameA(dir.c_str(), std::string(prefix).c_str(), 0, name) == 0) {
@@ -375,8 +393,12 @@ FileHandle FileHandle::Open(std::string_view path, uint32_t access, uint32_t sha
   }
   // Below an anchored root a link planted between the check and the opening
   // is opened as itself and refused.
+  std::string name = Api(path);
+  bool creates = disposition == kCreateNew ||
+                 ((disposition == kCreateAlways || disposition == kOpenAlways) && !Exists(name));
+  if (creates && Injected(fault::kCreate)) return FileHandle();
   DWORD flags = FILE_ATTRIBUTE_NORMAL | (anchored ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
-  HANDLE h = ::CreateFileA(Api(path).c_str(), access, share, nullptr, disposition, flags, nullptr);
+  HANDLE h = ::CreateFileA(name.c_str(), access, share, nullptr, disposition, flags, nullptr);
   if (h == INVALID_HANDLE_VALUE) return FileHandle();
   DWORD opened = ::GetLastError();  // ERROR_ALREADY_EXISTS tells callers something
   FileHandle handle(reinterpret_cast<intptr_t>(h));
@@ -393,6 +415,7 @@ FileHandle FileHandle::Open(std::string_view path, uint32_t access, uint32_t sha
 
 bool FileHandle::Read(void* buffer, size_t count, size_t* done) {
   *done = 0;
+  if (Injected(fault::kRead)) return false;
   auto* p = static_cast<char*>(buffer);
   while (*done < count) {
     DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - *done, 1u << 30));
@@ -405,6 +428,7 @@ bool FileHandle::Read(void* buffer, size_t count, size_t* done) {
 }
 
 bool FileHandle::Write(const void* buffer, size_t count) {
+  if (Injected(fault::kWrite)) return false;
   auto* p = static_cast<const char*>(buffer);
   size_t done = 0;
   while (done < count) {
@@ -429,7 +453,7 @@ bool FileHandle::Seek(int64_t offset, SeekOrigin origin, int64_t* position) {
 }
 
 bool FileHandle::SetEndOfFile() {
-  return ::SetEndOfFile(H(fd_)) != 0;
+  return !Injected(fault::kWrite) && ::SetEndOfFile(H(fd_)) != 0;
 }
 
 namespace {
@@ -469,6 +493,7 @@ OVERLAPPED At(uint64_t offset) {
 
 bool FileHandle::ReadAt(uint64_t offset, void* buffer, size_t count, size_t* done) {
   *done = 0;
+  if (Injected(fault::kRead)) return false;
   KeepPosition keep(H(fd_));
   if (!keep.Ok()) return false;
   auto* p = static_cast<char*>(buffer);
@@ -487,6 +512,7 @@ bool FileHandle::ReadAt(uint64_t offset, void* buffer, size_t count, size_t* don
 }
 
 bool FileHandle::WriteAt(uint64_t offset, const void* buffer, size_t count) {
+  if (Injected(fault::kWrite)) return false;
   KeepPosition keep(H(fd_));
   if (!keep.Ok()) return false;
   auto* p = static_cast<const char*>(buffer);
@@ -503,6 +529,7 @@ bool FileHandle::WriteAt(uint64_t offset, const void* buffer, size_t count) {
 }
 
 bool FileHandle::Resize(uint64_t size) {
+  if (Injected(fault::kWrite)) return false;
   KeepPosition keep(H(fd_));
   if (!keep.Ok()) return false;
   LARGE_INTEGER end;
@@ -517,7 +544,7 @@ int64_t FileHandle::Size() {
 }
 
 bool FileHandle::Flush() {
-  return ::FlushFileBuffers(H(fd_)) != 0;
+  return !Injected(fault::kWrite) && ::FlushFileBuffers(H(fd_)) != 0;
 }
 
 void FileHandle::StartFlush() {}

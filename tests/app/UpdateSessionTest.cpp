@@ -292,6 +292,7 @@ TEST_F(UpdateSessionTest, TemporaryFilesAKilledRunLeftAreRemovedByTheNextRun) {
       {"shell/~sv1A2B.TMP", true},
       {"shell/ege/bin/~svF.TMP", true},
       {"shell/help/deep/~sv0123.TMP", true},
+      {"shell/ege/~sva430.tmp", true},  // as Wine's GetTempFileName writes it
       {"shell/~sv12345.TMP", false},
       {"shell/~svG1.TMP", false},
       {"shell/tmp1A2B.TMP", false},

@@ -51,6 +51,9 @@ class TempRegistry {
   ~TempRegistry();
   TempRegistry(const TempRegistry&) = delete;
   TempRegistry& operator=(const TempRegistry&) = delete;
+  // Whether programs started meanwhile (the registry editor that imports a
+  // registry script) see it: on Linux, not on Windows.
+  static bool ReachesPrograms();
 
 #ifndef _WIN32
   // The database file (native path).
@@ -109,16 +112,22 @@ int RunProgram(const std::string& name, const std::vector<std::string>& args,
 // run as root, given to the user nobody, whose links the file layer never
 // follows (those of root and of the running user it does).
 void PlantPupilLink(const std::string& target, const std::string& at);
+#endif
 
 // Starts a program as RunProgram names it, without a shell between (so that
 // a signal reaches the program itself), its standard input from `inFile`
-// (/dev/null when empty), and returns at once: its process id, or -1.
+// (none when empty), and returns at once: its process id, or -1.
 // WaitProgram reaps it: the exit code, or -1 when it did not end normally
-// (killed by a signal).
+// (killed by a signal, or by KillProgram). KillProgram ends it at once, as a
+// crash or a power cut would (SIGKILL; on Windows TerminateJobObject, which
+// ends what it started too).
 int StartProgram(const std::string& name, const std::vector<std::string>& args,
                  const std::string& outFile, const std::string& errFile,
                  const std::string& inFile = std::string());
 int WaitProgram(int pid);
+void KillProgram(int pid);
+
+#ifndef _WIN32
 
 // A child process that runs `take` and holds what it took (a lock, a
 // transaction) until the object goes or Kill() ends it as a crash would.

@@ -172,6 +172,10 @@ void PlantPupilLink(const std::string& target, const std::string& at) {
   }
 }
 
+void KillProgram(int pid) {
+  ::kill(pid, SIGKILL);
+}
+
 int WaitProgram(int pid) {
   int raw = 0;
   while (::waitpid(pid, &raw, 0) < 0) {
@@ -257,6 +261,10 @@ TempRegistry::TempRegistry() : database_(AnsiToUtf8(dir_ / "registry.db")) {
     previous_ = previous;
   }
   ::setenv("SLV2_REGISTRY", database_.c_str(), 1);
+}
+
+bool TempRegistry::ReachesPrograms() {
+  return true;
 }
 
 TempRegistry::~TempRegistry() {

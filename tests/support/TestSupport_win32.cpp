@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <map>
+#include <mutex>
+#include <set>
 #include <stdexcept>
 
 #include "TestSupport.h"
@@ -88,44 +91,125 @@ std::string Quoted(const std::string& arg) {
   return q + "\"";
 }
 
-HANDLE Inheritable(const std::string& path) {
+// A file a child process writes (or, with `read`, reads) as a standard
+// stream.
+HANDLE Inheritable(const std::string& path, bool read = false) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  return ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return ::CreateFileA(path.c_str(), read ? GENERIC_READ : GENERIC_WRITE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                       read ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 }  // namespace
 
-int RunProgram(const std::string& name, const std::vector<std::string>& args,
-               const std::string& outFile, const std::string& errFile, const std::string& folder) {
+namespace {
+
+// A started program and the job that holds it and every process it starts,
+// so that a kill ends them all, as a power cut would.
+struct Started {
+  HANDLE process;
+  HANDLE job;
+};
+
+// Programs started and not yet waited for, by process id; those that
+// KillProgram ended.
+std::mutex g_startedLock;
+std::map<int, Started> g_started;
+std::set<int> g_killed;
+
+// Starts a program as RunProgram names it, suspended when `suspended`: its
+// process and thread, or none.
+PROCESS_INFORMATION Launch(const std::string& name, const std::vector<std::string>& args,
+                           const std::string& outFile, const std::string& errFile,
+                           const std::string& inFile, const std::string& folder,
+                           bool suspended = false) {
   bool path = name.find_first_of("/\\") != std::string::npos;
   std::string program = (path ? name : BinDir() + "/" + name) + ".exe";
   std::string line = Quoted(program);
   for (const std::string& a : args)
     line += " " + Quoted(a);
   HANDLE out = Inheritable(outFile), err = Inheritable(errFile);
+  HANDLE in = inFile.empty() ? ::GetStdHandle(STD_INPUT_HANDLE) : Inheritable(inFile, true);
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdInput = in;
   startup.hStdOutput = out;
   startup.hStdError = err;
   PROCESS_INFORMATION process{};
+  bool started = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
+                 in != INVALID_HANDLE_VALUE &&
+                 ::CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE,
+                                  suspended ? CREATE_SUSPENDED : 0, nullptr,
+                                  folder.empty() ? nullptr : folder.c_str(), &startup, &process);
+  for (HANDLE h : {out, err})
+    if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+  if (!inFile.empty() && in != INVALID_HANDLE_VALUE) ::CloseHandle(in);
+  return started ? process : PROCESS_INFORMATION{};
+}
+
+// The exit code of a process that ended, or -1.
+int Reap(HANDLE process) {
+  DWORD code = 0;
   int result = -1;
-  if (out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
-      ::CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                       folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
-    DWORD code = 0;
-    if (::WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&
-        ::GetExitCodeProcess(process.hProcess, &code)) {
-      result = static_cast<int>(code);
-    }
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
+  if (::WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0 &&
+      ::GetExitCodeProcess(process, &code)) {
+    result = static_cast<int>(code);
   }
-  if (out != INVALID_HANDLE_VALUE) ::CloseHandle(out);
-  if (err != INVALID_HANDLE_VALUE) ::CloseHandle(err);
+  ::CloseHandle(process);
   return result;
+}
+
+}  // namespace
+
+int RunProgram(const std::string& name, const std::vector<std::string>& args,
+               const std::string& outFile, const std::string& errFile, const std::string& folder) {
+  PROCESS_INFORMATION process = Launch(name, args, outFile, errFile, std::string(), folder);
+  if (!process.hProcess) return -1;
+  ::CloseHandle(process.hThread);
+  return Reap(process.hProcess);
+}
+
+int StartProgram(const std::string& name, const std::vector<std::string>& args,
+                 const std::string& outFile, const std::string& errFile,
+                 const std::string& inFile) {
+  PROCESS_INFORMATION process = Launch(name, args, outFile, errFile, inFile, std::string(), true);
+  if (!process.hProcess) return -1;
+  HANDLE job = ::CreateJobObjectA(nullptr, nullptr);
+  if (job) ::AssignProcessToJobObject(job, process.hProcess);
+  ::ResumeThread(process.hThread);
+  ::CloseHandle(process.hThread);
+  int pid = static_cast<int>(process.dwProcessId);
+  std::lock_guard<std::mutex> hold(g_startedLock);
+  g_started[pid] = Started{process.hProcess, job};
+  return pid;
+}
+
+void KillProgram(int pid) {
+  std::lock_guard<std::mutex> hold(g_startedLock);
+  auto it = g_started.find(pid);
+  // A program that has ended by itself is not killed; what it started is.
+  if (it == g_started.end()) return;
+  bool running = ::WaitForSingleObject(it->second.process, 0) == WAIT_TIMEOUT;
+  bool ended = it->second.job ? ::TerminateJobObject(it->second.job, 1)
+                              : ::TerminateProcess(it->second.process, 1);
+  if (running && ended) g_killed.insert(pid);
+}
+
+int WaitProgram(int pid) {
+  Started started{};
+  bool killed = false;
+  {
+    std::lock_guard<std::mutex> hold(g_startedLock);
+    auto it = g_started.find(pid);
+    if (it == g_started.end()) return -1;
+    started = it->second;
+    g_started.erase(it);
+    killed = g_killed.erase(pid) > 0;
+  }
+  int code = Reap(started.process);
+  if (started.job) ::CloseHandle(started.job);
+  return killed ? -1 : code;
 }
 
 std::string TerminalText(std::string_view text) {
@@ -205,6 +289,10 @@ TempRegistry::TempRegistry() : key_(std::string(kTestRoot) + "\\" + Unique("")) 
     ::RegOverridePredefKey(kRedirected[i], keys[i]);
     ::RegCloseKey(keys[i]);
   }
+}
+
+bool TempRegistry::ReachesPrograms() {
+  return false;
 }
 
 TempRegistry::~TempRegistry() {

@@ -2,15 +2,17 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "app/MainWindowDesign.h"
+#include "sys/Cp1251.h"
 
 namespace slv2 {
 
 namespace {
 
-constexpr const char* kWindowClass = "TFormMain";
+constexpr const wchar_t* kWindowClass = L"TFormMain";
 // Posted when the window is first shown: the start-up sequence runs from the
 // message loop, with the window already on the screen.
 constexpr UINT kFormShowMessage = WM_APP + 1;
@@ -24,36 +26,45 @@ SIZE OuterSize(int clientWidth, int clientHeight) {
   return SIZE{rect.right - rect.left, rect.bottom - rect.top};
 }
 
-void RegisterWindowClass(HINSTANCE instance) {
-  WNDCLASSEXA type{};
-  if (::GetClassInfoExA(instance, kWindowClass, &type)) return;
-  type.cbSize = sizeof type;
-  type.lpfnWndProc = ::DefWindowProcA;
-  type.hInstance = instance;
-  type.hCursor = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-  type.hIcon = ::LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
-  type.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  type.lpszClassName = kWindowClass;
-  ::RegisterClassExA(&type);
+// The window speaks UTF-16 to the system: program text converted here keeps
+// every Cyrillic letter whatever the machine's ANSI code page, which the "A"
+// calls would convert through.
+std::wstring Wide(std::string_view text) {
+  static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 wide characters");
+  std::u16string wide = AnsiToUtf16(text);
+  return std::wstring(wide.begin(), wide.end());
 }
 
-HWND Child(HWND parent, const char* type, const std::string& text, DWORD style, int id,
+void RegisterWindowClass(HINSTANCE instance) {
+  WNDCLASSEXW type{};
+  if (::GetClassInfoExW(instance, kWindowClass, &type)) return;
+  type.cbSize = sizeof type;
+  type.lpfnWndProc = ::DefWindowProcW;
+  type.hInstance = instance;
+  type.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  type.hIcon = ::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+  type.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  type.lpszClassName = kWindowClass;
+  ::RegisterClassExW(&type);
+}
+
+HWND Child(HWND parent, const wchar_t* type, const std::string& text, DWORD style, int id,
            HFONT font) {
-  HWND control = ::CreateWindowExA(0, type, text.c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
-                                   parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                   ::GetModuleHandleA(nullptr), nullptr);
-  ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  HWND control = ::CreateWindowExW(0, type, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0,
+                                   0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                   ::GetModuleHandleW(nullptr), nullptr);
+  ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return control;
 }
 
 // A box's text from the program's string table (the identifiers are the
-// boxes' own); a program built without the table shows the same text from
-// MessageBoxes.h.
-std::string BoxText(const TMessageBox& box) {
-  char buffer[1024];
-  int n =
-      ::LoadStringA(::GetModuleHandleA(nullptr), static_cast<UINT>(box.id), buffer, sizeof buffer);
-  return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : box.text;
+// boxes' own), read as the resource holds it; a program built without the
+// table shows the same text from MessageBoxes.h.
+std::wstring BoxText(const TMessageBox& box) {
+  const wchar_t* text = nullptr;
+  int n = ::LoadStringW(::GetModuleHandleW(nullptr), static_cast<UINT>(box.id),
+                        reinterpret_cast<LPWSTR>(&text), 0);
+  return n > 0 ? std::wstring(text, static_cast<size_t>(n)) : Wide(box.text);
 }
 
 }  // namespace
@@ -61,23 +72,23 @@ std::string BoxText(const TMessageBox& box) {
 TFormMain::TFormMain(TSessionOptions options, bool quitOnClose)
     : FSession(std::make_unique<TUpdateSession>(*this, std::move(options))),
       FQuitOnClose(quitOnClose) {
-  HINSTANCE instance = ::GetModuleHandleA(nullptr);
+  HINSTANCE instance = ::GetModuleHandleW(nullptr);
   RegisterWindowClass(instance);
-  FFont = ::CreateFontA(-design::kFontPixelHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+  FFont = ::CreateFontW(-design::kFontPixelHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                         RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                        DEFAULT_PITCH | FF_DONTCARE, design::kFontFace);
+                        DEFAULT_PITCH | FF_DONTCARE, Wide(design::kFontFace).c_str());
   SIZE outer = OuterSize(design::kClientWidth, design::kClientHeight);
   RECT work{};
-  ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   int left = work.left + (work.right - work.left - outer.cx) / 2;
   int top = work.top + (work.bottom - work.top - outer.cy) / 2;
-  FHandle = ::CreateWindowExA(kWindowExStyle, kWindowClass, design::ApplicationTitle().c_str(),
-                              kWindowStyle, left, top, outer.cx, outer.cy, nullptr, nullptr,
-                              instance, nullptr);
+  FHandle = ::CreateWindowExW(kWindowExStyle, kWindowClass,
+                              Wide(design::ApplicationTitle()).c_str(), kWindowStyle, left, top,
+                              outer.cx, outer.cy, nullptr, nullptr, instance, nullptr);
   if (!FHandle) throw std::runtime_error("the main window cannot be created");
-  ::SetWindowLongPtrA(FHandle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  ::SetWindowLongPtrA(FHandle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
-  ::SendMessageA(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(FFont), FALSE);
+  ::SetWindowLongPtrW(FHandle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  ::SetWindowLongPtrW(FHandle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
+  ::SendMessageW(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(FFont), FALSE);
   CreateControls();
   RECT client{};
   ::GetClientRect(FHandle, &client);
@@ -94,15 +105,15 @@ TFormMain::~TFormMain() {
 }
 
 void TFormMain::CreateControls() {
-  lblLog = Child(FHandle, "STATIC", design::LogLabelCaption(), SS_LEFT, kLblLog, FFont);
-  meLog = Child(FHandle, "EDIT", std::string(),
+  lblLog = Child(FHandle, L"STATIC", design::LogLabelCaption(), SS_LEFT, kLblLog, FFont);
+  meLog = Child(FHandle, L"EDIT", std::string(),
                 WS_TABSTOP | WS_VSCROLL | WS_BORDER | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
                 kMeLog, FFont);
   // No length limit beyond the control's own.
-  ::SendMessageA(meLog, EM_SETLIMITTEXT, 0, 0);
-  btnRun = Child(FHandle, "BUTTON", design::RunButtonCaption(), WS_TABSTOP | BS_DEFPUSHBUTTON,
+  ::SendMessageW(meLog, EM_SETLIMITTEXT, 0, 0);
+  btnRun = Child(FHandle, L"BUTTON", design::RunButtonCaption(), WS_TABSTOP | BS_DEFPUSHBUTTON,
                  kBtnRun, FFont);
-  btnClose = Child(FHandle, "BUTTON", design::CloseButtonCaption(), WS_TABSTOP | BS_PUSHBUTTON,
+  btnClose = Child(FHandle, L"BUTTON", design::CloseButtonCaption(), WS_TABSTOP | BS_PUSHBUTTON,
                    kBtnClose, FFont);
 }
 
@@ -111,8 +122,8 @@ void TFormMain::Layout(int width, int height) {
   SIZE label{};
   if (HDC dc = ::GetDC(lblLog)) {
     HGDIOBJ previous = ::SelectObject(dc, FFont);
-    const std::string& caption = design::LogLabelCaption();
-    ::GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &label);
+    std::wstring caption = Wide(design::LogLabelCaption());
+    ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &label);
     ::SelectObject(dc, previous);
     ::ReleaseDC(lblLog, dc);
   }
@@ -136,12 +147,12 @@ void TFormMain::Show() {
 }
 
 bool TFormMain::TranslateKeys(MSG& message) {
-  return FHandle && ::IsDialogMessageA(FHandle, &message);
+  return FHandle && ::IsDialogMessageW(FHandle, &message);
 }
 
 LRESULT CALLBACK TFormMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* form = reinterpret_cast<TFormMain*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!form) return ::DefWindowProcA(window, message, wParam, lParam);
+  auto* form = reinterpret_cast<TFormMain*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!form) return ::DefWindowProcW(window, message, wParam, lParam);
   return form->HandleMessage(message, wParam, lParam);
 }
 
@@ -151,7 +162,7 @@ LRESULT TFormMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SHOWWINDOW:
       if (wParam && !FShown) {
         FShown = true;
-        ::PostMessageA(FHandle, kFormShowMessage, 0, 0);
+        ::PostMessageW(FHandle, kFormShowMessage, 0, 0);
       }
       break;
     case kFormShowMessage:
@@ -185,11 +196,11 @@ LRESULT TFormMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (FQuitOnClose) ::PostQuitMessage(0);
       break;
     case WM_NCDESTROY:
-      ::SetWindowLongPtrA(FHandle, GWLP_USERDATA, 0);
+      ::SetWindowLongPtrW(FHandle, GWLP_USERDATA, 0);
       FHandle = nullptr;
       break;
   }
-  return ::DefWindowProcA(window, message, wParam, lParam);
+  return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
 void TFormMain::FormShow() {
@@ -201,7 +212,7 @@ void TFormMain::btnRunClick() {
 }
 
 void TFormMain::btnCloseClick() {
-  ::SendMessageA(FHandle, WM_CLOSE, 0, 0);
+  ::SendMessageW(FHandle, WM_CLOSE, 0, 0);
 }
 
 bool TFormMain::FormCloseQuery() const {
@@ -209,10 +220,11 @@ bool TFormMain::FormCloseQuery() const {
 }
 
 void TFormMain::AppendText(const std::string& text) {
-  int end = ::GetWindowTextLengthA(meLog);
-  ::SendMessageA(meLog, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
-  ::SendMessageA(meLog, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
-  ::SendMessageA(meLog, EM_SCROLLCARET, 0, 0);
+  int end = ::GetWindowTextLengthW(meLog);
+  std::wstring wide = Wide(text);
+  ::SendMessageW(meLog, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
+  ::SendMessageW(meLog, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide.c_str()));
+  ::SendMessageW(meLog, EM_SCROLLCARET, 0, 0);
 }
 
 void TFormMain::AddLine(const std::string& text) {
@@ -227,17 +239,19 @@ void TFormMain::AppendToLastLine(const std::string& text) {
 TBoxAnswer TFormMain::ShowMessageBox(const TMessageBox& box) {
   UINT type = box.kind == TBoxKind::Warning ? MB_ICONWARNING : MB_ICONINFORMATION;
   type |= box.hasCancel ? MB_OKCANCEL : MB_OK;
-  int answer = ::MessageBoxA(FHandle, BoxText(box).c_str(), BoxCaption(box.kind), type);
+  int answer =
+      ::MessageBoxW(FHandle, BoxText(box).c_str(), Wide(BoxCaption(box.kind)).c_str(), type);
   return answer == IDOK ? TBoxAnswer::Ok : TBoxAnswer::Cancel;
 }
 
 void TFormMain::ShowError(const std::string& message) {
-  ::MessageBoxA(FHandle, message.c_str(), design::ApplicationTitle().c_str(), MB_ICONERROR | MB_OK);
+  ::MessageBoxW(FHandle, Wide(message).c_str(), Wide(design::ApplicationTitle()).c_str(),
+                MB_ICONERROR | MB_OK);
 }
 
 void TFormMain::ProcessMessages() {
   MSG message;
-  while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       // The loop that waits for it is the program's own: hand it back.
       ::PostQuitMessage(static_cast<int>(message.wParam));
@@ -245,7 +259,7 @@ void TFormMain::ProcessMessages() {
     }
     if (TranslateKeys(message)) continue;
     ::TranslateMessage(&message);
-    ::DispatchMessageA(&message);
+    ::DispatchMessageW(&message);
   }
 }
 
@@ -265,7 +279,7 @@ void TFormMain::ShowState(TSessionState state) {
 void TFormMain::Terminate() {
   // At the next turn of the message loop the window closes, and with it the
   // program.
-  ::PostMessageA(FHandle, WM_CLOSE, 0, 0);
+  ::PostMessageW(FHandle, WM_CLOSE, 0, 0);
 }
 
 }  // namespace slv2

@@ -4,7 +4,9 @@
 // (or Enter) runs the update once; the close button, Esc or the frame close
 // it except during the run. The controls are children of the window, found
 // by their identifiers; the panels of the design are regions of the client
-// area: pnlLbl on top, pnlBtns at the bottom, pnlMemo between them.
+// area: pnlLbl on top, pnlBtns at the bottom, pnlMemo between them. Texts
+// reach the system through the wide calls, converted from program text, so
+// the window and its boxes read the same under any ANSI code page.
 #pragma once
 
 #include <initializer_list>

@@ -14,10 +14,10 @@ int RunMainWindow(int&, char**, TSessionOptions options) {
   TFormMain window(std::move(options), true);
   window.Show();
   MSG message;
-  while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (window.TranslateKeys(message)) continue;
     ::TranslateMessage(&message);
-    ::DispatchMessageA(&message);
+    ::DispatchMessageW(&message);
   }
   return window.Session().ExitStatus();
 }

@@ -1,11 +1,17 @@
 // The Windows main window: its controls, their captions and layout,
-// the memo, the states and the close query, and the texts of its string
-// table. The start-up and the run behind it are tested platform-free
+// the memo, the states and the close query, its message boxes and the texts
+// of its string table, every text read back as UTF-16 (scripts/test-windows
+// runs this program under a Russian and an English ANSI code page). The
+// start-up and the run behind it are tested platform-free
 // (UpdateSessionTest); the window is created hidden, with Wine's null
 // display driver under Wine.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "TestSupport.h"
 #include "app/MainWindowDesign.h"
@@ -25,11 +31,71 @@ TSessionOptions NoProducts() {
   return options;
 }
 
-std::string Text(HWND control) {
-  char buffer[4096];
-  int n = ::GetWindowTextA(control, buffer, sizeof buffer);
-  return std::string(buffer, static_cast<size_t>(n));
+// A window's text as the system holds it.
+std::u16string Text(HWND window) {
+  wchar_t buffer[4096];
+  int n = ::GetWindowTextW(window, buffer, 4096);
+  return std::u16string(buffer, buffer + n);
 }
+
+std::u16string ClassOf(HWND window) {
+  wchar_t buffer[64];
+  int n = ::GetClassNameW(window, buffer, 64);
+  return std::u16string(buffer, buffer + n);
+}
+
+// What a message box showed: its caption and the texts of its static
+// controls (the icon's is empty).
+struct TBoxSeen {
+  std::u16string caption;
+  std::vector<std::u16string> texts;
+};
+
+BOOL CALLBACK CollectStaticText(HWND child, LPARAM seen) {
+  std::u16string text = Text(child);
+  if (ClassOf(child) == u"Static" && !text.empty())
+    reinterpret_cast<TBoxSeen*>(seen)->texts.push_back(text);
+  return TRUE;
+}
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
+  if (ClassOf(window) != u"#32770" || !::IsWindowVisible(window)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+// Waits on a thread of its own for the next message box of `thread`, reads
+// it and presses `button`, as a user would.
+class TBoxAnswerer {
+ public:
+  TBoxAnswerer(DWORD thread, int button)
+      : FWatcher([this, thread, button] {
+          for (int i = 0; i < 1000; ++i) {
+            HWND box = nullptr;
+            ::EnumThreadWindows(thread, FindDialog, reinterpret_cast<LPARAM>(&box));
+            if (box) {
+              FSeen.caption = Text(box);
+              ::EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&FSeen));
+              ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(::GetDlgItem(box, button)));
+              return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+          }
+        }) {}
+  // What the box showed, once it has been answered.
+  const TBoxSeen& Seen() {
+    if (FWatcher.joinable()) FWatcher.join();
+    return FSeen;
+  }
+  ~TBoxAnswerer() {
+    if (FWatcher.joinable()) FWatcher.join();
+  }
+
+ private:
+  TBoxSeen FSeen;
+  std::thread FWatcher;
+};
 
 // A control's rectangle in the window's client coordinates.
 RECT Place(HWND form, HWND control) {
@@ -56,11 +122,11 @@ class FormMainTest : public ::testing::Test {
 
 TEST_F(FormMainTest, ControlsCarryTheirCaptionsAndFollowTheRightEdge) {
   ASSERT_NE(form.Handle(), nullptr);
-  EXPECT_EQ(Text(form.Handle()), design::ApplicationTitle());
-  EXPECT_EQ(Text(Control(kLblLog)), design::LogLabelCaption());
-  EXPECT_EQ(Text(Control(kBtnRun)), design::RunButtonCaption());
-  EXPECT_EQ(Text(Control(kBtnClose)), design::CloseButtonCaption());
-  EXPECT_EQ(Text(Control(kMeLog)), "");
+  EXPECT_EQ(Text(form.Handle()), u"Обновление программ Zarvik:Solvane 2.х");
+  EXPECT_EQ(Text(Control(kLblLog)), u"Протокол работы программы:");
+  EXPECT_EQ(Text(Control(kBtnRun)), u"&Выполнить обновление");
+  EXPECT_EQ(Text(Control(kBtnClose)), u"&Закрыть");
+  EXPECT_EQ(Text(Control(kMeLog)), u"");
 
   // The memo: read-only, a vertical scroll bar only, Enter is not a line
   // break; Enter and Esc go to the two buttons by their identifiers.
@@ -96,7 +162,8 @@ TEST_F(FormMainTest, MemoLinesAreSeparatedAndTheLastOneGrows) {
   form.AddLine(line);
   form.AppendToLastLine("OK");
   form.AddLine("second");
-  EXPECT_EQ(Text(Control(kMeLog)), "\r\n" + line + "OK\r\nsecond");
+  EXPECT_EQ(Text(Control(kMeLog)),
+            u"\r\nОбновление продукта \"Тесты по пунктуации\"...OK\r\nsecond");
   EXPECT_EQ(::SendMessageA(Control(kMeLog), EM_GETLINECOUNT, 0, 0), 3);
 }
 
@@ -123,6 +190,35 @@ TEST_F(FormMainTest, StatesEnableTheButtonsAndTheCloseQueryFollowsTheSession) {
   EXPECT_TRUE(form.FormCloseQuery());
   ::SendMessageA(form.Handle(), WM_COMMAND, IDCANCEL, 0);
   EXPECT_EQ(form.Handle(), nullptr);
+}
+
+TEST_F(FormMainTest, BoxesShowTheirTextAndCaptionAndReturnTheButtonPressed) {
+  DWORD thread = ::GetCurrentThreadId();
+  for (TBoxId id : {TBoxId::AdminRights, TBoxId::UpdateFinished, TBoxId::NothingToUpdate,
+                    TBoxId::ShellRunning, TBoxId::AlreadyRunning}) {
+    const TMessageBox& box = MessageBoxOf(id);
+    // Cancel where the box has it, to see that the answer is told apart.
+    TBoxAnswerer user(thread, box.hasCancel ? IDCANCEL : IDOK);
+    TBoxAnswer answer = form.ShowMessageBox(box);
+    const TBoxSeen& seen = user.Seen();
+    EXPECT_EQ(answer, box.hasCancel ? TBoxAnswer::Cancel : TBoxAnswer::Ok) << static_cast<int>(id);
+    EXPECT_EQ(seen.caption, box.kind == TBoxKind::Warning ? u"Warning" : u"Information");
+    EXPECT_EQ(seen.texts, std::vector<std::u16string>{AnsiToUtf16(box.text)})
+        << static_cast<int>(id);
+  }
+
+  TBoxAnswerer user(thread, IDOK);
+  form.ShowError(test::A("Ошибка: файл \"Уроки.txt\" не найден"));
+  EXPECT_EQ(user.Seen().caption, u"Обновление программ Zarvik:Solvane 2.х");
+  EXPECT_EQ(user.Seen().texts,
+            std::vector<std::u16string>{u"Ошибка: файл \"Уроки.txt\" не найден"});
+}
+
+// scripts/test-windows names the ANSI code page each run is meant to have.
+TEST(FormMainCodePageTest, TheRunHasTheAnsiCodePageItWasStartedFor) {
+  const char* wanted = std::getenv("SLV2_ANSI_CODE_PAGE");
+  if (!wanted) GTEST_SKIP() << "SLV2_ANSI_CODE_PAGE is not set";
+  EXPECT_EQ(::GetACP(), static_cast<UINT>(std::atoi(wanted)));
 }
 
 TEST(FormMainStringsTest, TheStringTableHoldsTheTextsOfTheMessageBoxes) {
