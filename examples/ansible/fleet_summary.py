@@ -3,9 +3,11 @@
 
   fleet_summary.py line HOST REPORT   one host's status as JSON for the playbook:
                                       {"status", "line", "changed", "failed"}
-  fleet_summary.py table FOLDER       every FOLDER/*.json as a text table on the
-                                      standard output, also written to
-                                      FOLDER/summary.txt and FOLDER/summary.html
+  fleet_summary.py table FOLDER       every FOLDER/*.json (and every host whose
+                                      run left no report, FOLDER/*.noreport, as
+                                      failed) as a text table on the standard
+                                      output, also written to FOLDER/summary.txt
+                                      and FOLDER/summary.html
 
 A status is named: updated, would change, up to date, nothing to update,
 failed, busy, cancelled, not an administrator, invalid command line.
@@ -70,6 +72,11 @@ def table(folder):
         except (ValueError, KeyError) as error:
             rows.append({"host": path.stem, "status": "unreadable report", "problem": str(error),
                          "versions": "", "products": 0, "end": ""})
+    # The playbook's line for a host whose run wrote no report.
+    for path in sorted(folder.glob("*.noreport")):
+        problem = path.read_text(encoding="utf-8").strip().partition(": failed: ")[2]
+        rows.append({"host": path.stem, "status": "failed", "problem": problem, "versions": "",
+                     "products": 0, "end": ""})
     heads = ["host", "status", "products", "versions", "problem"]
     widths = [max([len(h)] + [len(str(r[h])) for r in rows]) for h in heads[:-1]]
     lines = ["  ".join(h.ljust(w) for h, w in zip(heads, widths)) + "  problem"]
