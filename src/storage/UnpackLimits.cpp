@@ -12,7 +12,8 @@ void CheckUnpackLimits(TgmStorage& storage, const std::vector<std::string>& stre
                        const std::string& folder, uint64_t extraBytes,
                        const TUnpackLimits& limits) {
   if (streams.size() > limits.maxStreams) {
-    throw EgmUnpackLimit(Format("%zu streams, more than the %llu allowed", streams.size(),
+    throw EgmUnpackLimit(Format("%llu streams, more than the %llu allowed",
+                                static_cast<unsigned long long>(streams.size()),
                                 static_cast<unsigned long long>(limits.maxStreams)));
   }
   uint64_t needed = extraBytes;
