@@ -49,7 +49,9 @@ const TSlv2UpdaterClass& TSlv2MainUpdater::Class() {
 
 void TSlv2MainUpdater::BeforeExecute() {
   std::string machineKey = Format("HKEY_LOCAL_MACHINE%s", kSlv21Key);
-  bool has21 = Effects().KeyExists(reg::kHkeyLocalMachine, kSlv21Key);
+  // A copy a kill cut short is made again (CopyRegKey starts it afresh).
+  bool has21 = Effects().KeyExists(reg::kHkeyLocalMachine, kSlv21Key) &&
+               !RegKeyCopyIncomplete(reg::kHkeyLocalMachine, kSlv21Key);
   bool has20 = Effects().KeyExists(reg::kHkeyCurrentUser, kSlv20Key);
   Logger().Debug(Format("BeforeExecute(): Slv21 key %s in HKLM", Existence(has21)));
   Logger().Debug(Format("BeforeExecute(): Slv20 key %s in HKCU", Existence(has20)));

@@ -8,6 +8,7 @@
 #include "sys/Process.h"
 #include "sys/ShFolder.h"
 #include "sys/StrUtil.h"
+#include "sys/WinError.h"
 #include "sys/registry/RegFunctions.h"
 #include "sys/registry/RegistryUtil.h"
 #include "updater/Slv2Effects.h"
@@ -41,8 +42,14 @@ bool MergeIntoCopy(const std::string& patchFile, const std::string& target) {
 }
 
 // Gives the file its new text through a temporary copy that keeps the
-// file's attributes, renamed over it once complete.
+// file's attributes, renamed over it once complete. A file that is
+// read-only is not written: its text is not the update's to change.
 bool WriteThroughTemp(const std::string& fileName, const std::string& text) {
+  uint32_t attributes = fs::GetFileAttributes(fileName);
+  if (attributes != fs::kInvalidFileAttributes && (attributes & fs::kAttrReadOnly)) {
+    fs::SetLastError(kErrorAccessDenied);
+    return false;
+  }
   try {
     TSlv2TempFile temp(TgmFileUtil::ExtractFilePath(fileName));
     return fs::CopyFile(fileName, temp.Name(), false) && WriteStringToFile(temp.Name(), text) &&

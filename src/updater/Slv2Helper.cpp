@@ -1,6 +1,7 @@
 #include "storage/FileUtil.h"
 #include "sys/StrUtil.h"
 #include "sys/registry/RegFunctions.h"
+#include "sys/registry/RegistryUtil.h"
 #include "updater/Slv2Updater.h"
 
 namespace slv2 {
@@ -31,7 +32,11 @@ bool TSlv2Helper::IsFamilyInstalled() {
 }
 
 bool TSlv2Helper::FindFamilyKey(reg::HKey& root, std::string& key) {
-  if (RegKeyExists(reg::kHkeyLocalMachine, kFamilyKey21)) {
+  // A machine-wide key whose copy from the per-user one a kill cut short is
+  // not the family's yet: the per-user key still is, until the shell's next
+  // run copies it again.
+  if (RegKeyExists(reg::kHkeyLocalMachine, kFamilyKey21) &&
+      !RegKeyCopyIncomplete(reg::kHkeyLocalMachine, kFamilyKey21)) {
     root = reg::kHkeyLocalMachine;
     key = kFamilyKey21;
     return true;
@@ -46,7 +51,8 @@ bool TSlv2Helper::FindFamilyKey(reg::HKey& root, std::string& key) {
 
 bool TSlv2Helper::FindProductKey(std::string_view productId, reg::HKey& root, std::string& key) {
   std::string machineKey = SubKey(kFamilyKey21, productId);
-  if (RegKeyExists(reg::kHkeyLocalMachine, machineKey)) {
+  if (!RegKeyCopyIncomplete(reg::kHkeyLocalMachine, kFamilyKey21) &&
+      RegKeyExists(reg::kHkeyLocalMachine, machineKey)) {
     root = reg::kHkeyLocalMachine;
     key = machineKey;
     return true;

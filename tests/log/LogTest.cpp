@@ -14,6 +14,7 @@
 #include "log/LogHierarchy.h"
 #include "log/LogLog.h"
 #include "sys/FaultInjection.h"
+#include "sys/WinError.h"
 
 namespace slv2 {
 namespace {
@@ -206,7 +207,7 @@ TEST(LogFileAppender, AFailedWriteIsKeptAndEndsTheFile) {
   fs::fault::Disarm();
   updater.Error("after the lost one");
   EXPECT_EQ(file->Failure(), "Cannot write the log file \"" + dir / "u.log" +
-                                 "\": There is not enough space on the disk");
+                                 "\": " + SysErrorMessage(kErrorDiskFull));
   EXPECT_EQ(test::ReadFile(dir / "u.log"), "ERROR - kept\r\n");
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "sys/Cp1251.h"
 #include "sys/WinError.h"
 #include "sys/registry/RegAnsi.h"
 
@@ -100,6 +101,10 @@ void TRegistry::PutData(std::string_view name, uint32_t type, std::string_view d
   if (reg::SetValueA(key_ ? key_ : root_, name, type, data) != kErrorSuccess) {
     Raise("Failed to set data for '%s'", name);
   }
+}
+
+bool TRegistry::DeleteValue(std::string_view name) {
+  return reg::DeleteValue(key_ ? key_ : root_, AnsiToUtf16(name)) == kErrorSuccess;
 }
 
 std::string TRegistry::ReadString(std::string_view name) {

@@ -58,6 +58,8 @@ class TRegistry {
   void WriteExpandString(std::string_view name, std::string_view value);
   void WriteInteger(std::string_view name, int32_t value);
   void WriteBinaryData(std::string_view name, std::string_view data);
+  // False when the value is missing or cannot be deleted.
+  bool DeleteValue(std::string_view name);
 
  private:
   bool ChangeKey(std::string_view key, bool canCreate, uint32_t access);

@@ -1,5 +1,6 @@
 #include "sys/registry/RegistryUtil.h"
 
+#include <memory>
 #include <string>
 
 #include "sys/WinError.h"
@@ -76,6 +77,9 @@ bool DeleteTree(reg::HKey root, std::string_view key, int depth) {
 // as one change of the registry: a partial tree left by a killed run would be
 // taken for the whole one by the next run. What a failing copy wrote before it
 // failed stays, as it would without the grouping.
+// The value a copy's destination carries until the copy is complete.
+constexpr const char* kCopyIncomplete = "slv2update: copy incomplete";
+
 template <class Change>
 bool AsOneChange(Change change) {
   reg::Transaction transaction;
@@ -103,7 +107,33 @@ bool CopyKey(reg::HKey sourceRoot, reg::HKey destRoot, std::string_view sourceKe
 
 bool CopyRegKey(reg::HKey sourceRoot, reg::HKey destRoot, std::string_view sourceKey,
                 std::string_view destKey) {
-  return AsOneChange([&] { return CopyKey(sourceRoot, destRoot, sourceKey, destKey); });
+  // The destination's own key, opened afresh each time (a relative path
+  // would be taken below the key open before).
+  auto destination = [&](bool create) {
+    auto dest = std::make_unique<TRegistry>(reg::kKeyAllAccess);
+    dest->SetRootKey(destRoot);
+    return dest->OpenKey(destKey, create) ? std::move(dest) : nullptr;
+  };
+  return AsOneChange([&] {
+    TRegistry source(reg::kKeyRead);
+    source.SetRootKey(sourceRoot);
+    if (!source.OpenKeyReadOnly(sourceKey)) return false;
+    if (RegKeyCopyIncomplete(destRoot, destKey) && !DeleteRegKeyTree(destRoot, destKey)) {
+      return false;
+    }
+    std::unique_ptr<TRegistry> dest = destination(true);
+    if (!dest) return false;
+    dest->WriteString(kCopyIncomplete, "1");
+    if (!CopyKey(sourceRoot, destRoot, sourceKey, destKey)) return false;
+    dest = destination(false);
+    return dest && dest->DeleteValue(kCopyIncomplete);
+  });
+}
+
+bool RegKeyCopyIncomplete(reg::HKey root, std::string_view key) {
+  TRegistry registry(reg::kKeyRead);
+  registry.SetRootKey(root);
+  return registry.OpenKeyReadOnly(key) && registry.GetDataSize(kCopyIncomplete) >= 0;
 }
 
 bool CopyRegKeyTree(TRegistry& source, TRegistry& dest, std::string_view sourceKey,

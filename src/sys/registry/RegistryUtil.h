@@ -23,9 +23,14 @@ bool ImportRegFile(std::string_view fileName);
 // Copies the tree at sourceKey below sourceRoot to destKey below destRoot.
 // Only REG_SZ, REG_EXPAND_SZ, REG_DWORD and REG_BINARY values are copied: the
 // first value of another kind ends the copy with false, leaving in place what
-// was copied before it.
+// was copied before it. Until the copy is complete its destination carries a
+// value that says so (RegKeyCopyIncomplete), since a registry that cannot
+// group changes (Windows) shows a copy a kill cut short; a copy into such a
+// destination starts again from nothing.
 bool CopyRegKey(reg::HKey sourceRoot, reg::HKey destRoot, std::string_view sourceKey,
                 std::string_view destKey);
+// True when the key is the destination of a copy that did not complete.
+bool RegKeyCopyIncomplete(reg::HKey root, std::string_view key);
 // The copy's worker on two distinct registry objects (the same object twice
 // is an assertion failure); both get their open keys back before it returns.
 bool CopyRegKeyTree(TRegistry& source, TRegistry& dest, std::string_view sourceKey,

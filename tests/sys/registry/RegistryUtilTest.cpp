@@ -48,6 +48,15 @@ TEST_F(RegistryUtilTest, CopiesATreeBetweenRootsWithItsValuesExactlyMergingIntoW
   test::RegTree merged = source;
   merged[u"\\main|installed"] = {reg::kRegSz, Sz(u"kept")};
   EXPECT_EQ(DumpRegTree(kHkeyLocalMachine, u"New"), merged);
+  EXPECT_FALSE(RegKeyCopyIncomplete(kHkeyLocalMachine, "New"));
+  // A copy a kill cut short (its destination still says so) starts again
+  // from nothing, so that nothing of the first attempt is left over.
+  SetRegValue(kHkeyLocalMachine, u"Cut\\stray", u"v", reg::kRegSz, Sz(u"left"));
+  SetRegValue(kHkeyLocalMachine, u"Cut", u"slv2update: copy incomplete", reg::kRegSz, Sz(u"1"));
+  ASSERT_TRUE(RegKeyCopyIncomplete(kHkeyLocalMachine, "Cut"));
+  ASSERT_TRUE(CopyRegKey(kHkeyCurrentUser, kHkeyLocalMachine, "Software\\Zarvik\\Solvane", "Cut"));
+  EXPECT_EQ(DumpRegTree(kHkeyLocalMachine, u"Cut"), source);
+  EXPECT_FALSE(RegKeyCopyIncomplete(kHkeyLocalMachine, "Cut"));
 }
 
 TEST_F(RegistryUtilTest, AKindTheCopyDoesNotKnowStopsItAndTheMoveKeepsTheSource) {
@@ -58,8 +67,11 @@ TEST_F(RegistryUtilTest, AKindTheCopyDoesNotKnowStopsItAndTheMoveKeepsTheSource)
   SLV2_SKIP_ON_WINE("RegEnumValueW lists values by name, not in the order they were made");
   EXPECT_FALSE(CopyRegKey(kHkeyCurrentUser, kHkeyLocalMachine, "\\Src", "\\Dst"));
   EXPECT_EQ(DumpRegTree(kHkeyLocalMachine, u"Dst"),
-            (test::RegTree{
-                {u"", {~0u, ""}}, {u"\\a", {~0u, ""}}, {u"\\a|before", {reg::kRegSz, Sz(u"1")}}}));
+            (test::RegTree{{u"", {~0u, ""}},
+                           {u"|slv2update: copy incomplete", {reg::kRegSz, Sz(u"1")}},
+                           {u"\\a", {~0u, ""}},
+                           {u"\\a|before", {reg::kRegSz, Sz(u"1")}}}));
+  EXPECT_TRUE(RegKeyCopyIncomplete(kHkeyLocalMachine, "\\Dst"));
   test::RegTree source = DumpRegTree(kHkeyCurrentUser, u"Src");
   EXPECT_FALSE(MoveRegKey(kHkeyCurrentUser, kHkeyLocalMachine, "\\Src", "\\Moved"));
   EXPECT_EQ(DumpRegTree(kHkeyCurrentUser, u"Src"), source);
@@ -68,7 +80,7 @@ TEST_F(RegistryUtilTest, AKindTheCopyDoesNotKnowStopsItAndTheMoveKeepsTheSource)
     std::string key = "Kind" + std::to_string(kind);
     SetRegValue(kHkeyCurrentUser, AnsiToUtf16(key), u"v", kind, "\1\0\0\0\0\0\0\0"s);
     EXPECT_FALSE(CopyRegKey(kHkeyCurrentUser, kHkeyLocalMachine, key, key)) << kind;
-    EXPECT_EQ(DumpRegTree(kHkeyLocalMachine, AnsiToUtf16(key)).size(), 1u) << kind;
+    EXPECT_EQ(DumpRegTree(kHkeyLocalMachine, AnsiToUtf16(key)).size(), 2u) << kind;
   }
 }
 
