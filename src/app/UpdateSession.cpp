@@ -1,5 +1,6 @@
 #include "app/UpdateSession.h"
 
+#include <chrono>
 #include <exception>
 #include <iostream>
 
@@ -195,6 +196,7 @@ void TUpdateSession::RunUpdates() {
   if (FState != TSessionState::Ready) return;
   SetState(TSessionState::Running);
   TCancelSignals::RunStarts();
+  FRunStart = std::chrono::system_clock::now();
   bool cancelled = false;
   {
     // Leaves the running state, and lets the next update start, also when an
@@ -249,11 +251,21 @@ void TUpdateSession::RunUpdater(TEntry& entry) {
     }
   } keep{product, *entry.updater};
   try {
-    // What a killed run left where this one is about to write; a dry run
-    // leaves even that.
-    for (const std::string* folder : {&entry.updater->Slv21Root(), &entry.updater->ProductRoot()}) {
-      if (!folder->empty() && !FOptions.dryRun)
-        RemoveLeftoverTempFiles(*folder, FSweptFolders, entry.updater->Logger());
+    // What a killed run left where this one is about to write, and in the
+    // system's temporary folder (registry scripts), but not below it: other
+    // programs keep their own folders there. A dry run leaves even that.
+    if (!FOptions.dryRun) {
+      if (!FTempSwept) {
+        std::vector<std::string> once;
+        RemoveLeftoverTempFiles(TgmFileUtil::GetTempFolder(), once, entry.updater->Logger(),
+                                FRunStart, false);
+        FTempSwept = true;
+      }
+      for (const std::string* folder :
+           {&entry.updater->Slv21Root(), &entry.updater->ProductRoot()}) {
+        if (!folder->empty())
+          RemoveLeftoverTempFiles(*folder, FSweptFolders, entry.updater->Logger(), FRunStart);
+      }
     }
     entry.updater->Update();
   } catch (const TRunCancelled&) {

@@ -7,6 +7,7 @@
 // every memo line.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -112,6 +113,10 @@ class TUpdateSession {
   bool FFailed = false;  // a product was left out or its run failed
   // The folder trees cleared of what a killed run left.
   std::vector<std::string> FSweptFolders;
+  // When the run started: the sweep leaves what was written since. The
+  // system's temporary folder is swept once.
+  std::chrono::system_clock::time_point FRunStart;
+  bool FTempSwept = false;
   TRunReport FReport;
   // What the dry run's updaters would have changed, for those after them.
   std::shared_ptr<TSlv2Overlay> FOverlay = MakeOverlay();

@@ -1,7 +1,9 @@
 #include "publish/RemoveOnInterrupt.h"
 
 #include <algorithm>
+#include <chrono>
 #include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -38,12 +40,22 @@ TRemoveOnInterrupt::~TRemoveOnInterrupt() {
 void RemoveRegisteredPaths() {
   // Held until the process ends: nothing new is registered meanwhile.
   Lock().lock();
-  for (const std::string& path : Paths()) {
-    if (TgmFileUtil::DirectoryExists(path)) {
-      TgmFileUtil::DeleteTree(path);
-    } else {
-      fs::DeleteFile(path);
+  // The tool's work goes on while its paths are removed and may make a
+  // file in a folder just removed: the removal is repeated until passes
+  // over some milliseconds find nothing left.
+  for (int pass = 0; pass < 50; ++pass) {
+    bool found = false;
+    for (const std::string& path : Paths()) {
+      if (TgmFileUtil::DirectoryExists(path)) {
+        found = true;
+        TgmFileUtil::DeleteTree(path);
+      } else if (fs::GetFileAttributes(path) != fs::kInvalidFileAttributes) {
+        found = true;
+        fs::DeleteFile(path);
+      }
     }
+    if (!found && pass >= 4) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
 }
 

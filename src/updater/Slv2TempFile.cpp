@@ -41,7 +41,8 @@ TSlv2TempFile::~TSlv2TempFile() {
 }
 
 void RemoveLeftoverTempFiles(const std::string& folder, std::vector<std::string>& swept,
-                             TLogCategory& log) {
+                             TLogCategory& log, std::chrono::system_clock::time_point runStart,
+                             bool deep) {
   for (const std::string& done : swept) {
     if (PathWithin(done, folder, true)) return;
   }
@@ -53,12 +54,12 @@ void RemoveLeftoverTempFiles(const std::string& folder, std::vector<std::string>
       [&](const std::string& file, uint32_t) {
         // A pupil may give his own file the program's name.
         if (IsProgramTempName(TgmFileUtil::ExtractFileName(file, true)) &&
-            MadeByRunningUser(file)) {
+            MadeByRunningUser(file, runStart)) {
           leftovers.push_back(file);
         }
         return false;
       },
-      true);
+      deep);
   for (const std::string& file : leftovers) {
     fs::SetFileAttributes(file, fs::kAttrNormal);
     if (fs::DeleteFile(file)) {

@@ -4,6 +4,7 @@
 // never seen half-written, whatever happens to the process.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -34,13 +35,15 @@ class TSlv2TempFile {
   std::string FName;
 };
 
-// Removes the temporary files a killed run left anywhere below the folder
-// (names of IsProgramTempName, owned by the running user: Slv2TempOwner.h),
-// each logged at DEBUG, one that stays at WARN;
+// Removes the temporary files a killed run left anywhere below the folder, or
+// without `deep` in the folder itself (names of IsProgramTempName, owned by the
+// running user and written before `runStart`: Slv2TempOwner.h), each logged
+// at DEBUG, one that stays at WARN;
 // a run holds the machine's run lock, so none of them is in use. A folder in
 // `swept`, or inside one, is not walked again; the folder is added to it.
 void RemoveLeftoverTempFiles(const std::string& folder, std::vector<std::string>& swept,
-                             TLogCategory& log);
+                             TLogCategory& log, std::chrono::system_clock::time_point runStart,
+                             bool deep = true);
 
 // Writes a stream element (inflated when it carries the compressed-stream
 // header) into the temporary file, over what it held, and cuts the file to

@@ -1,12 +1,24 @@
-#include "sys/FileLayer.h"
+#include <windows.h>
+
+#include "sys/Cp1251.h"
 #include "updater/Slv2TempOwner.h"
 
 namespace slv2 {
 
-bool MadeByRunningUser(const std::string& file) {
-  uint32_t attributes = fs::GetFileAttributes(file);
-  return attributes != fs::kInvalidFileAttributes &&
-         !(attributes & (fs::kAttrDirectory | fs::kAttrReparsePoint));
+bool MadeByRunningUser(const std::string& file, std::chrono::system_clock::time_point before) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExW(reinterpret_cast<const wchar_t*>(AnsiToUtf16(file).c_str()),
+                              GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+    return false;
+  }
+  // 100-nanosecond intervals since 1601, and the seconds between 1601 and 1970.
+  uint64_t ticks =
+      (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+  auto written =
+      std::chrono::duration<int64_t, std::ratio<1, 10000000>>(static_cast<int64_t>(ticks)) -
+      std::chrono::seconds(11644473600LL);
+  return written < before.time_since_epoch();
 }
 
 }  // namespace slv2

@@ -6,6 +6,7 @@
 #include <unistd.h>
 #endif
 
+#include <chrono>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -298,9 +299,21 @@ TEST_F(UpdateSessionTest, TemporaryFilesAKilledRunLeftAreRemovedByTheNextRun) {
       {"shell/tmp1A2B.TMP", false},
       {"shell/ege/~sv1A2B.txt", false},
       {"elsewhere/~sv1A2B.TMP", false},
+      {"tmp/~sv77.TMP", true},          // a registry script a killed run left
+      {"tmp/theirs/~sv78.TMP", false},  // below it, other programs' folders
   };
-  for (const auto& [file, left] : files)
+  // The system's temporary folder of this test; Windows reads TMP or TEMP.
+  test::ScopedEnv tmpdir{"TMPDIR", dir / "tmp"}, tmp{"TMP", dir / "tmp"}, temp{"TEMP", dir / "tmp"};
+  // Left by a run an hour ago; one written since the run started stays.
+  const auto before = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+  for (const auto& [file, left] : files) {
     test::WriteFile(dir / file, "left");
+    std::filesystem::last_write_time(test::FsPath(dir / file), before);
+  }
+  test::WriteFile(dir / "shell/~sv5555.TMP", "this run's");
+  std::filesystem::last_write_time(
+      test::FsPath(dir / "shell/~sv5555.TMP"),
+      std::filesystem::file_time_type::clock::now() + std::chrono::hours(1));
 #ifndef _WIN32
   // A pupil's own file of the program's name is his.
   const bool asRoot = ::geteuid() == 0;
@@ -315,6 +328,7 @@ TEST_F(UpdateSessionTest, TemporaryFilesAKilledRunLeftAreRemovedByTheNextRun) {
   EXPECT_EQ(session.ExitStatus(), kExitUpdated);
   for (const auto& [file, left] : files)
     EXPECT_EQ(test::PathExists(dir / file), !left) << file;
+  EXPECT_TRUE(test::PathExists(dir / "shell/~sv5555.TMP"));
 #ifndef _WIN32
   EXPECT_EQ(test::PathExists(dir / "shell/~sv9999.TMP"), asRoot);
 #endif
