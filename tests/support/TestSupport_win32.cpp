@@ -2,6 +2,8 @@
 // read-only attribute, and registry roots redirected per process.
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <atomic>
@@ -185,6 +187,25 @@ int StartProgram(const std::string& name, const std::vector<std::string>& args,
   return pid;
 }
 
+// Ends every process the program started. Under Wine a process started a
+// moment before its parent's job ends can escape the job; left running, it
+// would hold the test's output open.
+static void EndChildren(int pid) {
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (bool more = ::Process32First(snapshot, &entry); more;
+       more = ::Process32Next(snapshot, &entry)) {
+    if (entry.th32ParentProcessID != static_cast<DWORD>(pid)) continue;
+    if (HANDLE child = ::OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)) {
+      ::TerminateProcess(child, 1);
+      ::CloseHandle(child);
+    }
+  }
+  ::CloseHandle(snapshot);
+}
+
 void KillProgram(int pid) {
   std::lock_guard<std::mutex> hold(g_startedLock);
   auto it = g_started.find(pid);
@@ -193,6 +214,7 @@ void KillProgram(int pid) {
   bool running = ::WaitForSingleObject(it->second.process, 0) == WAIT_TIMEOUT;
   bool ended = it->second.job ? ::TerminateJobObject(it->second.job, 1)
                               : ::TerminateProcess(it->second.process, 1);
+  EndChildren(pid);
   if (running && ended) g_killed.insert(pid);
 }
 
