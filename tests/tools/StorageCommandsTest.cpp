@@ -240,5 +240,15 @@ TEST_F(Slv2packTest, FailuresGiveOneLineAndANonZeroStatus) {
   EXPECT_NE(Run({"build", dir / "nowhere", dir / "n.stg"}).status, 0);
 }
 
+TEST_F(Slv2packTest, VersionPrintsAFilesVersionOrNone) {
+  std::string out;
+  for (const char* file : {"ver_65535.exe", "ver_1_10_0_0.exe", "no_version.exe", "missing.exe"}) {
+    Result version = Run({"version", test::TestDataPath(std::string("pe/") + file)});
+    EXPECT_EQ(version.status, 0) << file;
+    out += version.out;
+  }
+  EXPECT_EQ(out, "65535.65535.65535.65535\n1.10.0.0\nnone\nnone\n");
+}
+
 }  // namespace
 }  // namespace slv2

@@ -1,15 +1,10 @@
-#include <gtest/gtest.h>
-
-#include "RegTestSupport.h"
-#include "TestSupport.h"
+// The registry calls as Windows answers them: names, kinds, refusals, handles.
 #include "sys/Cp1251.h"
+#include "sys/RegTestSupport.h"
 
 namespace slv2::reg {
 namespace {
 
-using namespace std::string_literals;
-using test::A;
-using test::Sz;
 using Names = std::vector<std::u16string>;
 
 class RegApiTest : public ::testing::Test {

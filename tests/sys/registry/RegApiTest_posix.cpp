@@ -8,9 +8,8 @@
 #include <chrono>
 #include <functional>
 
-#include "RegTestSupport.h"
-#include "TestSupport.h"
 #include "sys/Cp1251.h"
+#include "sys/RegTestSupport.h"
 #include "sys/registry/RegStore.h"
 
 namespace slv2::reg {

@@ -1,10 +1,12 @@
-#include <gtest/gtest.h>
-
+// Registry scripts: the text the registry editor reads and writes, whole
+// texts and files read through a window, and their changes applied.
 #include <tuple>
 
-#include "RegTestSupport.h"
-#include "TestSupport.h"
+#include "sys/Cp1251.h"
+#include "sys/RegTestSupport.h"
+#include "sys/registry/RegExport.h"
 #include "sys/registry/RegScript.h"
+#include "sys/registry/RegScriptFile.h"
 
 namespace slv2::reg {
 namespace {
@@ -168,6 +170,84 @@ TEST(RegScriptApply, MakesTheChangesAndReportsWhatTheRegistryRefuses) {
   EXPECT_EQ(test::ReadRegValue(kHkeyCurrentUser, u"Keep", u"drop"), "<missing>");
   EXPECT_EQ(test::ReadRegValue(kHkeyCurrentUser, u"Keep", u"new"), Sz(u"value"));
   EXPECT_EQ(test::ReadRegValue(kHkeyCurrentUser, u"Keep\\Child", u""), Sz(u"child"));
+}
+
+TEST(RegExport, WritesTextAndNumbersReadablyAndEverythingElseAsBytes) {
+  struct {
+    std::u16string name;
+    uint32_t type;
+    std::string data;
+    std::u16string line;
+  } const cases[] = {
+      {u"root", kRegSz, Sz(u"C:\\P F\\\"S\""), u"\"root\"=\"C:\\\\P F\\\\\\\"S\\\"\""},
+      {u"", kRegSz, Sz(u"中文"), u"@=\"中文\""},
+      {u"@", kRegSz, Sz(u""), u"\"@\"=\"\""},
+      {u"a\"b\\", kRegDword, "\x2A\0\0\x80"s, u"\"a\\\"b\\\\\"=dword:8000002a"},
+      {u"b", kRegBinary, "\x00\xFF\x10"s, u"\"b\"=hex:00,ff,10"},
+      {u"e", kRegBinary, "", u"\"e\"=hex:"},
+      {u"x", kRegExpandSz, Sz(u"%A%"), u"\"x\"=hex(2):25,00,41,00,25,00,00,00"},
+      {u"n", kRegNone, "", u"\"n\"=hex(0):"},
+      {u"q", 0x12345, "\x01", u"\"q\"=hex(12345):01"},
+      {u"d", kRegDword, "\x01\x02", u"\"d\"=hex(4):01,02"},
+      // Text a quoted string would not give back exactly.
+      {u"t", kRegSz, "a\0"s, u"\"t\"=hex(1):61,00"},
+      {u"t", kRegSz, "a\0b"s, u"\"t\"=hex(1):61,00,62"},
+      {u"t", kRegSz, Sz(u"a\nb"), u"\"t\"=hex(1):61,00,0a,00,62,00,00,00"},
+      {u"t", kRegSz, StringDataFromUtf16(u"a\0b\0"s), u"\"t\"=hex(1):61,00,00,00,62,00,00,00"},
+      // Long byte lists wrap as the registry editor wraps them.
+      {u"long", kRegBinary, std::string(40, '\xAB'),
+       u"\"long\"=hex:ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,\\\r\n"
+       u"  ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(FormatRegValue(c.name, c.type, c.data), c.line + u"\r\n");
+}
+
+// About 3 MiB of text (three windows and more): numbered keys with a
+// Cyrillic value each, an invalid line near the end, a hex list continued
+// over lines and a value longer than a window.
+TEST(RegScriptFile, ImportsAScriptOfSeveralWindowsInEachEncoding) {
+  const size_t keys = 10000;
+  const std::u16string longText(1100000, u'ж');
+  std::u16string text = u"REGEDIT4\r\n";
+  for (size_t i = 0; i < keys; ++i) {
+    std::u16string n = Utf8ToUtf16(std::to_string(i));
+    text += u"[HKEY_CURRENT_USER\\Big\\Ключ" + n + u"]\r\n\"v\"=\"значение " + n + u"\"\r\n";
+  }
+  text += u"not a line\r\n[HKCU\\Big\\Hex]\r\n\"h\"=hex:01,\\\r\n  02,\\\r\n  03\r\n";
+  text += u"\"long\"=\"" + longText + u"\"\r\n";
+  const std::string encoded[] = {Utf16ToAnsi(text), "\xEF\xBB\xBF" + Utf16ToUtf8(text),
+                                 test::UnicodeFile(text)};
+  for (const std::string& bytes : encoded) {
+    test::TempRegistry registry;
+    test::TempDir dir;
+    test::WriteFile(dir / "big.reg", bytes);
+    ScriptImport import = ImportRegScriptFile(dir / "big.reg");
+    ASSERT_TRUE(import.isScript);
+    EXPECT_EQ(import.error, kErrorSuccess);
+    ASSERT_EQ(import.warnings.size(), 1u);
+    EXPECT_EQ(import.warnings[0].line, 2 * keys + 2);
+    for (size_t i : {size_t{0}, keys / 2, keys - 1}) {
+      std::u16string n = Utf8ToUtf16(std::to_string(i));
+      EXPECT_EQ(test::ReadRegValue(kHkeyCurrentUser, u"Big\\Ключ" + n, u"v"), Sz(u"значение " + n));
+    }
+    EXPECT_EQ(test::ReadRegValue(kHkeyCurrentUser, u"Big\\Hex", u"h"), "\x01\x02\x03");
+    EXPECT_EQ(test::ReadRegValue(kHkeyCurrentUser, u"Big\\Hex", u"long"), Sz(longText));
+  }
+}
+
+TEST(RegScriptFile, ChangesNothingForWhatIsNotAScript) {
+  test::TempRegistry registry;
+  test::TempDir dir;
+  test::WriteFile(dir / "plain.reg", "[HKEY_CURRENT_USER\\Plain]\r\n\"a\"=\"b\"\r\n");
+  test::WriteFile(dir / "empty.reg", "");
+  for (const char* name : {"plain.reg", "empty.reg"}) {
+    ScriptImport import = ImportRegScriptFile(dir / name);
+    EXPECT_FALSE(import.isScript) << name;
+    EXPECT_EQ(import.error, kErrorSuccess) << name;
+  }
+  EXPECT_NE(ImportRegScriptFile(dir / "missing.reg").error, kErrorSuccess);
+  EXPECT_EQ(test::ReadRegValue(kHkeyCurrentUser, u"Plain", u"a"), "<missing>");
 }
 
 }  // namespace

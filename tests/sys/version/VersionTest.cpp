@@ -1,3 +1,5 @@
+// Version information: the resource walk over hostile executables, the fixed
+// block of real files, and the comparison the updater keeps files by.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,11 +10,16 @@
 
 #include "TestSupport.h"
 #include "sys/version/PeReader.h"
+#include "sys/version/VerInfo.h"
 
 namespace slv2::pe {
 namespace {
 
 using namespace std::string_literals;
+
+std::string Pe(const std::string& name) {
+  return test::TestDataPath("pe/" + name);
+}
 
 void Put16(std::string& b, size_t at, uint16_t v) {
   if (b.size() < at + 2) b.resize(at + 2);
@@ -168,7 +175,7 @@ TEST(PeReader, TheRootBlocksLengthsMustFitItsData) {
 // value or none.
 TEST(PeReader, ACutFileGivesTheWholeValueOrNone) {
   for (const char* name : {"ver_2_1_0_5_x86.exe", "ver_two_languages.exe"}) {
-    const std::string file = test::ReadFile(test::TestDataPath(std::string("pe/") + name));
+    const std::string file = test::ReadFile(Pe(name));
     const std::optional<std::string> whole = RootValue(file);
     ASSERT_TRUE(whole) << name;
     for (size_t length = 0; length < file.size(); ++length) {
@@ -178,17 +185,24 @@ TEST(PeReader, ACutFileGivesTheWholeValueOrNone) {
   }
 }
 
-TEST(PeReader, AgreesWithPefile) {
+VsFixedFileInfo Info(uint16_t a, uint16_t b, uint16_t c, uint16_t d) {
+  VsFixedFileInfo info{};
+  info.dwFileVersionMS = uint32_t{a} << 16 | b;
+  info.dwFileVersionLS = uint32_t{c} << 16 | d;
+  return info;
+}
+
+// Every file of the test data as pefile (python3-pefile) reads its fixed
+// version block, or "none".
+TEST(VerInfo, ReadsTheFixedBlockOfEveryFileAsPefileDoes) {
 #ifdef _WIN32
   GTEST_SKIP() << "pefile is a Linux program here; on Windows version.dll is the reference";
 #endif
-  // pefile (python3-pefile) prints each test file's fixed version block.
   test::TempDir dir;
   test::WriteFile(dir / "versions.py",
                   "import glob, os, pefile\n"
                   "for path in sorted(glob.glob(os.path.join('" +
-                      test::TestDataPath("pe") + "', '*.exe')) + glob.glob(os.path.join('" +
-                      test::TestDataPath("pe") +
+                      Pe("") + "', '*.exe')) + glob.glob(os.path.join('" + Pe("") +
                       "', '*.dll'))):\n"
                       "    infos = getattr(pefile.PE(path), 'VS_FIXEDFILEINFO', [])\n"
                       "    print(os.path.basename(path), infos[0].__pack__().hex() if infos "
@@ -200,17 +214,40 @@ TEST(PeReader, AgreesWithPefile) {
   for (; std::fgets(line, sizeof line, pipe); ++files) {
     std::string text(line, std::strlen(line) - 1);
     std::string name = text.substr(0, text.find(' '));
-    std::optional<std::string> value = RootValue(test::ReadFile(test::TestDataPath("pe/" + name)));
-    std::string ours = value ? "" : "none";
-    for (char c : value.value_or("")) {
+    VsFixedFileInfo info;
+    bool found = GetFixedFileInfo(Pe(name), info);
+    std::string ours = found ? "" : "none";
+    for (size_t i = 0; found && i < sizeof info; ++i) {
       char hex[3];
-      std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned char>(c));
+      std::snprintf(hex, sizeof hex, "%02x", reinterpret_cast<unsigned char*>(&info)[i]);
       ours += hex;
     }
     EXPECT_EQ(name + " " + ours, text);
   }
   EXPECT_EQ(::pclose(pipe), 0);
   EXPECT_EQ(files, 9);
+  // What holds no block leaves the caller's info alone.
+  VsFixedFileInfo info;
+  std::memset(&info, 0xA5, sizeof info);
+  for (std::string file : {Pe("make.sh"), Pe("missing.exe"), Pe("")}) {
+    EXPECT_FALSE(GetFixedFileInfo(file, info)) << file;
+    EXPECT_EQ(info.dwFileVersionMS, 0xA5A5A5A5u) << file;
+  }
+}
+
+TEST(VerInfo, ComparesFileVersionsPartByPartAsNumbers) {
+  EXPECT_EQ(CompareFixedFileInfo(Info(2, 1, 0, 5), Info(2, 1, 0, 12)), -7);
+  EXPECT_EQ(CompareFixedFileInfo(Info(3, 0, 0, 0), Info(2, 9, 9, 9)), 1);
+  EXPECT_LT(CompareFixedFileInfo(Info(1, 0, 0, 0), Info(1, 0, 0, 65535)), 0);
+  VsFixedFileInfo other = Info(1, 2, 3, 4);
+  other.dwProductVersionMS = 0x00090000;
+  EXPECT_EQ(CompareFixedFileInfo(Info(1, 2, 3, 4), other), 0);
+  // Files: a missing block counts as lower than any version.
+  EXPECT_GT(CompareFileVersions(Pe("ver_1_10_0_0.exe"), Pe("ver_1_9_0_0.exe")), 0);
+  EXPECT_EQ(CompareFileVersions(Pe("ver_2_1_0_5_product_9.dll"), Pe("ver_2_1_0_5_x86.exe")), 0);
+  EXPECT_EQ(CompareFileVersions(Pe("ver_1_9_0_0.exe"), Pe("no_version.exe")), 1);
+  EXPECT_EQ(CompareFileVersions(Pe("missing.exe"), Pe("ver_1_9_0_0.exe")), -1);
+  EXPECT_EQ(CompareFileVersions(Pe("no_version.exe"), Pe("make.sh")), 0);
 }
 
 }  // namespace

@@ -3,14 +3,12 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#ifndef _WIN32
-#include <sqlite3.h>
-#endif
 
 #include <map>
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "sys/WinError.h"
 #include "sys/registry/RegAnsi.h"
 #include "sys/registry/RegApi.h"
@@ -97,24 +95,5 @@ std::string MessageOf(F&& f) {
   }
   return "nothing raised";
 }
-
-#ifndef _WIN32
-// SQLite's own verdict on a registry database ("ok" when it is sound).
-inline std::string IntegrityCheck(const std::string& database) {
-  sqlite3* db = nullptr;
-  std::string answer = "cannot open";
-  if (sqlite3_open(database.c_str(), &db) == SQLITE_OK) {
-    sqlite3_exec(
-        db, "PRAGMA integrity_check",
-        [](void* out, int, char** row, char**) {
-          *static_cast<std::string*>(out) = row[0];
-          return 0;
-        },
-        &answer, nullptr);
-  }
-  sqlite3_close(db);
-  return answer;
-}
-#endif
 
 }  // namespace slv2::test
