@@ -51,17 +51,6 @@ TEST(PcreRegExp, KnowsTheCyrillicLettersAndTheirCase) {
     EXPECT_EQ(TPcreRegExp(c.pattern).Match(c.subject, 1) > 0, c.matches) << c.pattern;
 }
 
-TEST(PcreRegExp, ReportsPositionsAndCapturesOfTheLastMatch) {
-  TPcreRegExp re("(a)|(b)(c)?");
-  EXPECT_EQ(re.Match("xxbz", 1), 3);
-  EXPECT_EQ(re.MatchStart(), 2);
-  EXPECT_EQ(re.MatchLength(), 1);
-  EXPECT_EQ(re.SubString(1) + "|" + re.SubString(2) + "|" + re.SubString(3), "|b|");
-  EXPECT_EQ(re.Match(re.Subject(), 4), -1);  // 1-based start: past the only b
-  EXPECT_EQ(re.Match("abab", 4), 3);
-  EXPECT_LT(re.Match("abab", 9), 0);
-}
-
 TEST(RegExReplaceAll, ExpandsTheTemplateWithItsQuirksAndStepsOverEmptyMatches) {
   const struct {
     const char *source, *pattern, *replace, *expected;

@@ -1,13 +1,14 @@
-// Program text: the code page, case folding, checksums, string buffers and
-// the string unit's replace, join and wildcard functions.
+// Program text: the code page, case folding, checksums, the string unit's
+// replace, join and wildcard functions, and command lines split as Windows
+// programs split them.
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "sys/CommandLine.h"
 #include "sys/Cp1251.h"
 #include "sys/Crc32.h"
 #include "sys/Sha256.h"
 #include "sys/StrUtil.h"
-#include "sys/StringBuffer.h"
 
 namespace slv2 {
 namespace {
@@ -25,22 +26,17 @@ TEST(Cp1251, ConvertsEveryByteBothWaysAndUnrepresentableCharactersToQuestionMark
   EXPECT_EQ(Utf16ToAnsi(u"\U0001F600"), "?");
 }
 
-TEST(Cp1251, FoldsCaseAndClassifiesEveryCyrillicLetter) {
+TEST(Cp1251, FoldsTheCaseOfEveryCyrillicLetter) {
   EXPECT_EQ(AnsiUpperCase(A("файл ёжик ђѓєѕіїјљњћќўџґ № « µ")),
             A("ФАЙЛ ЁЖИК ЂЃЄЅІЇЈЉЊЋЌЎЏҐ № « µ"));
   EXPECT_EQ(AnsiLowerCase(A("ФАЙЛ ЁЖИК ЂЃЄЅІЇЈЉЊЋЌЎЏҐ")), A("файл ёжик ђѓєѕіїјљњћќўџґ"));
   EXPECT_TRUE(AnsiSameText(A("Справка.LNK"), A("СПРАВКА.lnk")));
   EXPECT_FALSE(AnsiSameText("abc", "abd"));
-  for (char c : A("qжЇ7№"))
-    EXPECT_EQ(IsAnsiAlpha(c), c != '7' && c != A("№")[0]) << c;
 }
 
-TEST(Crc32, MatchesTheStandardCheckValueAcrossSeveralBuffers) {
+TEST(Checksums, MatchTheStandardVectorsAcrossSeveralBuffersAndInAFile) {
   EXPECT_EQ(CalcCRC32("123456789", 9), 0xCBF43926u);
   EXPECT_EQ(~UpdateCRC32("6789", UpdateCRC32("12345", 0xFFFFFFFFu, 5), 4), 0xCBF43926u);
-}
-
-TEST(Sha256, MatchesTheStandardVectorsAndAFileOfThem) {
   struct Row {
     std::string data, digest;
   };
@@ -59,22 +55,6 @@ TEST(Sha256, MatchesTheStandardVectorsAndAFileOfThem) {
   EXPECT_EQ(FileSha256(dir / "a"),
             "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
   EXPECT_EQ(FileSha256(dir / "missing"), "");
-}
-
-TEST(StringBuffer, GrowsAndKeepsEveryByteAndRefusesIndexesOutsideIt) {
-  TStringBuffer buffer(4);
-  buffer.append("abcde" + std::string(30, 'x'));
-  buffer.appendChars("yz!", 2);
-  buffer.appendChars("end", 0);  // up to the terminating zero
-  EXPECT_EQ(buffer.toString(), "abcde" + std::string(30, 'x') + "yzend");
-  EXPECT_EQ(std::string() + buffer.getChar(1) + buffer.getChar(40), "ad");  // counted from 1
-  EXPECT_THROW(buffer.getChar(0), EStringBuffer);
-  try {
-    buffer.getChar(41);
-    ADD_FAILURE();
-  } catch (const EStringBuffer& e) {
-    EXPECT_EQ(e.Message(), "TStringBuffer.getChar(): invalid index (41)");
-  }
 }
 
 TEST(ReplaceAll, ReplacesLeftToRightWithoutRescanningFoldingCyrillicCase) {
@@ -148,6 +128,32 @@ TEST(MatchWildcard, MatchesByteByByteWithStarsThatCommitAndQuestionMarks) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(MatchWildcard(c.name, c.mask), c.matches) << c.name << " ~ " << c.mask;
+}
+
+TEST(CommandLine, SplitsWithTheQuotingRulesOfWindowsPrograms) {
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"regedit.exe /s \"C:\\My Files\\a.reg\"", {"regedit.exe", "/s", "C:\\My Files\\a.reg"}},
+      {"  a\t b  c ", {"a", "b", "c"}},
+      {"a \"\" b", {"a", "", "b"}},
+      {"a x\"y z\"w", {"a", "xy zw"}},
+      {" \t", {}},
+      // The program name only loses its quotes.
+      {"\"C:\\Program Files\\x.exe\" 1", {"C:\\Program Files\\x.exe", "1"}},
+      {"C:\\dir\\\"x y\" z", {"C:\\dir\\x y", "z"}},
+      {"\"unterminated name", {"unterminated name"}},
+      // Backslashes count only before a quote.
+      {"p a\\\\b\\c", {"p", "a\\\\b\\c"}},
+      {"p \\\"x\\\"", {"p", "\"x\""}},
+      {"p \"a\\\\\" b", {"p", "a\\", "b"}},
+      {"p \"a\\\\\\\" b\"", {"p", "a\\\" b"}},
+      {"p \"C:\\dir\\\\\"", {"p", "C:\\dir\\"}},
+      {"p trailing\\", {"p", "trailing\\"}},
+      // Two quotes inside a quoted part give one.
+      {"p \"a\"\"b\" c", {"p", "a\"b", "c"}},
+      {"p \"a\"\" b\"", {"p", "a\" b"}},
+  };
+  for (const auto& [line, args] : cases)
+    EXPECT_EQ(SplitCommandLine(line), args) << line;
 }
 
 }  // namespace

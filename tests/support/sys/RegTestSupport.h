@@ -85,15 +85,4 @@ inline RegTree DumpRegTree(reg::HKey root, std::u16string_view key) {
   return tree;
 }
 
-// The message of the E that f raises, or "nothing raised".
-template <typename E, typename F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return "nothing raised";
-}
-
 }  // namespace slv2::test
