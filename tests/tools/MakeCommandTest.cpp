@@ -113,6 +113,10 @@ TEST_F(MakeTest, RefusesFilesTheUpdaterWouldKeepUnlessAllowed) {
   std::sort(elements.begin(), elements.end());
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(elements, expected);
+  EXPECT_EQ(Run({"cat", dir / "out.stg", "files/Names.ini"}).out,
+            (std::vector<std::string>{
+                "[product]\r", "~name1=a folder name longer than thirty-one\\new.txt\r",
+                "~name2=doc\\changed manual of 30 chars.txt\r", "[solvane]\r"}));
   EXPECT_EQ(Run({"cat", dir / "out.stg", "Delete_After.ini"}).out,
             (std::vector<std::string>{"[Files]\r", "1=logs\\*.log\r", "2=doc\\dropped.txt\r",
                                       "3=gone\r"}));

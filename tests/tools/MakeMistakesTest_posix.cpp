@@ -106,6 +106,7 @@ TEST_F(MakeMistakesTest, EachMistakeIsNamedAndNothingIsMade) {
        1,
        {"--extra no-such: no such folder"}},
       {"a misspelt option", {}, {"--alow-kept"}, 2, {"make: unknown option --alow-kept"}},
+      {"an option without its value", {}, {"--extra"}, 2, {"make: --extra needs a value"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);

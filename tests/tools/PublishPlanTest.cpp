@@ -1,6 +1,9 @@
 // The publisher's side below slv2pack make: the deletion list and the checks
-// of a plan, on plans built by hand.
+// of a plan, on plans built by hand (the plan itself is proven by make's
+// end-to-end table).
 #include <gtest/gtest.h>
+
+#include <deque>
 
 #include "publish/DeleteList.h"
 #include "publish/PlanCheck.h"
@@ -8,73 +11,96 @@
 namespace slv2::publish {
 namespace {
 
-TFileTree Tree(const std::vector<std::string>& paths) {
-  TFileTree tree;
-  for (const std::string& path : paths)
-    tree[FileKey(path)] = {path, "/nowhere/" + path, 1};
-  return tree;
+using Strings = std::vector<std::string>;
+
+// The files of a hand-made plan; each path is in OLD, NEW or both as its
+// change says.
+struct HandPlan {
+  std::deque<TReleaseFile> files;
+  std::vector<TFilePlan> plan;
+  TFileTree newTree;
+
+  // The plan points into `files`: a HandPlan is made in place, never copied.
+  HandPlan(const HandPlan&) = delete;
+  explicit HandPlan(const std::vector<std::pair<TFileChange, std::string>>& rows) {
+    for (const auto& [change, path] : rows) {
+      const TReleaseFile* file = &files.emplace_back(TReleaseFile{path, "/nowhere/" + path, 1});
+      bool inOld = change != TFileChange::kNew, inNew = change != TFileChange::kRemoved;
+      plan.push_back({kProductPart, change, inOld ? file : nullptr, inNew ? file : nullptr, {}});
+      if (inNew) newTree[FileKey(path)] = *file;
+    }
+  }
+};
+
+constexpr auto kNew = TFileChange::kNew, kSame = TFileChange::kSame,
+               kChanged = TFileChange::kChanged, kRemoved = TFileChange::kRemoved;
+
+TEST(DeleteList, AFolderNewKeepsNothingOfGoesAsOneEntry) {
+  const struct {
+    HandPlan hand;
+    Strings entries;
+  } cases[] = {
+      {HandPlan({{kSame, "a.txt"},
+                 {kRemoved, "gone/sub/y.txt"},
+                 {kRemoved, "gone/x.txt"},
+                 {kSame, "kept/new.txt"},
+                 {kRemoved, "kept/old.txt"}}),
+       {"gone", "kept\\old.txt"}},
+      {HandPlan({{kRemoved, "a/b/c.txt"}, {kRemoved, "a/b/d.txt"}, {kChanged, "A/x.txt"}}),
+       {"a\\b"}},
+      {HandPlan({{kRemoved, "Dir/old.txt"}, {kNew, "dir/new.txt"}, {kRemoved, "top.txt"}}),
+       {"Dir\\old.txt", "top.txt"}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(DeletionEntries(c.hand.plan, c.hand.newTree), c.entries);
 }
 
-TEST(DeleteList, AFolderNewKeepsNothingOfGoesAsOneEntryAndMergesAfterThePublishersOwn) {
-  TFileTree oldTree =
-      Tree({"a.txt", "gone/x.txt", "gone/sub/y.txt", "kept/old.txt", "kept/new.txt"});
-  TFileTree newTree = Tree({"a.txt", "kept/new.txt"});
-  std::vector<TFilePlan> plan;
-  for (const auto& [key, file] : oldTree) {
-    if (!newTree.count(key))
-      plan.push_back({kProductPart, TFileChange::kRemoved, &file, nullptr, {}});
-  }
-  std::vector<std::string> entries = DeletionEntries(plan, newTree);
-  EXPECT_EQ(entries, (std::vector<std::string>{"gone", "kept\\old.txt"}));
-
-  struct Row {
-    std::string ini, merged;
+TEST(DeleteList, MergesAfterThePublishersOwnEntriesWithoutRepeatingThem) {
+  const Strings entries = {"gone", "kept\\old.txt"};
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "[Files]\r\n1=gone\r\n2=kept\\old.txt\r\n"},
+      {"[Files]\n7=logs\\*.log\nnote=x\n\n[Other]\nx=1\n",
+       "[Files]\r\n7=logs\\*.log\r\nnote=x\r\n8=gone\r\n9=kept\\old.txt\r\n\r\n[Other]\r\nx=1\r\n"},
+      {"[files]\r\n1=GONE\r\n2 = kept/old.txt\r\n", "[files]\r\n1=GONE\r\n2 = kept/old.txt\r\n"},
+      {"[Other]\r\nx=1\r\n\r\n", "[Other]\r\nx=1\r\n\r\n[Files]\r\n1=gone\r\n2=kept\\old.txt\r\n"},
+      {"[Other]\rx=1", "[Other]\r\nx=1\r\n\r\n[Files]\r\n1=gone\r\n2=kept\\old.txt\r\n"},
   };
-  for (const Row& row : {
-           Row{"", "[Files]\r\n1=gone\r\n2=kept\\old.txt\r\n"},
-           Row{"[Files]\n7=logs\\*.log\n\n[Other]\nx=1\n",
-               "[Files]\r\n7=logs\\*.log\r\n8=gone\r\n9=kept\\old.txt\r\n\r\n[Other]\r\nx=1\r\n"},
-           Row{"[files]\r\n1=GONE\r\n", "[files]\r\n1=GONE\r\n2=kept\\old.txt\r\n"},
-       }) {
-    EXPECT_EQ(MergeDeletionEntries(row.ini, entries), row.merged) << row.ini;
-  }
+  for (const auto& [ini, merged] : cases)
+    EXPECT_EQ(MergeDeletionEntries(ini, entries), merged) << ini;
 }
 
 TEST(PlanCheck, NamesWhatTheStorageCannotCarryAndDoubtsAboutTheReleases) {
-  TFileTree oldTree = Tree({"same.txt", "old only.txt"});
-  TFileTree newTree = Tree({"same.txt", "new only.txt", "x.diff", "y.patch"});
-  auto plan = [&](bool shared) {
-    std::vector<TFilePlan> files;
-    for (const auto& [key, file] : newTree) {
-      bool both = shared && oldTree.count(key);
-      files.push_back({kProductPart,
-                       both ? TFileChange::kSame : TFileChange::kNew,
-                       both ? &oldTree.at(key) : nullptr,
-                       &file,
-                       {}});
-    }
-    for (const auto& [key, file] : oldTree) {
-      if (!shared || !newTree.count(key))
-        files.push_back({kProductPart, TFileChange::kRemoved, &file, nullptr, {}});
-    }
-    return files;
+  const std::string shareNothing =
+      "OLD and NEW share no file: is one of them a folder too deep or too high?";
+  const struct {
+    const char* what;
+    HandPlan hand;
+    Strings problems, warnings;
+    bool nothingToUpdate;
+  } cases[] = {
+      {"names the updater takes for a difference",
+       HandPlan({{kSame, "same.txt"}, {kNew, "x.diff"}, {kNew, "y.patch"}, {kRemoved, "x.txt"}}),
+       {"product/x.diff: the updater takes a name ending in .diff for a difference or a merge, "
+        "not for a file",
+        "product/y.patch: the updater takes a name ending in .patch for a difference or a merge, "
+        "not for a file"},
+       {},
+       false},
+      {"no file in both",
+       HandPlan({{kNew, "new.txt"}, {kRemoved, "old.txt"}}),
+       {},
+       {shareNothing},
+       false},
+      {"nothing in OLD", HandPlan({{kNew, "new.txt"}}), {}, {}, false},
+      {"the same files", HandPlan({{kSame, "same.txt"}}), {}, {}, true},
   };
-  TPlanCheck check = CheckPlan(plan(true));
-  EXPECT_EQ(check.problems, (std::vector<std::string>{
-                                "product/x.diff: the updater takes a name ending in .diff for "
-                                "a difference or a merge, not for a file",
-                                "product/y.patch: the updater takes a name ending in .patch "
-                                "for a difference or a merge, not for a file"}));
-  EXPECT_TRUE(check.warnings.empty());
-  EXPECT_FALSE(check.nothingToUpdate);
-  EXPECT_EQ(CheckPlan(plan(false)).warnings,
-            std::vector<std::string>{
-                "OLD and NEW share no file: is one of them a folder too deep or too high?"});
-  TFileTree one = Tree({"same.txt"});
-  EXPECT_TRUE(
-      CheckPlan(
-          {{kProductPart, TFileChange::kSame, &one.begin()->second, &one.begin()->second, {}}})
-          .nothingToUpdate);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TPlanCheck check = CheckPlan(c.hand.plan);
+    EXPECT_EQ(check.problems, c.problems);
+    EXPECT_EQ(check.warnings, c.warnings);
+    EXPECT_EQ(check.nothingToUpdate, c.nothingToUpdate);
+  }
 }
 
 }  // namespace
