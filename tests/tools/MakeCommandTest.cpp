@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "TestSupport.h"
+#include "tools/ToolRun.h"
 
 namespace slv2 {
 namespace {
@@ -51,14 +51,6 @@ constexpr size_t kKeptRows = 2;
 
 class MakeTest : public ::testing::Test {
  protected:
-  struct Result {
-    int status;
-    std::vector<std::string> out, err;
-    bool Has(const std::string& line) const {
-      return std::find(out.begin(), out.end(), line) != out.end();
-    }
-  };
-
   void SetUp() override {
     for (const Row& row : kRows) {
       if (row.oldContent) test::WriteFile(dir / ("old/" + row.path), *row.oldContent);
@@ -70,19 +62,17 @@ class MakeTest : public ::testing::Test {
                     "${PRODUCT_ID}]\r\n\"release\"=\"2\"\r\n");
   }
 
-  Result Run(const std::vector<std::string>& args) {
-    int status = test::RunProgram("slv2pack", args, dir / "stdout", dir / "stderr", dir.Path());
-    return {status, test::SplitLines(test::FromTerminalText(test::ReadFile(dir / "stdout"))),
-            test::SplitLines(test::FromTerminalText(test::ReadFile(dir / "stderr")))};
+  test::ToolRun Run(const std::vector<std::string>& args) {
+    return test::RunTool("slv2pack", args, dir);
   }
 
   test::TempDir dir;
 };
 
 TEST_F(MakeTest, RefusesFilesTheUpdaterWouldKeepUnlessAllowed) {
-  Result refused = Run({"make", dir / "old", dir / "new", dir / "out.stg"});
+  test::ToolRun refused = Run({"make", dir / "old", dir / "new", dir / "out.stg"});
   EXPECT_EQ(refused.status, 1);
-  EXPECT_EQ(refused.err,
+  EXPECT_EQ(refused.ErrLines(),
             (std::vector<std::string>{
                 "slv2pack: warning: NEW looks older than OLD: 1 versioned files go down, 0 up; "
                 "are OLD and NEW swapped?",
@@ -94,30 +84,30 @@ TEST_F(MakeTest, RefusesFilesTheUpdaterWouldKeepUnlessAllowed) {
                 "same"}));
   EXPECT_FALSE(test::PathExists(dir / "out.stg"));
 
-  Result made = Run({"make", dir / "old", dir / "new", dir / "out.stg", "--allow-kept",
-                     "--compress", "--extra", dir / "extra"});
-  ASSERT_EQ(made.status, 0) << ::testing::PrintToString(made.out) << made.err.size();
+  test::ToolRun made = Run({"make", dir / "old", dir / "new", dir / "out.stg", "--allow-kept",
+                            "--compress", "--extra", dir / "extra"});
+  ASSERT_EQ(made.status, 0) << made.Text();
   EXPECT_TRUE(
-      made.Has("verify: OK as product out: the update turns OLD into NEW but for 2 kept "
-               "files, 9 files equal"))
-      << ::testing::PrintToString(made.out);
-  EXPECT_TRUE(made.Has("kept: product/app.exe (the installed file stays as OLD has it)"));
+      made.Printed("verify: OK as product out: the update turns OLD into NEW but for 2 kept "
+                   "files, 9 files equal"))
+      << made.Text();
+  EXPECT_TRUE(made.Printed("kept: product/app.exe (the installed file stays as OLD has it)"));
   std::vector<std::string> elements,
       expected = {"Delete_After.ini", "registry/family.reg", "files/Names.ini"};
   for (const Row& row : kRows) {
     if (!row.element.empty()) expected.push_back(row.element);
   }
-  for (const std::string& line : Run({"list", dir / "out.stg"}).out) {
+  for (const std::string& line : Run({"list", dir / "out.stg"}).OutLines()) {
     if (line.starts_with("stream\t")) elements.push_back(line.substr(line.rfind('\t') + 1));
   }
   std::sort(elements.begin(), elements.end());
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(elements, expected);
-  EXPECT_EQ(Run({"cat", dir / "out.stg", "files/Names.ini"}).out,
+  EXPECT_EQ(Run({"cat", dir / "out.stg", "files/Names.ini"}).OutLines(),
             (std::vector<std::string>{
                 "[product]\r", "~name1=a folder name longer than thirty-one\\new.txt\r",
                 "~name2=doc\\changed manual of 30 chars.txt\r", "[solvane]\r"}));
-  EXPECT_EQ(Run({"cat", dir / "out.stg", "Delete_After.ini"}).out,
+  EXPECT_EQ(Run({"cat", dir / "out.stg", "Delete_After.ini"}).OutLines(),
             (std::vector<std::string>{"[Files]\r", "1=logs\\*.log\r", "2=doc\\dropped.txt\r",
                                       "3=gone\r"}));
 }
@@ -141,9 +131,9 @@ TEST_F(MakeTest, VerifyNamesTheFileAStorageFailsToUpdate) {
                              "verify: OK as product whole: the update turns OLD "
                              "into NEW, 7 files equal"},
                         Case{"short.stg", 1, "missing: product/add/new.txt"}}) {
-    Result verify = Run({"verify", dir / "old", dir / "new", dir / c.storage});
+    test::ToolRun verify = Run({"verify", dir / "old", dir / "new", dir / c.storage});
     EXPECT_EQ(verify.status, c.status) << c.storage;
-    EXPECT_TRUE(verify.Has(c.line)) << ::testing::PrintToString(verify.out);
+    EXPECT_TRUE(verify.Printed(c.line)) << verify.Text();
   }
 }
 

@@ -12,7 +12,7 @@
 #include <functional>
 #include <thread>
 
-#include "TestSupport.h"
+#include "tools/ToolRun.h"
 
 namespace slv2 {
 namespace {
@@ -22,22 +22,15 @@ namespace sfs = std::filesystem;
 class MakeMistakesTest : public ::testing::Test {
  public:
   void SetUp() override {
-    std::string app = test::ReadFile(test::TestDataPath("pe/ver_1_9_0_0.exe"));
-    std::string newer = test::ReadFile(test::TestDataPath("pe/ver_1_10_0_0.exe"));
     test::WriteFile(dir / "old/product/a.txt", "a");
-    test::WriteFile(dir / "old/product/app.exe", app);
+    test::WriteFile(dir / "old/product/app.exe",
+                    test::ReadFile(test::TestDataPath("pe/ver_1_9_0_0.exe")));
     test::WriteFile(dir / "new/product/a.txt", "b");
-    test::WriteFile(dir / "new/product/app.exe", newer);
+    test::WriteFile(dir / "new/product/app.exe",
+                    test::ReadFile(test::TestDataPath("pe/ver_1_10_0_0.exe")));
   }
 
   sfs::path Path(const std::string& relative) { return test::FsPath(dir / relative); }
-
-  int Run(const std::vector<std::string>& args) {
-    return test::RunProgram("slv2pack", args, dir / "stdout", dir / "stderr", dir.Path());
-  }
-  std::string Output() {
-    return test::FromTerminalText(test::ReadFile(dir / "stdout") + test::ReadFile(dir / "stderr"));
-  }
 
   test::TempDir dir;
 };
@@ -116,8 +109,9 @@ TEST_F(MakeMistakesTest, EachMistakeIsNamedAndNothingIsMade) {
     if (row.args.empty() || row.args[0].starts_with("--"))
       args.insert(args.end(), {"old", "new", "out.stg"});
     args.insert(args.end(), row.args.begin(), row.args.end());
-    EXPECT_EQ(Run(args), row.status);
-    std::string output = Output();
+    test::ToolRun run = test::RunTool("slv2pack", args, dir);
+    EXPECT_EQ(run.status, row.status);
+    std::string output = run.Text();
     for (const std::string& line : row.said)
       EXPECT_NE(output.find(line), std::string::npos) << line << "\n" << output;
     EXPECT_EQ(test::PathExists(dir / "out.stg"), row.status == 0);
@@ -148,8 +142,8 @@ TEST_F(MakeMistakesTest, AnInterruptedMakeLeavesNothingBehind) {
   EXPECT_EQ(test::WaitProgram(pid), 130);
   EXPECT_EQ(test::ListTree(dir / "tmp"), std::vector<std::string>{".keep"});
   EXPECT_EQ(test::ListTree(dir / "out"), std::vector<std::string>{".keep"});
-  EXPECT_NE(Output().find("interrupted (signal 2); nothing left behind"), std::string::npos)
-      << Output();
+  std::string said = test::FromTerminalText(test::ReadFile(dir / "stderr"));
+  EXPECT_NE(said.find("interrupted (signal 2); nothing left behind"), std::string::npos) << said;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "sys/RegTestSupport.h"
+#include "tools/ToolRun.h"
 
 namespace slv2::reg {
 namespace {
@@ -17,18 +18,11 @@ using test::Sz;
 
 class RegeditTest : public ::testing::Test {
  protected:
-  struct Result {
-    int status;
-    std::string out, err;  // program text
-  };
-
   test::TempRegistry registry;
   test::TempDir dir;
 
-  Result Regedit(const std::vector<std::string>& args) {
-    int status = test::RunProgram("regedit", args, dir / "out", dir / "err");
-    return {status, test::FromTerminalText(test::ReadFile(dir / "out")),
-            test::FromTerminalText(test::ReadFile(dir / "err"))};
+  test::ToolRun Regedit(const std::vector<std::string>& args) {
+    return test::RunTool("regedit", args, dir);
   }
 
   std::string Script(const std::string& name, const std::string& bytes) {
@@ -43,14 +37,15 @@ TEST_F(RegeditTest, ImportsEveryScriptOfARunWarnsOfInvalidLinesAndFailsForWhatIs
   std::string ansi = Script(A("скрипт.reg"), "REGEDIT4\n[HKCU\\" + A("Ключ") + "]\n@=\"" +
                                                  A("текст") + "\"\n\"b\"=dword:xyz\n");
   std::string plain = Script("plain.reg", "[HKEY_CURRENT_USER\\Plain]\r\n\"a\"=\"b\"\r\n");
-  Result run = Regedit({"/S", plain, ansi, dir / "missing.reg"});
+  test::ToolRun run = Regedit({"/S", plain, ansi, dir / "missing.reg"});
   EXPECT_NE(run.status, 0);
-  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 3) << run.err;
-  EXPECT_NE(run.err.find(ansi + ":4: "), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("not a registry script"), std::string::npos) << run.err;
+  std::string err = run.Text();
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 3) << err;
+  EXPECT_NE(err.find(ansi + ":4: "), std::string::npos) << err;
+  EXPECT_NE(err.find("not a registry script"), std::string::npos) << err;
   EXPECT_EQ(ReadRegValue(kHkeyCurrentUser, u"КЛЮЧ", u""), Sz(u"текст"));
   EXPECT_EQ(ReadRegValue(kHkeyCurrentUser, u"Plain", u"a"), "<missing>");
-  Result clean = Regedit({"/s", Script("ok.reg", "REGEDIT4\r\n[HKCU\\Ok]\r\n")});
+  test::ToolRun clean = Regedit({"/s", Script("ok.reg", "REGEDIT4\r\n[HKCU\\Ok]\r\n")});
   EXPECT_EQ(clean.status, 0);
   EXPECT_EQ(clean.err, "");
 }
@@ -83,10 +78,10 @@ TEST_F(RegeditTest, AnExportImportsBackToTheSameTree) {
     test::SetRegValue(kHkeyCurrentUser, v.key, v.name, v.type, v.data);
   test::RegTree before = test::DumpRegTree(kHkeyCurrentUser, u"Tree");
   std::string file = dir / A("экспорт.reg");
-  Result exported = Regedit({"/e", file, "HKCU\\Tree"});
+  test::ToolRun exported = Regedit({"/e", file, "HKCU\\Tree"});
   ASSERT_EQ(exported.status, 0) << exported.err;
   ASSERT_EQ(DeleteTree(kHkeyCurrentUser, u"Tree"), kErrorSuccess);
-  Result imported = Regedit({"/s", file});
+  test::ToolRun imported = Regedit({"/s", file});
   ASSERT_EQ(imported.status, 0) << imported.err;
   EXPECT_EQ(imported.err, "");
   EXPECT_EQ(test::DumpRegTree(kHkeyCurrentUser, u"Tree"), before);
@@ -98,7 +93,8 @@ TEST_F(RegeditTest, AnExportImportsBackToTheSameTree) {
                    u"\r\n[HKEY_CLASSES_ROOT]\r\n", u"\r\n[HKEY_USERS]\r\n"}) {
     EXPECT_NE(text.find(key), std::u16string::npos);
   }
-  EXPECT_EQ(test::ListTree(dir.Path()), (std::vector<std::string>{"err", "out", A("экспорт.reg")}));
+  EXPECT_EQ(test::ListTree(dir.Path()),
+            (std::vector<std::string>{"stderr", "stdout", A("экспорт.reg")}));
 }
 
 TEST_F(RegeditTest, CommandLinesItRefusesGiveTheirStatusAndUsage) {
@@ -118,7 +114,7 @@ TEST_F(RegeditTest, CommandLinesItRefusesGiveTheirStatusAndUsage) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
-    Result run = Regedit(c.args);
+    test::ToolRun run = Regedit(c.args);
     EXPECT_EQ(run.status, c.status);
     EXPECT_NE((c.status ? run.err : run.out).find(c.said), std::string::npos) << run.err;
   }

@@ -1,15 +1,15 @@
-// slv2pack build, list, extract, cat and merge, run as the publisher runs them.
+// slv2pack build, list, extract, cat, merge and version, run as the publisher
+// runs them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 
-#include "TestSupport.h"
 #include "storage/gmStorage.h"
 #include "storage/gmZLibUtil.h"
 #include "sys/Cp1251.h"
+#include "tools/ToolRun.h"
 
 namespace slv2 {
 namespace {
@@ -18,16 +18,8 @@ using test::A;
 
 class Slv2packTest : public ::testing::Test {
  protected:
-  struct Result {
-    int status;
-    std::string out, err;  // as on the terminal (test::TerminalText)
-  };
-
-  // Runs slv2pack in the test's folder with arguments given as program
-  // strings.
-  Result Run(const std::vector<std::string>& args) {
-    int status = test::RunProgram("slv2pack", args, dir / "stdout", dir / "stderr", dir.Path());
-    return {status, test::ReadFile(dir / "stdout"), test::ReadFile(dir / "stderr")};
+  test::ToolRun Run(const std::vector<std::string>& args) {
+    return test::RunTool("slv2pack", args, dir);
   }
 
   // Source tree: compressible text, incompressible data, Cyrillic names, an
@@ -38,17 +30,6 @@ class Slv2packTest : public ::testing::Test {
     test::WriteFile(dir / A("src/Документы/Картинки/шум.bin"), noise);
     test::WriteFile(dir / "src/empty.txt", "");
     std::filesystem::create_directories(test::FsPath(dir / A("src/Пусто")));
-  }
-
-  std::vector<std::string> Files(const std::string& folder) {
-    std::vector<std::string> files;
-    std::filesystem::path root = test::FsPath(folder);
-    for (auto& e : std::filesystem::recursive_directory_iterator(root)) {
-      std::string relative = test::ProgramPath(e.path().lexically_relative(root));
-      files.push_back(relative + (e.is_directory() ? "/" : ""));
-    }
-    std::sort(files.begin(), files.end());
-    return files;
   }
 
   test::TempDir dir;
@@ -64,11 +45,11 @@ class Slv2packTest : public ::testing::Test {
 
 TEST_F(Slv2packTest, BuildListExtractAndCatRoundTripCompressingWhereItHelps) {
   MakeTree();
-  Result build = Run({"build", dir / "src", dir / "out.stg", "--compress"});
+  test::ToolRun build = Run({"build", dir / "src", dir / "out.stg", "--compress"});
   ASSERT_EQ(build.status, 0) << build.err;
   EXPECT_EQ(build.out + build.err, "");
 
-  Result list = Run({"list", dir / "out.stg"});
+  test::ToolRun list = Run({"list", dir / "out.stg"});
   ASSERT_EQ(list.status, 0) << list.err;
   // "storage\t-\t<path>" or "stream\t<size>\t<path>", each storage before
   // what it holds.
@@ -91,7 +72,7 @@ TEST_F(Slv2packTest, BuildListExtractAndCatRoundTripCompressingWhereItHelps) {
   EXPECT_LT(at(A("Документы")), at(A("Документы/Картинки")));
   EXPECT_LT(at(A("Документы/Картинки")), at(A("Документы/Картинки/шум.bin")));
 
-  Result extract = Run({"extract", "out.stg", "x"});  // relative, and short as a drive name
+  test::ToolRun extract = Run({"extract", "out.stg", "x"});  // relative, and short as a drive name
   ASSERT_EQ(extract.status, 0) << extract.err;
   EXPECT_EQ(test::ReadFile(dir / "x/readme.txt"), text);
   EXPECT_EQ(test::ReadFile(dir / A("x/Документы/отчёт.txt")), A("отчёт ") + text);
@@ -100,7 +81,7 @@ TEST_F(Slv2packTest, BuildListExtractAndCatRoundTripCompressingWhereItHelps) {
 
   EXPECT_EQ(Run({"cat", dir / "out.stg", A("Документы/Картинки/шум.bin")}).out, noise);
   SLV2_SKIP_ON_WINE("ole32 matches element names ignoring the case of ASCII letters only");
-  Result cat = Run({"cat", dir / "out.stg", A("документы\\ОТЧЁТ.txt")});
+  test::ToolRun cat = Run({"cat", dir / "out.stg", A("документы\\ОТЧЁТ.txt")});
   ASSERT_EQ(cat.status, 0) << cat.err;
   EXPECT_EQ(cat.out, A("отчёт ") + text);  // the bytes, not re-encoded
 
@@ -124,11 +105,11 @@ TEST_F(Slv2packTest, ExtractionRefusesNamesWithControlCharacters) {
   for (bool raw : {false, true}) {
     std::vector<std::string> args = {"extract", dir / "ctl.stg", dir / "out"};
     if (raw) args.push_back("--raw");
-    Result r = Run(args);
+    test::ToolRun r = Run(args);
     EXPECT_NE(r.status, 0) << raw;
     EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("esc?[2J.txt"), std::string::npos) << r.err;
-    EXPECT_EQ(Files(dir / "out"), std::vector<std::string>{}) << raw;
+    EXPECT_EQ(test::ListTree(dir / "out"), std::vector<std::string>{}) << raw;
   }
 }
 
@@ -153,13 +134,13 @@ TEST_F(Slv2packTest, MergeReplacesStreamsAndKeepsTheRest) {
   test::WriteFile(dir / "b/common/y.txt", "old y");
   ASSERT_EQ(Run({"build", dir / "a", dir / "a.stg", "--compress"}).status, 0);
   ASSERT_EQ(Run({"build", dir / "b", dir / "b.stg"}).status, 0);
-  Result merge = Run({"merge", dir / "a.stg", dir / "b.stg"});
+  test::ToolRun merge = Run({"merge", dir / "a.stg", dir / "b.stg"});
   ASSERT_EQ(merge.status, 0) << merge.err;
   EXPECT_EQ(Run({"cat", dir / "b.stg", "common/x.txt"}).out, "new x");
   EXPECT_EQ(Run({"cat", dir / "b.stg", "common/y.txt"}).out, "old y");
   EXPECT_EQ(Run({"cat", dir / "b.stg", A("новый.txt")}).out, "added");
   // Nothing is left behind beside the destination.
-  for (const std::string& f : Files(dir.Path()))
+  for (const std::string& f : test::ListTree(dir.Path()))
     EXPECT_EQ(f.find(".TMP"), std::string::npos) << f;
 }
 
@@ -167,19 +148,19 @@ TEST_F(Slv2packTest, AFailedBuildLeavesNoOutputAndNoTemporaryFile) {
   test::WriteFile(dir / "out.stg", "previous");
   test::WriteFile(dir / "src/ok.txt", "x");
   test::WriteFile(dir / ("src/" + std::string(32, 'n')), "name too long");
-  Result build = Run({"build", dir / "src", dir / "out.stg"});
+  test::ToolRun build = Run({"build", dir / "src", dir / "out.stg"});
   EXPECT_NE(build.status, 0);
   EXPECT_EQ(test::SplitLines(build.err).size(), 1u) << build.err;
   EXPECT_NE(build.err.find(std::string(32, 'n')), std::string::npos) << build.err;
   EXPECT_EQ(test::ReadFile(dir / "out.stg"), "previous");
-  EXPECT_EQ(Files(dir.Path()),
+  EXPECT_EQ(test::ListTree(dir.Path()),
             (std::vector<std::string>{"out.stg", "src/", "src/" + std::string(32, 'n'),
                                       "src/ok.txt", "stderr", "stdout"}));
 
   // A file no stream can hold fails at once, before anything is written.
   test::WriteFile(dir / "huge/big.bin", "");
   std::filesystem::resize_file(test::FsPath(dir / "huge/big.bin"), uint64_t{4} << 30);
-  Result huge = Run({"build", dir / "huge", dir / "huge.stg"});
+  test::ToolRun huge = Run({"build", dir / "huge", dir / "huge.stg"});
   EXPECT_NE(huge.status, 0);
   EXPECT_NE(huge.err.find("File of 4 GiB or more, larger than any stream"), std::string::npos)
       << huge.err;
@@ -230,7 +211,7 @@ TEST_F(Slv2packTest, FailuresGiveOneLineAndANonZeroStatus) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
-    Result r = Run(c.args);
+    test::ToolRun r = Run(c.args);
     EXPECT_EQ(r.status, c.status);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(test::SplitLines(r.err).size(), 1u) << r.err;
@@ -242,7 +223,7 @@ TEST_F(Slv2packTest, FailuresGiveOneLineAndANonZeroStatus) {
 TEST_F(Slv2packTest, VersionPrintsAFilesVersionOrNone) {
   std::string out;
   for (const char* file : {"ver_65535.exe", "ver_1_10_0_0.exe", "no_version.exe", "missing.exe"}) {
-    Result version = Run({"version", test::TestDataPath(std::string("pe/") + file)});
+    test::ToolRun version = Run({"version", test::TestDataPath(std::string("pe/") + file)});
     EXPECT_EQ(version.status, 0) << file;
     out += version.out;
   }

@@ -1,0 +1,36 @@
+// The companion programs of the build (slv2pack, regedit) run in a test's
+// folder as the publisher and the administrator run them.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+
+namespace slv2::test {
+
+struct ToolRun {
+  int status;
+  std::string out, err;  // as written on the terminal
+
+  // Both outputs, or the lines of one, as program text.
+  std::string Text() const { return FromTerminalText(out + err); }
+  std::vector<std::string> OutLines() const { return SplitLines(FromTerminalText(out)); }
+  std::vector<std::string> ErrLines() const { return SplitLines(FromTerminalText(err)); }
+  bool Printed(const std::string& line) const {
+    std::vector<std::string> lines = OutLines();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+};
+
+// Runs the program in `dir`, its outputs going to files there.
+inline ToolRun RunTool(const std::string& program, const std::vector<std::string>& args,
+                       const TempDir& dir) {
+  int status = RunProgram(program, args, dir / "stdout", dir / "stderr", dir.Path());
+  return {status, ReadFile(dir / "stdout"), ReadFile(dir / "stderr")};
+}
+
+}  // namespace slv2::test
