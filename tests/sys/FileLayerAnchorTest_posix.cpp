@@ -106,6 +106,15 @@ TEST_F(AnchoredRootTest, NothingIsReachedThroughALinkBelowTheRoot) {
   }
   posix::UseKernelResolution(true);
   EXPECT_EQ(Snapshot(outside), before);
+  // A root is counted: only when the last object of it goes is what was below
+  // it reached as anywhere else.
+  test::PlantPupilLink(outside, dir / "other/bin");
+  {
+    AnchoredRoot first(dir / "other");
+    { AnchoredRoot second(dir / "other/"); }
+    EXPECT_FALSE(read(dir / "other/bin/victim.txt"));
+  }
+  EXPECT_TRUE(read(dir / "other/bin/victim.txt"));
   // A link is marked as a folder and a reparse point.
   EXPECT_EQ(GetFileAttributes(root + "/bin") & (kAttrDirectory | kAttrReparsePoint),
             kAttrDirectory | kAttrReparsePoint);

@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 #include "sys/Cp1251.h"
 #include "sys/FileLayer.h"
+#include "sys/TempNames.h"
 #include "sys/WinError.h"
 
 namespace slv2::fs {
@@ -132,15 +133,22 @@ TEST_F(FileLayerTest, ListsDotEntriesFirstThenNamesInOrderMatchingMasksIgnoringC
     EXPECT_EQ(list(mask), expected) << mask;
 }
 
-TEST_F(FileLayerTest, TemporaryFilesAreNewEmptyAndUnique) {
+TEST_F(FileLayerTest, TemporaryFilesAreNewEmptyUniqueAndKnownByTheirName) {
   std::set<std::string> names;
   for (int i = 0; i < 20; ++i) {
-    std::string name = GetTempFileName(dir.Path(), "tmp");
+    std::string name = GetTempFileName(dir.Path(), kTempPrefix);
     EXPECT_TRUE(names.insert(name).second);
-    EXPECT_TRUE(AnsiSameText(name.substr(0, dir.Path().size() + 4), dir / "tmp")) << name;
-    EXPECT_TRUE(AnsiSameText(name.substr(name.size() - 4), ".TMP")) << name;
+    EXPECT_TRUE(AnsiSameText(name.substr(0, dir.Path().size() + 4), dir / "~sv")) << name;
+    EXPECT_TRUE(IsProgramTempName(name.substr(dir.Path().size() + 1))) << name;
     EXPECT_EQ(test::ReadFile(name), "");
   }
+  // Wine writes the digits and the extension in lower case.
+  const std::pair<const char*, bool> cases[] = {
+      {"~SVa43.tmp", true}, {"~sv0.TMP", true},   {"~sv.TMP", false},       {"~sv12345.TMP", false},
+      {"~svx1.TMP", false}, {"~tm12.TMP", false}, {"~sv12.TMP.bak", false}, {"~sv12.TXT", false},
+  };
+  for (const auto& [name, ours] : cases)
+    EXPECT_EQ(IsProgramTempName(name), ours) << name;
 }
 
 TEST_F(FileLayerTest, FullPathNamesResolveDotsWithoutTouchingTheDisk) {
