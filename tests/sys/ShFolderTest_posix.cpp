@@ -1,3 +1,5 @@
+// Where the shell's program group goes: below XDG_DATA_HOME, else the
+// system's menu for root and the user's own for everyone else.
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
@@ -21,21 +23,11 @@ bool IsFolder(const std::string& path) {
 
 class ShFolder : public ::testing::Test {
  protected:
-  ShFolder() {
-    hadData_ = test::GetEnv("XDG_DATA_HOME", data_);
-    test::GetEnv("HOME", home_);
-  }
-  ~ShFolder() override {
-    test::SetEnv("XDG_DATA_HOME", hadData_ ? &data_ : nullptr);
-    test::SetEnv("HOME", &home_);
-  }
   static void Set(const char* name, const std::string& value) { test::SetEnv(name, &value); }
 
   test::TempDir dir;
-
- private:
-  bool hadData_;
-  std::string data_, home_;
+  // Both come back as they were when the test ends.
+  test::ScopedEnv data{"XDG_DATA_HOME", dir / "data"}, home{"HOME", dir.Path()};
 };
 
 TEST_F(ShFolder, TheProgramsFolderLiesInXdgDataHomeAndIsCreated) {
@@ -52,7 +44,6 @@ TEST_F(ShFolder, TheProgramsFolderLiesInXdgDataHomeAndIsCreated) {
 
 TEST_F(ShFolder, WithoutXdgDataHomeRootGetsTheSystemMenuAndUsersTheirOwn) {
   test::SetEnv("XDG_DATA_HOME", nullptr);
-  Set("HOME", dir.Path());
   std::string own = dir / ".local/share/applications";
   if (::geteuid() != 0) {
     EXPECT_EQ(GetSpecialFolderPath(kCsidlCommonPrograms), own);
