@@ -1,14 +1,17 @@
-// Helpers of the registry tests: text values as the registry stores them, and
-// keys, values and whole trees set and read back through the registry calls.
+// Helpers of the registry tests (and what they all include): text values as
+// the registry stores them, and keys, values and whole trees set and read
+// back through the registry calls.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "TestSupport.h"
+#include "sys/Cp1251.h"
 #include "sys/WinError.h"
 #include "sys/registry/RegAnsi.h"
 #include "sys/registry/RegApi.h"

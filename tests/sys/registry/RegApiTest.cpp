@@ -1,5 +1,4 @@
 // The registry calls as Windows answers them: names, kinds, refusals, handles.
-#include "sys/Cp1251.h"
 #include "sys/RegTestSupport.h"
 
 namespace slv2::reg {

@@ -1,14 +1,11 @@
 // The Linux registry store: transactions, its database file, and processes
 // sharing it.
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <functional>
 
-#include "sys/Cp1251.h"
 #include "sys/RegTestSupport.h"
 #include "sys/registry/RegStore.h"
 

@@ -2,7 +2,6 @@
 // texts and files read through a window, and their changes applied.
 #include <tuple>
 
-#include "sys/Cp1251.h"
 #include "sys/RegTestSupport.h"
 #include "sys/registry/RegExport.h"
 #include "sys/registry/RegScript.h"

@@ -1,8 +1,5 @@
 // The registry as the updaters use it: values by key path, and whole trees
 // copied, moved and deleted.
-#include <functional>
-
-#include "sys/Cp1251.h"
 #include "sys/RegTestSupport.h"
 #include "sys/registry/RegFunctions.h"
 #include "sys/registry/RegistryUtil.h"
