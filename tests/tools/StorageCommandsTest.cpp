@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <functional>
 #include <map>
 
 #include "storage/gmStorage.h"
@@ -149,33 +148,25 @@ TEST_F(Slv2packTest, MergeReplacesStreamsAndKeepsTheRest) {
 // temporary file; a file no stream can hold fails before anything is written.
 TEST_F(Slv2packTest, AFailedBuildLeavesThePreviousOutputAndNoTemporaryFile) {
   const struct {
-    const char* what;
-    std::function<void()> arrange;
+    std::vector<std::string> names;  // below src, beside ok.txt
+    uint64_t size;
     std::string said;
   } cases[] = {
-      {"a name longer than an element's",
-       [&] { test::WriteFile(dir / ("src/" + std::string(32, 'n')), "x"); }, std::string(32, 'n')},
-      {"a file of 4 GiB",
-       [&] {
-         test::WriteFile(dir / "src/big.bin", "");
-         std::filesystem::resize_file(test::FsPath(dir / "src/big.bin"), uint64_t{4} << 30);
-       },
-       "File of 4 GiB or more, larger than any stream"},
+      {{std::string(32, 'n')}, 1, std::string(32, 'n')},  // longer than an element's name
+      {{"big.bin"}, uint64_t{4} << 30, "File of 4 GiB or more, larger than any stream"},
 #ifndef _WIN32  // a Windows folder cannot hold names that differ in case only
-      {"names that differ in case only",
-       [&] {
-         test::WriteFile(dir / "src/A.txt", "1");
-         test::WriteFile(dir / "src/a.txt", "2");
-       },
-       "a.txt"},
+      {{"A.txt", "a.txt"}, 1, "a.txt"},
 #endif
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
+    SCOPED_TRACE(c.said);
     std::filesystem::remove_all(test::FsPath(dir / "src"));
     test::WriteFile(dir / "src/ok.txt", "x");
     test::WriteFile(dir / "out.stg", "previous");
-    c.arrange();
+    for (const std::string& name : c.names) {
+      test::WriteFile(dir / ("src/" + name), "");
+      std::filesystem::resize_file(test::FsPath(dir / ("src/" + name)), c.size);
+    }
     test::ToolRun build = Run({"build", dir / "src", dir / "out.stg"});
     EXPECT_NE(build.status, 0);
     EXPECT_EQ(test::SplitLines(build.err).size(), 1u) << build.err;
