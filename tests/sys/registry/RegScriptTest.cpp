@@ -77,17 +77,6 @@ TEST(RegScript, ReadsEveryValueSyntaxOfTheEightBitFormat) {
   EXPECT_EQ(script.actions.back().line, 18u);
 }
 
-TEST(RegScript, TheUnicodeFormatKeepsEveryCharacterAndByte) {
-  RegScript script = ParseRegScript(
-      UnicodeFile(u"Windows Registry Editor Version 5.00\n\n[hkey_local_machine\\Software\\中文]\n"
-                  u"\"名\"=\"значение 中\"\n\"expand\"=hex(2):25,00,41,00,25,00,00,00\n"));
-  ASSERT_TRUE(script.hasHeader);
-  EXPECT_EQ(Rows(script), (std::vector<Row>{{kKey, u"Software\\中文", kRegNone, ""},
-                                            {kSet, u"名", kRegSz, Sz(u"значение 中")},
-                                            {kSet, u"expand", kRegExpandSz, Sz(u"%A%")}}));
-  EXPECT_EQ(script.actions[0].root, kHkeyLocalMachine);
-}
-
 TEST(RegScript, KnowsTheShortFormsOfTheRoots) {
   std::vector<HKey> roots;
   for (const ScriptAction& a :
