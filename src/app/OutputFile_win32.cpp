@@ -1,22 +1,26 @@
 #include "app/OutputFile.h"
+#include "storage/FileUtil.h"
 #include "sys/FileLayer.h"
 #include "sys/WinError.h"
 
 namespace slv2 {
 
-// Folders on the way are not checked on Windows: the file layer's checks
-// of reparse points hold only below its anchored roots.
-bool CheckOutputPath(const std::string&, std::string&) {
-  return true;
+// The folder is anchored, so that a reparse point put in the file's place
+// is not followed; the folders on the way are not checked.
+struct TOutputFile::Held {
+  explicit Held(const std::string& folder) : anchor(folder) {}
+  fs::AnchoredRoot anchor;
+};
+
+TOutputFile::TOutputFile(const std::string& file)
+    : path_(file), stream_(file == "NUL" || file == "CON") {
+  if (!stream_) held_ = std::make_unique<Held>(TgmFileUtil::ExtractFilePath(file));
 }
 
-bool IsStreamFile(const std::string& file) {
-  return file == "NUL" || file == "CON";
-}
+TOutputFile::~TOutputFile() = default;
 
-bool WriteToStreamFile(const std::string& file, const std::string& text) {
-  fs::FileHandle out = fs::FileHandle::Open(file, fs::kGenericWrite, 0, fs::kOpenExisting);
-  return out.Valid() && out.Write(text.data(), text.size());
+fs::FileHandle TOutputFile::OpenStream() const {
+  return fs::FileHandle::Open(path_, fs::kGenericWrite, 0, fs::kOpenExisting);
 }
 
 }  // namespace slv2

@@ -213,6 +213,9 @@ class FileHandle {
   // kErrorSharingViolation. An invalid handle on failure.
   static FileHandle Open(std::string_view path, uint32_t access, uint32_t share,
                          uint32_t disposition);
+  // Takes over a descriptor (Windows: a HANDLE) that a platform twin above
+  // the layer opened itself.
+  static FileHandle Adopt(intptr_t handle) { return FileHandle(handle); }
 
   bool Valid() const { return fd_ >= 0; }
   void Close();
