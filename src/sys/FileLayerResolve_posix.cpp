@@ -713,6 +713,16 @@ Fd OpenObject(std::string_view path, struct stat* st) {
   return fd;
 }
 
+bool PlantedHardLink(const struct stat& st, uid_t owner) {
+  return S_ISREG(st.st_mode) && st.st_nlink > 1 && (st.st_uid != owner || st.st_uid == 0);
+}
+
+bool PlantedHardLink(const Location& where, const struct stat& st) {
+  struct stat folder;
+  return where.anchored && S_ISREG(st.st_mode) && st.st_nlink > 1 &&
+         (::fstat(where.Folder(), &folder) != 0 || PlantedHardLink(st, folder.st_uid));
+}
+
 Fd OpenForChange(std::string_view path, struct stat* st) {
   Location where;
   if (!LocateReachable(path, kErrorFileNotFound, &where)) return Fd();
@@ -729,6 +739,10 @@ Fd OpenForChange(std::string_view path, struct stat* st) {
   }
   if (!S_ISREG(st->st_mode) && !S_ISDIR(st->st_mode)) {
     Fail(kErrorCantAccessFile);
+    return Fd();
+  }
+  if (PlantedHardLink(where, *st)) {
+    Fail(kErrorAccessDenied);
     return Fd();
   }
   return fd;
