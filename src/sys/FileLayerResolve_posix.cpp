@@ -94,8 +94,10 @@ bool FailErrno() {
   return Fail(FromErrno(errno));
 }
 
+constexpr std::string_view kDescriptorFolder = "/proc/self/fd/";
+
 std::string DescriptorPath(int fd) {
-  return "/proc/self/fd/" + std::to_string(fd);
+  return std::string(kDescriptorFolder) + std::to_string(fd);
 }
 
 std::string RealPathOf(int fd) {
@@ -421,11 +423,17 @@ bool OpenNested(const detail::Anchor& outer, OpenRoot* fresh) {
 }
 
 // A root below no other, reached by its path once, when first asked for:
-// links on that path are followed only where trusted.
+// links on that path are followed only where trusted. A descriptor's own
+// name (DescriptorPath) is the very folder the caller holds open, never the
+// path its link text names.
 bool OpenTop(const std::string& root, OpenRoot* fresh) {
   Location where;
   if (!LocatePlain(root, &where)) return false;
   fresh->native = where.native;
+  if (where.native.rfind(kDescriptorFolder, 0) == 0) {
+    fresh->fd = Fd(::open(where.native.c_str(), kFolderFlags));
+    return fresh->fd.Valid() || FailErrno();
+  }
   fresh->fd = FollowTrusted(AT_FDCWD, where.native, 0);
   return fresh->fd.Valid();
 }
