@@ -108,7 +108,8 @@ bool RenameOver(std::string_view from, std::string_view to);
 // ReplaceFile and RenameOver on Linux give the new file the owner and group
 // (when the process may: root), permission bits and access-list entries of
 // the file it replaces (a new file keeps what its folder gives every created
-// file); on Windows it keeps what it was created with.
+// file), on Windows its owner, group and access list (the owner only for an
+// administrator); a planted hard link (Linux) gives nothing.
 
 // Holds a folder open while the object lives, so that paths of the entries
 // in it (its path as given to the constructor, a delimiter, one name) are
