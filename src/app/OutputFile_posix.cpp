@@ -13,66 +13,125 @@
 namespace slv2 {
 namespace {
 
-constexpr int kMaxLinks = 40;
+using fs::posix::Fd;
 
-bool OthersMayWrite(const std::string& folder) {
+constexpr int kMaxLinks = 40;
+constexpr int kStepFlags = O_PATH | O_NOFOLLOW | O_CLOEXEC;
+
+bool IsStreamMode(mode_t mode) {
+  return S_ISCHR(mode) || S_ISFIFO(mode) || S_ISSOCK(mode);
+}
+
+// Whether anyone but root and the running user may change what a folder
+// holds.
+bool OthersMayWrite(int folder) {
   struct stat st;
-  return ::stat(folder.empty() ? "/" : folder.c_str(), &st) != 0 ||
-         (st.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+  return ::fstat(folder, &st) != 0 || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0 ||
+         (st.st_uid != 0 && st.st_uid != ::geteuid());
+}
+
+Fd OpenTop() {
+  return Fd(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
 }
 
 }  // namespace
 
-bool CheckOutputPath(const std::string& file, std::string& error) {
-  std::string rest = AnsiToUtf8(file), done;
-  for (int links = 0; !rest.empty();) {
+struct TOutputFile::Held {
+  Fd folder;
+  // Registered after the folder is open and gone before it closes: the
+  // descriptor's name must not come to mean another folder.
+  std::unique_ptr<fs::AnchoredRoot> anchor;
+  std::string name;  // native
+};
+
+TOutputFile::TOutputFile(const std::string& file) : path_(file) {
+  const std::string utf8 = AnsiToUtf8(file);
+  Fd folder = OpenTop();
+  std::string rest = utf8, shown;  // `shown`: the way so far, for messages
+  std::string name;
+  for (int links = 0; folder.Valid();) {
     size_t start = rest.find_first_not_of('/');
-    if (start == std::string::npos) break;
+    if (start == std::string::npos) {
+      error_ = kErrorInvalidName;  // no name for a file
+      return;
+    }
     size_t end = rest.find('/', start);
-    std::string name = rest.substr(start, end == std::string::npos ? end : end - start);
+    name = rest.substr(start, end == std::string::npos ? end : end - start);
     rest = end == std::string::npos ? std::string() : rest.substr(end);
-    std::string path = done + "/" + name;
+    bool last = rest.find_first_not_of('/') == std::string::npos;
+    Fd entry(::openat(folder.Get(), name.c_str(), kStepFlags));
     struct stat st;
-    if (::lstat(path.c_str(), &st) != 0) break;  // created later, or the open tells
-    if (!S_ISLNK(st.st_mode)) {
-      done = path;
+    if (!entry.Valid() || ::fstat(entry.Get(), &st) != 0) {
+      if (last) break;  // made by the open, or the open tells why not
+      error_ = fs::posix::FromErrno(errno);
+      return;
+    }
+    if (S_ISLNK(st.st_mode)) {
+      if (OthersMayWrite(folder.Get()) || ++links > kMaxLinks) {
+        refusal_ = "a link on the way to " + utf8 + " lies in a folder others may write: " + shown +
+                   "/" + name;
+        return;
+      }
+      if (last) break;  // replaced by a report, refused by the log's open
+      char target[4096];
+      ssize_t n = ::readlinkat(entry.Get(), "", target, sizeof target);
+      if (n <= 0 || static_cast<size_t>(n) >= sizeof target) {
+        error_ = n < 0 ? fs::posix::FromErrno(errno) : kErrorBadPathname;
+        return;
+      }
+      std::string to(target, static_cast<size_t>(n));
+      rest = to + rest;
+      if (to[0] == '/') {
+        folder = OpenTop();
+        shown.clear();
+      }
       continue;
     }
-    if (OthersMayWrite(done) || ++links > kMaxLinks) {
-      error = "a link on the way to " + AnsiToUtf8(file) +
-              " lies in a folder others may write: " + path;
-      return false;
+    if (last) break;
+    if (!S_ISDIR(st.st_mode)) {
+      error_ = kErrorPathNotFound;
+      return;
     }
-    char target[4096];
-    ssize_t n = ::readlink(path.c_str(), target, sizeof target);
-    if (n <= 0 || static_cast<size_t>(n) >= sizeof target) break;
-    std::string to(target, static_cast<size_t>(n));
-    rest = to + rest;
-    if (to[0] == '/') done.clear();
+    folder = std::move(entry);
+    shown += "/" + name;
   }
-  return true;
+  if (!folder.Valid()) {
+    error_ = fs::posix::FromErrno(errno);
+    return;
+  }
+  struct stat st;
+  stream_ = ::fstatat(folder.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            IsStreamMode(st.st_mode);
+  held_ = std::make_unique<Held>();
+  held_->folder = std::move(folder);
+  held_->name = name;
+  // The folder's own descriptor as an anchored root: whatever the file
+  // layer does to the file (a temporary file beside it, the rename over
+  // it, the open for appending) is reached from it, never by the path.
+  std::string root = fs::posix::DescriptorPath(held_->folder.Get());
+  held_->anchor = std::make_unique<fs::AnchoredRoot>(root);
+  path_ = root + "/" + fs::FromNativeName(name);
 }
 
-bool IsStreamFile(const std::string& file) {
-  struct stat st;
-  return ::stat(AnsiToUtf8(file).c_str(), &st) == 0 &&
-         (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
-}
+TOutputFile::~TOutputFile() = default;
 
-bool WriteToStreamFile(const std::string& file, const std::string& text) {
-  fs::posix::Fd out(::open(AnsiToUtf8(file).c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+fs::FileHandle TOutputFile::OpenStream() const {
+  if (!held_) {
+    fs::posix::Fail(kErrorPathNotFound);
+    return {};
+  }
+  Fd out(::openat(held_->folder.Get(), held_->name.c_str(),
+                  O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
   struct stat st;
-  if (!out.Valid() || ::fstat(out.Get(), &st) != 0) return fs::posix::FailErrno();
-  if (!S_ISCHR(st.st_mode) && !S_ISFIFO(st.st_mode) && !S_ISSOCK(st.st_mode)) {
-    return fs::posix::Fail(kErrorAccessDenied);
+  if (!out.Valid() || ::fstat(out.Get(), &st) != 0) {
+    fs::posix::FailErrno();
+    return {};
   }
-  for (size_t done = 0; done < text.size();) {
-    ssize_t n = ::write(out.Get(), text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return fs::posix::FailErrno();
-    done += static_cast<size_t>(n);
+  if (!IsStreamMode(st.st_mode)) {
+    fs::posix::Fail(kErrorAccessDenied);
+    return {};
   }
-  return true;
+  return fs::FileHandle::Adopt(out.Release());
 }
 
 }  // namespace slv2

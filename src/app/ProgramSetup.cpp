@@ -39,11 +39,13 @@ bool ResolveReportFile(const std::string& utf8File, std::string& file, std::stri
     error = "no folder for the report " + utf8File;
     return false;
   }
-  return CheckOutputPath(file, error);
+  error = TOutputFile(file).Refusal();
+  return error.empty();
 }
 
 bool CheckLogFile(const std::string& utf8File, std::string& error) {
-  return CheckOutputPath(fs::GetFullPathName(Utf8ToAnsi(utf8File)), error);
+  error = TOutputFile(fs::GetFullPathName(Utf8ToAnsi(utf8File))).Refusal();
+  return error.empty();
 }
 
 std::shared_ptr<TLogFileAppender> AttachDiagnosticLog(
@@ -51,13 +53,16 @@ std::shared_ptr<TLogFileAppender> AttachDiagnosticLog(
     std::string& error) {
   std::string file = fs::GetFullPathName(Utf8ToAnsi(utf8File));
   std::shared_ptr<TLogFileAppender> appender;
-  if (IsStreamFile(file)) {
-    appender = TLogFileAppender::Open(file);
+  TOutputFile output(file);
+  if (!output.Refusal().empty()) {
+    fs::SetLastError(kErrorStoppedOnSymlink);
+  } else if (output.Error() != 0) {
+    fs::SetLastError(output.Error());
+  } else if (output.IsStream()) {
+    fs::FileHandle stream = output.OpenStream();
+    if (stream.Valid()) appender = std::make_shared<TLogFileAppender>(std::move(stream), file);
   } else {
-    // Opened as a file below an anchored root: a link put in its place is
-    // not followed.
-    fs::AnchoredRoot folder(TgmFileUtil::ExtractFilePath(file));
-    appender = TLogFileAppender::Open(file);
+    appender = TLogFileAppender::Open(output.Path(), file);
   }
   if (!appender) {
     error = "cannot open the log " + utf8File + ": " + AnsiToUtf8(SysErrorMessage(fs::LastError()));

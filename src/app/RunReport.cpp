@@ -110,15 +110,19 @@ bool WriteRunReport(const TRunReport& report, const std::string& fileName) {
   }
   // A device or FIFO (a pipe to a collector, /dev/null) is written into:
   // renaming over it would replace the machine's node with a file.
-  std::string error;
-  if (!CheckOutputPath(fileName, error)) {
-    fs::SetLastError(kErrorStoppedOnSymlink);
+  TOutputFile output(fileName);
+  if (!output.Refusal().empty() || output.Error() != 0) {
+    fs::SetLastError(output.Error() != 0 ? output.Error() : kErrorStoppedOnSymlink);
     return false;
   }
-  if (IsStreamFile(fileName)) return WriteToStreamFile(fileName, text);
+  if (output.IsStream()) {
+    fs::FileHandle stream = output.OpenStream();
+    return stream.Valid() && stream.Write(text.data(), text.size());
+  }
   try {
-    TSlv2TempFile temp(TgmFileUtil::ExtractFilePath(fileName));
-    if (!WriteStringToFile(temp.Name(), text) || !fs::ReplaceFileContent(temp.Name(), fileName)) {
+    TSlv2TempFile temp(TgmFileUtil::ExtractFilePath(output.Path()));
+    if (!WriteStringToFile(temp.Name(), text) ||
+        !fs::ReplaceFileContent(temp.Name(), output.Path())) {
       return false;
     }
     temp.Forget();

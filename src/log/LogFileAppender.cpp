@@ -5,12 +5,13 @@
 
 namespace slv2 {
 
-std::shared_ptr<TLogFileAppender> TLogFileAppender::Open(std::string_view path,
+std::shared_ptr<TLogFileAppender> TLogFileAppender::Open(std::string_view path, std::string shown,
                                                          std::unique_ptr<TLogLayout> layout) {
   fs::FileHandle file =
       fs::FileHandle::Open(path, fs::kGenericWrite, fs::kShareRead, fs::kOpenAlways);
   if (!file.Valid() || !file.Seek(0, fs::kSeekEnd, nullptr)) return nullptr;
-  return std::make_shared<TLogFileAppender>(std::move(file), std::string(path), std::move(layout));
+  if (shown.empty()) shown = path;
+  return std::make_shared<TLogFileAppender>(std::move(file), std::move(shown), std::move(layout));
 }
 
 TLogFileAppender::TLogFileAppender(fs::FileHandle file, std::string path,

@@ -18,11 +18,13 @@ class TLogFileAppender : public TLogAppender {
  public:
   // Opens the file for appending, creating it when missing; others may read
   // it meanwhile. nullptr when it cannot be opened (fs::LastError() says
-  // why).
-  static std::shared_ptr<TLogFileAppender> Open(std::string_view path,
+  // why). `shown` names it in messages when its path is not the name the
+  // user knows it by.
+  static std::shared_ptr<TLogFileAppender> Open(std::string_view path, std::string shown = {},
                                                 std::unique_ptr<TLogLayout> layout = nullptr);
 
-  TLogFileAppender(fs::FileHandle file, std::string path, std::unique_ptr<TLogLayout> layout);
+  TLogFileAppender(fs::FileHandle file, std::string path,
+                   std::unique_ptr<TLogLayout> layout = nullptr);
 
   // Writes a line of its own at once (CR LF added), outside any event; false,
   // with fs::LastError() set, when the file takes nothing (a full disk), so

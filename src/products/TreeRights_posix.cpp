@@ -145,7 +145,7 @@ class Walk {
     struct stat st;
     if (!file.Valid() || ::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return;
     std::string path = path_ + "/" + Utf8ToAnsi(name);
-    if (st.st_nlink > 1 && (st.st_uid != owner_ || st.st_uid == 0)) {
+    if (fs::posix::PlantedHardLink(st, owner_)) {
       if (events_.warning) {
         events_.warning(
             Format("\"%s\" has %u names and belongs to another account: its rights "

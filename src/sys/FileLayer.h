@@ -108,7 +108,8 @@ bool RenameOver(std::string_view from, std::string_view to);
 // ReplaceFile and RenameOver on Linux give the new file the owner and group
 // (when the process may: root), permission bits and access-list entries of
 // the file it replaces (a new file keeps what its folder gives every created
-// file); on Windows it keeps what it was created with.
+// file), on Windows its owner, group and access list (the owner only for an
+// administrator); a planted hard link (Linux) gives nothing.
 
 // Holds a folder open while the object lives, so that paths of the entries
 // in it (its path as given to the constructor, a delimiter, one name) are
@@ -213,6 +214,9 @@ class FileHandle {
   // kErrorSharingViolation. An invalid handle on failure.
   static FileHandle Open(std::string_view path, uint32_t access, uint32_t share,
                          uint32_t disposition);
+  // Takes over a descriptor (Windows: a HANDLE) that a platform twin above
+  // the layer opened itself.
+  static FileHandle Adopt(intptr_t handle) { return FileHandle(handle); }
 
   bool Valid() const { return fd_ >= 0; }
   void Close();

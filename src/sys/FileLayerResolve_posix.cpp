@@ -94,8 +94,10 @@ bool FailErrno() {
   return Fail(FromErrno(errno));
 }
 
+constexpr std::string_view kDescriptorFolder = "/proc/self/fd/";
+
 std::string DescriptorPath(int fd) {
-  return "/proc/self/fd/" + std::to_string(fd);
+  return std::string(kDescriptorFolder) + std::to_string(fd);
 }
 
 std::string RealPathOf(int fd) {
@@ -421,11 +423,17 @@ bool OpenNested(const detail::Anchor& outer, OpenRoot* fresh) {
 }
 
 // A root below no other, reached by its path once, when first asked for:
-// links on that path are followed only where trusted.
+// links on that path are followed only where trusted. A descriptor's own
+// name (DescriptorPath) is the very folder the caller holds open, never the
+// path its link text names.
 bool OpenTop(const std::string& root, OpenRoot* fresh) {
   Location where;
   if (!LocatePlain(root, &where)) return false;
   fresh->native = where.native;
+  if (where.native.rfind(kDescriptorFolder, 0) == 0) {
+    fresh->fd = Fd(::open(where.native.c_str(), kFolderFlags));
+    return fresh->fd.Valid() || FailErrno();
+  }
   fresh->fd = FollowTrusted(AT_FDCWD, where.native, 0);
   return fresh->fd.Valid();
 }
@@ -713,6 +721,16 @@ Fd OpenObject(std::string_view path, struct stat* st) {
   return fd;
 }
 
+bool PlantedHardLink(const struct stat& st, uid_t owner) {
+  return S_ISREG(st.st_mode) && st.st_nlink > 1 && (st.st_uid != owner || st.st_uid == 0);
+}
+
+bool PlantedHardLink(const Location& where, const struct stat& st) {
+  struct stat folder;
+  return where.anchored && S_ISREG(st.st_mode) && st.st_nlink > 1 &&
+         (::fstat(where.Folder(), &folder) != 0 || PlantedHardLink(st, folder.st_uid));
+}
+
 Fd OpenForChange(std::string_view path, struct stat* st) {
   Location where;
   if (!LocateReachable(path, kErrorFileNotFound, &where)) return Fd();
@@ -729,6 +747,10 @@ Fd OpenForChange(std::string_view path, struct stat* st) {
   }
   if (!S_ISREG(st->st_mode) && !S_ISDIR(st->st_mode)) {
     Fail(kErrorCantAccessFile);
+    return Fd();
+  }
+  if (PlantedHardLink(where, *st)) {
+    Fail(kErrorAccessDenied);
     return Fd();
   }
   return fd;

@@ -113,6 +113,15 @@ std::string RealPathOf(int fd);
 void NoteAdded(int folder, const std::string& name);
 void NoteRemoved(int folder, const std::string& name);
 
+// Whether a regular file has more than one name and belongs to another
+// account than `owner`, or to root: where hard links are not protected, a
+// name anyone may plant for a file that is not theirs. Nothing changes such
+// a file in place through that name (its content, rights or owner).
+bool PlantedHardLink(const struct stat& st, uid_t owner);
+// The same below an anchored root, `owner` being the owner of the folder
+// that holds the located entry; false elsewhere.
+bool PlantedHardLink(const Location& where, const struct stat& st);
+
 // Maps errno to the layer's error code and sets it; always false.
 bool FailErrno();
 bool Fail(uint32_t code);

@@ -141,8 +141,11 @@ Fd OpenFolder(const Location& where) {
 // bits and its owner, and an administrator's entries survive the update.
 // Only root may give a file away: another user's replacement stays theirs,
 // as with any program that rewrites a file it may write.
+// A planted hard link gives nothing: the replacement is a new file.
 bool TakeRightsOf(const Location& target, int replacement) {
-  if (!target.exists || !S_ISREG(target.st.st_mode)) return true;
+  if (!target.exists || !S_ISREG(target.st.st_mode) || posix::PlantedHardLink(target, target.st)) {
+    return true;
+  }
   if (::fchown(replacement, target.st.st_uid, target.st.st_gid) != 0 &&
       (errno != EPERM || ::geteuid() == 0)) {
     return FailErrno();
@@ -446,9 +449,12 @@ bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
     }
   }
   if (Injected(exists ? fault::kWrite : fault::kCreate)) return false;
-  Fd out = OpenRegular(dst, O_WRONLY | O_CREAT | (failIfExists ? O_EXCL : O_TRUNC));
+  struct stat opened;
+  Fd out = OpenRegular(dst, O_WRONLY | O_CREAT | (failIfExists ? O_EXCL : 0), &opened);
   if (!out.Valid()) return false;
   if (!exists) posix::NoteAdded(dst.Folder(), dst.name);
+  if (posix::PlantedHardLink(dst, opened)) return Fail(kErrorAccessDenied);
+  if (opened.st_size > 0 && ::ftruncate(out.Get(), 0) != 0) return FailErrno();
   char buffer[1 << 16];
   for (;;) {
     ssize_t n = ::read(in.Get(), buffer, sizeof buffer);
@@ -871,6 +877,11 @@ FileHandle FileHandle::Open(std::string_view path, uint32_t access, uint32_t sha
     return FileHandle();
   }
   if (creates) posix::NoteAdded(where.Folder(), where.name);
+  bool truncating = disposition == kCreateAlways || disposition == kTruncateExisting;
+  if ((wantWrite || truncating) && posix::PlantedHardLink(where, opened)) {
+    Fail(kErrorAccessDenied);
+    return FileHandle();
+  }
   // A file this process has just created under a name nobody else knows
   // needs no announcement of its share mode.
   bool isPrivate = exists && g_private.Take(opened);

@@ -7,6 +7,7 @@
 #include "sys/FaultInjection.h"
 #include "sys/FileLayer.h"
 #include "sys/FileLayerRoots.h"
+#include "sys/FileOwner_win32.h"
 #include "sys/TempNames.h"
 #include "sys/WinError.h"
 #include "sys/WindowsApi.h"
@@ -61,9 +62,12 @@ std::string Grown(Call call) {
 }
 
 // Below an anchored root: fails when a folder on the way is a reparse point
-// (a junction or a symbolic link, which any user may plant) or the path
-// climbs above the root; `lastIsLink` tells whether the last component is
-// one. Attributes of each folder are checked in turn from the root down.
+// (a junction or a symbolic link, which any user may plant) that is not the
+// administrators' (owned by the Administrators group or SYSTEM: one an
+// administrator made, as to move a product's data to another disk, is
+// followed), or the path climbs above the root; `lastIsLink` tells whether
+// the last component is one. Attributes of each folder are checked in turn
+// from the root down.
 bool CheckAnchored(std::string_view path, bool* lastIsLink, bool* anchored = nullptr) {
   *lastIsLink = false;
   if (anchored) *anchored = false;
@@ -88,8 +92,12 @@ bool CheckAnchored(std::string_view path, bool* lastIsLink, bool* anchored = nul
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
       continue;
     }
-    if (i + 1 < below.size()) return Fail(kErrorStoppedOnSymlink);
-    *lastIsLink = true;
+    if (i + 1 == below.size()) {
+      *lastIsLink = true;
+    } else if (!win32::IsAdministrators(
+                   win32::OwnerOf(win32::ReadSecurity(current, OWNER_SECURITY_INFORMATION)))) {
+      return Fail(kErrorStoppedOnSymlink);
+    }
   }
   return true;
 }
@@ -107,6 +115,44 @@ bool Reachable(std::string_view path) {
 bool OnTheWay(std::string_view path) {
   bool link = false;
   return CheckAnchored(path, &link);
+}
+
+// Lets this process give a file an owner other than itself, as an
+// administrator's token may once asked; without the privilege (not an
+// administrator) the attempt changes nothing and the owner stays its own.
+void EnableRestorePrivilege() {
+  static const bool done = [] {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token)) return false;
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    bool found =
+        ::LookupPrivilegeValueA(nullptr, "SeRestorePrivilege", &privileges.Privileges[0].Luid) != 0;
+    found = found && ::AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+    ::CloseHandle(token);
+    return found;
+  }();
+  (void)done;
+}
+
+// The owner, group and access list of the file being replaced, given to its
+// replacement before the rename, which would otherwise carry what the
+// replacement was created with: a teacher's results file stays the
+// teacher's, and an administrator's entries survive the update. Only an
+// administrator may give a file away: another user's replacement stays
+// theirs, with the old access list.
+bool TakeSecurityOf(const std::string& target, const std::string& replacement) {
+  constexpr SECURITY_INFORMATION kAll =
+      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  std::string descriptor = win32::ReadSecurity(target, kAll);
+  if (descriptor.empty()) return false;
+  EnableRestorePrivilege();
+  auto* sd = reinterpret_cast<PSECURITY_DESCRIPTOR>(descriptor.data());
+  if (::SetFileSecurityA(replacement.c_str(), kAll, sd)) return true;
+  return ::GetLastError() == ERROR_INVALID_OWNER &&
+         ::SetFileSecurityA(replacement.c_str(),
+                            GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, sd);
 }
 
 }  // namespace
@@ -167,7 +213,12 @@ bool ReplaceFile(std::string_view from, std::string_view to) {
       (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
     return Fail(kErrorAccessDenied);
   }
-  return ::MoveFileExA(Api(from).c_str(), target.c_str(),
+  std::string source = Api(from);
+  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+      !TakeSecurityOf(target, source)) {
+    return false;
+  }
+  return ::MoveFileExA(source.c_str(), target.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 

@@ -8,9 +8,8 @@
 namespace slv2 {
 
 // True when the file is a regular file owned by the running user (on
-// Windows, where the folders the program writes to are the administrators',
-// every file of the program's temporary name is taken as its own) and last
-// written before `before`.
+// Windows also by the owner its token gives new files: the Administrators
+// group for an elevated administrator) and last written before `before`.
 bool MadeByRunningUser(const std::string& file, std::chrono::system_clock::time_point before);
 
 }  // namespace slv2

@@ -1,6 +1,5 @@
-#include <windows.h>
-
 #include "sys/Cp1251.h"
+#include "sys/FileOwner_win32.h"
 #include "updater/Slv2TempOwner.h"
 
 namespace slv2 {
@@ -10,6 +9,11 @@ bool MadeByRunningUser(const std::string& file, std::chrono::system_clock::time_
   if (!::GetFileAttributesExW(reinterpret_cast<const wchar_t*>(AnsiToUtf16(file).c_str()),
                               GetFileExInfoStandard, &data) ||
       (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+    return false;
+  }
+  // A pupil may give a file of his own the program's name.
+  if (!fs::win32::IsRunningUser(
+          fs::win32::OwnerOf(fs::win32::ReadSecurity(file, OWNER_SECURITY_INFORMATION)))) {
     return false;
   }
   // 100-nanosecond intervals since 1601, and the seconds between 1601 and 1970.

@@ -166,6 +166,14 @@ TEST_F(SlvUpdateTest, OutputFilesWhereAPupilMayPlantLinks) {
   test::PlantPupilLink(dir / "made-by-root.txt", open + "/dangling.log");
   test::PlantPupilLink(closed, open + "/way");
   std::filesystem::create_symlink(test::FsPath(secret), test::FsPath(closed + "/admin.json"));
+  // An administrator's links on the way, relative ones climbing with "..":
+  // followed, while a pupil's link past them is still refused.
+  std::filesystem::create_symlink("..", test::FsPath(closed + "/up"));
+  std::filesystem::create_symlink("../public", test::FsPath(closed + "/to-public"));
+  // A pupil's own folder, though no one else may write it.
+  std::string own = dir / "pupil";
+  test::PlantPupilLink(secret, own + "/last.log");
+  ASSERT_EQ(::chown(AnsiToUtf8(own).c_str(), 65534, 65534), 0);
   std::string fifo = dir / "collector";
   ::mkfifo(AnsiToUtf8(fifo).c_str(), 0600);
   // Held open for reading, so that the program's open does not wait.
@@ -180,6 +188,9 @@ TEST_F(SlvUpdateTest, OutputFilesWhereAPupilMayPlantLinks) {
       {{"--log", open + "/last.log"}, false, "", refused},
       {{"--log", open + "/dangling.log"}, false, "", refused},
       {{"--report", open + "/way/r.json"}, false, "", refused},
+      {{"--report", closed + "/to-public/way/r.json"}, false, "", refused},
+      {{"--log", own + "/last.log"}, false, "", refused},
+      {{"--log", closed + "/up/private/run.log"}, true, "", ""},
       {{"--report", closed + "/admin.json"}, true, "", ""},
       {{"--report", "/dev/null"}, true, "", ""},
       {{"--report", fifo}, true, "", ""},
@@ -196,7 +207,8 @@ TEST_F(SlvUpdateTest, OutputFilesWhereAPupilMayPlantLinks) {
   }
   EXPECT_EQ(test::ReadFile(secret), "root's");
   EXPECT_FALSE(test::PathExists(dir / "made-by-root.txt"));
-  EXPECT_EQ(test::ListTree(closed), std::vector<std::string>{"admin.json"});
+  EXPECT_EQ(test::ListTree(closed),
+            (std::vector<std::string>{"admin.json", "run.log", "to-public", "up"}));
   EXPECT_FALSE(std::filesystem::is_symlink(test::FsPath(closed + "/admin.json")));
   struct stat st;
   EXPECT_TRUE(::stat("/dev/null", &st) == 0 && S_ISCHR(st.st_mode));

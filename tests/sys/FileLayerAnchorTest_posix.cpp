@@ -41,6 +41,12 @@ class AnchoredRootTest : public ::testing::Test {
     test::PlantPupilLink(outside + "/victim.txt", root + "/app.dll");
     test::PlantPupilLink("../outside", root + "/up");
     ::mkfifo(AnsiToUtf8(root + "/pipe.dll").c_str(), 0666);
+    // A second name for another account's file, as a pupil may plant one
+    // where hard links are not protected.
+    test::WriteFile(outside + "/teacher.db", "marks");
+    ::chmod(AnsiToUtf8(outside + "/teacher.db").c_str(), 0640);
+    if (::geteuid() == 0) ::chown(AnsiToUtf8(outside + "/teacher.db").c_str(), 65534, 65534);
+    stdfs::create_hard_link(AnsiToUtf8(outside + "/teacher.db"), AnsiToUtf8(root + "/marks.db"));
     before = Snapshot(outside);
   }
 
@@ -60,6 +66,9 @@ TEST_F(AnchoredRootTest, NothingIsReachedThroughALinkBelowTheRoot) {
     return FileHandle::Open(p, kGenericWrite, 0, kCreateAlways).Valid();
   };
   auto readOnly = [](const std::string& p) { return SetFileAttributes(p, kAttrReadOnly); };
+  auto append = [](const std::string& p) {
+    return FileHandle::Open(p, kGenericWrite, 0, kOpenExisting).Valid();
+  };
   auto copyOut = [this](const std::string& p) { return CopyFile(p, root + "/copy", false); };
   auto copyIn = [this](const std::string& p) { return CopyFile(root + "/new.tmp", p, false); };
   auto list = [](const std::string& p) {
@@ -86,6 +95,11 @@ TEST_F(AnchoredRootTest, NothingIsReachedThroughALinkBelowTheRoot) {
       {"copy from a file link", copyOut, "app.dll", kErrorStoppedOnSymlink},
       {"copy from a FIFO", copyOut, "pipe.dll", kErrorCantAccessFile},
       {"copy onto a file link", copyIn, "app.dll", kErrorStoppedOnSymlink},
+      {"write into a planted hard link", append, "marks.db", kErrorAccessDenied},
+      {"truncate a planted hard link", write, "marks.db", kErrorAccessDenied},
+      {"copy onto a planted hard link", copyIn, "marks.db", kErrorAccessDenied},
+      {"make a planted hard link read-only", readOnly, "marks.db", kErrorAccessDenied},
+      {"read a planted hard link", read, "marks.db", 0},
       {"list a folder link", list, "bin", kErrorStoppedOnSymlink},
       {"temporary file in a folder link", temp, "bin", kErrorStoppedOnSymlink},
       {"folder in a folder link", mkdir, "bin", kErrorStoppedOnSymlink},
@@ -122,6 +136,12 @@ TEST_F(AnchoredRootTest, NothingIsReachedThroughALinkBelowTheRoot) {
   EXPECT_TRUE(RemoveDirectory(root + "/bin"));
   EXPECT_TRUE(ReplaceFile(root + "/new.tmp", root + "/app.dll"));
   EXPECT_EQ(test::ReadFile(root + "/app.dll"), "new");
+  // Renaming over a planted hard link takes nothing of the file it names.
+  test::WriteFile(root + "/marks.tmp", "new");
+  EXPECT_TRUE(ReplaceFile(root + "/marks.tmp", root + "/marks.db"));
+  struct stat st;
+  ASSERT_EQ(::stat(AnsiToUtf8(root + "/marks.db").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, ::geteuid());
   EXPECT_EQ(Snapshot(outside), before);
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -304,6 +305,36 @@ int List(const std::vector<std::string>& args) {
 
 // --- extract ----------------------------------------------------------------
 
+bool IsControl(char c) {
+  return (c > 0 && c < 0x20) || c == 0x7F;
+}
+
+// A name from the file as the terminal may show it: a control character (no
+// Windows file name holds one) becomes "?".
+std::string Shown(std::string name) {
+  std::replace_if(name.begin(), name.end(), IsControl, '?');
+  return name;
+}
+
+// Files are found without case, as the storage's readers find elements: two
+// elements whose paths differ only in case would be extracted into one
+// file, the later silently taking the earlier's place.
+void RefuseCaseTwins(const std::vector<std::string>& streams) {
+  std::map<std::string, std::string> seen;  // upper-cased path: as stored
+  for (const std::string& listed : streams) {
+    // Streams of the root storage are listed with a leading delimiter.
+    std::string path = listed.substr(listed.rfind('/', 0) == 0 ? 1 : 0);
+    for (size_t end = path.find('/');; end = path.find('/', end + 1)) {
+      std::string prefix = path.substr(0, end);
+      auto [it, added] = seen.emplace(AnsiUpperCase(prefix), prefix);
+      if (!added && it->second != prefix) {
+        Fail("Names differ only in case: " + Shown(it->second) + " and " + Shown(prefix));
+      }
+      if (end == std::string::npos) break;
+    }
+  }
+}
+
 // Writes every stream's bytes as stored, compressed or not.
 class RawExtractor {
  public:
@@ -311,13 +342,9 @@ class RawExtractor {
 
   void Extract(const std::string& streamPath) {
     // Names come from the file: nothing may land outside the folder, and a
-    // control character (no Windows file name holds one) would reach the
-    // terminal.
-    auto control = [](char c) { return (c > 0 && c < 0x20) || c == 0x7F; };
-    if (std::any_of(streamPath.begin(), streamPath.end(), control)) {
-      std::string shown = streamPath;
-      std::replace_if(shown.begin(), shown.end(), control, '?');
-      Fail("Stream name not valid for a file: " + shown);
+    // control character would reach the terminal.
+    if (std::any_of(streamPath.begin(), streamPath.end(), IsControl)) {
+      Fail("Stream name not valid for a file: " + Shown(streamPath));
     }
     for (size_t i = 0; i <= streamPath.size();) {
       size_t end = std::min(streamPath.find_first_of("/\\", i), streamPath.size());
@@ -355,11 +382,12 @@ int Extract(const std::vector<std::string>& args) {
   // a drive when its folders are made.
   const std::string folder = fs::GetFullPathName(positional[1]);
   TgmStorageRef root = TgmStorage::Create(positional[0], kReadMode);
+  std::vector<std::string> streams;
+  root->ListStreams(streams);
+  RefuseCaseTwins(streams);
   if (!TgmFileUtil::ForceDirectories(folder)) FailWithSystemError("Cannot create", folder);
   // A link planted in the folder never takes a stream outside it.
   fs::AnchoredRoot anchor(folder);
-  std::vector<std::string> streams;
-  root->ListStreams(streams);
   if (raw) {
     RawExtractor extractor(*root, folder);
     for (const std::string& path : streams)
