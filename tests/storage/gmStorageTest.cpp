@@ -83,7 +83,7 @@ TEST_F(StorageTest, AStreamKeepsItsWholeChainOpenUntilItGoes) {
   std::string file = Sample();
   TgmStorageRef root = TgmStorage::Create(file, kRead);
   auto stream = root->CreateStream("files/sub/deep/z.dll", kRead);
-  FreeStorage(root);
+  root.reset();
   EXPECT_FALSE(root);
   std::string out;
   EXPECT_TRUE(StreamToString(*stream, out));
@@ -245,10 +245,11 @@ TEST_F(StorageTest, ExtractAllRecreatesTheTreeInflatingMarkedStreams) {
                                            {"files/plain.bin", plain},
                                            {A("files/Папка/глубоко.txt"), Compressed("deep")}}),
                          kRead);
-  Paths progress;
+  Paths streams, progress;
+  root->ListStreams(streams);
   EXPECT_EQ(
-      root->ExtractAll(
-          dir / "out",
+      root->ExtractStreams(
+          streams, dir / "out",
           [&](const std::string& path, const std::string& target, int index, int last) {
             progress.push_back(Format("%d/%d %s %s", index, last, path.c_str(), target.c_str()));
           }),
@@ -294,7 +295,7 @@ TEST_F(StorageTest, ExtractionNeverWritesOutsideItsFolder) {
   Paths list;
   root->ListStreams(list);
   ASSERT_EQ(Sorted(list), (Paths{"../escaped.txt", "q:/x.txt"}));
-  EXPECT_THROW(root->ExtractAll(dir / "out/inner"), EgmStorage);
+  EXPECT_THROW(root->ExtractStreams(list, dir / "out/inner"), EgmStorage);
   EXPECT_THROW(root->ExtractStream("q:/x.txt", dir / "out", true), EgmStorage);
   EXPECT_FALSE(test::PathExists(dir / "out/escaped.txt"));
   EXPECT_FALSE(test::PathExists(dir / "out/q:"));
