@@ -83,14 +83,6 @@ TEST_F(FileUtilTree, CopyFileCreatesFoldersAndReplacesReadOnlyTargets) {
   EXPECT_TRUE(ReadOnly(dst));
 }
 
-TEST_F(FileUtilTree, TempFilesAreNewEmptyFiles) {
-  std::string a = U::GetTempFileName();
-  EXPECT_EQ(a.rfind(U::GetTempFolder() + "tmp", 0), 0u);
-  EXPECT_EQ(test::ReadFile(a), "");
-  EXPECT_TRUE(fs::DeleteFile(a));
-  EXPECT_EQ(U::GetTempFileName(dir / "missing", "tmp"), "");
-}
-
 TEST_F(FileUtilTree, EnumFilesFiltersCountsAndWalksDepthFirst) {
   int count = 0;
   EXPECT_EQ(Enum(dir / "A/*.*", 0x3F, &count, dir / "A/b/c"),  // c ends b's listing

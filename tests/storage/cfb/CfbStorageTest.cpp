@@ -157,58 +157,6 @@ TEST_F(CfbStorageTest, StreamsGrowAndShrinkAcrossTheMiniStreamCutoff) {
   EXPECT_EQ(GetStream(*root, u"neighbour"), Pattern(3000, 9));
 }
 
-TEST_F(CfbStorageTest, EnumeratesManyElementsInTheFormatsOrderInBatches) {
-  {
-    auto root = NewFile("many.stg");
-    for (int i = 0; i < 40; ++i) {
-      std::u16string name = Utf8ToUtf16((i % 2 ? "Item" : "item") + std::to_string(39 - i));
-      if (i % 5 == 0) {
-        auto sub = Sub(*root, name, kCreate);
-        PutStream(*sub, u"inner", "x");
-      } else {
-        PutStream(*root, name, Pattern(i * 100));
-      }
-    }
-  }
-  auto root = Open("many.stg");
-  std::vector<std::u16string> names = Names(*root);
-  ASSERT_EQ(names.size(), 40u);
-  // Shorter names first, then ignoring case.
-  for (size_t i = 1; i < names.size(); ++i) {
-    bool ordered =
-        names[i - 1].size() < names[i].size() ||
-        (names[i - 1].size() == names[i].size() &&
-         AnsiUpperCase(Utf16ToAnsi(names[i - 1])) < AnsiUpperCase(Utf16ToAnsi(names[i])));
-    EXPECT_TRUE(ordered) << Utf16ToUtf8(names[i - 1]) << " before " << Utf16ToUtf8(names[i]);
-  }
-}
-
-TEST_F(CfbStorageTest, NamesAreComparedIgnoringCaseAndLimitedTo31Units) {
-  auto root = NewFile("names.stg");
-  std::u16string cyrillic = Utf8ToUtf16("Справка");
-  PutStream(*root, u"files", "lower");
-  PutStream(*root, cyrillic, "help");
-  std::unique_ptr<IStream> s;
-  EXPECT_EQ(root->CreateStream(u"FILES", kWriteMode, &s), stg::kStgEFileAlreadyExists);
-  EXPECT_EQ(GetStream(*root, u"Files"), "lower");
-  EXPECT_EQ(GetStream(*root, Utf8ToUtf16("СПРАВКА")), "help");
-
-  std::u16string name31(31, u'n'), name32(32, u'n');
-  PutStream(*root, name31, "31");
-  EXPECT_EQ(root->CreateStream(name32, kCreateMode, &s), stg::kStgEInvalidName);
-  EXPECT_EQ(root->OpenStream(name32, kNestedRead, &s), stg::kStgEInvalidName);
-
-  stg::StatStg record;
-  ASSERT_EQ(root->OpenStream(u"FILES", kNestedRead, &s), stg::kS_OK);
-  ASSERT_EQ(s->Stat(&record, stg::kStatFlagDefault), stg::kS_OK);
-  EXPECT_EQ(record.name, u"files");  // names keep the case they were created with
-  EXPECT_EQ(record.type, stg::kStgTyStream);
-  EXPECT_EQ(record.size, 5u);
-  ASSERT_EQ(root->Stat(&record, stg::kStatFlagNoName), stg::kS_OK);
-  EXPECT_EQ(record.name, u"");
-  EXPECT_EQ(record.type, stg::kStgTyStorage);
-}
-
 TEST_F(CfbStorageTest, RefusesWhatWindowsRefusesWithItsCodes) {
   std::unique_ptr<IStorage> root;
   EXPECT_EQ(OpenDocfile(PathOf("missing.stg"), kReadMode, &root), stg::kStgEFileNotFound);
