@@ -51,9 +51,6 @@ class ForwardOnlyStream : public TMemoryStream {
   int64_t Seek(int64_t offset, fs::SeekOrigin origin) override;
 };
 
-// The number of entries in a folder.
-size_t EntryCount(const std::string& folder);
-
 // Pseudo-random bytes, the same for the same seed.
 std::string RandomBytes(size_t size, uint32_t seed);
 
