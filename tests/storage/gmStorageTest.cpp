@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 
 #include "TestSupport.h"
@@ -77,15 +78,24 @@ class StorageTest : public ::testing::Test {
 
 // --- Opening by path ---------------------------------------------------------
 
-TEST_F(StorageTest, FailedOpensSayWhatFailedAndLeaveTheStorageUsable) {
-  TgmStorageRef root = TgmStorage::Create(Sample(), kRead);
-  EXPECT_PRED2(StartsWith, Raised([&] { root->CreateStream("files/sub/none/z.dll", kRead); }),
-               "TgmStorage.MakeStgPath() (0x80030002) ");
-  EXPECT_PRED2(StartsWith, Raised([&] { root->CreateStream("files/sub/none.dll", kRead); }),
-               "TgmStorage.CreateStream(none.dll, 10) (0x80030002) ");
-  TgmStorageRef none;
-  EXPECT_PRED2(StartsWith, Raised([&] { root->CreateStorage("files/none/deeper", kRead, &none); }),
-               "TgmStorage.CreateStorage() (0x80030002) ");
+TEST_F(StorageTest, FailuresSayWhatFailedAndLeaveTheStorageUsable) {
+  TgmStorageRef root = TgmStorage::Create(Sample(), kRead), none;
+  std::string missing = dir / A("нет.stg");
+  const std::pair<std::function<void()>, std::string> cases[] = {
+      {[&] { TgmStorage::Create(missing, kRead); },
+       "TgmStorage." + A("Не могу открыть хранилище ") + missing + " (32) (0x80030002) " +
+           stg::HResultMessage(stg::kStgEFileNotFound)},
+      {[&] { TgmStorage::Create(dir / "no/such.stg", kCreate); },
+       "TgmStorage." + A("Не могу создать хранилище ") + (dir / "no/such.stg") + " (4114) (0x"},
+      {[&] { root->CreateStream("files/sub/none/z.dll", kRead); },
+       "TgmStorage.MakeStgPath() (0x80030002) "},
+      {[&] { root->CreateStream("files/sub/none.dll", kRead); },
+       "TgmStorage.CreateStream(none.dll, 10) (0x80030002) "},
+      {[&] { root->CreateStorage("files/none/deeper", kRead, &none); },
+       "TgmStorage.CreateStorage() (0x80030002) "},
+  };
+  for (const auto& [action, message] : cases)
+    EXPECT_PRED2(StartsWith, Raised(action), message);
   EXPECT_FALSE(none);
   EXPECT_EQ(root->LastError(), stg::kStgEFileNotFound);
   EXPECT_EQ(Content(*root, "files/x.dll"), "x");  // still usable
@@ -272,18 +282,6 @@ TEST_F(StorageTest, ExtractionNeverWritesOutsideItsFolder) {
   EXPECT_THROW(root->ExtractStream("q:/x.txt", dir / "out", true), EgmStorage);
   EXPECT_FALSE(test::PathExists(dir / "out/escaped.txt"));
   EXPECT_FALSE(test::PathExists(dir / "out/q:"));
-}
-
-// --- Failures -----------------------------------------------------------------
-
-TEST_F(StorageTest, FailuresToOpenOrCreateAFileCarryTheNameTheModeAndTheCode) {
-  std::string missing = dir / A("нет.stg");
-  EXPECT_EQ(Raised([&] { TgmStorage::Create(missing, kRead); }),
-            "TgmStorage." + A("Не могу открыть хранилище ") + missing + " (32) (0x80030002) " +
-                stg::HResultMessage(stg::kStgEFileNotFound));
-  EXPECT_PRED2(
-      StartsWith, Raised([&] { TgmStorage::Create(dir / "no/such.stg", kCreate); }),
-      "TgmStorage." + A("Не могу создать хранилище ") + (dir / "no/such.stg") + " (4114) (0x");
 }
 
 // The caller gives up the root: the stream holds its chain of storages.
