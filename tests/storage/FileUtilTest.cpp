@@ -76,11 +76,11 @@ TEST_F(FileUtilTree, CopyFileCreatesFoldersAndReplacesReadOnlyTargets) {
   EXPECT_EQ(test::ReadFile(dst), "old");
   EXPECT_TRUE(U::CopyFile(src, dir / "COPY/F1", false));
   EXPECT_EQ(test::ReadFile(dst), "a/f1");
-  EXPECT_FALSE(ReadOnly(dst));
+  EXPECT_FALSE(test::IsReadOnly(dst));
   test::MakeReadOnly(src);  // the copy carries the source's attributes
   EXPECT_TRUE(U::CopyFile(src, dst, false));
   SLV2_SKIP_ON_WINE("CopyFileA leaves the read-only attribute behind");
-  EXPECT_TRUE(ReadOnly(dst));
+  EXPECT_TRUE(test::IsReadOnly(dst));
 }
 
 TEST_F(FileUtilTree, EnumFilesFiltersCountsAndWalksDepthFirst) {

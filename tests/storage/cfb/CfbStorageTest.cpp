@@ -47,20 +47,6 @@ class CfbStorageTest : public ::testing::Test {
   std::vector<std::string> written_;
 };
 
-// Memory that counts the calls made on it.
-class CountingBytes : public MemoryLockBytes {
- public:
-  size_t ReadAt(uint64_t offset, void* buffer, size_t count) override {
-    ++reads;
-    return MemoryLockBytes::ReadAt(offset, buffer, count);
-  }
-  void WriteAt(uint64_t offset, const void* buffer, size_t count) override {
-    ++writes;
-    MemoryLockBytes::WriteAt(offset, buffer, count);
-  }
-  size_t reads = 0, writes = 0;
-};
-
 enum SubUse { kOpenToRead, kOpenToWrite, kCreate };
 
 // A nested storage; a missing one fails the test (and the caller with it).
@@ -101,32 +87,6 @@ TEST_F(CfbStorageTest, RoundTripsStreamsAtTheSizeBoundariesInBothVersions) {
       EXPECT_EQ(GetStream(*sub, stream), Pattern(size, static_cast<uint32_t>(size) + 7)) << size;
     }
   }
-}
-
-TEST(CfbStorageCost, TablesAreWrittenOnCommitAndRunsMoveInOnePiece) {
-  auto bytes = std::make_shared<CountingBytes>();
-  std::unique_ptr<IStorage> root;
-  ASSERT_EQ(CreateDocfileOn(bytes, kCreateMode, &root), stg::kS_OK);
-  const int kSmall = 2000;
-  for (int i = 0; i < kSmall; ++i)
-    PutStream(*root, Utf8ToUtf16("s" + std::to_string(i)), Pattern(1000, i));
-  std::unique_ptr<IStream> big;
-  ASSERT_EQ(root->CreateStream(u"big", kCreateMode, &big), stg::kS_OK);
-  std::string block = Pattern(64 * 1024, 5);
-  for (int i = 0; i < 128; ++i)
-    ASSERT_EQ(big->Write(block.data(), static_cast<uint32_t>(block.size()), nullptr), stg::kS_OK);
-  big.reset();
-  ASSERT_EQ(root->Commit(0), stg::kS_OK);
-  // One write per stream write; the tables, the directory and the header
-  // once, in runs.
-  EXPECT_LT(bytes->writes, kSmall + 128 + 400u);
-  root.reset();
-
-  ASSERT_EQ(OpenDocfileOn(bytes, kReadMode, &root), stg::kS_OK);
-  EXPECT_EQ(GetStream(*root, u"s1"), Pattern(1000, 1));  // loads the mini stream
-  bytes->reads = 0;
-  EXPECT_EQ(GetStream(*root, u"s1234"), Pattern(1000, 1234));
-  EXPECT_LE(bytes->reads, 3u);  // a mini FAT sector, a FAT sector, the 16 mini sectors at once
 }
 
 TEST_F(CfbStorageTest, StreamsGrowAndShrinkAcrossTheMiniStreamCutoff) {
