@@ -89,7 +89,14 @@ TEST(LogCategory, EventsGoToTheChainsAppendersWhileAdditivityIsOnElseToTheIntern
   EXPECT_EQ(*internal.lines, NotConfigured("isolated"));
 }
 
-TEST(LogCategory, PriorityIsInheritedFromTheNearestAncestorThatHasOne) {
+// A category's priority is its own or its nearest ancestor's; the root's is
+// never nil (a nil one is reported and taken as DEBUG). A threshold disables
+// events at or below it, the internal log's reports included, and the
+// internal log's own debug lines show only when asked for.
+TEST(LogCategory, PrioritiesComeFromTheNearestAncestorAndThresholdsDisable) {
+  TLogRoot& root = TLogHierarchy::Default().Root();
+  TLogLog& log = TLogLog::Instance();
+  Capture internal(log);
   TLogCategory& a = Category("inherit");
   TLogCategory& abc = Category("inherit.b.c");
   Capture lines(abc);
@@ -101,12 +108,6 @@ TEST(LogCategory, PriorityIsInheritedFromTheNearestAncestorThatHasOne) {
   abc.SetPriority(nullptr);
   abc.Warn("below the root's ERROR again");
   EXPECT_EQ(*lines.lines, (Lines{"DEBUG - passes\r\n"}));
-}
-
-TEST(LogCategory, TheInternalLogReportsANilRootPriorityAndObeysItsSwitches) {
-  TLogRoot& root = TLogHierarchy::Default().Root();
-  TLogLog& log = TLogLog::Instance();
-  Capture internal(log);
   root.SetPriority(nullptr);
   EXPECT_EQ(&root.EffectivePriority(), &TLogPriority::Debug());
   root.SetPriority(&TLogPriority::Error());
