@@ -1,9 +1,4 @@
-#include <gtest/gtest.h>
-
-#include <vector>
-
 #include "DiffTestSupport.h"
-#include "patch/DiffDecoder.h"
 #include "patch/DiffFormat.h"
 
 namespace slv2 {

@@ -1,11 +1,8 @@
 // A difference applied to files: by the updater (ApplyDiffFile), and by
 // slv2pack diff and apply, run as the publisher and scripts run them.
-#include <gtest/gtest.h>
-
 #include <filesystem>
 
 #include "DiffTestSupport.h"
-#include "TestSupport.h"
 #include "patch/DiffUtil.h"
 
 namespace slv2 {

@@ -1,14 +1,9 @@
-#include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <stdexcept>
 
 #include "FileUtilTestSupport.h"
-#include "TestSupport.h"
-#include "storage/FileUtil.h"
 #include "sys/Cp1251.h"
-#include "sys/FileLayer.h"
 
 namespace slv2 {
 namespace {

@@ -1,19 +1,10 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <filesystem>
 
-#include "CfbBuilder.h"
 #include "CfbTestSupport.h"
-#include "TestSupport.h"
-#include "storage/cfb/CfbStorage.h"
-#include "sys/Cp1251.h"
 
 namespace slv2::cfb::test {
 namespace {
-
-using stg::IStorage;
-using stg::IStream;
 
 uint64_t FileSize(const std::string& path) {
   return std::filesystem::file_size(::slv2::test::FsPath(path));

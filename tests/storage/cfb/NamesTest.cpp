@@ -1,9 +1,5 @@
-#include <gtest/gtest.h>
-
 #include "CfbTestSupport.h"
-#include "storage/cfb/CfbStorage.h"
 #include "storage/cfb/Names.h"
-#include "sys/Cp1251.h"
 
 namespace slv2::cfb::test {
 namespace {

@@ -1,19 +1,12 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <random>
 
-#include "CfbBuilder.h"
 #include "CfbTestSupport.h"
-#include "storage/cfb/CfbStorage.h"
 #include "storage/cfb/Names.h"
 #include "storage/cfb/SiblingTree.h"
-#include "sys/Cp1251.h"
 
 namespace slv2::cfb::test {
 namespace {
-
-using stg::IStorage;
 
 std::u16string Numbered(const char* prefix, size_t i) {
   return Utf8ToUtf16(prefix + std::to_string(i));

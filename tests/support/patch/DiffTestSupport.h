@@ -1,11 +1,15 @@
 // Builders for hand-made difference streams and helpers shared by the patch
-// tests.
+// tests, and what every one of them includes.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "TestSupport.h"
+#include "patch/DiffDecoder.h"
 #include "storage/Stream.h"
 
 namespace slv2::test {
