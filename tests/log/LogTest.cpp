@@ -109,7 +109,7 @@ TEST(LogCategory, PrioritiesComeFromTheNearestAncestorAndThresholdsDisable) {
   abc.Warn("below the root's ERROR again");
   EXPECT_EQ(*lines.lines, (Lines{"DEBUG - passes\r\n"}));
   root.SetPriority(nullptr);
-  EXPECT_EQ(&root.EffectivePriority(), &TLogPriority::Debug());
+  EXPECT_EQ(root.Priority(), &TLogPriority::Debug());
   root.SetPriority(&TLogPriority::Error());
   TLogHierarchy::Default().SetThreshold(TLogPriority::Error().Level());
   Category("threshold").Error("disabled, and so are the reports");
