@@ -3,17 +3,16 @@
 // tree walks and deletion, mask tests and temporary files.
 //
 // No operation raises for a file-system failure: each reports it in its
-// result (false, an empty string, an error code). Paths are program strings
-// and accept "/" and "\" as delimiters. Paths built here use "\", except that
-// a path in POSIX form (one leading "/") keeps "/" throughout, so that what
-// the logs show stays a valid, readable Linux path.
+// result (false or an empty string). Paths are program strings and accept
+// "/" and "\" as delimiters. Paths built here use "\", except that a path in
+// POSIX form (one leading "/") keeps "/" throughout, so that what the logs
+// show stays a valid, readable Linux path.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace slv2 {
@@ -52,8 +51,6 @@ class TgmFileUtil {
   static bool SameFileName(std::string_view a, std::string_view b);
 
   static bool DirectoryExists(std::string_view path);
-  // 0 on success, else the platform's error code.
-  static uint32_t SetFileAttr(std::string_view path, uint32_t attributes);
   // Creates the folder and every missing folder above it, top down; stops at
   // the first level it cannot create (levels made before stay). A drive
   // root, or a Windows-form name shorter than 3 characters, counts as
@@ -73,10 +70,6 @@ class TgmFileUtil {
   // exceptions of the callback pass through.
   static int EnumFiles(std::string_view maskPath, uint32_t attrFilter, uint32_t userValue,
                        const TEnumFilesCallback& callback, bool recursive);
-  // Copies every file of the source folder (hidden, system and read-only
-  // ones too) into the destination folder, keeping sub-paths when recursive
-  // and creating the folders needed. Returns the number of files visited.
-  static int CopyFiles(std::string_view sourceFolder, std::string_view destFolder, bool recursive);
   // Deletes the folder with everything below it, read-only files included,
   // as far as it can: false when any entry or the folder itself stayed. A
   // drive ("C:") is emptied but kept. A symbolic link, at the top or inside,
@@ -98,20 +91,6 @@ class TgmFileUtil {
   static std::string GetTempFileName(std::string_view folder, std::string_view prefix);
   // The same in GetTempFolder() with the prefix "tmp".
   static std::string GetTempFileName();
-};
-
-// The per-file callback of CopyFiles: copies each file to the destination
-// folder under its name relative to the source folder.
-class TEnumFilesCopyHandler {
- public:
-  TEnumFilesCopyHandler(std::string destFolder, std::string sourceFolder)
-      : destFolder_(std::move(destFolder)), sourceFolder_(std::move(sourceFolder)) {}
-  // Never ends the listing; a file that cannot be copied is left out.
-  bool CopyFileCallback(const std::string& fileName, uint32_t userValue);
-
- private:
-  std::string destFolder_;
-  std::string sourceFolder_;
 };
 
 // True when the path names an existing file (not a folder).

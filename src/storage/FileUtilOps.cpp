@@ -16,10 +16,6 @@ bool TgmFileUtil::DirectoryExists(std::string_view path) {
   return attributes != fs::kInvalidFileAttributes && (attributes & fs::kAttrDirectory);
 }
 
-uint32_t TgmFileUtil::SetFileAttr(std::string_view path, uint32_t attributes) {
-  return fs::SetFileAttributes(path, attributes) ? 0 : fs::LastError();
-}
-
 bool TgmFileUtil::ForceDirectories(std::string_view folder) {
   if (folder.empty()) return true;
   std::string dir = ExcludeTrailingDelimiters(folder);

@@ -1,6 +1,6 @@
-// Tree walks: enumeration by mask, folder copies and tree deletion. None of
-// them follows a symbolic link: a linked folder may lie outside the tree (or
-// contain it), and the walks must neither leave the tree nor loop.
+// Tree walks: enumeration by mask and tree deletion. Neither follows a
+// symbolic link: a linked folder may lie outside the tree (or contain it),
+// and the walks must neither leave the tree nor loop.
 #include <vector>
 
 #include "storage/FileUtil.h"
@@ -88,25 +88,6 @@ int TgmFileUtil::EnumFiles(std::string_view maskPath, uint32_t attrFilter, uint3
     if (levels[top].next == levels[top].subFolders.size()) release(levels[top]);
   }
   return count;
-}
-
-bool TEnumFilesCopyHandler::CopyFileCallback(const std::string& fileName, uint32_t) {
-  std::string relative = sourceFolder_.empty() ? TgmFileUtil::ExtractFileName(fileName, true)
-                                               : fileName.substr(sourceFolder_.size());
-  TgmFileUtil::CopyFile(fileName, JoinPath(destFolder_, relative), false);
-  return false;
-}
-
-int TgmFileUtil::CopyFiles(std::string_view sourceFolder, std::string_view destFolder,
-                           bool recursive) {
-  TEnumFilesCopyHandler handler{std::string(destFolder), std::string(sourceFolder)};
-  constexpr uint32_t kFilesOnly = fs::kAttrAnyFile & ~fs::kAttrDirectory;
-  return EnumFiles(
-      JoinPath(sourceFolder, "*.*"), kFilesOnly, 0,
-      [&handler](const std::string& name, uint32_t user) {
-        return handler.CopyFileCallback(name, user);
-      },
-      recursive);
 }
 
 bool TgmFileUtil::DeleteTree(std::string_view folder) {

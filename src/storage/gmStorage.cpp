@@ -87,10 +87,6 @@ void TgmStorageRef::reset() {
   TgmStorage::Release(std::exchange(FStorage, nullptr));
 }
 
-void FreeStorage(TgmStorageRef& storage) {
-  storage.reset();
-}
-
 // --- TgmStgStream -----------------------------------------------------------
 
 TgmStgStream::TgmStgStream(std::unique_ptr<stg::IStream> stream, uint32_t mode, TgmStorage* storage)
@@ -466,13 +462,6 @@ bool TgmStorage::ExtractToFile(const std::string& streamPath, const std::string&
                                 SysErrorMessage(fs::LastError()).c_str()));
   }
   return true;
-}
-
-int TgmStorage::ExtractAll(const std::string& folder, const ProgressCallback& progress) {
-  SLV2_ASSERT(FStorage, "gmStorage");
-  std::vector<std::string> streams;
-  ListStreams(streams);
-  return ExtractStreams(streams, folder, progress);
 }
 
 }  // namespace slv2

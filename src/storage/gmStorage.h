@@ -158,8 +158,6 @@ class TgmStorage {
   // Each stream to the folder with its path kept; returns how many succeeded.
   int ExtractStreams(const std::vector<std::string>& streamPaths, const std::string& folder,
                      const ProgressCallback& progress = nullptr);
-  // Every stream below, as a folder tree.
-  int ExtractAll(const std::string& folder, const ProgressCallback& progress = nullptr);
 
   stg::HRESULT LastError() const { return FLastError; }
   uint32_t Mode() const { return FMode; }
@@ -196,8 +194,5 @@ class TgmStorage {
   uint32_t FMode = 0;
   std::optional<std::vector<std::string>> FElementNames;
 };
-
-// Gives up the reference the variable stands for and clears it.
-void FreeStorage(TgmStorageRef& storage);
 
 }  // namespace slv2

@@ -23,28 +23,27 @@ using Lines = std::vector<std::string>;
 
 // Keeps every line it receives, prefixed with its tag, in `lines` (which
 // several appenders may share to show the order of their lines).
-class CaptureAppender : public TLogAppender {
- public:
-  explicit CaptureAppender(std::string tag = "", std::shared_ptr<Lines> into = nullptr)
-      : tag_(std::move(tag)), lines(into ? into : std::make_shared<Lines>()) {}
-  std::string tag_;
+struct CaptureAppender : TLogAppender {
+  CaptureAppender(std::string t, std::shared_ptr<Lines> l)
+      : tag(std::move(t)), lines(std::move(l)) {}
+  void Write(const std::string& text) override { lines->push_back(tag + text); }
+  std::string tag;
   std::shared_ptr<Lines> lines;
-
- protected:
-  void Write(const std::string& text) override { lines->push_back(tag_ + text); }
 };
 
 // Attaches a capture to a category for the life of the object.
 struct Capture {
-  explicit Capture(TLogCategory& c,
-                   std::shared_ptr<CaptureAppender> a = std::make_shared<CaptureAppender>())
-      : category(c), appender(std::move(a)) {
+  explicit Capture(TLogCategory& c, std::string tag = "",
+                   std::shared_ptr<Lines> into = std::make_shared<Lines>())
+      : category(c),
+        lines(into),
+        appender(std::make_shared<CaptureAppender>(std::move(tag), into)) {
     category.AddAppender(appender);
   }
   ~Capture() { category.RemoveAppender(appender); }
-  const Lines& operator*() const { return *appender->lines; }
   TLogCategory& category;
-  std::shared_ptr<CaptureAppender> appender;
+  std::shared_ptr<Lines> lines;
+  std::shared_ptr<TLogAppender> appender;
 };
 
 TLogCategory& Category(const std::string& name) {
@@ -56,9 +55,11 @@ Lines NotConfigured(const std::string& name) {
           "ERROR - Please initialize the logging system properly\r\n"};
 }
 
-TEST(LogCategory, UnconfiguredErrorsGiveTwoInternalReportsEachAndNothingElseIsWritten) {
-  TLogCategory& updater = Category("TSlv2PuncUpdater");
+// Without an appender on its chain, each event at the root's ERROR or above
+// gives the internal log's two reports; nothing below it is written.
+TEST(LogCategory, EventsGoToTheChainsAppendersWhileAdditivityIsOnElseToTheInternalLog) {
   Capture internal(TLogLog::Instance());
+  TLogCategory& updater = Category("TSlv2PuncUpdater");
   updater.Debug("progress");
   updater.Info("info");
   updater.Warn("nothing to delete");
@@ -66,15 +67,13 @@ TEST(LogCategory, UnconfiguredErrorsGiveTwoInternalReportsEachAndNothingElseIsWr
   updater.Fatal("fatal");
   Lines once = NotConfigured("TSlv2PuncUpdater"), twice = once;
   twice.insert(twice.end(), once.begin(), once.end());
-  EXPECT_EQ(*internal, twice);
-}
+  EXPECT_EQ(*internal.lines, twice);
 
-TEST(LogCategory, EventsGoToTheChainsAppendersWhileAdditivityIsOn) {
   auto order = std::make_shared<Lines>();
-  auto tagged = [&](const char* tag) { return std::make_shared<CaptureAppender>(tag, order); };
   TLogCategory& child = Category("chain.child");
-  Capture onChild(child, tagged("child:")), onParent(Category("chain"), tagged("parent:")),
-      onRoot(TLogHierarchy::Default().Root(), tagged("root:"));
+  Capture onChild(child, "child:", order);
+  Capture onParent(Category("chain"), "parent:", order);
+  Capture onRoot(TLogHierarchy::Default().Root(), "root:", order);
   child.Debug("below the root's ERROR");
   child.Error("one");
   child.SetAdditivity(false);
@@ -83,14 +82,21 @@ TEST(LogCategory, EventsGoToTheChainsAppendersWhileAdditivityIsOn) {
                            "root:ERROR - one\r\n", "child:ERROR - two\r\n"}));
   // Cut off from the root's appender, a category without its own is not
   // configured.
+  internal.lines->clear();
   TLogCategory& isolated = Category("isolated");
   isolated.SetAdditivity(false);
-  Capture internal(TLogLog::Instance());
   isolated.Error("lost");
-  EXPECT_EQ(*internal, NotConfigured("isolated"));
+  EXPECT_EQ(*internal.lines, NotConfigured("isolated"));
 }
 
-TEST(LogCategory, PriorityIsInheritedFromTheNearestAncestorThatHasOne) {
+// A category's priority is its own or its nearest ancestor's; the root's is
+// never nil (a nil one is reported and taken as DEBUG). A threshold disables
+// events at or below it, the internal log's reports included, and the
+// internal log's own debug lines show only when asked for.
+TEST(LogCategory, PrioritiesComeFromTheNearestAncestorAndThresholdsDisable) {
+  TLogRoot& root = TLogHierarchy::Default().Root();
+  TLogLog& log = TLogLog::Instance();
+  Capture internal(log);
   TLogCategory& a = Category("inherit");
   TLogCategory& abc = Category("inherit.b.c");
   Capture lines(abc);
@@ -101,15 +107,9 @@ TEST(LogCategory, PriorityIsInheritedFromTheNearestAncestorThatHasOne) {
   a.SetPriority(nullptr);
   abc.SetPriority(nullptr);
   abc.Warn("below the root's ERROR again");
-  EXPECT_EQ(*lines, (Lines{"DEBUG - passes\r\n"}));
-}
-
-TEST(LogCategory, TheInternalLogReportsANilRootPriorityAndObeysItsSwitches) {
-  TLogRoot& root = TLogHierarchy::Default().Root();
-  TLogLog& log = TLogLog::Instance();
-  Capture internal(log);
+  EXPECT_EQ(*lines.lines, (Lines{"DEBUG - passes\r\n"}));
   root.SetPriority(nullptr);
-  EXPECT_EQ(&root.EffectivePriority(), &TLogPriority::Debug());
+  EXPECT_EQ(root.Priority(), &TLogPriority::Debug());
   root.SetPriority(&TLogPriority::Error());
   TLogHierarchy::Default().SetThreshold(TLogPriority::Error().Level());
   Category("threshold").Error("disabled, and so are the reports");
@@ -118,7 +118,7 @@ TEST(LogCategory, TheInternalLogReportsANilRootPriorityAndObeysItsSwitches) {
   log.SetInternalDebugging(true);
   log.Debug("shown");
   log.SetInternalDebugging(false);
-  EXPECT_EQ(*internal,
+  EXPECT_EQ(*internal.lines,
             (Lines{"ERROR - The root can't have a nil priority\r\n", "DEBUG - shown\r\n"}));
 }
 
@@ -147,32 +147,34 @@ TEST(LogHierarchy, GivesOneCategoryPerNameBelowItsDottedParentsAcrossThreads) {
   EXPECT_NE(&hierarchy.GetCategory("A.b.c"), &abc);
   EXPECT_EQ(abc.Parent()->Parent(), &hierarchy.GetCategory("a"));
   EXPECT_EQ(abc.Parent()->Parent()->Parent(), &hierarchy.Root());
-  EXPECT_EQ(hierarchy.GetCategory("TSlv2MainUpdater").Parent(), &hierarchy.Root());
   Capture lines(hierarchy.GetCategory("p"));
   constexpr int kThreads = 6, kNames = 40;
   std::vector<std::vector<TLogCategory*>> seen(kThreads, std::vector<TLogCategory*>(kNames));
+  auto name = [](int k) { return "p.q" + std::to_string(k % 3) + ".r" + std::to_string(k); };
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < kNames; ++i) {
         int k = (i * 7 + t * 11) % kNames;  // each thread in its own order
-        seen[t][k] =
-            &hierarchy.GetCategory("p.q" + std::to_string(k % 3) + ".r" + std::to_string(k));
-        seen[t][k]->Error("line");
+        (seen[t][k] = &hierarchy.GetCategory(name(k)))->Error("line");
       }
     });
   }
   for (auto& thread : threads)
     thread.join();
   for (int k = 0; k < kNames; ++k) {
-    for (int t = 1; t < kThreads; ++t)
-      EXPECT_EQ(seen[t][k], seen[0][k]);
+    for (int t = 0; t < kThreads; ++t)
+      EXPECT_EQ(seen[t][k], &hierarchy.GetCategory(name(k)));
     EXPECT_EQ(seen[0][k]->Parent(), &hierarchy.GetCategory("p.q" + std::to_string(k % 3)));
   }
-  EXPECT_EQ(*lines, Lines(kThreads * kNames, "ERROR - line\r\n"));
+  EXPECT_EQ(*lines.lines, Lines(kThreads * kNames, "ERROR - line\r\n"));
 }
 
-TEST(LogFileAppender, AppendsTheTrailOfTheCategoriesItIsAttachedTo) {
+// The file takes the trail of the categories it is attached to, after what
+// an earlier run left. A file that stops taking lines (a full disk) is said
+// once, to the owner of the run and not on the internal log; the lines after
+// the lost one are not written, so the file never reads as a complete trail.
+TEST(LogFileAppender, AppendsTheTrailAndAFailedWriteEndsTheFile) {
   test::TempDir dir;
   test::WriteFile(dir / "Update.log", "earlier run\r\n");
   EXPECT_EQ(TLogFileAppender::Open(dir / "missing/x.log"), nullptr);
@@ -184,31 +186,16 @@ TEST(LogFileAppender, AppendsTheTrailOfTheCategoriesItIsAttachedTo) {
   updater.AddAppender(file);
   updater.Debug("copyFiles():");
   updater.Warn(test::A("  нет файла"));
-  updater.RemoveAppender(file);
-  updater.Error("after detaching: not in the file");
-  EXPECT_EQ(test::ReadFile(dir / "Update.log"),
-            "earlier run\r\nDEBUG - copyFiles():\r\nWARN - " + test::A("  нет файла") + "\r\n");
-}
-
-// A file that stops taking lines (a full disk) is said once, to the owner of
-// the run and not on the internal log; the lines after the lost one are not
-// written, so the file never reads as a complete trail.
-TEST(LogFileAppender, AFailedWriteIsKeptAndEndsTheFile) {
-  test::TempDir dir;
-  auto file = TLogFileAppender::Open(dir / "u.log");
-  ASSERT_NE(file, nullptr);
-  TLogHierarchy hierarchy;
-  TLogCategory& updater = hierarchy.GetCategory("TSlv2MainUpdater");
-  updater.AddAppender(file);
-  updater.Error("kept");
   EXPECT_EQ(file->Failure(), "");
   fs::fault::Arm(1, fs::fault::kWrite);
   updater.Error("lost");
   fs::fault::Disarm();
   updater.Error("after the lost one");
-  EXPECT_EQ(file->Failure(), "Cannot write the log file \"" + dir / "u.log" +
+  updater.RemoveAppender(file);
+  EXPECT_EQ(file->Failure(), "Cannot write the log file \"" + dir / "UPDATE.LOG" +
                                  "\": " + SysErrorMessage(kErrorDiskFull));
-  EXPECT_EQ(test::ReadFile(dir / "u.log"), "ERROR - kept\r\n");
+  EXPECT_EQ(test::ReadFile(dir / "Update.log"),
+            "earlier run\r\nDEBUG - copyFiles():\r\nWARN - " + test::A("  нет файла") + "\r\n");
 }
 
 // A file name can carry any byte but "/": none starts a line of its own.
@@ -223,11 +210,12 @@ TEST(LogSimpleLayout, ControlCharactersOfAMessageAreEscaped) {
   TLogHierarchy hierarchy;
   TLogCategory& category = hierarchy.GetCategory("TSlv2MainUpdater");
   Capture capture(category);
-  for (const auto& [message, expected] : cases)
+  Lines expected;
+  for (const auto& [message, escaped] : cases) {
     category.Error(message);
-  ASSERT_EQ((*capture).size(), std::size(cases));
-  for (size_t i = 0; i < std::size(cases); ++i)
-    EXPECT_EQ((*capture)[i], "ERROR - " + cases[i].second + "\r\n");
+    expected.push_back("ERROR - " + escaped + "\r\n");
+  }
+  EXPECT_EQ(*capture.lines, expected);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // File utilities against what only Linux has: symbolic links and files that
 // even root cannot delete.
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -9,10 +8,7 @@
 #include <filesystem>
 
 #include "FileUtilTestSupport.h"
-#include "TestSupport.h"
-#include "storage/FileUtil.h"
 #include "sys/Cp1251.h"
-#include "sys/FileLayer.h"
 
 namespace slv2 {
 namespace {

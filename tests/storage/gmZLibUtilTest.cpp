@@ -5,6 +5,7 @@
 
 #include "TestSupport.h"
 #include "storage/WinFileStream.h"
+#include "storage/ZInflateStream.h"
 #include "storage/gmZLibUtil.h"
 #include "sys/Crc32.h"
 
@@ -80,23 +81,9 @@ TEST(gmZLibUtil, ElementsWithoutAValidHeaderAreCopiedByteForByte) {
   EXPECT_EQ(destination.ToString(), "head:plain text");
 }
 
-TEST(gmZLibUtil, HeaderFieldsReadTheSameWhateverTheKeyByte) {
-  std::string data = Sample(70000);
-  for (int key : {0, 1, 0x80, 0xFF}) {
-    Outcome r = Decode(Element(data, static_cast<uint8_t>(key)));
-    EXPECT_TRUE(r.ok) << key;
-    EXPECT_TRUE(r.out == data) << key;
-  }
-}
-
-TEST(gmZLibUtil, InflatedDataReplacesTheDestinationFromItsStart) {
-  TMemoryStream source = Memory(Element("new")), destination = Memory("old content");
-  ASSERT_TRUE(Decompress(source, destination));
-  EXPECT_EQ(destination.ToString(), "new");
-}
-
-// A failed element keeps exactly what was inflated before the failure.
-TEST(gmZLibUtil, DamagedElementsFailAndKeepOnlyWhatWasInflated) {
+// Whatever the key byte, the fields read the same; a failed element keeps
+// exactly what was inflated before the failure.
+TEST(gmZLibUtil, ElementsDecodeWhateverTheKeyAndDamagedOnesKeepOnlyWhatWasInflated) {
   std::string data = Sample(200000);
   uint32_t crc = CalcCRC32(data.data(), data.size());
   std::string z = Deflated(data), flipped = z;
@@ -107,6 +94,9 @@ TEST(gmZLibUtil, DamagedElementsFailAndKeepOnlyWhatWasInflated) {
     bool ok;
     std::string out;
   } cases[] = {
+      {"key 0", Element(200000, crc, 0, z), true, data},
+      {"key 0x80", Element(200000, crc, 0x80, z), true, data},
+      {"key 0xFF", Element(200000, crc, 0xFF, z), true, data},
       {"empty", Element(0, 0, 0x33, ""), true, ""},
       {"empty with a CRC", Element(0, 1, 0x33, ""), false, ""},
       {"wrong CRC", Element(200000, crc ^ 1, 7, z), false, data},
@@ -118,9 +108,10 @@ TEST(gmZLibUtil, DamagedElementsFailAndKeepOnlyWhatWasInflated) {
       {"trailer after the zlib stream", Element(200000, crc, 7, z + "trailer"), true, data},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     Outcome r = Decode(c.element);
-    EXPECT_EQ(r.ok, c.ok) << c.what;
-    EXPECT_TRUE(r.out == c.out) << c.what;
+    EXPECT_EQ(r.ok, c.ok);
+    EXPECT_TRUE(r.out == c.out);
   }
   for (const std::string& broken : {z.substr(0, z.size() - 2), flipped, std::string("not zlib")})
     EXPECT_FALSE(Decode(Element(200000, crc, 7, broken)).ok);
@@ -139,7 +130,7 @@ TEST(gmZLibUtil, AHeaderClaiming2GBInATinyElementFailsWithoutGrowingTheFile) {
   EXPECT_EQ(test::ReadFile(dir / "out.bin"), "only a few bytes");
 }
 
-TEST(gmZLibUtil, CompressedElementsRoundTripThroughFiles) {
+TEST(gmZLibUtil, CompressedElementsRoundTripThroughFilesReplacingTheDestination) {
   test::TempDir dir;
   for (size_t size : {size_t{0}, size_t{1}, size_t{61440}, size_t{300001}}) {
     std::string data = Sample(size);
@@ -151,11 +142,31 @@ TEST(gmZLibUtil, CompressedElementsRoundTripThroughFiles) {
       int64_t written = Compress(source, packed, 9);
       EXPECT_EQ(packed.Size(), written + 2);
     }
-    std::string element = test::ReadFile(dir / "packed").substr(2);
-    Outcome r = Decode(element);
-    EXPECT_TRUE(r.ok) << size;
-    EXPECT_EQ(r.out, data) << size;
+    TMemoryStream element = Memory(test::ReadFile(dir / "packed").substr(2));
+    TMemoryStream destination = Memory("old content, longer than some");
+    EXPECT_TRUE(Decompress(element, destination)) << size;
+    EXPECT_EQ(destination.ToString(), data) << size;
   }
+}
+
+// Inflating itself is tested through the elements above.
+TEST(ZInflateStream, ReportsZlibsTextsAndRefusesEverythingButReading) {
+  TMemoryStream source = Memory("garbage!");
+  source.SetPosition(0);
+  TZInflateStream inflater(source);
+  char buffer[16];
+  auto raised = [](auto f) {
+    try {
+      f();
+    } catch (const EZInflateError& e) {
+      return e.Message();
+    }
+    return std::string("nothing raised");
+  };
+  EXPECT_EQ(raised([&] { inflater.Read(buffer, sizeof buffer); }), "incorrect header check");
+  EXPECT_EQ(raised([&] { inflater.Write(buffer, 1); }), "Invalid ZStream operation!");
+  EXPECT_THROW(inflater.Seek(0, fs::kSeekBegin), EZInflateError);
+  EXPECT_THROW(inflater.SetSize(0), EZInflateError);
 }
 
 }  // namespace

@@ -1,20 +1,11 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <fstream>
 
-#include "CfbBuilder.h"
 #include "CfbTestSupport.h"
-#include "TestSupport.h"
-#include "storage/cfb/CfbStorage.h"
 #include "storage/cfb/Fat.h"
-#include "sys/Cp1251.h"
 
 namespace slv2::cfb::test {
 namespace {
-
-using stg::IStorage;
-using stg::IStream;
 
 TEST(Fat, ReadsAndGrowsAFatLongerThanTheFileWhateverEndsItsDifat) {
   for (uint32_t marker : {kEnd, kNone}) {

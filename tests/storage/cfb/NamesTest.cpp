@@ -1,9 +1,5 @@
-#include <gtest/gtest.h>
-
 #include "CfbTestSupport.h"
-#include "storage/cfb/CfbStorage.h"
 #include "storage/cfb/Names.h"
-#include "sys/Cp1251.h"
 
 namespace slv2::cfb::test {
 namespace {
@@ -36,18 +32,34 @@ TEST(Names, OrderIsLengthFirstThenUpperCasedUnits) {
   EXPECT_TRUE(IsValidNewName(u"\x05SummaryInformation"));
 }
 
-TEST(Names, ElementsDifferingOnlyBySharpSAreDistinct) {
-  // olefile folds 'ẞ' to 'ß' and would call this file damaged: memory only.
+// The engine finds a name whatever its case, by the order above (ß and ẞ
+// stay apart), keeps the case a name was made with, and refuses names
+// longer than 31 units. olefile folds 'ẞ' to 'ß' and would call the file
+// damaged: in memory only.
+TEST(Names, TheEngineFindsElementsIgnoringCaseAndKeepsTheCaseTheyWereMadeWith) {
   std::unique_ptr<stg::IStorage> root;
   ASSERT_EQ(CreateDocfileOn(std::make_shared<MemoryLockBytes>(), kCreateMode, &root), stg::kS_OK);
-  PutStream(*root, u"straße", "sharp");
-  PutStream(*root, u"STRAẞE", "capital");
-  PutStream(*root, u"ǅ", "title");
+  const std::pair<std::u16string, std::u16string> made[] = {
+      {u"files", u"Files"},   {u"Справка", u"СПРАВКА"},
+      {u"straße", u"STRAßE"}, {u"STRAẞE", u"straẞe"},
+      {u"ǅ", u"Ǆ"},           {std::u16string(31, u'n'), std::u16string(31, u'N')}};
+  for (const auto& [name, other] : made)
+    PutStream(*root, name, Utf16ToUtf8(name));
+  for (const auto& [name, other] : made)
+    EXPECT_EQ(GetStream(*root, other), Utf16ToUtf8(name)) << Utf16ToUtf8(other);
   std::unique_ptr<stg::IStream> s;
   EXPECT_EQ(root->CreateStream(u"ǆ", kWriteMode, &s), stg::kStgEFileAlreadyExists);
-  EXPECT_EQ(GetStream(*root, u"STRAßE"), "sharp");
-  EXPECT_EQ(GetStream(*root, u"straẞe"), "capital");
-  EXPECT_EQ(GetStream(*root, u"Ǆ"), "title");
+  EXPECT_EQ(root->CreateStream(std::u16string(32, u'n'), kCreateMode, &s), stg::kStgEInvalidName);
+  EXPECT_EQ(root->OpenStream(std::u16string(32, u'n'), kNestedRead, &s), stg::kStgEInvalidName);
+  stg::StatStg record;
+  ASSERT_EQ(root->OpenStream(u"FILES", kNestedRead, &s), stg::kS_OK);
+  ASSERT_EQ(s->Stat(&record, stg::kStatFlagDefault), stg::kS_OK);
+  EXPECT_EQ(record.name, u"files");
+  EXPECT_EQ(record.type, stg::kStgTyStream);
+  EXPECT_EQ(record.size, 5u);
+  ASSERT_EQ(root->Stat(&record, stg::kStatFlagNoName), stg::kS_OK);
+  EXPECT_EQ(record.name, u"");
+  EXPECT_EQ(record.type, stg::kStgTyStorage);
 }
 
 }  // namespace

@@ -1,20 +1,13 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 
-#include "CfbBuilder.h"
 #include "CfbTestSupport.h"
-#include "storage/cfb/CfbStorage.h"
 #include "storage/cfb/Validation.h"
-#include "sys/Cp1251.h"
 #include "sys/Format.h"
 
 namespace slv2::cfb::test {
 namespace {
 
 using stg::HRESULT;
-using stg::IStorage;
-using stg::IStream;
 
 // The errors a damaged file may give: each names what is wrong with it.
 bool IsCleanRefusal(HRESULT hr) {

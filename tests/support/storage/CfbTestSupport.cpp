@@ -28,6 +28,16 @@ std::optional<std::string> Run(const std::string& command) {
   return out;
 }
 
+// Whether a program of the cross-checks is there: `probe` succeeds. They are
+// Linux programs; on Windows ole32 is the foreign reader.
+bool Installed([[maybe_unused]] const char* probe) {
+#ifdef _WIN32
+  return false;
+#else
+  return Run(probe).has_value();
+#endif
+}
+
 std::string Quote(const std::string& text) {
   return "'" + text + "'";
 }
@@ -236,19 +246,13 @@ std::vector<Element> WalkFile(const std::string& path) {
 }
 
 bool HaveOlefile() {
-#ifdef _WIN32
-  return false;  // a Linux program; on Windows ole32 is the foreign reader
-#endif
   // Debian's python3-olefile lives with the system interpreter.
-  static const bool present = Run("/usr/bin/python3 -c 'import olefile' 2>/dev/null").has_value();
+  static const bool present = Installed("/usr/bin/python3 -c 'import olefile' 2>/dev/null");
   return present;
 }
 
 bool HaveGsf() {
-#ifdef _WIN32
-  return false;  // a Linux program; on Windows ole32 is the foreign reader
-#endif
-  static const bool present = Run("command -v gsf >/dev/null").has_value();
+  static const bool present = Installed("command -v gsf >/dev/null");
   return present;
 }
 

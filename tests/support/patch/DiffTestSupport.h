@@ -1,11 +1,15 @@
 // Builders for hand-made difference streams and helpers shared by the patch
-// tests.
+// tests, and what every one of them includes.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "TestSupport.h"
+#include "patch/DiffDecoder.h"
 #include "storage/Stream.h"
 
 namespace slv2::test {
@@ -50,9 +54,6 @@ class ForwardOnlyStream : public TMemoryStream {
   explicit ForwardOnlyStream(std::string_view content = {});
   int64_t Seek(int64_t offset, fs::SeekOrigin origin) override;
 };
-
-// The number of entries in a folder.
-size_t EntryCount(const std::string& folder);
 
 // Pseudo-random bytes, the same for the same seed.
 std::string RandomBytes(size_t size, uint32_t seed);

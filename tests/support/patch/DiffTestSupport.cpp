@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <iterator>
 #include <random>
 
 #include "patch/DiffFormat.h"
@@ -77,11 +75,6 @@ ForwardOnlyStream::ForwardOnlyStream(std::string_view content) {
 int64_t ForwardOnlyStream::Seek(int64_t offset, fs::SeekOrigin origin) {
   ADD_FAILURE() << "stream sought (" << offset << ", " << origin << ")";
   return TMemoryStream::Seek(offset, origin);
-}
-
-size_t EntryCount(const std::string& folder) {
-  auto entries = std::filesystem::directory_iterator(folder);
-  return size_t(std::distance(begin(entries), end(entries)));
 }
 
 std::string RandomBytes(size_t size, uint32_t seed) {

@@ -42,9 +42,6 @@ class FileUtilTree : public ::testing::Test {
     EXPECT_TRUE(BuildFileList(mask, attr, names, match, options));
     return names;
   }
-  static bool ReadOnly(const std::string& path) {
-    return fs::GetFileAttributes(path) & fs::kAttrReadOnly;
-  }
 
   TempDir dir;
 };

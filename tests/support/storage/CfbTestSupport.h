@@ -1,8 +1,10 @@
 // Helpers of the engine's tests: whole-tree listings of compound files, as the
 // engine sees them and as two implementations no one here wrote (olefile and
-// libgsf's gsf tool) see them, a raw reader of the format, and small stream
-// helpers.
+// libgsf's gsf tool) see them, a raw reader of the format, small stream
+// helpers, and what every engine test includes.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <functional>
@@ -11,9 +13,16 @@
 #include <string>
 #include <vector>
 
+#include "CfbBuilder.h"
+#include "TestSupport.h"
 #include "storage/StgApi.h"
+#include "storage/cfb/CfbStorage.h"
+#include "sys/Cp1251.h"
 
 namespace slv2::cfb::test {
+
+using stg::IStorage;
+using stg::IStream;
 
 // One element: its path from the root (UTF-8, "/" between names) and, for a
 // stream, its size and CRC-32; `error` when it could not be opened or read.

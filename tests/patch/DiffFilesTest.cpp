@@ -1,0 +1,98 @@
+// A difference applied to files: by the updater (ApplyDiffFile), and by
+// slv2pack diff and apply, run as the publisher and scripts run them.
+#include <filesystem>
+
+#include "DiffTestSupport.h"
+#include "patch/DiffUtil.h"
+
+namespace slv2 {
+namespace {
+
+TEST(DiffUtil, ApplyingRebuildsTheNewVersionAndNoFailureTouchesTheOldFile) {
+  const std::string kOld = "0123456789", kNew = "01XY456789Z";
+  test::TempDir dir;
+  std::string old = dir / "app.dll", diff = dir / "app.dll.diff", target = dir / "result.tmp";
+  test::WriteFile(old, kOld);
+  test::WriteFile(
+      diff,
+      test::DiffText().Delta(kOld, kNew, "XYZ", {{2, 1, 1}, {6, 5, 5}, {0, 1, 12}}).End().Str());
+  int calls = 0;
+  test::WriteFile(target, std::string(100, 'x'));  // emptied first
+  EXPECT_TRUE(ApplyDiffFile(old, target, diff, [&](int32_t) { ++calls; }));
+  EXPECT_EQ(test::ReadFile(target), kNew);
+  EXPECT_EQ(test::ReadFile(old), kOld);
+  EXPECT_EQ(calls, 3);
+
+  test::WriteFile(dir / "empty.diff", "");
+  struct Case {
+    const char* what;
+    std::string old, target, diff;
+    bool targetCreated;
+  };
+  const Case cases[] = {
+      {"missing old file", dir / "missing.dll", target, diff, false},
+      {"missing difference", old, target, dir / "missing.diff", false},
+      {"a folder as the old file", dir.Path(), target, diff, false},
+      {"target in a missing folder", old, dir / "no/such/out", diff, false},
+      // The old file is open with writers denied, so it is never emptied.
+      {"target is the old file", old, old, diff, false},
+      {"an empty difference", old, target, dir / "empty.diff", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(test::FsPath(target));
+    EXPECT_FALSE(ApplyDiffFile(c.old, c.target, c.diff));
+    EXPECT_EQ(test::ReadFile(old), kOld);
+    EXPECT_EQ(test::PathExists(target), c.targetCreated);
+  }
+}
+
+TEST(DiffCommands, ApplyRebuildsTheNewFileAndFailuresLeaveEveryFileAsItWas) {
+  test::TempDir dir, logs;
+  auto path = [&](const char* name) { return dir / name; };
+  // Runs slv2pack: its exit status; a failure is said in one line.
+  std::string message;
+  auto run = [&](const std::vector<std::string>& arguments) {
+    int status = test::RunProgram("slv2pack", arguments, logs / "stdout", logs / "stderr");
+    message = test::ReadFile(logs / "stderr");
+    EXPECT_TRUE(status == 0 ? message.empty() : message.rfind("slv2pack: ", 0) == 0) << message;
+    EXPECT_TRUE(status != 1 || message.find('\n') == message.size() - 1) << message;
+    return status;
+  };
+  std::string oldData = test::RandomBytes(300000, 1), newData = oldData, other = oldData;
+  newData.replace(1000, 10, "0123456789abc");
+  other[250000] ^= 1;
+  test::WriteFile(path("old"), oldData);
+  test::WriteFile(path("new"), newData);
+  test::WriteFile(path("other"), other);
+  ASSERT_EQ(run({"diff", path("old"), path("new"), path("d.diff")}), 0);
+  std::string diff = test::ReadFile(path("d.diff"));
+  EXPECT_LT(diff.size(), 200u);
+  test::WriteFile(path("short.diff"), diff.substr(0, diff.size() - 1));
+  test::WriteFile(path("out"), "previous");
+  std::vector<std::string> files = test::ListTree(dir.Path());
+
+  const std::vector<std::string> failures[] = {
+      {"apply", path("other"), path("d.diff"), path("out")},
+      {"apply", path("old"), path("short.diff"), path("out")},
+      {"apply", path("old"), path("missing.diff"), path("out")},
+      {"diff", path("missing"), path("new"), path("out")},
+      {"diff", path("old"), path("new"), path("no/folder/d.diff")},
+  };
+  for (const auto& arguments : failures) {
+    SCOPED_TRACE(arguments[2]);
+    EXPECT_EQ(run(arguments), 1);
+    EXPECT_EQ(test::ReadFile(path("out")), "previous");
+    EXPECT_EQ(test::ListTree(dir.Path()), files);  // no temporary files either
+  }
+  EXPECT_EQ(run({"apply", path("old"), path("new")}), 2);
+  EXPECT_NE(message.find("usage: slv2pack apply OLD DIFF OUT"), std::string::npos);
+  ASSERT_EQ(run({"apply", path("old"), path("d.diff"), path("out")}), 0);
+  EXPECT_TRUE(test::ReadFile(path("out")) == newData);
+  // OUT may name OLD: the old file is replaced only once all is verified.
+  ASSERT_EQ(run({"apply", path("old"), path("d.diff"), path("old")}), 0);
+  EXPECT_TRUE(test::ReadFile(path("old")) == newData);
+}
+
+}  // namespace
+}  // namespace slv2
