@@ -223,7 +223,7 @@ TEST_F(TreeRightsTest, APupilSwappingFoldersForLinksReachesNothingOutside) {
          swaps->load() < seen + 3 && std::chrono::steady_clock::now() < until;)
       ::sched_yield();
     fs::AnchoredRoot shell(root), anchor(product);
-    Step(&test::MainUpdater::allowSlvFilesForEveryone);
+    Step(&test::MainUpdater::allowSlvFilesForEveryone, /*executing=*/true);
     refused += !fs::SetFileAttributes(product + "/sub/data.txt", fs::kAttrReadOnly);
     refused += !fs::SetFileAttributes(product + "/sub/data.txt", fs::kAttrNormal);
     refused += !AllowFileForEveryone(product);

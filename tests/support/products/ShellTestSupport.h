@@ -1,24 +1,19 @@
 // Fixtures of the shell updater tests: a registry, a shell folder and an
 // applications menu in temporary folders, a stand-in regsvr32 on the PATH,
-// a log that fails on demand, and a jail for steps that must never reach "/".
-// They stand on Linux's own means (XDG folders, shell scripts, fork, chroot),
-// so the tests that use them are Linux's.
+// and a log that fails on demand. They stand on Linux's own means (XDG
+// folders, shell scripts), so the tests that use them are Linux's.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <map>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "FakeSecurityApi.h"
-#include "TestSupport.h"
-#include "UpdaterTestSupport.h"
+#include "ProductFixture.h"
 #include "products/Slv2MainFinishUpdater.h"
-#include "sys/registry/RegApi.h"
+#include "sys/registry/RegFunctions.h"
 
 namespace slv2::test {
 
@@ -66,10 +61,27 @@ class ShellTest : public ::testing::Test {
 
   // The shell's "root" and "group" values of the 2.1 key.
   void Install(const std::string& shellRoot, const std::string& group);
-  std::string Group();
-  // Runs one step on a new updater (with `api` as its security layer, when
-  // given) and returns the lines it logged.
-  std::vector<std::string> Step(void (MainUpdater::*step)(), security::SecurityApi* api = nullptr);
+
+  // What one step of a new updater of type U did: the lines it logged, what
+  // it recorded and the "group" value as it left it.
+  struct StepResult {
+    std::vector<std::string> lines, recorded;
+    std::string group;
+  };
+  // The step's changes are recorded only, unless `executing`.
+  template <class U = MainUpdater>
+  StepResult Step(void (TSlv2MainUpdater::*step)(), bool executing = false) {
+    U updater(&fakeApi);
+    if (!executing) RecordOnly(updater);
+    log.Clear();
+    finishLog.Clear();
+    (updater.*step)();
+    StepResult result{log.Lines(), Recorded(updater), {}};
+    result.lines.insert(result.lines.end(), finishLog.Lines().begin(), finishLog.Lines().end());
+    result.group = updater.Effects().ReadString(reg::kHkeyLocalMachine, kMainKey, "group");
+    return result;
+  }
+
   // A regsvr32 first on the PATH that notes its arguments and ends with
   // `exitCode`.
   void InstallRegsvr32(int exitCode);
@@ -87,14 +99,7 @@ class ShellTest : public ::testing::Test {
   std::string oldGroup = dir / "Start Menu/Programs/Solvane";
   std::string common = dir / "xdg/applications/Zarvik Solvane";
   FakeSecurityApi fakeApi;
-  LogCapture log{"TSlv2MainUpdater"};
+  LogCapture log{"TSlv2MainUpdater"}, finishLog{"TSlv2MainFinishUpdater"};
 };
-
-// Runs `step` in a child process whose "/" is `jail` (chroot, so only for
-// root), with SLV2_REGISTRY at /registry.db and XDG_DATA_HOME at /xdg of the
-// jail: whatever a faulty step did to "/" would stay inside it. Returns the
-// lines `log` received in the child.
-std::vector<std::string> RunJailed(const std::string& jail, LogCapture& log,
-                                   const std::function<void()>& step);
 
 }  // namespace slv2::test

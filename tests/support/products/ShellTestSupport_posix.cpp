@@ -1,7 +1,3 @@
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -60,17 +56,6 @@ void ShellTest::Install(const std::string& shellRoot, const std::string& group) 
   SetRegString(reg::kHkeyLocalMachine, kMainKey, "group", group);
 }
 
-std::string ShellTest::Group() {
-  return RegReadStringDef(reg::kHkeyLocalMachine, kMainKey, "group", "<none>");
-}
-
-std::vector<std::string> ShellTest::Step(void (MainUpdater::*step)(), security::SecurityApi* api) {
-  MainUpdater updater(api);
-  log.Clear();
-  (updater.*step)();
-  return log.Lines();
-}
-
 void ShellTest::InstallWholeShell() {
   Install(root, oldGroup);
   WriteFile(root + "/bin/SlvAPP.dll", "MZ");
@@ -94,50 +79,6 @@ std::vector<std::string> ShellTest::Regsvr32Arguments() {
   std::istringstream text(ReadFile(dir / "regsvr32.args"));
   for (std::string line; std::getline(text, line);)
     lines.push_back(Utf8ToAnsi(line));
-  return lines;
-}
-
-std::vector<std::string> RunJailed(const std::string& jail, LogCapture& log,
-                                   const std::function<void()>& step) {
-  int channel[2];
-  if (::pipe(channel) != 0) {
-    ADD_FAILURE() << "no pipe";
-    return {};
-  }
-  log.Clear();
-  pid_t child = ::fork();
-  if (child == 0) {
-    ::close(channel[0]);
-    bool jailed = ::chroot(AnsiToUtf8(jail).c_str()) == 0 && ::chdir("/") == 0;
-    ::setenv("SLV2_REGISTRY", "/registry.db", 1);
-    ::setenv("XDG_DATA_HOME", "/xdg", 1);
-    if (jailed) {
-      try {
-        step();
-      } catch (const std::exception&) {
-        jailed = false;
-      }
-    }
-    std::string text;
-    for (const std::string& line : log.Lines())
-      text += line + "\n";
-    bool sent = ::write(channel[1], text.data(), text.size()) == ssize_t(text.size());
-    ::_exit(jailed && sent ? 0 : 1);
-  }
-  ::close(channel[1]);
-  std::string text;
-  char buffer[4096];
-  for (ssize_t got; (got = ::read(channel[0], buffer, sizeof buffer)) > 0;)
-    text.append(buffer, size_t(got));
-  ::close(channel[0]);
-  int status = 0;
-  EXPECT_TRUE(child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
-              WEXITSTATUS(status) == 0)
-      << "the jailed step failed";
-  std::vector<std::string> lines;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);)
-    lines.push_back(line);
   return lines;
 }
 
