@@ -2,13 +2,12 @@
 // what it recorded with a dry run's effects. The rows that need the machine's
 // own answer (a copy or move that cannot complete, regsvr32 run or missing)
 // execute; the real tree and registry otherwise belong to the end-to-end runs.
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <map>
-#include <optional>
 
 #include "ShellTestSupport.h"
+#include "log/LogAppender.h"
+#include "log/LogHierarchy.h"
 #include "sys/Cp1251.h"
 #include "sys/Format.h"
 
@@ -20,16 +19,26 @@ using reg::kHkeyCurrentUser;
 using reg::kHkeyLocalMachine;
 using Lines = std::vector<std::string>;
 
-constexpr char k21[] = "\\Software\\Zarvik\\Solvane 2.1\\main";
-constexpr char k20[] = "\\Software\\Zarvik\\Solvane\\main";
-
-std::string Quoted(const std::string& text) {
-  return "\"" + text + "\"";
-}
-
 void MakeFolder(const std::string& folder) {
   std::filesystem::create_directories(AnsiToUtf8(folder));
 }
+
+// The first line that holds `text` raises ESlvUpdater("the log is full") out
+// of its log call.
+class FailingLog : public TLogAppender {
+ public:
+  explicit FailingLog(std::string text) : text_(std::move(text)) {}
+
+ protected:
+  void Write(const std::string& line) override {
+    if (text_.empty() || line.find(text_) == std::string::npos) return;
+    text_.clear();
+    throw ESlvUpdater("the log is full");
+  }
+
+ private:
+  std::string text_;
+};
 
 // The 2.0 key is copied only where the 2.1 key is missing; a copy that cannot
 // complete says so.
@@ -39,32 +48,33 @@ TEST_F(ShellTest, MigrationCopiesThe20KeyOnlyWhereThe21KeyIsMissing) {
       "HKEY_CURRENT_USER\\Software\\Zarvik\\Solvane";
   struct Case {
     bool has21, has20, executing;  // executing: with a value kind the copy does not know
-    Lines lines, recorded;         // lines after the two on what exists
+    const char* line;              // after the two on what exists
+    const char* failure;
   } cases[] = {
-      {false, true, false, {"DEBUG BeforeExecute(): Slv20 key copied from HKCU to HKLM"}, {copy}},
-      {false, false, false, {}, {}},
-      {true, false, false, {}, {}},
-      {true, true, false, {}, {}},
-      {false,
-       true,
-       true,
-       {"ERROR BeforeExecute(): Slv20 key not copied completely from HKCU to HKLM"},
-       {copy + " - fails: not copied completely"}},
+      // clang-format off
+      {false, true, false, "DEBUG BeforeExecute(): Slv20 key copied from HKCU to HKLM", ""},
+      {false, false, false, nullptr, nullptr},
+      {true, false, false, nullptr, nullptr},
+      {true, true, false, nullptr, nullptr},
+      {false, true, true, "ERROR BeforeExecute(): Slv20 key not copied completely from HKCU to HKLM",
+       " - fails: not copied completely"},
+      // clang-format on
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.has21 << c.has20 << c.executing);
     TempRegistry fresh;
+    const std::string k20 = "\\Software\\Zarvik\\Solvane\\main";
     if (c.has20) SetRegString(kHkeyCurrentUser, k20, "root", "C:\\Solvane");
     if (c.executing) SetRegValue(kHkeyCurrentUser, k20, "list", reg::kRegMultiSz, "a\0b\0\0"s);
-    if (c.has21) SetRegString(kHkeyLocalMachine, k21, "root", "/opt/zarvik/solvane");
+    if (c.has21) SetRegString(kHkeyLocalMachine, kMainKey, "root", "/opt/zarvik/solvane");
     Lines lines = {"DEBUG BeforeExecute(): Slv21 key "s +
                        (c.has21 ? "already exists" : "does not exist") + " in HKLM",
                    "DEBUG BeforeExecute(): Slv20 key "s +
                        (c.has20 ? "already exists" : "does not exist") + " in HKCU"};
-    lines.insert(lines.end(), c.lines.begin(), c.lines.end());
+    if (c.line) lines.push_back(c.line);
     StepResult result = Step(&MainUpdater::BeforeExecute, c.executing);
     EXPECT_EQ(result.lines, lines);
-    EXPECT_EQ(result.recorded, c.recorded);
+    EXPECT_EQ(result.recorded, c.failure ? Lines{copy + c.failure} : Lines{});
   }
 }
 
@@ -72,19 +82,26 @@ TEST_F(ShellTest, MigrationCopiesThe20KeyOnlyWhereThe21KeyIsMissing) {
 // exit code is only logged; where none can run the server stays unregistered
 // with a warning.
 TEST_F(ShellTest, RegisterSlvAppRunsRegsvr32OnAnExistingServer) {
+  // A regsvr32 that notes its arguments, named as the command names it.
+  WriteFile(dir / "path/regsvr32.exe",
+            "#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" + AnsiToUtf8(dir / "args") + "'\nexit 3\n");
+  std::filesystem::permissions(AnsiToUtf8(dir / "path/regsvr32.exe"),
+                               std::filesystem::perms::owner_all);
   struct Case {
     const char* shell;
-    int server;    // 0 none, 1 the file, 2 a folder of its name
-    int exitCode;  // of the stand-in regsvr32; -1: none on the PATH
+    int server;  // 0 none, 1 the file, 2 a folder of its name
     bool executing;
+    const char* path;  // PATH
     const char* line;  // %s: the server's path as on the command line
   } cases[] = {
-      {"dry", 1, 3, false, "DEBUG registerSlvAPP(): regsvr32 returned 0"},
-      {"Программы/Zarvik Solvane", 1, 3, true, "DEBUG registerSlvAPP(): regsvr32 returned 3"},
-      {"none", 0, 0, true, nullptr},
-      {"folder", 2, 0, true, nullptr},
-      {"shell", 1, -1, true,
+      // clang-format off
+      {"dry", 1, false, "path", "DEBUG registerSlvAPP(): regsvr32 returned 0"},
+      {"Программы/Zarvik Solvane", 1, true, "path", "DEBUG registerSlvAPP(): regsvr32 returned 3"},
+      {"none", 0, true, "path", nullptr},
+      {"folder", 2, true, "path", nullptr},
+      {"shell", 1, true, "nothing",
        "WARN registerSlvAPP(): regsvr32 cannot be run here, %s is not registered"},
+      // clang-format on
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.shell);
@@ -92,54 +109,36 @@ TEST_F(ShellTest, RegisterSlvAppRunsRegsvr32OnAnExistingServer) {
     Install(shell, oldGroup);
     if (c.server == 1) WriteFile(server, "MZ");
     if (c.server == 2) MakeFolder(server);
-    InstallRegsvr32(c.exitCode);
-    std::optional<ScopedEnv> noRegsvr32;  // Wine, for one, brings a regsvr32 of its own
-    if (c.exitCode < 0) noRegsvr32.emplace("PATH", dir / "nothing");
+    // Nothing else on the PATH: Wine, for one, brings a regsvr32 of its own.
+    ScopedEnv path("PATH", dir / c.path);
     StepResult result = Step(&MainUpdater::registerSlvAPP, c.executing);
-    std::string quoted = server.find(' ') == std::string::npos ? server : Quoted(server);
+    std::string quoted = server.find(' ') == std::string::npos ? server : "\"" + server + "\"";
     EXPECT_EQ(result.lines, c.line ? Lines{Format(c.line, quoted.c_str())} : Lines{});
     EXPECT_EQ(result.recorded,
               c.server == 1 ? Lines{"shell " + server + ": COM server registered"} : Lines{});
   }
-  EXPECT_EQ(Regsvr32Arguments(), (Lines{"/s", dir / A("Программы/Zarvik Solvane/bin/SlvAPP.dll")}));
+  EXPECT_EQ(ReadFile(dir / "args"),
+            "/s\n" + AnsiToUtf8(dir / A("Программы/Zarvik Solvane")) + "/bin/SlvAPP.dll\n");
 }
 
 // The group moves into the common Programs folder and the value follows,
 // once; the old group stays, still named, unless every shortcut arrived.
 TEST_F(ShellTest, CopySlvShortcutsMovesTheGroupIntoTheCommonPrograms) {
-  const std::string applications = dir / "xdg/applications";
-  const std::string move = "shell " + common + ": program group moved from " + oldGroup;
   struct Case {
     std::string group;
     bool executing;  // with a folder where a shortcut must arrive
-    Lines lines, recorded;
+    const char* line;
+    const char* failure;  // of the recorded move; nullptr: none recorded
     std::string groupAfter;
   } cases[] = {
-      {oldGroup,
-       false,
-       {"DEBUG copySlvShortcuts(): shortcuts moved from " + Quoted(oldGroup) + " to " +
-        Quoted(common)},
-       {move},
-       common},
-      {applications + "/ZARVIK SOLVANE/", false, {}, {}, applications + "/ZARVIK SOLVANE/"},
-      {"",
-       false,
-       {"WARN copySlvShortcuts(): the shell names no program group, nothing done"},
-       {},
-       ""},
+      // clang-format off
+      {"{old}", false, "DEBUG copySlvShortcuts(): shortcuts moved from \"{old}\" to \"{common}\"", "", "{common}"},
+      {"{apps}/ZARVIK SOLVANE/", false, nullptr, nullptr, "{apps}/ZARVIK SOLVANE/"},
+      {"", false, "WARN copySlvShortcuts(): the shell names no program group, nothing done", nullptr, ""},
       // Deleting a group that holds the common folder would delete the copy.
-      {applications,
-       false,
-       {"ERROR copySlvShortcuts(): " + Quoted(common) + " lies inside " + Quoted(applications) +
-        ", shortcuts stay where they are"},
-       {},
-       applications},
-      {oldGroup,
-       true,
-       {"ERROR copySlvShortcuts(): shortcuts not copied completely from " + Quoted(oldGroup) +
-        " to " + Quoted(common)},
-       {move + " - fails: not copied completely"},
-       oldGroup},
+      {"{apps}", false, "ERROR copySlvShortcuts(): \"{common}\" lies inside \"{apps}\", shortcuts stay where they are", nullptr, "{apps}"},
+      {"{old}", true, "ERROR copySlvShortcuts(): shortcuts not copied completely from \"{old}\" to \"{common}\"", " - fails: not copied completely", "{old}"},
+      // clang-format on
   };
   WriteFile(oldGroup + "/Solvane 2.0.lnk", "main");
   WriteFile(oldGroup + A("/Справка Solvane 2.0.lnk"), "help");
@@ -148,12 +147,15 @@ TEST_F(ShellTest, CopySlvShortcutsMovesTheGroupIntoTheCommonPrograms) {
   const Lines tree = ListTree(oldGroup);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.group);
-    Install(root, c.group);
+    Install(root, Expand(c.group));
     if (c.executing) MakeFolder(common + "/Solvane 2.0.lnk");
     StepResult result = Step(&MainUpdater::copySlvShortcuts, c.executing);
-    EXPECT_EQ(result.lines, c.lines);
-    EXPECT_EQ(result.recorded, c.recorded);
-    EXPECT_EQ(result.group, c.groupAfter);
+    EXPECT_EQ(result.lines, c.line ? Lines{Expand(c.line)} : Lines{});
+    EXPECT_EQ(result.recorded,
+              c.failure
+                  ? Lines{Expand("shell {common}: program group moved from {old}") + c.failure}
+                  : Lines{});
+    EXPECT_EQ(result.group, Expand(c.groupAfter));
   }
   EXPECT_EQ(ListTree(oldGroup), tree);
 }
@@ -161,18 +163,17 @@ TEST_F(ShellTest, CopySlvShortcutsMovesTheGroupIntoTheCommonPrograms) {
 // "Solvane 2.0" becomes "Solvane 2.1" in the group's names, letter case
 // kept; a group without entries is said.
 TEST_F(ShellTest, AdjustSlvShortcutsNamesRenames20Names) {
-  using Renames = std::vector<std::pair<const char*, const char*>>;
   struct Case {
     std::vector<const char*> names;  // "": the group folder empty; none: missing
-    Renames renamed;
+    std::vector<std::pair<const char*, const char*>> renamed;
   } cases[] = {
-      {{"Solvane 2.0.lnk", "Справка Solvane 2.0.lnk", "Readme.txt", "Other/solvane 2.0.lnk",
-        "Other/Sub/Solvane 2.0 Web.lnk"},
-       {{"Solvane 2.0.lnk", "Solvane 2.1.lnk"},
-        {"Справка Solvane 2.0.lnk", "Справка Solvane 2.1.lnk"},
+      // clang-format off
+      {{"Solvane 2.0.lnk", "Справка Solvane 2.0.lnk", "Readme.txt", "Other/solvane 2.0.lnk", "Other/Sub/Solvane 2.0 Web.lnk"},
+       {{"Solvane 2.0.lnk", "Solvane 2.1.lnk"}, {"Справка Solvane 2.0.lnk", "Справка Solvane 2.1.lnk"},
         {"Other/Sub/Solvane 2.0 Web.lnk", "Other/Sub/Solvane 2.1 Web.lnk"}}},
       {{""}, {}},
       {{}, {}},
+      // clang-format on
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.names.size());
@@ -184,14 +185,13 @@ TEST_F(ShellTest, AdjustSlvShortcutsNamesRenames20Names) {
     Lines lines, recorded;
     for (const auto& [from, to] : c.renamed) {
       std::string entry = group + "/" + A(from), target = group + "/" + A(to);
-      lines.push_back("DEBUG adjustSlvShortcutsNames(): renamed " + Quoted(entry) + " to " +
-                      Quoted(target));
+      lines.push_back("DEBUG adjustSlvShortcutsNames(): renamed \"" + entry + "\" to \"" + target +
+                      "\"");
       recorded.push_back("shell " + target + ": renamed from " + entry);
     }
-    if (c.renamed.empty()) {
-      lines.push_back("WARN adjustSlvShortcutsNames(): found no files in " + Quoted(group) +
-                      " group folder");
-    }
+    if (c.renamed.empty())
+      lines.push_back("WARN adjustSlvShortcutsNames(): found no files in \"" + group +
+                      "\" group folder");
     StepResult result = Step(&MainUpdater::adjustSlvShortcutsNames);
     EXPECT_EQ(result.lines, lines);
     EXPECT_EQ(result.recorded, recorded);
@@ -202,20 +202,17 @@ TEST_F(ShellTest, AdjustSlvShortcutsNamesRenames20Names) {
 // move whole stays, relabelled, so that a run killed between the two steps
 // leaves the next run the move.
 TEST_F(ShellTest, AdjustSlvUninstallLabelsMovesThe20Entry) {
-  const std::string move = "shell HKEY_LOCAL_MACHINE"s + kNewUninstall +
-                           ": uninstall entry moved from HKEY_LOCAL_MACHINE" + kOldUninstall;
   struct Case {
     const char* key;
     bool executing;  // with a value kind the move does not know
-    Lines lines, recorded;
+    const char* line;
+    const char* failure;
   } cases[] = {
-      {kOldUninstall, false, {}, {move}},
-      {kNewUninstall, false, {}, {}},
-      {kOldUninstall,
-       true,
-       {"ERROR adjustSlvUninstallLabels(): uninstall entry not moved from " +
-        Quoted(kOldUninstall) + " to " + Quoted(kNewUninstall)},
-       {move + " - fails: not moved"}},
+      // clang-format off
+      {kOldUninstall, false, nullptr, ""},
+      {kNewUninstall, false, nullptr, nullptr},
+      {kOldUninstall, true, "ERROR adjustSlvUninstallLabels(): uninstall entry not moved from \"{oldEntry}\" to \"{newEntry}\"", " - fails: not moved"},
+      // clang-format on
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.key);
@@ -223,12 +220,12 @@ TEST_F(ShellTest, AdjustSlvUninstallLabelsMovesThe20Entry) {
     SetRegString(kHkeyLocalMachine, c.key, "DisplayName", "Zarvik:Solvane 2.0");
     if (c.executing) SetRegValue(kHkeyLocalMachine, c.key, "Parts", reg::kRegMultiSz, "a\0\0"s);
     StepResult result = Step(&MainUpdater::adjustSlvUninstallLabels, c.executing);
-    EXPECT_EQ(result.lines, c.lines);
-    EXPECT_EQ(result.recorded, c.recorded);
-    if (c.executing) {
-      EXPECT_EQ(RegReadString(kHkeyLocalMachine, kOldUninstall, "DisplayName"),
-                "Zarvik:Solvane 2.1");
-    }
+    EXPECT_EQ(result.lines, c.line ? Lines{Expand(c.line)} : Lines{});
+    EXPECT_EQ(result.recorded, c.failure ? Lines{Expand("{uninstall}") + c.failure} : Lines{});
+    EXPECT_EQ(RegReadStringDef(kHkeyLocalMachine, kOldUninstall, "DisplayName", "none"),
+              c.executing              ? "Zarvik:Solvane 2.1"
+              : c.key == kOldUninstall ? "Zarvik:Solvane 2.0"
+                                       : "none");
   }
 }
 
@@ -236,81 +233,63 @@ TEST_F(ShellTest, AdjustSlvUninstallLabelsMovesThe20Entry) {
 // the shell's updater and its finishing one (which only opens the shell tree
 // to all users again), and an exception out of the first step.
 TEST_F(ShellTest, AfterExecuteRunsTheStepsInOrder) {
-  InstallWholeShell();
-  const std::map<std::string, std::pair<std::string, std::string>> tokens = {
-      // token: the line logged, the change recorded
-      {"register",
-       {"DEBUG registerSlvAPP(): regsvr32 returned 0",
-        "shell " + root + "/bin/SlvAPP.dll: COM server registered"}},
-      {"move",
-       {"DEBUG copySlvShortcuts(): shortcuts moved from " + Quoted(oldGroup) + " to " +
-            Quoted(common),
-        "shell " + common + ": program group moved from " + oldGroup}},
-      {"allow",
-       {"DEBUG allowSlvFilesForEveryone() succeeded",
-        "shell " + root + ": full control for everyone on the folder tree"}},
-      {"rename",
-       {"DEBUG adjustSlvShortcutsNames(): renamed " + Quoted(oldGroup + "/Solvane 2.0.lnk") +
-            " to " + Quoted(oldGroup + "/Solvane 2.1.lnk"),
-        "shell " + oldGroup + "/Solvane 2.1.lnk: renamed from " + oldGroup + "/Solvane 2.0.lnk"}},
-      {"renameMoved",
-       {"DEBUG adjustSlvShortcutsNames(): renamed " + Quoted(common + "/Solvane 2.0.lnk") + " to " +
-            Quoted(common + "/Solvane 2.1.lnk"),
-        "shell " + common + "/Solvane 2.1.lnk: renamed from " + common + "/Solvane 2.0.lnk"}},
-      {"uninstall",
-       {"", "shell HKEY_LOCAL_MACHINE"s + kNewUninstall +
-                ": uninstall entry moved from HKEY_LOCAL_MACHINE" + kOldUninstall}},
+  WriteFile(root + "/bin/SlvAPP.dll", "MZ");
+  WriteFile(oldGroup + "/Solvane 2.0.lnk", "main");
+  SetRegString(kHkeyLocalMachine, kOldUninstall, "DisplayName", "Zarvik:Solvane 2.0");
+  Install(root, oldGroup);
+  // A step's line logged (none: ""), then its change recorded.
+  const std::map<std::string, std::pair<const char*, const char*>> steps = {
+      // clang-format off
+      {"register", {"DEBUG registerSlvAPP(): regsvr32 returned 0", "shell {root}/bin/SlvAPP.dll: COM server registered"}},
+      {"move", {"DEBUG copySlvShortcuts(): shortcuts moved from \"{old}\" to \"{common}\"", "shell {common}: program group moved from {old}"}},
+      {"allow", {"DEBUG allowSlvFilesForEveryone() succeeded", "shell {root}: full control for everyone on the folder tree"}},
+      {"rename", {"DEBUG adjustSlvShortcutsNames(): renamed \"{old}/Solvane 2.0.lnk\" to \"{old}/Solvane 2.1.lnk\"", "shell {old}/Solvane 2.1.lnk: renamed from {old}/Solvane 2.0.lnk"}},
+      {"renameMoved", {"DEBUG adjustSlvShortcutsNames(): renamed \"{common}/Solvane 2.0.lnk\" to \"{common}/Solvane 2.1.lnk\"", "shell {common}/Solvane 2.1.lnk: renamed from {common}/Solvane 2.0.lnk"}},
+      {"uninstall", {"", "{uninstall}"}},
+      {"done", {"DEBUG AfterExecute() succeeded", nullptr}},
+      {"failed", {"ERROR AfterExecute() failed: ESlvUpdater (the log is full)", nullptr}},
+      // clang-format on
   };
   struct Case {
-    const char* name;
     bool finish, nt, failing;
     std::vector<const char*> steps;
   } cases[] = {
-      {"OnNt", false, true, false, {"register", "move", "allow", "renameMoved", "uninstall"}},
-      {"Elsewhere", false, false, false, {"register", "rename", "uninstall"}},
-      {"FailingFirstStep", false, true, true, {"register"}},
-      {"FinishingOnNt", true, true, false, {"allow"}},
-      {"FinishingElsewhere", true, false, false, {}},
+      // clang-format off
+      {false, true, false, {"register", "move", "allow", "renameMoved", "uninstall", "done"}},
+      {false, false, false, {"register", "rename", "uninstall", "done"}},
+      {false, true, true, {"register", "failed"}},
+      {true, true, false, {"allow"}},
+      {true, false, false, {}},
+      // clang-format on
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(::testing::Message() << c.finish << c.nt << c.failing);
     fakeApi.platformId = c.nt ? uint32_t{security::kVerPlatformWin32Nt} : 1u;
     Lines lines, recorded;
     for (const char* step : c.steps) {
-      const auto& [line, change] = tokens.at(step);
-      if (!line.empty()) lines.push_back(line);
-      recorded.push_back(change);
+      auto [line, change] = steps.at(step);
+      if (*line) lines.push_back(Expand(line));
+      if (change) recorded.push_back(Expand(change));
     }
-    if (!c.finish) {
-      lines.push_back(c.failing ? "ERROR AfterExecute() failed: ESlvUpdater (the log is full)"
-                                : "DEBUG AfterExecute() succeeded");
-    }
-    std::optional<FailingLog> failing;
-    if (c.failing) failing.emplace("TSlv2MainUpdater", "registerSlvAPP(): regsvr32 returned");
+    TLogCategory& category = TLogHierarchy::Default().GetCategory("TSlv2MainUpdater");
+    std::shared_ptr<TLogAppender> failing = std::make_shared<FailingLog>("regsvr32 returned");
+    if (c.failing) category.AddAppender(failing);
     StepResult result = c.finish ? Step<FinishUpdater>(&TSlv2MainUpdater::AfterExecute)
                                  : Step(&TSlv2MainUpdater::AfterExecute);
+    category.RemoveAppender(failing);
     EXPECT_EQ(result.lines, lines);
     EXPECT_EQ(result.recorded, recorded);
   }
 }
 
-TEST_F(ShellTest, RootFoldersAreRefused) {
+// Unknown folders and roots of the file system: every step says so and
+// decides nothing.
+TEST_F(ShellTest, NoStepActsOnTheRootOfTheFileSystem) {
   MainUpdater updater;
-  log.Clear();
-  for (const char* folder : {"/", "\\", "/opt/..", "C:\\", "C:", "\\\\server\\share\\"})
+  for (const char* folder : {"/", "\\", "/opt/..", "C:\\", "C:", "\\\\server\\share\\", ""})
     EXPECT_FALSE(updater.CheckFolder("step", "shell folder", folder)) << folder;
   for (const char* folder : {"/opt/zarvik", "C:\\Zarvik", "\\\\server\\share\\zarvik", "zarvik"})
     EXPECT_TRUE(updater.CheckFolder("step", "shell folder", folder)) << folder;
-  EXPECT_FALSE(updater.CheckFolder("step", "group folder", ""));
-  const Lines& lines = log.Lines();
-  ASSERT_EQ(lines.size(), 7u);
-  EXPECT_EQ(lines[0], "ERROR step(): shell folder \"/\" is a root folder, nothing done");
-  EXPECT_EQ(lines[6], "ERROR step(): group folder is unknown, nothing done");
-}
-
-// With unknown folders or the root of the file system every step says so and
-// decides nothing.
-TEST_F(ShellTest, NoStepActsOnTheRootOfTheFileSystem) {
   for (const char* folder : {"", "/"}) {
     SCOPED_TRACE(folder);
     auto line = [folder](const char* step, const char* what) {

@@ -18,11 +18,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-std::string Macro(const TSlv2UpdaterClass& type, const char* name) {
-  std::string value;
-  return type.Create()->FindMacro(name, value) ? value : "<none>";
-}
-
 Lines Sorted(Lines lines) {
   std::sort(lines.begin(), lines.end());
   return lines;
@@ -35,56 +30,54 @@ class SubjectTest : public ProductFixture {
 
 // Orthography: the folder of the media's disk file, from the per-user key
 // only. Punctuation: the machine's key first, then the user's; a key without
-// its value stops the creation.
+// its value stops the creation. The log says which.
 TEST_F(SubjectTest, MediaMacros) {
-  const std::string orthoMachine = "\\Software\\Zarvik\\Solvane 2.1\\hosts\\ortho_media_sheg01";
-  const std::string orthoUser = "\\Software\\Zarvik\\Solvane\\hosts\\ortho_media_sheg01";
-  const std::string puncMachine = "\\Software\\Zarvik\\Solvane 2.1\\hosts\\punc_media";
-  const std::string puncUser = "\\Software\\Zarvik\\Solvane\\punctuation";
+  const TSlv2UpdaterClass &ortho = TSlv2OrthoUpdater::Class(), &punc = TSlv2PuncUpdater::Class();
   struct Case {
     const TSlv2UpdaterClass& type;
     reg::HKey root;
-    std::string key, name, value;
-    const char* macro;  // nullptr: the creation raises
+    const char *key, *name, *value;  // in "\Software\Zarvik\"
+    const char* macro;               // nullptr: the creation raises
+    bool userMediaToo = false;       // the user's punctuation media as well
   } cases[] = {
-      {TSlv2OrthoUpdater::Class(), reg::kHkeyLocalMachine, orthoMachine, "Base", "D:\\disk.dat",
-       "<none>"},
-      {TSlv2OrthoUpdater::Class(), reg::kHkeyCurrentUser, orthoUser, "Base",
-       "D:\\Media\\Ortho\\disk.dat", "D:\\Media\\Ortho"},
-      {TSlv2OrthoUpdater::Class(), reg::kHkeyCurrentUser, orthoUser, "Base", "D:\\Media\\Ortho\\",
-       "D:\\Media\\Ortho"},
-      {TSlv2OrthoUpdater::Class(), reg::kHkeyCurrentUser, orthoUser, "Base", "X:\\disk.dat", "X"},
-      {TSlv2OrthoUpdater::Class(), reg::kHkeyCurrentUser, orthoUser, "Base",
-       "/media/cdrom/disk.dat", "/media/cdrom"},
-      {TSlv2OrthoUpdater::Class(), reg::kHkeyCurrentUser, orthoUser, "Base", "disk.dat", "<none>"},
-      {TSlv2PuncUpdater::Class(), reg::kHkeyLocalMachine, "", "", "", "<none>"},
-      {TSlv2PuncUpdater::Class(), reg::kHkeyCurrentUser, puncUser, "media", "E:\\Other",
-       "E:\\Other"},
-      {TSlv2PuncUpdater::Class(), reg::kHkeyLocalMachine, puncMachine, "Base", "D:\\Media\\Punc",
-       "D:\\Media\\Punc"},
-      {TSlv2PuncUpdater::Class(), reg::kHkeyLocalMachine, puncMachine, "Other", "x", nullptr},
-      {TSlv2PuncUpdater::Class(), reg::kHkeyCurrentUser, puncUser, "root", "x", nullptr},
+      // clang-format off
+      {ortho, reg::kHkeyLocalMachine, "Solvane 2.1\\hosts\\ortho_media_sheg01", "Base", "D:\\disk.dat", "<none>"},
+      {ortho, reg::kHkeyCurrentUser, "Solvane\\hosts\\ortho_media_sheg01", "Base", "D:\\Media\\Ortho\\disk.dat", "D:\\Media\\Ortho"},
+      {ortho, reg::kHkeyCurrentUser, "Solvane\\hosts\\ortho_media_sheg01", "Base", "D:\\Media\\Ortho\\", "D:\\Media\\Ortho"},
+      {ortho, reg::kHkeyCurrentUser, "Solvane\\hosts\\ortho_media_sheg01", "Base", "X:\\disk.dat", "X"},
+      {ortho, reg::kHkeyCurrentUser, "Solvane\\hosts\\ortho_media_sheg01", "Base", "/media/cdrom/disk.dat", "/media/cdrom"},
+      {ortho, reg::kHkeyCurrentUser, "Solvane\\hosts\\ortho_media_sheg01", "Base", "disk.dat", "<none>"},
+      {punc, reg::kHkeyLocalMachine, "Solvane 2.1\\other", "Base", "D:\\Media\\Punc", "<none>"},
+      {punc, reg::kHkeyCurrentUser, "Solvane\\punctuation", "media", "E:\\Other", "E:\\Other"},
+      {punc, reg::kHkeyLocalMachine, "Solvane 2.1\\hosts\\punc_media", "Base", "D:\\Media\\Punc", "D:\\Media\\Punc", true},
+      {punc, reg::kHkeyLocalMachine, "Solvane 2.1\\hosts\\punc_media", "Other", "x", nullptr},
+      {punc, reg::kHkeyCurrentUser, "Solvane\\punctuation", "root", "x", nullptr},
+      // clang-format on
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.key + " " + c.value);
+    SCOPED_TRACE(std::string(c.key) + " " + c.value);
     TempRegistry fresh;
     InstallShell(FamilyLayout::Machine21, shell);
     InstallProduct(FamilyLayout::Machine21, c.type.GetProductId(), c.type.GetProductId());
-    if (!c.key.empty()) RegWriteString(c.root, c.key, c.name, c.value);
-    const bool ortho = &c.type == &TSlv2OrthoUpdater::Class();
-    const std::string name = ortho ? "ORTHO_MEDIA" : "PUNC_MEDIA";
-    const std::string step = ortho ? "addOrthoMediaMacro" : "addPuncMediaMacro";
+    RegWriteString(c.root, std::string("\\Software\\Zarvik\\") + c.key, c.name, c.value);
+    if (c.userMediaToo)
+      RegWriteString(reg::kHkeyCurrentUser, "\\Software\\Zarvik\\Solvane\\punctuation", "media",
+                     "E:\\Other");
+    const std::string name = &c.type == &ortho ? "ORTHO_MEDIA" : "PUNC_MEDIA";
+    const std::string step = &c.type == &ortho ? "addOrthoMediaMacro" : "addPuncMediaMacro";
     LogCapture log(c.type.ClassName());
     if (!c.macro) {
       EXPECT_THROW(c.type.Create(), ERegistryError);
       continue;
     }
-    EXPECT_EQ(Macro(c.type, name.c_str()), c.macro);
-    EXPECT_EQ(log.Lines(),
-              Lines{c.macro == std::string("<none>")
-                        ? "ERROR " + step + "(): didnt found registry info for value of " + name +
-                              " macro"
-                        : "DEBUG " + step + "(): added macro " + name + "=" + c.macro});
+    std::string value = "<none>";
+    c.type.Create()->FindMacro(name, value);
+    EXPECT_EQ(value, c.macro);
+    EXPECT_EQ(
+        log.Lines(),
+        Lines{value == "<none>" ? "ERROR " + step + "(): didnt found registry info for value of " +
+                                      name + " macro"
+                                : "DEBUG " + step + "(): added macro " + name + "=" + c.macro});
   }
 }
 

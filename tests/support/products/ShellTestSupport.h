@@ -1,35 +1,18 @@
 // Fixtures of the shell updater tests: a registry, a shell folder and an
-// applications menu in temporary folders, a stand-in regsvr32 on the PATH,
-// and a log that fails on demand. They stand on Linux's own means (XDG
-// folders, shell scripts), so the tests that use them are Linux's.
+// applications menu (XDG's, so the tests that use them are Linux's) in
+// temporary folders, and the shell's steps run one at a time.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "FakeSecurityApi.h"
 #include "ProductFixture.h"
 #include "products/Slv2MainFinishUpdater.h"
+#include "sys/StrUtil.h"
 #include "sys/registry/RegFunctions.h"
 
 namespace slv2::test {
-
-// While the object lives, the first message of the category that begins with
-// `prefix` raises ESlvUpdater("the log is full") out of its log call.
-class FailingLog {
- public:
-  FailingLog(const std::string& category, const std::string& prefix);
-  ~FailingLog();
-  FailingLog(const FailingLog&) = delete;
-  FailingLog& operator=(const FailingLog&) = delete;
-
- private:
-  class Appender;
-  std::shared_ptr<Appender> appender_;
-};
 
 // The shell's steps made callable, on an updater created from the registry.
 template <class Base>
@@ -57,10 +40,30 @@ class ShellTest : public ::testing::Test {
   static constexpr const char* kNewUninstall =
       "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarvik:Solvane 2.1";
 
-  ShellTest();
+  ShellTest() { fakeApi.Account("Everyone", 5); }
 
   // The shell's "root" and "group" values of the 2.1 key.
-  void Install(const std::string& shellRoot, const std::string& group);
+  void Install(const std::string& shellRoot, const std::string& group) {
+    SetRegString(reg::kHkeyLocalMachine, kMainKey, "root", shellRoot);
+    SetRegString(reg::kHkeyLocalMachine, kMainKey, "group", group);
+  }
+
+  // The text with {root}, {old}, {common} and {apps} (the shell folder, the
+  // old group, the common group and the folder above it) and {uninstall}
+  // (the uninstall entry's recorded move) put in.
+  std::string Expand(std::string text) const {
+    const std::string oldEntry = std::string("HKEY_LOCAL_MACHINE") + kOldUninstall;
+    const std::string newEntry = std::string("HKEY_LOCAL_MACHINE") + kNewUninstall;
+    for (const auto& [name, value] :
+         {std::pair{"{root}", root}, std::pair{"{old}", oldGroup}, std::pair{"{common}", common},
+          std::pair{"{apps}", dir / "xdg/applications"},
+          std::pair{"{uninstall}",
+                    "shell " + newEntry + ": uninstall entry moved from " + oldEntry},
+          std::pair{"{oldEntry}", std::string(kOldUninstall)},
+          std::pair{"{newEntry}", std::string(kNewUninstall)}})
+      text = ReplaceAll(text, name, value, false);
+    return text;
+  }
 
   // What one step of a new updater of type U did: the lines it logged, what
   // it recorded and the "group" value as it left it.
@@ -82,19 +85,9 @@ class ShellTest : public ::testing::Test {
     return result;
   }
 
-  // A regsvr32 first on the PATH that notes its arguments and ends with
-  // `exitCode`.
-  void InstallRegsvr32(int exitCode);
-  // The arguments of every regsvr32 run so far, one a line.
-  std::vector<std::string> Regsvr32Arguments();
-  // A whole 2.0-era shell: its folder with the COM server, a working
-  // regsvr32, the old group with a shortcut and the old uninstall entry.
-  void InstallWholeShell();
-
   TempRegistry registry;
   TempDir dir;
-  ScopedEnv xdgEnv;
-  ScopedEnv pathEnv;
+  ScopedEnv xdgEnv{"XDG_DATA_HOME", dir / "xdg"};
   std::string root = dir / "shell";
   std::string oldGroup = dir / "Start Menu/Programs/Solvane";
   std::string common = dir / "xdg/applications/Zarvik Solvane";
