@@ -4,6 +4,7 @@
 #include "FakeSecurityApi.h"
 #include "TestSupport.h"
 #include "products/FileSecurity.h"
+#include "products/SecurityUtil.h"
 #include "sys/Format.h"
 
 namespace slv2 {
@@ -240,6 +241,29 @@ TEST_F(FileSecurityTest, WriteFailuresAreReportedAndLostAccountsRaise) {
   api.accounts.clear();
   EXPECT_THROW(security.WriteSecurity(), EFileSecurityError);
   EXPECT_EQ(api.writtenPaths.size(), 2u);
+}
+
+// Opening a file to all users: only on NT systems with the library loaded
+// and an Everyone to grant; a failed write gives its error, an Everyone that
+// cannot be looked up raises.
+TEST_F(FileSecurityTest, AllowFileForEveryoneWritesEveryonesFullControlAlone) {
+  api.platformId = 1;
+  EXPECT_FALSE(AllowFileForEveryone(file, api));
+  api.platformId = security::kVerPlatformWin32Nt;
+  api.loads = false;
+  EXPECT_FALSE(AllowFileForEveryone(file, api));
+  EXPECT_TRUE(api.driveRoots.empty());
+  api.loads = true;
+  api.dacl.entries = {test::FakeSecurityApi::Allow(alice, 0x1F01FF)};
+  EXPECT_TRUE(AllowFileForEveryone(file, api));
+  EXPECT_THAT(api.written, ElementsAre(test::FakeSecurityApi::Allow(everyone, 0x1F01FF, 0x1)));
+  api.writeResult = {kErrorAccessDenied, DaclStep::kWriteDacl};
+  EXPECT_EQ(SetEveryoneFullControl(file, api), kErrorAccessDenied);
+  EXPECT_FALSE(AllowFileForEveryone(file, api));
+  api.accounts.clear();
+  EXPECT_FALSE(AllowFileForEveryone(file, api));
+  EXPECT_THROW(SetEveryoneFullControl(file, api), EFileSecurityError);
+  EXPECT_EQ(api.writtenPaths.size(), 3u);
 }
 
 }  // namespace

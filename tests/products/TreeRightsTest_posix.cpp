@@ -27,6 +27,7 @@
 #include "products/TreeRights.h"
 #include "sys/Cp1251.h"
 #include "sys/FileLayer.h"
+#include "sys/WinError.h"
 
 namespace slv2 {
 namespace {
@@ -90,12 +91,14 @@ class TreeRightsTest : public test::ShellTest {
     before = Fingerprint(victim);
   }
 
-  std::vector<std::string> Walk() {
+  std::vector<std::string> Walk(const std::string& tree = {}, bool walked = true) {
     std::vector<std::string> lines;
     TreeRightsEvents events;
     events.warning = [&lines](const std::string& m) { lines.push_back("WARN " + m); };
     events.failure = [&lines](const std::string& m) { lines.push_back("FAIL " + m); };
-    EXPECT_TRUE(OpenTreeToEveryone(root, security::PlatformSecurityApi(), events));
+    EXPECT_EQ(
+        OpenTreeToEveryone(tree.empty() ? root : tree, security::PlatformSecurityApi(), events),
+        walked);
     return lines;
   }
 
@@ -103,9 +106,10 @@ class TreeRightsTest : public test::ShellTest {
   std::string before;
 };
 
-// What each kind of entry becomes. A regular file with a second name that
-// is not the shell folder's owner's own may be someone else's file linked
-// in (where fs.protected_hardlinks is 0): left as it is.
+// What each kind of entry becomes, and what another user can do then. A
+// regular file with a second name that is not the shell folder's owner's
+// own may be someone else's file linked in (where fs.protected_hardlinks is
+// 0): left as it is, with a warning that names it where it lies.
 TEST_F(TreeRightsTest, EachKindOfEntry) {
   std::string deep = root;
   while (deep.size() < 300)
@@ -117,16 +121,16 @@ TEST_F(TreeRightsTest, EachKindOfEntry) {
   ::mkfifo(Native(root + "/pipe").c_str(), 0600);
   stdfs::create_symlink(Native(victim + "/marks.db"), Native(root + "/marks.lnk"));
   stdfs::create_directory_symlink(Native(victim), Native(root + "/teacher.lnk"));
-  ::link(Native(victim + "/marks.db").c_str(), Native(root + "/marks.hard").c_str());
   test::WriteFile(dir / "root-only", "secret");
   ::chmod(Native(dir / "root-only").c_str(), 0600);
-  ::link(Native(dir / "root-only").c_str(), Native(root + "/root.hard").c_str());
+  // In sibling folders: each warning must name its own.
+  stdfs::create_directories(Native(root + "/x"));
+  stdfs::create_directories(Native(root + "/y"));
+  ::link(Native(victim + "/marks.db").c_str(), Native(root + "/x/marks.hard").c_str());
+  ::link(Native(dir / "root-only").c_str(), Native(root + "/y/root.hard").c_str());
 
   std::vector<std::string> lines = Walk();
-  struct Case {
-    std::string path;
-    mode_t mode;
-  } cases[] = {
+  const std::pair<std::string, mode_t> modes[] = {
       {root, 0777},
       {root + "/a.txt", 0777},
       {root + "/ro.txt", 0555},
@@ -135,21 +139,34 @@ TEST_F(TreeRightsTest, EachKindOfEntry) {
       {root + "/pipe", 0600},
       {dir / "root-only", 0600},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.path);
-    EXPECT_EQ(ModeOf(c.path), c.mode);
-  }
+  for (const auto& [path, mode] : modes)
+    EXPECT_EQ(ModeOf(path), mode) << path;
   EXPECT_NE(test::GetFacl(deep).find("default:other::rwx"), std::string::npos);
   EXPECT_EQ(Fingerprint(victim), before);
-  ASSERT_EQ(lines.size(), 2u) << ::testing::PrintToString(lines);
-  for (const char* name : {"/marks.hard", "/root.hard"}) {
-    EXPECT_NE(std::find(lines.begin(), lines.end(),
-                        "WARN \"" + root + name +
-                            "\" has 2 names and belongs to another account: its rights are "
-                            "left as they are"),
-              lines.end())
-        << name;
-  }
+  std::sort(lines.begin(), lines.end());
+  const char* kept =
+      "\" has 2 names and belongs to another account: its rights are left as they are";
+  EXPECT_EQ(lines, (std::vector<std::string>{"WARN \"" + root + "/x/marks.hard" + kept,
+                                             "WARN \"" + root + "/y/root.hard" + kept}));
+  EXPECT_TRUE(test::AsNobody([&] {
+    int fd = ::open(Native(root + "/a.txt").c_str(), O_RDWR);
+    bool written = fd >= 0 && ::write(fd, "y", 1) == 1;
+    if (fd >= 0) ::close(fd);
+    int made = ::open(Native(deep + "/by-nobody").c_str(), O_CREAT | O_WRONLY, 0644);
+    if (made >= 0) ::close(made);
+    return written && made >= 0 && ::access(Native(deep + "/far.txt").c_str(), X_OK) == 0;
+  }));
+  // A tree that is not there is nothing to do; one that cannot be opened
+  // fails, said.
+  EXPECT_TRUE(Walk(dir / "missing").empty());
+  std::string closed = dir / "closed";
+  test::WriteFile(closed + "/a.txt", "a");
+  ::chmod(Native(closed).c_str(), 0700);
+  EXPECT_TRUE(test::AsNobody([&] {
+    fs::SetLastError(kErrorSuccess);  // no error left by an earlier call
+    std::vector<std::string> failed = Walk(closed, /*walked=*/false);
+    return failed.size() == 1 && failed[0].starts_with("FAIL \"" + closed + "\" not opened");
+  }));
 }
 
 // The same plant made by a pupil, with the kernel's protection of hard
