@@ -1,7 +1,8 @@
 // The shell's steps as decision tables: what each step decided is read from
-// what it recorded with a dry run's effects. The rows that need the machine's
-// own answer (a copy or move that cannot complete, regsvr32 run or missing)
-// execute; the real tree and registry otherwise belong to the end-to-end runs.
+// what it logged and recorded with a dry run's effects. The rows that need
+// the machine's own answer (a copy or move that cannot complete, regsvr32 run
+// or missing) execute; the real tree and registry otherwise belong to the
+// end-to-end runs.
 #include <filesystem>
 #include <map>
 
@@ -9,7 +10,6 @@
 #include "log/LogAppender.h"
 #include "log/LogHierarchy.h"
 #include "sys/Cp1251.h"
-#include "sys/Format.h"
 
 namespace slv2::test {
 namespace {
@@ -17,7 +17,6 @@ namespace {
 using namespace std::string_literals;
 using reg::kHkeyCurrentUser;
 using reg::kHkeyLocalMachine;
-using Lines = std::vector<std::string>;
 
 void MakeFolder(const std::string& folder) {
   std::filesystem::create_directories(AnsiToUtf8(folder));
@@ -41,40 +40,60 @@ class FailingLog : public TLogAppender {
 };
 
 // The 2.0 key is copied only where the 2.1 key is missing; a copy that cannot
-// complete says so.
-TEST_F(ShellTest, MigrationCopiesThe20KeyOnlyWhereThe21KeyIsMissing) {
-  const std::string copy =
-      "shell HKEY_LOCAL_MACHINE\\Software\\Zarvik\\Solvane 2.1: copied from "
-      "HKEY_CURRENT_USER\\Software\\Zarvik\\Solvane";
+// complete says so. The entry of 2.0 moves to the 2.1 name, labelled first:
+// one that cannot move whole stays, relabelled, so that a run killed between
+// the two leaves the next run the move.
+TEST_F(ShellTest, RegistrySteps) {
+  const std::string k20 = "\\Software\\Zarvik\\Solvane\\main";
   struct Case {
-    bool has21, has20, executing;  // executing: with a value kind the copy does not know
-    const char* line;              // after the two on what exists
-    const char* failure;
+    void (TSlv2MainUpdater::*step)();
+    const char* key;  // what exists: a key and its root value, or an entry and its label
+    bool executing;   // with a value kind that does not copy
+    const char *lines, *recorded;
   } cases[] = {
       // clang-format off
-      {false, true, false, "DEBUG BeforeExecute(): Slv20 key copied from HKCU to HKLM", ""},
-      {false, false, false, nullptr, nullptr},
-      {true, false, false, nullptr, nullptr},
-      {true, true, false, nullptr, nullptr},
-      {false, true, true, "ERROR BeforeExecute(): Slv20 key not copied completely from HKCU to HKLM",
-       " - fails: not copied completely"},
+      {&TSlv2MainUpdater::BeforeExecute, "none", false, "{21} does not exist in HKLM\n{20} does not exist in HKCU", ""},
+      {&TSlv2MainUpdater::BeforeExecute, "2.0", false, "{21} does not exist in HKLM\n{20} already exists in HKCU\n{20} copied from HKCU to HKLM", "{copy}"},
+      {&TSlv2MainUpdater::BeforeExecute, "2.1", false, "{21} already exists in HKLM\n{20} does not exist in HKCU", ""},
+      {&TSlv2MainUpdater::BeforeExecute, "2.0 2.1", false, "{21} already exists in HKLM\n{20} already exists in HKCU", ""},
+      {&TSlv2MainUpdater::BeforeExecute, "2.0", true, "{21} does not exist in HKLM\n{20} already exists in HKCU\nERROR BeforeExecute(): Slv20 key not copied completely from HKCU to HKLM", "{copy} - fails: not copied completely"},
+      {&MainUpdater::adjustSlvUninstallLabels, kOldUninstall, false, "", "{move}"},
+      {&MainUpdater::adjustSlvUninstallLabels, kNewUninstall, false, "", ""},
+      {&MainUpdater::adjustSlvUninstallLabels, kOldUninstall, true, "ERROR adjustSlvUninstallLabels(): uninstall entry not moved from \"{oldEntry}\" to \"{newEntry}\"", "{move} - fails: not moved"},
       // clang-format on
   };
+  const std::map<std::string, std::string> text = {
+      {"{21}", "DEBUG BeforeExecute(): Slv21 key"},
+      {"{20}", "DEBUG BeforeExecute(): Slv20 key"},
+      {"{copy}",
+       "shell HKEY_LOCAL_MACHINE\\Software\\Zarvik\\Solvane 2.1: copied from "
+       "HKEY_CURRENT_USER\\Software\\Zarvik\\Solvane"},
+      {"{move}", Expand("shell HKEY_LOCAL_MACHINE{newEntry}: uninstall entry moved from "
+                        "HKEY_LOCAL_MACHINE{oldEntry}")}};
+  auto expand = [&](std::string line) {
+    for (const auto& [name, value] : text)
+      line = ReplaceAll(line, name, value, false);
+    return Expand(line);
+  };
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.has21 << c.has20 << c.executing);
+    SCOPED_TRACE(c.lines);
     TempRegistry fresh;
-    const std::string k20 = "\\Software\\Zarvik\\Solvane\\main";
-    if (c.has20) SetRegString(kHkeyCurrentUser, k20, "root", "C:\\Solvane");
-    if (c.executing) SetRegValue(kHkeyCurrentUser, k20, "list", reg::kRegMultiSz, "a\0b\0\0"s);
-    if (c.has21) SetRegString(kHkeyLocalMachine, kMainKey, "root", "/opt/zarvik/solvane");
-    Lines lines = {"DEBUG BeforeExecute(): Slv21 key "s +
-                       (c.has21 ? "already exists" : "does not exist") + " in HKLM",
-                   "DEBUG BeforeExecute(): Slv20 key "s +
-                       (c.has20 ? "already exists" : "does not exist") + " in HKCU"};
-    if (c.line) lines.push_back(c.line);
-    StepResult result = Step(&MainUpdater::BeforeExecute, c.executing);
-    EXPECT_EQ(result.lines, lines);
-    EXPECT_EQ(result.recorded, c.failure ? Lines{copy + c.failure} : Lines{});
+    const bool entry = c.key[0] == '\\';
+    if (entry) SetRegString(kHkeyLocalMachine, c.key, "DisplayName", "Zarvik:Solvane 2.0");
+    if (!entry && std::string(c.key).find("2.0") != std::string::npos)
+      SetRegString(kHkeyCurrentUser, k20, "root", "C:\\Solvane");
+    if (!entry && std::string(c.key).find("2.1") != std::string::npos)
+      SetRegString(kHkeyLocalMachine, kMainKey, "root", "/opt/zarvik/solvane");
+    if (c.executing) {
+      SetRegValue(entry ? kHkeyLocalMachine : kHkeyCurrentUser, entry ? c.key : k20, "Parts",
+                  reg::kRegMultiSz, "a\0\0"s);
+    }
+    StepResult result = Step(c.step, c.executing);
+    EXPECT_EQ(result.lines, expand(c.lines));
+    EXPECT_EQ(result.recorded, expand(c.recorded));
+    if (entry && c.executing) {  // the label went first
+      EXPECT_EQ(RegReadString(kHkeyLocalMachine, c.key, "DisplayName"), "Zarvik:Solvane 2.1");
+    }
   }
 }
 
@@ -89,18 +108,15 @@ TEST_F(ShellTest, RegisterSlvAppRunsRegsvr32OnAnExistingServer) {
                                std::filesystem::perms::owner_all);
   struct Case {
     const char* shell;
-    int server;  // 0 none, 1 the file, 2 a folder of its name
-    bool executing;
+    int server;        // 0 none, 1 the file, 2 a folder of its name
     const char* path;  // PATH
-    const char* line;  // %s: the server's path as on the command line
+    const char* line;  // {server}: its path as on the command line
   } cases[] = {
       // clang-format off
-      {"dry", 1, false, "path", "DEBUG registerSlvAPP(): regsvr32 returned 0"},
-      {"Программы/Zarvik Solvane", 1, true, "path", "DEBUG registerSlvAPP(): regsvr32 returned 3"},
-      {"none", 0, true, "path", nullptr},
-      {"folder", 2, true, "path", nullptr},
-      {"shell", 1, true, "nothing",
-       "WARN registerSlvAPP(): regsvr32 cannot be run here, %s is not registered"},
+      {"Программы/Zarvik Solvane", 1, "path", "DEBUG registerSlvAPP(): regsvr32 returned 3"},
+      {"none", 0, "path", ""},
+      {"folder", 2, "path", ""},
+      {"shell", 1, "nothing", "WARN registerSlvAPP(): regsvr32 cannot be run here, {server} is not registered"},
       // clang-format on
   };
   for (const Case& c : cases) {
@@ -111,11 +127,9 @@ TEST_F(ShellTest, RegisterSlvAppRunsRegsvr32OnAnExistingServer) {
     if (c.server == 2) MakeFolder(server);
     // Nothing else on the PATH: Wine, for one, brings a regsvr32 of its own.
     ScopedEnv path("PATH", dir / c.path);
-    StepResult result = Step(&MainUpdater::registerSlvAPP, c.executing);
-    std::string quoted = server.find(' ') == std::string::npos ? server : "\"" + server + "\"";
-    EXPECT_EQ(result.lines, c.line ? Lines{Format(c.line, quoted.c_str())} : Lines{});
-    EXPECT_EQ(result.recorded,
-              c.server == 1 ? Lines{"shell " + server + ": COM server registered"} : Lines{});
+    StepResult result = Step(&MainUpdater::registerSlvAPP, /*executing=*/true);
+    EXPECT_EQ(result.lines, ReplaceAll(c.line, "{server}", server, false));
+    EXPECT_EQ(result.recorded, c.server == 1 ? "shell " + server + ": COM server registered" : "");
   }
   EXPECT_EQ(ReadFile(dir / "args"),
             "/s\n" + AnsiToUtf8(dir / A("Программы/Zarvik Solvane")) + "/bin/SlvAPP.dll\n");
@@ -123,110 +137,43 @@ TEST_F(ShellTest, RegisterSlvAppRunsRegsvr32OnAnExistingServer) {
 
 // The group moves into the common Programs folder and the value follows,
 // once; the old group stays, still named, unless every shortcut arrived.
-TEST_F(ShellTest, CopySlvShortcutsMovesTheGroupIntoTheCommonPrograms) {
+// Then "Solvane 2.0" becomes "Solvane 2.1" in the group's names, letter case
+// kept.
+TEST_F(ShellTest, ProgramGroupSteps) {
   struct Case {
-    std::string group;
+    void (TSlv2MainUpdater::*step)();
+    const char* group;
     bool executing;  // with a folder where a shortcut must arrive
-    const char* line;
-    const char* failure;  // of the recorded move; nullptr: none recorded
-    std::string groupAfter;
+    const char *lines, *recorded, *groupAfter;
   } cases[] = {
       // clang-format off
-      {"{old}", false, "DEBUG copySlvShortcuts(): shortcuts moved from \"{old}\" to \"{common}\"", "", "{common}"},
-      {"{apps}/ZARVIK SOLVANE/", false, nullptr, nullptr, "{apps}/ZARVIK SOLVANE/"},
-      {"", false, "WARN copySlvShortcuts(): the shell names no program group, nothing done", nullptr, ""},
+      {&MainUpdater::copySlvShortcuts, "{old}", false, "DEBUG copySlvShortcuts(): shortcuts moved from \"{old}\" to \"{common}\"", "shell {common}: program group moved from {old}", "{common}"},
+      {&MainUpdater::copySlvShortcuts, "{apps}/ZARVIK SOLVANE/", false, "", "", "{apps}/ZARVIK SOLVANE/"},
+      {&MainUpdater::copySlvShortcuts, "", false, "WARN copySlvShortcuts(): the shell names no program group, nothing done", "", ""},
       // Deleting a group that holds the common folder would delete the copy.
-      {"{apps}", false, "ERROR copySlvShortcuts(): \"{common}\" lies inside \"{apps}\", shortcuts stay where they are", nullptr, "{apps}"},
-      {"{old}", true, "ERROR copySlvShortcuts(): shortcuts not copied completely from \"{old}\" to \"{common}\"", " - fails: not copied completely", "{old}"},
+      {&MainUpdater::copySlvShortcuts, "{apps}", false, "ERROR copySlvShortcuts(): \"{common}\" lies inside \"{apps}\", shortcuts stay where they are", "", "{apps}"},
+      {&MainUpdater::adjustSlvShortcutsNames, "{old}", false, "{renamed \"{old}/Solvane 2.0.lnk\" to \"{old}/Solvane 2.1.lnk\"\n{renamed \"{old}/Справка Solvane 2.0.lnk\" to \"{old}/Справка Solvane 2.1.lnk\"\n{renamed \"{old}/Tools/Solvane 2.0 Web.lnk\" to \"{old}/Tools/Solvane 2.1 Web.lnk\"", "shell {old}/Solvane 2.1.lnk: renamed from {old}/Solvane 2.0.lnk\nshell {old}/Справка Solvane 2.1.lnk: renamed from {old}/Справка Solvane 2.0.lnk\nshell {old}/Tools/Solvane 2.1 Web.lnk: renamed from {old}/Tools/Solvane 2.0 Web.lnk", "{old}"},
+      {&MainUpdater::adjustSlvShortcutsNames, "{old}/Tools/Deep", false, "WARN adjustSlvShortcutsNames(): found no files in \"{old}/Tools/Deep\" group folder", "", "{old}/Tools/Deep"},
+      {&MainUpdater::adjustSlvShortcutsNames, "{old}/missing", false, "WARN adjustSlvShortcutsNames(): found no files in \"{old}/missing\" group folder", "", "{old}/missing"},
+      {&MainUpdater::copySlvShortcuts, "{old}", true, "ERROR copySlvShortcuts(): shortcuts not copied completely from \"{old}\" to \"{common}\"", "shell {common}: program group moved from {old} - fails: not copied completely", "{old}"},
       // clang-format on
   };
-  WriteFile(oldGroup + "/Solvane 2.0.lnk", "main");
-  WriteFile(oldGroup + A("/Справка Solvane 2.0.lnk"), "help");
-  WriteFile(oldGroup + "/Tools/Deep/Uninstall.lnk", "uninstall");
-  MakeReadOnly(oldGroup + "/Tools/Deep/Uninstall.lnk");
-  const Lines tree = ListTree(oldGroup);
+  for (const char* name : {"Solvane 2.0.lnk", "Справка Solvane 2.0.lnk", "Readme.txt",
+                           "Tools/solvane 2.0.lnk", "Tools/Solvane 2.0 Web.lnk"})
+    WriteFile(oldGroup + "/" + A(name), name);
+  MakeFolder(oldGroup + "/Tools/Deep");
+  const std::vector<std::string> tree = ListTree(oldGroup);
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.group);
+    SCOPED_TRACE(c.lines);
     Install(root, Expand(c.group));
     if (c.executing) MakeFolder(common + "/Solvane 2.0.lnk");
-    StepResult result = Step(&MainUpdater::copySlvShortcuts, c.executing);
-    EXPECT_EQ(result.lines, c.line ? Lines{Expand(c.line)} : Lines{});
-    EXPECT_EQ(result.recorded,
-              c.failure
-                  ? Lines{Expand("shell {common}: program group moved from {old}") + c.failure}
-                  : Lines{});
+    StepResult result = Step(c.step, c.executing);
+    EXPECT_EQ(result.lines, Expand(ReplaceAll(A(c.lines), "{renamed",
+                                              "DEBUG adjustSlvShortcutsNames(): renamed", false)));
+    EXPECT_EQ(result.recorded, Expand(A(c.recorded)));
     EXPECT_EQ(result.group, Expand(c.groupAfter));
   }
   EXPECT_EQ(ListTree(oldGroup), tree);
-}
-
-// "Solvane 2.0" becomes "Solvane 2.1" in the group's names, letter case
-// kept; a group without entries is said.
-TEST_F(ShellTest, AdjustSlvShortcutsNamesRenames20Names) {
-  struct Case {
-    std::vector<const char*> names;  // "": the group folder empty; none: missing
-    std::vector<std::pair<const char*, const char*>> renamed;
-  } cases[] = {
-      // clang-format off
-      {{"Solvane 2.0.lnk", "Справка Solvane 2.0.lnk", "Readme.txt", "Other/solvane 2.0.lnk", "Other/Sub/Solvane 2.0 Web.lnk"},
-       {{"Solvane 2.0.lnk", "Solvane 2.1.lnk"}, {"Справка Solvane 2.0.lnk", "Справка Solvane 2.1.lnk"},
-        {"Other/Sub/Solvane 2.0 Web.lnk", "Other/Sub/Solvane 2.1 Web.lnk"}}},
-      {{""}, {}},
-      {{}, {}},
-      // clang-format on
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.names.size());
-    TempDir folder;
-    std::string group = folder / "Solvane";
-    Install(root, group);
-    for (const char* name : c.names)
-      *name ? WriteFile(group + "/" + A(name), "x") : MakeFolder(group);
-    Lines lines, recorded;
-    for (const auto& [from, to] : c.renamed) {
-      std::string entry = group + "/" + A(from), target = group + "/" + A(to);
-      lines.push_back("DEBUG adjustSlvShortcutsNames(): renamed \"" + entry + "\" to \"" + target +
-                      "\"");
-      recorded.push_back("shell " + target + ": renamed from " + entry);
-    }
-    if (c.renamed.empty())
-      lines.push_back("WARN adjustSlvShortcutsNames(): found no files in \"" + group +
-                      "\" group folder");
-    StepResult result = Step(&MainUpdater::adjustSlvShortcutsNames);
-    EXPECT_EQ(result.lines, lines);
-    EXPECT_EQ(result.recorded, recorded);
-  }
-}
-
-// The 2.0 entry moves to the 2.1 name, labelled first: an entry that cannot
-// move whole stays, relabelled, so that a run killed between the two steps
-// leaves the next run the move.
-TEST_F(ShellTest, AdjustSlvUninstallLabelsMovesThe20Entry) {
-  struct Case {
-    const char* key;
-    bool executing;  // with a value kind the move does not know
-    const char* line;
-    const char* failure;
-  } cases[] = {
-      // clang-format off
-      {kOldUninstall, false, nullptr, ""},
-      {kNewUninstall, false, nullptr, nullptr},
-      {kOldUninstall, true, "ERROR adjustSlvUninstallLabels(): uninstall entry not moved from \"{oldEntry}\" to \"{newEntry}\"", " - fails: not moved"},
-      // clang-format on
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.key);
-    TempRegistry fresh;
-    SetRegString(kHkeyLocalMachine, c.key, "DisplayName", "Zarvik:Solvane 2.0");
-    if (c.executing) SetRegValue(kHkeyLocalMachine, c.key, "Parts", reg::kRegMultiSz, "a\0\0"s);
-    StepResult result = Step(&MainUpdater::adjustSlvUninstallLabels, c.executing);
-    EXPECT_EQ(result.lines, c.line ? Lines{Expand(c.line)} : Lines{});
-    EXPECT_EQ(result.recorded, c.failure ? Lines{Expand("{uninstall}") + c.failure} : Lines{});
-    EXPECT_EQ(RegReadStringDef(kHkeyLocalMachine, kOldUninstall, "DisplayName", "none"),
-              c.executing              ? "Zarvik:Solvane 2.1"
-              : c.key == kOldUninstall ? "Zarvik:Solvane 2.0"
-                                       : "none");
-  }
 }
 
 // The steps after the fixed ones in order, on NT systems and elsewhere, for
@@ -245,31 +192,29 @@ TEST_F(ShellTest, AfterExecuteRunsTheStepsInOrder) {
       {"allow", {"DEBUG allowSlvFilesForEveryone() succeeded", "shell {root}: full control for everyone on the folder tree"}},
       {"rename", {"DEBUG adjustSlvShortcutsNames(): renamed \"{old}/Solvane 2.0.lnk\" to \"{old}/Solvane 2.1.lnk\"", "shell {old}/Solvane 2.1.lnk: renamed from {old}/Solvane 2.0.lnk"}},
       {"renameMoved", {"DEBUG adjustSlvShortcutsNames(): renamed \"{common}/Solvane 2.0.lnk\" to \"{common}/Solvane 2.1.lnk\"", "shell {common}/Solvane 2.1.lnk: renamed from {common}/Solvane 2.0.lnk"}},
-      {"uninstall", {"", "{uninstall}"}},
-      {"done", {"DEBUG AfterExecute() succeeded", nullptr}},
-      {"failed", {"ERROR AfterExecute() failed: ESlvUpdater (the log is full)", nullptr}},
+      {"uninstall", {"", "shell HKEY_LOCAL_MACHINE{newEntry}: uninstall entry moved from HKEY_LOCAL_MACHINE{oldEntry}"}},
+      {"done", {"DEBUG AfterExecute() succeeded", ""}},
+      {"failed", {"ERROR AfterExecute() failed: ESlvUpdater (the log is full)", ""}},
       // clang-format on
   };
   struct Case {
     bool finish, nt, failing;
     std::vector<const char*> steps;
   } cases[] = {
-      // clang-format off
       {false, true, false, {"register", "move", "allow", "renameMoved", "uninstall", "done"}},
       {false, false, false, {"register", "rename", "uninstall", "done"}},
       {false, true, true, {"register", "failed"}},
       {true, true, false, {"allow"}},
       {true, false, false, {}},
-      // clang-format on
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.finish << c.nt << c.failing);
     fakeApi.platformId = c.nt ? uint32_t{security::kVerPlatformWin32Nt} : 1u;
-    Lines lines, recorded;
+    std::string lines, recorded;
     for (const char* step : c.steps) {
-      auto [line, change] = steps.at(step);
-      if (*line) lines.push_back(Expand(line));
-      if (change) recorded.push_back(Expand(change));
+      for (auto [all, line] :
+           {std::pair{&lines, steps.at(step).first}, std::pair{&recorded, steps.at(step).second}})
+        if (*line) *all += (all->empty() ? "" : "\n") + Expand(line);
     }
     TLogCategory& category = TLogHierarchy::Default().GetCategory("TSlv2MainUpdater");
     std::shared_ptr<TLogAppender> failing = std::make_shared<FailingLog>("regsvr32 returned");
@@ -290,23 +235,23 @@ TEST_F(ShellTest, NoStepActsOnTheRootOfTheFileSystem) {
     EXPECT_FALSE(updater.CheckFolder("step", "shell folder", folder)) << folder;
   for (const char* folder : {"/opt/zarvik", "C:\\Zarvik", "\\\\server\\share\\zarvik", "zarvik"})
     EXPECT_TRUE(updater.CheckFolder("step", "shell folder", folder)) << folder;
-  for (const char* folder : {"", "/"}) {
-    SCOPED_TRACE(folder);
-    auto line = [folder](const char* step, const char* what) {
-      if (*folder)
-        return "ERROR "s + step + "(): " + what + " \"/\" is a root folder, nothing done";
-      if (what == "group folder"s)
-        return "WARN "s + step + "(): the shell names no program group, nothing done";
-      return "ERROR "s + step + "(): " + what + " is unknown, nothing done";
-    };
+  const char* unknown =
+      "ERROR registerSlvAPP(): shell folder is unknown, nothing done\n"
+      "WARN copySlvShortcuts(): the shell names no program group, nothing done\n"
+      "ERROR allowSlvFilesForEveryone(): shell folder is unknown, nothing done\n"
+      "WARN adjustSlvShortcutsNames(): the shell names no program group, nothing done\n"
+      "DEBUG AfterExecute() succeeded";
+  const char* isRoot =
+      "ERROR registerSlvAPP(): shell folder \"/\" is a root folder, nothing done\n"
+      "ERROR copySlvShortcuts(): group folder \"/\" is a root folder, nothing done\n"
+      "ERROR allowSlvFilesForEveryone(): shell folder \"/\" is a root folder, nothing done\n"
+      "ERROR adjustSlvShortcutsNames(): group folder \"/\" is a root folder, nothing done\n"
+      "DEBUG AfterExecute() succeeded";
+  for (auto [folder, lines] : {std::pair{"", unknown}, std::pair{"/", isRoot}}) {
     Install(folder, folder);
     StepResult result = Step(&TSlv2MainUpdater::AfterExecute);
-    EXPECT_EQ(
-        result.lines,
-        (Lines{line("registerSlvAPP", "shell folder"), line("copySlvShortcuts", "group folder"),
-               line("allowSlvFilesForEveryone", "shell folder"),
-               line("adjustSlvShortcutsNames", "group folder"), "DEBUG AfterExecute() succeeded"}));
-    EXPECT_EQ(result.recorded, Lines{});
+    EXPECT_EQ(result.lines, lines);
+    EXPECT_EQ(result.recorded, "");
   }
 }
 

@@ -65,11 +65,10 @@ class ShellTest : public ::testing::Test {
     return text;
   }
 
-  // What one step of a new updater of type U did: the lines it logged, what
-  // it recorded and the "group" value as it left it.
+  // What one step of a new updater of type U did, a line each: what it
+  // logged and what it recorded; and the "group" value as it left it.
   struct StepResult {
-    std::vector<std::string> lines, recorded;
-    std::string group;
+    std::string lines, recorded, group;
   };
   // The step's changes are recorded only, unless `executing`.
   template <class U = MainUpdater>
@@ -79,10 +78,16 @@ class ShellTest : public ::testing::Test {
     log.Clear();
     finishLog.Clear();
     (updater.*step)();
-    StepResult result{log.Lines(), Recorded(updater), {}};
-    result.lines.insert(result.lines.end(), finishLog.Lines().begin(), finishLog.Lines().end());
-    result.group = updater.Effects().ReadString(reg::kHkeyLocalMachine, kMainKey, "group");
-    return result;
+    auto text = [](const std::vector<std::string>& lines) {
+      std::string all;
+      for (const std::string& line : lines)
+        all += (all.empty() ? "" : "\n") + line;
+      return all;
+    };
+    std::vector<std::string> lines = log.Lines();
+    lines.insert(lines.end(), finishLog.Lines().begin(), finishLog.Lines().end());
+    return {text(lines), text(Recorded(updater)),
+            updater.Effects().ReadString(reg::kHkeyLocalMachine, kMainKey, "group")};
   }
 
   TempRegistry registry;
