@@ -3,7 +3,6 @@
 // folders for links while the walk runs.
 #include <fcntl.h>
 #include <grp.h>
-#include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -16,13 +15,9 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <string>
-#include <vector>
 
 #include "AclTestSupport.h"
 #include "ShellTestSupport.h"
-#include "TestSupport.h"
 #include "products/SecurityUtil.h"
 #include "products/TreeRights.h"
 #include "sys/Cp1251.h"
@@ -68,17 +63,6 @@ std::string Fingerprint(const std::string& folder) {
   return out;
 }
 
-// A teacher's private folder outside the shell's tree.
-void MakeVictim(const std::string& victim) {
-  test::WriteFile(victim + "/marks.db", "marks");
-  test::WriteFile(victim + "/sub/notes.txt", "notes");
-  for (const auto& e : stdfs::recursive_directory_iterator(Native(victim)))
-    ::lchown(e.path().c_str(), kTeacher, kTeacher);
-  ::chown(Native(victim).c_str(), kTeacher, kTeacher);
-  ::chmod(Native(victim).c_str(), 0700);
-  ::chmod(Native(victim + "/marks.db").c_str(), 0600);
-}
-
 class TreeRightsTest : public test::ShellTest {
  protected:
   void SetUp() override {
@@ -87,7 +71,14 @@ class TreeRightsTest : public test::ShellTest {
     if (!why.empty()) GTEST_SKIP() << why;
     Install(root, oldGroup);
     ::chmod(Native(dir.Path()).c_str(), 0755);
-    MakeVictim(victim);
+    // A teacher's private folder outside the shell's tree.
+    test::WriteFile(victim + "/marks.db", "marks");
+    test::WriteFile(victim + "/sub/notes.txt", "notes");
+    for (const auto& e : stdfs::recursive_directory_iterator(Native(victim)))
+      ::lchown(e.path().c_str(), kTeacher, kTeacher);
+    ::chown(Native(victim).c_str(), kTeacher, kTeacher);
+    ::chmod(Native(victim).c_str(), 0700);
+    ::chmod(Native(victim + "/marks.db").c_str(), 0600);
     before = Fingerprint(victim);
   }
 
@@ -167,35 +158,6 @@ TEST_F(TreeRightsTest, EachKindOfEntry) {
     std::vector<std::string> failed = Walk(closed, /*walked=*/false);
     return failed.size() == 1 && failed[0].starts_with("FAIL \"" + closed + "\" not opened");
   }));
-}
-
-// The same plant made by a pupil, with the kernel's protection of hard
-// links off and on.
-TEST_F(TreeRightsTest, HardLinksAPupilPlants) {
-  const char* setting = "/proc/sys/fs/protected_hardlinks";
-  std::string was = test::ReadFile(setting);
-  stdfs::create_directories(Native(root));
-  // The teacher's folder may be passed through, his marks are his alone.
-  ::chmod(Native(victim).c_str(), 0711);
-  before = Fingerprint(victim);
-  for (const char* value : {"0", "1"}) {
-    SCOPED_TRACE(value);
-    {
-      std::ofstream out(setting);
-      out << value;
-    }
-    if (test::ReadFile(setting)[0] != value[0]) GTEST_SKIP() << setting << " cannot be set here";
-    ::chmod(Native(root).c_str(), 0777);
-    ::unlink(Native(root + "/marks.db").c_str());
-    bool planted = test::AsNobody([this] {
-      return ::link(Native(victim + "/marks.db").c_str(), Native(root + "/marks.db").c_str()) == 0;
-    });
-    EXPECT_EQ(planted, value[0] == '0');
-    std::vector<std::string> lines = Walk();
-    EXPECT_EQ(lines.size(), planted ? 1u : 0u);
-    EXPECT_EQ(Fingerprint(victim), before);
-  }
-  std::ofstream(setting) << was;
 }
 
 // While root runs, a pupil swaps the product folder and a sub-folder for
