@@ -31,6 +31,14 @@ inline std::vector<std::string> Recorded(const TSlv2Updater& updater) {
   return lines;
 }
 
+// The lines, one a line.
+inline std::string Text(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines)
+    text += (text.empty() ? "" : "\n") + line;
+  return text;
+}
+
 class ProductFixture : public ::testing::Test {
  protected:
   explicit ProductFixture(const std::string& productId)

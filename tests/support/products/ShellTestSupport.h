@@ -78,15 +78,9 @@ class ShellTest : public ::testing::Test {
     log.Clear();
     finishLog.Clear();
     (updater.*step)();
-    auto text = [](const std::vector<std::string>& lines) {
-      std::string all;
-      for (const std::string& line : lines)
-        all += (all.empty() ? "" : "\n") + line;
-      return all;
-    };
     std::vector<std::string> lines = log.Lines();
     lines.insert(lines.end(), finishLog.Lines().begin(), finishLog.Lines().end());
-    return {text(lines), text(Recorded(updater)),
+    return {Text(lines), Text(Recorded(updater)),
             updater.Effects().ReadString(reg::kHkeyLocalMachine, kMainKey, "group")};
   }
 
