@@ -15,6 +15,7 @@ namespace slv2 {
 namespace {
 
 using security::DaclStep;
+using F = test::FakeSecurityApi;
 using ::testing::ElementsAre;
 
 TEST(FileRightsTest, MasksGiveTheRightsWhoseBitsAreAllThere) {
@@ -92,7 +93,6 @@ class FileSecurityTest : public ::testing::Test {
 };
 
 TEST_F(FileSecurityTest, ConsecutiveEntriesOfOneAccountMakeOneItem) {
-  using F = test::FakeSecurityApi;
   Open(file, {F::Allow(admins, 0x1F01FF), F::Deny(admins, 0x120116), F::Allow(system, 0x120089)});
   EXPECT_THAT(reports, ElementsAre("get 0@0"));
   EXPECT_THAT(Items(),
@@ -117,7 +117,6 @@ TEST_F(FileSecurityTest, ConsecutiveEntriesOfOneAccountMakeOneItem) {
 }
 
 TEST_F(FileSecurityTest, FolderEntriesSplitByContainerInheritance) {
-  using F = test::FakeSecurityApi;
   Open(folder,
        {F::Allow(everyone, 0x10000000, kFileFlags), F::Allow(everyone, 0x1F01FF, kFolderFlags),
         F::Allow(system, 0xA0000000, 0x1), F::Allow(admins, 0x1200A9, 0x3)});
@@ -127,7 +126,6 @@ TEST_F(FileSecurityTest, FolderEntriesSplitByContainerInheritance) {
 }
 
 TEST_F(FileSecurityTest, ReadFailuresAreReportedOnceWithTheirLocation) {
-  using F = test::FakeSecurityApi;
   security.ReadSecurity();  // no object yet
   api.readResult = {kErrorAccessDenied, DaclStep::kReadDescriptor};
   Open(file, {F::Allow(everyone, 0x1F01FF)});
@@ -164,7 +162,7 @@ TEST_F(FileSecurityTest, AFailedVolumeStepDropsTheObjectAndItsEntries) {
     api.driveType = security::kDriveFixed;
     api.volumeError = 0;
     api.volume.fileSystemFlags = security::kFsPersistentAcls;
-    Open(folder, {test::FakeSecurityApi::Allow(everyone, 0x1F01FF)});
+    Open(folder, {F::Allow(everyone, 0x1F01FF)});
     ASSERT_EQ(security.Count(), 1);
     reports.clear();
     setUp();
@@ -191,10 +189,10 @@ TEST_F(FileSecurityTest, TheDriveGivesTheVolumeRootAndWhereAccountsLive) {
   EXPECT_EQ(security.FileName(), "C:\\");
   api.driveType = security::kDriveRemote;
   api.connection = "\\\\srv\\share";
-  Open("\\\\unc\\share\\f.txt", {test::FakeSecurityApi::Allow(everyone, 0x1F01FF)});
+  Open("\\\\unc\\share\\f.txt", {F::Allow(everyone, 0x1F01FF)});
   EXPECT_TRUE(security.IsNetwork());
   EXPECT_EQ(security.SystemName(), "WORKSTATION");
-  Open("X:\\data\\f.txt", {test::FakeSecurityApi::Allow(everyone, 0x1F01FF)});
+  Open("X:\\data\\f.txt", {F::Allow(everyone, 0x1F01FF)});
   EXPECT_EQ(security.SystemName(), "srv");
   EXPECT_THAT(api.volumeRoots, ElementsAre(root, "C:\\", "\\\\unc\\share\\", "\\\\srv\\share\\"));
   EXPECT_THAT(api.lookupSystems, ElementsAre("WORKSTATION", "srv"));
@@ -222,7 +220,6 @@ TEST_F(FileSecurityTest, AccountsAreAddedAndIndexesChecked) {
 }
 
 TEST_F(FileSecurityTest, WritingGivesEntriesInItemOrderWithTheirFlags) {
-  using F = test::FakeSecurityApi;
   Open(file, {});
   security.GrantFullControl(security.AddAccount("", "Everyone"));
   TSecurityListItem& other = security.Item(security.AddAccount("", "alice"));
@@ -252,7 +249,7 @@ TEST_F(FileSecurityTest, WritingGivesEntriesInItemOrderWithTheirFlags) {
 
 TEST_F(FileSecurityTest, WriteFailuresAreReportedAndLostAccountsRaise) {
   api.writeResult = {kErrorNotEnoughMemory, DaclStep::kCreateDacl};
-  Open(file, {test::FakeSecurityApi::Allow(everyone, 0x1F01FF)});
+  Open(file, {F::Allow(everyone, 0x1F01FF)});
   security.WriteSecurity();
   // A path that names nothing: no rights to grant, an empty DACL, and the
   // write fails at its last step.
@@ -287,9 +284,9 @@ TEST_F(FileSecurityTest, AllowFileForEveryoneWritesEveryonesFullControlAlone) {
   EXPECT_FALSE(AllowFileForEveryone(file, api));
   EXPECT_TRUE(api.driveRoots.empty());
   api.loads = true;
-  api.dacl.entries = {test::FakeSecurityApi::Allow(alice, 0x1F01FF)};
+  api.dacl.entries = {F::Allow(alice, 0x1F01FF)};
   EXPECT_TRUE(AllowFileForEveryone(file, api));
-  EXPECT_THAT(api.written, ElementsAre(test::FakeSecurityApi::Allow(everyone, 0x1F01FF, 0x1)));
+  EXPECT_THAT(api.written, ElementsAre(F::Allow(everyone, 0x1F01FF, 0x1)));
   api.writeResult = {kErrorAccessDenied, DaclStep::kWriteDacl};
   EXPECT_EQ(SetEveryoneFullControl(file, api), kErrorAccessDenied);
   EXPECT_FALSE(AllowFileForEveryone(file, api));

@@ -17,14 +17,6 @@
 
 namespace slv2::security {
 
-void PrintTo(const AccessEntry& entry, std::ostream* os) {
-  Principal who;
-  bool known = PrincipalOf(entry.sid, &who);
-  *os << (entry.type == kAccessAllowedAceType ? "allow " : "deny ")
-      << (known ? "kind " + std::to_string(who.kind) + " id " + std::to_string(who.id) : "?")
-      << std::hex << " mask 0x" << entry.mask << " flags 0x" << unsigned{entry.flags} << std::dec;
-}
-
 namespace {
 
 using ::testing::ElementsAre;
@@ -156,8 +148,14 @@ TEST(SecurityApiTest, VolumesAreKnownByAnyPathOnThemEvenOneStillToBeMade) {
   EXPECT_EQ(info.fileSystemName, test::MountOf(dir.Path(), "FSTYPE"));
   EXPECT_EQ(info.volumeName, test::MountOf(dir.Path(), "SOURCE"));
   EXPECT_EQ((info.fileSystemFlags & kFsPersistentAcls) != 0, test::WhyNoAcls(dir.Path()).empty());
+  // The serial number tells volumes apart.
+  VolumeInfo same, proc;
+  ASSERT_EQ(api.GetVolumeInfo(dir.Path(), &same), kErrorSuccess);
+  ASSERT_EQ(api.GetVolumeInfo("/proc/version", &proc), kErrorSuccess);
+  EXPECT_EQ(same.serialNumber, info.serialNumber);
+  EXPECT_NE(proc.serialNumber, info.serialNumber);
 
-  ASSERT_EQ(api.GetVolumeInfo("/proc/version", &info), kErrorSuccess);
+  info = proc;
   EXPECT_EQ(info.fileSystemName, "proc");
   EXPECT_EQ(info.fileSystemFlags & kFsPersistentAcls, 0u);
   EXPECT_EQ(api.DriveType("/proc/version"), kDriveFixed);
