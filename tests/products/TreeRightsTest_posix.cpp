@@ -8,7 +8,6 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -41,26 +40,12 @@ mode_t ModeOf(const std::string& path) {
   return st.st_mode & 07777;
 }
 
-// A folder and every entry below it: name, kind, owner, mode, lists and
+// A folder and every entry below it: name, kind, mode, owner, lists and
 // content.
 std::string Fingerprint(const std::string& folder) {
-  std::vector<stdfs::path> paths = {Native(folder)};
-  for (const auto& e : stdfs::recursive_directory_iterator(Native(folder)))
-    paths.push_back(e.path());
-  std::string out;
-  for (const stdfs::path& path : paths) {
-    struct stat st;
-    ::lstat(path.c_str(), &st);
-    out += path.string() + " " + std::to_string(st.st_mode) + " " + std::to_string(st.st_uid);
-    for (const char* list : {"system.posix_acl_access", "system.posix_acl_default"}) {
-      char value[512];
-      ssize_t n = ::lgetxattr(path.c_str(), list, value, sizeof value);
-      out += " " + (n > 0 ? std::string(value, static_cast<size_t>(n)) : std::string());
-    }
-    if (S_ISREG(st.st_mode)) out += " " + test::ReadFile(Utf8ToAnsi(path.string()));
-    out += "\n";
-  }
-  return out;
+  return test::CommandOutput("cd '" + Native(folder) +
+                             "' && find . -printf '%p %M %U\\n' -type f -exec md5sum {} + | sort"
+                             " && getfacl -R .");
 }
 
 class TreeRightsTest : public test::ShellTest {
