@@ -17,6 +17,14 @@
 
 namespace slv2::security {
 
+void PrintTo(const AccessEntry& entry, std::ostream* os) {
+  Principal who;
+  bool known = PrincipalOf(entry.sid, &who);
+  *os << (entry.type == kAccessAllowedAceType ? "allow " : "deny ")
+      << (known ? "kind " + std::to_string(who.kind) + " id " + std::to_string(who.id) : "?")
+      << std::hex << " mask 0x" << entry.mask << " flags 0x" << unsigned{entry.flags} << std::dec;
+}
+
 namespace {
 
 using ::testing::ElementsAre;
