@@ -31,7 +31,7 @@ inline std::vector<std::string> Recorded(const TSlv2Updater& updater) {
   return lines;
 }
 
-// The lines, one a line.
+// The lines joined, one a line.
 inline std::string Text(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines)
