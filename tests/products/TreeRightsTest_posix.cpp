@@ -67,14 +67,15 @@ class TreeRightsTest : public test::ShellTest {
     before = Fingerprint(victim);
   }
 
-  std::vector<std::string> Walk(const std::string& tree = {}, bool walked = true) {
+  // Whether the walk went to its end ("walked" or "failed"), then its lines.
+  std::vector<std::string> Walk(const std::string& tree = {}) {
     std::vector<std::string> lines;
     TreeRightsEvents events;
     events.warning = [&lines](const std::string& m) { lines.push_back("WARN " + m); };
     events.failure = [&lines](const std::string& m) { lines.push_back("FAIL " + m); };
-    EXPECT_EQ(
-        OpenTreeToEveryone(tree.empty() ? root : tree, security::PlatformSecurityApi(), events),
-        walked);
+    bool walked =
+        OpenTreeToEveryone(tree.empty() ? root : tree, security::PlatformSecurityApi(), events);
+    lines.insert(lines.begin(), walked ? "walked" : "failed");
     return lines;
   }
 
@@ -123,7 +124,7 @@ TEST_F(TreeRightsTest, EachKindOfEntry) {
   const char* kept =
       "\" has 2 names and belongs to another account: its rights are left as they are";
   EXPECT_EQ(lines, (std::vector<std::string>{"WARN \"" + root + "/x/marks.hard" + kept,
-                                             "WARN \"" + root + "/y/root.hard" + kept}));
+                                             "WARN \"" + root + "/y/root.hard" + kept, "walked"}));
   EXPECT_TRUE(test::AsNobody([&] {
     int fd = ::open(Native(root + "/a.txt").c_str(), O_RDWR);
     bool written = fd >= 0 && ::write(fd, "y", 1) == 1;
@@ -132,17 +133,52 @@ TEST_F(TreeRightsTest, EachKindOfEntry) {
     if (made >= 0) ::close(made);
     return written && made >= 0 && ::access(Native(deep + "/far.txt").c_str(), X_OK) == 0;
   }));
-  // A tree that is not there is nothing to do; one that cannot be opened
-  // fails, said.
-  EXPECT_TRUE(Walk(dir / "missing").empty());
-  std::string closed = dir / "closed";
+}
+
+// Only a root with nothing at all at its path is nothing to do. One that
+// cannot be walked as a folder fails with a line naming it, whatever error
+// an earlier call left behind: a folder closed to the running user, a
+// pupil's link (it may lead anywhere) and a file. An administrator's link is
+// followed, as the file layer follows it to an anchored root.
+TEST_F(TreeRightsTest, WhatLiesAtTheRoot) {
+  std::string closed = dir / "closed", moved = dir / "moved";
   test::WriteFile(closed + "/a.txt", "a");
   ::chmod(Native(closed).c_str(), 0700);
-  EXPECT_TRUE(test::AsNobody([&] {
-    fs::SetLastError(kErrorSuccess);  // no error left by an earlier call
-    std::vector<std::string> failed = Walk(closed, /*walked=*/false);
-    return failed.size() == 1 && failed[0].starts_with("FAIL \"" + closed + "\" not opened");
-  }));
+  test::WriteFile(moved + "/a.txt", "a");
+  ::chmod(Native(moved).c_str(), 0755);
+  stdfs::create_directory_symlink(Native(victim), Native(dir / "pupil.lnk"));
+  ::lchown(Native(dir / "pupil.lnk").c_str(), kPupil, kPupil);
+  stdfs::create_directory_symlink(Native(moved), Native(dir / "admin.lnk"));
+  test::WriteFile(dir / "file", "f");
+  struct Case {
+    const char* name;
+    bool asNobody;
+    const char* outcome;  // {root}: the root's path
+  } cases[] = {
+      // clang-format off
+      {"missing", false, "walked"},
+      {"closed", true, "failed\nFAIL \"{root}\" not opened to all users: Access is denied"},
+      {"pupil.lnk", false, "failed\nFAIL \"{root}\" not opened to all users: The create operation stopped after reaching a symbolic link"},
+      {"file", false, "failed\nFAIL \"{root}\" not opened to all users: The directory name is invalid"},
+      {"admin.lnk", false, "walked"},
+      // clang-format on
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string tree = dir / c.name;
+    std::string expected = ReplaceAll(c.outcome, "{root}", tree, false);
+    auto walk = [&] {
+      fs::SetLastError(kErrorPathNotFound);  // left by an earlier call
+      return test::Text(Walk(tree));
+    };
+    if (c.asNobody) {
+      EXPECT_TRUE(test::AsNobody([&] { return walk() == expected; }));
+    } else {
+      EXPECT_EQ(walk(), expected);
+    }
+  }
+  EXPECT_EQ(ModeOf(moved), 0777);
+  EXPECT_EQ(Fingerprint(victim), before);
 }
 
 // While root runs, a pupil swaps the product folder and a sub-folder for
