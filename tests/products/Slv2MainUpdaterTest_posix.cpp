@@ -138,12 +138,23 @@ TEST_F(ShellTest, RegisterSlvAppRunsRegsvr32OnAnExistingServer) {
 // The group moves into the common Programs folder and the value follows,
 // once; the old group stays, still named, unless every shortcut arrived.
 // Then "Solvane 2.0" becomes "Solvane 2.1" in the group's names, letter case
-// kept.
+// kept, each name once (a folder's after its entries'). A real run that
+// logs no error records what its dry run recorded.
 TEST_F(ShellTest, ProgramGroupSteps) {
+  // The old group's renames in the order made, logged and recorded.
+  std::vector<std::string> renameLines, renameRecords;
+  for (const char* name : {"Solvane 2.0 Extras/Solvane 2.0 Notes.lnk", "Tools/Solvane 2.0 Web.lnk",
+                           "Solvane 2.0 Extras", "Solvane 2.0.lnk", "Справка Solvane 2.0.lnk"}) {
+    std::string from = "{old}/" + std::string(name), to = from;
+    to.replace(to.rfind("2.0"), 3, "2.1");
+    renameLines.push_back("{renamed \"" + from + "\" to \"" + to + "\"");
+    renameRecords.push_back("shell " + to + ": renamed from " + from);
+  }
+  const std::string renames = Text(renameLines), renamed = Text(renameRecords);
   struct Case {
     void (TSlv2MainUpdater::*step)();
     const char* group;
-    bool executing;  // with a folder where a shortcut must arrive
+    bool executing;  // for real; a copy with a folder where a shortcut must arrive
     const char *lines, *recorded, *groupAfter;
   } cases[] = {
       // clang-format off
@@ -152,27 +163,37 @@ TEST_F(ShellTest, ProgramGroupSteps) {
       {&MainUpdater::copySlvShortcuts, "", false, "WARN copySlvShortcuts(): the shell names no program group, nothing done", "", ""},
       // Deleting a group that holds the common folder would delete the copy.
       {&MainUpdater::copySlvShortcuts, "{apps}", false, "ERROR copySlvShortcuts(): \"{common}\" lies inside \"{apps}\", shortcuts stay where they are", "", "{apps}"},
-      {&MainUpdater::adjustSlvShortcutsNames, "{old}", false, "{renamed \"{old}/Solvane 2.0.lnk\" to \"{old}/Solvane 2.1.lnk\"\n{renamed \"{old}/Справка Solvane 2.0.lnk\" to \"{old}/Справка Solvane 2.1.lnk\"\n{renamed \"{old}/Tools/Solvane 2.0 Web.lnk\" to \"{old}/Tools/Solvane 2.1 Web.lnk\"", "shell {old}/Solvane 2.1.lnk: renamed from {old}/Solvane 2.0.lnk\nshell {old}/Справка Solvane 2.1.lnk: renamed from {old}/Справка Solvane 2.0.lnk\nshell {old}/Tools/Solvane 2.1 Web.lnk: renamed from {old}/Tools/Solvane 2.0 Web.lnk", "{old}"},
+      {&MainUpdater::adjustSlvShortcutsNames, "{old}", false, renames.c_str(), renamed.c_str(), "{old}"},
       {&MainUpdater::adjustSlvShortcutsNames, "{old}/Tools/Deep", false, "WARN adjustSlvShortcutsNames(): found no files in \"{old}/Tools/Deep\" group folder", "", "{old}/Tools/Deep"},
       {&MainUpdater::adjustSlvShortcutsNames, "{old}/missing", false, "WARN adjustSlvShortcutsNames(): found no files in \"{old}/missing\" group folder", "", "{old}/missing"},
       {&MainUpdater::copySlvShortcuts, "{old}", true, "ERROR copySlvShortcuts(): shortcuts not copied completely from \"{old}\" to \"{common}\"", "shell {common}: program group moved from {old} - fails: not copied completely", "{old}"},
+      {&MainUpdater::adjustSlvShortcutsNames, "{old}", true, renames.c_str(), renamed.c_str(), "{old}"},
       // clang-format on
   };
-  for (const char* name : {"Solvane 2.0.lnk", "Справка Solvane 2.0.lnk", "Readme.txt",
-                           "Tools/solvane 2.0.lnk", "Tools/Solvane 2.0 Web.lnk"})
+  for (const char* name :
+       {"Solvane 2.0.lnk", "Справка Solvane 2.0.lnk", "Readme.txt", "Tools/solvane 2.0.lnk",
+        "Tools/Solvane 2.0 Web.lnk", "Solvane 2.0 Extras/Solvane 2.0 Notes.lnk"})
     WriteFile(oldGroup + "/" + A(name), name);
   MakeFolder(oldGroup + "/Tools/Deep");
-  const std::vector<std::string> tree = ListTree(oldGroup);
+  std::vector<std::string> tree = ListTree(oldGroup);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.lines);
     Install(root, Expand(c.group));
     if (c.executing) MakeFolder(common + "/Solvane 2.0.lnk");
-    StepResult result = Step(c.step, c.executing);
+    StepResult dry = Step(c.step);
+    StepResult result = c.executing ? Step(c.step, true) : dry;
     EXPECT_EQ(result.lines, Expand(ReplaceAll(A(c.lines), "{renamed",
                                               "DEBUG adjustSlvShortcutsNames(): renamed", false)));
     EXPECT_EQ(result.recorded, Expand(A(c.recorded)));
     EXPECT_EQ(result.group, Expand(c.groupAfter));
+    if (c.executing && result.lines.find("ERROR") == std::string::npos) {
+      EXPECT_EQ(result.lines + result.recorded, dry.lines + dry.recorded);
+    }
   }
+  // Only the last row renamed, each name once.
+  for (std::string& entry : tree)
+    entry = ReplaceAll(entry, "Solvane 2.0", "Solvane 2.1", false);
+  std::sort(tree.begin(), tree.end());
   EXPECT_EQ(ListTree(oldGroup), tree);
 }
 
