@@ -99,7 +99,7 @@ TEST_F(ShellTest, RegistrySteps) {
 
 // regsvr32 runs silently on the server file, its path quoted whole, and its
 // exit code is only logged; where none can run the server stays unregistered
-// with a warning.
+// with a warning, and the record says so.
 TEST_F(ShellTest, RegisterSlvAppRunsRegsvr32OnAnExistingServer) {
   // A regsvr32 that notes its arguments, named as the command names it.
   WriteFile(dir / "path/regsvr32.exe",
@@ -111,12 +111,13 @@ TEST_F(ShellTest, RegisterSlvAppRunsRegsvr32OnAnExistingServer) {
     int server;        // 0 none, 1 the file, 2 a folder of its name
     const char* path;  // PATH
     const char* line;  // {server}: its path as on the command line
+    const char* recorded;
   } cases[] = {
       // clang-format off
-      {"Программы/Zarvik Solvane", 1, "path", "DEBUG registerSlvAPP(): regsvr32 returned 3"},
-      {"none", 0, "path", ""},
-      {"folder", 2, "path", ""},
-      {"shell", 1, "nothing", "WARN registerSlvAPP(): regsvr32 cannot be run here, {server} is not registered"},
+      {"Программы/Zarvik Solvane", 1, "path", "DEBUG registerSlvAPP(): regsvr32 returned 3", "shell {server}: COM server registered"},
+      {"none", 0, "path", "", ""},
+      {"folder", 2, "path", "", ""},
+      {"shell", 1, "nothing", "WARN registerSlvAPP(): regsvr32 cannot be run here, {server} is not registered", "shell {server}: COM server not registered: regsvr32 cannot be run here"},
       // clang-format on
   };
   for (const Case& c : cases) {
@@ -129,7 +130,7 @@ TEST_F(ShellTest, RegisterSlvAppRunsRegsvr32OnAnExistingServer) {
     ScopedEnv path("PATH", dir / c.path);
     StepResult result = Step(&MainUpdater::registerSlvAPP, /*executing=*/true);
     EXPECT_EQ(result.lines, ReplaceAll(c.line, "{server}", server, false));
-    EXPECT_EQ(result.recorded, c.server == 1 ? "shell " + server + ": COM server registered" : "");
+    EXPECT_EQ(result.recorded, ReplaceAll(c.recorded, "{server}", server, false));
   }
   EXPECT_EQ(ReadFile(dir / "args"),
             "/s\n" + AnsiToUtf8(dir / A("Программы/Zarvik Solvane")) + "/bin/SlvAPP.dll\n");
