@@ -66,9 +66,11 @@ class ShellTest : public ::testing::Test {
   }
 
   // What one step of a new updater of type U did, a line each: what it
-  // logged and what it recorded; and the "group" value as it left it.
+  // logged and what it recorded; and as its effects read the registry after
+  // it, the "group" value and "<root value> | <label> | <label>" of the 2.1
+  // key and the 2.1 and 2.0 uninstall entries ("-" for a missing key).
   struct StepResult {
-    std::string lines, recorded, group;
+    std::string lines, recorded, group, keys;
   };
   // The step's changes are recorded only, unless `executing`.
   template <class U = MainUpdater>
@@ -80,8 +82,16 @@ class ShellTest : public ::testing::Test {
     (updater.*step)();
     std::vector<std::string> lines = log.Lines();
     lines.insert(lines.end(), finishLog.Lines().begin(), finishLog.Lines().end());
+    TSlv2Effects& effects = updater.Effects();
+    auto read = [&effects](const char* key, const char* name) {
+      return effects.KeyExists(reg::kHkeyLocalMachine, key)
+                 ? effects.ReadString(reg::kHkeyLocalMachine, key, name)
+                 : std::string("-");
+    };
     return {Text(lines), Text(Recorded(updater)),
-            updater.Effects().ReadString(reg::kHkeyLocalMachine, kMainKey, "group")};
+            effects.ReadString(reg::kHkeyLocalMachine, kMainKey, "group"),
+            read(kMainKey, "root") + " | " + read(kNewUninstall, "DisplayName") + " | " +
+                read(kOldUninstall, "DisplayName")};
   }
 
   TempRegistry registry;
