@@ -10,7 +10,6 @@
 #include "products/Slv2PX2002Updater.h"
 #include "products/Slv2PuncDataUpdater.h"
 #include "products/Slv2PuncUpdater.h"
-#include "storage/FileUtil.h"
 #include "sys/StrUtil.h"
 
 namespace slv2 {
@@ -29,16 +28,6 @@ const std::vector<const TSlv2UpdaterClass*>& UpdaterCatalogue() {
 
 std::string UpdaterStorageFile(const TSlv2UpdaterClass& type, std::string_view packageFolder) {
   return JoinPath(packageFolder, type.GetStorageName()) + ".stg";
-}
-
-std::unique_ptr<TSlv2Updater> CreateUpdaterIfInstalled(const TSlv2UpdaterClass& type,
-                                                       std::string_view packageFolder) {
-  if (!TSlv2Helper::IsProductInstalled(type.GetProductId())) return nullptr;
-  std::string storageFile = UpdaterStorageFile(type, packageFolder);
-  if (!FileExists(storageFile)) return nullptr;
-  std::unique_ptr<TSlv2Updater> updater = type.Create();
-  updater->SetStorageFileName(storageFile);
-  return updater;
 }
 
 }  // namespace slv2

@@ -1,5 +1,6 @@
 // The shell's Start-menu group: moved into the common Programs folder and its
 // 2.0 shortcuts renamed.
+#include <algorithm>
 #include <vector>
 
 #include "log/LogCategory.h"
@@ -18,6 +19,12 @@ namespace slv2 {
 namespace {
 
 constexpr const char* kCommonGroupName = "Zarvik Solvane";
+
+// How many folders down a listed path lies.
+size_t Depth(const std::string& path) {
+  return static_cast<size_t>(
+      std::count_if(path.begin(), path.end(), [](char c) { return c == '/' || c == '\\'; }));
+}
 
 bool IsDotEntry(const std::string& path) {
   std::string name = TgmFileUtil::ExtractFileName(path, true);
@@ -88,12 +95,18 @@ void TSlv2MainUpdater::adjustSlvShortcutsNames() {
       Warning(Format("%s(): found no files in \"%s\" group folder", self, group.c_str()));
       return;
     }
-    // The whole list is taken before the first rename: an entry of a folder
-    // renamed earlier is looked for under its old path and stays as it is.
+    // Each entry's own name, deepest first: a folder is renamed only after
+    // everything in it, so every rename works on the paths listed before the
+    // first (which a dry run, renaming nothing, uses as well).
+    std::stable_sort(
+        entries.begin(), entries.end(),
+        [](const std::string& a, const std::string& b) { return Depth(a) > Depth(b); });
     for (std::string entry : entries) {
       entry = group + entry.substr(located.size());
-      std::string target = ReplaceAll(entry, "Solvane 2.0", "Solvane 2.1", false);
-      if (target == entry) continue;
+      std::string name = TgmFileUtil::ExtractFileName(entry, true);
+      std::string renamed = ReplaceAll(name, "Solvane 2.0", "Solvane 2.1", false);
+      if (renamed == name) continue;
+      std::string target = TgmFileUtil::ExtractFilePath(entry) + renamed;
       TSlv2Outcome outcome(TSlv2OutcomeKind::Shell, target, "renamed from " + entry);
       if (Effects().Rename(entry, target, std::move(outcome))) {
         Logger().Debug(

@@ -116,17 +116,21 @@ bool TSlv2MainUpdater::CheckFolder(const char* operation, const char* what,
 
 void TSlv2MainUpdater::registerSlvAPP() {
   if (!CheckFolder("registerSlvAPP", "shell folder", Slv21Root())) return;
-  std::string path = JoinPath(JoinPath(Slv21Root(), "bin"), "SlvAPP.dll");
-  if (!FileExists(path)) return;
-  TSlv2Outcome outcome(TSlv2OutcomeKind::Shell, path, "COM server registered");
-  if (path.find(' ') != std::string::npos) path = Format("\"%s\"", path.c_str());
-  uint32_t code = Effects().Run(Format("regsvr32.exe /s %s", path.c_str()), std::move(outcome));
+  std::string server = JoinPath(JoinPath(Slv21Root(), "bin"), "SlvAPP.dll");
+  if (!FileExists(server)) return;
+  std::string quoted =
+      server.find(' ') != std::string::npos ? Format("\"%s\"", server.c_str()) : server;
+  uint32_t code =
+      Effects().Run(Format("regsvr32.exe /s %s", quoted.c_str()),
+                    TSlv2Outcome(TSlv2OutcomeKind::Shell, server, "COM server registered"));
   // Any exit code is only reported: the registration never fails the update.
   // Where regsvr32 cannot run at all (Linux has no COM servers to register)
   // the server stays unregistered, which is said without failing the run.
   if (code == kExecFailed) {
+    Effects().Record(TSlv2Outcome(TSlv2OutcomeKind::Shell, server,
+                                  "COM server not registered: regsvr32 cannot be run here"));
     Warning(Format("registerSlvAPP(): regsvr32 cannot be run here, %s is not registered",
-                   path.c_str()));
+                   quoted.c_str()));
     return;
   }
   Logger().Debug(Format("registerSlvAPP(): regsvr32 returned %u", code));

@@ -47,7 +47,8 @@ class TSlv2MainUpdater : public TSlv2Updater {
   // Full control for Everyone on every file and folder below the shell
   // folder, then on the shell folder itself (TreeRights.h).
   void allowSlvFilesForEveryone();
-  // "Solvane 2.0" becomes "Solvane 2.1" in the names below the group folder.
+  // "Solvane 2.0" becomes "Solvane 2.1" in the names below the group folder,
+  // each name once (the group's own name stays).
   void adjustSlvShortcutsNames();
   // Moves the 2.0 uninstall entry to the 2.1 one and relabels it.
   void adjustSlvUninstallLabels();

@@ -24,8 +24,9 @@ struct TreeRightsEvents {
   std::function<void(const std::string&)> failure;  // an entry whose rights failed
 };
 
-// False (with a failure told) when the root cannot be opened or the walk
-// cannot go on; a root that does not exist is nothing to do.
+// False (with a failure told) when the root cannot be opened, is not a
+// folder or is a link no administrator made, or the walk cannot go on; only
+// a root with nothing at all at its path is nothing to do.
 bool OpenTreeToEveryone(const std::string& root, security::SecurityApi& api,
                         const TreeRightsEvents& events);
 

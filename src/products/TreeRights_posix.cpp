@@ -54,20 +54,12 @@ class Walk {
   explicit Walk(const TreeRightsEvents& events) : events_(events) {}
 
   bool Run(const std::string& root) {
-    Fd top;
-    {
-      Fd held = fs::posix::OpenFolderOf(root);
-      if (held.Valid()) top = Fd(::openat(held.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    }
     struct stat st;
+    bool missing = false;
+    Fd top = OpenRoot(root, &st, &missing);
     // A tree that is not there has nothing to open; saying so is for the
     // steps that need it.
-    uint32_t error = fs::LastError();
-    if (!top.Valid() && (error == kErrorPathNotFound || error == kErrorFileNotFound)) return true;
-    if (!top.Valid() || ::fstat(top.Get(), &st) != 0) {
-      Failure(root, fs::LastError() ? fs::LastError() : fs::posix::FromErrno(errno));
-      return false;
-    }
+    if (!top.Valid()) return missing;
     owner_ = st.st_uid;
     path_ = root;
     while (!path_.empty() && (path_.back() == '/' || path_.back() == '\\'))
@@ -109,6 +101,33 @@ class Walk {
   }
 
  private:
+  // The root as the file layer reaches an anchored root: through a link
+  // only where an administrator made it, since a pupil's link may lead to
+  // anyone's folder. Invalid, with a failure told, when it cannot be walked
+  // as a folder; `missing` when nothing at all lies at its path.
+  Fd OpenRoot(const std::string& root, struct stat* st, bool* missing) {
+    fs::AnchoredRoot anchor(root);
+    // The error is read after each call that can fail: one an earlier call
+    // left must not count.
+    fs::SetLastError(kErrorSuccess);
+    Fd held = fs::posix::OpenFolderOf(root);
+    uint32_t error = fs::LastError();
+    if (held.Valid()) {
+      Fd top(::openat(held.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+      if (top.Valid() && ::fstat(top.Get(), st) == 0) return top;
+      error = fs::posix::FromErrno(errno);
+    }
+    if (error == kErrorPathNotFound || error == kErrorFileNotFound) {
+      // The layer reads a file where a folder should be as a missing path.
+      *missing = fs::GetFileAttributes(root) == fs::kInvalidFileAttributes &&
+                 (fs::LastError() == kErrorPathNotFound || fs::LastError() == kErrorFileNotFound);
+      if (*missing) return Fd();
+      error = kErrorDirectory;
+    }
+    Failure(root, error);
+    return Fd();
+  }
+
   // Lists a folder: its files get their rights now, its sub-folders are
   // kept for later.
   Level Enter(int folder, const struct stat& st) {

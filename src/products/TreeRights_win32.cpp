@@ -4,6 +4,7 @@
 #include "sys/FileLayer.h"
 #include "sys/Format.h"
 #include "sys/StrUtil.h"
+#include "sys/WinError.h"
 
 namespace slv2 {
 namespace {
@@ -15,7 +16,19 @@ constexpr uint32_t kFoldersPass = 1;
 
 bool OpenTreeToEveryone(const std::string& root, security::SecurityApi& api,
                         const TreeRightsEvents& events) {
-  if (!TgmFileUtil::DirectoryExists(root)) return true;
+  // Only nothing at all at the root's path is nothing to do.
+  uint32_t rootAttributes = fs::GetFileAttributes(root);
+  uint32_t error = rootAttributes == fs::kInvalidFileAttributes ? fs::LastError()
+                   : (rootAttributes & fs::kAttrDirectory)      ? kErrorSuccess
+                                                                : kErrorDirectory;
+  if (error == kErrorFileNotFound || error == kErrorPathNotFound) return true;
+  if (error != kErrorSuccess) {
+    if (events.failure) {
+      events.failure(Format("\"%s\" not opened to all users: %s", root.c_str(),
+                            SysErrorMessage(error).c_str()));
+    }
+    return false;
+  }
   auto callback = [&](const std::string& path, uint32_t pass) {
     if (events.check) events.check();
     // A junction or link may lead out of the tree, and opening its target

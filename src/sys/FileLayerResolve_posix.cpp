@@ -637,12 +637,24 @@ bool LocateReachable(std::string_view path, uint32_t missing, Location* where) {
 
 }  // namespace
 
+namespace {
+
+// A folder opened again from its own descriptor: "." needs the right to
+// search it, which a folder closed to the running user denies.
+Fd Reopened(int folder) {
+  Fd fd(::openat(folder, ".", kFolderFlags));
+  if (!fd.Valid()) FailErrno();
+  return fd;
+}
+
+}  // namespace
+
 Fd OpenFolderOf(std::string_view path, std::string* native, bool* anchored) {
   std::shared_ptr<const Held> held = FindHeld(HeldKey(path));
   if (held) {
     if (native) *native = held->native;
     if (anchored) *anchored = held->anchored;
-    return Fd(::openat(held->fd.Get(), ".", kFolderFlags));
+    return Reopened(held->fd.Get());
   }
   detail::Anchor anchor;
   std::string_view name;
@@ -651,7 +663,7 @@ Fd OpenFolderOf(std::string_view path, std::string* native, bool* anchored) {
     if (!root) return Fd();
     if (native) *native = root->native;
     if (anchored) *anchored = true;
-    return Fd(::openat(root->fd.Get(), ".", kFolderFlags));
+    return Reopened(root->fd.Get());
   }
   Location where;
   if (!LocateReachable(path, kErrorPathNotFound, &where)) return Fd();

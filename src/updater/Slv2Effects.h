@@ -76,7 +76,8 @@ class TSlv2Effects {
   // Rights given by the product's walk `grant` (true when it worked).
   virtual bool SetRights(const std::function<bool()>& grant, TSlv2Outcome outcome) = 0;
   // A program run for its side effect (a registration); its exit code, or
-  // what ExecAndWait gives when it cannot run.
+  // what ExecAndWait gives when it cannot run, which is not recorded: what
+  // then happened is the step's to record.
   virtual uint32_t Run(const std::string& commandLine, TSlv2Outcome outcome) = 0;
   // Registry keys copied or moved with their subkeys and values; a value
   // written (these three raise ERegistryError as RegFunctions.h does).

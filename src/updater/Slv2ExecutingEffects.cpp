@@ -132,7 +132,7 @@ class TExecutingEffects : public TSlv2Effects {
   uint32_t Run(const std::string& commandLine, TSlv2Outcome outcome) override {
     uint32_t code = ExecAndWait(commandLine, kSwHide);
     // What the program does is its own affair: only that it ran is recorded.
-    Done(true, outcome);
+    if (code != kExecFailed) Done(true, outcome);
     return code;
   }
   bool CopyKey(reg::HKey fromRoot, const std::string& from, reg::HKey toRoot, const std::string& to,

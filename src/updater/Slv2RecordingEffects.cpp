@@ -2,6 +2,7 @@
 // done, and the overlay remembers what later steps must see changed.
 #include <map>
 #include <set>
+#include <type_traits>
 
 #include "log/LogCategory.h"
 #include "storage/FileUtil.h"
@@ -19,14 +20,36 @@ namespace slv2 {
 // changed, shared by the run's updaters.
 class TSlv2Overlay {
  public:
+  // The copy is the source as this run has left it so far: what the run
+  // wrote or deleted there comes along, and what later happens to the
+  // source (its deletion, when the copy is half of a move) is not the
+  // copy's.
   void CopyKey(reg::HKey fromRoot, const std::string& from, reg::HKey toRoot,
                const std::string& to) {
     std::lock_guard<std::mutex> lock(FMutex);
-    FCopies[Name(toRoot, to)] = Name(fromRoot, from);
+    std::string source = Name(fromRoot, from), target = Name(toRoot, to);
+    bool gone = Deleted(source);
+    std::string read = Source(source);
+    auto values = Carried(FValues, source, target);
+    auto copies = Carried(FCopies, source, target);
+    auto written = Carried(FWritten, source, target);
+    auto deleted = Carried(FDeleted, source, target);
+    Forget(target);
+    FValues.merge(values);
+    FCopies.merge(copies);
+    FWritten.merge(written);
+    FDeleted.merge(deleted);
+    if (gone) {
+      FDeleted.insert(target);
+    } else {
+      FCopies[target] = read;
+    }
   }
   void DeleteKey(reg::HKey root, const std::string& key) {
     std::lock_guard<std::mutex> lock(FMutex);
-    FDeleted.insert(Name(root, key));
+    std::string name = Name(root, key);
+    Forget(name);
+    FDeleted.insert(name);
   }
   void SetValue(reg::HKey root, const std::string& key, const std::string& name,
                 const std::string& value) {
@@ -43,9 +66,9 @@ class TSlv2Overlay {
     std::lock_guard<std::mutex> lock(FMutex);
     std::string name = Name(root, key);
     for (const std::string& written : FWritten)
-      if (Below(written, name)) return true;
+      if (Below(name, written)) return true;
+    if (Deleted(name)) return false;
     std::string source = Source(name);
-    if (Deleted(source)) return false;
     return RegKeyExists(RootOf(source), KeyOf(source));
   }
   std::string ReadString(reg::HKey root, const std::string& key, const std::string& value) const {
@@ -53,8 +76,8 @@ class TSlv2Overlay {
     std::string name = Name(root, key);
     auto it = FValues.find(name + "\\" + LowerCase(value));
     if (it != FValues.end()) return it->second;
+    if (Deleted(name)) return std::string();
     std::string source = Source(name);
-    if (Deleted(source)) return std::string();
     return RegReadStringDef(RootOf(source), KeyOf(source), value, "");
   }
   std::string Located(const std::string& folder) const {
@@ -93,16 +116,45 @@ class TSlv2Overlay {
     return name == key ||
            (name.size() > key.size() && name.starts_with(key) && name[key.size()] == '\\');
   }
-  // Where a key copied by this run is read from.
+  static std::string Renamed(const std::string& name, const std::string& from,
+                             const std::string& to) {
+    return to + name.substr(from.size());
+  }
+  // Where a key is read from in the registry: the source of the innermost
+  // copy that holds it, else its own place.
   std::string Source(const std::string& name) const {
-    for (const auto& [to, from] : FCopies)
-      if (Below(to, name)) return Source(from + name.substr(to.size()));
-    return name;
+    const std::pair<const std::string, std::string>* innermost = nullptr;
+    for (const auto& copy : FCopies) {
+      if (Below(copy.first, name) && (!innermost || copy.first.size() > innermost->first.size()))
+        innermost = &copy;
+    }
+    return innermost ? Renamed(name, innermost->first, innermost->second) : name;
   }
   bool Deleted(const std::string& name) const {
     for (const std::string& key : FDeleted)
       if (Below(key, name)) return true;
     return false;
+  }
+  // What this run did at or below a key, which a copy over it or its
+  // deletion replaces.
+  void Forget(const std::string& key) {
+    std::erase_if(FValues, [&key](const auto& entry) { return Below(key, entry.first); });
+    std::erase_if(FCopies, [&key](const auto& entry) { return Below(key, entry.first); });
+    std::erase_if(FWritten, [&key](const std::string& name) { return Below(key, name); });
+    std::erase_if(FDeleted, [&key](const std::string& name) { return Below(key, name); });
+  }
+  // What this run did at or below `from`, as done below `to`.
+  template <class Names>
+  static Names Carried(const Names& names, const std::string& from, const std::string& to) {
+    Names carried;
+    for (const auto& entry : names) {
+      if constexpr (std::is_same_v<Names, std::set<std::string>>) {
+        if (Below(from, entry)) carried.insert(Renamed(entry, from, to));
+      } else {
+        if (Below(from, entry.first)) carried.emplace(Renamed(entry.first, from, to), entry.second);
+      }
+    }
+    return carried;
   }
 
   mutable std::mutex FMutex;

@@ -1,16 +1,51 @@
+// File rights and their access masks, and the security component over a
+// scripted security layer: how DACL entries become items and items entries,
+// the volume and account look-ups, and every failure reported where it
+// happened.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "FakeSecurityApi.h"
 #include "TestSupport.h"
 #include "products/FileSecurity.h"
+#include "products/SecurityUtil.h"
 #include "sys/Format.h"
 
 namespace slv2 {
 namespace {
 
 using security::DaclStep;
+using F = test::FakeSecurityApi;
 using ::testing::ElementsAre;
+
+TEST(FileRightsTest, MasksGiveTheRightsWhoseBitsAreAllThere) {
+  EXPECT_EQ(TFileRights{frFullControl}.Byte(), 0x40);
+  EXPECT_EQ(AccessMaskToRights(0x1F01FF), TFileRights{frFullControl});
+  EXPECT_EQ(AccessMaskToRights(0x120089 | 0x1200A0), (TFileRights{frRead, frExecute}));
+  EXPECT_EQ(AccessMaskToRights(0x120088), TFileRights{});  // FILE_READ_DATA missing
+  EXPECT_EQ(AccessMaskToRights(0x1F01FF | 0x10000000).Byte(), 0x3F);
+  EXPECT_EQ(GenericMaskToRights(0x10000000), TFileRights{frFullControl});
+  EXPECT_EQ(GenericMaskToRights(0x10000000 | 0x80000000), TFileRights{frRead});
+}
+
+TEST(FileRightsTest, RightsGiveMasksWithReadAndWriteCombined) {
+  EXPECT_EQ(RightsToAccessMask({frFullControl}), 0x1F01FFu);
+  EXPECT_EQ(RightsToAccessMask({frRead, frWrite}), 0x12019Fu);
+  EXPECT_EQ(RightsToAccessMask({frWrite}), 0x120116u);
+  EXPECT_EQ(RightsToAccessMask({frFullControl, frRead}), 0x120089u);
+  EXPECT_EQ(RightsToGenericMask({frFullControl}), 0x10000000u);
+  EXPECT_EQ(RightsToGenericMask({frRead, frWrite}), 0xC0000000u);
+  EXPECT_EQ(RightsToGenericMask({frFullControl, frExecute}), 0x20000000u);
+  EXPECT_EQ(RightsToGenericMask({frRead, frTakeOwnership}), 0x80080000u);
+}
+
+TEST(FileRightsTest, EverySetWithoutFullControlSurvivesBothMasks) {
+  for (unsigned bits = 0; bits < 0x40; ++bits) {
+    TFileRights rights = TFileRights::FromByte(static_cast<uint8_t>(bits));
+    EXPECT_EQ(AccessMaskToRights(RightsToAccessMask(rights)), rights) << bits;
+    EXPECT_EQ(GenericMaskToRights(RightsToGenericMask(rights)), rights) << bits;
+  }
+}
 
 constexpr uint8_t kFileFlags = 0x9, kFolderFlags = 0x2;
 
@@ -58,7 +93,6 @@ class FileSecurityTest : public ::testing::Test {
 };
 
 TEST_F(FileSecurityTest, ConsecutiveEntriesOfOneAccountMakeOneItem) {
-  using F = test::FakeSecurityApi;
   Open(file, {F::Allow(admins, 0x1F01FF), F::Deny(admins, 0x120116), F::Allow(system, 0x120089)});
   EXPECT_THAT(reports, ElementsAre("get 0@0"));
   EXPECT_THAT(Items(),
@@ -83,7 +117,6 @@ TEST_F(FileSecurityTest, ConsecutiveEntriesOfOneAccountMakeOneItem) {
 }
 
 TEST_F(FileSecurityTest, FolderEntriesSplitByContainerInheritance) {
-  using F = test::FakeSecurityApi;
   Open(folder,
        {F::Allow(everyone, 0x10000000, kFileFlags), F::Allow(everyone, 0x1F01FF, kFolderFlags),
         F::Allow(system, 0xA0000000, 0x1), F::Allow(admins, 0x1200A9, 0x3)});
@@ -93,7 +126,6 @@ TEST_F(FileSecurityTest, FolderEntriesSplitByContainerInheritance) {
 }
 
 TEST_F(FileSecurityTest, ReadFailuresAreReportedOnceWithTheirLocation) {
-  using F = test::FakeSecurityApi;
   security.ReadSecurity();  // no object yet
   api.readResult = {kErrorAccessDenied, DaclStep::kReadDescriptor};
   Open(file, {F::Allow(everyone, 0x1F01FF)});
@@ -130,7 +162,7 @@ TEST_F(FileSecurityTest, AFailedVolumeStepDropsTheObjectAndItsEntries) {
     api.driveType = security::kDriveFixed;
     api.volumeError = 0;
     api.volume.fileSystemFlags = security::kFsPersistentAcls;
-    Open(folder, {test::FakeSecurityApi::Allow(everyone, 0x1F01FF)});
+    Open(folder, {F::Allow(everyone, 0x1F01FF)});
     ASSERT_EQ(security.Count(), 1);
     reports.clear();
     setUp();
@@ -157,10 +189,10 @@ TEST_F(FileSecurityTest, TheDriveGivesTheVolumeRootAndWhereAccountsLive) {
   EXPECT_EQ(security.FileName(), "C:\\");
   api.driveType = security::kDriveRemote;
   api.connection = "\\\\srv\\share";
-  Open("\\\\unc\\share\\f.txt", {test::FakeSecurityApi::Allow(everyone, 0x1F01FF)});
+  Open("\\\\unc\\share\\f.txt", {F::Allow(everyone, 0x1F01FF)});
   EXPECT_TRUE(security.IsNetwork());
   EXPECT_EQ(security.SystemName(), "WORKSTATION");
-  Open("X:\\data\\f.txt", {test::FakeSecurityApi::Allow(everyone, 0x1F01FF)});
+  Open("X:\\data\\f.txt", {F::Allow(everyone, 0x1F01FF)});
   EXPECT_EQ(security.SystemName(), "srv");
   EXPECT_THAT(api.volumeRoots, ElementsAre(root, "C:\\", "\\\\unc\\share\\", "\\\\srv\\share\\"));
   EXPECT_THAT(api.lookupSystems, ElementsAre("WORKSTATION", "srv"));
@@ -188,7 +220,6 @@ TEST_F(FileSecurityTest, AccountsAreAddedAndIndexesChecked) {
 }
 
 TEST_F(FileSecurityTest, WritingGivesEntriesInItemOrderWithTheirFlags) {
-  using F = test::FakeSecurityApi;
   Open(file, {});
   security.GrantFullControl(security.AddAccount("", "Everyone"));
   TSecurityListItem& other = security.Item(security.AddAccount("", "alice"));
@@ -218,7 +249,7 @@ TEST_F(FileSecurityTest, WritingGivesEntriesInItemOrderWithTheirFlags) {
 
 TEST_F(FileSecurityTest, WriteFailuresAreReportedAndLostAccountsRaise) {
   api.writeResult = {kErrorNotEnoughMemory, DaclStep::kCreateDacl};
-  Open(file, {test::FakeSecurityApi::Allow(everyone, 0x1F01FF)});
+  Open(file, {F::Allow(everyone, 0x1F01FF)});
   security.WriteSecurity();
   // A path that names nothing: no rights to grant, an empty DACL, and the
   // write fails at its last step.
@@ -240,6 +271,29 @@ TEST_F(FileSecurityTest, WriteFailuresAreReportedAndLostAccountsRaise) {
   api.accounts.clear();
   EXPECT_THROW(security.WriteSecurity(), EFileSecurityError);
   EXPECT_EQ(api.writtenPaths.size(), 2u);
+}
+
+// Opening a file to all users: only on NT systems with the library loaded
+// and an Everyone to grant; a failed write gives its error, an Everyone that
+// cannot be looked up raises.
+TEST_F(FileSecurityTest, AllowFileForEveryoneWritesEveryonesFullControlAlone) {
+  api.platformId = 1;
+  EXPECT_FALSE(AllowFileForEveryone(file, api));
+  api.platformId = security::kVerPlatformWin32Nt;
+  api.loads = false;
+  EXPECT_FALSE(AllowFileForEveryone(file, api));
+  EXPECT_TRUE(api.driveRoots.empty());
+  api.loads = true;
+  api.dacl.entries = {F::Allow(alice, 0x1F01FF)};
+  EXPECT_TRUE(AllowFileForEveryone(file, api));
+  EXPECT_THAT(api.written, ElementsAre(F::Allow(everyone, 0x1F01FF, 0x1)));
+  api.writeResult = {kErrorAccessDenied, DaclStep::kWriteDacl};
+  EXPECT_EQ(SetEveryoneFullControl(file, api), kErrorAccessDenied);
+  EXPECT_FALSE(AllowFileForEveryone(file, api));
+  api.accounts.clear();
+  EXPECT_FALSE(AllowFileForEveryone(file, api));
+  EXPECT_THROW(SetEveryoneFullControl(file, api), EFileSecurityError);
+  EXPECT_EQ(api.writtenPaths.size(), 3u);
 }
 
 }  // namespace

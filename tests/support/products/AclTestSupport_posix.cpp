@@ -14,9 +14,8 @@
 #include "sys/Cp1251.h"
 
 namespace slv2::test {
-namespace {
 
-std::string Output(const std::string& command) {
+std::string CommandOutput(const std::string& command) {
   FILE* pipe = ::popen(command.c_str(), "r");
   std::string out;
   char buffer[256];
@@ -26,6 +25,8 @@ std::string Output(const std::string& command) {
   return out;
 }
 
+namespace {
+
 std::string Quoted(const std::string& path) {
   return " '" + AnsiToUtf8(path) + "'";
 }
@@ -33,7 +34,7 @@ std::string Quoted(const std::string& path) {
 }  // namespace
 
 std::string GetFacl(const std::string& path) {
-  return Output("getfacl --omit-header --absolute-names --no-effective" + Quoted(path));
+  return CommandOutput("getfacl --omit-header --absolute-names --no-effective" + Quoted(path));
 }
 
 void SetFacl(const std::string& options, const std::string& path) {
@@ -41,7 +42,7 @@ void SetFacl(const std::string& options, const std::string& path) {
 }
 
 std::string MountOf(const std::string& path, const std::string& column) {
-  std::string out = Output("findmnt -n -o " + column + " -T" + Quoted(path));
+  std::string out = CommandOutput("findmnt -n -o " + column + " -T" + Quoted(path));
   return out.substr(0, out.find_last_not_of(" \n") + 1);
 }
 
