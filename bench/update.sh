@@ -7,13 +7,19 @@
 # peak memory of the update, against that of an update carrying one 200 MB
 # file: it must not grow with the size of the files.
 #
+# The copy is timed until its files are durable (`sync -f`), as the
+# update's are.
+#
 #   bench/update.sh [runs]        (default 5 timed runs per command and round)
 #   FILES=10000 SPREAD=15400 bench/update.sh 3
 #                                 (many small files: 10,000 of 8.7 KB on average)
+#   KINDS=new FILES=50000 SPREAD=15400 bench/update.sh 3
+#                                 (every file new; KINDS=replace: every file
+#                                 replaces an older installed version)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-5}
-export FILES=${FILES:-2000} SPREAD=${SPREAD:-204800}
+export FILES=${FILES:-2000} SPREAD=${SPREAD:-204800} KINDS=${KINDS:-mixed}
 
 # The bench group holds what other benchmarks use too; this one needs only
 # hyperfine and time, so a package it does not use may fail to install.
@@ -37,6 +43,7 @@ files, spread = int(os.environ["FILES"]), int(os.environ["SPREAD"])
 older = open(os.path.join(pe, "ver_1_9_0_0.exe"), "rb").read()
 newer = open(os.path.join(pe, "ver_1_10_0_0.exe"), "rb").read()
 rng = random.Random(2024)
+os.makedirs(os.path.join(work, "pristine"))  # the installed product, empty when all is new
 def padded(head, size):
     return head + rng.randbytes(max(size - len(head), 0))
 for i in range(files):
@@ -45,7 +52,7 @@ for i in range(files):
         rel = os.path.join(rel, "deeper")
     size = 1024 + (i * 7919) % spread
     name = os.path.join(rel, f"file{i:04d}.exe")
-    kind = i % 3  # 0 new, 1 replaced, 2 kept
+    kind = {"new": 0, "replace": 1}.get(os.environ["KINDS"], i % 3)  # 0 new, 1 replaced, 2 kept
     incoming = {0: rng.randbytes(size), 1: padded(newer, size), 2: padded(older, size)}[kind]
     for root, data in (("tree/files/product", incoming),
                        ("pristine", None if kind == 0 else
@@ -92,7 +99,7 @@ rounds=3
 for round in $(seq 1 $rounds); do
   hyperfine --style basic --runs "$runs" --warmup 1 --export-json "$work/times$round.json" \
     --prepare "$work/prepare" \
-    --command-name "cp -r" "cp -r '$work/tree/files/product' '$work/out'" \
+    --command-name "cp -r" "cp -r '$work/tree/files/product' '$work/out' && sync -f '$work/out'" \
     --command-name "update" "'$bin/update_tool' '$work/update.stg'" >/dev/null
 done
 
@@ -104,7 +111,8 @@ work = sys.argv[1]
 for i in range(int(os.environ["FILES"])):
     rel = f"dir{i // 100:03d}" + ("/deeper" if i // 100 in (3, 7) else "")
     name = f"{rel}/file{i:04d}.exe"
-    expected = os.path.join(work, "pristine" if i % 3 == 2 else "tree/files/product", name)
+    kept = os.environ["KINDS"] == "mixed" and i % 3 == 2
+    expected = os.path.join(work, "pristine" if kept else "tree/files/product", name)
     if not filecmp.cmp(expected, os.path.join(work, "install/bench", name), shallow=False):
         sys.exit(f"update result differs: {name}")
 PY

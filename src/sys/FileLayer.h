@@ -130,6 +130,8 @@ class HeldFolder {
   HeldFolder& operator=(HeldFolder&& other) noexcept;
   HeldFolder(const HeldFolder&) = delete;
   HeldFolder& operator=(const HeldFolder&) = delete;
+  // Whether the folder is held (never on Windows).
+  bool Valid() const { return state_ != nullptr; }
 
  private:
   void Release();

@@ -21,6 +21,18 @@ bool TSlv2Effects::Done(bool worked, TSlv2Outcome& outcome, const char* reason) 
   return worked;
 }
 
+size_t TSlv2Effects::RecordCount() const {
+  std::lock_guard<std::mutex> lock(FMutex);
+  return FOutcomes.size();
+}
+
+void TSlv2Effects::Undone(size_t first, const std::string& reason) {
+  std::lock_guard<std::mutex> lock(FMutex);
+  for (size_t i = first; i < FOutcomes.size(); ++i) {
+    if (FOutcomes[i].failure.empty()) FOutcomes[i].failure = reason;
+  }
+}
+
 std::vector<TSlv2Outcome> TSlv2Effects::Outcomes() const {
   std::lock_guard<std::mutex> lock(FMutex);
   return FOutcomes;

@@ -67,6 +67,14 @@ class TSlv2Effects {
   virtual int Unpack(TgmStorage& storage, const std::vector<std::string>& streams,
                      const std::string& destination, TSlv2Outcome outcome) = 0;
   virtual bool ImportScript(const std::string& file, TSlv2Outcome outcome) = 0;
+  // The scripts imported from BeginScripts to EndScripts are one change of
+  // the registry, which then waits for the disk once for them all; a kill
+  // leaves none of them, and each script still stands whole or not at all.
+  // When the registry does not take the change, the outcomes recorded since
+  // BeginScripts become failures and EndScripts returns false. (Where the
+  // registry cannot group changes, each script stands on its own.)
+  virtual void BeginScripts() {}
+  virtual bool EndScripts() { return true; }
   // Every file below `from` copied to `to`, then `from` removed; `links`
   // receives the links found there, which are left out.
   virtual bool MoveFolder(const std::string& from, const std::string& to,
@@ -118,6 +126,9 @@ class TSlv2Effects {
   // Records the outcome; when the change did not work its failure is
   // `reason`, else the last system error's. Returns `worked`.
   bool Done(bool worked, TSlv2Outcome& outcome, const char* reason = nullptr);
+  size_t RecordCount() const;
+  // The records from `first` on that tell of a change done become failures.
+  void Undone(size_t first, const std::string& reason);
   TLogCategory& Logger() const { return FLogger; }
 
  private:

@@ -116,6 +116,21 @@ class TExecutingEffects : public TSlv2Effects {
   bool ImportScript(const std::string& file, TSlv2Outcome outcome) override {
     return Done(ImportRegFile(file), outcome, "the script was not imported");
   }
+  void BeginScripts() override {
+    FScripts = std::make_unique<reg::Transaction>();
+    FScriptsFrom = RecordCount();
+    // A registry that cannot begin the group (busy, unreadable) is left to
+    // tell each script's import why it fails.
+    if (FScripts->Begin() != kErrorSuccess) FScripts.reset();
+  }
+  bool EndScripts() override {
+    std::unique_ptr<reg::Transaction> scripts = std::move(FScripts);
+    if (!scripts) return true;
+    uint32_t error = scripts->Commit();
+    if (error == kErrorSuccess) return true;
+    Undone(FScriptsFrom, "not taken by the registry: " + reg::RegistryErrorText(error));
+    return false;
+  }
   bool MoveFolder(const std::string& from, const std::string& to, std::vector<std::string>& links,
                   TSlv2Outcome outcome) override {
     // The old folder goes only when nothing of it would be lost.
@@ -164,6 +179,10 @@ class TExecutingEffects : public TSlv2Effects {
     Logger().Error(errorLine);
     Record(std::move(outcome));
   }
+
+ private:
+  std::unique_ptr<reg::Transaction> FScripts;
+  size_t FScriptsFrom = 0;
 };
 
 }  // namespace

@@ -48,11 +48,10 @@ std::string OutcomeLine(const TSlv2Outcome& outcome) {
   return line;
 }
 
-std::string FileVersionText(const std::string& fileName) {
-  VsFixedFileInfo info;
-  if (!GetFixedFileInfo(fileName, info)) return {};
+std::string FileVersionText(const FileVersion& version) {
+  if (!version.found) return {};
   uint16_t major, minor, release, build;
-  GetFileVersionParts(info, major, minor, release, build);
+  GetFileVersionParts(version.info, major, minor, release, build);
   return Format("%u.%u.%u.%u", unsigned{major}, unsigned{minor}, unsigned{release},
                 unsigned{build});
 }

@@ -11,6 +11,8 @@
 
 namespace slv2 {
 
+struct FileVersion;
+
 enum class TSlv2OutcomeKind {
   NewFile,      // a file the storage brings that is not installed
   Replace,      // an installed file replaced (versions: installed, new)
@@ -43,6 +45,6 @@ const char* OutcomeKindName(TSlv2OutcomeKind kind);
 // One protocol line: the kind, the target and what is known of it.
 std::string OutcomeLine(const TSlv2Outcome& outcome);
 // The file version "major.minor.release.build"; empty without a version block.
-std::string FileVersionText(const std::string& fileName);
+std::string FileVersionText(const FileVersion& version);
 
 }  // namespace slv2

@@ -65,6 +65,11 @@ std::unique_ptr<TSlv2TempFile> TSlv2ReplaceBatch::TakeSpare(const std::string& f
   return temp;
 }
 
+void TSlv2ReplaceBatch::Hold(const std::string& folder) {
+  FHeld = fs::HeldFolder(folder);
+  FHeldPath = FHeld.Valid() ? folder : std::string();
+}
+
 void TSlv2ReplaceBatch::FlushIfFull() {
   if (FFiles >= kBatchFiles || FBytes >= kBatchBytes) StartFlush();
 }

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "log/LogCategory.h"
+#include "sys/FileLayer.h"
 #include "updater/Slv2Effects.h"
 #include "updater/Slv2TempFile.h"
 
@@ -51,6 +52,13 @@ class TSlv2ReplaceBatch {
   void KeepSpare(const std::string& folder, std::unique_ptr<TSlv2TempFile> temp);
   // The folder's spare temporary file, or nullptr.
   std::unique_ptr<TSlv2TempFile> TakeSpare(const std::string& folder);
+  // Holds the folder whose files are being prepared open (fs::HeldFolder),
+  // in place of the one held before: its files are reached from it instead
+  // of from the product's root, and it stays the folder first found (no
+  // link on its way) while it is held. Where folders cannot be held (on
+  // Windows), none is.
+  void Hold(const std::string& folder);
+  bool Holds(const std::string& folder) const { return !FHeldPath.empty() && FHeldPath == folder; }
   // Starts the flush of what is pending once enough is (the flush before it
   // finished first).
   void FlushIfFull();
@@ -78,6 +86,8 @@ class TSlv2ReplaceBatch {
   std::vector<Entry> FFlushing;  // the worker's batch
   std::thread FWorker;
   std::map<std::string, std::unique_ptr<TSlv2TempFile>> FSpares;
+  fs::HeldFolder FHeld;
+  std::string FHeldPath;
   int FFiles = 0;
   int64_t FBytes = 0;
 };

@@ -148,7 +148,10 @@ void TSlv2Updater::ProcessFile(TgmStorage& storage, const std::string& elementNa
       return;
     }
     std::string folder = TgmFileUtil::ExtractFilePath(target);
-    if (PassesThroughLink(folder, InsideFolders(folder, false))) {
+    // A held folder was found free of links when it was taken, and stays
+    // the folder then found.
+    bool held = FBatch && FBatch->Holds(folder);
+    if (!held && PassesThroughLink(folder, InsideFolders(folder, false))) {
       log(TLogPriority::Error(), Format("%s(): \"%s\" passes through a link, element refused",
                                         "ProcessFile", target.c_str()));
       return;
@@ -157,28 +160,33 @@ void TSlv2Updater::ProcessFile(TgmStorage& storage, const std::string& elementNa
     // A link in the file's place is no installed file: nothing is read
     // through it, and the new file takes its place.
     bool link = attributes != fs::kInvalidFileAttributes && (attributes & fs::kAttrReparsePoint);
-    bool exists = !link && FileExists(target);
+    bool exists =
+        !link && attributes != fs::kInvalidFileAttributes && !(attributes & fs::kAttrDirectory);
     if (link) {
       log(TLogPriority::Warn(), Format("%s(): \"%s\" is a link, the new file takes its place",
                                        "ProcessFile", target.c_str()));
-    } else if (!exists && !Effects().MakeFolder(folder)) {
+    } else if (!exists && !held && !Effects().MakeFolder(folder)) {
       throw ESlvUpdater(Format("Error creating folder \"%s\"", folder.c_str()), fs::LastError());
     }
+    if (FBatch && !held) FBatch->Hold(folder);
     std::unique_ptr<TSlv2TempFile> temp = FBatch ? FBatch->TakeSpare(folder) : nullptr;
     if (!temp) temp = std::make_unique<TSlv2TempFile>(Effects().WorkFolder(folder));
     int64_t size = 0;
     Extract(storage, elementName, *temp, kExtractError, &size);
-    int newer = 1;
-    if (exists && !CompareFileVersionsChecked(temp->Name(), target, newer)) {
+    // Each version is read once: for the rule and for the record.
+    FileVersion incoming, installed;
+    bool read = ReadFileVersion(temp->Name(), incoming);
+    if (exists && !(read && ReadFileVersion(target, installed))) {
       throw ESlvUpdater(Format("Error reading the versions of \"%s\": %s", target.c_str(),
                                SysErrorMessage(fs::LastError()).c_str()));
     }
+    int newer = exists ? CompareFileVersions(incoming, installed) : 1;
     TSlv2Outcome outcome(!exists     ? TSlv2OutcomeKind::NewFile
                          : newer < 0 ? TSlv2OutcomeKind::Keep
                                      : TSlv2OutcomeKind::Replace,
                          target);
-    outcome.newVersion = FileVersionText(temp->Name());
-    if (exists) outcome.installedVersion = FileVersionText(target);
+    outcome.newVersion = FileVersionText(incoming);
+    if (exists) outcome.installedVersion = FileVersionText(installed);
     if (newer < 0) {
       log(TLogPriority::Debug(),
           Format("%s(): Existing \"%s\" has newer version", "ProcessFile", target.c_str()));

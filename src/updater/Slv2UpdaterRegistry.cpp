@@ -1,3 +1,5 @@
+#include <utility>
+
 #include "log/LogCategory.h"
 #include "storage/gmStrmUtil.h"
 #include "sys/Cp1251.h"
@@ -6,6 +8,7 @@
 #include "sys/registry/RegScript.h"
 #include "sys/registry/RegistryUtil.h"
 #include "updater/Slv2Cancel.h"
+#include "updater/Slv2Effects.h"
 #include "updater/Slv2IniFile.h"
 #include "updater/Slv2TempFile.h"
 #include "updater/Slv2Updater.h"
@@ -70,6 +73,37 @@ std::vector<std::string> ScriptValues(const std::string& fileName) {
   return values;
 }
 
+bool ExtractScript(TgmStorage& registry, const std::string& name, const TSlv2TempFile& script) {
+  try {
+    return ExtractInto(registry, name, script);
+  } catch (const std::exception&) {
+    return false;  // the caller reports the script as not extracted
+  }
+}
+
+// A product's scripts as one change of the registry (Slv2Effects.h), ended
+// however the step ends: on a cancelled run the scripts imported so far
+// stand, as each would on its own.
+class TScriptGroup {
+ public:
+  TScriptGroup(TSlv2Effects& effects, bool any) : FEffects(any ? &effects : nullptr) {
+    if (FEffects) FEffects->BeginScripts();
+  }
+  ~TScriptGroup() {
+    if (FEffects) FEffects->EndScripts();
+  }
+  TScriptGroup(const TScriptGroup&) = delete;
+  TScriptGroup& operator=(const TScriptGroup&) = delete;
+  // False when the registry did not take the scripts.
+  bool End() {
+    TSlv2Effects* effects = std::exchange(FEffects, nullptr);
+    return !effects || effects->EndScripts();
+  }
+
+ private:
+  TSlv2Effects* FEffects;
+};
+
 }  // namespace
 
 void TSlv2Updater::ProcessRegistry() {
@@ -82,12 +116,15 @@ void TSlv2Updater::ProcessRegistry() {
       Logger().Debug(Format("%s(): no registry scripts to process", "ProcessRegistry"));
       return;
     }
+    // One scratch file for every script in turn, written without waiting
+    // for the disk: it lives only until its script is imported.
     TSlv2TempFile script;
     std::vector<std::string> names;
     registry->ListStreams(names);
+    TScriptGroup group(Effects(), !names.empty());
     for (const std::string& name : names) {
       cancel::CheckPoint();
-      if (!registry->ExtractStreamToFile(name, script.Name())) {
+      if (!ExtractScript(*registry, name, script)) {
         // A script that cannot be extracted is reported like one that failed.
         TSlv2Outcome outcome(TSlv2OutcomeKind::Registry, name);
         outcome.failure = "the script was not extracted";
@@ -101,6 +138,10 @@ void TSlv2Updater::ProcessRegistry() {
         Logger().Error(
             Format("%s(): registry script \"%s\" failed", "ProcessRegistry", name.c_str()));
       }
+    }
+    if (!group.End()) {
+      Logger().Error(
+          Format("%s(): the registry did not take the product's scripts", "ProcessRegistry"));
     }
     Logger().Debug(Format("%s(): processed %d registry scripts", "ProcessRegistry",
                           static_cast<int>(names.size())));

@@ -59,22 +59,29 @@ int CompareFixedFileInfo(const VsFixedFileInfo& info1, const VsFixedFileInfo& in
 }
 
 int CompareFileVersions(std::string_view fileName1, std::string_view fileName2) {
-  VsFixedFileInfo info1, info2;
-  bool has1 = GetFixedFileInfo(fileName1, info1);
-  bool has2 = GetFixedFileInfo(fileName2, info2);
-  if (has1 && has2) return CompareFixedFileInfo(info1, info2);
-  return has1 ? 1 : has2 ? -1 : 0;
+  // An unreadable file counts as one without a version block.
+  FileVersion version1, version2;
+  ReadFileVersion(fileName1, version1);
+  ReadFileVersion(fileName2, version2);
+  return CompareFileVersions(version1, version2);
+}
+
+bool ReadFileVersion(std::string_view fileName, FileVersion& version) {
+  TVersion read = ReadFixedFileInfo(fileName, version.info);
+  version.found = read == TVersion::Found;
+  return read != TVersion::Unreadable;
+}
+
+int CompareFileVersions(const FileVersion& version1, const FileVersion& version2) {
+  if (version1.found && version2.found) return CompareFixedFileInfo(version1.info, version2.info);
+  return version1.found ? 1 : version2.found ? -1 : 0;
 }
 
 bool CompareFileVersionsChecked(std::string_view fileName1, std::string_view fileName2,
                                 int& result) {
-  VsFixedFileInfo info1, info2;
-  TVersion has1 = ReadFixedFileInfo(fileName1, info1);
-  if (has1 == TVersion::Unreadable) return false;
-  TVersion has2 = ReadFixedFileInfo(fileName2, info2);
-  if (has2 == TVersion::Unreadable) return false;
-  bool found1 = has1 == TVersion::Found, found2 = has2 == TVersion::Found;
-  result = found1 && found2 ? CompareFixedFileInfo(info1, info2) : found1 ? 1 : found2 ? -1 : 0;
+  FileVersion version1, version2;
+  if (!ReadFileVersion(fileName1, version1) || !ReadFileVersion(fileName2, version2)) return false;
+  result = CompareFileVersions(version1, version2);
   return true;
 }
 

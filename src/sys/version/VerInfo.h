@@ -43,6 +43,17 @@ int CompareFixedFileInfo(const VsFixedFileInfo& info1, const VsFixedFileInfo& in
 // The same for two files; a file with a version block is newer than one
 // without, and two files without one count as equal.
 int CompareFileVersions(std::string_view fileName1, std::string_view fileName2);
+// A file's version block as read once, for comparing and showing it.
+struct FileVersion {
+  bool found = false;  // false: the file has no version block
+  VsFixedFileInfo info{};
+};
+// False when the file could not be opened or read (fs::LastError() tells
+// why), which is not the same as a file without a version block.
+bool ReadFileVersion(std::string_view fileName, FileVersion& version);
+// CompareFileVersions of versions read.
+int CompareFileVersions(const FileVersion& version1, const FileVersion& version2);
+
 // As CompareFileVersions, but false when either file could not be opened or
 // read (fs::LastError() tells why): an unreadable file is not one without a
 // version, and deciding on it would keep an old file or replace a newer one.
