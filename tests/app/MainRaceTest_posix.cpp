@@ -1,0 +1,122 @@
+// A pupil racing the administrator's real run: while the built slv2update
+// --quiet brings the demo's family up to date as root (KillMachine.h), a
+// pupil's process swaps the subject's folder and one of its sub-folders with
+// links to a teacher's private folder (renameat2 exchange) as fast as it can.
+// Whatever the run refuses (the swapped folders' products fail, which is
+// right) or ends with, nothing of the teacher's folder
+// changes: not a byte, a mode, an owner or an access list.
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+
+#include "KillMachine.h"
+#include "TestSupport.h"
+
+namespace slv2 {
+namespace {
+
+namespace stdfs = std::filesystem;
+constexpr uid_t kTeacher = 1;  // daemon: an account other than root and the pupil
+constexpr uid_t kPupil = 65534;
+
+std::string Output(const std::string& command) {
+  std::string text;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+      text.append(buffer, n);
+    ::pclose(pipe);
+  }
+  return text;
+}
+
+std::string Fingerprint(const std::string& folder) {
+  return Output("cd '" + folder +
+                "' && find . -printf '%p %M %U %G\\n' -type f -exec md5sum {} + | sort"
+                " && getfacl -R . 2>/dev/null");
+}
+
+TEST(SlvUpdateRaceTest, APupilSwappingFoldersForLinksDuringARunReachesNothingOutside) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as other users";
+  test::TempDir dir;
+  ::chmod(dir.Path().c_str(), 0755);
+  std::unique_ptr<test::KillMachine> machine = test::MakeKillMachine(dir);
+  ASSERT_TRUE(machine);
+  const std::string shell = dir / "run/machine/Solvane", subject = shell + "/mathematics1";
+  const std::string victim = dir / "victim";
+  test::WriteFile(victim + "/marks.db", "marks");
+  test::WriteFile(victim + "/sub/notes.txt", "notes");
+  for (const auto& e : stdfs::recursive_directory_iterator(victim))
+    ::lchown(e.path().c_str(), kTeacher, kTeacher);
+  ::chown(victim.c_str(), kTeacher, kTeacher);
+  ::chmod(victim.c_str(), 0700);
+  ::chmod((victim + "/marks.db").c_str(), 0600);
+  const std::string before = Fingerprint(victim);
+
+  // The swaps made so far, counted where both processes see them.
+  void* shared = ::mmap(nullptr, sizeof(std::atomic<long>), PROT_READ | PROT_WRITE,
+                        MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(shared, MAP_FAILED);
+  auto* swaps = new (shared) std::atomic<long>(0);
+  constexpr int kRuns = 50;
+  std::map<int, int> statuses;
+  for (int run = 0; run < kRuns; ++run) {
+    // The tree as a pupil finds it after an update: open to everyone, the
+    // subject's folder his own, his links ready beside the folders.
+    machine->Restore();
+    for (const std::string& folder : {shell, subject, subject + "/data"})
+      ::chmod(folder.c_str(), 0777);
+    ::chown(subject.c_str(), kPupil, kPupil);
+    stdfs::create_directory_symlink(victim, shell + "/swap");
+    stdfs::create_directory_symlink(victim + "/sub", subject + "/swap");
+    ::lchown((shell + "/swap").c_str(), kPupil, kPupil);
+    ::lchown((subject + "/swap").c_str(), kPupil, kPupil);
+    std::fflush(nullptr);
+    pid_t swapper = ::fork();
+    if (swapper == 0) {
+      if (::setgroups(0, nullptr) != 0 || ::setgid(kPupil) != 0 || ::setuid(kPupil) != 0) _exit(1);
+      int root = ::open(shell.c_str(), O_PATH | O_DIRECTORY);
+      for (;;) {
+        ::renameat2(root, "mathematics1", root, "swap", RENAME_EXCHANGE);
+        ::renameat2(root, "mathematics1/data", root, "mathematics1/swap", RENAME_EXCHANGE);
+        ++*swaps;
+      }
+    }
+    ASSERT_GT(swapper, 0);
+    // On a loaded machine the pupil must get his turns before the run.
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (long seen = swaps->load();
+         swaps->load() < seen + 3 && std::chrono::steady_clock::now() < until;)
+      ::sched_yield();
+    int status = test::WaitProgram(test::StartProgram(
+        "slv2update", {"--quiet", "--package-dir", machine->Package()}, dir / "out", dir / "err"));
+    ::kill(swapper, SIGKILL);
+    ::waitpid(swapper, nullptr, 0);
+    ++statuses[status];
+    EXPECT_NE(status, -1) << test::ReadFile(dir / "err");
+  }
+  long swapped = swaps->load();
+  ::munmap(shared, sizeof(std::atomic<long>));
+  EXPECT_GE(swapped, 3 * kRuns);
+  std::string ended;
+  for (const auto& [status, count] : statuses)
+    ended += " " + std::to_string(count) + " x " + std::to_string(status);
+  std::printf("%d runs with a pupil swapping folders (%ld swaps), exit statuses:%s\n", kRuns,
+              swapped, ended.c_str());
+  EXPECT_EQ(Fingerprint(victim), before);
+}
+
+}  // namespace
+}  // namespace slv2
