@@ -1,14 +1,17 @@
-// The setting of the updater tests: a family installed in a fresh registry,
-// the shell folder with one product folder inside it, a folder outside both
-// that nothing may touch, and the log lines of the test updater type.
+// The setting of the updater tests: the family machine with one product
+// folder inside the shell folder, a folder outside both that nothing may
+// touch, and the log lines of the test updater type. Run makes the changes;
+// Decide records them only (the dry run's effects), for tests of a step's
+// decisions.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
-#include "UpdaterTestSupport.h"
+#include "FamilyMachine.h"
 #include "sys/TempNames.h"
 #include "updater/Slv2Updater.h"
 
@@ -29,8 +32,7 @@ class TSlv2TestUpdater : public TSlv2Updater {
 class UpdaterFixture : public ::testing::Test {
  protected:
   UpdaterFixture() {
-    InstallShell(FamilyLayout::Machine21, shell);
-    InstallProduct(FamilyLayout::Machine21, "testprod", "testprod");
+    machine.Install("testprod");
     WriteFile(Join(product, "keep.txt"), "product file");
     WriteFile(Join(shell, "shell.txt"), "shell file");
     WriteFile(Join(outside, "victim.txt"), "outside file");
@@ -43,11 +45,34 @@ class UpdaterFixture : public ::testing::Test {
   }
   // Writes the storage with `fill`, then creates and runs the updater.
   template <class Fill>
-  std::unique_ptr<TSlv2Updater> Run(Fill fill) {
+  std::unique_ptr<TSlv2Updater> Run(Fill fill, bool recording = false) {
     fill(*std::make_unique<StorageWriter>(storageFile));
     std::unique_ptr<TSlv2Updater> updater = Make();
+    if (recording) updater->UseEffects(MakeRecordingEffects(updater->Logger(), MakeOverlay()));
     updater->Execute();
     return updater;
+  }
+  // What a run on the storage's streams would do, one outcome a line as the
+  // dry run lists it: "<kind> <target>[ (...)][: detail][; value...][ - would
+  // fail: why]", targets "/"-delimited, those below the product folder relative.
+  std::vector<std::string> Decide(const Streams& streams) {
+    std::unique_ptr<TSlv2Updater> updater = Run(
+        [&](StorageWriter& s) {
+          for (const auto& [path, content] : streams)
+            s.Add(path, content);
+        },
+        true);
+    std::vector<std::string> lines;
+    for (const TSlv2Outcome& o : updater->Outcomes()) {
+      std::string line = OutcomeKindName(o.kind) + (" " + OutcomeLine(o).substr(9));
+      for (size_t at; (at = line.find(Join(product, ""))) != std::string::npos;)
+        line.erase(at, product.size() + 1);
+      for (size_t at; (at = line.find("\n      ")) != std::string::npos;)
+        line.replace(at, 7, "; ");
+      std::replace(line.begin(), line.begin() + std::min(line.find("; "), line.size()), '\\', '/');
+      lines.push_back(line);
+    }
+    return lines;
   }
   void ExpectOutsideUntouched() {
     EXPECT_EQ(Entries(outside), std::vector<std::string>{"victim.txt"});
@@ -62,10 +87,11 @@ class UpdaterFixture : public ::testing::Test {
     }
   }
 
-  TempRegistry registry;
-  TempDir dir;
-  std::string shell = dir / "Solvane", product = Join(shell, "testprod"), outside = dir / "outside";
-  std::string storageFile = dir / "pkg/testprod.stg";
+  FamilyMachine machine;
+  TempRegistry& registry = machine.registry;
+  const TempDir& dir = machine.dir;
+  const std::string shell = machine.shell, product = machine.Product("testprod");
+  const std::string outside = dir / "outside", storageFile = machine.package + "/testprod.stg";
   ScopedTempFolder temp{dir / "tmp"};
   LogCapture log{"TSlv2TestUpdater"};
 };
