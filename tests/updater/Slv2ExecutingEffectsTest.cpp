@@ -65,5 +65,25 @@ TEST_F(ExecutingEffectsTest, ManyFilesAreReplacedInBatchesAndLoggedInElementOrde
   ExpectNoTempFiles(Join(product, "many"));
 }
 
+// The shell's program group moves whole; a link planted in it is listed and
+// left out.
+TEST_F(ExecutingEffectsTest, AFolderMovesWithEverythingButItsLinks) {
+  const std::string from = dir / "old group", to = dir / "new group";
+  WriteFile(from + "/a.lnk", "a");
+  WriteFile(from + "/sub/b.lnk", "b");
+#ifndef _WIN32
+  PlantPupilLink(Join(outside, "victim.txt"), from + "/planted.lnk");
+#endif
+  std::unique_ptr<TSlv2Effects> effects = MakeExecutingEffects(log.Category());
+  std::vector<std::string> links;
+  EXPECT_TRUE(effects->MoveFolder(from, to, links, {TSlv2OutcomeKind::Shell, from}));
+  EXPECT_EQ(TreeSnapshot(to), (Tree{{"a.lnk", "a"}, {"sub/b.lnk", "b"}}));
+  EXPECT_FALSE(PathExists(from));
+#ifndef _WIN32
+  EXPECT_EQ(links, std::vector<std::string>{from + "/planted.lnk"});
+#endif
+  ExpectOutsideUntouched();
+}
+
 }  // namespace
 }  // namespace slv2::test

@@ -10,6 +10,7 @@
 
 #include "UpdaterFixture.h"
 #include "patch/DiffMaker.h"
+#include "sys/registry/RegFunctions.h"
 
 namespace slv2::test {
 namespace {
@@ -265,6 +266,20 @@ TEST_F(StepDecisionsTest, IniDrivenSteps) {
          "[absent]\nStorage=none.stg\nDestination=x\n"}},
        {"unpack media/pack.stg (2): to media"},
        {}},
+#ifndef _WIN32
+      {"a nested storage that is a pupil's link, and a destination through one",
+       {{"pack.stg", Compound({{"a.txt", "a"}})}},
+       {{"UnpackStorage.ini",
+         "[s]\nStorage=linked.stg\nDestination=.\n"
+         "[d]\nStorage=pack.stg\nDestination=media\n"}},
+       {},
+       {"\"" + p + "linked.stg\" or \"" + product + "\" passes through a link, refused",
+        "\"" + p + "pack.stg\" or \"" + p + "media\" passes through a link, refused"},
+       [&] {
+         PlantPupilLink(Join(outside, "victim.txt"), p + "linked.stg");
+         PlantPupilLink(outside, p + "media");
+       }},
+#endif
   };
   Check(rows);
   ExpectOutsideUntouched();
@@ -305,6 +320,40 @@ TEST_F(StepDecisionsTest, RegistryScripts) {
        [] { InstallProduct(FamilyLayout::Machine21, "testprod", ""); }},
   };
   Check(rows);
+}
+
+// Later steps of a dry run (the shell's finishing pass) see the keys and
+// values it would have moved or written and the folders it would have
+// moved, while the registry stays as it was.
+TEST_F(StepDecisionsTest, TheOverlayShowsLaterStepsWhatTheRunWouldHaveChanged) {
+  const reg::HKey user = reg::kHkeyCurrentUser, local = reg::kHkeyLocalMachine;
+  const std::string from = "\\Software\\Zarvik\\Solvane", to = "\\Software\\Zarvik\\Solvane 2.1";
+  SetRegString(user, from + "\\ege", "root", "ege");
+  SetRegString(user, from + "\\math", "root", "math");
+  const KeyTree registryBefore = DumpRegKey(local, to);
+  std::shared_ptr<TSlv2Overlay> overlay = MakeOverlay();
+  std::unique_ptr<TSlv2Effects> first = MakeRecordingEffects(log.Category(), overlay);
+  std::unique_ptr<TSlv2Effects> later = MakeRecordingEffects(log.Category(), overlay);
+  std::vector<std::string> links;
+  const TSlv2Outcome change(TSlv2OutcomeKind::Shell, "shell");
+  EXPECT_TRUE(first->CopyKey(user, from + "\\ege", local, to + "\\Old\\", change));
+  EXPECT_TRUE(first->MoveKey(user, from + "\\math", local, to + "\\math", change));
+  first->WriteString(local, to + "\\main", "Group", "new group");
+  EXPECT_TRUE(first->MoveFolder(dir / "old", dir / "new", links, change));
+  EXPECT_TRUE(first->Rename(dir / "a", dir / "b", change));
+  EXPECT_EQ(first->Outcomes().size(), 4u);
+  for (const TSlv2Outcome& outcome : first->Outcomes())
+    EXPECT_EQ(outcome.failure, "");
+
+  EXPECT_TRUE(later->KeyExists(local, to + "\\OLD"));
+  EXPECT_EQ(later->ReadString(local, to + "\\old", "ROOT"), "ege");
+  EXPECT_FALSE(later->KeyExists(user, from + "\\math"));
+  EXPECT_EQ(later->ReadString(user, from + "\\math", "root"), "");
+  EXPECT_EQ(later->ReadString(local, to + "\\Main", "group"), "new group");
+  EXPECT_EQ(later->Located(dir / "new/sub/a.lnk"), dir / "old/sub/a.lnk");
+  EXPECT_EQ(later->Located(dir / "newer"), dir / "newer");
+  EXPECT_EQ(RegReadStringDef(user, from + "\\math", "root", ""), "math");
+  EXPECT_EQ(DumpRegKey(local, to), registryBefore);
 }
 
 }  // namespace
