@@ -242,25 +242,6 @@ TEST_F(FormMainTest, RunFillsTheMemoAndLeavesOnlyClosing) {
   EXPECT_FALSE(window.isVisible());
 }
 
-TEST_F(FormMainTest, EnterPressedTwiceRunsOnce) {
-  Install("ege");
-  TFormMain window(Options());
-  Show(window);
-  auto* run = Child<QPushButton>(window, "btnRun");
-  ASSERT_EQ(window.focusWidget(), run);
-  // The second press waits in the queue and is handled during the run.
-  for (int i = 0; i < 2; ++i) {
-    QCoreApplication::postEvent(run,
-                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
-    QCoreApplication::postEvent(run,
-                                new QKeyEvent(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier));
-  }
-  QTest::qWait(100);
-  QString memo = Child<QPlainTextEdit>(window, "meLog")->toPlainText();
-  EXPECT_EQ(memo.count(U("Обновление продукта")), 1) << memo.toStdString();
-  EXPECT_EQ(boxes.seen.size(), 1u);
-}
-
 TEST_F(FormMainTest, EnterInTheMemoRunsAndNoCloseDuringTheRun) {
   Install("ege");
   TSessionOptions options = Options();
