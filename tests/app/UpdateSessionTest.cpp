@@ -15,7 +15,6 @@
 #include "FamilyMachine.h"
 #include "app/ExitStatus.h"
 #include "app/UpdateSession.h"
-#include "storage/gmStorage.h"
 #include "sys/Cp1251.h"
 #include "sys/registry/RegFunctions.h"
 
@@ -62,15 +61,10 @@ class TCountingUpdater : public TSlv2Updater {
   void BeforeExecute() override { ++runs; }
 };
 
-const TSlv2UpdaterClass& CountingType(const char* id) {
-  static std::map<std::string, std::unique_ptr<TSlv2UpdaterClass>> types;
-  auto& type = types[id];
-  if (!type) {
-    type =
-        std::make_unique<TSlv2UpdaterClass>("TCountingUpdater", id, std::string("Counting ") + id,
-                                            "", false, MakeUpdater<TCountingUpdater>);
-  }
-  return *type;
+const TSlv2UpdaterClass& CountingType() {
+  static const TSlv2UpdaterClass type("TCountingUpdater", "ege", "Counting ege", "", false,
+                                      MakeUpdater<TCountingUpdater>);
+  return type;
 }
 
 class UpdateSessionTest : public ::testing::Test {
@@ -80,7 +74,7 @@ class UpdateSessionTest : public ::testing::Test {
   TSessionOptions Options(std::vector<const TSlv2UpdaterClass*> catalogue = {}) {
     TSessionOptions options = DefaultSessionOptions(package);
     if (!catalogue.empty()) options.catalogue = std::move(catalogue);
-    options.isAdministrator = [this] { return administrator; };
+    options.isAdministrator = [] { return true; };
     options.isShellRunning = [this] { return shellChecks-- > 0; };
     return options;
   }
@@ -88,7 +82,6 @@ class UpdateSessionTest : public ::testing::Test {
   test::FamilyMachine machine;
   const test::TempDir& dir = machine.dir;
   const std::string package = machine.package, shell = machine.shell;
-  bool administrator = true;
   int shellChecks = 0;  // how many checks still find the shell's window
   ScriptedUi ui;
 };
@@ -213,7 +206,7 @@ TEST_F(UpdateSessionTest, ListsInstalledProductsWithAStorageAndRunsThemInOrder) 
 TEST_F(UpdateSessionTest, RunsOncePerStartAndNeverWhileRunning) {
   machine.Install("ege");
   machine.Pack("ege");
-  TUpdateSession session(ui, Options({&CountingType("ege"), &CountingType("ege")}));
+  TUpdateSession session(ui, Options({&CountingType(), &CountingType()}));
   session.RunUpdates();  // not before the start-up made it ready
   EXPECT_EQ(TCountingUpdater::runs, 0);
   session.FormShow();
@@ -243,7 +236,7 @@ TEST_F(UpdateSessionTest, RunsOncePerStartAndNeverWhileRunning) {
 TEST_F(UpdateSessionTest, ALogThatLostLinesFailsTheRun) {
   machine.Install("ege");
   machine.Pack("ege");
-  TSessionOptions options = Options({&CountingType("ege")});
+  TSessionOptions options = Options({&CountingType()});
   options.logFailure = [] { return std::string("Cannot write the log file \"u.log\""); };
   TUpdateSession session(ui, std::move(options));
   session.FormShow();

@@ -285,8 +285,8 @@ TEST_F(StepDecisionsTest, IniDrivenSteps) {
   ExpectOutsideUntouched();
 }
 
-// What a script sets, as its import would set it: macros expanded (in UTF-8
-// within a script in UTF-8), a 16-bit script taken as it is.
+// What a script sets or deletes, as its import would: macros expanded (in
+// UTF-8 within a script in UTF-8), a 16-bit script taken as it is.
 TEST_F(StepDecisionsTest, RegistryScripts) {
   const std::string key = "[HKEY_LOCAL_MACHINE\\Software\\Test]";
   const std::u16string wide =
@@ -298,12 +298,16 @@ TEST_F(StepDecisionsTest, RegistryScripts) {
        {{"registry/1.reg", "REGEDIT4\n\n" + key +
                                "\n\"Root\"=\"${PRODUCT_ROOT}\"\n"
                                "\"Id\"=\"${PRODUCT_ID}\"\n\"Other\"=\"${OTHER}\"\n"},
-        {"registry/sub/2.reg", CompressedElement("REGEDIT4\r\n\r\n" + key + "\r\n\"2\"=\"2\"\r\n")},
+        {"registry/sub/2.reg",
+         CompressedElement(
+             "REGEDIT4\r\n\r\n" + key +
+             "\r\n\"2\"=\"2\"\r\n\"Gone\"=-\r\n[-HKEY_LOCAL_MACHINE\\Software\\Old]\r\n")},
         {"registry/utf8.reg", "\xEF\xBB\xBFREGEDIT4\r\n\r\n" + key +
                                   "\r\n\"Name\"=\"Словарь\"\r\n\"Root\"=\"${SLV21_ROOT}\"\r\n"},
         {"registry/wide.reg",
          std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2)}},
-       {"registry sub/2.reg; " + key + "; \"2\"=\"2\"",
+       {"registry sub/2.reg; " + key +
+            "; \"2\"=\"2\"; \"Gone\"=-; [-HKEY_LOCAL_MACHINE\\Software\\Old]",
         "registry 1.reg; " + key + "; \"Root\"=\"" + product +
             "\"; \"Id\"=\"testprod\"; "
             "\"Other\"=\"${OTHER}\"",
