@@ -54,7 +54,7 @@ class UpdaterFixture : public ::testing::Test {
   }
   // What a run on the storage's streams would do, one outcome a line as the
   // dry run lists it: "<kind> <target>[ (...)][: detail][; value...][ - would
-  // fail: why]", targets "/"-delimited, those below the product folder relative.
+  // fail: why]", the target "/"-delimited and relative to the product folder.
   std::vector<std::string> Decide(const Streams& streams) {
     std::unique_ptr<TSlv2Updater> updater = Run(
         [&](StorageWriter& s) {
@@ -65,12 +65,15 @@ class UpdaterFixture : public ::testing::Test {
     std::vector<std::string> lines;
     for (const TSlv2Outcome& o : updater->Outcomes()) {
       std::string line = OutcomeKindName(o.kind) + (" " + OutcomeLine(o).substr(9));
-      for (size_t at; (at = line.find(Join(product, ""))) != std::string::npos;)
-        line.erase(at, product.size() + 1);
       for (size_t at; (at = line.find("\n      ")) != std::string::npos;)
         line.replace(at, 7, "; ");
-      std::replace(line.begin(), line.begin() + std::min(line.find("; "), line.size()), '\\', '/');
-      lines.push_back(line);
+      size_t end = std::min(line.find("; "), line.size());
+      std::string head = line.substr(0, end);
+      for (const auto& [folder, relative] : {std::pair{product, ""}, {shell, "../"}})
+        for (size_t at; (at = head.find(Join(folder, ""))) != std::string::npos;)
+          head.replace(at, folder.size() + 1, relative);
+      std::replace(head.begin(), head.end(), '\\', '/');
+      lines.push_back(head + line.substr(end));
     }
     return lines;
   }
