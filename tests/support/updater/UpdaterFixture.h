@@ -64,6 +64,7 @@ class UpdaterFixture : public ::testing::Test {
         true);
     std::vector<std::string> lines;
     for (const TSlv2Outcome& o : updater->Outcomes()) {
+      // The protocol's line without its column: the kind padded to 8, a blank.
       std::string line = OutcomeKindName(o.kind) + (" " + OutcomeLine(o).substr(9));
       for (size_t at; (at = line.find("\n      ")) != std::string::npos;)
         line.replace(at, 7, "; ");
