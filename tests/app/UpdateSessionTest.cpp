@@ -111,6 +111,7 @@ TEST_F(UpdateSessionTest, StartUpOutcomes) {
     // file of its own: one that does not open or is damaged is an error,
     // never a machine with nothing installed.
     {"no lock beside the registry", 0, 0, false, dir / "blocker/r.db", {}, "Cannot open the lock file \"" + dir / "blocker/r.db.lock", kExitFailed, false},
+    {"a folder where the lock file is", 0, 0, false, dir / "held/r.db", {}, "Cannot open the lock file \"" + dir / "held/r.db.lock", kExitFailed, false},
     {"a folder", 0, 0, false, dir / "bad-folder", {}, dbError, kExitFailed, false},
     {"not a database", 0, 0, false, dir / "bad-text", {}, dbError, kExitFailed, false},
     {"a damaged header", 0, 0, false, dir / "bad-header", {}, dbError, kExitFailed, false},
@@ -130,6 +131,7 @@ TEST_F(UpdateSessionTest, StartUpOutcomes) {
   const size_t page =
       (static_cast<unsigned char>(good[16]) << 8) | static_cast<unsigned char>(good[17]);
   test::WriteFile(dir / "blocker", "");
+  std::filesystem::create_directories(test::FsPath(dir / "held/r.db.lock"));
   std::filesystem::create_directories(test::FsPath(dir / "bad-folder"));
   test::WriteFile(dir / "bad-text", "registry of the family, surely");
   test::WriteFile(dir / "bad-header", std::string(good).replace(16, 2, 2, '\x5A'));
