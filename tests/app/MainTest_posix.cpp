@@ -1,7 +1,7 @@
 // slv2update run as administrators and deployment tools run it: --quiet and
-// --console against temporary machines (a registry through SLV2_REGISTRY,
-// product folders, storages built with slv2pack), checking the protocol,
-// what changed on disk and every exit status.
+// --console against temporary machines (the family machine: a registry
+// through SLV2_REGISTRY, product folders, update storages), checking the
+// protocol, what changed on disk and every exit status.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,13 +11,10 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <map>
 
-#include "TestSupport.h"
-#include "UpdaterTestSupport.h"
+#include "FamilyMachine.h"
 #include "XDisplaySupport.h"
 #include "app/ExitStatus.h"
-#include "app/RunLock.h"
 #include "sys/Cp1251.h"
 #include "sys/TempNames.h"
 #include "sys/registry/RegFunctions.h"
@@ -58,50 +55,37 @@ class SlvUpdateTest : public ::testing::Test {
     return Run(args, input);
   }
 
-  // Registers a product under the machine-wide family key, with its folder
-  // below the shell's (the shell's own key is there from the start).
-  void Install(const std::string& id) {
-    if (id != "main") RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\" + id, "root", id);
+  // Starts slv2update --quiet (output in slow.out) on a run whose shell
+  // registers its COM server with a regsvr32 that takes a second, and
+  // returns once the run is in it: certainly under way, its lock taken.
+  int StartSlowRun() {
+    test::WriteFile(shell + "/bin/SlvAPP.dll", "MZ");
+    test::WriteFile(dir / "path/regsvr32.exe",
+                    "#!/bin/sh\ntouch '" + dir / "registering" + "'\nsleep 1\n");
+    std::filesystem::permissions(test::FsPath(dir / "path/regsvr32.exe"),
+                                 std::filesystem::perms::owner_all);
+    std::filesystem::remove(test::FsPath(dir / "registering"));
+    int pid = test::StartProgram("slv2update", {"--quiet", "--package-dir", package},
+                                 dir / "slow.out", dir / "slow.err");
+    for (int i = 0; i < 1000 && !test::PathExists(dir / "registering"); ++i)
+      ::usleep(10000);
+    return pid;
   }
 
-  // Builds <name>.stg in the package folder (or `folder`) from files given by
-  // their path in the storage.
-  void Pack(const std::string& name, const std::map<std::string, std::string>& files,
-            const std::string& folder = "") {
-    std::string source = dir / ("src-" + name);
-    std::filesystem::remove_all(test::FsPath(source));
-    std::filesystem::create_directories(test::FsPath(source));
-    for (const auto& [path, content] : files)
-      test::WriteFile(source + "/" + path, content);
-    std::string storage = (folder.empty() ? package : folder) + "/" + name + ".stg";
-    std::filesystem::create_directories(test::FsPath(folder.empty() ? package : folder));
-    ASSERT_EQ(test::RunProgram("slv2pack", {"build", source, storage}, dir / "out", dir / "err"), 0)
-        << test::ReadFile(dir / "err");
-  }
-
-  void SetUp() override {
-    std::filesystem::create_directories(test::FsPath(package));
-    RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", shell);
-    test::InstallCommonGroup(kFamily + "\\main");
-  }
-
-  const std::string kFamily = "\\Software\\Zarvik\\Solvane 2.1";
-  test::TempRegistry registry;
-  test::TempDir dir;
-  // The common program group lies in the test's folder.
-  test::ScopedEnv dataHome{"XDG_DATA_HOME", dir / "share"};
-  std::string package = dir / "pkg";
-  std::string shell = dir / "Solvane";
+  test::FamilyMachine machine;
+  const test::TempDir& dir = machine.dir;
+  const std::string package = machine.package, shell = machine.shell;
   test::DisplayVariable noDisplay{""};
+  test::ScopedEnv path{"PATH", dir / "path:" + Utf8ToAnsi(std::getenv("PATH"))};
 };
 
 // Every exit status but those of a run, a running shell and another run:
 // what the program says and that nothing changed.
 TEST_F(SlvUpdateTest, ExitStatusesOfTheStartUp) {
-  Install("ege");
+  machine.Install("ege");
   test::WriteFile(shell + "/ege/a.txt", "old");
-  Pack("ege", {{"files/product/a.txt", "new"}});
-  Pack("px2002", {}, dir / "other");
+  machine.Pack("ege", {{"files/product/a.txt", "new"}});
+  test::StorageWriter(dir / "other/px2002.stg");
   test::WriteFile(dir / "damaged/ege.stg", "not a compound file");
   const std::vector<std::string> noneInstalled = {"--quiet", "--package-dir", dir / "other"};
   const std::vector<std::string> damaged = {"--quiet", "--package-dir", dir / "damaged"};
@@ -219,42 +203,12 @@ TEST_F(SlvUpdateTest, OutputFilesWhereAPupilMayPlantLinks) {
             std::string::npos);
 }
 
-// --- The run and its outcomes ---------------------------------------------------
-
-TEST_F(SlvUpdateTest, EveryProductUpdatedChangesTheFilesAndEndsWithZero) {
-  Install("main");
-  Install("ege");
-  test::WriteFile(shell + "/ege/bin/app.txt", "old");
-  test::WriteFile(shell + "/ege/obsolete.txt", "gone soon");
-  Pack("ege", {{"files/product/bin/app.txt", "new"},
-               {"files/solvane/help/ege.txt", "help"},
-               {"Delete_After.ini", "[Files]\r\n1=obsolete.txt\r\n"}});
-  Pack("main", {});
-  Result run = Update({"--quiet", "--log", dir / "update.log"});
-  EXPECT_EQ(run.status, Seen(kExitUpdated)) << run.err;
-  std::vector<std::string> lines = test::SplitLines(run.out);
-  std::vector<std::string> tail(lines.end() - 3, lines.end());
-  std::vector<std::string> expected = {"Обновление продукта \"Оболочка Zarvik:Solvane\"...OK",
-                                       "Обновление продукта \"Интерактивные тесты по ЕГЭ\"...OK",
-                                       "Завершение обновления оболочки Zarvik:Solvane...OK"};
-  EXPECT_EQ(tail, expected);
-  EXPECT_EQ(test::ReadFile(shell + "/ege/bin/app.txt"), "new");
-  EXPECT_EQ(test::ReadFile(shell + "/help/ege.txt"), "help");
-  EXPECT_FALSE(test::PathExists(shell + "/ege/obsolete.txt"));
-  // The detailed log, asked for, holds the updaters' own lines.
-  std::string log = test::ReadFile(dir / "update.log");
-  EXPECT_NE(log.find("DEBUG - ProcessFile(): Replaced \"" + shell + "/ege/bin/app.txt\""),
-            std::string::npos)
-      << log;
-}
-
 // A pupil (here: nobody) plants links in a product folder that all users
 // may write: the update follows none of them, says so in its log, and still
 // updates everything else.
 TEST_F(SlvUpdateTest, LinksPlantedByAUserLeadNowhere) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to plant as another user";
-  Install("main");
-  Install("ege");
+  machine.Install("ege");
   std::string product = shell + "/ege", outside = dir / "outside";
   test::WriteFile(product + "/ok.txt", "old");
   test::WriteFile(outside + "/victim.tmp", "victim");
@@ -276,12 +230,13 @@ TEST_F(SlvUpdateTest, LinksPlantedByAUserLeadNowhere) {
     return planted;
   });
   ASSERT_TRUE(planter.Holding()) << "the links could not be planted";
-  Pack("ege", {{"files/product/bin/victim.tmp", "new"},
-               {"files/product/app.dll", "new"},
-               {"files/product/ok.txt", "new"},
-               {"Delete_After.ini", "[Files]\r\n1=temp\\*.tmp\r\n"},
-               {"StrReplace_After.ini", "[1]\r\nFiles=*.ini\r\nSearchFor=a\r\nReplaceWith=b\r\n"}});
-  Pack("main", {});
+  machine.Pack(
+      "ege", {{"files/product/bin/victim.tmp", "new"},
+              {"files/product/app.dll", "new"},
+              {"files/product/ok.txt", "new"},
+              {"Delete_After.ini", "[Files]\r\n1=temp\\*.tmp\r\n"},
+              {"StrReplace_After.ini", "[1]\r\nFiles=*.ini\r\nSearchFor=a\r\nReplaceWith=b\r\n"}});
+  machine.Pack("main");
   Update({"--quiet", "--log", dir / "update.log"});
   EXPECT_EQ(test::ReadFile(outside + "/victim.tmp"), "victim");
   EXPECT_EQ(test::ReadFile(outside + "/secret.ini"), "password=abc");
@@ -303,8 +258,8 @@ TEST_F(SlvUpdateTest, ARunningShellCancelsOrAsksForALaterRetry) {
   if (!display.Ok()) GTEST_SKIP() << "Xvfb is not available";
   test::DisplayVariable variable(display.Name());
   display.OpenWindow("solvane", "Zarvik:Solvane_2.0");
-  Install("ege");
-  Pack("ege", {{"files/product/a.txt", "a"}});
+  machine.Install("ege");
+  machine.Pack("ege", {{"files/product/a.txt", "a"}});
 
   // Unattended: engines retry this status later.
   Result quiet = Update({"--quiet"});
@@ -321,18 +276,19 @@ TEST_F(SlvUpdateTest, ARunningShellCancelsOrAsksForALaterRetry) {
 }
 
 TEST_F(SlvUpdateTest, ARegistryHeldByAnotherProcessEndsTheRunWithinSecondsChangingNothing) {
-  Install("ege");
+  machine.Install("ege");
   test::WriteFile(shell + "/ege/a.txt", "old");
-  Pack("ege", {{"files/product/a.txt", "new"}});
+  machine.Pack("ege", {{"files/product/a.txt", "new"}});
   {
-    test::DatabaseWriter writer(registry.DatabasePath());
+    test::DatabaseWriter writer(machine.registry.DatabasePath());
     ASSERT_TRUE(writer.Holding());
     auto start = std::chrono::steady_clock::now();
     Result run = Update();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
     EXPECT_EQ(run.status, Seen(kExitFailed));
-    EXPECT_NE(run.err.find("the registry database \"" + registry.DatabasePath() + "\" is busy"),
-              std::string::npos)
+    EXPECT_NE(
+        run.err.find("the registry database \"" + machine.registry.DatabasePath() + "\" is busy"),
+        std::string::npos)
         << run.err;
     EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "old");
   }
@@ -345,31 +301,19 @@ TEST_F(SlvUpdateTest, ARegistryHeldByAnotherProcessEndsTheRunWithinSecondsChangi
 // progress is finished or rolled back, the next ones do not start, nothing
 // temporary stays, the lock is let go and the status is 1602.
 TEST_F(SlvUpdateTest, ASignalEndsTheRunAtASafePointAsCancelled) {
-  Install("main");
-  Install("ege");
-  test::WriteFile(shell + "/bin/SlvAPP.dll", "MZ");
+  machine.Install("ege");
   test::WriteFile(shell + "/ege/a.txt", "old");
-  Pack("main", {{"files/solvane/bin/new.dll", "new"}});
-  Pack("ege", {{"files/product/a.txt", "new"}});
-  // The shell's COM server registration takes a while: the signal comes then.
-  test::WriteFile(dir / "path/regsvr32.exe",
-                  "#!/bin/sh\ntouch '" + dir / "registering" + "'\nsleep 1\n");
-  std::filesystem::permissions(test::FsPath(dir / "path/regsvr32.exe"),
-                               std::filesystem::perms::owner_all);
-  test::ScopedEnv path("PATH", dir / "path:" + Utf8ToAnsi(std::getenv("PATH")));
+  machine.Pack("main", {{"files/solvane/bin/new.dll", "new"}});
+  machine.Pack("ege", {{"files/product/a.txt", "new"}});
   const std::pair<int, const char*> signals[] = {
       {SIGTERM, "SIGTERM"}, {SIGINT, "SIGINT"}, {SIGHUP, "SIGHUP"}};
   for (const auto& [signal, name] : signals) {
     SCOPED_TRACE(name);
-    std::filesystem::remove(test::FsPath(dir / "registering"));
-    int pid = test::StartProgram("slv2update", {"--quiet", "--package-dir", package},
-                                 dir / "stdout", dir / "stderr");
+    int pid = StartSlowRun();
     ASSERT_GT(pid, 0);
-    for (int i = 0; i < 1000 && !test::PathExists(dir / "registering"); ++i)
-      ::usleep(10000);
     ASSERT_EQ(::kill(pid, signal), 0);
     EXPECT_EQ(test::WaitProgram(pid), Seen(kExitCancelled));
-    std::vector<std::string> lines = test::SplitLines(test::ReadFile(dir / "stdout"));
+    std::vector<std::string> lines = test::SplitLines(test::ReadFile(dir / "slow.out"));
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[lines.size() - 2],
               "Обновление продукта \"Оболочка Zarvik:Solvane\"...ПРЕРВАНО");
@@ -399,10 +343,10 @@ bool Catches(int pid, int signal) {
 // moment: 1602 before anything was done, the run's own after it; never the
 // signal's own death (129, 130, 143).
 TEST_F(SlvUpdateTest, ASignalAtTheStartOrAfterTheLastLineEndsWithTheStatusOfThatMoment) {
-  Install("ege");
+  machine.Install("ege");
   test::WriteFile(shell + "/ege/a.txt", "old");
-  Pack("ege", {{"files/product/a.txt", "new"}});
-  Pack("main", {});
+  machine.Pack("ege", {{"files/product/a.txt", "new"}});
+  machine.Pack("main");
   const std::vector<std::string> args = {"--quiet", "--package-dir", package};
   int pid = test::StartProgram("slv2update", args, dir / "stdout", dir / "stderr");
   ASSERT_GT(pid, 0);
@@ -435,76 +379,28 @@ TEST_F(SlvUpdateTest, ASignalAtTheStartOrAfterTheLastLineEndsWithTheStatusOfThat
   EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "new");
 }
 
-// --- One update per machine ----------------------------------------------------
-
-// Another process holding the run lock.
-bool TakeLock() {
-  return TRunLock::TryAcquire().release() != nullptr;  // kept until the process ends
-}
-
-const char* const kAlreadyRunning =
-    "[Warning]\nОбновление уже выполняется на этом компьютере. Дождитесь его завершения.\n";
-
-TEST_F(SlvUpdateTest, WhileAnotherRunHoldsTheLockNothingChanges) {
-  Install("ege");
+// One update per machine: a second start while a run goes on is turned away
+// before it lists the products; a run killed as a crash would end it holds
+// nothing, and the next one goes ahead.
+TEST_F(SlvUpdateTest, OneRunAtATimeAndACrashedRunBlocksNothing) {
+  machine.Install("ege");
   test::WriteFile(shell + "/ege/a.txt", "old");
-  Pack("ege", {{"files/product/a.txt", "new"},
-               {"registry/1.reg",
-                "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Zarvik\\Solvane 2.1\\ege]\n"
-                "\"version\"=\"2\"\n"}});
-  auto version = [&] {
-    return RegReadStringDef(reg::kHkeyLocalMachine, kFamily + "\\ege", "version", "none");
-  };
-  test::HeldInChild holder(TakeLock);
-  ASSERT_TRUE(holder.Holding());
-  Result quiet = Update({"--quiet"});
-  EXPECT_EQ(quiet.status, 82);
-  EXPECT_NE(quiet.err.find(kAlreadyRunning), std::string::npos) << quiet.err;
-  // Turned away before the products are even listed.
-  EXPECT_EQ(quiet.out, "");
+  machine.Pack("main");
+  machine.Pack("ege", {{"files/product/a.txt", "new"}});
+  int first = StartSlowRun();
+  ASSERT_GT(first, 0);
+  Result second = Update();
+  EXPECT_EQ(second.status, Seen(kExitAlreadyRunning));
+  EXPECT_NE(second.err.find("[Warning]\nОбновление уже выполняется на этом компьютере. Дождитесь "
+                            "его завершения.\n"),
+            std::string::npos)
+      << second.err;
+  EXPECT_EQ(second.out, "");
+  test::KillProgram(first);
+  test::WaitProgram(first);
   EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "old");
-  EXPECT_EQ(version(), "none");
-  // Killed, the holder blocks nothing: the next run goes ahead.
-  holder.Kill();
   EXPECT_EQ(Update().status, Seen(kExitUpdated));
   EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "new");
-  EXPECT_EQ(version(), "2");
-}
-
-TEST_F(SlvUpdateTest, ASecondStartWhileTheFirstRunsIsTurnedAway) {
-  test::XDisplay display;
-  if (!display.Ok()) GTEST_SKIP() << "Xvfb is not available";
-  test::DisplayVariable variable(display.Name());
-  // The first start waits at the running-shell box, its lock taken.
-  uint32_t window = display.OpenWindow("solvane", "Zarvik:Solvane_2.0");
-  Install("ege");
-  Pack("ege", {{"files/product/a.txt", "a"}});
-  // Its input is a pipe the test writes to later.
-  ASSERT_EQ(::mkfifo(test::FsPath(dir / "input").c_str(), 0600), 0);
-  int input = ::open(test::FsPath(dir / "input").c_str(), O_RDWR | O_CLOEXEC);
-  int first = test::StartProgram("slv2update", {"--console", "--package-dir", package},
-                                 dir / "first.out", dir / "first.err", dir / "input");
-  ASSERT_GT(first, 0);
-  // Until the first asks, the second might come before it.
-  auto asked = [&] {
-    return test::PathExists(dir / "first.err") &&
-           test::ReadFile(dir / "first.err").find("OK or Cancel?") != std::string::npos;
-  };
-  for (int i = 0; i < 500 && !asked(); ++i)
-    ::usleep(20000);
-  ASSERT_TRUE(asked());
-
-  Result second = Update({"--quiet"});
-  EXPECT_EQ(second.status, Seen(kExitAlreadyRunning));
-  EXPECT_NE(second.err.find(kAlreadyRunning), std::string::npos) << second.err;
-  EXPECT_FALSE(test::PathExists(shell + "/ege/a.txt"));
-
-  // The shell closes; the first goes on and updates.
-  display.CloseWindow(window);
-  ASSERT_EQ(::write(input, "ok\n", 3), 3);
-  ::close(input);
-  EXPECT_EQ(test::WaitProgram(first), Seen(kExitUpdated)) << test::ReadFile(dir / "first.err");
-  EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "a");
 }
 
 }  // namespace

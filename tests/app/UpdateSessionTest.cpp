@@ -12,11 +12,9 @@
 #include <functional>
 #include <optional>
 
-#include "TestSupport.h"
-#include "UpdaterTestSupport.h"
+#include "FamilyMachine.h"
 #include "app/ExitStatus.h"
 #include "app/UpdateSession.h"
-#include "storage/gmStorage.h"
 #include "sys/Cp1251.h"
 #include "sys/registry/RegFunctions.h"
 
@@ -63,68 +61,41 @@ class TCountingUpdater : public TSlv2Updater {
   void BeforeExecute() override { ++runs; }
 };
 
-const TSlv2UpdaterClass& CountingType(const char* id) {
-  static std::map<std::string, std::unique_ptr<TSlv2UpdaterClass>> types;
-  auto& type = types[id];
-  if (!type) {
-    type =
-        std::make_unique<TSlv2UpdaterClass>("TCountingUpdater", id, std::string("Counting ") + id,
-                                            "", false, MakeUpdater<TCountingUpdater>);
-  }
-  return *type;
+const TSlv2UpdaterClass& CountingType() {
+  static const TSlv2UpdaterClass type("TCountingUpdater", "ege", "Counting ege", "", false,
+                                      MakeUpdater<TCountingUpdater>);
+  return type;
 }
 
 class UpdateSessionTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::filesystem::create_directories(package);
-    RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", dir / "shell");
-    test::InstallCommonGroup(kFamily + "\\main");
-    TCountingUpdater::runs = 0;
-  }
-
-  // Registers the product under the machine-wide family key.
-  void Install(const std::string& id) {
-    // The shell's own key, with its folder, is there from the start.
-    if (id != "main") RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\" + id, "root", id);
-  }
-  // An update storage in the package folder, empty or with the streams.
-  void Package(const std::string& storageName, const test::Streams& streams = {}) {
-    test::StorageWriter writer(package + "/" + storageName + ".stg");
-    for (const auto& [path, content] : streams)
-      writer.Add(path, content);
-  }
+  void SetUp() override { TCountingUpdater::runs = 0; }
 
   TSessionOptions Options(std::vector<const TSlv2UpdaterClass*> catalogue = {}) {
     TSessionOptions options = DefaultSessionOptions(package);
     if (!catalogue.empty()) options.catalogue = std::move(catalogue);
-    options.isAdministrator = [this] { return administrator; };
+    options.isAdministrator = [] { return true; };
     options.isShellRunning = [this] { return shellChecks-- > 0; };
     return options;
   }
 
-  const std::string kFamily = "\\Software\\Zarvik\\Solvane 2.1";
-  test::TempRegistry registry;
-  test::TempDir dir;
-  // The common program group lies in the test's folder.
-  test::ScopedEnv dataHome{"XDG_DATA_HOME", dir / "share"};
-  std::string package = dir / "pkg";
-  bool administrator = true;
+  test::FamilyMachine machine;
+  const test::TempDir& dir = machine.dir;
+  const std::string package = machine.package, shell = machine.shell;
   int shellChecks = 0;  // how many checks still find the shell's window
   ScriptedUi ui;
 };
 
-// Every way the start-up can end, and the one where it waits for the run.
+// The start-up's own ways to end (its exit statuses end to end are
+// MainTest's), and the one where it waits for the run.
 TEST_F(UpdateSessionTest, StartUpOutcomes) {
   using B = TBoxId;
   const std::vector<B> shellTwice = {B::ShellRunning, B::ShellRunning};
   struct Case {
     const char* what;
-    bool administrator, installed;  // the product ege, with its storage
-    const char* storage;            // ege.stg's content; nullptr: a sound one
-    int shellChecks, oks;           // OKs before Cancel
-    bool unattended, raises;        // the shell check raises
-    std::string database;           // SLV2_REGISTRY; "": the test's
+    int shellChecks, oks;  // OKs before Cancel
+    bool raises;           // the shell check raises
+    std::string database;  // SLV2_REGISTRY; "": the test's
     std::vector<TBoxId> boxes;
     std::string error;  // part of the one error shown; "": none
     int status;
@@ -133,22 +104,18 @@ TEST_F(UpdateSessionTest, StartUpOutcomes) {
   const std::string dbError = "registry database \"" + dir.Path() + "/bad-";
   // clang-format off
   std::vector<Case> cases = {
-    {"not an administrator", false, true, nullptr, 0, 0, false, false, "", {B::AdminRights}, "", kExitNotAdministrator, false},
-    {"a storage without its product", true, false, nullptr, 0, 0, false, false, "", {B::NothingToUpdate}, "", kExitNothingToUpdate, false},
-    {"only a storage that does not open", true, true, "not a compound file", 0, 0, false, false, "", {B::NothingToUpdate}, "", kExitFailed, false},
-    {"the shell runs, OK then Cancel", true, true, nullptr, 5, 1, false, false, "", shellTwice, "", kExitCancelled, false},
-    {"the shell runs, nobody answers", true, true, nullptr, 5, 1, true, false, "", shellTwice, "", kExitShellRunning, false},
-    {"the shell closes after two OKs", true, true, nullptr, 2, 2, false, false, "", shellTwice, "", kExitCancelled, true},
-    {"a check raises", true, true, nullptr, 0, 0, false, true, "", {}, "no window system", kExitFailed, false},
+    {"the shell closes after two OKs", 2, 2, false, "", shellTwice, "", kExitCancelled, true},
+    {"a check raises", 0, 0, true, "", {}, "no window system", kExitFailed, false},
 #ifndef _WIN32
     // On Linux the lock is a file beside the registry database, which is a
     // file of its own: one that does not open or is damaged is an error,
     // never a machine with nothing installed.
-    {"no lock beside the registry", true, true, nullptr, 0, 0, false, false, dir / "blocker/r.db", {}, "Cannot open the lock file \"" + dir / "blocker/r.db.lock", kExitFailed, false},
-    {"a folder", true, true, nullptr, 0, 0, false, false, dir / "bad-folder", {}, dbError, kExitFailed, false},
-    {"not a database", true, true, nullptr, 0, 0, false, false, dir / "bad-text", {}, dbError, kExitFailed, false},
-    {"a damaged header", true, true, nullptr, 0, 0, false, false, dir / "bad-header", {}, dbError, kExitFailed, false},
-    {"a damaged page", true, true, nullptr, 0, 0, false, false, dir / "bad-page", {}, dbError, kExitFailed, false},
+    {"no lock beside the registry", 0, 0, false, dir / "blocker/r.db", {}, "Cannot open the lock file \"" + dir / "blocker/r.db.lock", kExitFailed, false},
+    {"a folder where the lock file is", 0, 0, false, dir / "held/r.db", {}, "Cannot open the lock file \"" + dir / "held/r.db.lock", kExitFailed, false},
+    {"a folder", 0, 0, false, dir / "bad-folder", {}, dbError, kExitFailed, false},
+    {"not a database", 0, 0, false, dir / "bad-text", {}, dbError, kExitFailed, false},
+    {"a damaged header", 0, 0, false, dir / "bad-header", {}, dbError, kExitFailed, false},
+    {"a damaged page", 0, 0, false, dir / "bad-page", {}, dbError, kExitFailed, false},
 #endif
   };
   // clang-format on
@@ -164,6 +131,7 @@ TEST_F(UpdateSessionTest, StartUpOutcomes) {
   const size_t page =
       (static_cast<unsigned char>(good[16]) << 8) | static_cast<unsigned char>(good[17]);
   test::WriteFile(dir / "blocker", "");
+  std::filesystem::create_directories(test::FsPath(dir / "held/r.db.lock"));
   std::filesystem::create_directories(test::FsPath(dir / "bad-folder"));
   test::WriteFile(dir / "bad-text", "registry of the family, surely");
   test::WriteFile(dir / "bad-header", std::string(good).replace(16, 2, 2, '\x5A'));
@@ -172,18 +140,15 @@ TEST_F(UpdateSessionTest, StartUpOutcomes) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     test::TempRegistry fresh;
-    RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", dir / "shell");
-    if (c.installed) Install("ege");
+    test::InstallShell(test::FamilyLayout::Machine21, shell);
+    machine.Install("ege");
     std::optional<test::ScopedEnv> database;
     if (!c.database.empty()) database.emplace("SLV2_REGISTRY", c.database);
-    std::filesystem::remove_all(test::FsPath(package));
-    c.storage ? test::WriteFile(package + "/ege.stg", c.storage) : Package("ege");
+    machine.Pack("ege");
     ui = ScriptedUi();
     ui.answers.assign(c.oks, TBoxAnswer::Ok);
-    administrator = c.administrator;
     shellChecks = c.shellChecks;
     TSessionOptions options = Options();
-    options.unattended = c.unattended;
     if (c.raises) options.isShellRunning = []() -> bool { throw ESlvUpdater("no window system"); };
     TUpdateSession session(ui, std::move(options));
     session.FormShow();
@@ -202,11 +167,11 @@ TEST_F(UpdateSessionTest, StartUpOutcomes) {
 
 TEST_F(UpdateSessionTest, ListsInstalledProductsWithAStorageAndRunsThemInOrder) {
   for (const char* id : {"main", "punctuation", "mathematics1", "orthography"})
-    Install(id);
+    machine.Install(id);
   // ege has a storage but is not installed; orthography's does not open;
   // both shell types read main.stg.
   for (const char* name : {"mathematics1", "punctuation", "main", "ege"})
-    Package(name);
+    machine.Pack(name);
   test::WriteFile(package + "/orthography.stg", "not a compound file");
   TUpdateSession session(ui, Options());
   ui.onProcessMessages = [&] { session.FormShow(); };  // shown again meanwhile
@@ -241,9 +206,9 @@ TEST_F(UpdateSessionTest, ListsInstalledProductsWithAStorageAndRunsThemInOrder) 
 }
 
 TEST_F(UpdateSessionTest, RunsOncePerStartAndNeverWhileRunning) {
-  Install("ege");
-  Package("ege");
-  TUpdateSession session(ui, Options({&CountingType("ege"), &CountingType("ege")}));
+  machine.Install("ege");
+  machine.Pack("ege");
+  TUpdateSession session(ui, Options({&CountingType(), &CountingType()}));
   session.RunUpdates();  // not before the start-up made it ready
   EXPECT_EQ(TCountingUpdater::runs, 0);
   session.FormShow();
@@ -271,9 +236,9 @@ TEST_F(UpdateSessionTest, RunsOncePerStartAndNeverWhileRunning) {
 // A detailed log that lost lines during the run fails the run, said once as
 // an error after it and never among the protocol's lines.
 TEST_F(UpdateSessionTest, ALogThatLostLinesFailsTheRun) {
-  Install("ege");
-  Package("ege");
-  TSessionOptions options = Options({&CountingType("ege")});
+  machine.Install("ege");
+  machine.Pack("ege");
+  TSessionOptions options = Options({&CountingType()});
   options.logFailure = [] { return std::string("Cannot write the log file \"u.log\""); };
   TUpdateSession session(ui, std::move(options));
   session.FormShow();
@@ -287,17 +252,17 @@ TEST_F(UpdateSessionTest, ALogThatLostLinesFailsTheRun) {
 // A run removes the temporary files a killed run left in the folders it
 // writes to, and nothing else.
 TEST_F(UpdateSessionTest, TemporaryFilesAKilledRunLeftAreRemovedByTheNextRun) {
-  Install("ege");
-  Package("ege", {{"files/product/new.txt", "new"}});
+  machine.Install("ege");
+  machine.Pack("ege", {{"files/product/new.txt", "new"}});
   const std::pair<std::string, bool> files[] = {
-      {"shell/~sv1A2B.TMP", true},
-      {"shell/ege/bin/~svF.TMP", true},
-      {"shell/help/deep/~sv0123.TMP", true},
-      {"shell/ege/~sva430.tmp", true},  // as Wine's GetTempFileName writes it
-      {"shell/~sv12345.TMP", false},
-      {"shell/~svG1.TMP", false},
-      {"shell/tmp1A2B.TMP", false},
-      {"shell/ege/~sv1A2B.txt", false},
+      {"Solvane/~sv1A2B.TMP", true},
+      {"Solvane/ege/bin/~svF.TMP", true},
+      {"Solvane/help/deep/~sv0123.TMP", true},
+      {"Solvane/ege/~sva430.tmp", true},  // as Wine's GetTempFileName writes it
+      {"Solvane/~sv12345.TMP", false},
+      {"Solvane/~svG1.TMP", false},
+      {"Solvane/tmp1A2B.TMP", false},
+      {"Solvane/ege/~sv1A2B.txt", false},
       {"elsewhere/~sv1A2B.TMP", false},
       {"tmp/~sv77.TMP", true},          // a registry script a killed run left
       {"tmp/theirs/~sv78.TMP", false},  // below it, other programs' folders
@@ -310,16 +275,16 @@ TEST_F(UpdateSessionTest, TemporaryFilesAKilledRunLeftAreRemovedByTheNextRun) {
     test::WriteFile(dir / file, "left");
     std::filesystem::last_write_time(test::FsPath(dir / file), before);
   }
-  test::WriteFile(dir / "shell/~sv5555.TMP", "this run's");
+  test::WriteFile(dir / "Solvane/~sv5555.TMP", "this run's");
   std::filesystem::last_write_time(
-      test::FsPath(dir / "shell/~sv5555.TMP"),
+      test::FsPath(dir / "Solvane/~sv5555.TMP"),
       std::filesystem::file_time_type::clock::now() + std::chrono::hours(1));
 #ifndef _WIN32
   // A pupil's own file of the program's name is his.
   const bool asRoot = ::geteuid() == 0;
   if (asRoot) {
-    test::WriteFile(dir / "shell/~sv9999.TMP", "pupil's");
-    ASSERT_EQ(::chown(AnsiToUtf8(dir / "shell/~sv9999.TMP").c_str(), 65534, 65534), 0);
+    test::WriteFile(dir / "Solvane/~sv9999.TMP", "pupil's");
+    ASSERT_EQ(::chown(AnsiToUtf8(dir / "Solvane/~sv9999.TMP").c_str(), 65534, 65534), 0);
   }
 #endif
   TUpdateSession session(ui, Options());
@@ -328,9 +293,9 @@ TEST_F(UpdateSessionTest, TemporaryFilesAKilledRunLeftAreRemovedByTheNextRun) {
   EXPECT_EQ(session.ExitStatus(), kExitUpdated);
   for (const auto& [file, left] : files)
     EXPECT_EQ(test::PathExists(dir / file), !left) << file;
-  EXPECT_TRUE(test::PathExists(dir / "shell/~sv5555.TMP"));
+  EXPECT_TRUE(test::PathExists(dir / "Solvane/~sv5555.TMP"));
 #ifndef _WIN32
-  EXPECT_EQ(test::PathExists(dir / "shell/~sv9999.TMP"), asRoot);
+  EXPECT_EQ(test::PathExists(dir / "Solvane/~sv9999.TMP"), asRoot);
 #endif
 }
 
@@ -363,16 +328,16 @@ TEST_F(UpdateSessionTest, AnUnknownProductFolderSkipsOnlyItsStepsAnUnknownShellF
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.shell ? c.shell : "(none)") + " + " + c.product);
     test::TempRegistry fresh;
-    std::string shell = c.shell ? c.shell : "";
-    if (shell.rfind("@", 0) == 0) shell = dir.Path() + shell.substr(1);
-    if (c.shell) RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", shell);
-    RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\ege", "root", c.product);
+    std::string root = c.shell ? c.shell : "";
+    if (root.rfind("@", 0) == 0) root = dir.Path() + root.substr(1);
+    if (c.shell) test::InstallShell(test::FamilyLayout::Machine21, root);
+    test::InstallProduct(test::FamilyLayout::Machine21, "ege", c.product);
     test::Streams streams = {{"files/product/p.txt", "p"}, {"files/solvane/help/ege.txt", "help"}};
 #ifndef _WIN32  // regedit.exe would write the machine's registry, not the test's
     streams.push_back(
         {"registry/1.reg", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\T]\r\n\"v\"=\"1\"\r\n"});
 #endif
-    Package("ege", streams);
+    machine.Pack("ege", streams);
     ui = ScriptedUi();
     TUpdateSession session(ui, Options());
     session.FormShow();
@@ -386,17 +351,17 @@ TEST_F(UpdateSessionTest, AnUnknownProductFolderSkipsOnlyItsStepsAnUnknownShellF
     EXPECT_EQ(session.ExitStatus(), c.error.empty() ? kExitUpdated : kExitFailed);
     if (!run) continue;
     // What needs only the shell folder and the registry was done.
-    EXPECT_EQ(test::Content(test::Join(shell, "help/ege.txt")), "help");
+    EXPECT_EQ(test::Content(test::Join(root, "help/ege.txt")), "help");
 #ifndef _WIN32
     EXPECT_EQ(RegReadStringDef(reg::kHkeyLocalMachine, "\\Software\\T", "v", ""), "1");
 #endif
     EXPECT_EQ(ui.boxes, std::vector<TBoxId>{TBoxId::UpdateFinished});
-    std::filesystem::remove_all(test::FsPath(shell));
+    std::filesystem::remove_all(test::FsPath(root));
   }
 }
 
 TEST_F(UpdateSessionTest, AProductWhoseStepsLoggedErrorsFailsItsLineAndTheRun) {
-  const std::string product = test::Join(dir.Path(), "shell/ege");
+  const std::string product = machine.Product("ege");
   struct Case {
     const char* what;
     test::Streams streams;
@@ -420,12 +385,12 @@ TEST_F(UpdateSessionTest, AProductWhoseStepsLoggedErrorsFailsItsLineAndTheRun) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     test::TempRegistry fresh;
-    RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", dir / "shell");
-    Install("ege");
-    Install("px2002");
+    test::InstallShell(test::FamilyLayout::Machine21, shell);
+    machine.Install("ege");
+    machine.Install("px2002");
     test::WriteFile(product + "/dir1/inside.txt", "a folder");
-    Package("ege", c.streams);
-    Package("px2002");
+    machine.Pack("ege", c.streams);
+    machine.Pack("px2002");
     ui = ScriptedUi();
     TUpdateSession session(ui, Options());
     session.FormShow();

@@ -45,7 +45,7 @@ TEST(Slv2HelperTest, EachLayoutGivesItsKeysAndFolders) {
   }
 }
 
-TEST(Slv2HelperTest, ProductRootValues) {
+TEST(Slv2HelperTest, ProductRootValuesAndAnUnknownShellFolder) {
   TempRegistry registry;
   InstallShell(FamilyLayout::Machine21, "C:\\Programs\\Family");
   for (auto [id, value] : {std::pair{"other", "..\\other"},
@@ -66,15 +66,12 @@ TEST(Slv2HelperTest, ProductRootValues) {
   ASSERT_TRUE(writer.OpenKey("\\Software\\Zarvik\\Solvane 2.1\\ege", true));
   writer.WriteInteger("root", 7);
   EXPECT_THROW(TSlv2Helper::GetProductRoot("ege"), ERegistryError);
-}
 
-TEST(Slv2HelperTest, WithoutTheShellFolderNoProductHasAFolder) {
-  TempRegistry registry;
-  RegWriteString(reg::kHkeyLocalMachine, "\\Software\\Zarvik\\Solvane 2.1\\main", "group", "x");
-  InstallProduct(FamilyLayout::Machine21, "punctuation", "punctuation");
-  EXPECT_TRUE(TSlv2Helper::IsProductInstalled("punctuation"));
+  // Without the shell folder no product has a folder, installed as it is.
+  InstallShell(FamilyLayout::Machine21, "");
+  EXPECT_TRUE(TSlv2Helper::IsProductInstalled("other"));
   EXPECT_EQ(TSlv2Helper::GetSlv21Root(), "");
-  EXPECT_EQ(TSlv2Helper::GetProductRoot("punctuation"), "");
+  EXPECT_EQ(TSlv2Helper::GetProductRoot("other"), "");
 }
 
 }  // namespace

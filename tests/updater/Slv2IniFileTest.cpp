@@ -29,6 +29,9 @@ TEST(TSlv2IniFileTest, SectionsLinesAndValues) {
   EXPECT_EQ(first.Values(), (Lines{"value = more", "just a line"}));
   EXPECT_EQ(first.ReadString("just a line", "def"), "def");
   EXPECT_EQ(ini.FindSection("SECOND")->ReadString("KEY"), "2");
+  // Brackets alone open a section without a name.
+  ASSERT_TRUE(ini.SetText("[]\nk=v\n"));
+  EXPECT_EQ(ini.FindSection("")->Lines, Lines{"k=v"});
   EXPECT_FALSE(ini.SetText(""));
   EXPECT_TRUE(ini.Sections().empty());
 }

@@ -47,6 +47,21 @@ class UpdaterFaultsTest : public UpdaterFixture {
     ASSERT_TRUE(RunUpdate());
     fresh = Snapshot();
     ASSERT_EQ(log.Count("ERROR "), 0) << log.Text();
+    // What the update changes, once on the real files: each kind of step.
+    const std::string p = product.substr(shell.size() + 1) + "/";
+    EXPECT_EQ(fresh.at(p + "bin/app.exe"), PeFile("ver_1_10_0_0.exe"));
+    EXPECT_EQ(fresh.at(p + "bin/calc.exe"), PeFile("ver_2_1_0_12.exe"));
+    EXPECT_EQ(fresh.at(p + "data/lessons.txt"), Lines("new line ", 2000));
+    Streams merged = ReadStreams(product + "/data/results.db");
+    for (auto& [path, content] : merged)
+      path.erase(0, path.find_first_not_of('/'));
+    EXPECT_EQ(merged,
+              (Streams{{"pupils", "pupils"}, {"scores", "new scores"}, {"version", "2.1"}}));
+    EXPECT_EQ(fresh.at(p + "math.ini"), "[Server]\r\nHost=testprod.school\r\n");
+    EXPECT_EQ(fresh.at(p + "media/img/sq.svg"), "<rect/>");
+    for (const char* gone : {"media.stg", "old/readme.txt", "cache.tmp"})
+      EXPECT_EQ(fresh.count(p + gone), 0u) << gone;
+    EXPECT_FALSE(IsReadOnly(product + "/locked.txt"));
     ASSERT_EQ(RegistryValue(), NewRegistryValue());
   }
   void TearDown() override {

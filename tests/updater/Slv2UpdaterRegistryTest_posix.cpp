@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "UpdaterFixture.h"
-#include "sys/Cp1251.h"
-#include "sys/registry/RegAnsi.h"
 #include "sys/registry/RegFunctions.h"
 
 namespace slv2::test {
@@ -32,6 +30,9 @@ TEST_F(ProcessRegistryImportTest, ScriptsAreExpandedAndImportedInOrder) {
     s.Add("registry/3.reg", "this is not a registry script");
     s.Add("registry/4.reg",
           "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Test]\n\"Fourth\"=\"after a failure\"\n");
+    s.Add("registry/5.reg",
+          "\xEF\xBB\xBFREGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Test]\r\n"
+          "\"Name\"=\"Словарь\"\r\n");
   }
   std::unique_ptr<TSlv2Updater> updater = Make();
   updater->AddMacro("WIN", "C:\\Programs\\Family");
@@ -43,59 +44,16 @@ TEST_F(ProcessRegistryImportTest, ScriptsAreExpandedAndImportedInOrder) {
   EXPECT_EQ(Value("Other"), "${OTHER}");
   EXPECT_EQ(Value("Second"), "2");
   EXPECT_EQ(Value("Fourth"), "after a failure");
+  EXPECT_EQ(Value("Name"), A("Словарь"));
   for (const char* line : {
            "DEBUG ProcessRegistry(): registry script \"1.reg\" succeeded",
            "DEBUG ProcessRegistry(): registry script \"sub/2.reg\" succeeded",
            "ERROR ProcessRegistry(): registry script \"3.reg\" failed",
-           "DEBUG ProcessRegistry(): processed 4 registry scripts",
+           "DEBUG ProcessRegistry(): processed 5 registry scripts",
        }) {
     EXPECT_TRUE(log.Has(line)) << line << "\n" << log.Text();
   }
   ExpectNoTempFiles(product);
-}
-
-TEST_F(ProcessRegistryImportTest, TheScriptIsRewrittenOnlyWhenItHadReferences) {
-  std::unique_ptr<TSlv2Updater> updater = TSlv2TestUpdater::Class().Create();
-  std::string plain = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Test]\n\"Plain\"=\"1\"\n";
-  WriteFile(dir / "plain.reg", plain);
-  EXPECT_TRUE(updater->ProcessRegFile(dir / "plain.reg"));
-  EXPECT_EQ(ReadFile(dir / "plain.reg"), plain);
-
-  WriteFile(dir / "macro.reg",
-            "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Test]\n\"Id\"=\"${PRODUCT_ID}\"");
-  EXPECT_TRUE(updater->ProcessRegFile(dir / "macro.reg"));
-  EXPECT_EQ(ReadFile(dir / "macro.reg"),
-            "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Test]\r\n\"Id\"=\"testprod\"\r\n");
-
-  // 16-bit text: the zero byte after its first character ends the line
-  // pass, so the script goes to the import as it is.
-  std::u16string wide =
-      u"\uFEFFWindows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Test]\r\n"
-      u"\"Wide\"=\"${PRODUCT_ID}\"\r\n";
-  std::string bytes(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
-  WriteFile(dir / "wide.reg", bytes);
-  EXPECT_TRUE(updater->ProcessRegFile(dir / "wide.reg"));
-  EXPECT_EQ(ReadFile(dir / "wide.reg"), bytes);
-  EXPECT_EQ(Value("Wide"), "${PRODUCT_ID}");
-}
-
-// A script in UTF-8 with its byte-order mark, as many editors write it: the
-// mark is no part of the header, its text keeps every letter, and macro
-// values go in whole.
-TEST_F(ProcessRegistryImportTest, AScriptInUtf8KeepsItsTextAndTheMacroValues) {
-  const char* headers[] = {"REGEDIT4", "Windows Registry Editor Version 5.00"};
-  for (const char* header : headers) {
-    SCOPED_TRACE(header);
-    std::unique_ptr<TSlv2Updater> updater = TSlv2TestUpdater::Class().Create();
-    updater->AddMacro("MEDIA", A("D:\\Медиа"));
-    WriteFile(dir / "utf8.reg", std::string("\xEF\xBB\xBF") + header +
-                                    "\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Test]\r\n"
-                                    "\"Name\"=\"Словарь\"\r\n\"Media\"=\"${MEDIA}\"\r\n");
-    EXPECT_TRUE(updater->ProcessRegFile(dir / "utf8.reg"));
-    EXPECT_EQ(Value("Name"), A("Словарь"));
-    EXPECT_EQ(Value("Media"), A("D:\\Медиа"));
-    RegWriteString(reg::kHkeyLocalMachine, kKey, "Name", "");
-  }
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // what fails a product.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "UpdaterFixture.h"
 
 namespace slv2::test {
@@ -194,6 +196,46 @@ TEST_F(Slv2UpdaterTest, OnlyWorkLeftUndoneFailsTheProduct) {
     EXPECT_TRUE(PathExists(Join(product, "dir.ini")));
     MakeReadOnly(Join(product, "locked.dll"), false);
   }
+}
+
+// Storages that do not open or lie outside are logged and the run goes on;
+// one that opens but does not come out whole ends the product's run.
+TEST_F(Slv2UpdaterTest, BadOrHostileNestedStoragesStayAndOnlyAFailedExtractionEndsTheRun) {
+  TempDir scratch;
+  WriteFile(Join(product, "bad.stg"), "not a compound file");
+  WriteFile(Join(product, "hostile.stg"),
+            CompoundFileBytes(scratch, {{"a.txt", "a"}, {"../../../evil.txt", "x"}}));
+  WriteFile(Join(outside, "pack.stg"), CompoundFileBytes(scratch, {{"evil.txt", "x"}}));
+  EXPECT_THROW(Run([](StorageWriter& s) {
+                 s.Add("UnpackStorage.ini",
+                       "[bad]\nStorage=bad.stg\nDestination=.\n[from]\n"
+                       "Storage=..\\..\\outside\\pack.stg\nDestination=.\n"
+                       "[to]\nStorage=hostile.stg\nDestination=..\\..\\outside\n"
+                       "[hostile]\nStorage=hostile.stg\nDestination=out\n");
+                 s.Add("files/product/after.txt", "after");
+               }),
+               EgmStorage);
+  EXPECT_TRUE(PathExists(Join(product, "bad.stg")));
+  EXPECT_TRUE(PathExists(Join(product, "hostile.stg")));
+  EXPECT_EQ(Entries(outside), (std::vector<std::string>{"pack.stg", "victim.txt"}));
+  EXPECT_FALSE(PathExists(dir / "evil.txt"));
+  EXPECT_EQ(log.Count("ERROR   UnpackStorage: Error opening storage: EgmStorage ("), 1)
+      << log.Text();
+  EXPECT_EQ(log.Count("lies outside the product and shell folders, refused"), 2);
+  EXPECT_EQ(log.Count("ERROR   UnpackStorage: Error unpacking storage: EgmStorage ("), 1);
+  EXPECT_EQ(log.Count("DEBUG UnpackStorage: Operation finished"), 4);
+  EXPECT_FALSE(PathExists(Join(product, "after.txt")));
+}
+
+TEST_F(Slv2UpdaterTest, RegistryScriptsThatCannotBeReadFail) {
+  std::unique_ptr<TSlv2Updater> updater = TSlv2TestUpdater::Class().Create();
+  EXPECT_FALSE(updater->ProcessRegFile(dir / "missing.reg"));
+  EXPECT_EQ(log.Count("ERROR ProcessRegFile() failed: ESlvUpdater (Error reading"), 1);
+  // Larger than any script: refused before it is read whole.
+  WriteFile(dir / "huge.reg", "REGEDIT4\n");
+  std::filesystem::resize_file(FsPath(dir / "huge.reg"), (64 << 20) + 1);
+  EXPECT_FALSE(updater->ProcessRegFile(dir / "huge.reg"));
+  EXPECT_EQ(log.Count("is larger than 67108864 bytes)"), 1) << log.Text();
 }
 
 }  // namespace

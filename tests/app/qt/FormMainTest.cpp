@@ -14,12 +14,10 @@
 #include <filesystem>
 #include <functional>
 
-#include "TestSupport.h"
+#include "FamilyMachine.h"
 #include "app/ExitStatus.h"
 #include "app/qt/FormMain.h"
-#include "storage/gmStorage.h"
 #include "sys/Cp1251.h"
-#include "sys/registry/RegFunctions.h"
 
 namespace slv2 {
 namespace {
@@ -107,18 +105,13 @@ const TSlv2UpdaterClass& HookType() {
 class FormMainTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::filesystem::create_directories(package);
-    RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", dir / "shell");
-    test::InstallCommonGroup(kFamily + "\\main");
     THookUpdater::hook = nullptr;
     THookUpdater::runs = 0;
   }
-
+  // Registers the product with its update storage.
   void Install(const std::string& id) {
-    // The shell's own key, with its folder, is there from the start.
-    if (id != "main") RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\" + id, "root", id);
-    TgmStorage::Create(package + "/" + id + ".stg",
-                       stg::kStgmCreate | stg::kStgmReadWrite | stg::kStgmShareExclusive);
+    machine.Install(id);
+    machine.Pack(id);
   }
 
   TSessionOptions Options() {
@@ -146,12 +139,8 @@ class FormMainTest : public ::testing::Test {
     return child;
   }
 
-  const std::string kFamily = "\\Software\\Zarvik\\Solvane 2.1";
-  test::TempRegistry registry;
-  test::TempDir dir;
-  // The common program group lies in the test's folder.
-  test::ScopedEnv dataHome{"XDG_DATA_HOME", dir / "share"};
-  std::string package = dir / "pkg";
+  test::FamilyMachine machine;
+  const std::string package = machine.package;
   bool administrator = true;
   int shellChecks = 0;
   BoxAnswerer boxes;
@@ -203,10 +192,10 @@ TEST_F(FormMainTest, EachStartUpBoxAndItsOutcome) {
     shellChecks = c.shellChecks;
     boxes.seen.clear();
     boxes.answers = {QMessageBox::Ok, QMessageBox::Cancel};
-    test::TempRegistry machine;
+    test::TempRegistry fresh;
     std::filesystem::remove(test::FsPath(package + "/main.stg"));
     if (c.installed) {
-      RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\main", "root", dir / "shell");
+      test::InstallShell(test::FamilyLayout::Machine21, machine.shell);
       Install("main");
     }
     TFormMain window(Options());
@@ -253,29 +242,8 @@ TEST_F(FormMainTest, RunFillsTheMemoAndLeavesOnlyClosing) {
   EXPECT_FALSE(window.isVisible());
 }
 
-TEST_F(FormMainTest, EnterPressedTwiceRunsOnce) {
-  Install("ege");
-  TFormMain window(Options());
-  Show(window);
-  auto* run = Child<QPushButton>(window, "btnRun");
-  ASSERT_EQ(window.focusWidget(), run);
-  // The second press waits in the queue and is handled during the run.
-  for (int i = 0; i < 2; ++i) {
-    QCoreApplication::postEvent(run,
-                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
-    QCoreApplication::postEvent(run,
-                                new QKeyEvent(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier));
-  }
-  QTest::qWait(100);
-  QString memo = Child<QPlainTextEdit>(window, "meLog")->toPlainText();
-  EXPECT_EQ(memo.count(U("Обновление продукта")), 1) << memo.toStdString();
-  EXPECT_EQ(boxes.seen.size(), 1u);
-}
-
 TEST_F(FormMainTest, EnterInTheMemoRunsAndNoCloseDuringTheRun) {
-  RegWriteString(reg::kHkeyLocalMachine, kFamily + "\\ege", "root", "ege");
-  TgmStorage::Create(package + "/ege.stg",
-                     stg::kStgmCreate | stg::kStgmReadWrite | stg::kStgmShareExclusive);
+  Install("ege");
   TSessionOptions options = Options();
   options.catalogue = {&HookType()};
   TFormMain window(std::move(options));

@@ -25,6 +25,7 @@ class LogCapture {
   LogCapture(const LogCapture&) = delete;
   LogCapture& operator=(const LogCapture&) = delete;
 
+  TLogCategory& Category() const { return category_; }
   const std::vector<std::string>& Lines() const { return *lines_; }
   bool Has(std::string_view line) const;
   int Count(std::string_view text) const;  // lines holding the text

@@ -1,0 +1,23 @@
+#include "FamilyMachine.h"
+
+#include <filesystem>
+
+namespace slv2::test {
+
+FamilyMachine::FamilyMachine() {
+  std::filesystem::create_directories(FsPath(package));
+  InstallShell(FamilyLayout::Machine21, shell);
+  InstallCommonGroup("\\Software\\Zarvik\\Solvane 2.1\\main");
+}
+
+void FamilyMachine::Install(const std::string& id, const std::string& root) {
+  if (id != "main") InstallProduct(FamilyLayout::Machine21, id, root.empty() ? id : root);
+}
+
+void FamilyMachine::Pack(const std::string& name, const Streams& streams) {
+  StorageWriter writer(package + "/" + name + ".stg");
+  for (const auto& [path, content] : streams)
+    writer.Add(path, content);
+}
+
+}  // namespace slv2::test

@@ -1,0 +1,89 @@
+// What the executing effects do to real files beyond what the fault sweep
+// sees: a new file gets a new file's permissions, a replaced read-only file
+// can be edited later in the same run, more files than a batch holds are
+// replaced and logged in element order, and a file where a folder must be
+// is an error.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "UpdaterFixture.h"
+
+namespace slv2::test {
+namespace {
+
+class ExecutingEffectsTest : public UpdaterFixture {};
+
+TEST_F(ExecutingEffectsTest, NewAndReplacedFilesCanBeEditedInTheSameRun) {
+  std::string target = Join(product, "bin/lib.cfg");
+  WriteFile(target, "old content");
+  MakeReadOnly(target);
+  Run([](StorageWriter& s) {
+    s.Add("files/product/bin/lib.cfg", "new content");
+    s.Add("files/product/new/app.dll", "app");
+    s.Add("files/product/keep.txt/inner", "a file where a folder is");
+    s.Add("StrReplace_After.ini", "[edit]\nSearchFor=new\nReplaceWith=edited\nFiles=bin\\*.cfg\n");
+  });
+  EXPECT_EQ(ReadFile(target), "edited content");
+  EXPECT_FALSE(IsReadOnly(target));
+  // The permissions of a new file, not of a private temporary one.
+  EXPECT_TRUE(HasNewFilePermissions(Join(product, "new/app.dll")));
+  EXPECT_EQ(ReadFile(Join(product, "keep.txt")), "product file");
+  EXPECT_EQ(log.Count("ERROR"), 1) << log.Text();
+  EXPECT_EQ(log.Count("ERROR ProcessFile() failed: ESlvUpdater (Error creating folder"), 1);
+  ExpectNoTempFiles(Join(product, "bin"));
+}
+
+// More elements than one batch holds: the first batch is made durable and
+// renamed while the rest is written, and the log still follows the elements.
+// A kept element's temporary file serves the next element of its folder.
+TEST_F(ExecutingEffectsTest, ManyFilesAreReplacedInBatchesAndLoggedInElementOrder) {
+  for (int i = 0; i < 700; i += 2)
+    WriteFile(Join(product, "many/f") + std::to_string(i) + ".txt", "old");
+  WriteFile(Join(product, "many/a.exe"), PeFile("ver_1_10_0_0.exe"));
+  Run([](StorageWriter& s) {
+    s.Add("files/product/many/a.exe", PeFile("ver_1_9_0_0.exe") + std::string(100000, 'x'));
+    for (int i = 0; i < 700; ++i)
+      s.Add("files/product/many/f" + std::to_string(i) + ".txt", "new " + std::to_string(i));
+  });
+  std::vector<std::string> elements, logged;
+  TgmStorage::Create(storageFile, stg::kStgmRead | stg::kStgmShareDenyWrite)->ListStreams(elements);
+  const std::string many = Join("", "many/");  // in the platform's form
+  for (const std::string& line : log.Lines()) {
+    size_t name = line.find(many);
+    if (line.find("ProcessFile(): ") == std::string::npos || name == std::string::npos) continue;
+    std::string element = line.substr(name, line.find('"', name) - name);
+    std::replace(element.begin(), element.end(), '\\', '/');
+    logged.push_back("files/product" + element);
+  }
+  EXPECT_EQ(logged, elements);
+  EXPECT_EQ(log.Count("Replaced"), 350);
+  EXPECT_EQ(ReadFile(Join(product, "many/a.exe")), PeFile("ver_1_10_0_0.exe"));
+  for (int i = 0; i < 700; i += 99)
+    EXPECT_EQ(Content(Join(product, "many/f") + std::to_string(i) + ".txt"),
+              "new " + std::to_string(i));
+  ExpectNoTempFiles(Join(product, "many"));
+}
+
+// The shell's program group moves whole; a link planted in it is listed and
+// left out.
+TEST_F(ExecutingEffectsTest, AFolderMovesWithEverythingButItsLinks) {
+  const std::string from = dir / "old group", to = dir / "new group";
+  WriteFile(from + "/a.lnk", "a");
+  WriteFile(from + "/sub/b.lnk", "b");
+#ifndef _WIN32
+  PlantPupilLink(Join(outside, "victim.txt"), from + "/planted.lnk");
+#endif
+  std::unique_ptr<TSlv2Effects> effects = MakeExecutingEffects(log.Category());
+  std::vector<std::string> links;
+  EXPECT_TRUE(effects->MoveFolder(from, to, links, {TSlv2OutcomeKind::Shell, from}));
+  EXPECT_EQ(TreeSnapshot(to), (Tree{{"a.lnk", "a"}, {"sub/b.lnk", "b"}}));
+  EXPECT_FALSE(PathExists(from));
+#ifndef _WIN32
+  EXPECT_EQ(links, std::vector<std::string>{from + "/planted.lnk"});
+#endif
+  ExpectOutsideUntouched();
+}
+
+}  // namespace
+}  // namespace slv2::test
