@@ -54,6 +54,9 @@ class TSlv2Effects {
   // `durably` false leaves the flush of the target's folder to the caller.
   virtual bool Replace(TSlv2TempFile& temp, const std::string& target, TSlv2Outcome outcome,
                        bool durably = true) = 0;
+  // Makes the renames into the folders durable, after Replace(..., false);
+  // false with LastError when a flush fails.
+  virtual bool FlushFolders(const std::vector<std::string>& folders) = 0;
   // The file, or with `tree` the folder and all below it.
   virtual bool Delete(const std::string& path, bool tree, TSlv2Outcome outcome) = 0;
   // The file's content becomes `text`, its attributes kept.

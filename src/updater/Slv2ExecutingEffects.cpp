@@ -90,6 +90,9 @@ class TExecutingEffects : public TSlv2Effects {
     return TgmFileUtil::ForceDirectories(folder);
   }
   std::string SpecialFolder(int csidl) override { return GetSpecialFolderPath(csidl, true); }
+  bool FlushFolders(const std::vector<std::string>& folders) override {
+    return fs::FlushFolders(folders);
+  }
 
   bool Replace(TSlv2TempFile& temp, const std::string& target, TSlv2Outcome outcome,
                bool durably) override {

@@ -175,6 +175,8 @@ class TRecordingEffects : public TSlv2Effects {
   // Nothing is written beside an installed file.
   std::string WorkFolder(const std::string&) const override { return std::string(); }
   bool MakeFolder(const std::string&) override { return true; }
+  // Nothing was renamed, and the folders may not exist yet.
+  bool FlushFolders(const std::vector<std::string>&) override { return true; }
   std::string SpecialFolder(int csidl) override { return GetSpecialFolderPath(csidl, false); }
 
   bool Replace(TSlv2TempFile&, const std::string&, TSlv2Outcome outcome, bool) override {

@@ -125,7 +125,7 @@ void TSlv2ReplaceBatch::Apply(std::vector<Entry>& entries) {
       }
     }
     if (!folders.empty() &&
-        !fs::FlushFolders(std::vector<std::string>(folders.begin(), folders.end()))) {
+        !FEffects.FlushFolders(std::vector<std::string>(folders.begin(), folders.end()))) {
       logger.Error(FailedLine("ProcessFiles", Format("Error flushing folders: %s",
                                                      SysErrorMessage(fs::LastError()).c_str())));
     }
