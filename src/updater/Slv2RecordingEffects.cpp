@@ -10,6 +10,7 @@
 #include "sys/Format.h"
 #include "sys/ShFolder.h"
 #include "sys/StrUtil.h"
+#include "sys/WinError.h"
 #include "sys/registry/RegFunctions.h"
 #include "updater/Slv2Effects.h"
 #include "updater/Slv2Paths.h"
@@ -174,7 +175,22 @@ class TRecordingEffects : public TSlv2Effects {
 
   // Nothing is written beside an installed file.
   std::string WorkFolder(const std::string&) const override { return std::string(); }
-  bool MakeFolder(const std::string&) override { return true; }
+  // The folder would be made unless a file stands where it, or a folder
+  // above it, would be: then the real run fails, and so must the decision.
+  bool MakeFolder(const std::string& folder) override {
+    for (std::string dir = TgmFileUtil::ExcludeTrailingDelimiters(folder); !dir.empty();) {
+      if (TgmFileUtil::DirectoryExists(dir)) return true;
+      if (FileExists(dir)) {
+        fs::SetLastError(kErrorAlreadyExists);
+        return false;
+      }
+      std::string parent =
+          TgmFileUtil::ExcludeTrailingDelimiters(TgmFileUtil::ExtractFilePath(dir));
+      if (parent == dir) break;
+      dir = std::move(parent);
+    }
+    return true;
+  }
   // Nothing was renamed, and the folders may not exist yet.
   bool FlushFolders(const std::vector<std::string>&) override { return true; }
   std::string SpecialFolder(int csidl) override { return GetSpecialFolderPath(csidl, false); }
