@@ -28,25 +28,7 @@ namespace slv2 {
 namespace {
 
 namespace stdfs = std::filesystem;
-constexpr uid_t kTeacher = 1;  // daemon: an account other than root and the pupil
-constexpr uid_t kPupil = 65534;
-
-std::string Output(const std::string& command) {
-  std::string text;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-      text.append(buffer, n);
-    ::pclose(pipe);
-  }
-  return text;
-}
-
-std::string Fingerprint(const std::string& folder) {
-  return Output("cd '" + folder +
-                "' && find . -printf '%p %M %U %G\\n' -type f -exec md5sum {} + | sort"
-                " && getfacl -R . 2>/dev/null");
-}
+constexpr uid_t kTeacher = test::kTeacherUid, kPupil = test::kPupilUid;
 
 TEST(SlvUpdateRaceTest, APupilSwappingFoldersForLinksDuringARunReachesNothingOutside) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as other users";
@@ -63,7 +45,7 @@ TEST(SlvUpdateRaceTest, APupilSwappingFoldersForLinksDuringARunReachesNothingOut
   ::chown(victim.c_str(), kTeacher, kTeacher);
   ::chmod(victim.c_str(), 0700);
   ::chmod((victim + "/marks.db").c_str(), 0600);
-  const std::string before = Fingerprint(victim);
+  const std::string before = test::Fingerprint(victim);
 
   // The swaps made so far, counted where both processes see them.
   void* shared = ::mmap(nullptr, sizeof(std::atomic<long>), PROT_READ | PROT_WRITE,
@@ -115,7 +97,7 @@ TEST(SlvUpdateRaceTest, APupilSwappingFoldersForLinksDuringARunReachesNothingOut
     ended += " " + std::to_string(count) + " x " + std::to_string(status);
   std::printf("%d runs with a pupil swapping folders (%ld swaps), exit statuses:%s\n", kRuns,
               swapped, ended.c_str());
-  EXPECT_EQ(Fingerprint(victim), before);
+  EXPECT_EQ(test::Fingerprint(victim), before);
 }
 
 }  // namespace

@@ -28,8 +28,8 @@ namespace slv2 {
 namespace {
 
 namespace stdfs = std::filesystem;
-constexpr uid_t kTeacher = 1;  // daemon: an account other than root and the pupil
-constexpr uid_t kPupil = 65534;
+constexpr uid_t kTeacher = test::kTeacherUid;
+constexpr uid_t kPupil = test::kPupilUid;
 
 std::string Native(const std::string& path) {
   return AnsiToUtf8(path);
@@ -39,14 +39,6 @@ mode_t ModeOf(const std::string& path) {
   struct stat st {};
   ::lstat(Native(path).c_str(), &st);
   return st.st_mode & 07777;
-}
-
-// A folder and every entry below it: name, kind, mode, owner, lists and
-// content.
-std::string Fingerprint(const std::string& folder) {
-  return test::CommandOutput("cd '" + Native(folder) +
-                             "' && find . -printf '%p %M %U\\n' -type f -exec md5sum {} + | sort"
-                             " && getfacl -R .");
 }
 
 class TreeRightsTest : public test::ShellTest {
@@ -65,7 +57,7 @@ class TreeRightsTest : public test::ShellTest {
     ::chown(Native(victim).c_str(), kTeacher, kTeacher);
     ::chmod(Native(victim).c_str(), 0700);
     ::chmod(Native(victim + "/marks.db").c_str(), 0600);
-    before = Fingerprint(victim);
+    before = test::Fingerprint(Native(victim));
   }
 
   // Whether the walk went to its end ("walked" or "failed"), then its lines.
@@ -120,7 +112,7 @@ TEST_F(TreeRightsTest, EachKindOfEntry) {
   for (const auto& [path, mode] : modes)
     EXPECT_EQ(ModeOf(path), mode) << path;
   EXPECT_NE(test::GetFacl(deep).find("default:other::rwx"), std::string::npos);
-  EXPECT_EQ(Fingerprint(victim), before);
+  EXPECT_EQ(test::Fingerprint(Native(victim)), before);
   std::sort(lines.begin(), lines.end());
   const char* kept =
       "\" has 2 names and belongs to another account: its rights are left as they are";
@@ -179,7 +171,7 @@ TEST_F(TreeRightsTest, WhatLiesAtTheRoot) {
     }
   }
   EXPECT_EQ(ModeOf(moved), 0777);
-  EXPECT_EQ(Fingerprint(victim), before);
+  EXPECT_EQ(test::Fingerprint(Native(victim)), before);
 }
 
 // The same plant made by a pupil, with the kernel's protection of hard
@@ -190,7 +182,7 @@ TEST_F(TreeRightsTest, HardLinksAPupilPlants) {
   stdfs::create_directories(Native(root));
   // The teacher's folder may be passed through, his marks are his alone.
   ::chmod(Native(victim).c_str(), 0711);
-  before = Fingerprint(victim);
+  before = test::Fingerprint(Native(victim));
   for (const char* value : {"0", "1"}) {
     SCOPED_TRACE(value);
     {
@@ -207,7 +199,7 @@ TEST_F(TreeRightsTest, HardLinksAPupilPlants) {
     std::vector<std::string> lines = Walk();
     EXPECT_EQ(lines.front(), "walked");
     EXPECT_EQ(lines.size(), planted ? 2u : 1u);  // the planted file's warning
-    EXPECT_EQ(Fingerprint(victim), before);
+    EXPECT_EQ(test::Fingerprint(Native(victim)), before);
   }
   std::ofstream(setting) << was;
 }
@@ -271,8 +263,8 @@ TEST_F(TreeRightsTest, APupilSwappingFoldersForLinksReachesNothingOutside) {
   std::printf(
       "%d runs with a pupil swapping folders (%ld swaps): %d operations refused, "
       "teacher's folder unchanged: %s\n",
-      kRuns, swapped, refused, Fingerprint(victim) == before ? "yes" : "no");
-  EXPECT_EQ(Fingerprint(victim), before);
+      kRuns, swapped, refused, test::Fingerprint(Native(victim)) == before ? "yes" : "no");
+  EXPECT_EQ(test::Fingerprint(Native(victim)), before);
 }
 
 }  // namespace

@@ -112,6 +112,13 @@ int RunProgram(const std::string& name, const std::vector<std::string>& args,
 // run as root, given to the user nobody, whose links the file layer never
 // follows (those of root and of the running user it does).
 void PlantPupilLink(const std::string& target, const std::string& at);
+// Accounts a test run as root acts as: a teacher (daemon) and a pupil (nobody).
+inline constexpr unsigned kTeacherUid = 1, kPupilUid = 65534;
+// What a shell command prints; fails the test when the command fails.
+std::string CommandOutput(const std::string& command);
+// A folder and every entry below it (file-system names): name, kind, mode,
+// owner, group, content and access lists, as find, md5sum and getfacl see them.
+std::string Fingerprint(const std::string& folder);
 #endif
 
 // Starts a program as RunProgram names it, without a shell between (so that

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -166,10 +167,25 @@ std::string IntegrityCheck(const std::string& database) {
 void PlantPupilLink(const std::string& target, const std::string& at) {
   stdfs::create_directories(FsPath(at).parent_path());
   stdfs::create_symlink(FsPath(target), FsPath(at));
-  constexpr uid_t kNobody = 65534;
   if (::geteuid() == 0) {
-    ASSERT_EQ(::lchown(FsPath(at).c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(::lchown(FsPath(at).c_str(), kPupilUid, kPupilUid), 0);
   }
+}
+
+std::string CommandOutput(const std::string& command) {
+  FILE* pipe = ::popen(command.c_str(), "r");
+  std::string out;
+  char buffer[4096];
+  while (size_t got = pipe ? std::fread(buffer, 1, sizeof buffer, pipe) : 0)
+    out.append(buffer, got);
+  EXPECT_TRUE(pipe && ::pclose(pipe) == 0) << command;
+  return out;
+}
+
+std::string Fingerprint(const std::string& folder) {
+  return CommandOutput("cd '" + folder +
+                       "' && find . -printf '%p %M %U %G\\n' -type f -exec md5sum {} + | sort"
+                       " && getfacl -R .");
 }
 
 void KillProgram(int pid) {

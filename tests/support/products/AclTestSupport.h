@@ -5,10 +5,10 @@
 #include <functional>
 #include <string>
 
+#include "TestSupport.h"
+
 namespace slv2::test {
 
-// What a shell command prints; fails the test when the command fails.
-std::string CommandOutput(const std::string& command);
 // The lists of a path as getfacl prints them, without header and comments.
 std::string GetFacl(const std::string& path);
 // Runs setfacl with `options` on a path; fails the test when it fails.

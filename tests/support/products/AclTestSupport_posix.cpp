@@ -15,16 +15,6 @@
 
 namespace slv2::test {
 
-std::string CommandOutput(const std::string& command) {
-  FILE* pipe = ::popen(command.c_str(), "r");
-  std::string out;
-  char buffer[256];
-  while (size_t got = pipe ? std::fread(buffer, 1, sizeof buffer, pipe) : 0)
-    out.append(buffer, got);
-  EXPECT_TRUE(pipe && ::pclose(pipe) == 0) << command;
-  return out;
-}
-
 namespace {
 
 std::string Quoted(const std::string& path) {
