@@ -112,6 +112,11 @@ TEST_F(Slv2packTest, ExtractionRefusesNamesItCannotWriteSafely) {
   const uint32_t create = stg::kStgmCreate | stg::kStgmReadWrite | stg::kStgmShareExclusive;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.error);
+#ifdef _WIN32
+    // The system's storage library lists one twin only: the refusal needs
+    // the project's own engine, which Windows builds do not read with.
+    if (!c.from.empty()) continue;
+#endif
     {
       TgmStorageRef storage = TgmStorage::Create(dir / "bad.stg", create);
       for (const std::string& path : c.streams) {
