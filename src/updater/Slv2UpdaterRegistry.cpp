@@ -3,7 +3,10 @@
 #include "log/LogCategory.h"
 #include "storage/gmStrmUtil.h"
 #include "sys/Cp1251.h"
+#include "sys/Exception.h"
+#include "sys/FileLayer.h"
 #include "sys/Format.h"
+#include "sys/WinError.h"
 #include "sys/registry/RegAnsi.h"
 #include "sys/registry/RegScript.h"
 #include "sys/registry/RegistryUtil.h"
@@ -73,11 +76,15 @@ std::vector<std::string> ScriptValues(const std::string& fileName) {
   return values;
 }
 
-bool ExtractScript(TgmStorage& registry, const std::string& name, const TSlv2TempFile& script) {
+// Why the script could not be written to the scratch file; "" when it was.
+std::string ExtractScript(TgmStorage& registry, const std::string& name,
+                          const TSlv2TempFile& script) {
   try {
-    return ExtractInto(registry, name, script);
-  } catch (const std::exception&) {
-    return false;  // the caller reports the script as not extracted
+    if (ExtractInto(registry, name, script)) return {};
+    uint32_t error = fs::LastError();
+    return error != kErrorSuccess ? SysErrorMessage(error) : "its compressed data is damaged";
+  } catch (const std::exception& e) {
+    return ExceptionMessage(e);
   }
 }
 
@@ -124,10 +131,10 @@ void TSlv2Updater::ProcessRegistry() {
     TScriptGroup group(Effects(), !names.empty());
     for (const std::string& name : names) {
       cancel::CheckPoint();
-      if (!ExtractScript(*registry, name, script)) {
+      if (std::string why = ExtractScript(*registry, name, script); !why.empty()) {
         // A script that cannot be extracted is reported like one that failed.
         TSlv2Outcome outcome(TSlv2OutcomeKind::Registry, name);
-        outcome.failure = "the script was not extracted";
+        outcome.failure = "the script was not extracted: " + why;
         Effects().Refused(
             "ProcessRegistry", std::move(outcome),
             Format("%s(): registry script \"%s\" failed", "ProcessRegistry", name.c_str()));
