@@ -837,6 +837,7 @@ FileHandle FileHandle::Open(std::string_view path, uint32_t access, uint32_t sha
     return FileHandle();
   }
   bool wantWrite = access & kGenericWrite;
+  bool truncates = disposition == kCreateAlways || disposition == kTruncateExisting;
   struct stat existing = posix::Followed(where);
   bool exists = where.exists && !S_ISLNK(existing.st_mode);
   if (exists) {
@@ -848,7 +849,6 @@ FileHandle FileHandle::Open(std::string_view path, uint32_t access, uint32_t sha
       Fail(kErrorFileExists);
       return FileHandle();
     }
-    bool truncates = disposition == kCreateAlways || disposition == kTruncateExisting;
     if ((wantWrite || truncates) && IsReadOnlyMode(existing.st_mode)) {
       Fail(kErrorAccessDenied);
       return FileHandle();
@@ -877,8 +877,7 @@ FileHandle FileHandle::Open(std::string_view path, uint32_t access, uint32_t sha
     return FileHandle();
   }
   if (creates) posix::NoteAdded(where.Folder(), where.name);
-  bool truncating = disposition == kCreateAlways || disposition == kTruncateExisting;
-  if ((wantWrite || truncating) && posix::PlantedHardLink(where, opened)) {
+  if ((wantWrite || truncates) && posix::PlantedHardLink(where, opened)) {
     Fail(kErrorAccessDenied);
     return FileHandle();
   }
@@ -891,8 +890,7 @@ FileHandle FileHandle::Open(std::string_view path, uint32_t access, uint32_t sha
   }
   FileHandle handle(fd.Release());
   // Truncation waits until the share check passed, as on Windows.
-  if (exists && opened.st_size > 0 &&
-      (disposition == kCreateAlways || disposition == kTruncateExisting)) {
+  if (exists && opened.st_size > 0 && truncates) {
     if (::ftruncate(static_cast<int>(handle.fd_), 0) != 0) {
       FailErrno();
       return FileHandle();
