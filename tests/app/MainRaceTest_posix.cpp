@@ -5,18 +5,10 @@
 // Whatever the run refuses (the swapped folders' products fail, which is
 // right) or ends with, nothing of the teacher's folder
 // changes: not a byte, a mode, an owner or an access list.
-#include <fcntl.h>
-#include <grp.h>
 #include <gtest/gtest.h>
-#include <sched.h>
-#include <signal.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -47,11 +39,7 @@ TEST(SlvUpdateRaceTest, APupilSwappingFoldersForLinksDuringARunReachesNothingOut
   ::chmod((victim + "/marks.db").c_str(), 0600);
   const std::string before = test::Fingerprint(victim);
 
-  // The swaps made so far, counted where both processes see them.
-  void* shared = ::mmap(nullptr, sizeof(std::atomic<long>), PROT_READ | PROT_WRITE,
-                        MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-  ASSERT_NE(shared, MAP_FAILED);
-  auto* swaps = new (shared) std::atomic<long>(0);
+  long swapped = 0;
   constexpr int kRuns = 50;
   std::map<int, int> statuses;
   for (int run = 0; run < kRuns; ++run) {
@@ -65,32 +53,15 @@ TEST(SlvUpdateRaceTest, APupilSwappingFoldersForLinksDuringARunReachesNothingOut
     stdfs::create_directory_symlink(victim + "/sub", subject + "/swap");
     ::lchown((shell + "/swap").c_str(), kPupil, kPupil);
     ::lchown((subject + "/swap").c_str(), kPupil, kPupil);
-    std::fflush(nullptr);
-    pid_t swapper = ::fork();
-    if (swapper == 0) {
-      if (::setgroups(0, nullptr) != 0 || ::setgid(kPupil) != 0 || ::setuid(kPupil) != 0) _exit(1);
-      int root = ::open(shell.c_str(), O_PATH | O_DIRECTORY);
-      for (;;) {
-        ::renameat2(root, "mathematics1", root, "swap", RENAME_EXCHANGE);
-        ::renameat2(root, "mathematics1/data", root, "mathematics1/swap", RENAME_EXCHANGE);
-        ++*swaps;
-      }
-    }
-    ASSERT_GT(swapper, 0);
-    // On a loaded machine the pupil must get his turns before the run.
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    for (long seen = swaps->load();
-         swaps->load() < seen + 3 && std::chrono::steady_clock::now() < until;)
-      ::sched_yield();
+    test::PupilSwapper pupil(
+        shell, {{"mathematics1", "swap"}, {"mathematics1/data", "mathematics1/swap"}});
+    pupil.WaitForTurns();
     int status = test::WaitProgram(test::StartProgram(
         "slv2update", {"--quiet", "--package-dir", machine->Package()}, dir / "out", dir / "err"));
-    ::kill(swapper, SIGKILL);
-    ::waitpid(swapper, nullptr, 0);
+    swapped += pupil.Swaps();
     ++statuses[status];
     EXPECT_NE(status, -1) << test::ReadFile(dir / "err");
   }
-  long swapped = swaps->load();
-  ::munmap(shared, sizeof(std::atomic<long>));
   EXPECT_GE(swapped, 3 * kRuns);
   std::string ended;
   for (const auto& [status, count] : statuses)

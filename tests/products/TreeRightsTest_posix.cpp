@@ -2,16 +2,9 @@
 // processes: what is opened, what is left as it is, and a pupil who swaps
 // folders for links while the walk runs.
 #include <fcntl.h>
-#include <grp.h>
-#include <sched.h>
-#include <signal.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -220,45 +213,26 @@ TEST_F(TreeRightsTest, APupilSwappingFoldersForLinksReachesNothingOutside) {
   ::lchown(Native(root + "/swap").c_str(), kPupil, kPupil);
   ::lchown(Native(product + "/swap").c_str(), kPupil, kPupil);
 
-  // The swaps made so far, counted where both processes see them.
-  void* shared = ::mmap(nullptr, sizeof(std::atomic<long>), PROT_READ | PROT_WRITE,
-                        MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-  ASSERT_NE(shared, MAP_FAILED);
-  auto* swaps = new (shared) std::atomic<long>(0);
-  std::fflush(nullptr);
-  pid_t swapper = ::fork();
-  if (swapper == 0) {
-    if (::setgroups(0, nullptr) != 0 || ::setgid(kPupil) != 0 || ::setuid(kPupil) != 0) _exit(1);
-    int shell = ::open(Native(root).c_str(), O_PATH | O_DIRECTORY);
-    for (;;) {
-      ::renameat2(shell, "mathematics1", shell, "swap", RENAME_EXCHANGE);
-      ::renameat2(shell, "mathematics1/sub", shell, "mathematics1/swap", RENAME_EXCHANGE);
-      ++*swaps;
-    }
-  }
-  ASSERT_GT(swapper, 0);
+  long swapped = 0;
   constexpr int kRuns = 60;
   int refused = 0;
-  for (int run = 0; run < kRuns; ++run) {
-    // On a loaded machine the pupil must get his turns between the runs.
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    for (long seen = swaps->load();
-         swaps->load() < seen + 3 && std::chrono::steady_clock::now() < until;)
-      ::sched_yield();
-    fs::AnchoredRoot shell(root), anchor(product);
-    Step(&test::MainUpdater::allowSlvFilesForEveryone, /*executing=*/true);
-    refused += !fs::SetFileAttributes(product + "/sub/data.txt", fs::kAttrReadOnly);
-    refused += !fs::SetFileAttributes(product + "/sub/data.txt", fs::kAttrNormal);
-    refused += !AllowFileForEveryone(product);
-    refused += !AllowFileForEveryone(product + "/sub");
-    refused +=
-        !fs::FileHandle::Open(product + "/sub/new.txt", fs::kGenericWrite, 0, fs::kCreateAlways)
-             .Valid();
+  {
+    test::PupilSwapper pupil(Native(root),
+                             {{"mathematics1", "swap"}, {"mathematics1/sub", "mathematics1/swap"}});
+    for (int run = 0; run < kRuns; ++run) {
+      pupil.WaitForTurns();
+      fs::AnchoredRoot shell(root), anchor(product);
+      Step(&test::MainUpdater::allowSlvFilesForEveryone, /*executing=*/true);
+      refused += !fs::SetFileAttributes(product + "/sub/data.txt", fs::kAttrReadOnly);
+      refused += !fs::SetFileAttributes(product + "/sub/data.txt", fs::kAttrNormal);
+      refused += !AllowFileForEveryone(product);
+      refused += !AllowFileForEveryone(product + "/sub");
+      refused +=
+          !fs::FileHandle::Open(product + "/sub/new.txt", fs::kGenericWrite, 0, fs::kCreateAlways)
+               .Valid();
+    }
+    swapped = pupil.Swaps();
   }
-  ::kill(swapper, SIGKILL);
-  ::waitpid(swapper, nullptr, 0);
-  long swapped = swaps->load();
-  ::munmap(shared, sizeof(std::atomic<long>));
   EXPECT_GE(swapped, 3 * kRuns);
   std::printf(
       "%d runs with a pupil swapping folders (%ld swaps): %d operations refused, "

@@ -2,6 +2,7 @@
 // helpers that do not go through the code under test.
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -119,6 +120,26 @@ std::string CommandOutput(const std::string& command);
 // A folder and every entry below it (file-system names): name, kind, mode,
 // owner, group, content and access lists, as find, md5sum and getfacl see them.
 std::string Fingerprint(const std::string& folder);
+// A pupil's process (the user nobody) exchanging each pair of entries below
+// `folder` (native names, renameat2 exchange) as fast as it can, until the
+// object goes.
+class PupilSwapper {
+ public:
+  PupilSwapper(const std::string& folder,
+               const std::vector<std::pair<std::string, std::string>>& pairs);
+  ~PupilSwapper();
+  PupilSwapper(const PupilSwapper&) = delete;
+  PupilSwapper& operator=(const PupilSwapper&) = delete;
+  // Returns once the pupil swapped a few more times (or after 5 s): on a
+  // loaded machine he must get his turns between the administrator's.
+  void WaitForTurns() const;
+  // The rounds of swaps made so far.
+  long Swaps() const { return swaps_->load(); }
+
+ private:
+  std::atomic<long>* swaps_;  // shared with the pupil's process
+  int pid_ = -1;
+};
 #endif
 
 // Starts a program as RunProgram names it, without a shell between (so that

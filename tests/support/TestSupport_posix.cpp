@@ -1,18 +1,23 @@
 // The Linux side of the test fixtures: POSIX folders, permissions and the
 // SQLite registry's environment variable.
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sqlite3.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include "TestSupport.h"
 #include "sys/Cp1251.h"
@@ -186,6 +191,41 @@ std::string Fingerprint(const std::string& folder) {
   return CommandOutput("cd '" + folder +
                        "' && find . -printf '%p %M %U %G\\n' -type f -exec md5sum {} + | sort"
                        " && getfacl -R .");
+}
+
+PupilSwapper::PupilSwapper(const std::string& folder,
+                           const std::vector<std::pair<std::string, std::string>>& pairs) {
+  void* shared = ::mmap(nullptr, sizeof(std::atomic<long>), PROT_READ | PROT_WRITE,
+                        MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  if (shared == MAP_FAILED) throw std::runtime_error("no memory shared with the pupil");
+  swaps_ = new (shared) std::atomic<long>(0);
+  std::fflush(nullptr);
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(kPupilUid) != 0 || ::setuid(kPupilUid) != 0)
+      _exit(1);
+    int at = ::open(folder.c_str(), O_PATH | O_DIRECTORY);
+    for (;;) {
+      for (const auto& [a, b] : pairs)
+        ::renameat2(at, a.c_str(), at, b.c_str(), RENAME_EXCHANGE);
+      ++*swaps_;
+    }
+  }
+  EXPECT_GT(pid_, 0);
+}
+
+PupilSwapper::~PupilSwapper() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  ::munmap(swaps_, sizeof(std::atomic<long>));
+}
+
+void PupilSwapper::WaitForTurns() const {
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  for (long seen = Swaps(); Swaps() < seen + 3 && std::chrono::steady_clock::now() < until;)
+    ::sched_yield();
 }
 
 void KillProgram(int pid) {
