@@ -5,8 +5,12 @@
 #include <algorithm>
 
 #if defined(__x86_64__) && defined(__GNUC__)
-#include <cpuid.h>
 #include <immintrin.h>
+#if __has_include(<sys/platform/x86.h>)
+#include <sys/platform/x86.h>
+#else
+#include <cpuid.h>
+#endif
 #define SLV2_CRC32_FOLD 1
 #endif
 
@@ -79,14 +83,19 @@ __attribute__((target("pclmul,sse4.1"))) uint32_t FoldCRC32(const uint8_t* p, ui
   return static_cast<uint32_t>(_mm_extract_epi32(t, 1));
 }
 
-// One CPUID leaf, asked once: the compiler's full feature probe asks a dozen
-// and costs more than the fold saves on a small file under a hypervisor.
+// The C library has asked the processor already; where it cannot tell, one
+// CPUID leaf: the compiler's full feature probe asks a dozen, and under a
+// hypervisor costs more than the fold saves on a small file.
 bool CanFold() {
+#if __has_include(<sys/platform/x86.h>)
+  return CPU_FEATURE_ACTIVE(PCLMULQDQ) && CPU_FEATURE_ACTIVE(SSE4_1);
+#else
   static const bool can = [] {
     unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
     return __get_cpuid(1, &eax, &ebx, &ecx, &edx) && (ecx & bit_PCLMUL) && (ecx & bit_SSE4_1);
   }();
   return can;
+#endif
 }
 
 #endif
