@@ -17,7 +17,7 @@
 namespace slv2 {
 namespace {
 
-// zlib's table-driven crc32(); the register travels raw, see UpdateCRC32.
+// zlib's table-driven crc32().
 uint32_t TableCRC32(const uint8_t* p, uint32_t crc, size_t length) {
   // zlib's crc32() inverts the register on entry and on exit; undo both so that
   // the raw register travels between calls.

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <thread>
 
 #include "Interrupt.h"
@@ -82,11 +83,13 @@ class TSignalsHeld {
 
 // A signal arriving while the watcher starts waits and then finds it ready.
 // Without the pipe the handler goes on ending the process itself, leaving
-// what was registered: the interruption's promise cannot be kept then, but
-// the work can still go on.
+// what was registered: the work can still go on, and the user is told.
 void StartWatcher() {
   TSignalsHeld held;
-  if (::pipe(g_pipe) != 0) return;
+  if (::pipe(g_pipe) != 0) {
+    std::perror("slv2pack: an interruption would leave scratch files behind");
+    return;
+  }
   std::thread(WaitForSignal).detach();
   g_watching.store(true);
 }
