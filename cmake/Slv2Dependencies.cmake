@@ -10,10 +10,24 @@ find_package(ZLIB REQUIRED)
 find_package(PkgConfig REQUIRED)
 
 pkg_check_modules(PCRE REQUIRED IMPORTED_TARGET libpcre)
-add_library(slv2::pcre ALIAS PkgConfig::PCRE)
 
-if(NOT WIN32)
+if(WIN32)
+  add_library(slv2::zlib ALIAS ZLIB::ZLIB)
+  add_library(slv2::pcre ALIAS PkgConfig::PCRE)
+else()
   find_package(SQLite3 REQUIRED)
+  # A program whose property SLV2_STATIC is on links the archive of each of
+  # these libraries instead of the shared one, so that it can be linked
+  # wholly static (slv2pack, see tools/CMakeLists.txt).
+  function(slv2_static_choice name shared archive)
+    find_library(SLV2_${name}_ARCHIVE ${archive} REQUIRED)
+    add_library(slv2::${name} INTERFACE IMPORTED)
+    target_link_libraries(slv2::${name} INTERFACE
+      "$<IF:$<BOOL:$<TARGET_PROPERTY:SLV2_STATIC>>,${SLV2_${name}_ARCHIVE},${shared}>")
+  endfunction()
+  slv2_static_choice(zlib ZLIB::ZLIB libz.a)
+  slv2_static_choice(pcre PkgConfig::PCRE libpcre.a)
+  slv2_static_choice(sqlite SQLite::SQLite3 libsqlite3.a)
   pkg_check_modules(LIBACL REQUIRED IMPORTED_TARGET libacl)
   add_library(slv2::acl ALIAS PkgConfig::LIBACL)
   # The main window (Qt Widgets) and the X11 query for the shell's window.

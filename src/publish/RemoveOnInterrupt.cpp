@@ -23,9 +23,19 @@ std::vector<std::string>& Paths() {
   return paths;
 }
 
+void (*g_firstRegistration)() = nullptr;
+
 }  // namespace
 
+void BeforeFirstRegistration(void (*hook)()) {
+  g_firstRegistration = hook;
+}
+
 TRemoveOnInterrupt::TRemoveOnInterrupt(std::string path) : path_(std::move(path)) {
+  static std::once_flag first;
+  std::call_once(first, [] {
+    if (g_firstRegistration) g_firstRegistration();
+  });
   std::lock_guard<std::mutex> hold(Lock());
   Paths().push_back(path_);
 }

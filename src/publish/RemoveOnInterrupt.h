@@ -20,6 +20,11 @@ class TRemoveOnInterrupt {
   std::string path_;
 };
 
+// `hook` runs once, before the first path is registered (the tool starts
+// there what will remove the paths), so that work registering none pays
+// nothing for it. Set before any registration.
+void BeforeFirstRegistration(void (*hook)());
+
 // Removes every registered file and folder tree; later registrations wait
 // for ever, since the process is about to end. Called from the handler's
 // own thread, never from a signal handler.

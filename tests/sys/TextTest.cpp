@@ -2,6 +2,7 @@
 // replace, join and wildcard functions, and command lines split as Windows
 // programs split them.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include "TestSupport.h"
 #include "sys/CommandLine.h"
@@ -37,6 +38,15 @@ TEST(Cp1251, FoldsTheCaseOfEveryCyrillicLetter) {
 TEST(Checksums, MatchTheStandardVectorsAcrossSeveralBuffersAndInAFile) {
   EXPECT_EQ(CalcCRC32("123456789", 9), 0xCBF43926u);
   EXPECT_EQ(~UpdateCRC32("6789", UpdateCRC32("12345", 0xFFFFFFFFu, 5), 4), 0xCBF43926u);
+  std::string noise(5000, '\0');
+  for (size_t i = 0; i < noise.size(); ++i)
+    noise[i] = static_cast<char>(i * 2654435761u >> 13);
+  for (size_t length : {15, 63, 64, 65, 79, 80, 127, 128, 1000, 4099}) {
+    for (size_t offset : {0, 1, 7}) {
+      const auto* p = reinterpret_cast<const Bytef*>(noise.data() + offset);
+      EXPECT_EQ(CalcCRC32(p, length), crc32(0, p, static_cast<uInt>(length))) << length;
+    }
+  }
   struct Row {
     std::string data, digest;
   };
