@@ -8,6 +8,7 @@
 #include "patch/DiffDecoder.h"
 #include "patch/DiffMaker.h"
 #include "patch/PendingFile.h"
+#include "publish/RemoveOnInterrupt.h"
 #include "storage/WinFileStream.h"
 #include "sys/Cp1251.h"
 
@@ -24,10 +25,12 @@ int Diff(const std::vector<std::string>& args) {
 
 // The output appears only when the whole difference decoded and verified, so
 // OUT may even name OLD. A new OUT is not forced onto the disk, as cp or
-// xdelta3 do not force theirs; an existing one is replaced durably.
+// xdelta3 do not force theirs; an existing one is replaced durably. An
+// interruption removes the unfinished output as well.
 int Apply(const std::vector<std::string>& args) {
   if (args.size() != 3) return UsageError("apply");
   TPendingFile pending(args[2]);
+  publish::TRemoveOnInterrupt unfinished(pending.Path());
   {
     TWinFileStream source(args[0], fs::kGenericRead, fs::kShareRead, fs::kOpenExisting);
     TWinFileStream diff(args[1], fs::kGenericRead, fs::kShareRead, fs::kOpenExisting);
