@@ -5,7 +5,6 @@
 
 #include "TestSupport.h"
 #include "storage/WinFileStream.h"
-#include "storage/ZInflateStream.h"
 #include "storage/gmZLibUtil.h"
 #include "sys/Crc32.h"
 
@@ -147,26 +146,6 @@ TEST(gmZLibUtil, CompressedElementsRoundTripThroughFilesReplacingTheDestination)
     EXPECT_TRUE(Decompress(element, destination)) << size;
     EXPECT_EQ(destination.ToString(), data) << size;
   }
-}
-
-// Inflating itself is tested through the elements above.
-TEST(ZInflateStream, ReportsZlibsTextsAndRefusesEverythingButReading) {
-  TMemoryStream source = Memory("garbage!");
-  source.SetPosition(0);
-  TZInflateStream inflater(source);
-  char buffer[16];
-  auto raised = [](auto f) {
-    try {
-      f();
-    } catch (const EZInflateError& e) {
-      return e.Message();
-    }
-    return std::string("nothing raised");
-  };
-  EXPECT_EQ(raised([&] { inflater.Read(buffer, sizeof buffer); }), "incorrect header check");
-  EXPECT_EQ(raised([&] { inflater.Write(buffer, 1); }), "Invalid ZStream operation!");
-  EXPECT_THROW(inflater.Seek(0, fs::kSeekBegin), EZInflateError);
-  EXPECT_THROW(inflater.SetSize(0), EZInflateError);
 }
 
 }  // namespace

@@ -56,8 +56,10 @@ TEST(ForeignReaders, AreInstalledForTheCrossChecks) {
   if (!HaveGsf()) GTEST_SKIP() << "gsf (libgsf-bin) missing: cross-checks skip";
 }
 
+// The largest stream takes a version 3 file past the 109 FAT sectors its
+// header lists, so the DIFAT grows too.
 TEST_F(CfbStorageTest, RoundTripsStreamsAtTheSizeBoundariesInBothVersions) {
-  const size_t sizes[] = {0, 1, 63, 64, 4095, 4096, 4097, 3 * 1024 * 1024 + 17};
+  const size_t sizes[] = {0, 1, 63, 64, 4095, 4096, 4097, 9 * 1024 * 1024 + 17};
   for (int version : {3, 4}) {
     std::string name = "sizes" + std::to_string(version) + ".stg";
     {
@@ -240,24 +242,6 @@ TEST_F(CfbStorageTest, FreedSectorsAreReusedSoRewritingDoesNotGrowTheFile) {
   auto root = Open("reuse.stg");
   EXPECT_EQ(GetStream(*root, u"big"), Pattern(300000, 9));
   EXPECT_EQ(GetStream(*root, u"small7"), Pattern(200, 7));
-}
-
-TEST_F(CfbStorageTest, GrowsTheDifatForFilesPastSevenMegabytes) {
-  std::string data = Pattern(9 * 1024 * 1024, 3);
-  {
-    auto root = NewFile("large.stg");
-    std::unique_ptr<IStream> s;
-    ASSERT_EQ(root->CreateStream(u"large", kCreateMode, &s), stg::kS_OK);
-    for (size_t at = 0; at < data.size(); at += 100000) {
-      uint32_t n = static_cast<uint32_t>(std::min<size_t>(100000, data.size() - at));
-      ASSERT_EQ(s->Write(data.data() + at, n, nullptr), stg::kS_OK);
-    }
-  }
-  std::string raw = ::slv2::test::ReadFile(PathOf("large.stg"));
-  uint32_t difatSectors = static_cast<uint8_t>(raw[72]) | static_cast<uint8_t>(raw[73]) << 8;
-  EXPECT_GE(difatSectors, 1u);
-  auto root = Open("large.stg");
-  EXPECT_TRUE(GetStream(*root, u"large") == data);
 }
 
 TEST_F(CfbStorageTest, ElementsKeepTheFileOpenAfterTheRootIsGone) {
