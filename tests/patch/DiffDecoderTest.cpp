@@ -5,84 +5,77 @@ namespace slv2 {
 namespace {
 
 using test::Cmd;
-using test::DiffText;
+using test::Delta;
+using test::kEndBlock;
+using test::Stored;
+using test::U32;
 
 const std::string kOld = "0123456789";
 const std::string kNew = "01XY456789Z";
 
 // The worked example of the format: one delta block and the end block.
 std::string WorkedExample() {
-  return DiffText().Delta(kOld, kNew, "XYZ", {{2, 1, 1}, {6, 5, 5}, {0, 1, 12}}).End().Str();
+  return Delta(kOld, kNew, "XYZ", {{2, 1, 1}, {6, 5, 5}, {0, 1, 12}}) + kEndBlock;
 }
 
-// Decodes with forward-only source and target; returns the target's content.
-std::string Decode(const std::string& diff, const std::string& source) {
-  test::TextStream d(diff);
-  test::ForwardOnlyStream s(source), t;
-  ApplyDiffStream(d, s, t);
-  return t.ToString();
-}
-
-// Expects the decode to fail with the format's check and returns what had
-// been written before the failure.
-std::string DecodeRejected(const std::string& diff, const std::string& source) {
-  test::TextStream d(diff), s(source), t;
-  try {
-    ApplyDiffStream(d, s, t);
-    ADD_FAILURE() << "decode succeeded";
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.ClassName(), "Exception");
-    EXPECT_EQ(e.Message(), "CRC Error");
-  }
-  return t.ToString();
-}
-
-// A difference applied to an old file, and the target written (before the
-// failure, for a rejected one).
+// A difference applied to an old file: the target written (before the
+// failure, for a rejected one) and whether the format's checks passed it.
 struct Row {
   const char* what;
   std::string diff, source, target;
+  bool ok = true;
 };
+
+// Decodes with forward-only streams; a rejection is the format's own error.
+void ExpectDecoded(const Row& row) {
+  SCOPED_TRACE(row.what);
+  test::TextStream d(row.diff);
+  test::ForwardOnlyStream s(row.source), t;
+  try {
+    ApplyDiffStream(d, s, t);
+    EXPECT_TRUE(row.ok) << "decode succeeded";
+  } catch (const Exception& e) {
+    EXPECT_FALSE(row.ok) << e.Message();
+    EXPECT_STREQ(e.ClassName(), "Exception");
+    EXPECT_EQ(e.Message(), "CRC Error");
+  }
+  EXPECT_EQ(t.ToString(), row.target);
+}
 
 TEST(DiffDecoder, RebuildsTheTargetByTheFormatsRules) {
   ASSERT_EQ(WorkedExample().size(), 63u);
   // Trailing literals need a final copy of length 0; without it they are
   // dropped, and a command length of 25 holds two commands.
-  DiffText dropped;
-  dropped.U32(2).Bytes("\1").U32(test::Crc("xyxy")).U32(test::Crc("xy")).U32(2).U32(25).Bytes("ab");
-  dropped.Bytes(test::Commands({{2, 1, 1}, {2, 1, 3}})).Bytes("12345").End();
+  std::string dropped = U32(2) + '\1' + U32(test::Crc("xyxy")) + U32(test::Crc("xy")) + U32(2) +
+                        U32(25) + "ab" + test::Commands({{2, 1, 1}, {2, 1, 3}}) + "12345" +
+                        kEndBlock;
   const Row rows[] = {
       {"the worked example", WorkedExample(), kOld, kNew},
       {"a stored block needs no source; what follows the end block is not read",
-       DiffText().Stored("a").End().Stored("ignored").Str(), "", "a"},
+       Stored("a") + kEndBlock + Stored("ignored"), "", "a"},
       {"source positions count within the block's own chunk",
-       DiffText().Stored("S", 3).Delta("defg", "defgd", "", {{4, 1, 1}, {1, 1, 5}}).End().Str(),
-       "abcdefgh", "Sdefgd"},
-      {"literals before the first copy",
-       DiffText().Delta("xy", "abcdxy", "abcd", {{2, 1, 5}}).End().Str(), "xy", "abcdxy"},
+       Stored("S", 3) + Delta("defg", "defgd", "", {{4, 1, 1}, {1, 1, 5}}) + kEndBlock, "abcdefgh",
+       "Sdefgd"},
+      {"literals before the first copy", Delta("xy", "abcdxy", "abcd", {{2, 1, 5}}) + kEndBlock,
+       "xy", "abcdxy"},
       {"trailing literals with a final copy of length 0",
-       DiffText().Delta("xy", "xyab", "ab", {{2, 1, 1}, {0, 1, 5}}).End().Str(), "xy", "xyab"},
-      {"trailing literals without one", dropped.Str(), "xy", "xyxy"},
+       Delta("xy", "xyab", "ab", {{2, 1, 1}, {0, 1, 5}}) + kEndBlock, "xy", "xyab"},
+      {"trailing literals without one", dropped, "xy", "xyxy"},
       {"no commands: an empty chunk, which still checks its source",
-       DiffText().Delta("xy", "", "zz", {}).End().Str(), "xy", ""},
+       Delta("xy", "", "zz", {}) + kEndBlock, "xy", ""},
       // "XYZ" and "a" fill positions 1 to 4; target position 3 moves the
       // output cursor back to 3 and the literal cursor back to 2, "b"
       // overwrites "Z", and the next gap takes "Y" a second time.
       {"a backward target position moves both cursors back",
-       DiffText().Delta("abcdef", "XYbY", "XYZ", {{1, 1, 4}, {1, 2, 3}, {0, 1, 5}}).End().Str(),
-       "abcdef", "XYbY"},
+       Delta("abcdef", "XYbY", "XYZ", {{1, 1, 4}, {1, 2, 3}, {0, 1, 5}}) + kEndBlock, "abcdef",
+       "XYbY"},
       {"a move back without a later copy shortens the chunk",
-       DiffText().Delta("abc", "a", "", {{3, 1, 1}, {0, 1, 2}}).End().Str(), "abc", "a"},
+       Delta("abc", "a", "", {{3, 1, 1}, {0, 1, 2}}) + kEndBlock, "abc", "a"},
       {"a copy of length 0 reads nothing, whatever its source position",
-       DiffText().Delta("", "ab", "ab", {{0, 0, 3}}).End().Str(), "", "ab"},
+       Delta("", "ab", "ab", {{0, 0, 3}}) + kEndBlock, "", "ab"},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.what);
-    EXPECT_EQ(Decode(row.diff, row.source), row.target);
-  }
-  test::TextStream diff(DiffText().Stored("hello").End().Str()), source("untouched"), target;
-  ApplyDiffStream(diff, source, target);
-  EXPECT_EQ(source.Position(), 0);
+  for (const Row& row : rows)
+    ExpectDecoded(row);
 }
 
 // Every check fails before its block is written. A difference that is only
@@ -90,66 +83,44 @@ TEST(DiffDecoder, RebuildsTheTargetByTheFormatsRules) {
 // met, which is what a damaged element may hold.
 TEST(DiffDecoder, RejectsUncheckedAndDamagedBlocksBeforeWritingThem) {
   const uint32_t over = diff::kChunkSize + 1;
-  std::string first = DiffText().Stored("first").Str();
-  std::string damaged = DiffText().Stored("second").End().Str();
+  std::string first = Stored("first"), damaged = Stored("second") + kEndBlock;
   damaged[13] ^= 1;
   std::string wrongChunk = WorkedExample();
   wrongChunk[26] = 2;  // the first copy takes "12" instead of "01"
-  std::string kind2 = WorkedExample(), kindFF = WorkedExample();
+  std::string kind2 = WorkedExample();
   kind2[4] = '\2';
-  kindFF[4] = '\xFF';
   auto deltaLengths = [&](uint32_t literals, uint32_t commands) {
-    return DiffText().U32(0).Bytes("\1").U32(0).U32(0).U32(literals).U32(commands).Str() +
-           std::string(over, '\0');
+    return U32(0) + '\1' + U32(0) + U32(0) + U32(literals) + U32(commands) + std::string(over, 0);
   };
   const Row rows[] = {
-      {"only an end block", DiffText().End().Str(), "installed", ""},
-      {"an end block first", DiffText().End().Stored("x").End().Str(), "", ""},
+      {"only an end block", kEndBlock, "installed", "", false},
+      {"an end block first", kEndBlock + Stored("x") + kEndBlock, "", "", false},
       // The old file differs only where no copy reads, so the chunk would
       // still pass its target CRC.
-      {"another old file", first + WorkedExample(), "01ab456789", "first"},
-      {"damaged stored data", first + damaged, "", "first"},
-      {"a damaged command", first + wrongChunk, kOld, "first"},
-      {"block kind 2", first + kind2, kOld, "first"},
-      {"block kind 0xFF", first + kindFF, kOld, "first"},
-      {"a source length past the buffer, before any source byte is read",
-       DiffText().U32(over).Str(), std::string(over, 'x'), ""},
-      {"a stored length past the buffer",
-       DiffText().U32(0).Bytes(std::string(1, '\0')).U32(over).Str(), "", ""},
-      {"a literal length past the buffer", deltaLengths(over, 0), "", ""},
-      {"a command length past the buffer", deltaLengths(0, over), "", ""},
+      {"another old file", first + WorkedExample(), "01ab456789", "first", false},
+      {"damaged stored data", first + damaged, "", "first", false},
+      {"a damaged command", first + wrongChunk, kOld, "first", false},
+      {"block kind 2", first + kind2, kOld, "first", false},
+      {"a source length past the buffer, before any source byte is read", U32(over),
+       std::string(over, 'x'), "", false},
+      {"a stored length past the buffer", U32(0) + '\0' + U32(over), "", "", false},
+      {"a literal length past the buffer", deltaLengths(over, 0), "", "", false},
+      {"a command length past the buffer", deltaLengths(0, over), "", "", false},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.what);
-    EXPECT_EQ(DecodeRejected(row.diff, row.source), row.target);
-  }
-}
-
-TEST(DiffDecoder, EveryTruncationOfTheDifferenceOrTheOldFileFails) {
-  std::string diff = DiffText().Stored("ab").Str() + WorkedExample();
-  for (size_t length = 0; length < diff.size(); ++length) {
-    test::TextStream d(diff.substr(0, length)), s(kOld), t;
-    EXPECT_THROW(ApplyDiffStream(d, s, t), Exception) << "length " << length;
-  }
-  // So does an old file shorter than a block's source chunk.
-  test::TextStream d(WorkedExample()), s("012345678"), t;
-  EXPECT_THROW(ApplyDiffStream(d, s, t), EReadError);
-  EXPECT_EQ(t.Size(), 0);
-}
-
-TEST(DiffDecoder, CommandsReachingOutsideTheirBuffersAreRejected) {
+  for (const Row& row : rows)
+    ExpectDecoded(row);
   // A first block leaves "0123456789" in the source buffer and "LMNOPQRSTU"
   // in the data buffer; the block under test then reads the source chunk
   // "abcdef" and its own literals over them. Where a decoder without bounds
   // checks would rebuild a predictable chunk from those stale bytes, the
   // target CRC is that chunk's, so only the bounds check can refuse it.
-  struct Case {
+  struct Stale {
     const char* what;
     std::string literals;
     std::vector<Cmd> commands;
     std::string staleResult;
   };
-  std::vector<Case> cases = {
+  const Stale stale[] = {
       {"copy beyond the source chunk", "", {{3, 5, 1}}, "ef6"},
       {"copy from source position 0", "", {{1, 0, 1}}, ""},
       {"copy from a huge source position", "", {{1, 0xFFFFFFFF, 1}}, ""},
@@ -162,21 +133,28 @@ TEST(DiffDecoder, CommandsReachingOutsideTheirBuffersAreRejected) {
        ""},
       {"gap beyond the target chunk", "", {{0, 1, 0xFFFFFFFF}}, ""},
   };
-  for (const Case& c : cases) {
-    std::string table;
-    for (const Cmd& cmd : c.commands)
-      table += test::Commands({cmd});
-    DiffText d;
-    d.Stored("LMNOPQRSTU", 10).U32(6).Bytes("\1").U32(test::Crc(c.staleResult));
-    d.U32(test::Crc("abcdef")).U32(uint32_t(c.literals.size())).U32(uint32_t(table.size()));
-    d.Bytes(c.literals).Bytes(table).End();
-    EXPECT_EQ(DecodeRejected(d.Str(), "0123456789abcdef"), "LMNOPQRSTU") << c.what;
+  for (const Stale& c : stale) {
+    std::string block = Delta("abcdef", c.staleResult, c.literals, c.commands);
+    ExpectDecoded({c.what, Stored("LMNOPQRSTU", 10) + block + kEndBlock, "0123456789abcdef",
+                   "LMNOPQRSTU", false});
   }
+}
+
+TEST(DiffDecoder, EveryTruncationOfTheDifferenceOrTheOldFileFails) {
+  std::string diff = Stored("ab") + WorkedExample();
+  for (size_t length = 0; length < diff.size(); ++length) {
+    test::TextStream d(diff.substr(0, length)), s(kOld), t;
+    EXPECT_THROW(ApplyDiffStream(d, s, t), Exception) << "length " << length;
+  }
+  // So does an old file shorter than a block's source chunk.
+  test::TextStream d(WorkedExample()), s("012345678"), t;
+  EXPECT_THROW(ApplyDiffStream(d, s, t), EReadError);
+  EXPECT_EQ(t.Size(), 0);
 }
 
 TEST(DiffDecoder, ProgressCountsDifferenceBytesFromPositionZero) {
   std::string prefix = "12345";
-  std::string diff = DiffText().Stored("abc").Str() + WorkedExample();
+  std::string diff = Stored("abc") + WorkedExample();
   test::TextStream d(prefix + diff), s(kOld), t;
   d.SetPosition(int64_t(prefix.size()));
   std::vector<int32_t> calls;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,28 +18,25 @@ constexpr uint32_t kWriteExclusive = kStgmReadWrite | kStgmShareExclusive;
 class OtherProcess {
  public:
   OtherProcess(const std::string& path, uint32_t mode) {
-    if (::pipe(toChild_) != 0 || ::pipe(toParent_) != 0) throw std::runtime_error("pipe");
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds_) != 0) throw std::runtime_error("socketpair");
     pid_ = ::fork();
     if (pid_ == 0) {
       std::unique_ptr<IStorage> root;
       char result = StgOpenStorage(path, mode, &root) == kS_OK ? 'y' : 'n';
-      char go;
-      if (::write(toParent_[1], &result, 1) == 1 && ::read(toChild_[0], &go, 1) == 1) root.reset();
+      if (::write(fds_[1], &result, 1) == 1) (void)!::read(fds_[1], &result, 1);  // until we go
       ::_exit(0);
     }
-    if (::read(toParent_[0], &result_, 1) != 1) result_ = '?';
+    ::close(fds_[1]);
+    if (::read(fds_[0], &result_, 1) != 1) result_ = '?';
   }
   ~OtherProcess() {
-    char go = 'x';
-    if (::write(toChild_[1], &go, 1) == 1) ::waitpid(pid_, nullptr, 0);
-    for (int fd : {toChild_[0], toChild_[1], toParent_[0], toParent_[1]})
-      ::close(fd);
+    if (::write(fds_[0], "x", 1) == 1) ::waitpid(pid_, nullptr, 0);
+    ::close(fds_[0]);
   }
   bool Opened() const { return result_ == 'y'; }
 
  private:
-  int toChild_[2];
-  int toParent_[2];
+  int fds_[2];
   pid_t pid_;
   char result_ = '?';
 };

@@ -1,6 +1,8 @@
 // Streams: copies between them, the file stream's failures and retries,
-// whole contents to strings and files and back, checksums of ranges.
+// whole contents to strings and files and back, checksums of ranges, and the
+// compressed elements of update storages.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <chrono>
 #include <optional>
@@ -9,6 +11,7 @@
 #include "TestSupport.h"
 #include "storage/gmCRCUtil.h"
 #include "storage/gmStrmUtil.h"
+#include "storage/gmZLibUtil.h"
 #include "sys/Crc32.h"
 #include "sys/WinError.h"
 
@@ -24,10 +27,16 @@ TMemoryStream Memory(const std::string& data) {
   return s;
 }
 
+// Bytes of any length that vary along the way, and compress.
+std::string Sample(size_t size) {
+  std::string s(size, '\0');
+  for (size_t i = 0; i < size; ++i)
+    s[i] = static_cast<char>("abcab\x01\xFF"[i % 7] + i / 5000);
+  return s;
+}
+
 TEST(Stream, CopyFromWithCountZeroCopiesTheWholeSourceFromItsBeginningElseRaisesWhenShort) {
-  std::string data(200000, 'x');
-  for (size_t i = 0; i < data.size(); ++i)
-    data[i] = static_cast<char>(i * 7);
+  std::string data = Sample(200000);
   TMemoryStream source = Memory(data), target;
   EXPECT_EQ(target.CopyFrom(source, 0), static_cast<int64_t>(data.size()));
   EXPECT_EQ(target.ToString(), data);
@@ -36,13 +45,10 @@ TEST(Stream, CopyFromWithCountZeroCopiesTheWholeSourceFromItsBeginningElseRaises
 }
 
 TEST(Stream, ChecksumsRangesAcrossReadBlocks) {
-  std::string data(10000, '\0');
-  for (size_t i = 0; i < data.size(); ++i)
-    data[i] = static_cast<char>(i % 251);
+  std::string data = Sample(10000);
   TMemoryStream s = Memory(data), empty;
   EXPECT_EQ(StreamCRC32(s), CalcCRC32(data.data(), data.size()));
   EXPECT_EQ(StreamCRC32(s, 4095, 8193), CalcCRC32(data.data() + 4095, 8193 - 4095));
-  EXPECT_EQ(StreamCRC32(s, 500, 500), 0u);
   EXPECT_EQ(StreamCRC32(s, 600, 500), 0u);
   EXPECT_EQ(StreamCRC32(s, 9990, 20000), CalcCRC32(data.data() + 9990, 10));  // what is there
   EXPECT_EQ(StreamCRC32(empty), 0u);
@@ -121,6 +127,128 @@ TEST(WholeContent, StringsGoIntoStreamsAndFilesWholeAndComeBackUpToTheLimit) {
     out = "stale";
     EXPECT_FALSE(ReadFileToString(unreadable, out)) << unreadable;
     EXPECT_EQ(out, "") << unreadable;
+  }
+}
+
+std::string Deflated(const std::string& data) {
+  uLongf size = compressBound(static_cast<uLong>(data.size()));
+  std::string out(size, '\0');
+  compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+            reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()), 9);
+  out.resize(size);
+  return out;
+}
+
+// An element as the publisher's tool lays it out, with every field given.
+std::string Element(uint32_t size, uint32_t crc, uint8_t key, const std::string& zdata,
+                    const char* magic = kZHeaderMagic) {
+  std::string h(16, '\0');
+  for (int i = 0; i < 4; ++i) {
+    h[i] = magic[i];
+    h[4 + i] = static_cast<char>(size >> (8 * i));
+    h[8 + i] = static_cast<char>(crc >> (8 * i));
+  }
+  for (int i = 0; i < 12; ++i)
+    h[i] = static_cast<char>(h[i] ^ key);
+  h[12] = static_cast<char>(key);
+  h[13] = '\x7F';  // not examined
+  return h + zdata;
+}
+
+std::string Element(const std::string& data, uint8_t key = 0x5C) {
+  return Element(static_cast<uint32_t>(data.size()), CalcCRC32(data.data(), data.size()), key,
+                 Deflated(data));
+}
+
+struct Outcome {
+  bool ok;
+  std::string out;
+};
+
+Outcome Decode(const std::string& element) {
+  TMemoryStream source = Memory(element), destination;
+  bool ok = Decompress(source, destination);
+  return {ok, destination.ToString()};
+}
+
+TEST(gmZLibUtil, ElementsWithoutAValidHeaderAreCopiedByteForByte) {
+  std::string element = Element(Sample(100));
+  EXPECT_EQ(Decode(element.substr(0, 15)).out, element.substr(0, 15));
+  std::string wrongMagic = Element(3, 0, 0x21, Deflated("abc"), "SlvY");
+  EXPECT_EQ(Decode(wrongMagic).out, wrongMagic);
+  EXPECT_TRUE(Decode("").ok);
+
+  // The copy starts at the source's beginning and lands at the destination's
+  // position.
+  TMemoryStream source = Memory("plain text"), destination = Memory("head:");
+  source.SetPosition(4);
+  ASSERT_TRUE(Decompress(source, destination));
+  EXPECT_EQ(destination.ToString(), "head:plain text");
+}
+
+// Whatever the key byte, the fields read the same; a failed element keeps
+// exactly what was inflated before the failure.
+TEST(gmZLibUtil, ElementsDecodeWhateverTheKeyAndDamagedOnesKeepOnlyWhatWasInflated) {
+  std::string data = Sample(200000);
+  uint32_t crc = CalcCRC32(data.data(), data.size());
+  std::string z = Deflated(data), flipped = z;
+  flipped[flipped.size() / 2] ^= 0x55;
+  struct Case {
+    const char* what;
+    std::string element;
+    bool ok;
+    std::string out;
+  } cases[] = {
+      {"key 0", Element(200000, crc, 0, z), true, data},
+      {"key 0x80", Element(200000, crc, 0x80, z), true, data},
+      {"key 0xFF", Element(200000, crc, 0xFF, z), true, data},
+      {"empty", Element(0, 0, 0x33, ""), true, ""},
+      {"empty with a CRC", Element(0, 1, 0x33, ""), false, ""},
+      {"wrong CRC", Element(200000, crc ^ 1, 7, z), false, data},
+      {"size too large", Element(200001, crc, 7, z), false, data},
+      // A short size with the whole data's CRC: the cut file is not taken.
+      {"size too small", Element(199999, crc, 7, z), false, data.substr(0, 199999)},
+      {"zlib data beyond the stated size", Element(199999, CalcCRC32(data.data(), 199999), 7, z),
+       true, data.substr(0, 199999)},
+      {"trailer after the zlib stream", Element(200000, crc, 7, z + "trailer"), true, data},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Outcome r = Decode(c.element);
+    EXPECT_EQ(r.ok, c.ok);
+    EXPECT_TRUE(r.out == c.out);
+  }
+  for (const std::string& broken : {z.substr(0, z.size() - 2), flipped, std::string("not zlib")})
+    EXPECT_FALSE(Decode(Element(200000, crc, 7, broken)).ok);
+}
+
+TEST(gmZLibUtil, AHeaderClaiming2GBInATinyElementFailsWithoutGrowingTheFile) {
+  test::TempDir dir;
+  std::string element = Element(0x7FFFFFF0, 0, 0x42, Deflated("only a few bytes"));
+  ASSERT_LT(element.size(), 100u);
+  TMemoryStream source = Memory(element);
+  {
+    TWinFileStream file(dir / "out.bin", kReadWrite, 0, fs::kCreateAlways);
+    EXPECT_FALSE(Decompress(source, file));
+  }
+  EXPECT_EQ(test::ReadFile(dir / "out.bin"), "only a few bytes");
+}
+
+TEST(gmZLibUtil, CompressedElementsRoundTripThroughFilesReplacingTheDestination) {
+  test::TempDir dir;
+  for (size_t size : {size_t{0}, size_t{1}, size_t{61440}, size_t{300001}}) {
+    std::string data = Sample(size);
+    TMemoryStream source = Memory(data);
+    {
+      TWinFileStream packed(dir / "packed", kReadWrite, 0, fs::kCreateAlways);
+      packed.WriteBuffer("xx", 2);  // written at the destination's position
+      int64_t written = Compress(source, packed, 9);
+      EXPECT_EQ(packed.Size(), written + 2);
+    }
+    TMemoryStream element = Memory(test::ReadFile(dir / "packed").substr(2));
+    TMemoryStream destination = Memory("old content, longer than some");
+    EXPECT_TRUE(Decompress(element, destination)) << size;
+    EXPECT_EQ(destination.ToString(), data) << size;
   }
 }
 

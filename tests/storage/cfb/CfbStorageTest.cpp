@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 #include "CfbTestSupport.h"
 
@@ -56,8 +57,10 @@ TEST(ForeignReaders, AreInstalledForTheCrossChecks) {
   if (!HaveGsf()) GTEST_SKIP() << "gsf (libgsf-bin) missing: cross-checks skip";
 }
 
+// The largest stream takes a version 3 file past the 109 FAT sectors its
+// header lists, so the DIFAT grows too.
 TEST_F(CfbStorageTest, RoundTripsStreamsAtTheSizeBoundariesInBothVersions) {
-  const size_t sizes[] = {0, 1, 63, 64, 4095, 4096, 4097, 3 * 1024 * 1024 + 17};
+  const size_t sizes[] = {0, 1, 63, 64, 4095, 4096, 4097, 9 * 1024 * 1024 + 17};
   for (int version : {3, 4}) {
     std::string name = "sizes" + std::to_string(version) + ".stg";
     {
@@ -242,22 +245,83 @@ TEST_F(CfbStorageTest, FreedSectorsAreReusedSoRewritingDoesNotGrowTheFile) {
   EXPECT_EQ(GetStream(*root, u"small7"), Pattern(200, 7));
 }
 
-TEST_F(CfbStorageTest, GrowsTheDifatForFilesPastSevenMegabytes) {
-  std::string data = Pattern(9 * 1024 * 1024, 3);
-  {
-    auto root = NewFile("large.stg");
-    std::unique_ptr<IStream> s;
-    ASSERT_EQ(root->CreateStream(u"large", kCreateMode, &s), stg::kS_OK);
-    for (size_t at = 0; at < data.size(); at += 100000) {
-      uint32_t n = static_cast<uint32_t>(std::min<size_t>(100000, data.size() - at));
-      ASSERT_EQ(s->Write(data.data() + at, n, nullptr), stg::kS_OK);
+TEST_F(CfbStorageTest, ReadsAndGrowsAFatLongerThanTheFileWhateverEndsItsDifat) {
+  for (uint32_t marker : {kEnd, kNone}) {
+    SCOPED_TRACE(marker);
+    CfbBuilder b;
+    b.extraFatSectors = 120;  // maps 15000 sectors; the DIFAT continues in a sector
+    b.difatEnd = marker;
+    b.LinkAsList(0, {b.AddStream(u"small", Pattern(100)), b.AddStream(u"big", Pattern(20000))}, 1);
+    std::string name = "long-fat" + std::to_string(marker) + ".stg";
+    ::slv2::test::WriteFile(PathOf(name), b.Build());
+    written_.push_back(PathOf(name));
+    {
+      auto root = Open(name, kWriteMode);
+      EXPECT_EQ(GetStream(*root, u"big"), Pattern(20000));
+      PutStream(*root, u"added", Pattern(300000, 5));  // needs sectors the file does not have
+      PutStream(*root, u"small", Pattern(5000, 6));
     }
+    auto root = Open(name);
+    EXPECT_EQ(GetStream(*root, u"added"), Pattern(300000, 5));
+    EXPECT_EQ(GetStream(*root, u"small"), Pattern(5000, 6));
+    EXPECT_EQ(GetStream(*root, u"big"), Pattern(20000));
   }
-  std::string raw = ::slv2::test::ReadFile(PathOf("large.stg"));
-  uint32_t difatSectors = static_cast<uint8_t>(raw[72]) | static_cast<uint8_t>(raw[73]) << 8;
-  EXPECT_GE(difatSectors, 1u);
-  auto root = Open("large.stg");
-  EXPECT_TRUE(GetStream(*root, u"large") == data);
+}
+
+// (No cross-check: olefile reads a whole stream into memory.)
+TEST_F(CfbStorageTest, Version4FilesHoldStreamsUpTo4GiBMinus1AndSkipTheRangeLockSector) {
+  CfbBuilder b(4);
+  uint32_t storage = b.AddStorage(u"dir");
+  b[storage].child = b.AddStream(u"inner", Pattern(700));
+  b.LinkAsList(
+      0, {b.AddStream(u"mini", Pattern(100)), b.AddStream(u"regular", Pattern(10000)), storage}, 1);
+  std::string path = PathOf("v4.stg");
+  ::slv2::test::WriteFile(path, b.Build());
+  const uint64_t kMax = 0xFFFFFFFF;
+  {
+    auto root = Open("v4.stg", kWriteMode);
+    EXPECT_EQ(GetStream(*root, u"regular"), Pattern(10000));
+    std::unique_ptr<IStream> s;
+    ASSERT_EQ(root->CreateStream(u"huge", kCreateMode, &s), stg::kS_OK);
+    ASSERT_EQ(s->SetSize(kMax), stg::kS_OK);
+    EXPECT_EQ(s->SetSize(kMax + 1), stg::kStgEDocFileTooLarge);
+    ASSERT_EQ(s->Seek(0x7FFFF000, stg::kStreamSeekSet, nullptr), stg::kS_OK);
+    ASSERT_EQ(s->Write(Pattern(8192, 2).data(), 8192, nullptr), stg::kS_OK);
+    ASSERT_EQ(s->Seek(-3, stg::kStreamSeekEnd, nullptr), stg::kS_OK);
+    ASSERT_EQ(s->Write("end", 3, nullptr), stg::kS_OK);
+    EXPECT_EQ(s->Write("x", 1, nullptr), stg::kStgEDocFileTooLarge);
+  }
+  auto root = Open("v4.stg");
+  std::unique_ptr<IStream> s;
+  ASSERT_EQ(root->OpenStream(u"huge", kNestedRead, &s), stg::kS_OK);
+  stg::StatStg record;
+  ASSERT_EQ(s->Stat(&record, stg::kStatFlagNoName), stg::kS_OK);
+  EXPECT_EQ(record.size, kMax);
+  std::string buffer(8192, '\0');
+  uint32_t read = 0;
+  ASSERT_EQ(s->Seek(0x7FFFF000, stg::kStreamSeekSet, nullptr), stg::kS_OK);
+  ASSERT_EQ(s->Read(buffer.data(), 8192, &read), stg::kS_OK);
+  EXPECT_TRUE(buffer == Pattern(8192, 2));
+  ASSERT_EQ(s->Seek(-4, stg::kStreamSeekEnd, nullptr), stg::kS_OK);
+  EXPECT_EQ(s->Read(buffer.data(), 8, &read), stg::kS_FALSE);
+  EXPECT_EQ(buffer.substr(0, read), std::string("\0end", 4));
+  EXPECT_EQ(GetStream(*Sub(*root, u"DIR"), u"inner"), Pattern(700));
+  s.reset();
+  root.reset();
+  // The sector holding bytes 0x7FFFFF00-0x7FFFFFFF is allocated, empty.
+  const uint32_t kRangeLock = 0x7FFFE;
+  std::ifstream in(AnsiToUtf8(path), std::ios::binary);
+  uint64_t next = 0;
+  std::vector<uint32_t> fat = ReadFat([&](uint64_t at) {
+    unsigned char v[4] = {};
+    if (at != next) in.seekg(static_cast<std::streamoff>(at));
+    in.read(reinterpret_cast<char*>(v), 4);
+    next = at + 4;
+    return v[0] | v[1] << 8 | v[2] << 16 | static_cast<uint32_t>(v[3]) << 24;
+  });
+  ASSERT_GT(fat.size(), kRangeLock);
+  EXPECT_EQ(fat[kRangeLock], kEnd);
+  EXPECT_EQ(std::count(fat.begin(), fat.end(), kRangeLock), 0);
 }
 
 TEST_F(CfbStorageTest, ElementsKeepTheFileOpenAfterTheRootIsGone) {

@@ -1,5 +1,5 @@
-// Builders for hand-made difference streams and helpers shared by the patch
-// tests, and what every one of them includes.
+// Hand-made difference streams and the streams the patch tests feed the
+// decoder and encoder, and what every one of them includes.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "TestSupport.h"
 #include "patch/DiffDecoder.h"
@@ -22,24 +23,16 @@ struct Cmd {
   uint32_t target;
 };
 
-// Appends blocks to a difference stream under construction.
-class DiffText {
- public:
-  DiffText& U32(uint32_t value);
-  DiffText& Bytes(std::string_view bytes);
-  // A stored block with its correct CRC, consuming `skip` source bytes.
-  DiffText& Stored(std::string_view data, uint32_t skip = 0);
-  // A delta block over `sourceChunk` whose target CRC is that of `rebuilt`.
-  DiffText& Delta(std::string_view sourceChunk, std::string_view rebuilt, std::string_view literals,
-                  std::initializer_list<Cmd> commands);
-  DiffText& End();
-  const std::string& Str() const { return text_; }
-
- private:
-  std::string text_;
-};
-
-std::string Commands(std::initializer_list<Cmd> commands);
+// The pieces of a difference, to be joined with +: a little-endian field,
+// a command table, a stored block with its correct CRC consuming `skip`
+// source bytes, a delta block over `sourceChunk` whose target CRC is that of
+// `rebuilt`, and the end block.
+std::string U32(uint32_t value);
+std::string Commands(const std::vector<Cmd>& commands);
+std::string Stored(std::string_view data, uint32_t skip = 0);
+std::string Delta(std::string_view sourceChunk, std::string_view rebuilt, std::string_view literals,
+                  const std::vector<Cmd>& commands);
+inline const std::string kEndBlock(9, '\0');
 uint32_t Crc(std::string_view bytes);
 
 // A memory stream filled with `content` and positioned at 0.
@@ -49,9 +42,9 @@ class TextStream : public TMemoryStream {
 };
 
 // A stream that refuses to be sought, to prove strictly forward access.
-class ForwardOnlyStream : public TMemoryStream {
+class ForwardOnlyStream : public TextStream {
  public:
-  explicit ForwardOnlyStream(std::string_view content = {});
+  using TextStream::TextStream;
   int64_t Seek(int64_t offset, fs::SeekOrigin origin) override;
 };
 

@@ -21,10 +21,7 @@ void Put32(std::string& file, uint64_t offset, uint32_t value) {
 }
 
 CfbBuilder::CfbBuilder(int version) : sectorSize_(version == 3 ? 512 : 4096), version_(version) {
-  Entry root;
-  root.name = u"Root Entry";
-  root.type = 5;
-  entries_.push_back(root);
+  Add({.name = u"Root Entry", .type = 5});
 }
 
 uint32_t CfbBuilder::Add(Entry entry) {
@@ -33,17 +30,11 @@ uint32_t CfbBuilder::Add(Entry entry) {
 }
 
 uint32_t CfbBuilder::AddStream(std::u16string name, std::string data) {
-  Entry e;
-  e.name = std::move(name);
-  e.data = std::move(data);
-  return Add(std::move(e));
+  return Add({.name = std::move(name), .data = std::move(data)});
 }
 
 uint32_t CfbBuilder::AddStorage(std::u16string name) {
-  Entry e;
-  e.name = std::move(name);
-  e.type = 1;
-  return Add(std::move(e));
+  return Add({.name = std::move(name), .type = 1});
 }
 
 void CfbBuilder::LinkAsList(uint32_t parent, const std::vector<uint32_t>& children, uint8_t color) {

@@ -22,7 +22,7 @@ class CfbBuilder {
     uint32_t left = kNone;
     uint32_t right = kNone;
     uint32_t child = kNone;
-    std::string data;
+    std::string data = {};
     int nameLengthField = -1;  // -1: the right value
   };
 

@@ -168,7 +168,7 @@ std::vector<uint32_t> ReadFat(const std::function<uint32_t(uint64_t)>& at) {
   return fat;
 }
 
-std::string CheckTrees(const std::string& file, bool rootOnly) {
+std::string CheckTrees(const std::string& file) {
   auto get32 = [&](uint64_t at) {
     if (at + 4 > file.size()) throw std::runtime_error("read past the end");
     uint32_t v = 0;
@@ -197,7 +197,6 @@ std::string CheckTrees(const std::string& file, bool rootOnly) {
     }
     for (const RawEntry& e : entries) {
       if ((e.type != 1 && e.type != 5) || e.child == 0xFFFFFFFF) continue;
-      if (rootOnly && e.type != 5) continue;
       if (e.child >= entries.size()) return "child link out of range";
       if (entries[e.child].color != 1) return "red tree root below " + Utf16ToUtf8(e.name);
       std::string fault;

@@ -60,8 +60,8 @@ std::vector<uint32_t> ReadFat(const std::function<uint32_t(uint64_t)>& at);
 // Reads the directory out of a file's bytes without the engine and checks
 // every storage's tree: "" when each is a valid red-black tree (black root, no
 // red node with a red child, one black height) in the format's order, else
-// what is wrong. `rootOnly` checks the root storage's tree alone.
-std::string CheckTrees(const std::string& file, bool rootOnly = false);
+// what is wrong.
+std::string CheckTrees(const std::string& file);
 
 // Writes a new stream (replacing one of the same name) and reads a whole one.
 void PutStream(stg::IStorage& storage, std::u16string_view name, std::string_view data);
