@@ -196,7 +196,16 @@ TEST_F(StepDecisionsTest, IniDrivenSteps) {
   for (int i = 0; section.size() < 48 * 1024; ++i)
     section += "Value" + std::to_string(i) + "=some old setting\r\n";
   const std::string p = Join(product, "");
+  std::string damaged = CompressedElement("[Files]\n1=keep.txt\n");
+  damaged[8] ^= 1;  // the checksum
   const std::vector<Row> rows = {
+      {"ini files too large or damaged, ignored",
+       {},
+       {{"Delete_Before.ini", CompressedElement("[Files]\n" + std::string(8 << 20, ';'))},
+        {"Delete_After.ini", damaged}},
+       {},
+       {"LoadIniFromStorage(): \"Delete_Before.ini\" is larger than 4194304 bytes, ignored",
+        "LoadIniFromStorage(): \"Delete_After.ini\" is damaged, ignored"}},
       {"deletions: a file, a folder, the files of a mask, a mask and a name that find nothing",
        {{"bin/old.dll", "x"},
         {"docs/sub/b.txt", "x"},

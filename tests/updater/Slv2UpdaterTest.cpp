@@ -75,22 +75,6 @@ TEST_F(Slv2UpdaterTest, TheIniFilesBecomeTheFiveListsWithMacrosExpanded) {
   EXPECT_TRUE(updater->StrReplaceBeforeList().empty());
 }
 
-TEST_F(Slv2UpdaterTest, OversizedOrDamagedIniFilesAreIgnoredWithAnError) {
-  std::string damaged = CompressedElement("[Files]\n1=keep.txt\n");
-  damaged[8] ^= 1;  // the checksum
-  std::unique_ptr<TSlv2Updater> updater = Run([&](StorageWriter& s) {
-    s.AddCompressed("Delete_Before.ini", "[Files]\n" + std::string(8 << 20, ';'));
-    s.Add("Delete_After.ini", damaged);
-  });
-  EXPECT_TRUE(updater->DeleteBeforeList().empty());
-  EXPECT_TRUE(updater->DeleteAfterList().empty());
-  EXPECT_TRUE(
-      log.Has("ERROR LoadIniFromStorage(): \"Delete_Before.ini\" is larger than 4194304 "
-              "bytes, ignored"))
-      << log.Text();
-  EXPECT_TRUE(log.Has("ERROR LoadIniFromStorage(): \"Delete_After.ini\" is damaged, ignored"));
-}
-
 TEST_F(Slv2UpdaterTest, MacrosExpandLeftToRightWithTheBackslashRule) {
   std::unique_ptr<TSlv2Updater> updater = TSlv2TestUpdater::Class().Create();
   updater->AddMacro("WIN", "C:\\Programs\\Family");
