@@ -117,32 +117,6 @@ TEST_F(FileSecurityTest, FolderEntriesSplitByContainerInheritance) {
                                    "Administrators WORKSTATION 4 00 05"));
 }
 
-TEST_F(FileSecurityTest, ReadFailuresAreReportedOnceWithTheirLocation) {
-  security.ReadSecurity();  // no object yet
-  api.readResult = {kErrorAccessDenied, DaclStep::kReadDescriptor};
-  Open(file, {Allow(everyone, 0x1F01FF)});
-  EXPECT_EQ(security.FileName(), file);
-  api.readResult = {};
-  api.dacl.present = false;
-  security.ReadSecurity();
-  api.dacl = {true, {}};
-  security.ReadSecurity();
-  EXPECT_THAT(reports, ElementsAre("get 2@0", "get 5@1", "get FFFFFFFF@3", "get FFFFFFFF@3"));
-  EXPECT_EQ(security.Count(), 0);
-
-  // The items before a failing entry stay; the one under way does not.
-  reports.clear();
-  api.readResult = {kErrorInvalidParameter, DaclStep::kTakeEntry};
-  api.dacl.entries = {Allow(admins, 0x1F01FF), Allow(system, 0x1F01FF)};
-  security.ReadSecurity();
-  EXPECT_THAT(Items(), ElementsAre("Administrators WORKSTATION 4 40 00"));
-  api.readResult = {};
-  api.dacl.entries.push_back(Allow({9}, 0x1F01FF));
-  security.ReadSecurity();
-  EXPECT_THAT(Items(), ElementsAre("Administrators WORKSTATION 4 40 00"));
-  EXPECT_THAT(reports, ElementsAre("get 57@4", "get 534@5"));
-}
-
 TEST_F(FileSecurityTest, AFailedVolumeStepDropsTheObjectAndItsEntries) {
   const std::pair<std::function<void()>, const char*> cases[] = {
       {[&] { api.driveType = security::kDriveUnknown; }, "get D@0"},

@@ -123,7 +123,7 @@ TEST_F(PosixAclTest, WhatCannotBeWrittenChangesNothing) {
   EXPECT_EQ(api.ReadDacl(dir / "missing", &none).step, DaclStep::kReadDescriptor);
   EXPECT_EQ(test::GetFacl(file), before);
 
-  if (!test::RunsAsRoot()) GTEST_SKIP() << "writing as the user nobody needs root";
+  if (::geteuid() != 0) GTEST_SKIP() << "writing as the user nobody needs root";
   test::SetFacl("-d -m u::rwx,g::r-x,o::---", folder);
   Chmod(dir.Path(), 0711);
   std::string folderBefore = test::GetFacl(folder);
