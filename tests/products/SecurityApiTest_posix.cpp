@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "AclTestSupport.h"
+#include "FakeSecurityApi.h"
 #include "TestSupport.h"
 #include "products/SecurityApi.h"
 #include "products/UnixAccounts.h"
@@ -17,26 +18,14 @@
 
 namespace slv2::security {
 
-void PrintTo(const AccessEntry& entry, std::ostream* os) {
-  Principal who;
-  bool known = PrincipalOf(entry.sid, &who);
-  *os << (entry.type == kAccessAllowedAceType ? "allow " : "deny ")
-      << (known ? "kind " + std::to_string(who.kind) + " id " + std::to_string(who.id) : "?")
-      << std::hex << " mask 0x" << entry.mask << " flags 0x" << unsigned{entry.flags} << std::dec;
-}
-
 namespace {
 
 using ::testing::ElementsAre;
 
-constexpr uint8_t kFileFlags = 0x9, kFolderFlags = 0x2;
-
-AccessEntry Allow(const Sid& sid, uint32_t mask, uint8_t flags = 0) {
-  return {kAccessAllowedAceType, flags, mask, sid};
-}
-AccessEntry Deny(const Sid& sid, uint32_t mask, uint8_t flags = 0) {
-  return {kAccessDeniedAceType, flags, mask, sid};
-}
+using test::Allow;
+using test::Deny;
+using test::kFileFlags;
+using test::kFolderFlags;
 
 class PosixAclTest : public ::testing::Test {
  protected:
@@ -134,7 +123,7 @@ TEST_F(PosixAclTest, WhatCannotBeWrittenChangesNothing) {
   EXPECT_EQ(api.ReadDacl(dir / "missing", &none).step, DaclStep::kReadDescriptor);
   EXPECT_EQ(test::GetFacl(file), before);
 
-  if (!test::RunsAsRoot()) GTEST_SKIP() << "writing as the user nobody needs root";
+  if (::geteuid() != 0) GTEST_SKIP() << "writing as the user nobody needs root";
   test::SetFacl("-d -m u::rwx,g::r-x,o::---", folder);
   Chmod(dir.Path(), 0711);
   std::string folderBefore = test::GetFacl(folder);

@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "ProductFixture.h"
+#include "FamilyMachine.h"
+#include "RecordedOutcomes.h"
 #include "products/Slv2OrthoDataUpdater.h"
 #include "products/Slv2OrthoUpdater.h"
 #include "products/Slv2PuncDataUpdater.h"
@@ -25,15 +26,19 @@ Lines Sorted(Lines lines) {
   return lines;
 }
 
-class SubjectTest : public ProductFixture {
+class SubjectTest : public ::testing::Test {
  protected:
-  SubjectTest() : ProductFixture("punctuation") {}
+  SubjectTest() { machine.Install("punctuation"); }
   // The text with {product} and {shell} put in, each "/" as the platform
   // writes it.
   std::string Expand(std::string text) const {
     text = ReplaceAll(text, "/", Join("", ""), false);
     return ReplaceAll(ReplaceAll(text, "{product}", product, false), "{shell}", shell, false);
   }
+
+  FamilyMachine machine;
+  const std::string shell = machine.shell, product = machine.Product("punctuation");
+  ScopedTempFolder temp{machine.dir / "tmp"};
 };
 
 // Orthography: the folder of the media's disk file, from the per-user key

@@ -18,7 +18,10 @@
 namespace slv2::test {
 namespace {
 
-class ProcessFilesRenameTest : public UpdaterFixture {};
+class ProcessFilesRenameTest : public UpdaterFixture {
+ protected:
+  void TearDown() override { fs::fault::Disarm(); }
+};
 
 TEST_F(ProcessFilesRenameTest, AReaderOfTheOldFileKeepsReadingItsContent) {
   std::string target = Join(product, "bin/lib.dll");
@@ -36,12 +39,8 @@ TEST_F(ProcessFilesRenameTest, AReaderOfTheOldFileKeepsReadingItsContent) {
 // The outcome of a batched replacement is recorded once its rename is done:
 // the one whose rename failed is a failure, in the order of the elements.
 TEST_F(ProcessFilesRenameTest, AFailedRenameIsAFailedOutcome) {
-  std::unique_ptr<TSlv2Updater> updater;
   fs::fault::Arm(2, fs::fault::kRename);
-  struct Disarm {
-    ~Disarm() { fs::fault::Disarm(); }
-  } disarm;
-  updater = Run([](StorageWriter& s) {
+  std::unique_ptr<TSlv2Updater> updater = Run([](StorageWriter& s) {
     for (const char* name : {"files/product/a.txt", "files/product/b.txt", "files/product/c.txt"})
       s.Add(name, "new");
   });

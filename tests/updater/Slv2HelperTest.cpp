@@ -50,16 +50,20 @@ TEST(Slv2HelperTest, ProductRootValuesAndAnUnknownShellFolder) {
   InstallShell(FamilyLayout::Machine21, "C:\\Programs\\Family");
   for (auto [id, value] : {std::pair{"other", "..\\other"},
                            {"dots", "sub/./dir"},
+                           {"short", "m\\math"},
                            {"empty", ""},
-                           {"elsewhere", "D:\\Other\\.\\Product"}})
+                           {"elsewhere", "D:\\Other\\.\\Product"},
+                           {"shared", "\\\\srv\\share\\Product"}})
     InstallProduct(FamilyLayout::Machine21, id, value);
   EXPECT_EQ(TSlv2Helper::GetProductRoot("other"), "C:\\Programs\\other");
   EXPECT_EQ(TSlv2Helper::GetProductRoot("dots"), "C:\\Programs\\Family\\sub\\dir");
+  EXPECT_EQ(TSlv2Helper::GetProductRoot("short"), "C:\\Programs\\Family\\m\\math");
   EXPECT_EQ(TSlv2Helper::GetProductRoot("empty"), "");
   EXPECT_TRUE(TSlv2Helper::IsProductInstalled("empty"));
   // A full path, as the shell's own key holds, is taken as it is.
   EXPECT_EQ(TSlv2Helper::GetProductRoot("main"), "C:\\Programs\\Family");
   EXPECT_EQ(TSlv2Helper::GetProductRoot("elsewhere"), "D:\\Other\\Product");
+  EXPECT_EQ(TSlv2Helper::GetProductRoot("shared"), "\\\\srv\\share\\Product");
 
   TRegistry writer;
   writer.SetRootKey(reg::kHkeyLocalMachine);

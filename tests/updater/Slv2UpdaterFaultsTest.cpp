@@ -13,6 +13,7 @@
 
 #include "UpdaterFixture.h"
 #include "patch/DiffMaker.h"
+#include "storage/gmStrmUtil.h"
 #include "sys/FaultInjection.h"
 #include "sys/registry/RegFunctions.h"
 
@@ -52,9 +53,17 @@ class UpdaterFaultsTest : public UpdaterFixture {
     EXPECT_EQ(fresh.at(p + "bin/app.exe"), PeFile("ver_1_10_0_0.exe"));
     EXPECT_EQ(fresh.at(p + "bin/calc.exe"), PeFile("ver_2_1_0_12.exe"));
     EXPECT_EQ(fresh.at(p + "data/lessons.txt"), Lines("new line ", 2000));
-    Streams merged = ReadStreams(product + "/data/results.db");
-    for (auto& [path, content] : merged)
-      path.erase(0, path.find_first_not_of('/'));
+    TgmStorageRef db =
+        TgmStorage::Create(product + "/data/results.db", stg::kStgmRead | stg::kStgmShareDenyWrite);
+    std::vector<std::string> paths;
+    db->ListStreams(paths);
+    Streams merged;
+    for (const std::string& path : paths) {
+      std::string content;
+      StreamToString(*db->CreateStream(path, stg::kStgmRead), content);
+      merged.emplace_back(path.substr(path.find_first_not_of('/')), content);
+    }
+    std::sort(merged.begin(), merged.end());
     EXPECT_EQ(merged,
               (Streams{{"pupils", "pupils"}, {"scores", "new scores"}, {"version", "2.1"}}));
     EXPECT_EQ(fresh.at(p + "math.ini"), "[Server]\r\nHost=testprod.school\r\n");

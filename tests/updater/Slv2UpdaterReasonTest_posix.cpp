@@ -14,31 +14,24 @@ namespace {
 
 namespace fault = fs::fault;
 
-// A tmpfs of its own over an existing folder for the object's life, holding
-// a copy of the folder's content; made read-only when asked. The folder's
-// own content is there again when the object goes. Needs CAP_SYS_ADMIN.
+// A tmpfs of its own over the product folder for the object's life, holding
+// the product's one file; made read-only when asked. Needs CAP_SYS_ADMIN.
 class ScopedTmpfs {
  public:
-  ScopedTmpfs(const std::string& folder, const char* options, bool readOnly)
-      : FFolder(AnsiToUtf8(folder)), FCopy(FFolder + ".copy") {
-    namespace stdfs = std::filesystem;
-    stdfs::copy(FFolder, FCopy, stdfs::copy_options::recursive);
-    FMounted = ::mount("tmpfs", FFolder.c_str(), "tmpfs", 0, options) == 0;
+  ScopedTmpfs(const std::string& product, bool readOnly) : FFolder(AnsiToUtf8(product)) {
+    FMounted = ::mount("tmpfs", FFolder.c_str(), "tmpfs", 0, "size=64k") == 0;
     if (!FMounted) return;
-    stdfs::copy(FCopy, FFolder, stdfs::copy_options::recursive);
+    WriteFile(Join(product, "keep.txt"), "product file");
     if (readOnly) {
-      FMounted = ::mount(nullptr, FFolder.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, options) == 0;
+      FMounted =
+          ::mount(nullptr, FFolder.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, "size=64k") == 0;
     }
   }
-  ~ScopedTmpfs() {
-    ::umount2(FFolder.c_str(), MNT_DETACH);
-    std::filesystem::remove_all(FCopy);
-  }
+  ~ScopedTmpfs() { ::umount2(FFolder.c_str(), MNT_DETACH); }
   bool Mounted() const { return FMounted; }
 
  private:
   std::string FFolder;
-  std::string FCopy;
   bool FMounted = false;
 };
 
@@ -93,7 +86,7 @@ TEST_F(UpdaterReasonTest, AFailedFileStepSaysWhyOnALineOfItsOwn) {
         storage.Add(path, content);
     }
     {
-      ScopedTmpfs mount(product, "size=64k", c.readOnly);
+      ScopedTmpfs mount(product, c.readOnly);
       std::unique_ptr<TSlv2Updater> updater = Make();
       if (!mount.Mounted()) {
         if (!c.faulted) continue;  // the fault hook has no deletions

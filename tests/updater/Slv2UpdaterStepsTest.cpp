@@ -82,18 +82,15 @@ TEST_F(StepDecisionsTest, FileElements) {
   const std::string longFolder = "a folder name longer than thirty-one characters";
   const std::string longPath = longFolder + "/a file name longer than thirty-one.txt";
   const std::vector<Row> rows = {
-      {"new files, packed ones, and a name that only looks like a difference",
+      {"new files, packed ones, in new folders, and a name that only looks like a difference",
        {{"bin/other.dll", "x"}, {"data/other.txt", "x"}},
        {{"files/product/bin/app.dll", "app"},
         {"files/product/data/packed.txt", CompressedElement("packed")},
+        {"files/product/fresh/deeper/new.txt", "new"},
         {"files/product/x.DIFF", "x"},
         {"files/solvane/new.txt", "shell"}},
-       {"new bin/app.dll", "new data/packed.txt", "new x.DIFF", "new ../new.txt"},
-       {}},
-      {"a new file in a folder the product does not have yet",
-       {},
-       {{"files/product/fresh/deeper/new.txt", "new"}},
-       {"new fresh/deeper/new.txt"},
+       {"new bin/app.dll", "new data/packed.txt", "new fresh/deeper/new.txt", "new x.DIFF",
+        "new ../new.txt"},
        {}},
       {"a new file where a file stands in the way of its folder",
        {{"blocked", "a file"}},
@@ -199,7 +196,16 @@ TEST_F(StepDecisionsTest, IniDrivenSteps) {
   for (int i = 0; section.size() < 48 * 1024; ++i)
     section += "Value" + std::to_string(i) + "=some old setting\r\n";
   const std::string p = Join(product, "");
+  std::string damaged = CompressedElement("[Files]\n1=keep.txt\n");
+  damaged[8] ^= 1;  // the checksum
   const std::vector<Row> rows = {
+      {"ini files too large or damaged, ignored",
+       {},
+       {{"Delete_Before.ini", CompressedElement("[Files]\n" + std::string(8 << 20, ';'))},
+        {"Delete_After.ini", damaged}},
+       {},
+       {"LoadIniFromStorage(): \"Delete_Before.ini\" is larger than 4194304 bytes, ignored",
+        "LoadIniFromStorage(): \"Delete_After.ini\" is damaged, ignored"}},
       {"deletions: a file, a folder, the files of a mask, a mask and a name that find nothing",
        {{"bin/old.dll", "x"},
         {"docs/sub/b.txt", "x"},
@@ -290,6 +296,21 @@ TEST_F(StepDecisionsTest, IniDrivenSteps) {
          PlantPupilLink(outside, p + "media");
        }},
 #endif
+      // Last: the shell folder stays unknown, and with it every folder.
+      {"an unknown shell folder: no step goes near the drive's root",
+       {},
+       {{"Delete_Before.ini", "[Files]\n1=*.*\n"},
+        {"StrReplace_Before.ini", "[r]\nSearchFor=a\nReplaceWith=b\nFiles=*.*\n"},
+        {"UnpackStorage.ini", "[u]\nStorage=pack.stg\nDestination=.\n"},
+        {"files/product/x.txt", "x"},
+        {"files/solvane/y.txt", "y"}},
+       {},
+       {"Delete_Before: Product folder is unknown, 1 entries not processed",
+        "StrReplace: Product folder is unknown, no files processed",
+        "UnpackStorage: Product folder is unknown, storage not unpacked",
+        "Destination folder of \"product\" is unknown, its files are skipped",
+        "Destination folder of \"solvane\" is unknown, its files are skipped"},
+       [] { InstallShell(FamilyLayout::Machine21, ""); }},
   };
   Check(rows);
   ExpectOutsideUntouched();

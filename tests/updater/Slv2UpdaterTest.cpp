@@ -1,6 +1,5 @@
-// The updater's run: the fixed order of the steps, the ini
-// lists and macros, unknown folders, a whole run on a hostile storage, and
-// what fails a product.
+// The updater's run: the fixed order of the steps, the ini lists and
+// macros, nested storages that fail, and what fails a product.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -76,22 +75,6 @@ TEST_F(Slv2UpdaterTest, TheIniFilesBecomeTheFiveListsWithMacrosExpanded) {
   EXPECT_TRUE(updater->StrReplaceBeforeList().empty());
 }
 
-TEST_F(Slv2UpdaterTest, OversizedOrDamagedIniFilesAreIgnoredWithAnError) {
-  std::string damaged = CompressedElement("[Files]\n1=keep.txt\n");
-  damaged[8] ^= 1;  // the checksum
-  std::unique_ptr<TSlv2Updater> updater = Run([&](StorageWriter& s) {
-    s.AddCompressed("Delete_Before.ini", "[Files]\n" + std::string(8 << 20, ';'));
-    s.Add("Delete_After.ini", damaged);
-  });
-  EXPECT_TRUE(updater->DeleteBeforeList().empty());
-  EXPECT_TRUE(updater->DeleteAfterList().empty());
-  EXPECT_TRUE(
-      log.Has("ERROR LoadIniFromStorage(): \"Delete_Before.ini\" is larger than 4194304 "
-              "bytes, ignored"))
-      << log.Text();
-  EXPECT_TRUE(log.Has("ERROR LoadIniFromStorage(): \"Delete_After.ini\" is damaged, ignored"));
-}
-
 TEST_F(Slv2UpdaterTest, MacrosExpandLeftToRightWithTheBackslashRule) {
   std::unique_ptr<TSlv2Updater> updater = TSlv2TestUpdater::Class().Create();
   updater->AddMacro("WIN", "C:\\Programs\\Family");
@@ -108,56 +91,6 @@ TEST_F(Slv2UpdaterTest, MacrosExpandLeftToRightWithTheBackslashRule) {
   EXPECT_EQ(updater->ExpandMacros("plain $ { } text", &found), "plain $ { } text");
   EXPECT_FALSE(found);
   EXPECT_EQ(updater->ResolveMacro("A\\B"), "${A\\\\B}");
-}
-
-TEST_F(Slv2UpdaterTest, AnUnknownShellFolderKeepsEveryStepAwayFromTheDriveRoot) {
-  InstallShell(FamilyLayout::Machine21, "");
-  std::unique_ptr<TSlv2Updater> updater = Run([](StorageWriter& s) {
-    s.Add("Delete_Before.ini", "[Files]\n1=*.*\n");
-    s.Add("StrReplace_Before.ini", "[r]\nSearchFor=a\nReplaceWith=b\nFiles=*.*\n");
-    s.Add("UnpackStorage.ini", "[u]\nStorage=pack.stg\nDestination=.\n");
-    s.Add("files/product/x.txt", "x");
-    s.Add("files/solvane/y.txt", "y");
-  });
-  for (const char* line : {
-           "ERROR Delete_Before: Product folder is unknown, 1 entries not processed",
-           "ERROR   StrReplace: Product folder is unknown, no files processed",
-           "ERROR   UnpackStorage: Product folder is unknown, storage not unpacked",
-           "ERROR ProcessFiles(): Destination folder of \"product\" is unknown, its files are "
-           "skipped",
-           "ERROR ProcessFiles(): Destination folder of \"solvane\" is unknown, its files are "
-           "skipped",
-       }) {
-    EXPECT_TRUE(log.Has(line)) << line << "\n" << log.Text();
-  }
-}
-
-// Every hostile part logs its error, nothing outside the family's folders
-// changes, and the sound parts still run.
-TEST_F(Slv2UpdaterTest, AHostileStorageChangesNothingOutsideTheFamilyFolders) {
-  std::string lying = CompressedElement(std::string(8 << 20, 'x'));
-  lying[4] ^= 0x7F;  // the stated size
-  std::string sections;
-  for (int i = 0; i < 5000; ++i)
-    sections += "[s" + std::to_string(i) + "]\nStorage=..\\..\\outside\\victim.txt\n";
-  Run([&](StorageWriter& s) {
-    s.Add("UnpackStorage.ini", sections);
-    s.Add("Delete_After.ini", "[Files]\n1=..\\..\\outside\\victim.txt\n2=../../outside\n");
-    s.Add("StrReplace_After.ini", "[r]\nSearchFor=outside\nReplaceWith=x\nFiles=../../outside/*\n");
-    s.Add("files/product/../../outside/victim.txt", "overwritten");
-    s.Add("files/product/../../evil.txt.patch", "x");
-    s.Add("files/product/big.bin", lying);
-    s.Add("files/product/fine.txt", "fine");
-  });
-  ExpectOutsideUntouched();
-  EXPECT_EQ(Content(Join(product, "fine.txt")), "fine");
-  EXPECT_FALSE(PathExists(Join(product, "big.bin")));
-  EXPECT_EQ(log.Count("UnpackStorage: Operation finished"), 5000);
-  EXPECT_EQ(log.Count("lies outside the product and shell folders, refused"), 5003);
-  EXPECT_EQ(log.Count("leads outside"), 2);
-  EXPECT_EQ(log.Count("ERROR ProcessFile() failed: ESlvUpdater (Error extracting \"big.bin\""), 1);
-  EXPECT_TRUE(log.Has("DEBUG AfterExecute"));
-  ExpectNoTempFiles(product);
 }
 
 // A product fails when something its storage asked for was not achieved;

@@ -18,7 +18,6 @@ std::string MountOf(const std::string& path, const std::string& column);
 // Why access lists cannot be tested in `folder`, or "" when they can.
 std::string WhyNoAcls(const std::string& folder);
 
-bool RunsAsRoot();
 // Runs `check` in a child process as the user nobody; needs root.
 bool AsNobody(const std::function<bool()>& check);
 

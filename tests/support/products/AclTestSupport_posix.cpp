@@ -46,10 +46,6 @@ std::string WhyNoAcls(const std::string& folder) {
   return std::string();
 }
 
-bool RunsAsRoot() {
-  return ::geteuid() == 0;
-}
-
 bool AsNobody(const std::function<bool()>& check) {
   const passwd* nobody = ::getpwnam("nobody");
   if (!nobody) return false;

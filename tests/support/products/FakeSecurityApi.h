@@ -1,5 +1,6 @@
-// A scripted security layer, the platform boundary under TFileSecurity:
-// accounts, volume answers and a DACL set by the test; the calls recorded.
+// Access entries as the tests write them, and a scripted security layer, the
+// platform boundary under TFileSecurity: accounts, volume answers and a DACL
+// set by the test; the calls recorded.
 #pragma once
 
 #include <map>
@@ -11,6 +12,16 @@
 
 namespace slv2::test {
 
+// The inheritance flags of a folder's entries for its files and for itself.
+constexpr uint8_t kFileFlags = 0x9, kFolderFlags = 0x2;
+
+inline security::AccessEntry Allow(const security::Sid& sid, uint32_t mask, uint8_t flags = 0) {
+  return {security::kAccessAllowedAceType, flags, mask, sid};
+}
+inline security::AccessEntry Deny(const security::Sid& sid, uint32_t mask, uint8_t flags = 0) {
+  return {security::kAccessDeniedAceType, flags, mask, sid};
+}
+
 class FakeSecurityApi : public security::SecurityApi {
  public:
   using Sid = security::Sid;
@@ -21,18 +32,9 @@ class FakeSecurityApi : public security::SecurityApi {
     accounts[sid] = {name, domain, use};
     return sid;
   }
-  static Entry Allow(const Sid& sid, uint32_t mask, uint8_t flags = 0) {
-    return {security::kAccessAllowedAceType, flags, mask, sid};
-  }
-  static Entry Deny(const Sid& sid, uint32_t mask) {
-    return {security::kAccessDeniedAceType, 0, mask, sid};
-  }
 
   std::string ComputerName() override { return "WORKSTATION"; }
-  uint32_t DriveType(const std::string& root) override {
-    driveRoots.push_back(root);
-    return driveType;
-  }
+  uint32_t DriveType(const std::string&) override { return driveType; }
   uint32_t UniversalName(const std::string&, std::string* name, std::string* rest) override {
     *name = connection;
     *rest = "\\";
@@ -85,7 +87,7 @@ class FakeSecurityApi : public security::SecurityApi {
   uint32_t platformId = security::kVerPlatformWin32Nt;
   bool loads = true;
 
-  std::vector<std::string> driveRoots, volumeRoots, readPaths, lookupSystems, writtenPaths;
+  std::vector<std::string> volumeRoots, readPaths, lookupSystems, writtenPaths;
   std::vector<Entry> written;
 };
 

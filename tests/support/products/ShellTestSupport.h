@@ -3,11 +3,13 @@
 // temporary folders, and the shell's steps run one at a time.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
 #include "FakeSecurityApi.h"
-#include "ProductFixture.h"
+#include "RecordedOutcomes.h"
 #include "products/Slv2MainFinishUpdater.h"
 #include "sys/StrUtil.h"
 #include "sys/registry/RegFunctions.h"

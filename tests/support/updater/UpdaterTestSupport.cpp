@@ -36,6 +36,15 @@ class LineAppender : public TLogAppender {
   std::shared_ptr<std::vector<std::string>> lines_;
 };
 
+// The "root" value of the product's key, in the 2.1 key or the per-user 2.0 one.
+void WriteRoot(bool machine21, const std::string& productId, const std::string& root) {
+  RegWriteString(
+      machine21 ? reg::kHkeyLocalMachine : reg::kHkeyCurrentUser,
+      (machine21 ? "\\Software\\Zarvik\\Solvane 2.1\\" : "\\Software\\Zarvik\\Solvane\\") +
+          productId,
+      "root", root);
+}
+
 constexpr uint32_t kCreate = stg::kStgmCreate | stg::kStgmReadWrite | stg::kStgmShareExclusive;
 
 }  // namespace
@@ -76,22 +85,11 @@ ScopedTempFolder::ScopedTempFolder(const std::string& folder)
 }
 
 void InstallShell(FamilyLayout layout, const std::string& shellRoot) {
-  if (layout == FamilyLayout::User20) {
-    RegWriteString(reg::kHkeyCurrentUser, "\\Software\\Zarvik\\Solvane\\main", "root", shellRoot);
-  } else {
-    RegWriteString(reg::kHkeyLocalMachine, "\\Software\\Zarvik\\Solvane 2.1\\main", "root",
-                   shellRoot);
-  }
+  WriteRoot(layout != FamilyLayout::User20, "main", shellRoot);
 }
 
 void InstallProduct(FamilyLayout layout, const std::string& productId, const std::string& root) {
-  if (layout == FamilyLayout::Machine21) {
-    RegWriteString(reg::kHkeyLocalMachine, "\\Software\\Zarvik\\Solvane 2.1\\" + productId, "root",
-                   root);
-  } else {
-    RegWriteString(reg::kHkeyCurrentUser, "\\Software\\Zarvik\\Solvane\\" + productId, "root",
-                   root);
-  }
+  WriteRoot(layout == FamilyLayout::Machine21, productId, root);
 }
 
 StorageWriter::StorageWriter(const std::string& fileName) {
@@ -106,12 +104,6 @@ StorageWriter& StorageWriter::Add(const std::string& path, std::string_view cont
 
 StorageWriter& StorageWriter::AddCompressed(const std::string& path, std::string_view content) {
   return Add(path, CompressedElement(content));
-}
-
-StorageWriter& StorageWriter::AddStorage(const std::string& path) {
-  TgmStorageRef storage;
-  storage_->CreateStorage(path, kCreate, &storage);
-  return *this;
 }
 
 std::string CompressedElement(std::string_view content) {
@@ -131,20 +123,6 @@ std::string CompoundFileBytes(const TempDir& scratch, const Streams& streams) {
   std::string bytes = ReadFile(file);
   stdfs::remove(AnsiToUtf8(file));
   return bytes;
-}
-
-Streams ReadStreams(const std::string& fileName) {
-  TgmStorageRef storage = TgmStorage::Create(fileName, stg::kStgmRead | stg::kStgmShareDenyWrite);
-  std::vector<std::string> paths;
-  storage->ListStreams(paths);
-  Streams streams;
-  for (const std::string& path : paths) {
-    std::string content;
-    StreamToString(*storage->CreateStream(path, stg::kStgmRead), content);
-    streams.emplace_back(path, content);
-  }
-  std::sort(streams.begin(), streams.end());
-  return streams;
 }
 
 std::string Content(const std::string& fileName) {

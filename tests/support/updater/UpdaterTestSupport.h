@@ -60,7 +60,6 @@ class StorageWriter {
   StorageWriter& Add(const std::string& path, std::string_view content);
   // The content behind the compressed-stream header.
   StorageWriter& AddCompressed(const std::string& path, std::string_view content);
-  StorageWriter& AddStorage(const std::string& path);
 
  private:
   TgmStorageRef storage_;
@@ -70,8 +69,6 @@ using Streams = std::vector<std::pair<std::string, std::string>>;
 std::string CompressedElement(std::string_view content);
 // A compound file holding the streams, as bytes.
 std::string CompoundFileBytes(const TempDir& scratch, const Streams& streams);
-// The streams of a compound file, sorted by path.
-Streams ReadStreams(const std::string& fileName);
 
 // A file's content, or "<missing>".
 std::string Content(const std::string& fileName);

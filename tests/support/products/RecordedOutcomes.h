@@ -1,10 +1,6 @@
-// The setting of the product updater tests: the family in a fresh registry
-// with the shell folder and the subject's product folder in a temporary
-// directory, and the dry run's effects, so that a step's decisions are read
-// from what it recorded while the machine stays as it was.
+// What a product updater's steps decided, read from what the dry run's
+// effects recorded while the machine stays as it was.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -38,19 +34,5 @@ inline std::string Text(const std::vector<std::string>& lines) {
     text += (text.empty() ? "" : "\n") + line;
   return text;
 }
-
-class ProductFixture : public ::testing::Test {
- protected:
-  explicit ProductFixture(const std::string& productId)
-      : shell(dir / "Solvane"), product(Join(shell, "") + productId) {
-    InstallShell(FamilyLayout::Machine21, shell);
-    InstallProduct(FamilyLayout::Machine21, productId, productId);
-  }
-
-  TempRegistry registry;
-  TempDir dir;
-  std::string shell, product;
-  ScopedTempFolder temp{dir / "tmp"};
-};
 
 }  // namespace slv2::test
