@@ -37,10 +37,10 @@ TEST_F(RegeditTest, ImportsEveryScriptOfARunWarnsOfInvalidLinesAndFailsForWhatIs
   std::string ansi = Script(A("скрипт.reg"), "REGEDIT4\n[HKCU\\" + A("Ключ") + "]\n@=\"" +
                                                  A("текст") + "\"\n\"b\"=dword:xyz\n");
   std::string plain = Script("plain.reg", "[HKEY_CURRENT_USER\\Plain]\r\n\"a\"=\"b\"\r\n");
-  test::ToolRun run = Regedit({"/S", plain, ansi, dir / "missing.reg"});
+  test::ToolRun run = Regedit({"/S", plain, ansi, Script("empty.reg", ""), dir / "missing.reg"});
   EXPECT_NE(run.status, 0);
   std::string err = run.Text();
-  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 3) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 4) << err;
   EXPECT_NE(err.find(ansi + ":4: "), std::string::npos) << err;
   EXPECT_NE(err.find("not a registry script"), std::string::npos) << err;
   EXPECT_EQ(ReadRegValue(kHkeyCurrentUser, u"КЛЮЧ", u""), Sz(u"текст"));
@@ -76,7 +76,7 @@ TEST_F(RegeditTest, AnExportImportsBackToTheSameTree) {
   };
   for (const Value& v : values)
     test::SetRegValue(kHkeyCurrentUser, v.key, v.name, v.type, v.data);
-  test::RegTree before = test::DumpRegTree(kHkeyCurrentUser, u"Tree");
+  test::KeyTree before = test::DumpRegKey(kHkeyCurrentUser, "Tree");
   std::string file = dir / A("экспорт.reg");
   test::ToolRun exported = Regedit({"/e", file, "HKCU\\Tree"});
   ASSERT_EQ(exported.status, 0) << exported.err;
@@ -84,7 +84,9 @@ TEST_F(RegeditTest, AnExportImportsBackToTheSameTree) {
   test::ToolRun imported = Regedit({"/s", file});
   ASSERT_EQ(imported.status, 0) << imported.err;
   EXPECT_EQ(imported.err, "");
-  EXPECT_EQ(test::DumpRegTree(kHkeyCurrentUser, u"Tree"), before);
+  EXPECT_EQ(test::DumpRegKey(kHkeyCurrentUser, "Tree"), before);
+  // The dump names keys in program text; a name beyond it, exactly.
+  EXPECT_EQ(ReadRegValue(kHkeyCurrentUser, u"Tree\\Имя 中", u"значение"), Sz(u"текст 中"));
 
   // The whole registry, when no key is named.
   ASSERT_EQ(Regedit({"/e", file}).status, 0);
