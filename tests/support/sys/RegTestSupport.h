@@ -43,21 +43,17 @@ inline std::string ReadRegValue(reg::HKey root, std::u16string_view key, std::u1
   return found ? data : "<missing>";
 }
 
-inline std::vector<std::u16string> SubKeyNames(reg::HKey key) {
-  std::vector<std::u16string> names;
-  std::u16string name;
-  for (uint32_t i = 0; reg::EnumKey(key, i, &name) == kErrorSuccess; ++i)
-    names.push_back(name);
-  return names;
-}
-
-inline std::vector<std::u16string> ValueNames(reg::HKey key) {
+// The names of a key's subkeys, or of its values, in the registry's order.
+inline std::vector<std::u16string> Names(reg::HKey key, bool values = false) {
   std::vector<std::u16string> names;
   std::u16string name;
   uint32_t type;
   std::string data;
-  for (uint32_t i = 0; reg::EnumValue(key, i, &name, &type, &data) == kErrorSuccess; ++i)
+  for (uint32_t i = 0; (values ? reg::EnumValue(key, i, &name, &type, &data)
+                               : reg::EnumKey(key, i, &name)) == kErrorSuccess;
+       ++i) {
     names.push_back(name);
+  }
   return names;
 }
 

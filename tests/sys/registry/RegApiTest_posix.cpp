@@ -167,7 +167,7 @@ TEST_F(RegStoreTest, TwoProcessesWritingAtOnceLoseNothingInOrOutsideATransaction
     EXPECT_EQ(CountWholeValues(key, 150, 64), 150);
   ScopedKey shared;
   ASSERT_EQ(OpenKey(kHkeyLocalMachine, u"Software\\Shared", kKeyRead, shared.Out()), kErrorSuccess);
-  EXPECT_EQ(test::SubKeyNames(shared.Get()), (std::vector<std::u16string>{u"A", u"B", u"Both"}));
+  EXPECT_EQ(test::Names(shared.Get()), (std::vector<std::u16string>{u"A", u"B", u"Both"}));
   EXPECT_EQ(test::IntegrityCheck(registry.DatabasePath()), "ok");
 }
 
