@@ -54,29 +54,26 @@ TEST_F(RegStoreTest, ATransactionChangesAllOrNothingAndOneInsideAnotherIsPartOfI
 }
 
 TEST_F(RegStoreTest, FindsOrCreatesItsDatabaseAsDocumented) {
-  std::string saved = registry.DatabasePath();
-  EXPECT_EQ(RegistryDatabasePath(), saved);
-  std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-  ::unsetenv("SLV2_REGISTRY");
-  ::setenv("XDG_STATE_HOME", "/state", 1);
-  std::string withState = RegistryDatabasePath();
-  ::setenv("XDG_STATE_HOME", "relative", 1);
-  ::setenv("HOME", "/home/user", 1);
-  std::string withHome = RegistryDatabasePath();
-  ::unsetenv("XDG_STATE_HOME");
-  ::setenv("HOME", home.c_str(), 1);
-  if (::geteuid() == 0) {
-    EXPECT_EQ(withState, "/var/lib/slv2update/registry.db");
-  } else {
-    EXPECT_EQ(withState, "/state/slv2update/registry.db");
-    EXPECT_EQ(withHome, "/home/user/.local/state/slv2update/registry.db");
+  EXPECT_EQ(RegistryDatabasePath(), registry.DatabasePath());
+  {
+    const std::string empty, relative = "relative";  // neither counts
+    test::ScopedEnv variable("SLV2_REGISTRY", empty), home("HOME", "/home/user"),
+        state("XDG_STATE_HOME", "/state");
+    bool root = ::geteuid() == 0;
+    EXPECT_EQ(RegistryDatabasePath(),
+              root ? "/var/lib/slv2update/registry.db" : "/state/slv2update/registry.db");
+    test::SetEnv("XDG_STATE_HOME", &relative);
+    if (!root) {
+      EXPECT_EQ(RegistryDatabasePath(), "/home/user/.local/state/slv2update/registry.db");
+    }
   }
   // A database in folders that do not exist yet is made with them.
   test::TempDir dir;
-  ::setenv("SLV2_REGISTRY", AnsiToUtf8(dir / "a/b/registry.db").c_str(), 1);
-  test::SetRegValue(kHkeyCurrentUser, u"Somewhere", u"v", kRegSz, "");
+  {
+    test::ScopedEnv elsewhere("SLV2_REGISTRY", dir / "a/b/registry.db");
+    test::SetRegValue(kHkeyCurrentUser, u"Somewhere", u"v", kRegSz, "");
+  }
   EXPECT_TRUE(test::PathExists(dir / "a/b/registry.db"));
-  ::setenv("SLV2_REGISTRY", saved.c_str(), 1);
   EXPECT_EQ(Open(u"Somewhere"), kErrorFileNotFound);
 }
 
