@@ -2,13 +2,13 @@
 // block of real files, and the comparison the updater keeps files by.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <optional>
 
 #include "TestSupport.h"
+#include "sys/Format.h"
 #include "sys/version/PeReader.h"
 #include "sys/version/VerInfo.h"
 
@@ -205,35 +205,25 @@ TEST(VerInfo, ReadsTheFixedBlockOfEveryFileAsPefileDoes) {
   }
 #ifdef _WIN32
   GTEST_SKIP() << "pefile is a Linux program here; on Windows version.dll is the reference";
-#endif
-  test::TempDir dir;
-  test::WriteFile(dir / "versions.py",
-                  "import glob, os, pefile\n"
-                  "for path in sorted(glob.glob(os.path.join('" +
-                      Pe("") + "', '*.exe')) + glob.glob(os.path.join('" + Pe("") +
-                      "', '*.dll'))):\n"
-                      "    infos = getattr(pefile.PE(path), 'VS_FIXEDFILEINFO', [])\n"
-                      "    print(os.path.basename(path), infos[0].__pack__().hex() if infos "
-                      "else 'none')\n");
-  std::FILE* pipe = ::popen(("/usr/bin/python3 " + dir / "versions.py").c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  char line[512];
-  int files = 0;
-  for (; std::fgets(line, sizeof line, pipe); ++files) {
-    std::string text(line, std::strlen(line) - 1);
+#else
+  const std::vector<std::string> lines = test::SplitLines(test::CommandOutput(
+      "/usr/bin/python3 -c \"import glob, os, pefile\n"
+      "for path in sorted(glob.glob(os.path.join('" +
+      Pe("") + "', '*.exe')) + glob.glob(os.path.join('" + Pe("") +
+      "', '*.dll'))):\n"
+      "    infos = getattr(pefile.PE(path), 'VS_FIXEDFILEINFO', [])\n"
+      "    print(os.path.basename(path), infos[0].__pack__().hex() if infos else 'none')\""));
+  for (const std::string& text : lines) {
     std::string name = text.substr(0, text.find(' '));
     VsFixedFileInfo info;
     bool found = GetFixedFileInfo(Pe(name), info);
     std::string ours = found ? "" : "none";
-    for (size_t i = 0; found && i < sizeof info; ++i) {
-      char hex[3];
-      std::snprintf(hex, sizeof hex, "%02x", reinterpret_cast<unsigned char*>(&info)[i]);
-      ours += hex;
-    }
+    for (size_t i = 0; found && i < sizeof info; ++i)
+      ours += Format("%02x", reinterpret_cast<unsigned char*>(&info)[i]);
     EXPECT_EQ(name + " " + ours, text);
   }
-  EXPECT_EQ(::pclose(pipe), 0);
-  EXPECT_EQ(files, 9);
+  EXPECT_EQ(lines.size(), 9u);
+#endif
 }
 
 TEST(VerInfo, ComparesFileVersionsPartByPartAsNumbers) {
