@@ -239,7 +239,7 @@ TEST_F(Slv2packTest, FailuresGiveOneLineAndANonZeroStatus) {
   EXPECT_EQ(test::ReadFile(dir / "bad/ok.txt"), "fine");
 }
 
-TEST_F(Slv2packTest, VersionPrintsAFilesVersionOrNone) {
+TEST_F(Slv2packTest, VersionPrintsAFilesVersionOrNoneAndHelpACommandsUsage) {
   std::string out;
   for (const char* file : {"ver_65535.exe", "ver_1_10_0_0.exe", "no_version.exe", "missing.exe"}) {
     test::ToolRun version = Run({"version", test::TestDataPath(std::string("pe/") + file)});
@@ -247,6 +247,9 @@ TEST_F(Slv2packTest, VersionPrintsAFilesVersionOrNone) {
     out += version.out;
   }
   EXPECT_EQ(out, "65535.65535.65535.65535\n1.10.0.0\nnone\nnone\n");
+  test::ToolRun help = Run({"help", "make"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(help.out.starts_with("usage: slv2pack make OLD_DIR NEW_DIR OUT.stg")) << help.out;
 }
 
 }  // namespace

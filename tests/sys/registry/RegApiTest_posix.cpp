@@ -1,6 +1,7 @@
 // The Linux registry store: transactions, its database file, and processes
 // sharing it.
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -74,6 +75,12 @@ TEST_F(RegStoreTest, FindsOrCreatesItsDatabaseAsDocumented) {
     test::SetRegValue(kHkeyCurrentUser, u"Somewhere", u"v", kRegSz, "");
   }
   EXPECT_TRUE(test::PathExists(dir / "a/b/registry.db"));
+  // Folders made for root's database are open to reading, a user's are private.
+  struct stat st {};
+  ASSERT_EQ(::stat(AnsiToUtf8(dir / "a/b").c_str(), &st), 0);
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  EXPECT_EQ(st.st_mode & 0777, (::geteuid() == 0 ? 0755u : 0700u) & ~mask);
   EXPECT_EQ(Open(u"Somewhere"), kErrorFileNotFound);
 }
 
