@@ -39,6 +39,24 @@ class TempDir {
   std::string path_;
 };
 
+// Reads and sets an environment variable of the process as program text,
+// where the platform's own lookups see it; GetEnv is false when it is not
+// set, SetEnv with nullptr removes it.
+bool GetEnv(const char* name, std::string& value);
+void SetEnv(const char* name, const std::string* value);
+// Sets an environment variable (program text) for the object's life.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::string previous_;
+  bool hadPrevious_;
+};
 // A fresh, empty registry for the object's life. On Linux SLV2_REGISTRY names
 // a database in a temporary folder (the registry layer opens it on its next
 // call); the previous setting comes back when the object goes. On Windows the
@@ -69,8 +87,7 @@ class TempRegistry {
 #else
   TempDir dir_;
   std::string database_;
-  std::string previous_;
-  bool hadPrevious_ = false;
+  ScopedEnv variable_;
 #endif
 };
 
@@ -217,24 +234,6 @@ std::vector<std::string> SplitLines(const std::string& out);
 std::string TerminalText(std::string_view text);
 std::string FromTerminalText(std::string_view text);
 
-// Reads and sets an environment variable of the process as program text,
-// where the platform's own lookups see it; GetEnv is false when it is not
-// set, SetEnv with nullptr removes it.
-bool GetEnv(const char* name, std::string& value);
-void SetEnv(const char* name, const std::string* value);
-// Sets an environment variable (program text) for the object's life.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value);
-  ~ScopedEnv();
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::string previous_;
-  bool hadPrevious_;
-};
 // The variable the platform's temporary folder comes from: TMPDIR on Linux,
 // TMP on Windows.
 const char* TempFolderVariable();

@@ -56,31 +56,9 @@ std::string ProgramPath(const stdfs::path& path) {
 
 namespace {
 
-std::string ShellQuoted(const std::string& utf8) {
-  std::string q = "'";
-  for (char c : utf8)
-    q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-}  // namespace
-
-int RunProgram(const std::string& name, const std::vector<std::string>& args,
-               const std::string& outFile, const std::string& errFile, const std::string& folder) {
-  std::string command;
-  if (!folder.empty()) command = "cd " + ShellQuoted(AnsiToUtf8(folder)) + " && ";
-  bool path = name.find('/') != std::string::npos;
-  command += ShellQuoted(AnsiToUtf8(path ? name : BinDir() + "/" + name));
-  for (const std::string& a : args)
-    command += " " + ShellQuoted(AnsiToUtf8(a));
-  command += " >" + ShellQuoted(AnsiToUtf8(outFile)) + " 2>" + ShellQuoted(AnsiToUtf8(errFile));
-  int raw = std::system(command.c_str());
-  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
-
-int StartProgram(const std::string& name, const std::vector<std::string>& args,
-                 const std::string& outFile, const std::string& errFile,
-                 const std::string& inFile) {
+// Starts a program as RunProgram names it, in `folder` when one is given.
+int Start(const std::string& name, const std::vector<std::string>& args, const std::string& outFile,
+          const std::string& errFile, const std::string& inFile, const std::string& folder) {
   // Everything the child needs is made before the fork: after it, only
   // calls that are safe in a copy of a threaded process are allowed.
   bool path = name.find('/') != std::string::npos;
@@ -91,7 +69,7 @@ int StartProgram(const std::string& name, const std::vector<std::string>& args,
   for (std::string& a : argv)
     pointers.push_back(a.data());
   pointers.push_back(nullptr);
-  std::string out = AnsiToUtf8(outFile), err = AnsiToUtf8(errFile);
+  std::string out = AnsiToUtf8(outFile), err = AnsiToUtf8(errFile), cd = AnsiToUtf8(folder);
   std::string in = inFile.empty() ? "/dev/null" : AnsiToUtf8(inFile);
   pid_t pid = ::fork();
   if (pid != 0) return pid < 0 ? -1 : static_cast<int>(pid);
@@ -99,11 +77,25 @@ int StartProgram(const std::string& name, const std::vector<std::string>& args,
   int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
   int inFd = ::open(in.c_str(), O_RDONLY);
   if (outFd < 0 || errFd < 0 || inFd < 0 || ::dup2(inFd, 0) < 0 || ::dup2(outFd, 1) < 0 ||
-      ::dup2(errFd, 2) < 0) {
+      ::dup2(errFd, 2) < 0 || (!cd.empty() && ::chdir(cd.c_str()) != 0)) {
     ::_exit(127);
   }
   ::execv(pointers[0], pointers.data());
   ::_exit(127);
+}
+
+}  // namespace
+
+int RunProgram(const std::string& name, const std::vector<std::string>& args,
+               const std::string& outFile, const std::string& errFile, const std::string& folder) {
+  int pid = Start(name, args, outFile, errFile, std::string(), folder);
+  return pid < 0 ? -1 : WaitProgram(pid);
+}
+
+int StartProgram(const std::string& name, const std::vector<std::string>& args,
+                 const std::string& outFile, const std::string& errFile,
+                 const std::string& inFile) {
+  return Start(name, args, outFile, errFile, inFile, std::string());
 }
 
 HeldInChild::HeldInChild(const std::function<bool()>& take) {
@@ -311,24 +303,14 @@ TempDir::~TempDir() {
   stdfs::remove_all(root, ec);
 }
 
-TempRegistry::TempRegistry() : database_(AnsiToUtf8(dir_ / "registry.db")) {
-  if (const char* previous = std::getenv("SLV2_REGISTRY")) {
-    hadPrevious_ = true;
-    previous_ = previous;
-  }
-  ::setenv("SLV2_REGISTRY", database_.c_str(), 1);
-}
+TempRegistry::TempRegistry()
+    : database_(AnsiToUtf8(dir_ / "registry.db")),
+      variable_("SLV2_REGISTRY", dir_ / "registry.db") {}
+
+TempRegistry::~TempRegistry() = default;
 
 bool TempRegistry::ReachesPrograms() {
   return true;
-}
-
-TempRegistry::~TempRegistry() {
-  if (hadPrevious_) {
-    ::setenv("SLV2_REGISTRY", previous_.c_str(), 1);
-  } else {
-    ::unsetenv("SLV2_REGISTRY");
-  }
 }
 
 void MakeReadOnly(const std::string& path, bool readOnly) {

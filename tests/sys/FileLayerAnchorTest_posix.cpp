@@ -18,19 +18,6 @@ namespace {
 
 namespace stdfs = std::filesystem;
 
-// Every entry below a folder with its kind, permission bits and content.
-std::string Snapshot(const std::string& folder) {
-  std::string out;
-  for (const auto& e : stdfs::recursive_directory_iterator(AnsiToUtf8(folder))) {
-    struct stat st;
-    ::lstat(e.path().c_str(), &st);
-    out += e.path().string() + " " + std::to_string(st.st_mode) + " ";
-    if (S_ISREG(st.st_mode)) out += test::ReadFile(Utf8ToAnsi(e.path().string()));
-    out += "\n";
-  }
-  return out;
-}
-
 class AnchoredRootTest : public ::testing::Test {
  protected:
   AnchoredRootTest() {
@@ -47,7 +34,7 @@ class AnchoredRootTest : public ::testing::Test {
     ::chmod(AnsiToUtf8(outside + "/teacher.db").c_str(), 0640);
     if (::geteuid() == 0) ::chown(AnsiToUtf8(outside + "/teacher.db").c_str(), 65534, 65534);
     stdfs::create_hard_link(AnsiToUtf8(outside + "/teacher.db"), AnsiToUtf8(root + "/marks.db"));
-    before = Snapshot(outside);
+    before = test::Fingerprint(outside);
   }
 
   test::TempDir dir;
@@ -119,7 +106,7 @@ TEST_F(AnchoredRootTest, NothingIsReachedThroughALinkBelowTheRoot) {
     }
   }
   posix::UseKernelResolution(true);
-  EXPECT_EQ(Snapshot(outside), before);
+  EXPECT_EQ(test::Fingerprint(outside), before);
   // A root is counted: only when the last object of it goes is what was below
   // it reached as anywhere else.
   test::PlantPupilLink(outside, dir / "other/bin");
@@ -142,7 +129,7 @@ TEST_F(AnchoredRootTest, NothingIsReachedThroughALinkBelowTheRoot) {
   struct stat st;
   ASSERT_EQ(::stat(AnsiToUtf8(root + "/marks.db").c_str(), &st), 0);
   EXPECT_EQ(st.st_uid, ::geteuid());
-  EXPECT_EQ(Snapshot(outside), before);
+  EXPECT_EQ(test::Fingerprint(outside), before);
 }
 
 // An administrator may move a product's folder to another disk and leave a
@@ -162,7 +149,7 @@ TEST_F(AnchoredRootTest, LinksOfRootAreFollowedThoseOfAPupilAreNot) {
   own(root + "/bin", root + "/via-pupil");
   own(outside + "/product", root + "/moved");
   test::PlantPupilLink(outside + "/product", root + "/planted");
-  before = Snapshot(outside);
+  before = test::Fingerprint(outside);
   struct Case {
     const char* what;
     std::string path;
@@ -190,21 +177,20 @@ TEST_F(AnchoredRootTest, LinksOfRootAreFollowedThoseOfAPupilAreNot) {
     }
   }
   posix::UseKernelResolution(true);
-  EXPECT_EQ(Snapshot(outside), before);
+  EXPECT_EQ(test::Fingerprint(outside), before);
 }
 
 TEST_F(AnchoredRootTest, AReplacedFileKeepsItsPermissionBitsAndAccessList) {
   std::string target = root + "/run.sh";
   test::WriteFile(target, "old");
   ::chmod(AnsiToUtf8(target).c_str(), 0750);
-  ASSERT_EQ(std::system(("setfacl -m u:nobody:rx " + AnsiToUtf8(target)).c_str()), 0);
+  test::CommandOutput("setfacl -m u:nobody:rx " + AnsiToUtf8(target));
   ASSERT_TRUE(ReplaceFile(root + "/new.tmp", target));
   struct stat st;
   ::stat(AnsiToUtf8(target).c_str(), &st);
   EXPECT_EQ(st.st_mode & 0777, 0750u);
-  std::string acl = dir / "acl.txt";
-  std::system(("getfacl -cp " + AnsiToUtf8(target) + " >" + AnsiToUtf8(acl)).c_str());
-  EXPECT_NE(test::ReadFile(acl).find("user:nobody:r-x"), std::string::npos) << test::ReadFile(acl);
+  std::string acl = test::CommandOutput("getfacl -cp " + AnsiToUtf8(target));
+  EXPECT_NE(acl.find("user:nobody:r-x"), std::string::npos) << acl;
 }
 
 }  // namespace

@@ -55,11 +55,10 @@ TEST(Checksums, MatchTheStandardVectorsAcrossSeveralBuffersAndInAFile) {
            Row{"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
            Row{"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
                "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
-           Row{std::string(1000000, 'a'),
-               "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
        }) {
     EXPECT_EQ(Sha256Hex(row.data), row.digest) << row.data.size();
   }
+  // The long vector, read from a file over several buffers.
   test::TempDir dir;
   test::WriteFile(dir / "a", std::string(1000000, 'a'));
   EXPECT_EQ(FileSha256(dir / "a"),

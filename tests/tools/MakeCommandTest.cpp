@@ -40,9 +40,10 @@ const std::vector<Row> kRows = {
     {"solvane/shell.txt", std::nullopt, "shell", "files/solvane/shell.txt"},
     // Names longer than an element's travel under short names.
     {"product/a folder name longer than thirty-one/new.txt", std::nullopt, "long",
-     "files/product/~name1"},
+     "files/product/~name2"},
     {"product/doc/changed manual of 30 chars.txt", kText, kText + "end",
-     "files/product/~name2.diff"},
+     "files/product/~name3.diff"},
+    {"product/~Name1", std::nullopt, "a name the short names step over", "files/product/~Name1"},
     // Kept by the updater: an older version, and a lost version block.
     {"product/app.exe", Pe("ver_1_10_0_0.exe"), Pe("ver_1_9_0_0.exe"), "files/product/app.exe"},
     {"product/lib.dll", Pe("ver_2_1_0_12.exe"), Pe("no_version.exe"), "files/product/lib.dll"},
@@ -89,7 +90,7 @@ TEST_F(MakeTest, RefusesFilesTheUpdaterWouldKeepUnlessAllowed) {
   ASSERT_EQ(made.status, 0) << made.Text();
   EXPECT_TRUE(
       made.Printed("verify: OK as product out: the update turns OLD into NEW but for 2 kept "
-                   "files, 9 files equal"))
+                   "files, 10 files equal"))
       << made.Text();
   EXPECT_TRUE(made.Printed("kept: product/app.exe (the installed file stays as OLD has it)"));
   std::vector<std::string> elements,
@@ -105,8 +106,8 @@ TEST_F(MakeTest, RefusesFilesTheUpdaterWouldKeepUnlessAllowed) {
   EXPECT_EQ(elements, expected);
   EXPECT_EQ(Run({"cat", dir / "out.stg", "files/Names.ini"}).OutLines(),
             (std::vector<std::string>{
-                "[product]\r", "~name1=a folder name longer than thirty-one\\new.txt\r",
-                "~name2=doc\\changed manual of 30 chars.txt\r", "[solvane]\r"}));
+                "[product]\r", "~name2=a folder name longer than thirty-one\\new.txt\r",
+                "~name3=doc\\changed manual of 30 chars.txt\r", "[solvane]\r"}));
   EXPECT_EQ(Run({"cat", dir / "out.stg", "Delete_After.ini"}).OutLines(),
             (std::vector<std::string>{"[Files]\r", "1=logs\\*.log\r", "2=doc\\dropped.txt\r",
                                       "3=gone\r"}));
@@ -129,7 +130,7 @@ TEST_F(MakeTest, VerifyNamesTheFileAStorageFailsToUpdate) {
   };
   for (const Case& c : {Case{"whole.stg", 0,
                              "verify: OK as product whole: the update turns OLD "
-                             "into NEW, 7 files equal"},
+                             "into NEW, 8 files equal"},
                         Case{"short.stg", 1, "missing: product/add/new.txt"}}) {
     test::ToolRun verify = Run({"verify", dir / "old", dir / "new", dir / c.storage});
     EXPECT_EQ(verify.status, c.status) << c.storage;

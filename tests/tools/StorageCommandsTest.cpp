@@ -22,29 +22,22 @@ class Slv2packTest : public ::testing::Test {
     return test::RunTool("slv2pack", args, dir);
   }
 
-  // Source tree: compressible text, incompressible data, Cyrillic names, an
-  // empty folder and three depths.
-  void MakeTree() {
-    test::WriteFile(dir / "src/readme.txt", text);
-    test::WriteFile(dir / A("src/Документы/отчёт.txt"), A("отчёт ") + text);
-    test::WriteFile(dir / A("src/Документы/Картинки/шум.bin"), noise);
-    test::WriteFile(dir / "src/empty.txt", "");
-    std::filesystem::create_directories(test::FsPath(dir / A("src/Пусто")));
-  }
-
   test::TempDir dir;
   std::string text = std::string(20000, 'a') + "end";
-  std::string noise = [] {
-    std::string s(70000, '\0');
-    uint32_t seed = 7;
-    for (char& c : s)
-      c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 24);
-    return s;
-  }();
 };
 
+// Source tree: compressible text, incompressible data, Cyrillic names, an
+// empty folder and three depths.
 TEST_F(Slv2packTest, BuildListExtractAndCatRoundTripCompressingWhereItHelps) {
-  MakeTree();
+  std::string noise(70000, '\0');
+  uint32_t seed = 7;
+  for (char& c : noise)
+    c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 24);
+  test::WriteFile(dir / "src/readme.txt", text);
+  test::WriteFile(dir / A("src/Документы/отчёт.txt"), A("отчёт ") + text);
+  test::WriteFile(dir / A("src/Документы/Картинки/шум.bin"), noise);
+  test::WriteFile(dir / "src/empty.txt", "");
+  std::filesystem::create_directories(test::FsPath(dir / A("src/Пусто")));
   test::ToolRun build = Run({"build", dir / "src", dir / "out.stg", "--compress"});
   ASSERT_EQ(build.status, 0) << build.err;
   EXPECT_EQ(build.out + build.err, "");
@@ -152,7 +145,8 @@ TEST_F(Slv2packTest, WithoutCompressionOnlyFilesThatWouldReadAsCompressedAreMark
   Compress(source, element, 9);
   test::WriteFile(dir / "src/looks.bin", element.ToString());
   test::WriteFile(dir / "src/plain.txt", text);
-  ASSERT_EQ(Run({"build", dir / "src", dir / "out.stg"}).status, 0);
+  ASSERT_EQ(Run({"build", dir / "src", dir / "out.stg", "--v4"}).status, 0);
+  EXPECT_EQ(test::ReadFile(dir / "out.stg")[26], 4);  // the format version asked for
   EXPECT_EQ(Run({"cat", dir / "out.stg", "looks.bin"}).out, element.ToString());
   std::vector<std::string> lines = Run({"list", dir / "out.stg"}).OutLines();
   EXPECT_NE(std::find(lines.begin(), lines.end(), "stream\t20003\tplain.txt"), lines.end());
@@ -211,18 +205,7 @@ TEST_F(Slv2packTest, AFailedBuildLeavesThePreviousOutputAndNoTemporaryFile) {
   }
 }
 
-TEST_F(Slv2packTest, BuildWritesVersion4WhenAskedWithTheSameElements) {
-  MakeTree();
-  ASSERT_EQ(Run({"build", dir / "src", dir / "v3.stg"}).status, 0);
-  ASSERT_EQ(Run({"build", dir / "src", dir / "v4.stg", "--v4"}).status, 0);
-  EXPECT_EQ(test::ReadFile(dir / "v3.stg")[26], 3);
-  EXPECT_EQ(test::ReadFile(dir / "v4.stg")[26], 4);
-  EXPECT_EQ(Run({"list", dir / "v4.stg"}).out, Run({"list", dir / "v3.stg"}).out);
-}
-
 TEST_F(Slv2packTest, FailuresGiveOneLineAndANonZeroStatus) {
-  MakeTree();
-  ASSERT_EQ(Run({"build", dir / "src", dir / "out.stg"}).status, 0);
   // A damaged compressed element is named, and the others are extracted.
   {
     TgmStorageRef storage = TgmStorage::Create(dir / "bad.stg", 0x1012);
@@ -238,12 +221,12 @@ TEST_F(Slv2packTest, FailuresGiveOneLineAndANonZeroStatus) {
     int status;
     std::string said;  // program text
   } cases[] = {
-      {{"cat", dir / "out.stg", "none.txt"}, 1, "CreateStream(none.txt, 10)"},
+      {{"cat", dir / "bad.stg", "none.txt"}, 1, "CreateStream(none.txt, 10)"},
       {{"list", dir / A("нет.stg")}, 1, A("Не могу открыть хранилище")},
       {{"extract", dir / "bad.stg", dir / "bad"}, 1, A("папка/битый.txt")},
       {{"build", dir / "nowhere", dir / "n.stg"}, 1, "nowhere"},
       {{"build", dir / "src"}, 2, "usage"},
-      {{"extract", dir / "out.stg", dir / "x", "--bogus"}, 2, "usage"},
+      {{"extract", dir / "bad.stg", dir / "x", "--bogus"}, 2, "usage"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -256,7 +239,7 @@ TEST_F(Slv2packTest, FailuresGiveOneLineAndANonZeroStatus) {
   EXPECT_EQ(test::ReadFile(dir / "bad/ok.txt"), "fine");
 }
 
-TEST_F(Slv2packTest, VersionPrintsAFilesVersionOrNone) {
+TEST_F(Slv2packTest, VersionPrintsAFilesVersionOrNoneAndHelpACommandsUsage) {
   std::string out;
   for (const char* file : {"ver_65535.exe", "ver_1_10_0_0.exe", "no_version.exe", "missing.exe"}) {
     test::ToolRun version = Run({"version", test::TestDataPath(std::string("pe/") + file)});
@@ -264,6 +247,9 @@ TEST_F(Slv2packTest, VersionPrintsAFilesVersionOrNone) {
     out += version.out;
   }
   EXPECT_EQ(out, "65535.65535.65535.65535\n1.10.0.0\nnone\nnone\n");
+  test::ToolRun help = Run({"help", "make"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(help.out.starts_with("usage: slv2pack make OLD_DIR NEW_DIR OUT.stg")) << help.out;
 }
 
 }  // namespace

@@ -1,12 +1,11 @@
 // Helpers of the registry tests (and what they all include): text values as
-// the registry stores them, and keys, values and whole trees set and read
-// back through the registry calls.
+// the registry stores them, and keys and values set and read back through the
+// registry calls (whole trees: DumpRegKey).
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -44,48 +43,18 @@ inline std::string ReadRegValue(reg::HKey root, std::u16string_view key, std::u1
   return found ? data : "<missing>";
 }
 
-inline std::vector<std::u16string> SubKeyNames(reg::HKey key) {
-  std::vector<std::u16string> names;
-  std::u16string name;
-  for (uint32_t i = 0; reg::EnumKey(key, i, &name) == kErrorSuccess; ++i)
-    names.push_back(name);
-  return names;
-}
-
-inline std::vector<std::u16string> ValueNames(reg::HKey key) {
+// The names of a key's subkeys, or of its values, in the registry's order.
+inline std::vector<std::u16string> Names(reg::HKey key, bool values = false) {
   std::vector<std::u16string> names;
   std::u16string name;
   uint32_t type;
   std::string data;
-  for (uint32_t i = 0; reg::EnumValue(key, i, &name, &type, &data) == kErrorSuccess; ++i)
+  for (uint32_t i = 0; (values ? reg::EnumValue(key, i, &name, &type, &data)
+                               : reg::EnumKey(key, i, &name)) == kErrorSuccess;
+       ++i) {
     names.push_back(name);
-  return names;
-}
-
-// A tree's content: "\sub\key|value" -> kind and data, and "\sub\key" -> ~0
-// for every key; empty when the key is missing.
-using RegTree = std::map<std::u16string, std::pair<uint32_t, std::string>>;
-
-inline void WalkRegTree(reg::HKey key, const std::u16string& path, RegTree& tree) {
-  tree[path] = {~0u, ""};
-  std::u16string name;
-  uint32_t type;
-  std::string data;
-  for (uint32_t i = 0; reg::EnumValue(key, i, &name, &type, &data) == kErrorSuccess; ++i)
-    tree[path + u"|" + name] = {type, data};
-  for (uint32_t i = 0; reg::EnumKey(key, i, &name) == kErrorSuccess; ++i) {
-    reg::ScopedKey sub;
-    ASSERT_EQ(reg::OpenKey(key, name, reg::kKeyRead, sub.Out()), kErrorSuccess);
-    WalkRegTree(sub.Get(), path + u"\\" + name, tree);
   }
-}
-
-inline RegTree DumpRegTree(reg::HKey root, std::u16string_view key) {
-  RegTree tree;
-  reg::ScopedKey h;
-  if (reg::OpenKey(root, key, reg::kKeyRead, h.Out()) == kErrorSuccess)
-    WalkRegTree(h.Get(), u"", tree);
-  return tree;
+  return names;
 }
 
 }  // namespace slv2::test

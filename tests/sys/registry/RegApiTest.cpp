@@ -23,7 +23,7 @@ TEST_F(RegApiTest, NamesCompareIgnoringCaseAndKeepTheCaseTheyWereCreatedWith) {
   ASSERT_EQ(OpenKey(kHkeyCurrentUser, u"SOFTWARE\\zarvik\\КЛЮЧ\\", kKeyAllAccess, &same),
             kErrorSuccess);
   ASSERT_EQ(OpenKey(kHkeyCurrentUser, u"software", kKeyRead, &software), kErrorSuccess);
-  EXPECT_EQ(test::SubKeyNames(software), Names{u"Zarvik"});
+  EXPECT_EQ(test::Names(software), Names{u"Zarvik"});
   bool created = true;
   HKey again = 0;
   ASSERT_EQ(CreateKey(kHkeyCurrentUser, u"software\\ZARVIK\\ключ", kKeyRead, &again, &created),
@@ -36,7 +36,7 @@ TEST_F(RegApiTest, NamesCompareIgnoringCaseAndKeepTheCaseTheyWereCreatedWith) {
   ASSERT_EQ(SetValue(same, u"иМЯ", kRegBinary, "xy"), kErrorSuccess);
   EXPECT_EQ(test::ReadRegValue(kHkeyCurrentUser, u"software\\zarvik\\ключ", u"ИМЯ"), "xy");
   SLV2_SKIP_ON_WINE("RegEnumValueW lists values by name, not in the order they were made");
-  EXPECT_EQ(test::ValueNames(again), (Names{u"Имя", u"second"}));
+  EXPECT_EQ(test::Names(again, true), (Names{u"Имя", u"second"}));
 }
 
 TEST_F(RegApiTest, ListsSubkeysByNameAndValuesInCreationOrder) {
@@ -46,7 +46,7 @@ TEST_F(RegApiTest, ListsSubkeysByNameAndValuesInCreationOrder) {
     ASSERT_EQ(CreateKey(key, name, kKeyAllAccess, &sub), kErrorSuccess);
     CloseKey(sub);
   }
-  EXPECT_EQ(test::SubKeyNames(key), (Names{u"A", u"b", u"c", u"а", u"Я"}));
+  EXPECT_EQ(test::Names(key), (Names{u"A", u"b", u"c", u"а", u"Я"}));
   for (auto name : {u"z", u"", u"m"})
     ASSERT_EQ(SetValue(key, name, kRegSz, ""), kErrorSuccess);
   ASSERT_EQ(DeleteValue(key, u""), kErrorSuccess);
@@ -55,7 +55,7 @@ TEST_F(RegApiTest, ListsSubkeysByNameAndValuesInCreationOrder) {
   ASSERT_EQ(QueryInfoKey(key, &subKeys, &values), kErrorSuccess);
   EXPECT_EQ(std::make_pair(subKeys, values), std::make_pair(5u, 3u));
   SLV2_SKIP_ON_WINE("RegEnumValueW lists values by name, not in the order they were made");
-  EXPECT_EQ(test::ValueNames(key), (Names{u"z", u"m", u""}));
+  EXPECT_EQ(test::Names(key, true), (Names{u"z", u"m", u""}));
 }
 
 TEST_F(RegApiTest, KeepsEveryKindAndItsBytesExactly) {

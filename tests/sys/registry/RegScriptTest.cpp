@@ -224,19 +224,5 @@ TEST(RegScriptFile, ImportsAScriptOfSeveralWindowsInEachEncoding) {
   }
 }
 
-TEST(RegScriptFile, ChangesNothingForWhatIsNotAScript) {
-  test::TempRegistry registry;
-  test::TempDir dir;
-  test::WriteFile(dir / "plain.reg", "[HKEY_CURRENT_USER\\Plain]\r\n\"a\"=\"b\"\r\n");
-  test::WriteFile(dir / "empty.reg", "");
-  for (const char* name : {"plain.reg", "empty.reg"}) {
-    ScriptImport import = ImportRegScriptFile(dir / name);
-    EXPECT_FALSE(import.isScript) << name;
-    EXPECT_EQ(import.error, kErrorSuccess) << name;
-  }
-  EXPECT_NE(ImportRegScriptFile(dir / "missing.reg").error, kErrorSuccess);
-  EXPECT_EQ(test::ReadRegValue(kHkeyCurrentUser, u"Plain", u"a"), "<missing>");
-}
-
 }  // namespace
 }  // namespace slv2::reg
