@@ -52,7 +52,6 @@ class CfbBuilder {
   uint32_t FirstSector(uint32_t id) const { return starts_[id]; }
   uint64_t SectorOffset(uint32_t sector) const { return (uint64_t{sector} + 1) * sectorSize_; }
   uint64_t MiniFatEntryOffset(uint32_t mini) const;
-  const std::vector<uint32_t>& DifatSectors() const { return difatSectors_; }
   const std::vector<uint32_t>& DirSectors() const { return dirSectors_; }
 
  private:
