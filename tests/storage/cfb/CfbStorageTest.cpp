@@ -160,20 +160,24 @@ TEST_F(CfbStorageTest, RefusesWhatWindowsRefusesWithItsCodes) {
   EXPECT_EQ(root->DestroyElement(u"nothing"), stg::kStgEFileNotFound);
 }
 
-TEST_F(CfbStorageTest, CopyToReplacesStreamsAndMergesStoragesKeepingTheRestButNeverIntoItself) {
-  {
-    auto src = NewFile("src.stg");
-    auto a = Sub(*src, u"a", kCreate);
-    PutStream(*a, u"x", Pattern(5000, 1));
-    auto sub = Sub(*a, u"sub", kCreate);
-    PutStream(*sub, u"z", "zz");
-    PutStream(*src, u"b", "b");
+// The source as another writer made it, with a class on every storage.
+TEST_F(CfbStorageTest, CopyToReplacesStreamsAndMergesStoragesWithTheirClassesButNeverIntoItself) {
+  CfbBuilder b;
+  uint32_t a = b.AddStorage(u"a"), sub = b.AddStorage(u"sub");
+  b.LinkAsList(0, {a, b.AddStream(u"b", "b")}, 1);
+  b.LinkAsList(a, {b.AddStream(u"x", Pattern(5000, 1)), sub}, 1);
+  b.LinkAsList(sub, {b.AddStream(u"z", "zz")}, 1);
+  std::string file = b.Build();
+  for (uint32_t i = 0; i < 4; ++i) {
+    Put32(file, b.EntryOffset(0) + 80 + 4 * i, 0x01010101u * (i + 1));
+    Put32(file, b.EntryOffset(a) + 80 + 4 * i, 0x10101010u * (i + 1));
   }
+  ::slv2::test::WriteFile(PathOf("src.stg"), file);
   {
     auto dst = NewFile("dst.stg");
-    auto a = Sub(*dst, u"A", kCreate);
-    PutStream(*a, u"X", "old x");
-    PutStream(*a, u"y", "keep");
+    auto old = Sub(*dst, u"A", kCreate);
+    PutStream(*old, u"X", "old x");
+    PutStream(*old, u"y", "keep");
     PutStream(*dst, u"c", "c");
   }
   {
@@ -182,42 +186,21 @@ TEST_F(CfbStorageTest, CopyToReplacesStreamsAndMergesStoragesKeepingTheRestButNe
     ASSERT_EQ(src->CopyTo(*dst), stg::kS_OK);
   }
   auto dst = Open("dst.stg", kWriteMode);
-  auto a = Sub(*dst, u"a", kOpenToWrite);
-  EXPECT_EQ(dst->CopyTo(*a), stg::kStgEAccessDenied);  // never into itself
-  EXPECT_EQ(a->CopyTo(*a), stg::kStgEAccessDenied);
+  auto merged = Sub(*dst, u"a", kOpenToWrite);
+  EXPECT_EQ(dst->CopyTo(*merged), stg::kStgEAccessDenied);  // never into itself
+  EXPECT_EQ(merged->CopyTo(*merged), stg::kStgEAccessDenied);
   EXPECT_EQ(Names(*dst), (std::vector<std::u16string>{u"A", u"b", u"c"}));
   // A replaced stream takes the name of the stream that replaces it.
-  EXPECT_EQ(Names(*a), (std::vector<std::u16string>{u"x", u"y", u"sub"}));
-  EXPECT_EQ(GetStream(*a, u"x"), Pattern(5000, 1));
-  EXPECT_EQ(GetStream(*a, u"y"), "keep");
-  EXPECT_EQ(GetStream(*Sub(*a, u"sub"), u"z"), "zz");
+  EXPECT_EQ(Names(*merged), (std::vector<std::u16string>{u"x", u"y", u"sub"}));
+  EXPECT_EQ(GetStream(*merged, u"x"), Pattern(5000, 1));
+  EXPECT_EQ(GetStream(*merged, u"y"), "keep");
+  EXPECT_EQ(GetStream(*Sub(*merged, u"sub"), u"z"), "zz");
   EXPECT_EQ(GetStream(*dst, u"c"), "c");
-}
-
-TEST_F(CfbStorageTest, CopyToCarriesTheClassOfEveryStorage) {
-  CfbBuilder b;
-  uint32_t a = b.AddStorage(u"a");
-  b[a].child = b.AddStream(u"s", "s");
-  b.LinkAsList(0, {a}, 1);
-  std::string file = b.Build();
-  for (int i = 0; i < 4; ++i) {
-    Put32(file, b.EntryOffset(0) + 80 + 4 * i, 0x01010101u * (i + 1));
-    Put32(file, b.EntryOffset(a) + 80 + 4 * i, 0x10101010u * (i + 1));
-  }
-  ::slv2::test::WriteFile(PathOf("classes.stg"), file);
-  {
-    auto src = Open("classes.stg");
-    auto dst = NewFile("copy.stg");
-    ASSERT_EQ(src->CopyTo(*dst), stg::kS_OK);
-  }
-  auto dst = Open("copy.stg");
-  stg::StatStg root, sub;
+  stg::StatStg root, level;
   ASSERT_EQ(dst->Stat(&root, stg::kStatFlagNoName), stg::kS_OK);
-  ASSERT_EQ(Sub(*dst, u"a")->Stat(&sub, stg::kStatFlagNoName), stg::kS_OK);
-  EXPECT_EQ(root.clsid[0], 0x01);
-  EXPECT_EQ(root.clsid[15], 0x04);
-  EXPECT_EQ(sub.clsid[0], 0x10);
-  EXPECT_EQ(sub.clsid[15], 0x40);
+  ASSERT_EQ(merged->Stat(&level, stg::kStatFlagNoName), stg::kS_OK);
+  EXPECT_EQ(root.clsid[0] + root.clsid[15] * 256, 0x0401);
+  EXPECT_EQ(level.clsid[0] + level.clsid[15] * 256, 0x4010);
 }
 
 TEST_F(CfbStorageTest, FreedSectorsAreReusedSoRewritingDoesNotGrowTheFile) {
