@@ -48,7 +48,33 @@ TEST(FileUtilPaths, SameFileNameAndMasksFoldCaseAsTheyShould) {
   EXPECT_TRUE(U::MatchesAnyMask("APP.CNT", {"*.hlp", "*.cnt"}, false));
 }
 
-using test::FileUtilTree;
+// The tree and its listings.
+class FileUtilTree : public test::FileUtilTree {
+ protected:
+  using Names = std::vector<std::string>;
+  static constexpr uint32_t kFull = TFileListOption::FullNames;
+  static constexpr uint32_t kTree = TFileListOption::FullNames | TFileListOption::Recursive;
+
+  // What EnumFiles reports, stopping after `stopAt`; `count` gets its result.
+  Names Enum(const std::string& mask, uint32_t filter, int* count = nullptr,
+             const std::string& stopAt = "") {
+    Names seen;
+    auto callback = [&](const std::string& name, uint32_t user) {
+      EXPECT_EQ(user, 7u);
+      seen.push_back(name);
+      return name == stopAt;
+    };
+    int n = TgmFileUtil::EnumFiles(mask, filter, 7, callback, true);
+    if (count) *count = n;
+    return seen;
+  }
+  Names List(const std::string& mask, uint32_t options, TAttrMatch match = TAttrMatch::Any,
+             uint32_t attr = 0) {
+    Names names;
+    EXPECT_TRUE(BuildFileList(mask, attr, names, match, options));
+    return names;
+  }
+};
 
 TEST_F(FileUtilTree, ResolvesNamesIgnoringCaseAndCreatesFoldersUntilOneFails) {
   test::WriteFile(dir / A("Справка/файл.txt"), "x");

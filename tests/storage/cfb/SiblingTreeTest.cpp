@@ -16,6 +16,84 @@ bool InFormatOrder(const std::vector<std::u16string>& names) {
                         [](const auto& a, const auto& b) { return CompareNames(a, b) < 0; });
 }
 
+struct RawEntry {
+  std::u16string name;
+  uint8_t type, color;
+  uint32_t left, right, child;
+};
+
+// Black height of the subtree, or -1 after recording a fault; appends the
+// subtree's names in order.
+int CheckSubtree(const std::vector<RawEntry>& entries, uint32_t at, int depth,
+                 std::vector<std::u16string>& order, std::string& fault) {
+  if (at == 0xFFFFFFFF) return 0;
+  if (at >= entries.size() || depth > 200) {
+    fault = "bad link or tree too deep";
+    return -1;
+  }
+  const RawEntry& e = entries[at];
+  for (uint32_t child : {e.left, e.right}) {
+    if (e.color == 0 && child < entries.size() && entries[child].color == 0)
+      fault = "red node with a red child: " + Utf16ToUtf8(e.name);
+  }
+  int left = CheckSubtree(entries, e.left, depth + 1, order, fault);
+  order.push_back(e.name);
+  int right = CheckSubtree(entries, e.right, depth + 1, order, fault);
+  if (left < 0 || right < 0) return -1;
+  if (left != right) fault = "black heights differ below " + Utf16ToUtf8(e.name);
+  return left + (e.color == 1 ? 1 : 0);
+}
+
+// Reads the directory out of a file's bytes without the engine and checks
+// every storage's tree: "" when each is a valid red-black tree (black root, no
+// red node with a red child, one black height) in the format's order, else
+// what is wrong. No outside reader here checks the colours, which ole32 needs.
+std::string CheckTrees(const std::string& file) {
+  auto get32 = [&](uint64_t at) {
+    if (at + 4 > file.size()) throw std::runtime_error("read past the end");
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+      v = v << 8 | static_cast<uint8_t>(file[at + i]);
+    return v;
+  };
+  try {
+    uint64_t ss = uint64_t{1} << (get32(28) >> 16);
+    std::vector<uint32_t> fat = ReadFat(get32);
+    std::vector<RawEntry> entries;
+    for (uint32_t s = get32(48); s != 0xFFFFFFFE; s = fat.at(s)) {
+      if (entries.size() > file.size() / 128) return "directory chain loops";
+      for (uint64_t at = (s + 1) * ss; at < (s + 2) * ss; at += 128) {
+        RawEntry e;
+        uint32_t length = (get32(at + 64) & 0xFFFF) / 2;
+        for (uint32_t k = 0; k + 1 < length && k < 32; ++k)
+          e.name += static_cast<char16_t>(get32(at + 2 * k) & 0xFFFF);
+        e.type = static_cast<uint8_t>(file[at + 66]);
+        e.color = static_cast<uint8_t>(file[at + 67]);
+        e.left = get32(at + 68);
+        e.right = get32(at + 72);
+        e.child = get32(at + 76);
+        entries.push_back(e);
+      }
+    }
+    for (const RawEntry& e : entries) {
+      if ((e.type != 1 && e.type != 5) || e.child == 0xFFFFFFFF) continue;
+      if (e.child >= entries.size()) return "child link out of range";
+      if (entries[e.child].color != 1) return "red tree root below " + Utf16ToUtf8(e.name);
+      std::string fault;
+      std::vector<std::u16string> order;
+      CheckSubtree(entries, e.child, 0, order, fault);
+      if (!fault.empty()) return fault;
+      for (size_t i = 1; i < order.size(); ++i) {
+        if (CompareNames(order[i - 1], order[i]) >= 0)
+          return "out of order: " + Utf16ToUtf8(order[i]);
+      }
+    }
+    return "";
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+}
+
 TEST(Names, UpperCaseMapsOneUnitToOneUnit) {
   // Alternating pairs (ā), title and lower case sharing an upper case (ǅ, ǆ);
   // no simple upper case (ß: not "SS", not 'ẞ'; ŉ); surrogates stay.

@@ -158,7 +158,7 @@ std::string CfbBuilder::Build() {
       size_t index = 109 + size_t{d} * (per - 1) + i;
       Put32(file, at + 4 * i, index < fatCount ? fatSectors_[index] : kFree);
     }
-    Put32(file, at + 4 * (per - 1), d + 1 < difatCount ? difatSectors_[d + 1] : difatEnd);
+    Put32(file, at + 4 * (per - 1), d + 1 < difatCount ? difatSectors_[d + 1] : kFree);
   }
   for (size_t i = 0; i < fat.size(); ++i)
     Put32(file, FatEntryOffset(static_cast<uint32_t>(i)), fat[i]);

@@ -38,10 +38,9 @@ class CfbBuilder {
   void LinkAsList(uint32_t parent, const std::vector<uint32_t>& children, uint8_t color);
 
   // FAT sectors beyond what the file needs (a FAT that maps far more than the
-  // file holds); past 109 of them the DIFAT continues in DIFAT sectors.
+  // file holds); past 109 of them the DIFAT continues in DIFAT sectors, the
+  // last ending in FREESECT as some writers leave it.
   int extraFatSectors = 0;
-  // The marker after the last DIFAT sector: ENDOFCHAIN or FREESECT.
-  uint32_t difatEnd = kEnd;
 
   std::string Build();
 
@@ -52,7 +51,6 @@ class CfbBuilder {
   uint32_t FirstSector(uint32_t id) const { return starts_[id]; }
   uint64_t SectorOffset(uint32_t sector) const { return (uint64_t{sector} + 1) * sectorSize_; }
   uint64_t MiniFatEntryOffset(uint32_t mini) const;
-  const std::vector<uint32_t>& DifatSectors() const { return difatSectors_; }
   const std::vector<uint32_t>& DirSectors() const { return dirSectors_; }
 
  private:

@@ -9,7 +9,6 @@
 
 #include "TestSupport.h"
 #include "storage/cfb/CfbStorage.h"
-#include "storage/cfb/Names.h"
 #include "sys/Cp1251.h"
 #include "sys/Crc32.h"
 
@@ -48,14 +47,22 @@ std::vector<Element> Sorted(std::vector<Element> elements) {
   return elements;
 }
 
-// Reads a whole stream; the error that stopped it, or S_OK.
+// Reads the rest of a stream; the error that stopped it, or S_OK.
+stg::HRESULT ReadRest(stg::IStream& stream, std::string* data) {
+  char buffer[65536];
+  uint32_t read = 0;
+  stg::HRESULT hr;
+  do {
+    hr = stream.Read(buffer, sizeof buffer, &read);
+    data->append(buffer, read);
+  } while (hr == stg::kS_OK && read == sizeof buffer);
+  return hr == stg::kS_FALSE ? stg::kS_OK : hr;
+}
+
 stg::HRESULT TryRead(stg::IStorage& storage, std::u16string_view name, std::string* data) {
   std::unique_ptr<stg::IStream> stream;
   stg::HRESULT hr = storage.OpenStream(name, kNestedRead, &stream);
-  char buffer[65536];
-  for (uint32_t read = 0; hr == stg::kS_OK; data->append(buffer, read))
-    hr = stream->Read(buffer, sizeof buffer, &read);
-  return hr == stg::kS_FALSE ? stg::kS_OK : hr;
+  return hr == stg::kS_OK ? ReadRest(*stream, data) : hr;
 }
 
 void WalkInto(stg::IStorage& storage, const std::string& prefix, std::vector<Element>& out) {
@@ -120,34 +127,6 @@ std::vector<Element> AsGsfLists(std::vector<Element> elements) {
   return elements;
 }
 
-struct RawEntry {
-  std::u16string name;
-  uint8_t type, color;
-  uint32_t left, right, child;
-};
-
-// Black height of the subtree, or -1 after recording a fault; appends the
-// subtree's names in order.
-int CheckSubtree(const std::vector<RawEntry>& entries, uint32_t at, int depth,
-                 std::vector<std::u16string>& order, std::string& fault) {
-  if (at == 0xFFFFFFFF) return 0;
-  if (at >= entries.size() || depth > 200) {
-    fault = "bad link or tree too deep";
-    return -1;
-  }
-  const RawEntry& e = entries[at];
-  for (uint32_t child : {e.left, e.right}) {
-    if (e.color == 0 && child < entries.size() && entries[child].color == 0)
-      fault = "red node with a red child: " + Utf16ToUtf8(e.name);
-  }
-  int left = CheckSubtree(entries, e.left, depth + 1, order, fault);
-  order.push_back(e.name);
-  int right = CheckSubtree(entries, e.right, depth + 1, order, fault);
-  if (left < 0 || right < 0) return -1;
-  if (left != right) fault = "black heights differ below " + Utf16ToUtf8(e.name);
-  return left + (e.color == 1 ? 1 : 0);
-}
-
 }  // namespace
 
 std::vector<uint32_t> ReadFat(const std::function<uint32_t(uint64_t)>& at) {
@@ -166,52 +145,6 @@ std::vector<uint32_t> ReadFat(const std::function<uint32_t(uint64_t)>& at) {
       fat.push_back(at((sector + 1) * ss + 4 * i));
   }
   return fat;
-}
-
-std::string CheckTrees(const std::string& file) {
-  auto get32 = [&](uint64_t at) {
-    if (at + 4 > file.size()) throw std::runtime_error("read past the end");
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i)
-      v = v << 8 | static_cast<uint8_t>(file[at + i]);
-    return v;
-  };
-  try {
-    uint64_t ss = uint64_t{1} << (get32(28) >> 16);
-    std::vector<uint32_t> fat = ReadFat(get32);
-    std::vector<RawEntry> entries;
-    for (uint32_t s = get32(48); s != 0xFFFFFFFE; s = fat.at(s)) {
-      if (entries.size() > file.size() / 128) return "directory chain loops";
-      for (uint64_t at = (s + 1) * ss; at < (s + 2) * ss; at += 128) {
-        RawEntry e;
-        uint32_t length = (get32(at + 64) & 0xFFFF) / 2;
-        for (uint32_t k = 0; k + 1 < length && k < 32; ++k)
-          e.name += static_cast<char16_t>(get32(at + 2 * k) & 0xFFFF);
-        e.type = static_cast<uint8_t>(file[at + 66]);
-        e.color = static_cast<uint8_t>(file[at + 67]);
-        e.left = get32(at + 68);
-        e.right = get32(at + 72);
-        e.child = get32(at + 76);
-        entries.push_back(e);
-      }
-    }
-    for (const RawEntry& e : entries) {
-      if ((e.type != 1 && e.type != 5) || e.child == 0xFFFFFFFF) continue;
-      if (e.child >= entries.size()) return "child link out of range";
-      if (entries[e.child].color != 1) return "red tree root below " + Utf16ToUtf8(e.name);
-      std::string fault;
-      std::vector<std::u16string> order;
-      CheckSubtree(entries, e.child, 0, order, fault);
-      if (!fault.empty()) return fault;
-      for (size_t i = 1; i < order.size(); ++i) {
-        if (CompareNames(order[i - 1], order[i]) >= 0)
-          return "out of order: " + Utf16ToUtf8(order[i]);
-      }
-    }
-    return "";
-  } catch (const std::exception& e) {
-    return e.what();
-  }
 }
 
 void ExpectForeignReadersAgree(const std::string& path) {
@@ -313,12 +246,7 @@ void PutStream(stg::IStorage& storage, std::u16string_view name, std::string_vie
 
 std::string ReadAll(stg::IStream& stream) {
   std::string data;
-  char buffer[65536];
-  uint32_t read = 0;
-  do {
-    EXPECT_GE(stream.Read(buffer, sizeof buffer, &read), 0);
-    data.append(buffer, read);
-  } while (read == sizeof buffer);
+  EXPECT_EQ(ReadRest(stream, &data), stg::kS_OK);
   return data;
 }
 

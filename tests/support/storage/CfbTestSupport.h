@@ -1,6 +1,6 @@
 // Helpers of the engine's tests: whole-tree listings of compound files, as the
 // engine sees them and as two implementations no one here wrote (olefile and
-// libgsf's gsf tool) see them, a raw reader of the format, small stream
+// libgsf's gsf tool) see them, the FAT read without the engine, small stream
 // helpers, and what every engine test includes.
 #pragma once
 
@@ -57,11 +57,6 @@ void ExpectForeignReadersAgreeOn(const std::string& bytes);
 // Every FAT entry of a file whose 32-bit little-endian values `at` reads,
 // found through the header and the DIFAT, without the engine.
 std::vector<uint32_t> ReadFat(const std::function<uint32_t(uint64_t)>& at);
-// Reads the directory out of a file's bytes without the engine and checks
-// every storage's tree: "" when each is a valid red-black tree (black root, no
-// red node with a red child, one black height) in the format's order, else
-// what is wrong.
-std::string CheckTrees(const std::string& file);
 
 // Writes a new stream (replacing one of the same name) and reads a whole one.
 void PutStream(stg::IStorage& storage, std::u16string_view name, std::string_view data);
