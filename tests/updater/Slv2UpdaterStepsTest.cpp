@@ -117,7 +117,7 @@ TEST_F(StepDecisionsTest, FileElements) {
         "keep e.exe (installed 1.9.0.0, new no version)",
         "replace f.exe (installed no version, new no version)"},
        {}},
-      {"elements that do not come out, and the next one",
+      {"an element that does not come out, and the next one",
        {{"lied.dll", "installed"}},
        {{"files/product/lied.dll", lying}, {"files/product/after.dll", "after"}},
        {"new after.dll"},
