@@ -51,8 +51,6 @@ TEST_F(SubjectTest, MediaMacros) {
       // clang-format off
       {ortho, reg::kHkeyLocalMachine, "Solvane 2.1\\hosts\\ortho_media_sheg01", "Base", "D:\\disk.dat", "<none>"},
       {ortho, reg::kHkeyCurrentUser, "Solvane\\hosts\\ortho_media_sheg01", "Base", "D:\\Media\\Ortho\\disk.dat", "D:\\Media\\Ortho"},
-      {ortho, reg::kHkeyCurrentUser, "Solvane\\hosts\\ortho_media_sheg01", "Base", "X:\\disk.dat", "X"},
-      {ortho, reg::kHkeyCurrentUser, "Solvane\\hosts\\ortho_media_sheg01", "Base", "/media/cdrom/disk.dat", "/media/cdrom"},
       {ortho, reg::kHkeyCurrentUser, "Solvane\\hosts\\ortho_media_sheg01", "Base", "disk.dat", "<none>"},
       {punc, reg::kHkeyLocalMachine, "Solvane 2.1\\other", "Base", "D:\\Media\\Punc", "<none>"},
       {punc, reg::kHkeyCurrentUser, "Solvane\\punctuation", "media", "E:\\Other", "E:\\Other"},
