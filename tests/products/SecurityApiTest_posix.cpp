@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "AclTestSupport.h"
@@ -26,6 +27,21 @@ using test::Allow;
 using test::Deny;
 using test::kFileFlags;
 using test::kFolderFlags;
+
+std::string Quoted(const std::string& path) {
+  return " '" + AnsiToUtf8(path) + "'";
+}
+
+// Runs setfacl with `options` on a path; fails the test when it fails.
+void SetFacl(const std::string& options, const std::string& path) {
+  ASSERT_EQ(std::system(("setfacl " + options + Quoted(path)).c_str()), 0) << options;
+}
+
+// A column ("FSTYPE", "SOURCE") of the mount holding a path, from findmnt.
+std::string MountOf(const std::string& path, const std::string& column) {
+  std::string out = test::CommandOutput("findmnt -n -o " + column + " -T" + Quoted(path));
+  return out.substr(0, out.find_last_not_of(" \n") + 1);
+}
 
 class PosixAclTest : public ::testing::Test {
  protected:
@@ -70,14 +86,14 @@ TEST_F(PosixAclTest, AFileReadsAsWhatItsAccountsHoldBeyondEveryone) {
                                       Deny(owningGroup, 0x1F01FF), Allow(everyone, 0x1F01FF)));
   // Named entries count as far as the mask lets them.
   Chmod(file, 0640);
-  test::SetFacl("-m u:nobody:rwx,g:nogroup:rw-,m::r--", file);
+  SetFacl("-m u:nobody:rwx,g:nogroup:rw-,m::r--", file);
   EXPECT_THAT(Read(file), ElementsAre(Allow(owner, 0x12019F), Allow(nobody, 0x120089),
                                       Allow(owningGroup, 0x120089), Allow(nogroup, 0x120089)));
 }
 
 TEST_F(PosixAclTest, AFolderGivesInheritedThenOwnEntriesAccountByAccount) {
   Chmod(folder, 0750);
-  test::SetFacl("-d -m u::rwx,g::r-x,o::r-x,u:nobody:rw-", folder);
+  SetFacl("-d -m u::rwx,g::r-x,o::r-x,u:nobody:rw-", folder);
   EXPECT_THAT(
       Read(folder),
       ElementsAre(Allow(owner, 0x10000000, kFileFlags), Allow(owner, 0x1F01FF, kFolderFlags),
@@ -87,7 +103,7 @@ TEST_F(PosixAclTest, AFolderGivesInheritedThenOwnEntriesAccountByAccount) {
 }
 
 TEST_F(PosixAclTest, WrittenListsGiveEveryAccountEveryonesRightsOnTop) {
-  test::SetFacl("-m g:nogroup:rwx", file);
+  SetFacl("-m g:nogroup:rwx", file);
   ASSERT_EQ(api.WriteDacl(file, {Allow(everyone, 0x120089, 1), Allow(nobody, 0x120116, 1)}).error,
             0u);
   EXPECT_EQ(test::GetFacl(file),
@@ -124,7 +140,7 @@ TEST_F(PosixAclTest, WhatCannotBeWrittenChangesNothing) {
   EXPECT_EQ(test::GetFacl(file), before);
 
   if (::geteuid() != 0) GTEST_SKIP() << "writing as the user nobody needs root";
-  test::SetFacl("-d -m u::rwx,g::r-x,o::---", folder);
+  SetFacl("-d -m u::rwx,g::r-x,o::---", folder);
   Chmod(dir.Path(), 0711);
   std::string folderBefore = test::GetFacl(folder);
   EXPECT_TRUE(test::AsNobody([&] {
@@ -142,8 +158,8 @@ TEST(SecurityApiTest, VolumesAreKnownByAnyPathOnThemEvenOneStillToBeMade) {
   SecurityApi& api = PlatformSecurityApi();
   VolumeInfo info;
   ASSERT_EQ(api.GetVolumeInfo(dir / "not/made/yet.txt", &info), kErrorSuccess);
-  EXPECT_EQ(info.fileSystemName, test::MountOf(dir.Path(), "FSTYPE"));
-  EXPECT_EQ(info.volumeName, test::MountOf(dir.Path(), "SOURCE"));
+  EXPECT_EQ(info.fileSystemName, MountOf(dir.Path(), "FSTYPE"));
+  EXPECT_EQ(info.volumeName, MountOf(dir.Path(), "SOURCE"));
   EXPECT_EQ((info.fileSystemFlags & kFsPersistentAcls) != 0, test::WhyNoAcls(dir.Path()).empty());
   // The serial number tells volumes apart.
   VolumeInfo same, proc;
@@ -156,7 +172,7 @@ TEST(SecurityApiTest, VolumesAreKnownByAnyPathOnThemEvenOneStillToBeMade) {
   EXPECT_EQ(info.fileSystemName, "proc");
   EXPECT_EQ(info.fileSystemFlags & kFsPersistentAcls, 0u);
   EXPECT_EQ(api.DriveType("/proc/version"), kDriveFixed);
-  if (test::MountOf("/dev/shm", "FSTYPE") == "tmpfs") {
+  if (MountOf("/dev/shm", "FSTYPE") == "tmpfs") {
     EXPECT_EQ(api.DriveType("/dev/shm"), kDriveRamdisk);
   }
 }

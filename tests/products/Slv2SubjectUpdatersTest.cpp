@@ -21,11 +21,6 @@ namespace {
 using namespace std::string_literals;
 using Lines = std::vector<std::string>;
 
-Lines Sorted(Lines lines) {
-  std::sort(lines.begin(), lines.end());
-  return lines;
-}
-
 class SubjectTest : public ::testing::Test {
  protected:
   SubjectTest() { machine.Install("punctuation"); }
@@ -56,9 +51,6 @@ TEST_F(SubjectTest, MediaMacros) {
       // clang-format off
       {ortho, reg::kHkeyLocalMachine, "Solvane 2.1\\hosts\\ortho_media_sheg01", "Base", "D:\\disk.dat", "<none>"},
       {ortho, reg::kHkeyCurrentUser, "Solvane\\hosts\\ortho_media_sheg01", "Base", "D:\\Media\\Ortho\\disk.dat", "D:\\Media\\Ortho"},
-      {ortho, reg::kHkeyCurrentUser, "Solvane\\hosts\\ortho_media_sheg01", "Base", "D:\\Media\\Ortho\\", "D:\\Media\\Ortho"},
-      {ortho, reg::kHkeyCurrentUser, "Solvane\\hosts\\ortho_media_sheg01", "Base", "X:\\disk.dat", "X"},
-      {ortho, reg::kHkeyCurrentUser, "Solvane\\hosts\\ortho_media_sheg01", "Base", "/media/cdrom/disk.dat", "/media/cdrom"},
       {ortho, reg::kHkeyCurrentUser, "Solvane\\hosts\\ortho_media_sheg01", "Base", "disk.dat", "<none>"},
       {punc, reg::kHkeyLocalMachine, "Solvane 2.1\\other", "Base", "D:\\Media\\Punc", "<none>"},
       {punc, reg::kHkeyCurrentUser, "Solvane\\punctuation", "media", "E:\\Other", "E:\\Other"},
@@ -140,7 +132,9 @@ TEST_F(SubjectTest, CleanUps) {
     updater->AfterExecute();
     const std::string part = "DEBUG Specific part of \"" + c.type.GetStorageName() + "\" update ";
     EXPECT_EQ(Text(log.Lines()), part + "started\n" + Expand(c.lines) + "\n" + part + "finished");
-    EXPECT_EQ(Text(Sorted(Recorded(*updater))), Expand(c.recorded));
+    Lines recorded = Recorded(*updater);
+    std::sort(recorded.begin(), recorded.end());
+    EXPECT_EQ(Text(recorded), Expand(c.recorded));
   }
   EXPECT_EQ(Entries(Join(product, "bin")), (Lines{"B.STG", "a.exe", "c.ini", "sub"}));
   EXPECT_FALSE(PathExists(Join(product, "data")));

@@ -2,6 +2,7 @@
 // macros, nested storages that fail, and what fails a product.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "UpdaterFixture.h"
@@ -9,15 +10,7 @@
 namespace slv2::test {
 namespace {
 
-class Slv2UpdaterTest : public UpdaterFixture {
- protected:
-  int LineOf(std::string_view text) const {
-    const std::vector<std::string>& lines = log.Lines();
-    for (size_t i = 0; i < lines.size(); ++i)
-      if (lines[i].find(text) != std::string::npos) return static_cast<int>(i);
-    return -1;
-  }
-};
+class Slv2UpdaterTest : public UpdaterFixture {};
 
 TEST_F(Slv2UpdaterTest, TheStepsRunInTheirFixedOrder) {
   WriteFile(Join(product, "pack.stg"), CompoundFileBytes(dir, {{"unpacked.txt", "u"}}));
@@ -30,7 +23,13 @@ TEST_F(Slv2UpdaterTest, TheStepsRunInTheirFixedOrder) {
     s.Add("files/product/new.txt", "n");
     s.Add("registry/empty.reg", "REGEDIT4\r\n");
   });
-  std::vector<int> order = {
+  const std::vector<std::string>& lines = log.Lines();
+  auto LineOf = [&](std::string_view text) {
+    auto it = std::find_if(lines.begin(), lines.end(),
+                           [&](const std::string& line) { return line.find(text) != line.npos; });
+    return it == lines.end() ? -1 : it - lines.begin();
+  };
+  std::vector<ptrdiff_t> order = {
       LineOf("DEBUG BeforeExecute"),
       LineOf("Delete_Before: Processing deletion"),
       LineOf("in files by mask \"early.txt\") started"),

@@ -1,5 +1,5 @@
-// Fixtures of the file-permission tests: the acl and mount tools as an
-// independent view of a file's lists, and checks run as another user.
+// Fixtures of the file-permission tests: getfacl as an independent view of a
+// file's lists, and checks run as another user.
 #pragma once
 
 #include <functional>
@@ -11,10 +11,6 @@ namespace slv2::test {
 
 // The lists of a path as getfacl prints them, without header and comments.
 std::string GetFacl(const std::string& path);
-// Runs setfacl with `options` on a path; fails the test when it fails.
-void SetFacl(const std::string& options, const std::string& path);
-// A column ("FSTYPE", "SOURCE") of the mount holding a path, from findmnt.
-std::string MountOf(const std::string& path, const std::string& column);
 // Why access lists cannot be tested in `folder`, or "" when they can.
 std::string WhyNoAcls(const std::string& folder);
 

@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "AclTestSupport.h"
@@ -25,15 +24,6 @@ std::string Quoted(const std::string& path) {
 
 std::string GetFacl(const std::string& path) {
   return CommandOutput("getfacl --omit-header --absolute-names --no-effective" + Quoted(path));
-}
-
-void SetFacl(const std::string& options, const std::string& path) {
-  ASSERT_EQ(std::system(("setfacl " + options + Quoted(path)).c_str()), 0) << options;
-}
-
-std::string MountOf(const std::string& path, const std::string& column) {
-  std::string out = CommandOutput("findmnt -n -o " + column + " -T" + Quoted(path));
-  return out.substr(0, out.find_last_not_of(" \n") + 1);
 }
 
 std::string WhyNoAcls(const std::string& folder) {

@@ -1,13 +1,10 @@
 // The setting of the updater tests: the family machine with one product
 // folder inside the shell folder, a folder outside both that nothing may
-// touch, and the log lines of the test updater type. Run makes the changes;
-// Decide records them only (the dry run's effects), for tests of a step's
-// decisions.
+// touch, and the log lines of the test updater type.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -45,38 +42,11 @@ class UpdaterFixture : public ::testing::Test {
   }
   // Writes the storage with `fill`, then creates and runs the updater.
   template <class Fill>
-  std::unique_ptr<TSlv2Updater> Run(Fill fill, bool recording = false) {
+  std::unique_ptr<TSlv2Updater> Run(Fill fill) {
     fill(*std::make_unique<StorageWriter>(storageFile));
     std::unique_ptr<TSlv2Updater> updater = Make();
-    if (recording) updater->UseEffects(MakeRecordingEffects(updater->Logger(), MakeOverlay()));
     updater->Execute();
     return updater;
-  }
-  // What a run on the storage's streams would do, one outcome a line as the
-  // dry run lists it: "<kind> <target>[ (...)][: detail][; value...][ - would
-  // fail: why]", the target "/"-delimited and relative to the product folder.
-  std::vector<std::string> Decide(const Streams& streams) {
-    std::unique_ptr<TSlv2Updater> updater = Run(
-        [&](StorageWriter& s) {
-          for (const auto& [path, content] : streams)
-            s.Add(path, content);
-        },
-        true);
-    std::vector<std::string> lines;
-    for (const TSlv2Outcome& o : updater->Outcomes()) {
-      // The protocol's line without its column: the kind padded to 8, a blank.
-      std::string line = OutcomeKindName(o.kind) + (" " + OutcomeLine(o).substr(9));
-      for (size_t at; (at = line.find("\n      ")) != std::string::npos;)
-        line.replace(at, 7, "; ");
-      size_t end = std::min(line.find("; "), line.size());
-      std::string head = line.substr(0, end);
-      for (const auto& [folder, relative] : {std::pair{product, ""}, {shell, "../"}})
-        for (size_t at; (at = head.find(Join(folder, ""))) != std::string::npos;)
-          head.replace(at, folder.size() + 1, relative);
-      std::replace(head.begin(), head.end(), '\\', '/');
-      lines.push_back(head + line.substr(end));
-    }
-    return lines;
   }
   void ExpectOutsideUntouched() {
     EXPECT_EQ(Entries(outside), std::vector<std::string>{"victim.txt"});

@@ -62,10 +62,6 @@ LogCapture::~LogCapture() {
   category_.SetPriority(nullptr);
 }
 
-bool LogCapture::Has(std::string_view line) const {
-  return std::find(lines_->begin(), lines_->end(), line) != lines_->end();
-}
-
 int LogCapture::Count(std::string_view text) const {
   return static_cast<int>(std::count_if(lines_->begin(), lines_->end(), [&](const std::string& l) {
     return l.find(text) != std::string::npos;

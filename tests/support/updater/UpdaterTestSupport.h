@@ -27,7 +27,6 @@ class LogCapture {
 
   TLogCategory& Category() const { return category_; }
   const std::vector<std::string>& Lines() const { return *lines_; }
-  bool Has(std::string_view line) const;
   int Count(std::string_view text) const;  // lines holding the text
   std::string Text() const;                // for failure messages
   void Clear() { lines_->clear(); }
