@@ -158,6 +158,10 @@ class TgmStorage {
   // Each stream to the folder with its path kept; returns how many succeeded.
   int ExtractStreams(const std::vector<std::string>& streamPaths, const std::string& folder,
                      const ProgressCallback& progress = nullptr);
+  // The file a stream is extracted to below `folder`; raises as ExtractStream
+  // does for a path that would lead out of it.
+  std::string ExtractTarget(const std::string& streamPath, const std::string& folder,
+                            bool keepPath);
 
   stg::HRESULT LastError() const { return FLastError; }
   uint32_t Mode() const { return FMode; }
@@ -175,9 +179,6 @@ class TgmStorage {
   std::unique_ptr<TgmStgStream> OpenStreamIn(TgmStorage& holder, const std::string& name,
                                              uint32_t mode);
   TgmStorageRef OpenChild(const std::string& name);
-  // The file a stream is extracted to below `folder`.
-  std::string ExtractTarget(const std::string& streamPath, const std::string& folder,
-                            bool keepPath);
   // The folder that extraction last made sure of, held open for the files
   // that follow it there.
   struct MadeFolder;

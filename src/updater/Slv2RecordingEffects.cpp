@@ -211,8 +211,12 @@ class TRecordingEffects : public TSlv2Effects {
     TgmStorage::Create(target, stg::kStgmRead | stg::kStgmShareExclusive);
     return Done(true, outcome);
   }
-  int Unpack(TgmStorage&, const std::vector<std::string>& streams, const std::string&,
-             TSlv2Outcome outcome) override {
+  int Unpack(TgmStorage& storage, const std::vector<std::string>& streams,
+             const std::string& destination, TSlv2Outcome outcome) override {
+    // A name leading out of the destination ends the run's unpacking before
+    // anything is written: the dry run ends the same way.
+    for (const std::string& stream : streams)
+      storage.ExtractTarget(stream, destination, true);
     Done(true, outcome);
     return static_cast<int>(streams.size());
   }

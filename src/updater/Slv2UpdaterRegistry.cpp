@@ -51,11 +51,9 @@ std::string DataText(const reg::ScriptAction& action) {
 
 // What the expanded script sets, one line per key and value:
 // "[HKEY_...\\key]", "[-HKEY_...\\key]", "name=data", "name=-".
-std::vector<std::string> ScriptValues(const std::string& fileName) {
-  std::string bytes;
+std::vector<std::string> ScriptValues(const reg::RegScript& script) {
   std::vector<std::string> values;
-  if (!ReadFileToString(fileName, bytes, 1, 0, kMaxScriptSize + 1)) return values;
-  for (const reg::ScriptAction& action : reg::ParseRegScript(bytes).actions) {
+  for (const reg::ScriptAction& action : script.actions) {
     std::string name = action.name.empty() ? "@" : "\"" + ProgramText(action.name) + "\"";
     std::string key = ProgramText(reg::RootName(action.root) + u"\\" + action.path);
     switch (action.kind) {
@@ -199,7 +197,18 @@ bool TSlv2Updater::ProcessRegFile(const std::string& fileName, const std::string
         throw ESlvUpdater(Format("Error writing registry script \"%s\"", fileName.c_str()));
       }
     }
-    outcome.values = ScriptValues(fileName);
+    std::string bytes;
+    if (!ReadFileToString(fileName, bytes, 1, 0, kMaxScriptSize + 1)) {
+      throw ESlvUpdater(Format("Error reading registry script \"%s\"", fileName.c_str()));
+    }
+    reg::RegScript script = reg::ParseRegScript(bytes);
+    // Every registry editor refuses such a file; refusing it here lets the
+    // dry run tell it as the run would.
+    if (!script.hasHeader) {
+      throw ESlvUpdater(
+          Format("\"%s\" is not a registry script", (target.empty() ? fileName : target).c_str()));
+    }
+    outcome.values = ScriptValues(script);
     return Effects().ImportScript(fileName, std::move(outcome));
   } catch (const std::exception& e) {
     LogFailed("ProcessRegFile", e);

@@ -32,7 +32,8 @@ TEST_F(ProcessRegistryImportTest, ScriptsAreExpandedAndImportedPastOneThatFails)
   // Doubled by the expansion, as script strings want, and undoubled by the import.
   EXPECT_EQ(value("Data"), "C:\\Programs\\Family\\data");
   EXPECT_EQ(value("Name"), A("Словарь"));
-  EXPECT_EQ(log.Count("ERROR"), 1) << log.Text();
+  EXPECT_EQ(log.Count("ERROR"), 2) << log.Text();
+  EXPECT_EQ(log.Count("(\"2.reg\" is not a registry script)"), 1);
   EXPECT_EQ(log.Count("ERROR ProcessRegistry(): registry script \"2.reg\" failed"), 1);
   ExpectNoTempFiles(product);
 }

@@ -372,6 +372,11 @@ TEST_F(StepDecisionsTest, RegistryScripts) {
             "\"",
         "registry wide.reg; " + key + "; \"Wide\"=\"${PRODUCT_ID}\""},
        {}},
+      {"a file that is no registry script fails as its import would",
+       {},
+       {{"registry/notes.reg", "notes\r\n"}},
+       {"registry notes.reg - would fail: the script was not imported"},
+       {"notes.reg\" is not a registry script)", "registry script \"notes.reg\" failed"}},
       // Last: the product folder stays unknown.
       {"a script naming an unknown folder",
        {},

@@ -157,6 +157,10 @@ TEST_F(Slv2UpdaterTest, BadOrHostileNestedStoragesStayAndOnlyAFailedExtractionEn
   EXPECT_EQ(log.Count("ERROR   UnpackStorage: Error unpacking storage: EgmStorage ("), 1);
   EXPECT_EQ(log.Count("DEBUG UnpackStorage: Operation finished"), 4);
   EXPECT_FALSE(PathExists(Join(product, "after.txt")));
+  // The dry run ends where the run ended.
+  std::unique_ptr<TSlv2Updater> dry = Make();
+  dry->UseEffects(MakeRecordingEffects(dry->Logger(), MakeOverlay()));
+  EXPECT_THROW(dry->Execute(), EgmStorage);
 }
 
 TEST_F(Slv2UpdaterTest, RegistryScriptsThatCannotBeReadFail) {
