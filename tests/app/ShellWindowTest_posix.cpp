@@ -1,6 +1,7 @@
 // The shell-window check against a real X server.
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
 #include "XDisplaySupport.h"
 #include "app/ShellWindow.h"
 
@@ -8,16 +9,16 @@ namespace slv2 {
 namespace {
 
 TEST(ShellWindowTest, WithoutADisplayNoWindowIsOpen) {
-  test::DisplayVariable none("");
+  test::ScopedEnv none("DISPLAY", "");
   EXPECT_FALSE(IsShellWindowOpen());
-  test::DisplayVariable unreachable(":9999");
+  test::ScopedEnv unreachable("DISPLAY", ":9999");
   EXPECT_FALSE(IsShellWindowOpen());
 }
 
 TEST(ShellWindowTest, FindsTheShellsClassOnlyWhileItsWindowIsOpen) {
   test::XDisplay display;
   if (!display.Ok()) GTEST_SKIP() << "Xvfb is not available";
-  test::DisplayVariable variable(display.Name());
+  test::ScopedEnv variable("DISPLAY", display.Name());
   EXPECT_FALSE(IsShellWindowOpen());
 
   // The instance name is not the class; another class does not count.

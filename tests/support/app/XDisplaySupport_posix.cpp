@@ -5,7 +5,6 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
-#include <cstring>
 
 #include "XDisplaySupport.h"
 
@@ -71,26 +70,6 @@ uint32_t XDisplay::OpenWindow(const std::string& instance, const std::string& cl
 void XDisplay::CloseWindow(uint32_t window) {
   xcb_destroy_window(connection_, window);
   std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
-}
-
-DisplayVariable::DisplayVariable(const std::string& name) {
-  if (const char* previous = std::getenv("DISPLAY")) {
-    hadPrevious_ = true;
-    previous_ = previous;
-  }
-  if (name.empty()) {
-    ::unsetenv("DISPLAY");
-  } else {
-    ::setenv("DISPLAY", name.c_str(), 1);
-  }
-}
-
-DisplayVariable::~DisplayVariable() {
-  if (hadPrevious_) {
-    ::setenv("DISPLAY", previous_.c_str(), 1);
-  } else {
-    ::unsetenv("DISPLAY");
-  }
 }
 
 }  // namespace slv2::test
