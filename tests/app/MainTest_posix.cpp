@@ -81,7 +81,7 @@ TEST_F(SlvUpdateTest, ExitStatusesOfTheStartUp) {
     {{"--help"}, 0, "--package-dir DIR", ""},
     {{"--version"}, 0, "slv2update 2.1", ""},
     {{"--quiet", "--silent"}, kExitInvalidCommand, "", "slv2update: unknown argument --silent"},
-    {{"--quiet", "--package-dir", dir / "none"}, kExitInvalidCommand, "", ""},
+    {{"--quiet", "--package-dir", dir / "none"}, kExitInvalidCommand, "", "not a folder: " + dir / "none"},
     // The window needs a display; without one the program says so.
     {{}, kExitFailed, "", "use --console or --quiet"},
     {noneInstalled, kExitNothingToUpdate, "", "[Information]\nУ Вас не установлен ни один продукт"},

@@ -6,48 +6,52 @@
 namespace slv2 {
 namespace {
 
-TProgramOptions Parse(const std::vector<std::string>& args) {
-  TProgramOptions options;
-  std::string error;
-  EXPECT_TRUE(ParseProgramOptions(args, options, error)) << error;
-  return options;
+TEST(ProgramOptionsTest, ModesAndRefusals) {
+  using M = TRunMode;
+  const struct {
+    std::vector<std::string> args;
+    TRunMode mode;
+    std::string error;
+  } cases[] = {
+      {{}, M::Window, ""},
+      {{"--console"}, M::Console, ""},
+      // --quiet is the console without prompts, in either order.
+      {{"--quiet", "--console"}, M::Quiet, ""},
+      {{"--console", "--quiet"}, M::Quiet, ""},
+      {{"--quiet", "--help"}, M::Help, ""},
+      {{"--version"}, M::Version, ""},
+      // A dry run lists in the terminal; --quiet stays quiet.
+      {{"--dry-run"}, M::Console, ""},
+      {{"--quiet", "--dry-run"}, M::Quiet, ""},
+      {{"--silent"}, M::Window, "unknown argument --silent"},
+      {{"extra"}, M::Window, "unknown argument extra"},
+      {{"--package-dir"}, M::Window, "--package-dir needs a value"},
+      {{"--log", ""}, M::Window, "--log needs a value"},
+      {{"--log", "a", "--log", "b"}, M::Window, "--log is given twice"},
+      {{"--report"}, M::Window, "--report needs a value"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    TProgramOptions options;
+    std::string error;
+    EXPECT_EQ(ParseProgramOptions(c.args, options, error), c.error.empty());
+    EXPECT_EQ(error, c.error);
+    if (c.error.empty()) {
+      EXPECT_EQ(options.mode, c.mode);
+    }
+  }
 }
 
-std::string Error(const std::vector<std::string>& args) {
+TEST(ProgramOptionsTest, Values) {
   TProgramOptions options;
   std::string error;
-  EXPECT_FALSE(ParseProgramOptions(args, options, error));
-  return error;
-}
-
-TEST(ProgramOptionsTest, ModesAndValues) {
-  EXPECT_EQ(Parse({}).mode, TRunMode::Window);
-  EXPECT_EQ(Parse({"--console"}).mode, TRunMode::Console);
-  EXPECT_EQ(Parse({"--quiet"}).mode, TRunMode::Quiet);
-  // --quiet is the console without prompts, in either order.
-  EXPECT_EQ(Parse({"--quiet", "--console"}).mode, TRunMode::Quiet);
-  EXPECT_EQ(Parse({"--console", "--quiet"}).mode, TRunMode::Quiet);
-  EXPECT_EQ(Parse({"--quiet", "--help"}).mode, TRunMode::Help);
-  EXPECT_EQ(Parse({"--version"}).mode, TRunMode::Version);
-
-  TProgramOptions options = Parse({"--package-dir", "/srv/пакет", "--quiet", "--log", "u.log"});
+  ASSERT_TRUE(ParseProgramOptions(
+      {"--package-dir", "/srv/пакет", "--log", "u.log", "--dry-run", "--report", "r.json"}, options,
+      error));
   EXPECT_EQ(options.packageDir, "/srv/пакет");
   EXPECT_EQ(options.logFile, "u.log");
-  // A dry run lists in the terminal; --quiet stays quiet.
-  options = Parse({"--dry-run", "--report", "r.json"});
-  EXPECT_TRUE(options.dryRun);
-  EXPECT_EQ(options.mode, TRunMode::Console);
   EXPECT_EQ(options.reportFile, "r.json");
-  EXPECT_EQ(Parse({"--quiet", "--dry-run"}).mode, TRunMode::Quiet);
-}
-
-TEST(ProgramOptionsTest, RejectsWhatItDoesNotUnderstand) {
-  EXPECT_EQ(Error({"--silent"}), "unknown argument --silent");
-  EXPECT_EQ(Error({"extra"}), "unknown argument extra");
-  EXPECT_EQ(Error({"--package-dir"}), "--package-dir needs a value");
-  EXPECT_EQ(Error({"--log", ""}), "--log needs a value");
-  EXPECT_EQ(Error({"--log", "a", "--log", "b"}), "--log is given twice");
-  EXPECT_EQ(Error({"--report"}), "--report needs a value");
+  EXPECT_TRUE(options.dryRun);
 }
 
 }  // namespace
