@@ -4,10 +4,10 @@
 // counts as no display).
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <string>
+
+#include "TestSupport.h"
 
 struct xcb_connection_t;
 
@@ -31,7 +31,8 @@ class XDisplay {
   void CloseWindow(uint32_t window);
 
  private:
-  pid_t server_ = -1;
+  TempDir dir_;
+  int server_ = -1;
   std::string name_;
   xcb_connection_t* connection_ = nullptr;
 };
