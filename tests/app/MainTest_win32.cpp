@@ -41,30 +41,6 @@ class FamilyKeys {
   }
 };
 
-// A top-level window of the shell's class while the object lives.
-class ShellWindow {
- public:
-  ShellWindow() {
-    WNDCLASSA type{};
-    type.lpfnWndProc = ::DefWindowProcA;
-    type.hInstance = ::GetModuleHandleA(nullptr);
-    type.lpszClassName = "Zarvik:Solvane_2.0";
-    ::RegisterClassA(&type);
-    handle_ = ::CreateWindowExA(0, type.lpszClassName, "Zarvik:Solvane", WS_OVERLAPPEDWINDOW, 0, 0,
-                                100, 100, nullptr, nullptr, type.hInstance, nullptr);
-  }
-  ~ShellWindow() {
-    if (handle_) ::DestroyWindow(handle_);
-    ::UnregisterClassA("Zarvik:Solvane_2.0", ::GetModuleHandleA(nullptr));
-  }
-  ShellWindow(const ShellWindow&) = delete;
-  ShellWindow& operator=(const ShellWindow&) = delete;
-  bool Ok() const { return handle_ != nullptr; }
-
- private:
-  HWND handle_ = nullptr;
-};
-
 class SlvUpdateTest : public ::testing::Test {
  protected:
   // Runs the program of the build, or the copy in the package folder.
@@ -117,18 +93,12 @@ class SlvUpdateTest : public ::testing::Test {
   std::string shell = dir / "Solvane";
 };
 
+// Windows hands the parent the whole status, not its low 8 bits. (What
+// each start-up ends with is the Linux program's table and the session's.)
 TEST_F(SlvUpdateTest, CommandLineAnswersWithTheFullExitStatuses) {
-  Result help = Run("slv2update", {"--help"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("--package-dir DIR"), std::string::npos);
-  Result version = Run("slv2update", {"--version"});
-  EXPECT_EQ(version.out.rfind("slv2update 2.1", 0), 0u);
   Result wrong = Run("slv2update", {"--quiet", "--silent"});
   EXPECT_EQ(wrong.status, kExitInvalidCommand);
   EXPECT_NE(wrong.err.find("unknown argument --silent"), std::string::npos);
-  Result missing = Run("slv2update", {"--quiet", "--package-dir", dir / "none"});
-  EXPECT_EQ(missing.status, kExitInvalidCommand);
-
   Result nothing = Update();
   EXPECT_EQ(nothing.status, kExitNothingToUpdate);
   EXPECT_NE(nothing.err.find("[Information]\nУ Вас не установлен ни один продукт"),
@@ -164,18 +134,6 @@ TEST_F(SlvUpdateTest, EveryProductUpdatedChangesFilesAndRegistryAndEndsWithZero)
   EXPECT_NE(log.find("DEBUG - ProcessFile(): Replaced \"" + shell + "\\ege\\bin\\app.txt\""),
             std::string::npos)
       << log;
-}
-
-TEST_F(SlvUpdateTest, ARunningShellAsksForALaterRetry) {
-  ShellWindow window;
-  ASSERT_TRUE(window.Ok()) << "no window can be created here";
-  Install("ege");
-  Pack("ege", {{"files/product/a.txt", "a"}});
-  Result quiet = Update();
-  EXPECT_EQ(quiet.status, kExitShellRunning);
-  EXPECT_NE(quiet.err.find("[Warning]\nВ настоящий момент программа \"Zarvik:Solvane 2.х\""),
-            std::string::npos);
-  EXPECT_FALSE(test::PathExists(shell + "\\ege\\a.txt"));
 }
 
 }  // namespace
