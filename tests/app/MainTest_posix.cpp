@@ -1,8 +1,11 @@
 // slv2update run as administrators and deployment tools run it: --quiet
 // against temporary machines (the family machine: a registry
 // through SLV2_REGISTRY, product folders, update storages), checking the
-// protocol, what changed on disk and every exit status.
+// protocol, what changed on disk and every exit status; beside them the
+// checks of the start-up that need the real system (output files, the
+// shell's window on an X server, the administrator).
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,8 +17,12 @@
 
 #include "FamilyMachine.h"
 #include "XDisplaySupport.h"
+#include "app/AdminRights.h"
 #include "app/ExitStatus.h"
+#include "app/OutputFile.h"
+#include "app/ShellWindow.h"
 #include "sys/Cp1251.h"
+#include "sys/FileLayer.h"
 #include "sys/registry/RegFunctions.h"
 
 namespace slv2 {
@@ -182,6 +189,33 @@ TEST_F(SlvUpdateTest, OutputFilesWhereAPupilMayPlantLinks) {
             std::string::npos);
 }
 
+// The output file is reached from the folder first walked to: a folder on
+// the way swapped for a link after the check changes nothing.
+TEST(OutputFileTest, AFolderSwappedForALinkAfterTheWalkIsNotTaken) {
+  test::TempDir dir;
+  std::filesystem::create_directories(test::FsPath(dir / "logs"));
+  std::filesystem::create_directories(test::FsPath(dir / "victim"));
+  for (bool create : {true, false}) {
+    SCOPED_TRACE(create ? "a new file" : "an existing file");
+    TOutputFile output(dir / "logs/run.log");
+    ASSERT_EQ(output.Refusal(), "");
+    ASSERT_EQ(output.Error(), 0u);
+    // What a pupil's process does between the check and the write.
+    std::filesystem::rename(test::FsPath(dir / "logs"), test::FsPath(dir / "moved"));
+    std::filesystem::create_directory_symlink(test::FsPath(dir / "victim"),
+                                              test::FsPath(dir / "logs"));
+    fs::FileHandle file = fs::FileHandle::Open(output.Path(), fs::kGenericWrite, 0,
+                                               create ? fs::kCreateNew : fs::kOpenAlways);
+    ASSERT_TRUE(file.Valid());
+    const char* text = create ? "x" : "y";
+    ASSERT_TRUE(file.Write(text, 1));
+    EXPECT_EQ(test::ListTree(dir / "victim"), std::vector<std::string>{});
+    EXPECT_EQ(test::ReadFile(dir / "moved/run.log"), text);
+    std::filesystem::remove(test::FsPath(dir / "logs"));
+    std::filesystem::rename(test::FsPath(dir / "moved"), test::FsPath(dir / "logs"));
+  }
+}
+
 // A pupil (here: nobody) plants links in a product folder that all users
 // may write: the update follows none of them, says so in its log, and still
 // updates everything else.
@@ -247,6 +281,33 @@ TEST_F(SlvUpdateTest, ARunningShellAsksForALaterRetry) {
   EXPECT_NE(quiet.err.find("[Warning]\nВ настоящий момент программа \"Zarvik:Solvane 2.х\""),
             std::string::npos);
   EXPECT_FALSE(test::PathExists(shell + "/ege/a.txt"));
+}
+
+// The shell-window check against a real X server; an unreachable display
+// (as none at all in every run above) has no window open.
+TEST(ShellWindowTest, FindsTheShellsClassOnlyWhileItsWindowIsOpen) {
+  {
+    test::ScopedEnv unreachable("DISPLAY", ":9999");
+    EXPECT_FALSE(IsShellWindowOpen());
+  }
+  test::XDisplay display;
+  if (!display.Ok()) GTEST_SKIP() << "Xvfb is not available";
+  test::ScopedEnv variable("DISPLAY", display.Name());
+  EXPECT_FALSE(IsShellWindowOpen());
+
+  // The instance name is not the class; another class does not count.
+  uint32_t other = display.OpenWindow("Zarvik:Solvane_2.0", "Other");
+  EXPECT_FALSE(IsShellWindowOpen());
+
+  uint32_t shell = display.OpenWindow("slv", "Zarvik:Solvane_2.0");
+  EXPECT_TRUE(IsShellWindowOpen());
+  display.CloseWindow(shell);
+  EXPECT_FALSE(IsShellWindowOpen());
+
+  // Window classes compare ignoring case.
+  display.OpenWindow("slv", "zarvik:solvane_2.0");
+  EXPECT_TRUE(IsShellWindowOpen());
+  display.CloseWindow(other);
 }
 
 TEST_F(SlvUpdateTest, ARegistryHeldByAnotherProcessEndsTheRunWithinSecondsChangingNothing) {
@@ -315,6 +376,39 @@ TEST_F(SlvUpdateTest, ASignalAtTheStartOrAfterTheLastLineEndsWithTheStatusOfThat
   }
   EXPECT_GT(requests, 0);
   EXPECT_EQ(test::ReadFile(shell + "/ege/a.txt"), "new");
+}
+
+// The administrator check, for root and for an ordinary account with and
+// without an administrators' group.
+constexpr uid_t kNobody = 65534;
+
+// The check's answer in a child running as nobody with the given groups;
+// -1 when the identity could not be changed.
+int CheckAsNobody(const std::vector<gid_t>& groups) {
+  pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgroups(groups.size(), groups.data()) != 0 ||
+        ::setresgid(kNobody, kNobody, kNobody) != 0 ||
+        ::setresuid(kNobody, kNobody, kNobody) != 0) {
+      ::_exit(2);
+    }
+    ::_exit(IsUserAdministrator() ? 1 : 0);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) == 2) return -1;
+  return WEXITSTATUS(status);
+}
+
+TEST(AdminRightsTest, RootAndTheAdministratorsGroupsPassOthersDoNot) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to take other identities";
+  EXPECT_TRUE(IsUserAdministrator());
+  EXPECT_EQ(CheckAsNobody({}), 0);
+  const group* sudo = ::getgrnam("sudo");
+  if (!sudo) GTEST_SKIP() << "no group sudo on this system";
+  EXPECT_EQ(CheckAsNobody({sudo->gr_gid}), 1);
+  // An unrelated group grants nothing.
+  EXPECT_EQ(CheckAsNobody({sudo->gr_gid + 1000}), 0);
 }
 
 }  // namespace

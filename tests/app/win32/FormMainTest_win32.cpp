@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 #include "TestSupport.h"
@@ -169,21 +168,23 @@ TEST_F(FormMainTest, MemoLinesAreSeparatedAndTheLastOneGrows) {
 }
 
 TEST_F(FormMainTest, StatesEnableTheButtonsAndTheCloseQueryFollowsTheSession) {
-  using S = TSessionState;
-  const std::tuple<S, bool, bool> states[] = {
-      {S::Checking, false, false}, {S::Ready, true, true}, {S::Running, false, false}};
-  for (const auto& [state, run, close] : states) {
-    form.ShowState(state);
-    EXPECT_EQ(::IsWindowEnabled(Control(kBtnRun)) != FALSE, run) << static_cast<int>(state);
-    EXPECT_EQ(::IsWindowEnabled(Control(kBtnClose)) != FALSE, close) << static_cast<int>(state);
-  }
+  HWND run = Control(kBtnRun), close = Control(kBtnClose);
+  form.ShowState(TSessionState::Checking);
+  EXPECT_FALSE(::IsWindowEnabled(run));
+  EXPECT_FALSE(::IsWindowEnabled(close));
+  form.ShowState(TSessionState::Ready);
+  EXPECT_TRUE(::IsWindowEnabled(run));
+  EXPECT_TRUE(::IsWindowEnabled(close));
+  form.ShowState(TSessionState::Running);
+  EXPECT_FALSE(::IsWindowEnabled(run));
+  EXPECT_FALSE(::IsWindowEnabled(close));
   // Esc (the close button's command) does nothing while the button is
   // disabled.
   ::SendMessageA(form.Handle(), WM_COMMAND, IDCANCEL, 0);
   EXPECT_NE(form.Handle(), nullptr);
-  form.ShowState(S::Done);
-  EXPECT_FALSE(::IsWindowEnabled(Control(kBtnRun)));
-  EXPECT_TRUE(::IsWindowEnabled(Control(kBtnClose)));
+  form.ShowState(TSessionState::Done);
+  EXPECT_FALSE(::IsWindowEnabled(run));
+  EXPECT_TRUE(::IsWindowEnabled(close));
 
   // The session has not started a run: the frame's close goes through.
   EXPECT_TRUE(form.FormCloseQuery());
