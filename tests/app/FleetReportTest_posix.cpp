@@ -81,10 +81,11 @@ TEST_F(FleetReportTest, TheDryRunChangesNothingAndListsWhatTheRunThenDoes) {
   ASSERT_EQ(Update({"--dry-run"}, dir / "dry.json"), kExitUpdated & 0xFF)
       << test::ReadFile(dir / "err");
   EXPECT_EQ(Snapshot(), before);
-  EXPECT_NE(test::ReadFile(dir / "out")
-                .find("replace  " + dir / "machine/Solvane/bin/SlvShell.exe" +
-                      " (installed 1.9.0.0, new 1.10.0.0)"),
+  const std::string listed = test::ReadFile(dir / "out");
+  EXPECT_NE(listed.find("replace  " + dir / "machine/Solvane/bin/SlvShell.exe" +
+                        " (installed 1.9.0.0, new 1.10.0.0)"),
             std::string::npos);
+  EXPECT_EQ(test::SplitLines(listed).back(), "Пробный запуск: ничего не изменено.");
   ASSERT_EQ(Update({}, dir / "real.json"), kExitUpdated);
   EXPECT_NE(Snapshot(), before);
   Json dry = Report(dir / "dry.json"), real = Report(dir / "real.json");
