@@ -231,20 +231,34 @@ TEST_F(UpdateSessionTest, RunsOncePerStartAndNeverWhileRunning) {
   EXPECT_EQ(ui.boxes, std::vector<TBoxId>{TBoxId::UpdateFinished});
 }
 
-// A detailed log that lost lines during the run fails the run, said once as
-// an error after it and never among the protocol's lines.
-TEST_F(UpdateSessionTest, ALogThatLostLinesFailsTheRun) {
+// What the run cannot leave behind fails it, said once as an error after it
+// and never among the protocol's lines: a detailed log that lost lines, and
+// a report that cannot be written (a fleet tool would take the run for one
+// that did not happen).
+TEST_F(UpdateSessionTest, ALostLogOrAnUnwrittenReportFailsTheRun) {
   machine.Install("ege");
   machine.Pack("ege");
-  TSessionOptions options = Options({&CountingType()});
-  options.logFailure = [] { return std::string("Cannot write the log file \"u.log\""); };
-  TUpdateSession session(ui, std::move(options));
-  session.FormShow();
-  session.RunUpdates();
-  EXPECT_EQ(ui.errors, std::vector<std::string>{"Cannot write the log file \"u.log\""});
-  for (const std::string& line : ui.memo)
-    EXPECT_EQ(line.find("log file"), std::string::npos) << line;
-  EXPECT_EQ(session.ExitStatus(), kExitFailed);
+  const std::string report = dir / "missing/r.json";
+  for (bool log : {true, false}) {
+    SCOPED_TRACE(log ? "the log" : "the report");
+    ui = ScriptedUi();
+    TSessionOptions options = Options({&CountingType()});
+    if (log) {
+      options.logFailure = [] { return std::string("Cannot write the log file \"u.log\""); };
+    } else {
+      options.reportFile = report;
+    }
+    TUpdateSession session(ui, std::move(options));
+    session.FormShow();
+    session.RunUpdates();
+    const std::string error = log ? "Cannot write the log file \"u.log\""
+                                  : "The report \"" + report + "\" cannot be written";
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_EQ(ui.errors[0].rfind(error, 0), 0u) << ui.errors[0];
+    for (const std::string& line : ui.memo)
+      EXPECT_EQ(line.find(error), std::string::npos) << line;
+    EXPECT_EQ(session.ExitStatus(), kExitFailed);
+  }
 }
 
 // A run removes the temporary files a killed run left in the folders it
