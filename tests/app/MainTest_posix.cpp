@@ -382,13 +382,13 @@ TEST_F(SlvUpdateTest, ASignalAtTheStartOrAfterTheLastLineEndsWithTheStatusOfThat
 // without an administrators' group.
 constexpr uid_t kNobody = 65534;
 
-// The check's answer in a child running as nobody with the given groups;
-// -1 when the identity could not be changed.
-int CheckAsNobody(const std::vector<gid_t>& groups) {
+// The check's answer in a child running as nobody with the given groups
+// and primary group; -1 when the identity could not be changed.
+int CheckAsNobody(const std::vector<gid_t>& groups, gid_t primary = kNobody) {
   pid_t child = ::fork();
   if (child == 0) {
     if (::setgroups(groups.size(), groups.data()) != 0 ||
-        ::setresgid(kNobody, kNobody, kNobody) != 0 ||
+        ::setresgid(primary, primary, primary) != 0 ||
         ::setresuid(kNobody, kNobody, kNobody) != 0) {
       ::_exit(2);
     }
@@ -407,6 +407,8 @@ TEST(AdminRightsTest, RootAndTheAdministratorsGroupsPassOthersDoNot) {
   const group* sudo = ::getgrnam("sudo");
   if (!sudo) GTEST_SKIP() << "no group sudo on this system";
   EXPECT_EQ(CheckAsNobody({sudo->gr_gid}), 1);
+  // The primary group counts, also without any supplementary one.
+  EXPECT_EQ(CheckAsNobody({}, sudo->gr_gid), 1);
   // An unrelated group grants nothing.
   EXPECT_EQ(CheckAsNobody({sudo->gr_gid + 1000}), 0);
 }
