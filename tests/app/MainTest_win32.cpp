@@ -2,13 +2,16 @@
 // Windows: a copy of the program in a package folder beside its storages
 // (built with slv2pack), the family registered in the machine's registry,
 // product folders on the drive; --quiet checks the protocol, the files, the
-// registry and the exit statuses.
+// registry and the exit statuses; beside them the checks of the start-up
+// that need the real system (the shell's window, the administrator).
 #include <gtest/gtest.h>
 
 #include <map>
 
 #include "TestSupport.h"
+#include "app/AdminRights.h"
 #include "app/ExitStatus.h"
+#include "app/ShellWindow.h"
 #include "sys/Cp1251.h"
 #include "sys/WindowsApi.h"
 #include "sys/registry/RegFunctions.h"
@@ -39,30 +42,6 @@ class FamilyKeys {
     ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kFamilyKey);
     ::RegDeleteTreeA(HKEY_CURRENT_USER, kFamilyKey);
   }
-};
-
-// A top-level window of the shell's class while the object lives.
-class ShellWindow {
- public:
-  ShellWindow() {
-    WNDCLASSA type{};
-    type.lpfnWndProc = ::DefWindowProcA;
-    type.hInstance = ::GetModuleHandleA(nullptr);
-    type.lpszClassName = "Zarvik:Solvane_2.0";
-    ::RegisterClassA(&type);
-    handle_ = ::CreateWindowExA(0, type.lpszClassName, "Zarvik:Solvane", WS_OVERLAPPEDWINDOW, 0, 0,
-                                100, 100, nullptr, nullptr, type.hInstance, nullptr);
-  }
-  ~ShellWindow() {
-    if (handle_) ::DestroyWindow(handle_);
-    ::UnregisterClassA("Zarvik:Solvane_2.0", ::GetModuleHandleA(nullptr));
-  }
-  ShellWindow(const ShellWindow&) = delete;
-  ShellWindow& operator=(const ShellWindow&) = delete;
-  bool Ok() const { return handle_ != nullptr; }
-
- private:
-  HWND handle_ = nullptr;
 };
 
 class SlvUpdateTest : public ::testing::Test {
@@ -117,18 +96,12 @@ class SlvUpdateTest : public ::testing::Test {
   std::string shell = dir / "Solvane";
 };
 
+// Windows hands the parent the whole status, not its low 8 bits. (What
+// each start-up ends with is the Linux program's table and the session's.)
 TEST_F(SlvUpdateTest, CommandLineAnswersWithTheFullExitStatuses) {
-  Result help = Run("slv2update", {"--help"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("--package-dir DIR"), std::string::npos);
-  Result version = Run("slv2update", {"--version"});
-  EXPECT_EQ(version.out.rfind("slv2update 2.1", 0), 0u);
   Result wrong = Run("slv2update", {"--quiet", "--silent"});
   EXPECT_EQ(wrong.status, kExitInvalidCommand);
   EXPECT_NE(wrong.err.find("unknown argument --silent"), std::string::npos);
-  Result missing = Run("slv2update", {"--quiet", "--package-dir", dir / "none"});
-  EXPECT_EQ(missing.status, kExitInvalidCommand);
-
   Result nothing = Update();
   EXPECT_EQ(nothing.status, kExitNothingToUpdate);
   EXPECT_NE(nothing.err.find("[Information]\nУ Вас не установлен ни один продукт"),
@@ -166,16 +139,75 @@ TEST_F(SlvUpdateTest, EveryProductUpdatedChangesFilesAndRegistryAndEndsWithZero)
       << log;
 }
 
-TEST_F(SlvUpdateTest, ARunningShellAsksForALaterRetry) {
-  ShellWindow window;
-  ASSERT_TRUE(window.Ok()) << "no window can be created here";
-  Install("ege");
-  Pack("ege", {{"files/product/a.txt", "a"}});
-  Result quiet = Update();
-  EXPECT_EQ(quiet.status, kExitShellRunning);
-  EXPECT_NE(quiet.err.find("[Warning]\nВ настоящий момент программа \"Zarvik:Solvane 2.х\""),
-            std::string::npos);
-  EXPECT_FALSE(test::PathExists(shell + "\\ege\\a.txt"));
+// A top-level window of a class registered for it, never shown: the shell's
+// window counts while it exists, visible or not.
+class TopLevelWindow {
+ public:
+  explicit TopLevelWindow(const char* className) : className_(className) {
+    WNDCLASSA type{};
+    type.lpfnWndProc = ::DefWindowProcA;
+    type.hInstance = ::GetModuleHandleA(nullptr);
+    type.lpszClassName = className;
+    ::RegisterClassA(&type);
+    handle_ = ::CreateWindowExA(0, className, "Solvane", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                                nullptr, nullptr, type.hInstance, nullptr);
+  }
+  ~TopLevelWindow() {
+    if (handle_) ::DestroyWindow(handle_);
+    ::UnregisterClassA(className_, ::GetModuleHandleA(nullptr));
+  }
+  TopLevelWindow(const TopLevelWindow&) = delete;
+  TopLevelWindow& operator=(const TopLevelWindow&) = delete;
+  bool Ok() const { return handle_ != nullptr; }
+
+ private:
+  const char* className_;
+  HWND handle_ = nullptr;
+};
+
+// The shell-window check against real top-level windows of the window
+// station (under Wine: its null display driver).
+TEST(ShellWindowTest, FindsTheShellsClassOnlyWhileItsWindowExists) {
+  EXPECT_FALSE(IsShellWindowOpen());
+  {
+    TopLevelWindow other("Zarvik:Solvane_2.1");
+    ASSERT_TRUE(other.Ok()) << "no window can be created here";
+    EXPECT_FALSE(IsShellWindowOpen());
+    TopLevelWindow shell("Zarvik:Solvane_2.0");
+    ASSERT_TRUE(shell.Ok());
+    EXPECT_TRUE(IsShellWindowOpen());
+  }
+  EXPECT_FALSE(IsShellWindowOpen());
+  // Window classes compare ignoring case.
+  TopLevelWindow lower("zarvik:solvane_2.0");
+  ASSERT_TRUE(lower.Ok());
+  EXPECT_TRUE(IsShellWindowOpen());
+}
+
+// Runs the administrator check while the calling thread impersonates the
+// anonymous logon, whose token lists no Administrators group; -1 when that
+// is not possible.
+int CheckAsAnonymous() {
+  if (!::ImpersonateAnonymousToken(::GetCurrentThread())) return -1;
+  bool result = IsUserAdministrator();
+  ::RevertToSelf();
+  return result ? 1 : 0;
+}
+
+// The administrator check for the process's token and for a thread that
+// impersonates another one.
+TEST(AdminRightsTest, TheThreadsTokenComesBeforeTheProcesss) {
+  // The tests run elevated on Windows; Wine's user is an administrator.
+  EXPECT_TRUE(IsUserAdministrator());
+  // A thread token that is a copy of the process's passes as well.
+  ASSERT_TRUE(::ImpersonateSelf(SecurityImpersonation));
+  EXPECT_TRUE(IsUserAdministrator());
+  ::RevertToSelf();
+
+  int anonymous = CheckAsAnonymous();
+  if (anonymous < 0) SLV2_SKIP_ON_WINE("no impersonation of the anonymous logon");
+  EXPECT_EQ(anonymous, 0);
+  EXPECT_TRUE(IsUserAdministrator());
 }
 
 }  // namespace

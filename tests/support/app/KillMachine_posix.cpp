@@ -7,7 +7,6 @@
 #include <filesystem>
 
 #include "KillMachine.h"
-#include "XDisplaySupport.h"
 
 namespace slv2::test {
 namespace {
@@ -57,7 +56,7 @@ class PosixKillMachine : public KillMachine {
   ScopedEnv xdg_{"XDG_DATA_HOME", machine_ + "/share"};
   // Temporary files a kill leaves in the temporary folder go with the test.
   ScopedEnv tmp_{"TMPDIR", dir_ / "tmp"};
-  DisplayVariable noDisplay_{""};
+  ScopedEnv noDisplay_{"DISPLAY", ""};
 };
 
 }  // namespace

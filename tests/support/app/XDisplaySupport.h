@@ -1,12 +1,13 @@
 // A private X server (Xvfb) for the tests of the shell-window check, and
 // top-level windows with a chosen WM_CLASS on it. Tests skip when Xvfb is
-// not installed.
+// not installed. $DISPLAY is set with test::ScopedEnv (an empty value
+// counts as no display).
 #pragma once
-
-#include <sys/types.h>
 
 #include <cstdint>
 #include <string>
+
+#include "TestSupport.h"
 
 struct xcb_connection_t;
 
@@ -30,22 +31,10 @@ class XDisplay {
   void CloseWindow(uint32_t window);
 
  private:
-  pid_t server_ = -1;
+  TempDir dir_;
+  int server_ = -1;
   std::string name_;
   xcb_connection_t* connection_ = nullptr;
-};
-
-// Sets $DISPLAY for the object's life (unset with an empty name).
-class DisplayVariable {
- public:
-  explicit DisplayVariable(const std::string& name);
-  ~DisplayVariable();
-  DisplayVariable(const DisplayVariable&) = delete;
-  DisplayVariable& operator=(const DisplayVariable&) = delete;
-
- private:
-  std::string previous_;
-  bool hadPrevious_ = false;
 };
 
 }  // namespace slv2::test

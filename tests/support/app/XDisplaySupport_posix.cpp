@@ -1,56 +1,39 @@
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <csignal>
 #include <cstdlib>
-#include <cstring>
 
 #include "XDisplaySupport.h"
 
 namespace slv2::test {
 
 XDisplay::XDisplay() {
-  int pipeFds[2];
-  if (::pipe(pipeFds) != 0) return;
-  server_ = ::fork();
-  if (server_ == 0) {
-    ::close(pipeFds[0]);
-    int devNull = ::open("/dev/null", O_RDWR);
-    ::dup2(devNull, STDOUT_FILENO);
-    ::dup2(devNull, STDERR_FILENO);
-    std::string fd = std::to_string(pipeFds[1]);
-    ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
-             "320x240x24", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  ::close(pipeFds[1]);
-  if (server_ < 0) {
-    ::close(pipeFds[0]);
-    return;
-  }
+  if (::access("/usr/bin/Xvfb", X_OK) != 0) return;
+  const std::string display = dir_ / "display";
+  server_ = StartProgram("/usr/bin/Xvfb",
+                         {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "320x240x24"},
+                         display, dir_ / "err");
   // Xvfb writes its display number once it accepts connections.
   std::string number;
-  char c;
-  while (::read(pipeFds[0], &c, 1) == 1 && c != '\n')
-    number += c;
-  ::close(pipeFds[0]);
-  if (number.empty()) return;
-  name_ = ":" + number;
-  xcb_connection_t* connection = xcb_connect(name_.c_str(), nullptr);
-  if (xcb_connection_has_error(connection)) {
-    xcb_disconnect(connection);
-    return;
+  for (int i = 0; i < 1000 && server_ > 0 && number.find('\n') == std::string::npos; ++i) {
+    ::usleep(10000);
+    if (PathExists(display)) number = ReadFile(display);
   }
-  connection_ = connection;
+  if (number.find('\n') == std::string::npos) return;
+  name_ = ":" + number.substr(0, number.find('\n'));
+  connection_ = xcb_connect(name_.c_str(), nullptr);
+  if (xcb_connection_has_error(connection_)) {
+    xcb_disconnect(connection_);
+    connection_ = nullptr;
+  }
 }
 
 XDisplay::~XDisplay() {
   if (connection_) xcb_disconnect(connection_);
   if (server_ > 0) {
-    ::kill(server_, SIGTERM);
-    ::waitpid(server_, nullptr, 0);
+    ::kill(server_, SIGTERM);  // not SIGKILL: Xvfb removes its lock file
+    WaitProgram(server_);
   }
 }
 
@@ -71,26 +54,6 @@ uint32_t XDisplay::OpenWindow(const std::string& instance, const std::string& cl
 void XDisplay::CloseWindow(uint32_t window) {
   xcb_destroy_window(connection_, window);
   std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
-}
-
-DisplayVariable::DisplayVariable(const std::string& name) {
-  if (const char* previous = std::getenv("DISPLAY")) {
-    hadPrevious_ = true;
-    previous_ = previous;
-  }
-  if (name.empty()) {
-    ::unsetenv("DISPLAY");
-  } else {
-    ::setenv("DISPLAY", name.c_str(), 1);
-  }
-}
-
-DisplayVariable::~DisplayVariable() {
-  if (hadPrevious_) {
-    ::setenv("DISPLAY", previous_.c_str(), 1);
-  } else {
-    ::unsetenv("DISPLAY");
-  }
 }
 
 }  // namespace slv2::test
