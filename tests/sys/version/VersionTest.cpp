@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "TestSupport.h"
+#include "sys/FileLayer.h"
 #include "sys/version/PeReader.h"
 #include "sys/version/VerInfo.h"
 
@@ -230,6 +231,11 @@ TEST(VerInfo, ReadsTheFixedBlockOfEveryFileAsPefileDoes) {
       ours += hex;
     }
     EXPECT_EQ(name + " " + ours, text);
+    // A file still open (the updater's new files) reads the same.
+    fs::FileHandle open = fs::FileHandle::Open(Pe(name), fs::kGenericRead, 0, fs::kOpenExisting);
+    FileVersion byHandle;
+    EXPECT_TRUE(ReadFileVersion(open, byHandle) && byHandle.found == found) << name;
+    EXPECT_EQ(std::memcmp(&byHandle.info, &info, found ? sizeof info : 0), 0) << name;
   }
   EXPECT_EQ(::pclose(pipe), 0);
   EXPECT_EQ(files, 9);
