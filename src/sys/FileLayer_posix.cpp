@@ -23,6 +23,7 @@
 #include "sys/Cp1251.h"
 #include "sys/FaultInjection.h"
 #include "sys/FileLayer.h"
+#include "sys/FileLayerRelease_posix.h"
 #include "sys/FileLayerResolve_posix.h"
 #include "sys/TempNames.h"
 #include "sys/WinError.h"
@@ -182,9 +183,15 @@ bool PrepareReplacement(const Location& from, const Location& to, int fromFd,
 }
 
 bool RenameLocated(const Location& from, const Location& to) {
+  // The replaced file is let go of elsewhere (FileLayerRelease_posix.h).
+  Fd replaced;
+  if (to.exists && S_ISREG(to.st.st_mode)) {
+    replaced = Fd(::openat(to.Folder(), to.name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  }
   if (::renameat(from.Folder(), from.name.c_str(), to.Folder(), to.name.c_str()) != 0) {
     return Fail(errno == ENOENT ? kErrorFileNotFound : FromErrno(errno));
   }
+  if (replaced.Valid()) posix::CloseLater(std::move(replaced));
   g_private.Take(from.st);
   posix::NoteRemoved(from.Folder(), from.name);
   posix::NoteAdded(to.Folder(), to.name);
