@@ -55,16 +55,12 @@ TSlv2ReplaceBatch::~TSlv2ReplaceBatch() {
 }
 
 void TSlv2ReplaceBatch::KeepSpare(std::unique_ptr<TSlv2NewContent> content) {
-  std::string folder = content->Folder();
-  FSpares[folder] = std::move(content);
+  FSpare = std::move(content);
 }
 
 std::unique_ptr<TSlv2NewContent> TSlv2ReplaceBatch::TakeSpare(const std::string& folder) {
-  auto it = FSpares.find(folder);
-  if (it == FSpares.end()) return nullptr;
-  std::unique_ptr<TSlv2NewContent> content = std::move(it->second);
-  FSpares.erase(it);
-  return content;
+  if (!FSpare || FSpare->Folder() != folder) return nullptr;
+  return std::move(FSpare);
 }
 
 void TSlv2ReplaceBatch::Hold(const std::string& folder) {

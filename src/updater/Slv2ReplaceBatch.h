@@ -13,7 +13,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,7 +47,9 @@ class TSlv2ReplaceBatch {
   void AddLine(const TLogPriority& priority, std::string line);
   // A new file whose content was not wanted (an installed file kept by the
   // version rule), kept for the next element of its folder: creating a file
-  // per kept element would cost more than writing it again.
+  // per kept element would cost more than writing it again. One is kept, in
+  // place of the one before (elements come folder by folder, and each holds
+  // a descriptor).
   void KeepSpare(std::unique_ptr<TSlv2NewContent> content);
   // The folder's spare new file, or nullptr.
   std::unique_ptr<TSlv2NewContent> TakeSpare(const std::string& folder);
@@ -85,7 +86,7 @@ class TSlv2ReplaceBatch {
   std::vector<Entry> FEntries;
   std::vector<Entry> FFlushing;  // the worker's batch
   std::thread FWorker;
-  std::map<std::string, std::unique_ptr<TSlv2NewContent>> FSpares;
+  std::unique_ptr<TSlv2NewContent> FSpare;
   fs::HeldFolder FHeld;
   std::string FHeldPath;
   int FFiles = 0;
