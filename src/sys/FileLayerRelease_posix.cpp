@@ -15,23 +15,21 @@ namespace {
 constexpr size_t kGroup = 64;
 constexpr std::chrono::milliseconds kGather{20};
 
+// Lives as long as the program: a process forked from this one has no
+// closing thread to wait for, and what is left open at the end the system
+// closes.
 class Closer {
  public:
-  ~Closer() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stop_ = true;
-    }
-    wake_.notify_one();
-    if (thread_.joinable()) thread_.join();
-  }
   void Add(Fd fd) {
     bool wake;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       pending_.push_back(std::move(fd));
       wake = (idle_ && pending_.size() == 1) || pending_.size() == kGroup;
-      if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+      if (!started_) {
+        std::thread([this] { Run(); }).detach();
+        started_ = true;
+      }
     }
     if (wake) wake_.notify_one();
   }
@@ -42,13 +40,12 @@ class Closer {
     for (;;) {
       if (pending_.empty()) {
         idle_ = true;
-        wake_.wait(lock, [this] { return stop_ || !pending_.empty(); });
+        wake_.wait(lock, [this] { return !pending_.empty(); });
         idle_ = false;
       }
-      wake_.wait_for(lock, kGather, [this] { return stop_ || pending_.size() >= kGroup; });
+      wake_.wait_for(lock, kGather, [this] { return pending_.size() >= kGroup; });
       std::vector<Fd> closing = std::move(pending_);
       pending_.clear();
-      if (closing.empty() && stop_) return;
       lock.unlock();
       closing.clear();
       lock.lock();
@@ -58,16 +55,15 @@ class Closer {
   std::mutex mutex_;
   std::condition_variable wake_;
   std::vector<Fd> pending_;
-  std::thread thread_;
+  bool started_ = false;
   bool idle_ = false;
-  bool stop_ = false;
 };
 
 }  // namespace
 
 void CloseLater(Fd fd) {
-  static Closer closer;
-  closer.Add(std::move(fd));
+  static Closer* closer = new Closer;
+  closer->Add(std::move(fd));
 }
 
 }  // namespace slv2::fs::posix

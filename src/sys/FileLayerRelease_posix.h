@@ -10,7 +10,7 @@
 namespace slv2::fs::posix {
 
 // Closes the descriptor soon, on the closing thread (started when first
-// needed; what it has not closed yet it closes before the program ends).
+// needed; what it has not closed when the program ends, the system closes).
 void CloseLater(Fd fd);
 
 }  // namespace slv2::fs::posix
