@@ -268,14 +268,16 @@ class NewFile {
   NewFile(const NewFile&) = delete;
   NewFile& operator=(const NewFile&) = delete;
 
-  // A new empty file in the folder, open for writing; invalid on failure.
+  // A new empty file in the folder, open for reading and writing; invalid
+  // on failure.
   static NewFile Create(std::string_view folder);
   bool Valid() const { return handle_.Valid(); }
   FileHandle& Handle() { return handle_; }
   // Gives the complete file the name `target` (on the same volume) in one
   // atomic step, over a file of that name as RenameOver does (which fails
   // when it is read-only or a folder), not yet durably: FlushNewFiles
-  // before, FlushFolders after. The file is closed once placed.
+  // before, FlushFolders after. The file is closed once placed; a placing
+  // that failed may be tried again.
   bool Place(std::string_view target);
 
  private:

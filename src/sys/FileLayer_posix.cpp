@@ -23,6 +23,7 @@
 #include "sys/Cp1251.h"
 #include "sys/FaultInjection.h"
 #include "sys/FileLayer.h"
+#include "sys/FileLayerRelease_posix.h"
 #include "sys/FileLayerResolve_posix.h"
 #include "sys/TempNames.h"
 #include "sys/WinError.h"
@@ -142,15 +143,22 @@ Fd OpenFolder(const Location& where) {
 // Only root may give a file away: another user's replacement stays theirs,
 // as with any program that rewrites a file it may write.
 // A planted hard link gives nothing: the replacement is a new file.
-bool TakeRightsOf(const Location& target, int replacement) {
+// `current` is the replacement's status: what it already has is not given
+// again (most replacements have their target's owner and mode already).
+bool TakeRightsOf(const Location& target, int replacement, const struct stat& current) {
   if (!target.exists || !S_ISREG(target.st.st_mode) || posix::PlantedHardLink(target, target.st)) {
     return true;
   }
-  if (::fchown(replacement, target.st.st_uid, target.st.st_gid) != 0 &&
+  bool owned = current.st_uid == target.st.st_uid && current.st_gid == target.st.st_gid;
+  if (!owned && ::fchown(replacement, target.st.st_uid, target.st.st_gid) != 0 &&
       (errno != EPERM || ::geteuid() == 0)) {
     return FailErrno();
   }
-  if (::fchmod(replacement, target.st.st_mode & 07777) != 0) return FailErrno();
+  // A change of owner clears the set-id bits: the mode is given after it.
+  if ((!owned || (current.st_mode & 07777) != (target.st.st_mode & 07777)) &&
+      ::fchmod(replacement, target.st.st_mode & 07777) != 0) {
+    return FailErrno();
+  }
   Fd object(::openat(target.Folder(), target.name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
   if (!object.Valid()) return FailErrno();
   std::string path = posix::DescriptorPath(object.Get());
@@ -162,21 +170,28 @@ bool TakeRightsOf(const Location& target, int replacement) {
          errno == ENOTSUP || FailErrno();
 }
 
-// Checks that `to` may be replaced and hands `from`'s descriptor the rights
-// of what it replaces.
-bool PrepareReplacement(const Location& from, const Location& to, int fromFd) {
+// Checks that `to` may be replaced and hands `from`'s descriptor (of
+// status `fromSt`) the rights of what it replaces.
+bool PrepareReplacement(const Location& from, const Location& to, int fromFd,
+                        const struct stat& fromSt) {
   if (to.exists && !S_ISLNK(to.st.st_mode) &&
       (S_ISDIR(to.st.st_mode) || IsReadOnlyMode(to.st.st_mode))) {
     return Fail(kErrorAccessDenied);
   }
   if (!from.exists) return Fail(kErrorFileNotFound);
-  return TakeRightsOf(to, fromFd);
+  return TakeRightsOf(to, fromFd, fromSt);
 }
 
 bool RenameLocated(const Location& from, const Location& to) {
+  // The replaced file is let go of elsewhere (FileLayerRelease_posix.h).
+  Fd replaced;
+  if (to.exists && S_ISREG(to.st.st_mode)) {
+    replaced = Fd(::openat(to.Folder(), to.name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  }
   if (::renameat(from.Folder(), from.name.c_str(), to.Folder(), to.name.c_str()) != 0) {
     return Fail(errno == ENOENT ? kErrorFileNotFound : FromErrno(errno));
   }
+  if (replaced.Valid()) posix::CloseLater(std::move(replaced));
   g_private.Take(from.st);
   posix::NoteRemoved(from.Folder(), from.name);
   posix::NoteAdded(to.Folder(), to.name);
@@ -370,9 +385,10 @@ bool ReplaceFile(std::string_view from, std::string_view to) {
   if (!posix::Locate(from, &src) || !posix::Locate(to, &dst)) return false;
   if (Injected(fault::kRename)) return false;
   if (!src.exists) return Fail(kErrorFileNotFound);
-  Fd content = OpenRegular(src, O_RDONLY);
+  struct stat opened;
+  Fd content = OpenRegular(src, O_RDONLY, &opened);
   if (!content.Valid()) return false;
-  if (!PrepareReplacement(src, dst, content.Get())) return false;
+  if (!PrepareReplacement(src, dst, content.Get(), opened)) return false;
   if (::fsync(content.Get()) != 0) return FailErrno();
   content = Fd();
   return RenameLocated(src, dst) && SyncFolder(dst);
@@ -383,8 +399,9 @@ bool RenameOver(std::string_view from, std::string_view to) {
   if (!posix::Locate(from, &src) || !posix::Locate(to, &dst)) return false;
   if (!src.exists) return Fail(kErrorFileNotFound);
   if (dst.exists) {  // its rights pass to the new file
-    Fd content = OpenRegular(src, O_RDONLY);
-    if (!content.Valid() || !PrepareReplacement(src, dst, content.Get())) return false;
+    struct stat opened;
+    Fd content = OpenRegular(src, O_RDONLY, &opened);
+    if (!content.Valid() || !PrepareReplacement(src, dst, content.Get(), opened)) return false;
   }
   if (Injected(fault::kRename)) return false;
   return RenameLocated(src, dst);
@@ -664,7 +681,9 @@ bool NewFile::Place(std::string_view target) {
   from.name = temp_;
   from.anchored = FolderOf(folder_).anchored;
   from.exists = ::fstat(fd, &from.st) == 0;
-  if ((to.exists && !PrepareReplacement(from, to, fd)) || !RenameLocated(from, to)) return false;
+  if ((to.exists && !PrepareReplacement(from, to, fd, from.st)) || !RenameLocated(from, to)) {
+    return false;
+  }
   temp_.clear();
   Discard();
   return true;

@@ -292,7 +292,8 @@ NewFile NewFile::Create(std::string_view folder) {
   NewFile file;
   file.temp_ = GetTempFileName(folder.empty() ? std::string_view(".") : folder, kTempPrefix);
   if (file.temp_.empty()) return file;
-  file.handle_ = FileHandle::Open(file.temp_, kGenericWrite, 0, kCreateAlways);
+  // Readable too: a writer may read back what it wrote (its version).
+  file.handle_ = FileHandle::Open(file.temp_, kGenericRead | kGenericWrite, 0, kCreateAlways);
   if (!file.handle_.Valid()) {
     DWORD error = ::GetLastError();
     file.Discard();
@@ -302,7 +303,8 @@ NewFile NewFile::Create(std::string_view folder) {
 }
 
 bool NewFile::Place(std::string_view target) {
-  if (!Valid()) return false;
+  // A placing that failed may be tried again: the file keeps its name.
+  if (temp_.empty()) return false;
   handle_.Close();
   if (!RenameOver(temp_, target)) return false;
   temp_.clear();

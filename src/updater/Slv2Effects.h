@@ -29,6 +29,7 @@ namespace slv2 {
 class TgmStorage;
 class TLogCategory;
 class TSlv2Overlay;
+class TSlv2NewContent;
 class TSlv2TempFile;
 
 class TSlv2Effects {
@@ -54,7 +55,12 @@ class TSlv2Effects {
   // `durably` false leaves the flush of the target's folder to the caller.
   virtual bool Replace(TSlv2TempFile& temp, const std::string& target, TSlv2Outcome outcome,
                        bool durably = true) = 0;
-  // Makes the renames into the folders durable, after Replace(..., false);
+  // The complete new content takes the target's name (over a read-only
+  // target too), not yet durably: its content was made durable before
+  // (fs::FlushNewFiles), FlushFolders follows.
+  virtual bool Place(TSlv2NewContent& content, const std::string& target, TSlv2Outcome outcome) = 0;
+  // Makes the renames into the folders durable, after Replace(..., false)
+  // and Place;
   // false with LastError when a flush fails.
   virtual bool FlushFolders(const std::vector<std::string>& folders) = 0;
   // The file, or with `tree` the folder and all below it.

@@ -4,6 +4,7 @@
 #include "storage/gmStorage.h"
 #include "storage/gmStrmUtil.h"
 #include "sys/FileLayer.h"
+#include "sys/FileReplace.h"
 #include "sys/Format.h"
 #include "sys/Process.h"
 #include "sys/ShFolder.h"
@@ -97,6 +98,9 @@ class TExecutingEffects : public TSlv2Effects {
   bool Replace(TSlv2TempFile& temp, const std::string& target, TSlv2Outcome outcome,
                bool durably) override {
     return Done(ReplaceInstalledFile(temp, target, durably), outcome);
+  }
+  bool Place(TSlv2NewContent& content, const std::string& target, TSlv2Outcome outcome) override {
+    return Done(fs::PlaceNewFile(content.File(), target), outcome);
   }
   bool Delete(const std::string& path, bool tree, TSlv2Outcome outcome) override {
     return Done(tree ? TgmFileUtil::DeleteTree(path) : fs::DeleteFile(path), outcome);

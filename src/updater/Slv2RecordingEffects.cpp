@@ -198,6 +198,9 @@ class TRecordingEffects : public TSlv2Effects {
   bool Replace(TSlv2TempFile&, const std::string&, TSlv2Outcome outcome, bool) override {
     return Done(true, outcome);
   }
+  bool Place(TSlv2NewContent&, const std::string&, TSlv2Outcome outcome) override {
+    return Done(true, outcome);
+  }
   bool Delete(const std::string&, bool, TSlv2Outcome outcome) override {
     return Done(true, outcome);
   }

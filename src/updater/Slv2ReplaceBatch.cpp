@@ -1,5 +1,6 @@
 #include "updater/Slv2ReplaceBatch.h"
 
+#include <algorithm>
 #include <set>
 
 #include "storage/FileUtil.h"
@@ -31,10 +32,10 @@ TSlv2Outcome Take(std::optional<TSlv2Outcome>& outcome) {
 
 }  // namespace
 
-void TSlv2ReplaceBatch::Add(std::unique_ptr<TSlv2TempFile> temp, const std::string& target,
+void TSlv2ReplaceBatch::Add(std::unique_ptr<TSlv2NewContent> content, const std::string& target,
                             int64_t size, TSlv2Outcome outcome, const char* operation,
                             std::string doneLine) {
-  FEntries.push_back(Entry{std::move(temp), target, operation, &TLogPriority::Debug(),
+  FEntries.push_back(Entry{std::move(content), target, operation, &TLogPriority::Debug(),
                            std::move(doneLine), std::move(outcome)});
   ++FFiles;
   FBytes += size;
@@ -53,16 +54,13 @@ TSlv2ReplaceBatch::~TSlv2ReplaceBatch() {
   Wait();
 }
 
-void TSlv2ReplaceBatch::KeepSpare(const std::string& folder, std::unique_ptr<TSlv2TempFile> temp) {
-  FSpares[folder] = std::move(temp);
+void TSlv2ReplaceBatch::KeepSpare(std::unique_ptr<TSlv2NewContent> content) {
+  FSpare = std::move(content);
 }
 
-std::unique_ptr<TSlv2TempFile> TSlv2ReplaceBatch::TakeSpare(const std::string& folder) {
-  auto it = FSpares.find(folder);
-  if (it == FSpares.end()) return nullptr;
-  std::unique_ptr<TSlv2TempFile> temp = std::move(it->second);
-  FSpares.erase(it);
-  return temp;
+std::unique_ptr<TSlv2NewContent> TSlv2ReplaceBatch::TakeSpare(const std::string& folder) {
+  if (!FSpare || FSpare->Folder() != folder) return nullptr;
+  return std::move(FSpare);
 }
 
 void TSlv2ReplaceBatch::Hold(const std::string& folder) {
@@ -71,7 +69,9 @@ void TSlv2ReplaceBatch::Hold(const std::string& folder) {
 }
 
 void TSlv2ReplaceBatch::FlushIfFull() {
-  if (FFiles >= kBatchFiles || FBytes >= kBatchBytes) StartFlush();
+  // Each new file stays open until it is placed, two batches at a time.
+  size_t files = std::min<size_t>(kBatchFiles, fs::NewFilesAtOnce() / 2);
+  if (static_cast<size_t>(FFiles) >= files || FBytes >= kBatchBytes) StartFlush();
 }
 
 void TSlv2ReplaceBatch::Finish() {
@@ -97,14 +97,14 @@ void TSlv2ReplaceBatch::StartFlush() {
 void TSlv2ReplaceBatch::Apply(std::vector<Entry>& entries) {
   TLogCategory& logger = FLogger;
   try {
-    std::vector<std::string> files;
+    std::vector<fs::NewFile*> files;
     for (const Entry& entry : entries)
-      if (entry.temp) files.push_back(entry.temp->Name());
-    bool durable = files.empty() || fs::FlushFiles(files);
+      if (entry.content) files.push_back(&entry.content->File());
+    bool durable = files.empty() || fs::FlushNewFiles(files);
     std::string flushError = durable ? std::string() : SysErrorMessage(fs::LastError());
     std::set<std::string> folders;
     for (Entry& entry : entries) {
-      if (!entry.temp) {
+      if (!entry.content) {
         if (entry.outcome) FEffects.Record(Take(entry.outcome));
         if (!entry.line.empty()) logger.Log(*entry.priority, entry.line);
       } else if (!durable) {
@@ -113,9 +113,9 @@ void TSlv2ReplaceBatch::Apply(std::vector<Entry>& entries) {
         outcome.failure = flushError;
         FEffects.Refused(
             entry.operation, std::move(outcome),
-            FailedLine(entry.operation, Format("Error writing \"%s\": %s",
-                                               entry.temp->Name().c_str(), flushError.c_str())));
-      } else if (FEffects.Replace(*entry.temp, entry.target, Take(entry.outcome), false)) {
+            FailedLine(entry.operation, Format("Error writing \"%s\": %s", entry.target.c_str(),
+                                               flushError.c_str())));
+      } else if (FEffects.Place(*entry.content, entry.target, Take(entry.outcome))) {
         folders.insert(TgmFileUtil::ExtractFilePath(entry.target));
         logger.Debug(entry.line);
       } else {
@@ -138,10 +138,10 @@ void TSlv2ReplaceBatch::Apply(std::vector<Entry>& entries) {
   for (Entry& entry : entries) {
     if (!entry.outcome) continue;
     TSlv2Outcome outcome = Take(entry.outcome);
-    if (entry.temp) outcome.failure = "not replaced";
+    if (entry.content) outcome.failure = "not replaced";
     FEffects.Record(std::move(outcome));
   }
-  entries.clear();  // the temporary files left go here
+  entries.clear();  // the new files left go here
 }
 
 }  // namespace slv2

@@ -1,9 +1,9 @@
 // The installed files of one "files" part, replaced in batches: each new
-// content is complete in a temporary file beside its target; a flush makes
-// the batch's contents durable together, renames each over its target (one
-// atomic step each; a read-only target is replaced by a writable file) and
-// makes the renames durable together. A kill at any moment leaves every
-// target with its old content or its new one.
+// content is complete in a new file beside its target (TSlv2NewContent); a
+// flush makes the batch's contents durable together, gives each its
+// target's name (one atomic step each; a read-only target is replaced by a
+// writable file) and makes the names durable together. A kill at any
+// moment leaves every target with its old content or its new one.
 //
 // A flush runs on a worker thread while the next batch is being written, so
 // that waiting for the disk overlaps with extracting; flushes still happen
@@ -13,7 +13,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,7 +31,7 @@ class TSlv2ReplaceBatch {
   TSlv2ReplaceBatch(TLogCategory& logger, TSlv2Effects& effects)
       : FLogger(logger), FEffects(effects) {}
   // Waits for a flush in progress; entries still pending are dropped with
-  // their temporary files (call Finish to apply them).
+  // their new files (call Finish to apply them).
   ~TSlv2ReplaceBatch();
   TSlv2ReplaceBatch(const TSlv2ReplaceBatch&) = delete;
   TSlv2ReplaceBatch& operator=(const TSlv2ReplaceBatch&) = delete;
@@ -40,18 +39,20 @@ class TSlv2ReplaceBatch {
   // A new content of `size` bytes for the target, recorded as `outcome`;
   // `doneLine` is logged at DEBUG once it is in place, the failure line of
   // `operation` otherwise.
-  void Add(std::unique_ptr<TSlv2TempFile> temp, const std::string& target, int64_t size,
+  void Add(std::unique_ptr<TSlv2NewContent> content, const std::string& target, int64_t size,
            TSlv2Outcome outcome, const char* operation, std::string doneLine);
   // A decision that changes nothing, recorded in its place.
   void AddRecord(TSlv2Outcome outcome);
   // A line logged in its place among the replacements.
   void AddLine(const TLogPriority& priority, std::string line);
-  // A temporary file whose content was not wanted (an installed file kept
-  // by the version rule), kept for the next element of its folder: creating
-  // and deleting a file per kept element would cost more than writing it.
-  void KeepSpare(const std::string& folder, std::unique_ptr<TSlv2TempFile> temp);
-  // The folder's spare temporary file, or nullptr.
-  std::unique_ptr<TSlv2TempFile> TakeSpare(const std::string& folder);
+  // A new file whose content was not wanted (an installed file kept by the
+  // version rule), kept for the next element of its folder: creating a file
+  // per kept element would cost more than writing it again. One is kept, in
+  // place of the one before (elements come folder by folder, and each holds
+  // a descriptor).
+  void KeepSpare(std::unique_ptr<TSlv2NewContent> content);
+  // The folder's spare new file, or nullptr.
+  std::unique_ptr<TSlv2NewContent> TakeSpare(const std::string& folder);
   // Holds the folder whose files are being prepared open (fs::HeldFolder),
   // in place of the one held before: its files are reached from it instead
   // of from the product's root, and it stays the folder first found (no
@@ -67,7 +68,7 @@ class TSlv2ReplaceBatch {
 
  private:
   struct Entry {
-    std::unique_ptr<TSlv2TempFile> temp;  // none for a line or a record alone
+    std::unique_ptr<TSlv2NewContent> content;  // none for a line or a record alone
     std::string target;
     const char* operation = nullptr;
     const TLogPriority* priority;
@@ -85,7 +86,7 @@ class TSlv2ReplaceBatch {
   std::vector<Entry> FEntries;
   std::vector<Entry> FFlushing;  // the worker's batch
   std::thread FWorker;
-  std::map<std::string, std::unique_ptr<TSlv2TempFile>> FSpares;
+  std::unique_ptr<TSlv2NewContent> FSpare;
   fs::HeldFolder FHeld;
   std::string FHeldPath;
   int FFiles = 0;

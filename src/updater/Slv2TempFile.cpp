@@ -1,5 +1,8 @@
 #include "updater/Slv2TempFile.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "log/LogCategory.h"
 #include "storage/FileUtil.h"
 #include "storage/WinFileStream.h"
@@ -11,6 +14,7 @@
 #include "sys/StrUtil.h"
 #include "sys/TempNames.h"
 #include "sys/WinError.h"
+#include "sys/version/VerInfo.h"
 #include "updater/Slv2Paths.h"
 #include "updater/Slv2Reason.h"
 #include "updater/Slv2TempOwner.h"
@@ -74,37 +78,90 @@ void RemoveLeftoverTempFiles(const std::string& folder, std::vector<std::string>
 
 namespace {
 
-// The temporary file, written over from its start; requests to size it are
-// left for the end, when it is cut to what was written.
-class TScratchFileStream : public TWinFileStream {
+// A file written from its start with positioned writes: the position is
+// kept here instead of being asked of the system around every write.
+// Requests to size it are left for the end, when it is cut to what was
+// written.
+class TRewriteStream : public TStream {
  public:
-  explicit TScratchFileStream(const std::string& fileName)
-      : TWinFileStream(fileName, fs::kGenericWrite, 0, fs::kOpenExisting) {}
-  void SetSize(int64_t) override {}
-  void CutToPosition() {
-    int64_t end = Position();
-    if (Size() > end) TWinFileStream::SetSize(end);
+  explicit TRewriteStream(fs::FileHandle& file) : FFile(file) {}
+  int32_t Read(void*, int32_t) override { return -1; }
+  int32_t Write(const void* buffer, int32_t count) override {
+    if (count <= 0) return 0;
+    if (!FFile.WriteAt(static_cast<uint64_t>(FPosition), buffer, static_cast<size_t>(count))) {
+      return -1;
+    }
+    FPosition += count;
+    FEnd = std::max(FEnd, FPosition);
+    return count;
   }
+  int64_t Seek(int64_t offset, fs::SeekOrigin origin) override {
+    FPosition = offset + (origin == fs::kSeekCurrent ? FPosition
+                          : origin == fs::kSeekEnd   ? FEnd
+                                                     : 0);
+    return FPosition;
+  }
+  void SetSize(int64_t) override {}
+  int64_t Size() override { return FEnd; }
+
+ private:
+  fs::FileHandle& FFile;
+  int64_t FPosition = 0;
+  int64_t FEnd = 0;
 };
+
+// Writes the element over the file's first bytes and cuts the file of
+// `length` bytes to what was written; false as ExtractInto.
+bool Rewrite(TgmStorage& storage, const std::string& element, fs::FileHandle& file, int64_t length,
+             int64_t* size) {
+  std::unique_ptr<TgmStgStream> stream =
+      storage.CreateStream(element, stg::kStgmRead | stg::kStgmShareDenyWrite);
+  TRewriteStream out(file);
+  // A write that fails leaves its reason; damaged data leaves none.
+  fs::SetLastError(kErrorSuccess);
+  bool ok = Decompress(*stream, out);
+  uint32_t error = ok ? kErrorSuccess : fs::LastError();
+  int64_t written = out.Size();
+  if (size) *size = written;
+  if (length > written && !file.Resize(static_cast<uint64_t>(written)) && ok) {
+    ok = false;
+    error = fs::LastError();
+  }
+  // A larger file starts its way to the disk now, so that the batch's flush
+  // finds it written; small ones go together with the flush.
+  if (written >= (64 << 10)) file.StartFlush();
+  fs::SetLastError(error);
+  return ok;
+}
 
 }  // namespace
 
 bool ExtractInto(TgmStorage& storage, const std::string& element, const TSlv2TempFile& temp,
                  int64_t* size) {
-  std::unique_ptr<TgmStgStream> stream =
-      storage.CreateStream(element, stg::kStgmRead | stg::kStgmShareDenyWrite);
-  TScratchFileStream file(temp.Name());
-  // A write that fails leaves its reason; damaged data leaves none.
-  fs::SetLastError(kErrorSuccess);
-  bool ok = Decompress(*stream, file);
-  uint32_t error = ok ? kErrorSuccess : fs::LastError();
-  if (size) *size = file.Position();
-  file.CutToPosition();
-  // A larger file starts its way to the disk now, so that the batch's flush
-  // finds it written; small ones go together with the flush.
-  if (file.Position() >= (64 << 10)) file.Handle().StartFlush();
-  fs::SetLastError(error);
+  TWinFileStream file(temp.Name(), fs::kGenericWrite, 0, fs::kOpenExisting);
+  return Rewrite(storage, element, file.Handle(), file.Handle().Size(), size);
+}
+
+TSlv2NewContent::TSlv2NewContent(const std::string& folder)
+    : FFolder(folder.empty() ? TgmFileUtil::GetTempFolder() : folder),
+      FFile(fs::NewFile::Create(FFolder)) {
+  if (!FFile.Valid()) {
+    throw ESlvUpdater(Format("Error creating temp file in \"%s\"", FFolder.c_str()),
+                      fs::LastError());
+  }
+}
+
+bool TSlv2NewContent::Extract(TgmStorage& storage, const std::string& element, int64_t* size) {
+  int64_t written = 0;
+  bool ok = Rewrite(storage, element, FFile.Handle(), FLength, &written);
+  // After a failure the file's end is not known: the next content cuts it.
+  FLength = ok ? written : std::numeric_limits<int64_t>::max();
+  if (size) *size = written;
   return ok;
+}
+
+bool TSlv2NewContent::ReadVersion(FileVersion& version) {
+  return ReadFileVersion(FFile.Handle(), version);
 }
 
 bool ReplaceInstalledFile(TSlv2TempFile& temp, const std::string& target, bool durably) {

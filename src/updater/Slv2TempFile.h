@@ -10,10 +10,13 @@
 #include <string_view>
 #include <vector>
 
+#include "sys/FileLayer.h"
+
 namespace slv2 {
 
 class TgmStorage;
 class TLogCategory;
+struct FileVersion;
 
 // Owns a temporary file: deletes it (read-only or not) when it goes, unless
 // it was renamed away or given up with Forget(). Its name is the program's
@@ -54,6 +57,30 @@ void RemoveLeftoverTempFiles(const std::string& folder, std::vector<std::string>
 // the disk when it is closed, which makes deleting or reusing it costly.
 bool ExtractInto(TgmStorage& storage, const std::string& element, const TSlv2TempFile& temp,
                  int64_t* size = nullptr);
+
+// New content for files of one folder, written into a new file that takes
+// its target's name only once complete (fs::NewFile: on Linux a file
+// without a name, which a killed run leaves nowhere). The file may be
+// written again for the next target when a content is not wanted.
+class TSlv2NewContent {
+ public:
+  // A new empty file in the folder (the system temporary folder when
+  // empty); raises ESlvUpdater when none can be created.
+  explicit TSlv2NewContent(const std::string& folder);
+
+  const std::string& Folder() const { return FFolder; }
+  fs::NewFile& File() { return FFile; }
+  // Writes the stream element as ExtractInto does, from the file's start;
+  // `size` receives the bytes written.
+  bool Extract(TgmStorage& storage, const std::string& element, int64_t* size);
+  // Its version block, read from the open file (VerInfo.h).
+  bool ReadVersion(FileVersion& version);
+
+ private:
+  std::string FFolder;
+  fs::NewFile FFile;
+  int64_t FLength = 0;  // the file's length, which a shorter content cuts
+};
 
 // Renames the complete temporary file over the target (sys/FileReplace.h:
 // atomic, durable unless not `durably`, rights kept, a read-only target

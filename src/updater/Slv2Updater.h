@@ -197,7 +197,8 @@ class TSlv2Updater {
   void ProcessFiles();
   void ProcessFilesIn(TgmStorage& parent, const std::string& name, const std::string& root);
   // `path`: where below the root the element installs, when not under its
-  // own name (a long name from the storage's name map).
+  // own name (a long name from the storage's name map). Within
+  // ProcessFilesIn only: the file goes into its batch.
   void ProcessFile(TgmStorage& storage, const std::string& elementName, const std::string& root,
                    const std::string& path = {});
   void ProcessPatch(TgmStorage& storage, const std::string& elementName, const std::string& target);

@@ -47,11 +47,6 @@ void Extract(TgmStorage& storage, const std::string& element, const TSlv2TempFil
 
 constexpr const char* kExtractError = "Error extracting \"%s\" stream to \"%s\" temp file";
 
-[[noreturn]] void ReplaceFailed(const std::string& target) {
-  throw ESlvUpdater(Format("Error replacing \"%s\": %s", target.c_str(),
-                           SysErrorMessage(fs::LastError()).c_str()));
-}
-
 }  // namespace
 
 void TSlv2Updater::ProcessFiles() {
@@ -134,10 +129,11 @@ void TSlv2Updater::ProcessFilesIn(TgmStorage& parent, const std::string& name,
 
 void TSlv2Updater::ProcessFile(TgmStorage& storage, const std::string& elementName,
                                const std::string& root, const std::string& path) {
-  // Within a batch every line waits there, so that the log keeps the order
-  // of the elements.
+  // Every line waits in the batch, so that the log keeps the order of the
+  // elements.
+  SLV2_ASSERT(FBatch, "Slv2Updater");
   auto log = [this](const TLogPriority& priority, const std::string& line) {
-    FBatch ? FBatch->AddLine(priority, line) : Logger().Log(priority, line);
+    FBatch->AddLine(priority, line);
   };
   try {
     const std::string& name = path.empty() ? elementName : path;
@@ -150,7 +146,7 @@ void TSlv2Updater::ProcessFile(TgmStorage& storage, const std::string& elementNa
     std::string folder = TgmFileUtil::ExtractFilePath(target);
     // A held folder was found free of links when it was taken, and stays
     // the folder then found.
-    bool held = FBatch && FBatch->Holds(folder);
+    bool held = FBatch->Holds(folder);
     if (!held && PassesThroughLink(folder, InsideFolders(folder, false))) {
       log(TLogPriority::Error(), Format("%s(): \"%s\" passes through a link, element refused",
                                         "ProcessFile", target.c_str()));
@@ -168,14 +164,19 @@ void TSlv2Updater::ProcessFile(TgmStorage& storage, const std::string& elementNa
     } else if (!exists && !held && !Effects().MakeFolder(folder)) {
       throw ESlvUpdater(Format("Error creating folder \"%s\"", folder.c_str()), fs::LastError());
     }
-    if (FBatch && !held) FBatch->Hold(folder);
-    std::unique_ptr<TSlv2TempFile> temp = FBatch ? FBatch->TakeSpare(folder) : nullptr;
-    if (!temp) temp = std::make_unique<TSlv2TempFile>(Effects().WorkFolder(folder));
+    if (!held) FBatch->Hold(folder);
+    std::string work = Effects().WorkFolder(folder);
+    std::unique_ptr<TSlv2NewContent> content = FBatch->TakeSpare(work);
+    if (!content) content = std::make_unique<TSlv2NewContent>(work);
     int64_t size = 0;
-    Extract(storage, elementName, *temp, kExtractError, &size);
-    // Each version is read once: for the rule and for the record.
+    if (!content->Extract(storage, elementName, &size)) {
+      throw ESlvUpdater(Format(kExtractError, elementName.c_str(), content->Folder().c_str()),
+                        fs::LastError());
+    }
+    // Each version is read once: for the rule and for the record; the new
+    // one from the file still open, which no one else can reach yet.
     FileVersion incoming, installed;
-    bool read = ReadFileVersion(temp->Name(), incoming);
+    bool read = content->ReadVersion(incoming);
     if (exists && !(read && ReadFileVersion(target, installed))) {
       throw ESlvUpdater(Format("Error reading the versions of \"%s\": %s", target.c_str(),
                                SysErrorMessage(fs::LastError()).c_str()));
@@ -190,21 +191,15 @@ void TSlv2Updater::ProcessFile(TgmStorage& storage, const std::string& elementNa
     if (newer < 0) {
       log(TLogPriority::Debug(),
           Format("%s(): Existing \"%s\" has newer version", "ProcessFile", target.c_str()));
-      if (!FBatch) return Effects().Record(std::move(outcome));
       FBatch->AddRecord(std::move(outcome));
-      FBatch->KeepSpare(folder, std::move(temp));
+      FBatch->KeepSpare(std::move(content));
       return;
     }
     std::string done = exists ? Format("%s(): Replaced \"%s\" with newer or the same",
                                        "ProcessFile", target.c_str())
                               : Format("%s(): Extracted new \"%s\"", "ProcessFile", target.c_str());
-    if (FBatch) {
-      FBatch->Add(std::move(temp), target, size, std::move(outcome), "ProcessFile", done);
-      FBatch->FlushIfFull();
-      return;
-    }
-    if (!Effects().Replace(*temp, target, std::move(outcome))) ReplaceFailed(target);
-    Logger().Debug(done);
+    FBatch->Add(std::move(content), target, size, std::move(outcome), "ProcessFile", done);
+    FBatch->FlushIfFull();
   } catch (const std::exception& e) {
     log(TLogPriority::Error(), FailedLine("ProcessFile", e));
   }

@@ -4,6 +4,7 @@
 
 #include "sys/FileLayer.h"
 #include "sys/WinError.h"
+#include "sys/version/PeReader.h"
 #include "sys/version/VersionApi.h"
 
 namespace slv2 {
@@ -12,15 +13,15 @@ namespace {
 
 enum class TVersion { Found, None, Unreadable };
 
-TVersion ReadFixedFileInfo(std::string_view fileName, VsFixedFileInfo& info) {
-  std::string resource;
+// The fixed block of the resource that `read` fetched, found by `query`.
+template <typename Query>
+TVersion FixedFileInfoOf(bool read, const std::string& resource, Query query,
+                         VsFixedFileInfo& info) {
   std::string_view block;
-  if (!ver::GetFileVersionInfo(fileName, &resource)) {
+  if (!read) {
     return fs::LastError() == kErrorResourceTypeNotFound ? TVersion::None : TVersion::Unreadable;
   }
-  if (!ver::QueryRootBlock(resource, &block) || block.size() != sizeof(VsFixedFileInfo)) {
-    return TVersion::None;
-  }
+  if (!query(resource, &block) || block.size() != sizeof(VsFixedFileInfo)) return TVersion::None;
   // The block is little-endian, whatever the host.
   uint32_t fields[sizeof(VsFixedFileInfo) / 4];
   for (size_t i = 0; i < std::size(fields); ++i) {
@@ -32,6 +33,17 @@ TVersion ReadFixedFileInfo(std::string_view fileName, VsFixedFileInfo& info) {
   info = {fields[0], fields[1], fields[2], fields[3],  fields[4],  fields[5], fields[6],
           fields[7], fields[8], fields[9], fields[10], fields[11], fields[12]};
   return TVersion::Found;
+}
+
+TVersion ReadFixedFileInfo(std::string_view fileName, VsFixedFileInfo& info) {
+  std::string resource;
+  return FixedFileInfoOf(ver::GetFileVersionInfo(fileName, &resource), resource,
+                         ver::QueryRootBlock, info);
+}
+
+bool Read(TVersion read, FileVersion& version) {
+  version.found = read == TVersion::Found;
+  return read != TVersion::Unreadable;
 }
 
 }  // namespace
@@ -67,9 +79,15 @@ int CompareFileVersions(std::string_view fileName1, std::string_view fileName2) 
 }
 
 bool ReadFileVersion(std::string_view fileName, FileVersion& version) {
-  TVersion read = ReadFixedFileInfo(fileName, version.info);
-  version.found = read == TVersion::Found;
-  return read != TVersion::Unreadable;
+  return Read(ReadFixedFileInfo(fileName, version.info), version);
+}
+
+bool ReadFileVersion(fs::FileHandle& file, FileVersion& version) {
+  std::string resource;
+  // Read by the portable reader, whose resource the platform's query may
+  // not take.
+  bool read = ver::GetFileVersionInfo(file, &resource);
+  return Read(FixedFileInfoOf(read, resource, pe::VersionRootValue, version.info), version);
 }
 
 int CompareFileVersions(const FileVersion& version1, const FileVersion& version2) {

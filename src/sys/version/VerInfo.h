@@ -8,6 +8,10 @@
 
 namespace slv2 {
 
+namespace fs {
+class FileHandle;
+}
+
 // The platform's fixed version block (52 bytes); only the file version
 // fields are read by the comparisons.
 struct VsFixedFileInfo {
@@ -51,6 +55,8 @@ struct FileVersion {
 // False when the file could not be opened or read (fs::LastError() tells
 // why), which is not the same as a file without a version block.
 bool ReadFileVersion(std::string_view fileName, FileVersion& version);
+// The same for a file open for reading (ver::GetFileVersionInfo).
+bool ReadFileVersion(fs::FileHandle& file, FileVersion& version);
 // CompareFileVersions of versions read.
 int CompareFileVersions(const FileVersion& version1, const FileVersion& version2);
 

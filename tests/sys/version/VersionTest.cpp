@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "TestSupport.h"
+#include "sys/FileLayer.h"
 #include "sys/Format.h"
 #include "sys/version/PeReader.h"
 #include "sys/version/VerInfo.h"
@@ -221,6 +222,11 @@ TEST(VerInfo, ReadsTheFixedBlockOfEveryFileAsPefileDoes) {
     for (size_t i = 0; found && i < sizeof info; ++i)
       ours += Format("%02x", reinterpret_cast<unsigned char*>(&info)[i]);
     EXPECT_EQ(name + " " + ours, text);
+    // A file still open (the updater's new files) reads the same.
+    fs::FileHandle open = fs::FileHandle::Open(Pe(name), fs::kGenericRead, 0, fs::kOpenExisting);
+    FileVersion byHandle;
+    EXPECT_TRUE(ReadFileVersion(open, byHandle) && byHandle.found == found) << name;
+    EXPECT_EQ(std::memcmp(&byHandle.info, &info, found ? sizeof info : 0), 0) << name;
   }
   EXPECT_EQ(lines.size(), 9u);
 #endif
