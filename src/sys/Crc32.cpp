@@ -6,7 +6,9 @@
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
-#if __has_include(<sys/platform/x86.h>)
+// glibc's header is C (it uses _Bool), which only GCC takes in C++.
+#if __has_include(<sys/platform/x86.h>) && !defined(__clang__)
+#define SLV2_GLIBC_CPU_FEATURES 1
 #include <sys/platform/x86.h>
 #else
 #include <cpuid.h>
@@ -87,7 +89,7 @@ __attribute__((target("pclmul,sse4.1"))) uint32_t FoldCRC32(const uint8_t* p, ui
 // CPUID leaf: the compiler's full feature probe asks a dozen, and under a
 // hypervisor costs more than the fold saves on a small file.
 bool CanFold() {
-#if __has_include(<sys/platform/x86.h>)
+#ifdef SLV2_GLIBC_CPU_FEATURES
   return CPU_FEATURE_ACTIVE(PCLMULQDQ) && CPU_FEATURE_ACTIVE(SSE4_1);
 #else
   static const bool can = [] {
