@@ -95,17 +95,11 @@ bool ReplaceFile(std::string_view from, std::string_view to);
 // failIfExists.
 bool CopyFile(std::string_view from, std::string_view to, bool failIfExists);
 
-// Durability of many new files at once, for writers of thousands of files:
-// write each complete into a temporary file beside its target, make them
-// durable together (FlushFiles), rename each over its target (RenameOver,
-// each atomic) and make the renames durable together (FlushFolders). On
-// Linux a flush is one per file system, not one per file.
-bool FlushFiles(const std::vector<std::string>& files);
+// Makes the new names in the folders durable together, after a writer of
+// many files has placed them (NewFile::Place). On Linux a flush is one per
+// file system, not one per folder.
 bool FlushFolders(const std::vector<std::string>& folders);
-// Renames `from` over `to` in one atomic step, not yet durably. Fails, as
-// ReplaceFile does, when `to` is read-only or a folder.
-bool RenameOver(std::string_view from, std::string_view to);
-// ReplaceFile and RenameOver on Linux give the new file the owner and group
+// ReplaceFile and NewFile::Place on Linux give the new file the owner and group
 // (when the process may: root), permission bits and access-list entries of
 // the file it replaces (a new file keeps what its folder gives every created
 // file), on Windows its owner, group and access list (the owner only for an
@@ -274,7 +268,7 @@ class NewFile {
   bool Valid() const { return handle_.Valid(); }
   FileHandle& Handle() { return handle_; }
   // Gives the complete file the name `target` (on the same volume) in one
-  // atomic step, over a file of that name as RenameOver does (which fails
+  // atomic step, over a file of that name as ReplaceFile does (which fails
   // when it is read-only or a folder), not yet durably: FlushNewFiles
   // before, FlushFolders after. The file is closed once placed; a placing
   // that failed may be tried again.

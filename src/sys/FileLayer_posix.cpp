@@ -394,19 +394,6 @@ bool ReplaceFile(std::string_view from, std::string_view to) {
   return RenameLocated(src, dst) && SyncFolder(dst);
 }
 
-bool RenameOver(std::string_view from, std::string_view to) {
-  Location src, dst;
-  if (!posix::Locate(from, &src) || !posix::Locate(to, &dst)) return false;
-  if (!src.exists) return Fail(kErrorFileNotFound);
-  if (dst.exists) {  // its rights pass to the new file
-    struct stat opened;
-    Fd content = OpenRegular(src, O_RDONLY, &opened);
-    if (!content.Valid() || !PrepareReplacement(src, dst, content.Get(), opened)) return false;
-  }
-  if (Injected(fault::kRename)) return false;
-  return RenameLocated(src, dst);
-}
-
 namespace {
 
 // The distinct folders of the paths, each flushed once per file system: a
@@ -428,20 +415,7 @@ bool FlushFileSystems(const std::set<std::string>& folders) {
   return true;
 }
 
-std::string FolderOf(const std::string& file) {
-  size_t slash = file.find_last_of("/\\");
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? file.substr(0, 1) : file.substr(0, slash);
-}
-
 }  // namespace
-
-bool FlushFiles(const std::vector<std::string>& files) {
-  std::set<std::string> folders;
-  for (const std::string& file : files)
-    folders.insert(FolderOf(file));
-  return FlushFileSystems(folders);
-}
 
 bool FlushFolders(const std::vector<std::string>& folders) {
   return FlushFileSystems(std::set<std::string>(folders.begin(), folders.end()));

@@ -229,25 +229,10 @@ bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
   return ::CopyFileA(Api(from).c_str(), target.c_str(), failIfExists) != 0;
 }
 
-// Windows flushes a file through a handle of its own; there is no flush of
-// one file system at once that an unprivileged program may call.
-bool FlushFiles(const std::vector<std::string>& files) {
-  for (const std::string& file : files) {
-    FileHandle handle =
-        FileHandle::Open(file, kGenericWrite, kShareRead | kShareWrite, kOpenExisting);
-    if (!handle.Valid() || !handle.Flush()) return false;
-  }
-  return true;
-}
-
-// The renames are written through to the disk as they happen (RenameOver),
+// The renames are written through to the disk as they happen (ReplaceFile),
 // so nothing of a folder is left to flush.
 bool FlushFolders(const std::vector<std::string>&) {
   return true;
-}
-
-bool RenameOver(std::string_view from, std::string_view to) {
-  return ReplaceFile(from, to);
 }
 
 // Windows resolves each path in the kernel, checking its components on the
@@ -306,7 +291,7 @@ bool NewFile::Place(std::string_view target) {
   // A placing that failed may be tried again: the file keeps its name.
   if (temp_.empty()) return false;
   handle_.Close();
-  if (!RenameOver(temp_, target)) return false;
+  if (!ReplaceFile(temp_, target)) return false;
   temp_.clear();
   return true;
 }

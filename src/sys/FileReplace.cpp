@@ -24,9 +24,8 @@ bool WithoutReadOnly(std::string_view to, Replace replace) {
 
 }  // namespace
 
-bool ReplaceFileContent(std::string_view from, std::string_view to, bool durably) {
-  return WithoutReadOnly(to,
-                         [&] { return durably ? ReplaceFile(from, to) : RenameOver(from, to); });
+bool ReplaceFileContent(std::string_view from, std::string_view to) {
+  return WithoutReadOnly(to, [&] { return ReplaceFile(from, to); });
 }
 
 bool PlaceNewFile(NewFile& file, std::string_view to) {

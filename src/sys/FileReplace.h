@@ -13,10 +13,9 @@ namespace slv2::fs {
 
 class NewFile;
 
-// Durably (ReplaceFile) or, without `durably`, atomically only (RenameOver:
-// the caller flushes the target's folder). False on failure, with the
-// platform's error code in LastError().
-bool ReplaceFileContent(std::string_view from, std::string_view to, bool durably = true);
+// Durably (ReplaceFile). False on failure, with the platform's error code
+// in LastError().
+bool ReplaceFileContent(std::string_view from, std::string_view to);
 // The same for a complete new file (NewFile::Place: not yet durably). A
 // target that is not there is not looked at twice.
 bool PlaceNewFile(NewFile& file, std::string_view to);

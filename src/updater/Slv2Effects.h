@@ -51,16 +51,14 @@ class TSlv2Effects {
   // Each of these acts, records `outcome` (its failure set from the
   // system's error when the change failed) and tells whether it worked.
   //
-  // The complete temporary file replaces the target (a read-only one too);
-  // `durably` false leaves the flush of the target's folder to the caller.
-  virtual bool Replace(TSlv2TempFile& temp, const std::string& target, TSlv2Outcome outcome,
-                       bool durably = true) = 0;
+  // The complete temporary file replaces the target (a read-only one too),
+  // durably.
+  virtual bool Replace(TSlv2TempFile& temp, const std::string& target, TSlv2Outcome outcome) = 0;
   // The complete new content takes the target's name (over a read-only
   // target too), not yet durably: its content was made durable before
   // (fs::FlushNewFiles), FlushFolders follows.
   virtual bool Place(TSlv2NewContent& content, const std::string& target, TSlv2Outcome outcome) = 0;
-  // Makes the renames into the folders durable, after Replace(..., false)
-  // and Place;
+  // Makes the names given by Place durable;
   // false with LastError when a flush fails.
   virtual bool FlushFolders(const std::vector<std::string>& folders) = 0;
   // The file, or with `tree` the folder and all below it.

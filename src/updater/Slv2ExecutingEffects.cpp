@@ -95,9 +95,8 @@ class TExecutingEffects : public TSlv2Effects {
     return fs::FlushFolders(folders);
   }
 
-  bool Replace(TSlv2TempFile& temp, const std::string& target, TSlv2Outcome outcome,
-               bool durably) override {
-    return Done(ReplaceInstalledFile(temp, target, durably), outcome);
+  bool Replace(TSlv2TempFile& temp, const std::string& target, TSlv2Outcome outcome) override {
+    return Done(ReplaceInstalledFile(temp, target), outcome);
   }
   bool Place(TSlv2NewContent& content, const std::string& target, TSlv2Outcome outcome) override {
     return Done(fs::PlaceNewFile(content.File(), target), outcome);

@@ -195,7 +195,7 @@ class TRecordingEffects : public TSlv2Effects {
   bool FlushFolders(const std::vector<std::string>&) override { return true; }
   std::string SpecialFolder(int csidl) override { return GetSpecialFolderPath(csidl, false); }
 
-  bool Replace(TSlv2TempFile&, const std::string&, TSlv2Outcome outcome, bool) override {
+  bool Replace(TSlv2TempFile&, const std::string&, TSlv2Outcome outcome) override {
     return Done(true, outcome);
   }
   bool Place(TSlv2NewContent&, const std::string&, TSlv2Outcome outcome) override {

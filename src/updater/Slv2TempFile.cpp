@@ -164,8 +164,8 @@ bool TSlv2NewContent::ReadVersion(FileVersion& version) {
   return ReadFileVersion(FFile.Handle(), version);
 }
 
-bool ReplaceInstalledFile(TSlv2TempFile& temp, const std::string& target, bool durably) {
-  bool replaced = fs::ReplaceFileContent(temp.Name(), target, durably);
+bool ReplaceInstalledFile(TSlv2TempFile& temp, const std::string& target) {
+  bool replaced = fs::ReplaceFileContent(temp.Name(), target);
   if (replaced) temp.Forget();
   return replaced;
 }

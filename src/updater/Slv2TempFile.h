@@ -83,9 +83,8 @@ class TSlv2NewContent {
 };
 
 // Renames the complete temporary file over the target (sys/FileReplace.h:
-// atomic, durable unless not `durably`, rights kept, a read-only target
-// replaced by a writable file). False on failure, with the platform's error
-// code in fs::LastError().
-bool ReplaceInstalledFile(TSlv2TempFile& temp, const std::string& target, bool durably = true);
+// atomic, durable, rights kept, a read-only target replaced by a writable
+// file). False on failure, with the platform's error code in fs::LastError().
+bool ReplaceInstalledFile(TSlv2TempFile& temp, const std::string& target);
 
 }  // namespace slv2
