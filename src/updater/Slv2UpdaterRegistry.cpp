@@ -196,12 +196,9 @@ bool TSlv2Updater::ProcessRegFile(const std::string& fileName, const std::string
       if (!WriteStringToFile(fileName, expanded)) {
         throw ESlvUpdater(Format("Error writing registry script \"%s\"", fileName.c_str()));
       }
+      text = std::move(expanded);  // what the file holds now
     }
-    std::string bytes;
-    if (!ReadFileToString(fileName, bytes, 1, 0, kMaxScriptSize + 1)) {
-      throw ESlvUpdater(Format("Error reading registry script \"%s\"", fileName.c_str()));
-    }
-    reg::RegScript script = reg::ParseRegScript(bytes);
+    reg::RegScript script = reg::ParseRegScript(text);
     // Every registry editor refuses such a file; refusing it here lets the
     // dry run tell it as the run would.
     if (!script.hasHeader) {
