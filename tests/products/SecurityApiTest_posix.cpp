@@ -3,19 +3,12 @@
 // access lists: lists made with the acl tools read as the expected entries,
 // and what is written is exactly what getfacl shows.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "AclTestSupport.h"
 #include "FakeSecurityApi.h"
-#include "TestSupport.h"
-#include "products/SecurityApi.h"
 #include "products/UnixAccounts.h"
-#include "sys/Cp1251.h"
-#include "sys/WinError.h"
 
 namespace slv2::security {
 
@@ -27,15 +20,8 @@ using test::Allow;
 using test::Deny;
 using test::kFileFlags;
 using test::kFolderFlags;
-
-std::string Quoted(const std::string& path) {
-  return " '" + AnsiToUtf8(path) + "'";
-}
-
-// Runs setfacl with `options` on a path; fails the test when it fails.
-void SetFacl(const std::string& options, const std::string& path) {
-  ASSERT_EQ(std::system(("setfacl " + options + Quoted(path)).c_str()), 0) << options;
-}
+using test::Quoted;
+using test::SetFacl;
 
 // A column ("FSTYPE", "SOURCE") of the mount holding a path, from findmnt.
 std::string MountOf(const std::string& path, const std::string& column) {

@@ -9,11 +9,11 @@
 #include <filesystem>
 
 #include "AclTestSupport.h"
-#include "ShellTestSupport.h"
+#include "RecordedOutcomes.h"
 #include "products/SecurityUtil.h"
 #include "products/TreeRights.h"
-#include "sys/Cp1251.h"
 #include "sys/FileLayer.h"
+#include "sys/StrUtil.h"
 #include "sys/WinError.h"
 
 namespace slv2 {
@@ -33,13 +33,13 @@ mode_t ModeOf(const std::string& path) {
   return st.st_mode & 07777;
 }
 
-class TreeRightsTest : public test::ShellTest {
+class TreeRightsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as other users";
     std::string why = test::WhyNoAcls(dir.Path());
     if (!why.empty()) GTEST_SKIP() << why;
-    Install(root, oldGroup);
+    stdfs::create_directories(Native(root));
     ::chmod(Native(dir.Path()).c_str(), 0755);
     // A teacher's private folder outside the shell's tree.
     test::WriteFile(victim + "/marks.db", "marks");
@@ -64,7 +64,8 @@ class TreeRightsTest : public test::ShellTest {
     return lines;
   }
 
-  std::string victim = dir / "teacher";
+  test::TempDir dir;
+  std::string root = dir / "shell", victim = dir / "teacher";
   std::string before;
 };
 
@@ -186,7 +187,7 @@ TEST_F(TreeRightsTest, APupilSwappingFoldersForLinksReachesNothingOutside) {
     for (int run = 0; run < kRuns; ++run) {
       pupil.WaitForTurns();
       fs::AnchoredRoot shell(root), anchor(product);
-      Step(&test::MainUpdater::allowSlvFilesForEveryone, /*executing=*/true);
+      Walk();
       refused += !fs::SetFileAttributes(product + "/sub/data.txt", fs::kAttrReadOnly);
       refused += !fs::SetFileAttributes(product + "/sub/data.txt", fs::kAttrNormal);
       refused += !AllowFileForEveryone(product);
