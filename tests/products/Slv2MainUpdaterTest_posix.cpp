@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <optional>
 
 #include "FakeSecurityApi.h"
 #include "RecordedOutcomes.h"
@@ -84,10 +86,10 @@ class ShellTest : public ::testing::Test {
 
   // What one step of a new updater of type U did, a line each: what it
   // logged and what it recorded; and as its effects read the registry after
-  // it, the "group" value and "<root value> | <label> | <label>" of the 2.1
-  // key and the 2.1 and 2.0 uninstall entries ("-" for a missing key).
+  // it, "<root> | <group> | <label> | <label>": the 2.1 key's values and the
+  // 2.1 and 2.0 uninstall entries' labels ("-" for none).
   struct StepResult {
-    std::string lines, recorded, group, keys;
+    std::string lines, recorded, state;
   };
   // The step's changes are recorded only, unless `executing`.
   template <class U = MainUpdater>
@@ -101,111 +103,48 @@ class ShellTest : public ::testing::Test {
     lines.insert(lines.end(), finishLog.Lines().begin(), finishLog.Lines().end());
     TSlv2Effects& effects = updater.Effects();
     auto read = [&effects](const char* key, const char* name) {
-      return effects.KeyExists(kHkeyLocalMachine, key)
-                 ? effects.ReadString(kHkeyLocalMachine, key, name)
-                 : std::string("-");
+      std::string value = effects.KeyExists(kHkeyLocalMachine, key)
+                              ? effects.ReadString(kHkeyLocalMachine, key, name)
+                              : "";
+      return value.empty() ? "-" : value;
     };
     return {Text(lines), Text(Recorded(updater)),
-            effects.ReadString(kHkeyLocalMachine, kMainKey, "group"),
-            read(kMainKey, "root") + " | " + read(kNewUninstall, "DisplayName") + " | " +
-                read(kOldUninstall, "DisplayName")};
+            read(kMainKey, "root") + " | " + read(kMainKey, "group") + " | " +
+                read(kNewUninstall, "DisplayName") + " | " + read(kOldUninstall, "DisplayName")};
   }
 
   TempRegistry registry;
   TempDir dir;
   ScopedEnv xdgEnv{"XDG_DATA_HOME", dir / "xdg"};
-  std::string root = dir / "shell";
+  std::string root = dir / A("Программы/Zarvik Solvane");
   std::string oldGroup = dir / "Start Menu/Programs/Solvane";
   std::string common = dir / "xdg/applications/Zarvik Solvane";
+  std::optional<ScopedEnv> pathEnv;
   FakeSecurityApi fakeApi;
   LogCapture log{"TSlv2MainUpdater"}, finishLog{"TSlv2MainFinishUpdater"};
 };
-// The 2.0 key is copied only where the 2.1 key is missing; a copy that cannot
-// complete says so. The entry of 2.0 moves to the 2.1 name, labelled first:
-// one that cannot move whole stays, relabelled, so that a run killed between
-// the two leaves the next run the move.
-TEST_F(ShellTest, RegistrySteps) {
+// Each step's decisions. The 2.0 key is copied only where the 2.1 key is
+// missing; a copy that cannot complete says so. The entry of 2.0 moves to the
+// 2.1 name, labelled first: one that cannot move whole stays, relabelled, so
+// that a run killed between the two leaves the next run the move. regsvr32
+// runs silently on the server file, its path quoted whole, and its exit code
+// is only logged; where none can run the server stays unregistered with a
+// warning. The group moves into the common Programs folder and the value
+// follows, once; the old group stays, still named, unless every shortcut
+// arrived. Then "Solvane 2.0" becomes "Solvane 2.1" in the group's names,
+// letter case kept, each name once (a folder's after its entries').
+TEST_F(ShellTest, StepDecisions) {
   const std::string k20 = "\\Software\\Zarvik\\Solvane\\main";
-  struct Case {
-    void (TSlv2MainUpdater::*step)();
-    const char* key;  // what exists: a key and its root value, or an entry and its label
-    bool executing;   // with a value kind that does not copy
-    const char *lines, *recorded;
-    const char* keys;  // the 2.1 key's root value, the 2.1 and 2.0 entries' labels after it
-  } cases[] = {
-      // clang-format off
-      {&TSlv2MainUpdater::BeforeExecute, "none", false, "{21} does not exist in HKLM\n{20} does not exist in HKCU", "", "- | - | -"},
-      {&TSlv2MainUpdater::BeforeExecute, "2.0", false, "{21} does not exist in HKLM\n{20} already exists in HKCU\n{20} copied from HKCU to HKLM", "{copy}", "C:\\Solvane | - | -"},
-      {&TSlv2MainUpdater::BeforeExecute, "2.1", false, "{21} already exists in HKLM\n{20} does not exist in HKCU", "", "/opt/zarvik/solvane | - | -"},
-      {&TSlv2MainUpdater::BeforeExecute, "2.0", true, "{21} does not exist in HKLM\n{20} already exists in HKCU\nERROR BeforeExecute(): Slv20 key not copied completely from HKCU to HKLM", "{copy} - fails: not copied completely", "C:\\Solvane | - | -"},
-      // A moved entry reads as the old one did, relabelled, under its new name.
-      {&MainUpdater::adjustSlvUninstallLabels, kOldUninstall, false, "", "{uninstall}", "- | Zarvik:Solvane 2.1 | -"},
-      {&MainUpdater::adjustSlvUninstallLabels, kNewUninstall, false, "", "", "- | Zarvik:Solvane 2.0 | -"},
-      {&MainUpdater::adjustSlvUninstallLabels, kOldUninstall, true, "ERROR adjustSlvUninstallLabels(): uninstall entry not moved from \"{oldEntry}\" to \"{newEntry}\"", "{uninstall} - fails: not moved", "- | Zarvik:Solvane 2.1 | Zarvik:Solvane 2.1"},
-      // clang-format on
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.lines);
-    TempRegistry fresh;
-    const bool entry = c.key[0] == '\\';
-    if (entry) SetRegString(kHkeyLocalMachine, c.key, "DisplayName", "Zarvik:Solvane 2.0");
-    if (!entry && std::string(c.key).find("2.0") != std::string::npos)
-      SetRegString(kHkeyCurrentUser, k20, "root", "C:\\Solvane");
-    if (!entry && std::string(c.key).find("2.1") != std::string::npos)
-      SetRegString(kHkeyLocalMachine, kMainKey, "root", "/opt/zarvik/solvane");
-    if (c.executing) {
-      SetRegValue(entry ? kHkeyLocalMachine : kHkeyCurrentUser, entry ? c.key : k20, "Parts",
-                  reg::kRegMultiSz, "a\0\0"s);
-    }
-    StepResult result = Step(c.step, c.executing);
-    EXPECT_EQ(result.lines, Expand(c.lines));
-    EXPECT_EQ(result.recorded, Expand(c.recorded));
-    EXPECT_EQ(result.keys, c.keys);
-  }
-}
-
-// regsvr32 runs silently on the server file, its path quoted whole, and its
-// exit code is only logged; where none can run the server stays unregistered
-// with a warning, and the record says so.
-TEST_F(ShellTest, RegisterSlvAppRunsRegsvr32OnAnExistingServer) {
   // A regsvr32 that notes its arguments, named as the command names it.
   WriteFile(dir / "path/regsvr32.exe",
             "#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" + AnsiToUtf8(dir / "args") + "'\nexit 3\n");
   std::filesystem::permissions(AnsiToUtf8(dir / "path/regsvr32.exe"),
                                std::filesystem::perms::owner_all);
-  struct Case {
-    const char* shell;
-    bool server;
-    const char* path;  // PATH
-    const char* line;  // {server}: its path as on the command line
-    const char* recorded;
-  } cases[] = {
-      // clang-format off
-      {"Программы/Zarvik Solvane", true, "path", "DEBUG registerSlvAPP(): regsvr32 returned 3", "shell {server}: COM server registered"},
-      {"none", false, "path", "", ""},
-      {"shell", true, "nothing", "WARN registerSlvAPP(): regsvr32 cannot be run here, {server} is not registered", "shell {server}: COM server not registered: regsvr32 cannot be run here"},
-      // clang-format on
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.shell);
-    std::string shell = dir / A(c.shell), server = shell + "/bin/SlvAPP.dll";
-    Install(shell, oldGroup);
-    if (c.server) WriteFile(server, "MZ");
-    // Nothing else on the PATH: Wine, for one, brings a regsvr32 of its own.
-    ScopedEnv path("PATH", dir / c.path);
-    StepResult result = Step(&MainUpdater::registerSlvAPP, /*executing=*/true);
-    EXPECT_EQ(result.lines, ReplaceAll(c.line, "{server}", server, false));
-    EXPECT_EQ(result.recorded, ReplaceAll(c.recorded, "{server}", server, false));
-  }
-  EXPECT_EQ(ReadFile(dir / "args"),
-            "/s\n" + AnsiToUtf8(dir / A("Программы/Zarvik Solvane")) + "/bin/SlvAPP.dll\n");
-}
-
-// The group moves into the common Programs folder and the value follows,
-// once; the old group stays, still named, unless every shortcut arrived.
-// Then "Solvane 2.0" becomes "Solvane 2.1" in the group's names, letter case
-// kept, each name once (a folder's after its entries').
-TEST_F(ShellTest, ProgramGroupSteps) {
+  for (const char* name :
+       {"Solvane 2.0.lnk", "Справка Solvane 2.0.lnk", "Readme.txt", "Tools/solvane 2.0.lnk",
+        "Tools/Solvane 2.0 Web.lnk", "Solvane 2.0 Extras/Solvane 2.0 Notes.lnk"})
+    WriteFile(oldGroup + "/" + A(name), name);
+  MakeFolder(oldGroup + "/Tools/Deep");
   // The old group's renames in the order made, logged and recorded.
   std::vector<std::string> renameLines, renameRecords;
   for (const char* name : {"Solvane 2.0 Extras/Solvane 2.0 Notes.lnk", "Tools/Solvane 2.0 Web.lnk",
@@ -217,37 +156,61 @@ TEST_F(ShellTest, ProgramGroupSteps) {
     renameRecords.push_back("shell " + to + ": renamed from " + from);
   }
   const std::string renames = Text(renameLines), renamed = Text(renameRecords);
+  // What each row finds; a value kind that does not copy makes a copy or move
+  // of the key fail.
+  auto the20Key = [&] { SetRegString(kHkeyCurrentUser, k20, "root", "C:\\Solvane"); };
+  auto the20Entry = [&] {
+    SetRegString(kHkeyLocalMachine, kOldUninstall, "DisplayName", "Zarvik:Solvane 2.0");
+  };
+  auto notCopied = [](reg::HKey hive, const std::string& key) {
+    SetRegValue(hive, key, "Parts", reg::kRegMultiSz, "a\0\0"s);
+  };
+  auto server = [&] {
+    Install(root, oldGroup);
+    WriteFile(root + "/bin/SlvAPP.dll", "MZ");
+  };
+  auto group = [&](const char* value) { return [this, value] { Install(root, Expand(value)); }; };
   struct Case {
     void (TSlv2MainUpdater::*step)();
-    const char* group;
-    bool executing;  // for real, with a folder where a shortcut must arrive
-    const char *lines, *recorded, *groupAfter;
+    std::function<void()> given;
+    bool executing;
+    const char *lines, *recorded, *state;
   } cases[] = {
       // clang-format off
-      {&MainUpdater::copySlvShortcuts, "{old}", false, "DEBUG copySlvShortcuts(): shortcuts moved from \"{old}\" to \"{common}\"", "shell {common}: program group moved from {old}", "{common}"},
-      {&MainUpdater::copySlvShortcuts, "{apps}/ZARVIK SOLVANE/", false, "", "", "{apps}/ZARVIK SOLVANE/"},
-      {&MainUpdater::copySlvShortcuts, "", false, "WARN copySlvShortcuts(): the shell names no program group, nothing done", "", ""},
+      {&TSlv2MainUpdater::BeforeExecute, {}, false, "{21} does not exist in HKLM\n{20} does not exist in HKCU", "", "- | - | - | -"},
+      {&TSlv2MainUpdater::BeforeExecute, the20Key, false, "{21} does not exist in HKLM\n{20} already exists in HKCU\n{20} copied from HKCU to HKLM", "{copy}", "C:\\Solvane | - | - | -"},
+      {&TSlv2MainUpdater::BeforeExecute, group("/opt/zarvik"), false, "{21} already exists in HKLM\n{20} does not exist in HKCU", "", "{root} | /opt/zarvik | - | -"},
+      {&TSlv2MainUpdater::BeforeExecute, [&] { the20Key(); notCopied(kHkeyCurrentUser, k20); }, true, "{21} does not exist in HKLM\n{20} already exists in HKCU\nERROR BeforeExecute(): Slv20 key not copied completely from HKCU to HKLM", "{copy} - fails: not copied completely", "C:\\Solvane | - | - | -"},
+      // A moved entry reads as the old one did, relabelled, under its new name.
+      {&MainUpdater::adjustSlvUninstallLabels, the20Entry, false, "", "{uninstall}", "- | - | Zarvik:Solvane 2.1 | -"},
+      {&MainUpdater::adjustSlvUninstallLabels, [&] { SetRegString(kHkeyLocalMachine, kNewUninstall, "DisplayName", "Zarvik:Solvane 2.0"); }, false, "", "", "- | - | Zarvik:Solvane 2.0 | -"},
+      {&MainUpdater::adjustSlvUninstallLabels, [&] { the20Entry(); notCopied(kHkeyLocalMachine, kOldUninstall); }, true, "ERROR adjustSlvUninstallLabels(): uninstall entry not moved from \"{oldEntry}\" to \"{newEntry}\"", "{uninstall} - fails: not moved", "- | - | Zarvik:Solvane 2.1 | Zarvik:Solvane 2.1"},
+      {&MainUpdater::registerSlvAPP, group("{old}"), true, "", "", "{root} | {old} | - | -"},
+      {&MainUpdater::registerSlvAPP, server, true, "DEBUG registerSlvAPP(): regsvr32 returned 3", "shell {root}/bin/SlvAPP.dll: COM server registered", "{root} | {old} | - | -"},
+      {&MainUpdater::registerSlvAPP, [&] { server(); pathEnv.emplace("PATH", dir / "nothing"); }, true, "WARN registerSlvAPP(): regsvr32 cannot be run here, \"{root}/bin/SlvAPP.dll\" is not registered", "shell {root}/bin/SlvAPP.dll: COM server not registered: regsvr32 cannot be run here", "{root} | {old} | - | -"},
+      {&MainUpdater::copySlvShortcuts, group("{old}"), false, "DEBUG copySlvShortcuts(): shortcuts moved from \"{old}\" to \"{common}\"", "shell {common}: program group moved from {old}", "{root} | {common} | - | -"},
+      {&MainUpdater::copySlvShortcuts, group("{apps}/ZARVIK SOLVANE/"), false, "", "", "{root} | {apps}/ZARVIK SOLVANE/ | - | -"},
+      {&MainUpdater::copySlvShortcuts, group(""), false, "WARN copySlvShortcuts(): the shell names no program group, nothing done", "", "{root} | - | - | -"},
       // Deleting a group that holds the common folder would delete the copy.
-      {&MainUpdater::copySlvShortcuts, "{apps}", false, "ERROR copySlvShortcuts(): \"{common}\" lies inside \"{apps}\", shortcuts stay where they are", "", "{apps}"},
-      {&MainUpdater::copySlvShortcuts, "{old}", true, "ERROR copySlvShortcuts(): shortcuts not copied completely from \"{old}\" to \"{common}\"", "shell {common}: program group moved from {old} - fails: not copied completely", "{old}"},
-      {&MainUpdater::adjustSlvShortcutsNames, "{old}", false, renames.c_str(), renamed.c_str(), "{old}"},
-      {&MainUpdater::adjustSlvShortcutsNames, "{old}/Tools/Deep", false, "WARN adjustSlvShortcutsNames(): found no files in \"{old}/Tools/Deep\" group folder", "", "{old}/Tools/Deep"},
+      {&MainUpdater::copySlvShortcuts, group("{apps}"), false, "ERROR copySlvShortcuts(): \"{common}\" lies inside \"{apps}\", shortcuts stay where they are", "", "{root} | {apps} | - | -"},
+      // A folder where a shortcut must arrive.
+      {&MainUpdater::copySlvShortcuts, [&] { group("{old}")(); MakeFolder(common + "/Solvane 2.0.lnk"); }, true, "ERROR copySlvShortcuts(): shortcuts not copied completely from \"{old}\" to \"{common}\"", "shell {common}: program group moved from {old} - fails: not copied completely", "{root} | {old} | - | -"},
+      {&MainUpdater::adjustSlvShortcutsNames, group("{old}"), false, renames.c_str(), renamed.c_str(), "{root} | {old} | - | -"},
+      {&MainUpdater::adjustSlvShortcutsNames, group("{old}/Tools/Deep"), false, "WARN adjustSlvShortcutsNames(): found no files in \"{old}/Tools/Deep\" group folder", "", "{root} | {old}/Tools/Deep | - | -"},
       // clang-format on
   };
-  for (const char* name :
-       {"Solvane 2.0.lnk", "Справка Solvane 2.0.lnk", "Readme.txt", "Tools/solvane 2.0.lnk",
-        "Tools/Solvane 2.0 Web.lnk", "Solvane 2.0 Extras/Solvane 2.0 Notes.lnk"})
-    WriteFile(oldGroup + "/" + A(name), name);
-  MakeFolder(oldGroup + "/Tools/Deep");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.lines);
-    Install(root, Expand(c.group));
-    if (c.executing) MakeFolder(common + "/Solvane 2.0.lnk");
+    TempRegistry fresh;
+    // Nothing else on the PATH: Wine, for one, brings a regsvr32 of its own.
+    pathEnv.emplace("PATH", dir / "path");
+    if (c.given) c.given();
     StepResult result = Step(c.step, c.executing);
     EXPECT_EQ(result.lines, Expand(A(c.lines)));
     EXPECT_EQ(result.recorded, Expand(A(c.recorded)));
-    EXPECT_EQ(result.group, Expand(c.groupAfter));
+    EXPECT_EQ(result.state, Expand(c.state));
   }
+  EXPECT_EQ(ReadFile(dir / "args"), "/s\n" + AnsiToUtf8(root) + "/bin/SlvAPP.dll\n");
 }
 
 // The steps after the fixed ones in order, on NT systems and elsewhere, for
