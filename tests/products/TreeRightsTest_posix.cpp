@@ -1,7 +1,6 @@
 // The shell's tree opened to all users on real files, access lists and
 // processes: what is opened, what is left as it is, and a pupil who swaps
 // folders for links while the walk runs.
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,7 +68,7 @@ class TreeRightsTest : public ::testing::Test {
   std::string before;
 };
 
-// What each kind of entry becomes, and what another user can do then. A
+// What each kind of entry becomes. A
 // regular file with a second name that is not the shell folder's owner's
 // own may be someone else's file linked in (where fs.protected_hardlinks is
 // 0): left as it is, with a warning that names it where it lies.
@@ -111,14 +110,6 @@ TEST_F(TreeRightsTest, EachKindOfEntry) {
       "\" has 2 names and belongs to another account: its rights are left as they are";
   EXPECT_EQ(lines, (std::vector<std::string>{"WARN \"" + root + "/x/marks.hard" + kept,
                                              "WARN \"" + root + "/y/root.hard" + kept, "walked"}));
-  EXPECT_TRUE(test::AsNobody([&] {
-    int fd = ::open(Native(root + "/a.txt").c_str(), O_RDWR);
-    bool written = fd >= 0 && ::write(fd, "y", 1) == 1;
-    if (fd >= 0) ::close(fd);
-    int made = ::open(Native(deep + "/by-nobody").c_str(), O_CREAT | O_WRONLY, 0644);
-    if (made >= 0) ::close(made);
-    return written && made >= 0 && ::access(Native(deep + "/far.txt").c_str(), X_OK) == 0;
-  }));
 }
 
 // Only a root with nothing at all at its path is nothing to do. One that
