@@ -61,7 +61,7 @@ class PosixAclTest : public ::testing::Test {
   Sid owningGroup = SidOf({Principal::kGroup, getegid()});
 };
 
-TEST_F(PosixAclTest, AFileReadsAsWhatItsAccountsHoldBeyondEveryone) {
+TEST_F(PosixAclTest, ListsReadAsWhatTheirAccountsHoldBeyondEveryone) {
   Chmod(file, 0644);
   EXPECT_THAT(Read(file), ElementsAre(Allow(owner, 0x12019F), Allow(everyone, 0x120089)));
   Chmod(file, 0777);
@@ -75,9 +75,8 @@ TEST_F(PosixAclTest, AFileReadsAsWhatItsAccountsHoldBeyondEveryone) {
   SetFacl("-m u:nobody:rwx,g:nogroup:rw-,m::r--", file);
   EXPECT_THAT(Read(file), ElementsAre(Allow(owner, 0x12019F), Allow(nobody, 0x120089),
                                       Allow(owningGroup, 0x120089), Allow(nogroup, 0x120089)));
-}
-
-TEST_F(PosixAclTest, AFolderGivesInheritedThenOwnEntriesAccountByAccount) {
+  // A folder gives what it hands down, then its own entries, account by
+  // account.
   Chmod(folder, 0750);
   SetFacl("-d -m u::rwx,g::r-x,o::r-x,u:nobody:rw-", folder);
   EXPECT_THAT(
@@ -154,9 +153,8 @@ TEST(SecurityApiTest, VolumesAreKnownByAnyPathOnThemEvenOneStillToBeMade) {
   EXPECT_EQ(same.serialNumber, info.serialNumber);
   EXPECT_NE(proc.serialNumber, info.serialNumber);
 
-  info = proc;
-  EXPECT_EQ(info.fileSystemName, "proc");
-  EXPECT_EQ(info.fileSystemFlags & kFsPersistentAcls, 0u);
+  EXPECT_EQ(proc.fileSystemName, "proc");
+  EXPECT_EQ(proc.fileSystemFlags & kFsPersistentAcls, 0u);
   EXPECT_EQ(api.DriveType("/proc/version"), kDriveFixed);
   if (MountOf("/dev/shm", "FSTYPE") == "tmpfs") {
     EXPECT_EQ(api.DriveType("/dev/shm"), kDriveRamdisk);

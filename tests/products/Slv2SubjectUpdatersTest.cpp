@@ -92,14 +92,6 @@ TEST_F(SubjectTest, MediaMacros) {
 // would be the drive's root: nothing is done there.
 TEST_F(SubjectTest, CleanUps) {
   const TSlv2UpdaterClass& punc = TSlv2PuncUpdater::Class();
-  const char* puncLines =
-      "DEBUG removeOldFiles({product}/bin, true): 2 files deleted\n"
-      "DEBUG removeOldFiles({product}/data, true): 1 files deleted\n"
-      "WARN removeOldFiles({product}/settings, true): no files found for deletion\n"
-      "DEBUG removeOldFiles({product}, false): 1 files deleted";
-  const char* puncDeleted =
-      "delete {product}/bin/d.dll\ndelete {product}/bin/sub/e.txt\ndelete {product}/data/x.dat\n"
-      "delete {product}/root.txt";
   struct Case {
     const TSlv2UpdaterClass& type;
     bool executing;
@@ -107,7 +99,12 @@ TEST_F(SubjectTest, CleanUps) {
     const char *lines, *recorded;
   } cases[] = {
       // clang-format off
-      {punc, true, "", puncLines, puncDeleted},
+      {punc, true, "",
+       "DEBUG removeOldFiles({product}/bin, true): 2 files deleted\n"
+       "DEBUG removeOldFiles({product}/data, true): 1 files deleted\n"
+       "WARN removeOldFiles({product}/settings, true): no files found for deletion\n"
+       "DEBUG removeOldFiles({product}, false): 1 files deleted",
+       "delete {product}/bin/d.dll\ndelete {product}/bin/sub/e.txt\ndelete {product}/data/x.dat\ndelete {product}/root.txt"},
       {TSlv2PuncDataUpdater::Class(), false, "", "DEBUG removeOldHelpFiles(): 2 files deleted", "delete {shell}/help\\PUNC_old.CHI\ndelete {shell}/help\\punc1.chi"},
       {TSlv2OrthoDataUpdater::Class(), false, "", "WARN removeOldHelpFiles(): no files found for deletion", ""},
       {punc, false, "product", "ERROR removeOldFiles(): product folder is unknown, old files are kept", ""},

@@ -22,13 +22,9 @@ namespace stdfs = std::filesystem;
 constexpr uid_t kTeacher = test::kTeacherUid;
 constexpr uid_t kPupil = test::kPupilUid;
 
-std::string Native(const std::string& path) {
-  return AnsiToUtf8(path);
-}
-
 mode_t ModeOf(const std::string& path) {
   struct stat st {};
-  ::lstat(Native(path).c_str(), &st);
+  ::lstat(AnsiToUtf8(path).c_str(), &st);
   return st.st_mode & 07777;
 }
 
@@ -38,17 +34,17 @@ class TreeRightsTest : public ::testing::Test {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as other users";
     std::string why = test::WhyNoAcls(dir.Path());
     if (!why.empty()) GTEST_SKIP() << why;
-    stdfs::create_directories(Native(root));
-    ::chmod(Native(dir.Path()).c_str(), 0755);
+    stdfs::create_directories(AnsiToUtf8(root));
+    ::chmod(AnsiToUtf8(dir.Path()).c_str(), 0755);
     // A teacher's private folder outside the shell's tree.
     test::WriteFile(victim + "/marks.db", "marks");
     test::WriteFile(victim + "/sub/notes.txt", "notes");
-    for (const auto& e : stdfs::recursive_directory_iterator(Native(victim)))
+    for (const auto& e : stdfs::recursive_directory_iterator(AnsiToUtf8(victim)))
       ::lchown(e.path().c_str(), kTeacher, kTeacher);
-    ::chown(Native(victim).c_str(), kTeacher, kTeacher);
-    ::chmod(Native(victim).c_str(), 0700);
-    ::chmod(Native(victim + "/marks.db").c_str(), 0600);
-    before = test::Fingerprint(Native(victim));
+    ::chown(AnsiToUtf8(victim).c_str(), kTeacher, kTeacher);
+    ::chmod(AnsiToUtf8(victim).c_str(), 0700);
+    ::chmod(AnsiToUtf8(victim + "/marks.db").c_str(), 0600);
+    before = test::Fingerprint(AnsiToUtf8(victim));
   }
 
   // Whether the walk went to its end ("walked" or "failed"), then its lines.
@@ -78,18 +74,18 @@ TEST_F(TreeRightsTest, EachKindOfEntry) {
     deep += "/folder-with-a-long-name";
   test::WriteFile(root + "/a.txt", "a");
   test::WriteFile(root + "/ro.txt", "r");
-  ::chmod(Native(root + "/ro.txt").c_str(), 0444);
+  ::chmod(AnsiToUtf8(root + "/ro.txt").c_str(), 0444);
   test::WriteFile(deep + "/far.txt", "far");
-  ::mkfifo(Native(root + "/pipe").c_str(), 0600);
-  stdfs::create_symlink(Native(victim + "/marks.db"), Native(root + "/marks.lnk"));
-  stdfs::create_directory_symlink(Native(victim), Native(root + "/teacher.lnk"));
+  ::mkfifo(AnsiToUtf8(root + "/pipe").c_str(), 0600);
+  stdfs::create_symlink(AnsiToUtf8(victim + "/marks.db"), AnsiToUtf8(root + "/marks.lnk"));
+  stdfs::create_directory_symlink(AnsiToUtf8(victim), AnsiToUtf8(root + "/teacher.lnk"));
   test::WriteFile(dir / "root-only", "secret");
-  ::chmod(Native(dir / "root-only").c_str(), 0600);
+  ::chmod(AnsiToUtf8(dir / "root-only").c_str(), 0600);
   // In sibling folders: each warning must name its own.
-  stdfs::create_directories(Native(root + "/x"));
-  stdfs::create_directories(Native(root + "/y"));
-  ::link(Native(victim + "/marks.db").c_str(), Native(root + "/x/marks.hard").c_str());
-  ::link(Native(dir / "root-only").c_str(), Native(root + "/y/root.hard").c_str());
+  stdfs::create_directories(AnsiToUtf8(root + "/x"));
+  stdfs::create_directories(AnsiToUtf8(root + "/y"));
+  ::link(AnsiToUtf8(victim + "/marks.db").c_str(), AnsiToUtf8(root + "/x/marks.hard").c_str());
+  ::link(AnsiToUtf8(dir / "root-only").c_str(), AnsiToUtf8(root + "/y/root.hard").c_str());
 
   std::vector<std::string> lines = Walk();
   const std::pair<std::string, mode_t> modes[] = {
@@ -104,7 +100,7 @@ TEST_F(TreeRightsTest, EachKindOfEntry) {
   for (const auto& [path, mode] : modes)
     EXPECT_EQ(ModeOf(path), mode) << path;
   EXPECT_NE(test::GetFacl(deep).find("default:other::rwx"), std::string::npos);
-  EXPECT_EQ(test::Fingerprint(Native(victim)), before);
+  EXPECT_EQ(test::Fingerprint(AnsiToUtf8(victim)), before);
   std::sort(lines.begin(), lines.end());
   const char* kept =
       "\" has 2 names and belongs to another account: its rights are left as they are";
@@ -120,9 +116,9 @@ TEST_F(TreeRightsTest, EachKindOfEntry) {
 TEST_F(TreeRightsTest, WhatLiesAtTheRoot) {
   std::string closed = dir / "closed";
   test::WriteFile(closed + "/a.txt", "a");
-  ::chmod(Native(closed).c_str(), 0700);
-  stdfs::create_directory_symlink(Native(victim), Native(dir / "pupil.lnk"));
-  ::lchown(Native(dir / "pupil.lnk").c_str(), kPupil, kPupil);
+  ::chmod(AnsiToUtf8(closed).c_str(), 0700);
+  stdfs::create_directory_symlink(AnsiToUtf8(victim), AnsiToUtf8(dir / "pupil.lnk"));
+  ::lchown(AnsiToUtf8(dir / "pupil.lnk").c_str(), kPupil, kPupil);
   test::WriteFile(dir / "file", "f");
   struct Case {
     const char* name;
@@ -150,7 +146,7 @@ TEST_F(TreeRightsTest, WhatLiesAtTheRoot) {
       EXPECT_EQ(walk(), expected);
     }
   }
-  EXPECT_EQ(test::Fingerprint(Native(victim)), before);
+  EXPECT_EQ(test::Fingerprint(AnsiToUtf8(victim)), before);
 }
 
 // While root runs, a pupil swaps the product folder and a sub-folder for
@@ -162,18 +158,18 @@ TEST_F(TreeRightsTest, APupilSwappingFoldersForLinksReachesNothingOutside) {
   test::WriteFile(product + "/sub/data.txt", "data");
   test::WriteFile(product + "/readme.txt", "readme");
   for (const std::string& folder : {root, product, product + "/sub"})
-    ::chmod(Native(folder).c_str(), 0777);
-  ::chown(Native(product).c_str(), kPupil, kPupil);
-  stdfs::create_directory_symlink(Native(victim), Native(root + "/swap"));
-  stdfs::create_directory_symlink(Native(victim + "/sub"), Native(product + "/swap"));
-  ::lchown(Native(root + "/swap").c_str(), kPupil, kPupil);
-  ::lchown(Native(product + "/swap").c_str(), kPupil, kPupil);
+    ::chmod(AnsiToUtf8(folder).c_str(), 0777);
+  ::chown(AnsiToUtf8(product).c_str(), kPupil, kPupil);
+  stdfs::create_directory_symlink(AnsiToUtf8(victim), AnsiToUtf8(root + "/swap"));
+  stdfs::create_directory_symlink(AnsiToUtf8(victim + "/sub"), AnsiToUtf8(product + "/swap"));
+  ::lchown(AnsiToUtf8(root + "/swap").c_str(), kPupil, kPupil);
+  ::lchown(AnsiToUtf8(product + "/swap").c_str(), kPupil, kPupil);
 
   long swapped = 0;
   constexpr int kRuns = 60;
   int refused = 0;
   {
-    test::PupilSwapper pupil(Native(root),
+    test::PupilSwapper pupil(AnsiToUtf8(root),
                              {{"mathematics1", "swap"}, {"mathematics1/sub", "mathematics1/swap"}});
     for (int run = 0; run < kRuns; ++run) {
       pupil.WaitForTurns();
@@ -193,8 +189,8 @@ TEST_F(TreeRightsTest, APupilSwappingFoldersForLinksReachesNothingOutside) {
   std::printf(
       "%d runs with a pupil swapping folders (%ld swaps): %d operations refused, "
       "teacher's folder unchanged: %s\n",
-      kRuns, swapped, refused, test::Fingerprint(Native(victim)) == before ? "yes" : "no");
-  EXPECT_EQ(test::Fingerprint(Native(victim)), before);
+      kRuns, swapped, refused, test::Fingerprint(AnsiToUtf8(victim)) == before ? "yes" : "no");
+  EXPECT_EQ(test::Fingerprint(AnsiToUtf8(victim)), before);
 }
 
 }  // namespace
