@@ -48,16 +48,19 @@ class FileSecurityTest : public ::testing::Test {
   // error and what the test adds, then "name domain use fileRights
   // folderRights" of every item.
   std::string Outcome(const TFileSecurity& security) const {
-    std::vector<std::string> parts = api.log;
+    std::string text = security.FileName().empty() ? "no object" : security.FileName();
+    const char* separator = ": ";
+    auto add = [&](const std::string& part) {
+      text += separator + part;
+      separator = " | ";
+    };
+    for (const std::string& line : api.log)
+      add(line);
     for (int i = 0; i < security.Count(); ++i) {
       const TSecurityListItem& item = security.Item(i);
-      parts.push_back(Format("%s %s %u %02X %02X", item.AccountName.c_str(),
-                             item.DomainName.c_str(), item.SidUse, item.FileRights.Byte(),
-                             item.FolderRights.Byte()));
+      add(Format("%s %s %u %02X %02X", item.AccountName.c_str(), item.DomainName.c_str(),
+                 item.SidUse, item.FileRights.Byte(), item.FolderRights.Byte()));
     }
-    std::string text = security.FileName().empty() ? "no object" : security.FileName();
-    for (size_t i = 0; i < parts.size(); ++i)
-      text += (i ? " | " : ": ") + parts[i];
     return text;
   }
 
@@ -86,7 +89,6 @@ TEST_F(FileSecurityTest, ObjectsEntriesAndFailures) {
   auto allow = [&](TFileSecurity&) {
     api.log.push_back(AllowFileForEveryone(file, api) ? "allowed" : "not allowed");
   };
-  const std::string missing = dir / "missing.txt";
   const test::FakeSecurityApi machine = api;
   struct Case {
     std::function<void()> setUp;  // the layer's answers
@@ -122,7 +124,7 @@ TEST_F(FileSecurityTest, ObjectsEntriesAndFailures) {
       // Failures reported at their step; accounts that cannot be looked up
       // raise, indexes past the items too.
       {[&] { api.writeResult = {kErrorNotEnoughMemory, DaclStep::kCreateDacl}; }, file, {}, grantAndWrite, "{path}: volume {volume} | get FFFFFFFF@3 | write +Everyone 1F01FF/1 +alice 12019F/1 | set 8@6 | Everyone WORKSTATION 5 40 00 | alice CORP 1 03 40 | SYSTEM WORKSTATION 5 00 00"},
-      {[&] { api.readResult = {kErrorFileNotFound, DaclStep::kReadDescriptor}; api.writeResult = {kErrorFileNotFound, DaclStep::kWriteDacl}; }, missing, {}, grantAndWrite,
+      {[&] { api.readResult = {kErrorFileNotFound, DaclStep::kReadDescriptor}; api.writeResult = {kErrorFileNotFound, DaclStep::kWriteDacl}; }, dir / "missing.txt", {}, grantAndWrite,
        "{path}: volume {volume} | get 2@1 | write +alice 12019F/1 | set 2@12 | Everyone WORKSTATION 5 00 00 | alice CORP 1 03 40 | SYSTEM WORKSTATION 5 00 00"},
       {{}, file, {Allow(admins, 0x1F01FF)}, [&](TFileSecurity& s) { s.GrantFullControl(0); api.accounts.erase(admins); s.WriteSecurity(); }, "{path}: volume {volume} | get 0@0 | raised | Administrators WORKSTATION 4 40 00"},
       {{}, file, {Allow(admins, 0x1F01FF)}, [](TFileSecurity& s) { s.DeleteEntry(0); s.AddAccount("SRV", "Everyone"); s.DeleteEntry(1); }, "{path}: volume {volume} | get 0@0 | raised | Everyone SRV 5 00 00"},
@@ -144,14 +146,11 @@ TEST_F(FileSecurityTest, ObjectsEntriesAndFailures) {
     if (c.setUp) c.setUp();
     api.dacl.entries = c.dacl;
     TFileSecurity security(api);
-    auto report = [this](const char* kind, uint32_t error, uint32_t location) {
-      api.log.push_back(Format("%s %X@%u", kind, error, location));
+    security.OnGetSecurity = [this](TFileSecurity&, uint32_t error, uint32_t location) {
+      api.log.push_back(Format("get %X@%u", error, location));
     };
-    security.OnGetSecurity = [&](TFileSecurity&, uint32_t error, uint32_t location) {
-      report("get", error, location);
-    };
-    security.OnSetSecurity = [&](TFileSecurity&, uint32_t error, uint32_t location) {
-      report("set", error, location);
+    security.OnSetSecurity = [this](TFileSecurity&, uint32_t error, uint32_t location) {
+      api.log.push_back(Format("set %X@%u", error, location));
     };
     try {
       security.SetFileName(c.path);

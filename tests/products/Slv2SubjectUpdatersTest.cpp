@@ -19,7 +19,6 @@ namespace slv2::test {
 namespace {
 
 using namespace std::string_literals;
-using Lines = std::vector<std::string>;
 
 class SubjectTest : public ::testing::Test {
  protected:
@@ -128,7 +127,7 @@ TEST_F(SubjectTest, CleanUps) {
     updater->AfterExecute();
     const std::string part = "DEBUG Specific part of \"" + c.type.GetStorageName() + "\" update ";
     EXPECT_EQ(Text(log.Lines()), part + "started\n" + Expand(c.lines) + "\n" + part + "finished");
-    Lines recorded = Recorded(*updater);
+    std::vector<std::string> recorded = Recorded(*updater);
     std::sort(recorded.begin(), recorded.end());
     EXPECT_EQ(Text(recorded), Expand(c.recorded));
   }

@@ -22,12 +22,6 @@ namespace stdfs = std::filesystem;
 constexpr uid_t kTeacher = test::kTeacherUid;
 constexpr uid_t kPupil = test::kPupilUid;
 
-mode_t ModeOf(const std::string& path) {
-  struct stat st {};
-  ::lstat(AnsiToUtf8(path).c_str(), &st);
-  return st.st_mode & 07777;
-}
-
 class TreeRightsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -97,8 +91,11 @@ TEST_F(TreeRightsTest, EachKindOfEntry) {
       {root + "/pipe", 0600},
       {dir / "root-only", 0600},
   };
-  for (const auto& [path, mode] : modes)
-    EXPECT_EQ(ModeOf(path), mode) << path;
+  for (const auto& [path, mode] : modes) {
+    struct stat st {};
+    ::lstat(AnsiToUtf8(path).c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, mode) << path;
+  }
   EXPECT_NE(test::GetFacl(deep).find("default:other::rwx"), std::string::npos);
   EXPECT_EQ(test::Fingerprint(AnsiToUtf8(victim)), before);
   std::sort(lines.begin(), lines.end());
