@@ -115,6 +115,7 @@ class ShellTest : public ::testing::Test {
   FakeSecurityApi fakeApi;
   LogCapture log{"TSlv2MainUpdater"}, finishLog{"TSlv2MainFinishUpdater"};
 };
+
 // Each step's decisions. The 2.0 key is copied only where the 2.1 key is
 // missing; a copy that cannot complete says so. The entry of 2.0 moves to the
 // 2.1 name, labelled first: one that cannot move whole stays, relabelled, so
