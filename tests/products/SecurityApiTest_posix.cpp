@@ -20,12 +20,10 @@ using test::Allow;
 using test::Deny;
 using test::kFileFlags;
 using test::kFolderFlags;
-using test::Quoted;
-using test::SetFacl;
 
 // A column ("FSTYPE", "SOURCE") of the mount holding a path, from findmnt.
 std::string MountOf(const std::string& path, const std::string& column) {
-  std::string out = test::CommandOutput("findmnt -n -o " + column + " -T" + Quoted(path));
+  std::string out = test::CommandOutput("findmnt -n -o " + column + " -T" + test::Quoted(path));
   return out.substr(0, out.find_last_not_of(" \n") + 1);
 }
 
@@ -72,13 +70,13 @@ TEST_F(PosixAclTest, ListsReadAsWhatTheirAccountsHoldBeyondEveryone) {
                                       Deny(owningGroup, 0x1F01FF), Allow(everyone, 0x1F01FF)));
   // Named entries count as far as the mask lets them.
   Chmod(file, 0640);
-  SetFacl("-m u:nobody:rwx,g:nogroup:rw-,m::r--", file);
+  test::SetFacl("-m u:nobody:rwx,g:nogroup:rw-,m::r--", file);
   EXPECT_THAT(Read(file), ElementsAre(Allow(owner, 0x12019F), Allow(nobody, 0x120089),
                                       Allow(owningGroup, 0x120089), Allow(nogroup, 0x120089)));
   // A folder gives what it hands down, then its own entries, account by
   // account.
   Chmod(folder, 0750);
-  SetFacl("-d -m u::rwx,g::r-x,o::r-x,u:nobody:rw-", folder);
+  test::SetFacl("-d -m u::rwx,g::r-x,o::r-x,u:nobody:rw-", folder);
   EXPECT_THAT(
       Read(folder),
       ElementsAre(Allow(owner, 0x10000000, kFileFlags), Allow(owner, 0x1F01FF, kFolderFlags),
@@ -88,7 +86,7 @@ TEST_F(PosixAclTest, ListsReadAsWhatTheirAccountsHoldBeyondEveryone) {
 }
 
 TEST_F(PosixAclTest, WrittenListsGiveEveryAccountEveryonesRightsOnTop) {
-  SetFacl("-m g:nogroup:rwx", file);
+  test::SetFacl("-m g:nogroup:rwx", file);
   ASSERT_EQ(api.WriteDacl(file, {Allow(everyone, 0x120089, 1), Allow(nobody, 0x120116, 1)}).error,
             0u);
   EXPECT_EQ(test::GetFacl(file),
@@ -125,7 +123,7 @@ TEST_F(PosixAclTest, WhatCannotBeWrittenChangesNothing) {
   EXPECT_EQ(test::GetFacl(file), before);
 
   if (::geteuid() != 0) GTEST_SKIP() << "writing as the user nobody needs root";
-  SetFacl("-d -m u::rwx,g::r-x,o::---", folder);
+  test::SetFacl("-d -m u::rwx,g::r-x,o::---", folder);
   Chmod(dir.Path(), 0711);
   std::string folderBefore = test::GetFacl(folder);
   EXPECT_TRUE(test::AsNobody([&] {
