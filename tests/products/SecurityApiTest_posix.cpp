@@ -3,19 +3,12 @@
 // access lists: lists made with the acl tools read as the expected entries,
 // and what is written is exactly what getfacl shows.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "AclTestSupport.h"
 #include "FakeSecurityApi.h"
-#include "TestSupport.h"
-#include "products/SecurityApi.h"
 #include "products/UnixAccounts.h"
-#include "sys/Cp1251.h"
-#include "sys/WinError.h"
 
 namespace slv2::security {
 
@@ -28,18 +21,9 @@ using test::Deny;
 using test::kFileFlags;
 using test::kFolderFlags;
 
-std::string Quoted(const std::string& path) {
-  return " '" + AnsiToUtf8(path) + "'";
-}
-
-// Runs setfacl with `options` on a path; fails the test when it fails.
-void SetFacl(const std::string& options, const std::string& path) {
-  ASSERT_EQ(std::system(("setfacl " + options + Quoted(path)).c_str()), 0) << options;
-}
-
 // A column ("FSTYPE", "SOURCE") of the mount holding a path, from findmnt.
 std::string MountOf(const std::string& path, const std::string& column) {
-  std::string out = test::CommandOutput("findmnt -n -o " + column + " -T" + Quoted(path));
+  std::string out = test::CommandOutput("findmnt -n -o " + column + " -T" + test::Quoted(path));
   return out.substr(0, out.find_last_not_of(" \n") + 1);
 }
 
@@ -75,7 +59,7 @@ class PosixAclTest : public ::testing::Test {
   Sid owningGroup = SidOf({Principal::kGroup, getegid()});
 };
 
-TEST_F(PosixAclTest, AFileReadsAsWhatItsAccountsHoldBeyondEveryone) {
+TEST_F(PosixAclTest, ListsReadAsWhatTheirAccountsHoldBeyondEveryone) {
   Chmod(file, 0644);
   EXPECT_THAT(Read(file), ElementsAre(Allow(owner, 0x12019F), Allow(everyone, 0x120089)));
   Chmod(file, 0777);
@@ -86,14 +70,13 @@ TEST_F(PosixAclTest, AFileReadsAsWhatItsAccountsHoldBeyondEveryone) {
                                       Deny(owningGroup, 0x1F01FF), Allow(everyone, 0x1F01FF)));
   // Named entries count as far as the mask lets them.
   Chmod(file, 0640);
-  SetFacl("-m u:nobody:rwx,g:nogroup:rw-,m::r--", file);
+  test::SetFacl("-m u:nobody:rwx,g:nogroup:rw-,m::r--", file);
   EXPECT_THAT(Read(file), ElementsAre(Allow(owner, 0x12019F), Allow(nobody, 0x120089),
                                       Allow(owningGroup, 0x120089), Allow(nogroup, 0x120089)));
-}
-
-TEST_F(PosixAclTest, AFolderGivesInheritedThenOwnEntriesAccountByAccount) {
+  // A folder gives what it hands down, then its own entries, account by
+  // account.
   Chmod(folder, 0750);
-  SetFacl("-d -m u::rwx,g::r-x,o::r-x,u:nobody:rw-", folder);
+  test::SetFacl("-d -m u::rwx,g::r-x,o::r-x,u:nobody:rw-", folder);
   EXPECT_THAT(
       Read(folder),
       ElementsAre(Allow(owner, 0x10000000, kFileFlags), Allow(owner, 0x1F01FF, kFolderFlags),
@@ -103,7 +86,7 @@ TEST_F(PosixAclTest, AFolderGivesInheritedThenOwnEntriesAccountByAccount) {
 }
 
 TEST_F(PosixAclTest, WrittenListsGiveEveryAccountEveryonesRightsOnTop) {
-  SetFacl("-m g:nogroup:rwx", file);
+  test::SetFacl("-m g:nogroup:rwx", file);
   ASSERT_EQ(api.WriteDacl(file, {Allow(everyone, 0x120089, 1), Allow(nobody, 0x120116, 1)}).error,
             0u);
   EXPECT_EQ(test::GetFacl(file),
@@ -140,7 +123,7 @@ TEST_F(PosixAclTest, WhatCannotBeWrittenChangesNothing) {
   EXPECT_EQ(test::GetFacl(file), before);
 
   if (::geteuid() != 0) GTEST_SKIP() << "writing as the user nobody needs root";
-  SetFacl("-d -m u::rwx,g::r-x,o::---", folder);
+  test::SetFacl("-d -m u::rwx,g::r-x,o::---", folder);
   Chmod(dir.Path(), 0711);
   std::string folderBefore = test::GetFacl(folder);
   EXPECT_TRUE(test::AsNobody([&] {
@@ -168,9 +151,8 @@ TEST(SecurityApiTest, VolumesAreKnownByAnyPathOnThemEvenOneStillToBeMade) {
   EXPECT_EQ(same.serialNumber, info.serialNumber);
   EXPECT_NE(proc.serialNumber, info.serialNumber);
 
-  info = proc;
-  EXPECT_EQ(info.fileSystemName, "proc");
-  EXPECT_EQ(info.fileSystemFlags & kFsPersistentAcls, 0u);
+  EXPECT_EQ(proc.fileSystemName, "proc");
+  EXPECT_EQ(proc.fileSystemFlags & kFsPersistentAcls, 0u);
   EXPECT_EQ(api.DriveType("/proc/version"), kDriveFixed);
   if (MountOf("/dev/shm", "FSTYPE") == "tmpfs") {
     EXPECT_EQ(api.DriveType("/dev/shm"), kDriveRamdisk);

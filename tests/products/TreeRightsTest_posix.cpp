@@ -1,7 +1,6 @@
 // The shell's tree opened to all users on real files, access lists and
 // processes: what is opened, what is left as it is, and a pupil who swaps
 // folders for links while the walk runs.
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,11 +8,11 @@
 #include <filesystem>
 
 #include "AclTestSupport.h"
-#include "ShellTestSupport.h"
+#include "RecordedOutcomes.h"
 #include "products/SecurityUtil.h"
 #include "products/TreeRights.h"
-#include "sys/Cp1251.h"
 #include "sys/FileLayer.h"
+#include "sys/StrUtil.h"
 #include "sys/WinError.h"
 
 namespace slv2 {
@@ -23,33 +22,23 @@ namespace stdfs = std::filesystem;
 constexpr uid_t kTeacher = test::kTeacherUid;
 constexpr uid_t kPupil = test::kPupilUid;
 
-std::string Native(const std::string& path) {
-  return AnsiToUtf8(path);
-}
-
-mode_t ModeOf(const std::string& path) {
-  struct stat st {};
-  ::lstat(Native(path).c_str(), &st);
-  return st.st_mode & 07777;
-}
-
-class TreeRightsTest : public test::ShellTest {
+class TreeRightsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as other users";
     std::string why = test::WhyNoAcls(dir.Path());
     if (!why.empty()) GTEST_SKIP() << why;
-    Install(root, oldGroup);
-    ::chmod(Native(dir.Path()).c_str(), 0755);
+    stdfs::create_directories(AnsiToUtf8(root));
+    ::chmod(AnsiToUtf8(dir.Path()).c_str(), 0755);
     // A teacher's private folder outside the shell's tree.
     test::WriteFile(victim + "/marks.db", "marks");
     test::WriteFile(victim + "/sub/notes.txt", "notes");
-    for (const auto& e : stdfs::recursive_directory_iterator(Native(victim)))
+    for (const auto& e : stdfs::recursive_directory_iterator(AnsiToUtf8(victim)))
       ::lchown(e.path().c_str(), kTeacher, kTeacher);
-    ::chown(Native(victim).c_str(), kTeacher, kTeacher);
-    ::chmod(Native(victim).c_str(), 0700);
-    ::chmod(Native(victim + "/marks.db").c_str(), 0600);
-    before = test::Fingerprint(Native(victim));
+    ::chown(AnsiToUtf8(victim).c_str(), kTeacher, kTeacher);
+    ::chmod(AnsiToUtf8(victim).c_str(), 0700);
+    ::chmod(AnsiToUtf8(victim + "/marks.db").c_str(), 0600);
+    before = test::Fingerprint(AnsiToUtf8(victim));
   }
 
   // Whether the walk went to its end ("walked" or "failed"), then its lines.
@@ -64,11 +53,12 @@ class TreeRightsTest : public test::ShellTest {
     return lines;
   }
 
-  std::string victim = dir / "teacher";
+  test::TempDir dir;
+  std::string root = dir / "shell", victim = dir / "teacher";
   std::string before;
 };
 
-// What each kind of entry becomes, and what another user can do then. A
+// What each kind of entry becomes. A
 // regular file with a second name that is not the shell folder's owner's
 // own may be someone else's file linked in (where fs.protected_hardlinks is
 // 0): left as it is, with a warning that names it where it lies.
@@ -78,18 +68,18 @@ TEST_F(TreeRightsTest, EachKindOfEntry) {
     deep += "/folder-with-a-long-name";
   test::WriteFile(root + "/a.txt", "a");
   test::WriteFile(root + "/ro.txt", "r");
-  ::chmod(Native(root + "/ro.txt").c_str(), 0444);
+  ::chmod(AnsiToUtf8(root + "/ro.txt").c_str(), 0444);
   test::WriteFile(deep + "/far.txt", "far");
-  ::mkfifo(Native(root + "/pipe").c_str(), 0600);
-  stdfs::create_symlink(Native(victim + "/marks.db"), Native(root + "/marks.lnk"));
-  stdfs::create_directory_symlink(Native(victim), Native(root + "/teacher.lnk"));
+  ::mkfifo(AnsiToUtf8(root + "/pipe").c_str(), 0600);
+  stdfs::create_symlink(AnsiToUtf8(victim + "/marks.db"), AnsiToUtf8(root + "/marks.lnk"));
+  stdfs::create_directory_symlink(AnsiToUtf8(victim), AnsiToUtf8(root + "/teacher.lnk"));
   test::WriteFile(dir / "root-only", "secret");
-  ::chmod(Native(dir / "root-only").c_str(), 0600);
+  ::chmod(AnsiToUtf8(dir / "root-only").c_str(), 0600);
   // In sibling folders: each warning must name its own.
-  stdfs::create_directories(Native(root + "/x"));
-  stdfs::create_directories(Native(root + "/y"));
-  ::link(Native(victim + "/marks.db").c_str(), Native(root + "/x/marks.hard").c_str());
-  ::link(Native(dir / "root-only").c_str(), Native(root + "/y/root.hard").c_str());
+  stdfs::create_directories(AnsiToUtf8(root + "/x"));
+  stdfs::create_directories(AnsiToUtf8(root + "/y"));
+  ::link(AnsiToUtf8(victim + "/marks.db").c_str(), AnsiToUtf8(root + "/x/marks.hard").c_str());
+  ::link(AnsiToUtf8(dir / "root-only").c_str(), AnsiToUtf8(root + "/y/root.hard").c_str());
 
   std::vector<std::string> lines = Walk();
   const std::pair<std::string, mode_t> modes[] = {
@@ -101,23 +91,18 @@ TEST_F(TreeRightsTest, EachKindOfEntry) {
       {root + "/pipe", 0600},
       {dir / "root-only", 0600},
   };
-  for (const auto& [path, mode] : modes)
-    EXPECT_EQ(ModeOf(path), mode) << path;
+  for (const auto& [path, mode] : modes) {
+    struct stat st {};
+    ::lstat(AnsiToUtf8(path).c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, mode) << path;
+  }
   EXPECT_NE(test::GetFacl(deep).find("default:other::rwx"), std::string::npos);
-  EXPECT_EQ(test::Fingerprint(Native(victim)), before);
+  EXPECT_EQ(test::Fingerprint(AnsiToUtf8(victim)), before);
   std::sort(lines.begin(), lines.end());
   const char* kept =
       "\" has 2 names and belongs to another account: its rights are left as they are";
   EXPECT_EQ(lines, (std::vector<std::string>{"WARN \"" + root + "/x/marks.hard" + kept,
                                              "WARN \"" + root + "/y/root.hard" + kept, "walked"}));
-  EXPECT_TRUE(test::AsNobody([&] {
-    int fd = ::open(Native(root + "/a.txt").c_str(), O_RDWR);
-    bool written = fd >= 0 && ::write(fd, "y", 1) == 1;
-    if (fd >= 0) ::close(fd);
-    int made = ::open(Native(deep + "/by-nobody").c_str(), O_CREAT | O_WRONLY, 0644);
-    if (made >= 0) ::close(made);
-    return written && made >= 0 && ::access(Native(deep + "/far.txt").c_str(), X_OK) == 0;
-  }));
 }
 
 // Only a root with nothing at all at its path is nothing to do. One that
@@ -128,9 +113,9 @@ TEST_F(TreeRightsTest, EachKindOfEntry) {
 TEST_F(TreeRightsTest, WhatLiesAtTheRoot) {
   std::string closed = dir / "closed";
   test::WriteFile(closed + "/a.txt", "a");
-  ::chmod(Native(closed).c_str(), 0700);
-  stdfs::create_directory_symlink(Native(victim), Native(dir / "pupil.lnk"));
-  ::lchown(Native(dir / "pupil.lnk").c_str(), kPupil, kPupil);
+  ::chmod(AnsiToUtf8(closed).c_str(), 0700);
+  stdfs::create_directory_symlink(AnsiToUtf8(victim), AnsiToUtf8(dir / "pupil.lnk"));
+  ::lchown(AnsiToUtf8(dir / "pupil.lnk").c_str(), kPupil, kPupil);
   test::WriteFile(dir / "file", "f");
   struct Case {
     const char* name;
@@ -158,7 +143,7 @@ TEST_F(TreeRightsTest, WhatLiesAtTheRoot) {
       EXPECT_EQ(walk(), expected);
     }
   }
-  EXPECT_EQ(test::Fingerprint(Native(victim)), before);
+  EXPECT_EQ(test::Fingerprint(AnsiToUtf8(victim)), before);
 }
 
 // While root runs, a pupil swaps the product folder and a sub-folder for
@@ -170,23 +155,23 @@ TEST_F(TreeRightsTest, APupilSwappingFoldersForLinksReachesNothingOutside) {
   test::WriteFile(product + "/sub/data.txt", "data");
   test::WriteFile(product + "/readme.txt", "readme");
   for (const std::string& folder : {root, product, product + "/sub"})
-    ::chmod(Native(folder).c_str(), 0777);
-  ::chown(Native(product).c_str(), kPupil, kPupil);
-  stdfs::create_directory_symlink(Native(victim), Native(root + "/swap"));
-  stdfs::create_directory_symlink(Native(victim + "/sub"), Native(product + "/swap"));
-  ::lchown(Native(root + "/swap").c_str(), kPupil, kPupil);
-  ::lchown(Native(product + "/swap").c_str(), kPupil, kPupil);
+    ::chmod(AnsiToUtf8(folder).c_str(), 0777);
+  ::chown(AnsiToUtf8(product).c_str(), kPupil, kPupil);
+  stdfs::create_directory_symlink(AnsiToUtf8(victim), AnsiToUtf8(root + "/swap"));
+  stdfs::create_directory_symlink(AnsiToUtf8(victim + "/sub"), AnsiToUtf8(product + "/swap"));
+  ::lchown(AnsiToUtf8(root + "/swap").c_str(), kPupil, kPupil);
+  ::lchown(AnsiToUtf8(product + "/swap").c_str(), kPupil, kPupil);
 
   long swapped = 0;
   constexpr int kRuns = 60;
   int refused = 0;
   {
-    test::PupilSwapper pupil(Native(root),
+    test::PupilSwapper pupil(AnsiToUtf8(root),
                              {{"mathematics1", "swap"}, {"mathematics1/sub", "mathematics1/swap"}});
     for (int run = 0; run < kRuns; ++run) {
       pupil.WaitForTurns();
       fs::AnchoredRoot shell(root), anchor(product);
-      Step(&test::MainUpdater::allowSlvFilesForEveryone, /*executing=*/true);
+      Walk();
       refused += !fs::SetFileAttributes(product + "/sub/data.txt", fs::kAttrReadOnly);
       refused += !fs::SetFileAttributes(product + "/sub/data.txt", fs::kAttrNormal);
       refused += !AllowFileForEveryone(product);
@@ -201,8 +186,8 @@ TEST_F(TreeRightsTest, APupilSwappingFoldersForLinksReachesNothingOutside) {
   std::printf(
       "%d runs with a pupil swapping folders (%ld swaps): %d operations refused, "
       "teacher's folder unchanged: %s\n",
-      kRuns, swapped, refused, test::Fingerprint(Native(victim)) == before ? "yes" : "no");
-  EXPECT_EQ(test::Fingerprint(Native(victim)), before);
+      kRuns, swapped, refused, test::Fingerprint(AnsiToUtf8(victim)) == before ? "yes" : "no");
+  EXPECT_EQ(test::Fingerprint(AnsiToUtf8(victim)), before);
 }
 
 }  // namespace

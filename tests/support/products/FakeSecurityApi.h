@@ -1,13 +1,15 @@
 // Access entries as the tests write them, and a scripted security layer, the
 // platform boundary under TFileSecurity: accounts, volume answers and a DACL
-// set by the test; the calls recorded.
+// set by the test; the volumes asked for and the lists written logged.
 #pragma once
 
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "products/SecurityApi.h"
+#include "sys/Format.h"
 #include "sys/WinError.h"
 
 namespace slv2::test {
@@ -25,7 +27,6 @@ inline security::AccessEntry Deny(const security::Sid& sid, uint32_t mask, uint8
 class FakeSecurityApi : public security::SecurityApi {
  public:
   using Sid = security::Sid;
-  using Entry = security::AccessEntry;
 
   Sid Account(const std::string& name, uint32_t use, const std::string& domain = "") {
     Sid sid = {1, 1, 0, 0, 0, 0, 0, 5, static_cast<uint8_t>(accounts.size()), 0, 0, 0};
@@ -41,25 +42,22 @@ class FakeSecurityApi : public security::SecurityApi {
     return connection.empty() ? uint32_t{kErrorNotSupported} : 0;
   }
   uint32_t GetVolumeInfo(const std::string& root, security::VolumeInfo* info) override {
-    volumeRoots.push_back(root);
+    log.push_back("volume " + root);
     *info = volume;
     return volumeError;
   }
-  security::DaclResult ReadDacl(const std::string& path, security::Dacl* out) override {
-    readPaths.push_back(path);
+  security::DaclResult ReadDacl(const std::string&, security::Dacl* out) override {
     *out = dacl;
     return readResult;
   }
-  uint32_t LookupAccountSid(const std::string& system, const Sid& sid,
+  uint32_t LookupAccountSid(const std::string&, const Sid& sid,
                             security::Account* account) override {
-    lookupSystems.push_back(system);
     if (!accounts.count(sid)) return kErrorNoneMapped;
     *account = accounts[sid];
     return 0;
   }
-  uint32_t LookupAccountName(const std::string& system, const std::string& name, Sid* sid,
+  uint32_t LookupAccountName(const std::string&, const std::string& name, Sid* sid,
                              security::Account* account) override {
-    lookupSystems.push_back(system);
     for (const auto& [candidate, known] : accounts) {
       if (known.name != name) continue;
       *sid = candidate;
@@ -68,13 +66,21 @@ class FakeSecurityApi : public security::SecurityApi {
     }
     return kErrorNoneMapped;
   }
-  security::DaclResult WriteDacl(const std::string& path,
-                                 const std::vector<Entry>& entries) override {
-    writtenPaths.push_back(path);
-    written = entries;
+  // Logged as "write" and "+name mask/flags" ("-" for a denial) an entry.
+  security::DaclResult WriteDacl(const std::string&,
+                                 const std::vector<security::AccessEntry>& entries) override {
+    std::string line = "write";
+    for (const security::AccessEntry& e : entries) {
+      line += Format(" %c%s %X/%X", e.type == security::kAccessAllowedAceType ? '+' : '-',
+                     accounts[e.sid].name.c_str(), e.mask, e.flags);
+    }
+    log.push_back(line);
     return writeResult;
   }
-  uint32_t PlatformId() override { return platformId; }
+  uint32_t PlatformId() override {
+    if (!platformKnown) throw std::runtime_error("the platform is not known");
+    return platformId;
+  }
   bool Load() override { return loads; }
 
   std::map<Sid, security::Account> accounts;
@@ -85,10 +91,9 @@ class FakeSecurityApi : public security::SecurityApi {
   security::Dacl dacl{true, {}};
   security::DaclResult readResult, writeResult;
   uint32_t platformId = security::kVerPlatformWin32Nt;
+  bool platformKnown = true;
   bool loads = true;
-
-  std::vector<std::string> volumeRoots, readPaths, lookupSystems, writtenPaths;
-  std::vector<Entry> written;
+  std::vector<std::string> log;
 };
 
 }  // namespace slv2::test
