@@ -111,8 +111,6 @@ TEST(WholeContent, StringsGoIntoStreamsAndFilesWholeAndComeBackUpToTheLimit) {
     EXPECT_TRUE(StreamToString(memory, out, limit));
     EXPECT_EQ(out, expected);
   }
-  EXPECT_TRUE(StringToStream("", memory));
-  EXPECT_EQ(memory.Size(), 0);
 
   std::string name = dir / test::A("папка/файл.ini");
   EXPECT_FALSE(WriteStringToFile(name, "x"));  // the folder is missing
@@ -120,8 +118,6 @@ TEST(WholeContent, StringsGoIntoStreamsAndFilesWholeAndComeBackUpToTheLimit) {
   EXPECT_TRUE(WriteStringToFile(name, test::A("новое")));
   EXPECT_TRUE(ReadFileToString(name, out));
   EXPECT_EQ(out, test::A("новое"));
-  EXPECT_TRUE(ReadFileToString(name, out, 1, 0, 2));
-  EXPECT_EQ(out.size(), 2u);
   for (const std::string& unreadable :
        {std::string(), dir / "missing.txt", dir / test::A("папка")}) {
     out = "stale";
@@ -233,18 +229,13 @@ TEST(gmZLibUtil, AHeaderClaiming2GBInATinyElementFailsWithoutGrowingTheFile) {
   EXPECT_EQ(test::ReadFile(dir / "out.bin"), "only a few bytes");
 }
 
-TEST(gmZLibUtil, CompressedElementsRoundTripThroughFilesReplacingTheDestination) {
-  test::TempDir dir;
+TEST(gmZLibUtil, CompressedElementsRoundTripReplacingTheDestination) {
   for (size_t size : {size_t{0}, size_t{1}, size_t{61440}, size_t{300001}}) {
     std::string data = Sample(size);
-    TMemoryStream source = Memory(data);
-    {
-      TWinFileStream packed(dir / "packed", kReadWrite, 0, fs::kCreateAlways);
-      packed.WriteBuffer("xx", 2);  // written at the destination's position
-      int64_t written = Compress(source, packed, 9);
-      EXPECT_EQ(packed.Size(), written + 2);
-    }
-    TMemoryStream element = Memory(test::ReadFile(dir / "packed").substr(2));
+    TMemoryStream source = Memory(data), packed = Memory("xx");
+    int64_t written = Compress(source, packed, 9);  // at the destination's position
+    EXPECT_EQ(packed.Size(), written + 2);
+    TMemoryStream element = Memory(packed.ToString().substr(2));
     TMemoryStream destination = Memory("old content, longer than some");
     EXPECT_TRUE(Decompress(element, destination)) << size;
     EXPECT_EQ(destination.ToString(), data) << size;

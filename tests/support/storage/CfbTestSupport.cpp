@@ -153,13 +153,6 @@ void ExpectForeignReadersAgree(const std::string& path) {
   EXPECT_EQ(ReadWithGsf(path).value_or(AsGsfLists(ours)), AsGsfLists(ours)) << "gsf reads " << path;
 }
 
-void ExpectForeignReadersAgreeOn(const std::string& bytes) {
-  if (!HaveOlefile() && !HaveGsf()) return;
-  ::slv2::test::TempDir dir;
-  ::slv2::test::WriteFile(dir / "file.stg", bytes);
-  ExpectForeignReadersAgree(dir / "file.stg");
-}
-
 std::ostream& operator<<(std::ostream& out, const Element& e) {
   return out << (e.storage ? "storage " : "stream ") << e.path << " " << e.size << " " << e.crc
              << (e.error ? " error" : "");

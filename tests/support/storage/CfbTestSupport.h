@@ -51,8 +51,6 @@ std::optional<std::vector<Element>> ReadWithGsf(const std::string& path);
 // gsf must see the same elements with the same contents as the engine. gsf
 // cannot tell an empty storage from an empty stream, and lists it as a stream.
 void ExpectForeignReadersAgree(const std::string& path);
-// The same for a file held in memory.
-void ExpectForeignReadersAgreeOn(const std::string& bytes);
 
 // Every FAT entry of a file whose 32-bit little-endian values `at` reads,
 // found through the header and the DIFAT, without the engine.
