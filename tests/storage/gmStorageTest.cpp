@@ -112,9 +112,6 @@ TEST_F(StorageTest, PathsNameElementsWhateverTheirSeparatorsAndLength) {
   EXPECT_EQ(Content(*root, "./" + s31 + "XYZ"), "top");
   EXPECT_THAT(Raised([&] { root->CreateStream(s31 + "XYZ", kRead); }),
               StartsWith("TgmStorage.CreateStream(" + s31 + "XYZ, 10) (0x"));
-  TgmStorageRef level;
-  EXPECT_TRUE(root->CreateStorage(d31 + "-more", kRead, &level));
-  EXPECT_EQ(level->GetName(), d31);
 }
 
 // --- Existence tests and the name cache -------------------------------------

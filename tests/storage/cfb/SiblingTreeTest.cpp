@@ -87,7 +87,7 @@ std::string CheckTrees(const std::string& file) {
   }
 }
 
-TEST(Names, UpperCaseMapsOneUnitToOneUnit) {
+TEST(Names, UpperCaseMapsOneUnitToOneUnitAndOrdersByLengthFirst) {
   // Alternating pairs (ā), title and lower case sharing an upper case (ǅ, ǆ);
   // no simple upper case (ß: not "SS", not 'ẞ'; ŉ); surrogates stay.
   const char16_t pairs[][2] = {{u'a', u'A'},   {u'Z', u'Z'}, {u'ё', u'Ё'}, {u'я', u'Я'},
@@ -97,9 +97,7 @@ TEST(Names, UpperCaseMapsOneUnitToOneUnit) {
                                {u'1', u'1'}};
   for (const auto& [lower, upper] : pairs)
     EXPECT_EQ(UpperCase(lower), upper) << int(lower);
-}
-
-TEST(Names, OrderIsLengthFirstThenUpperCasedUnits) {
+  // Order: length first, then the upper-cased units.
   EXPECT_LT(CompareNames(u"Z", u"aa"), 0);
   EXPECT_EQ(CompareNames(u"files", u"FILES"), 0);
   EXPECT_LT(CompareNames(u"abc", u"ABD"), 0);
