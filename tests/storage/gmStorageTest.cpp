@@ -165,17 +165,15 @@ TEST_F(StorageTest, EnumElementsFetchesInBatchesAndStopsWhenAsked) {
   EXPECT_EQ(root->EnumElements([n = 0](const stg::StatStg&) mutable { return ++n == 5; }), 5);
 }
 
-TEST_F(StorageTest, ListStreamsGivesPathsRelativeToTheStorageItIsCalledOn) {
-  TgmStorageRef root = TgmStorage::Create(Sample(), kRead);
-  Paths list = {"kept"};
-  root->ListStreams(list);
-  EXPECT_THAT(list, UnorderedElementsAreArray(Paths{"/a.txt", "files/sub/deep/z.dll",
-                                                    "files/sub/y.dll", "files/x.dll", "kept"}));
-  TgmStorageRef files;
+// On a root, its own streams come with a leading "/" (the extraction's
+// targets show it).
+TEST_F(StorageTest, ListStreamsAppendsPathsRelativeToTheStorageItIsCalledOn) {
+  TgmStorageRef root = TgmStorage::Create(Sample(), kRead), files;
   root->CreateStorage("files", kRead, &files);
-  list.clear();
+  Paths list = {"kept"};
   files->ListStreams(list);
-  EXPECT_THAT(list, UnorderedElementsAreArray(Paths{"sub/deep/z.dll", "sub/y.dll", "x.dll"}));
+  EXPECT_THAT(list,
+              UnorderedElementsAreArray(Paths{"kept", "sub/deep/z.dll", "sub/y.dll", "x.dll"}));
 }
 
 TEST_F(StorageTest, WalksStoragesNestedUpToTheLimitAndRefusesDeeperOnesClearly) {
