@@ -120,10 +120,8 @@ std::string CfbBuilder::Build() {
       miniFat[starts_[i] + k] = k + 1 < miniCount[i] ? starts_[i] + k + 1 : kEnd;
   }
 
-  uint32_t headerSize = ss;
-  std::string file(headerSize + uint64_t{next} * ss, '\0');
-  const char signature[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
-  file.replace(0, 8, signature, 8);
+  std::string file((uint64_t{next} + 1) * ss, '\0');  // the header takes a whole sector
+  file.replace(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
   auto put16 = [&](uint64_t at, uint16_t v) {
     file[at] = static_cast<char>(v);
     file[at + 1] = static_cast<char>(v >> 8);

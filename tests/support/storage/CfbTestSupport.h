@@ -39,13 +39,9 @@ std::ostream& operator<<(std::ostream& out, const Element& e);
 // Every element below `storage`, sorted by path; elements that fail to open
 // or read are listed with their error.
 std::vector<Element> Walk(stg::IStorage& storage);
-// The same for a file opened read-only; fails the test when it cannot open.
-std::vector<Element> WalkFile(const std::string& path);
 // Whether the foreign readers are installed.
 bool HaveOlefile();
 bool HaveGsf();
-// The listing of gsf, sorted by path; nothing when it is not installed.
-std::optional<std::vector<Element>> ReadWithGsf(const std::string& path);
 
 // Every file the engine writes in the tests goes through these: olefile and
 // gsf must see the same elements with the same contents as the engine. gsf
