@@ -17,7 +17,6 @@ bool InFormatOrder(const std::vector<std::u16string>& names) {
 }
 
 struct RawEntry {
-  std::u16string name;
   uint8_t type, color;
   uint32_t left, right, child;
 };
@@ -32,12 +31,12 @@ int CheckSubtree(const std::vector<RawEntry>& entries, uint32_t at, int depth, s
   const RawEntry& e = entries[at];
   for (uint32_t child : {e.left, e.right}) {
     if (e.color == 0 && child < entries.size() && entries[child].color == 0)
-      fault = "red node with a red child: " + Utf16ToUtf8(e.name);
+      fault = "red node with a red child: entry " + std::to_string(at);
   }
   int left = CheckSubtree(entries, e.left, depth + 1, fault);
   int right = CheckSubtree(entries, e.right, depth + 1, fault);
   if (left < 0 || right < 0) return -1;
-  if (left != right) fault = "black heights differ below " + Utf16ToUtf8(e.name);
+  if (left != right) fault = "black heights differ below entry " + std::to_string(at);
   return left + (e.color == 1 ? 1 : 0);
 }
 
@@ -62,9 +61,6 @@ std::string CheckTrees(const std::string& file) {
       if (entries.size() > file.size() / 128) return "directory chain loops";
       for (uint64_t at = (s + 1) * ss; at < (s + 2) * ss; at += 128) {
         RawEntry e;
-        uint32_t length = (get32(at + 64) & 0xFFFF) / 2;
-        for (uint32_t k = 0; k + 1 < length && k < 32; ++k)
-          e.name += static_cast<char16_t>(get32(at + 2 * k) & 0xFFFF);
         e.type = static_cast<uint8_t>(file[at + 66]);
         e.color = static_cast<uint8_t>(file[at + 67]);
         e.left = get32(at + 68);
@@ -76,7 +72,7 @@ std::string CheckTrees(const std::string& file) {
     for (const RawEntry& e : entries) {
       if ((e.type != 1 && e.type != 5) || e.child == 0xFFFFFFFF) continue;
       if (e.child >= entries.size()) return "child link out of range";
-      if (entries[e.child].color != 1) return "red tree root below " + Utf16ToUtf8(e.name);
+      if (entries[e.child].color != 1) return "red tree root: entry " + std::to_string(e.child);
       std::string fault;
       CheckSubtree(entries, e.child, 0, fault);
       if (!fault.empty()) return fault;

@@ -12,11 +12,10 @@ using stg::HRESULT;
 
 // The errors a damaged file may give: each names what is wrong with it.
 bool IsCleanRefusal(HRESULT hr) {
-  for (HRESULT ok : {stg::kStgEFileAlreadyExists, stg::kStgEInvalidHeader, stg::kStgEDocFileCorrupt,
-                     stg::kStgEFileNotFound, stg::kStgEInvalidName, stg::kStgEAccessDenied}) {
-    if (hr == ok) return true;
-  }
-  return false;
+  const HRESULT clean[] = {stg::kStgEFileAlreadyExists, stg::kStgEInvalidHeader,
+                           stg::kStgEDocFileCorrupt,    stg::kStgEFileNotFound,
+                           stg::kStgEInvalidName,       stg::kStgEAccessDenied};
+  return std::find(std::begin(clean), std::end(clean), hr) != std::end(clean);
 }
 
 // A small file with every kind of chain: directory, mini FAT, mini stream and
