@@ -90,7 +90,6 @@ TEST_F(StorageTest, FailuresSayWhatFailedAndLeaveTheStorageUsable) {
   for (const auto& [action, message] : cases)
     EXPECT_THAT(Raised(action), StartsWith(message));
   EXPECT_FALSE(none);
-  EXPECT_EQ(root->LastError(), stg::kStgEFileNotFound);
   EXPECT_EQ(Content(*root, "files/x.dll"), "x");  // still usable
 }
 
@@ -112,9 +111,6 @@ TEST_F(StorageTest, PathsNameElementsWhateverTheirSeparatorsAndLength) {
   EXPECT_EQ(Content(*root, "./" + s31 + "XYZ"), "top");
   EXPECT_THAT(Raised([&] { root->CreateStream(s31 + "XYZ", kRead); }),
               StartsWith("TgmStorage.CreateStream(" + s31 + "XYZ, 10) (0x"));
-  TgmStorageRef level;
-  EXPECT_TRUE(root->CreateStorage(d31 + "-more", kRead, &level));
-  EXPECT_EQ(level->GetName(), d31);
 }
 
 // --- Existence tests and the name cache -------------------------------------
@@ -126,6 +122,11 @@ TEST_F(StorageTest, ElementExistsFollowsTheFixedRulesAndEveryChange) {
   EXPECT_TRUE(root->ElementExists("/"));
   EXPECT_TRUE(root->ElementExists("\\A.TXT"));
   EXPECT_FALSE(root->ElementExists("b.txt"));
+  // The names are fetched 16 at a time: the 17th is in a second batch.
+  std::map<std::string, std::string> many;
+  for (int i = 0; i < 17; ++i)
+    many[Format("s%02d", i)] = "";
+  EXPECT_TRUE(TgmStorage::Create(Make("many.stg", many), kRead)->ElementExists("s16"));
   // Deeper paths open their levels read-write, which a read-only root refuses.
   EXPECT_FALSE(root->ElementExists("files/x.dll"));
   TgmStorageRef files;
@@ -151,69 +152,38 @@ TEST_F(StorageTest, ElementExistsFollowsTheFixedRulesAndEveryChange) {
 
 // --- Enumeration and listing --------------------------------------------------
 
-TEST_F(StorageTest, EnumElementsFetchesInBatchesAndStopsWhenAsked) {
-  for (int count : {0, 16, 17}) {
-    std::map<std::string, std::string> streams;
-    Paths names;
-    for (int i = 0; i < count; ++i) {
-      names.push_back(Format("s%02d", i));
-      streams[names.back()] = "";
-    }
-    TgmStorageRef root = TgmStorage::Create(Make(Format("e%d.stg", count), streams), kRead);
-    Paths seen;
-    EXPECT_EQ(root->EnumElements([&](const stg::StatStg& e) {
-      seen.push_back(Utf16ToAnsi(e.name));
-      return false;
-    }),
-              count);
-    EXPECT_THAT(seen, UnorderedElementsAreArray(names));
-    if (count > 5) {
-      EXPECT_EQ(root->EnumElements([n = 0](const stg::StatStg&) mutable { return ++n == 5; }), 5);
-    }
-  }
-}
-
-TEST_F(StorageTest, ListStreamsGivesPathsRelativeToTheStorageItIsCalledOn) {
-  TgmStorageRef root = TgmStorage::Create(Sample(), kRead);
-  Paths list = {"kept"};
-  root->ListStreams(list);
-  EXPECT_THAT(list, UnorderedElementsAreArray(Paths{"/a.txt", "files/sub/deep/z.dll",
-                                                    "files/sub/y.dll", "files/x.dll", "kept"}));
-  TgmStorageRef files;
+// On a root, its own streams come with a leading "/" (the extraction's
+// targets show it).
+TEST_F(StorageTest, ListStreamsAppendsPathsRelativeToTheStorageItIsCalledOn) {
+  TgmStorageRef root = TgmStorage::Create(Sample(), kRead), files;
   root->CreateStorage("files", kRead, &files);
-  list.clear();
+  Paths list = {"kept"};
   files->ListStreams(list);
-  EXPECT_THAT(list, UnorderedElementsAreArray(Paths{"sub/deep/z.dll", "sub/y.dll", "x.dll"}));
+  EXPECT_THAT(list,
+              UnorderedElementsAreArray(Paths{"kept", "sub/deep/z.dll", "sub/y.dll", "x.dll"}));
 }
 
 TEST_F(StorageTest, WalksStoragesNestedUpToTheLimitAndRefusesDeeperOnesClearly) {
-  for (size_t depth : {TgmStorage::kMaxDepth, TgmStorage::kMaxDepth + 1}) {
-    std::string path;
-    for (size_t i = 1; i < depth; ++i)
-      path += "d/";
-    TgmStorageRef root = TgmStorage::Create(Make("deep.stg", {{path + "leaf", "x"}}), kRead);
-    Paths list;
-    if (depth == TgmStorage::kMaxDepth) {
-      root->ListStreams(list);
-      EXPECT_EQ(list, Paths{path + "leaf"});
-    } else {
-      EXPECT_THAT(
-          Raised<EgmStorageTooDeep>([&] { root->ListStreams(list); }),
-          StartsWith("TgmStorage.Walk(): storages nested deeper than 1024 levels in \"d\""));
-    }
-  }
+  std::string path;
+  for (size_t i = 1; i < TgmStorage::kMaxDepth; ++i)
+    path += "d/";
+  Paths list;
+  TgmStorage::Create(Make("deep.stg", {{path + "leaf", "x"}}), kRead)->ListStreams(list);
+  EXPECT_EQ(list, Paths{path + "leaf"});
+  TgmStorageRef deeper =
+      TgmStorage::Create(Make("deeper.stg", {{"d/" + path + "leaf", "x"}}), kRead);
+  EXPECT_THAT(Raised<EgmStorageTooDeep>([&] { deeper->ListStreams(list); }),
+              StartsWith("TgmStorage.Walk(): storages nested deeper than 1024 levels in \"d\""));
 }
 
 // --- Extraction ---------------------------------------------------------------
 
 TEST_F(StorageTest, ExtractionRecreatesTheTreeInflatingMarkedStreamsAndReportsWhatFailed) {
   std::string text(100000, 'w');
-  std::string plain = Compressed("x").substr(0, 15);  // too short to be marked
   std::string damaged = Compressed(std::string(5000, 'd'));
   damaged.resize(damaged.size() - 10);
   TgmStorageRef root =
       TgmStorage::Create(Make("tree.stg", {{A("корень.txt"), Compressed(text)},
-                                           {"files/plain.bin", plain},
                                            {A("files/Папка/глубоко.txt"), Compressed("deep")}}),
                          kRead);
   Paths streams, progress;
@@ -223,11 +193,10 @@ TEST_F(StorageTest, ExtractionRecreatesTheTreeInflatingMarkedStreamsAndReportsWh
     progress.push_back(Format("%d/%d", index, last));
     targets[path] = target;
   };
-  EXPECT_EQ(root->ExtractStreams(streams, dir / "out", report), 3);
+  EXPECT_EQ(root->ExtractStreams(streams, dir / "out", report), 2);
   EXPECT_EQ(test::ReadFile(dir / A("out/корень.txt")), text);
-  EXPECT_EQ(test::ReadFile(dir / "out/files/plain.bin"), plain);
   EXPECT_EQ(test::ReadFile(dir / A("out/files/Папка/глубоко.txt")), "deep");
-  EXPECT_EQ(progress, (Paths{"1/2", "2/2", "3/2"}));
+  EXPECT_EQ(progress, (Paths{"1/1", "2/1"}));
   EXPECT_EQ(targets["/" + A("корень.txt")], dir / A("out/корень.txt"));
   EXPECT_TRUE(root->ExtractStream(A("files\\Папка\\глубоко.txt"), dir / "flat", false));
   EXPECT_EQ(test::ReadFile(dir / A("flat/глубоко.txt")), "deep");
@@ -261,8 +230,7 @@ TEST_F(StorageTest, ExtractionNeverWritesOutsideItsFolder) {
 
 // The caller gives up the root: the stream holds its chain of storages.
 TEST_F(StorageTest, AStreamKeepsItsChainOpenReadsToTheEndAndRaisesEgmStgStream) {
-  std::string file = Make("t.stg", {{"d/s", "0123456789"}});
-  TgmStorageRef root = TgmStorage::Create(file, kRead);
+  TgmStorageRef root = TgmStorage::Create(Make("t.stg", {{"d/s", "0123456789"}}), kRead);
   auto stream = root->CreateStream("d/s", kRead);
   root.reset();
   char buffer[16];
@@ -274,10 +242,6 @@ TEST_F(StorageTest, AStreamKeepsItsChainOpenReadsToTheEndAndRaisesEgmStgStream) 
   EXPECT_NE(code, stg::kS_OK);
   EXPECT_EQ(message, Format("Write() failed (%d, 0x%X) %s", code, static_cast<uint32_t>(code),
                             stg::HResultMessage(code).c_str()));
-  stream.reset();
-  root = TgmStorage::Create(file, kReadWrite);
-  EXPECT_TRUE(StringToStream("abc", *root->CreateStream("d/s", kReadWrite)));
-  EXPECT_EQ(Content(*root, "d/s"), "abc");
 }
 
 // --- Limits of unpacking -------------------------------------------------------

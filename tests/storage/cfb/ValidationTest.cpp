@@ -12,15 +12,14 @@ using stg::HRESULT;
 
 // The errors a damaged file may give: each names what is wrong with it.
 bool IsCleanRefusal(HRESULT hr) {
-  for (HRESULT ok : {stg::kStgEFileAlreadyExists, stg::kStgEInvalidHeader, stg::kStgEDocFileCorrupt,
-                     stg::kStgEFileNotFound, stg::kStgEInvalidName, stg::kStgEAccessDenied}) {
-    if (hr == ok) return true;
-  }
-  return false;
+  const HRESULT clean[] = {stg::kStgEFileAlreadyExists, stg::kStgEInvalidHeader,
+                           stg::kStgEDocFileCorrupt,    stg::kStgEFileNotFound,
+                           stg::kStgEInvalidName,       stg::kStgEAccessDenied};
+  return std::find(std::begin(clean), std::end(clean), hr) != std::end(clean);
 }
 
-// A small file with every kind of chain: directory (two sectors), mini FAT,
-// mini stream and regular streams.
+// A small file with every kind of chain: directory, mini FAT, mini stream and
+// regular streams.
 struct Sample {
   CfbBuilder b;
   uint32_t dir, inner, regular, mini, other;
@@ -52,14 +51,13 @@ HRESULT OpenStreamOf(const std::string& file, std::u16string_view name) {
 
 // Each row changes one field of the sample: opening the element it names
 // (none: the file alone) gives the error, and the other streams stay readable.
+// Every chain (regular, mini, directory) is claimed by one walk: one loop row.
 TEST(Validation, RefusesChainsSizesAndCountsTheFileCannotHold) {
   Sample sample;
   const CfbBuilder& b = sample.b;
   std::string file = sample.b.Build();
-  uint32_t start = b.FirstSector(sample.regular), mini = b.FirstSector(sample.mini);
+  uint32_t start = b.FirstSector(sample.regular);
   uint64_t next = b.FatEntryOffset(start + 5);
-  const std::vector<uint32_t>& dir = b.DirSectors();
-  ASSERT_EQ(dir.size(), 2u);
   const HRESULT corrupt = stg::kStgEDocFileCorrupt;
   struct Damage {
     const char* what;
@@ -72,8 +70,6 @@ TEST(Validation, RefusesChainsSizesAndCountsTheFileCannotHold) {
       {"a chain back into itself", next, start + 1, u"regular", corrupt},
       {"a chain one past the last sector", next, uint32_t(file.size() / 512 - 1), u"regular",
        corrupt},
-      {"a mini chain back into itself", b.MiniFatEntryOffset(mini + 2), mini, u"mini", corrupt},
-      {"a directory chain that loops", b.FatEntryOffset(dir[1]), dir[0], u"", corrupt},
       {"a size past the file", b.EntryOffset(sample.regular) + 120, 0xFFFFFFF0, u"regular",
        corrupt},
       // In version 3 the high half of a size is junk that readers ignore.

@@ -57,11 +57,6 @@ uint64_t CfbBuilder::FatEntryOffset(uint32_t sector) const {
   return SectorOffset(fatSectors_[sector / per]) + (sector % per) * 4;
 }
 
-uint64_t CfbBuilder::MiniFatEntryOffset(uint32_t mini) const {
-  uint32_t per = sectorSize_ / 4;
-  return SectorOffset(miniFatStart_ + mini / per) + (mini % per) * 4;
-}
-
 std::string CfbBuilder::Build() {
   uint32_t ss = sectorSize_, per = ss / 4;
   size_t n = entries_.size();
@@ -114,11 +109,7 @@ std::string CfbBuilder::Build() {
     fat[next++] = kDifatMark;
   }
   dirStart_ = chain(dirSectors);
-  dirSectors_.clear();
-  for (uint32_t i = 0; i < dirSectors; ++i)
-    dirSectors_.push_back(dirStart_ + i);
-  miniFatStart_ = chain(miniFatSectors);
-  uint32_t miniFatStart = miniFatStart_;
+  uint32_t miniFatStart = chain(miniFatSectors);
   uint32_t containerStart = chain(containerSectors);
   for (size_t i = 1; i < n; ++i) {
     if (regularCount[i]) starts_[i] = chain(regularCount[i]);
@@ -129,10 +120,8 @@ std::string CfbBuilder::Build() {
       miniFat[starts_[i] + k] = k + 1 < miniCount[i] ? starts_[i] + k + 1 : kEnd;
   }
 
-  uint32_t headerSize = ss;
-  std::string file(headerSize + uint64_t{next} * ss, '\0');
-  const char signature[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
-  file.replace(0, 8, signature, 8);
+  std::string file((uint64_t{next} + 1) * ss, '\0');  // the header takes a whole sector
+  file.replace(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
   auto put16 = [&](uint64_t at, uint16_t v) {
     file[at] = static_cast<char>(v);
     file[at + 1] = static_cast<char>(v >> 8);

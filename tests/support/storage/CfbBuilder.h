@@ -50,8 +50,6 @@ class CfbBuilder {
   // The first sector (regular) or mini sector of an entry's data.
   uint32_t FirstSector(uint32_t id) const { return starts_[id]; }
   uint64_t SectorOffset(uint32_t sector) const { return (uint64_t{sector} + 1) * sectorSize_; }
-  uint64_t MiniFatEntryOffset(uint32_t mini) const;
-  const std::vector<uint32_t>& DirSectors() const { return dirSectors_; }
 
  private:
   uint32_t sectorSize_;
@@ -60,9 +58,7 @@ class CfbBuilder {
   std::vector<uint32_t> starts_;
   std::vector<uint32_t> fatSectors_;
   std::vector<uint32_t> difatSectors_;
-  std::vector<uint32_t> dirSectors_;
   uint32_t dirStart_ = 0;
-  uint32_t miniFatStart_ = 0;
 };
 
 // Little-endian patching of built files.

@@ -147,19 +147,6 @@ std::vector<uint32_t> ReadFat(const std::function<uint32_t(uint64_t)>& at) {
   return fat;
 }
 
-void ExpectForeignReadersAgree(const std::string& path) {
-  std::vector<Element> ours = WalkFile(path);
-  EXPECT_EQ(ReadWithOlefile(path).value_or(ours), ours) << "olefile reads " << path;
-  EXPECT_EQ(ReadWithGsf(path).value_or(AsGsfLists(ours)), AsGsfLists(ours)) << "gsf reads " << path;
-}
-
-void ExpectForeignReadersAgreeOn(const std::string& bytes) {
-  if (!HaveOlefile() && !HaveGsf()) return;
-  ::slv2::test::TempDir dir;
-  ::slv2::test::WriteFile(dir / "file.stg", bytes);
-  ExpectForeignReadersAgree(dir / "file.stg");
-}
-
 std::ostream& operator<<(std::ostream& out, const Element& e) {
   return out << (e.storage ? "storage " : "stream ") << e.path << " " << e.size << " " << e.crc
              << (e.error ? " error" : "");
@@ -171,12 +158,6 @@ std::vector<Element> Walk(stg::IStorage& storage) {
   return Sorted(out);
 }
 
-std::vector<Element> WalkFile(const std::string& path) {
-  std::unique_ptr<stg::IStorage> root;
-  EXPECT_EQ(OpenDocfile(path, kReadMode, &root), stg::kS_OK) << path;
-  return root ? Walk(*root) : std::vector<Element>();
-}
-
 bool HaveOlefile() {
   // Debian's python3-olefile lives with the system interpreter.
   static const bool present = Installed("/usr/bin/python3 -c 'import olefile' 2>/dev/null");
@@ -186,6 +167,14 @@ bool HaveOlefile() {
 bool HaveGsf() {
   static const bool present = Installed("command -v gsf >/dev/null");
   return present;
+}
+
+namespace {
+
+std::vector<Element> WalkFile(const std::string& path) {
+  std::unique_ptr<stg::IStorage> root;
+  EXPECT_EQ(OpenDocfile(path, kReadMode, &root), stg::kS_OK) << path;
+  return root ? Walk(*root) : std::vector<Element>();
 }
 
 constexpr const char kGsf[] = "LC_ALL=C.UTF-8 gsf";
@@ -234,6 +223,14 @@ std::optional<std::vector<Element>> ReadWithGsf(const std::string& path) {
     if (at != data.size()) elements.push_back({"<gsf cat gave more bytes>"});
   }
   return Sorted(elements);
+}
+
+}  // namespace
+
+void ExpectForeignReadersAgree(const std::string& path) {
+  std::vector<Element> ours = WalkFile(path);
+  EXPECT_EQ(ReadWithOlefile(path).value_or(ours), ours) << "olefile reads " << path;
+  EXPECT_EQ(ReadWithGsf(path).value_or(AsGsfLists(ours)), AsGsfLists(ours)) << "gsf reads " << path;
 }
 
 void PutStream(stg::IStorage& storage, std::u16string_view name, std::string_view data) {

@@ -39,20 +39,14 @@ std::ostream& operator<<(std::ostream& out, const Element& e);
 // Every element below `storage`, sorted by path; elements that fail to open
 // or read are listed with their error.
 std::vector<Element> Walk(stg::IStorage& storage);
-// The same for a file opened read-only; fails the test when it cannot open.
-std::vector<Element> WalkFile(const std::string& path);
 // Whether the foreign readers are installed.
 bool HaveOlefile();
 bool HaveGsf();
-// The listing of gsf, sorted by path; nothing when it is not installed.
-std::optional<std::vector<Element>> ReadWithGsf(const std::string& path);
 
 // Every file the engine writes in the tests goes through these: olefile and
 // gsf must see the same elements with the same contents as the engine. gsf
 // cannot tell an empty storage from an empty stream, and lists it as a stream.
 void ExpectForeignReadersAgree(const std::string& path);
-// The same for a file held in memory.
-void ExpectForeignReadersAgreeOn(const std::string& bytes);
 
 // Every FAT entry of a file whose 32-bit little-endian values `at` reads,
 // found through the header and the DIFAT, without the engine.
