@@ -25,6 +25,7 @@ TEST(Cp1251, ConvertsEveryByteBothWaysAndUnrepresentableCharactersToQuestionMark
   EXPECT_EQ(AnsiToUtf8("\xCF\xF0\xE8\xE2\xE5\xF2\xB9\x96\x88"), "Привет№–€");
   EXPECT_EQ(Utf8ToAnsi("a中b\xFF"), "a?b?");
   EXPECT_EQ(Utf16ToAnsi(u"\U0001F600"), "?");
+  EXPECT_EQ(Utf16ToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
 }
 
 TEST(Cp1251, FoldsTheCaseOfEveryCyrillicLetter) {
