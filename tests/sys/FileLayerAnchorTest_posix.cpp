@@ -116,9 +116,19 @@ TEST_F(AnchoredRootTest, NothingIsReachedThroughALinkBelowTheRoot) {
     EXPECT_FALSE(read(dir / "other/bin/victim.txt"));
   }
   EXPECT_TRUE(read(dir / "other/bin/victim.txt"));
-  // A link is marked as a folder and a reparse point.
-  EXPECT_EQ(GetFileAttributes(root + "/bin") & (kAttrDirectory | kAttrReparsePoint),
-            kAttrDirectory | kAttrReparsePoint);
+  // A link is marked as a folder and a reparse point, in a listing too; a
+  // root below another is the folder it holds.
+  DirListing listing(root + "/b*");
+  FindData entry;
+  ASSERT_TRUE(listing.Next(&entry));
+  for (uint32_t attributes : {GetFileAttributes(root + "/bin"), entry.attributes}) {
+    EXPECT_EQ(attributes & (kAttrDirectory | kAttrReparsePoint),
+              kAttrDirectory | kAttrReparsePoint);
+  }
+  {
+    AnchoredRoot sub(root + "/sub");
+    EXPECT_EQ(GetFileAttributes(root + "/sub"), kAttrDirectory);
+  }
   // Deleting a link removes the link; renaming over it replaces the link.
   EXPECT_TRUE(RemoveDirectory(root + "/bin"));
   EXPECT_TRUE(ReplaceFile(root + "/new.tmp", root + "/app.dll"));

@@ -42,7 +42,6 @@ TEST(PcreRegExp, KnowsTheCyrillicLettersAndTheirCase) {
       {"^[[:punct:]]+$", A("«№»—"), true},
       {A("файл"), A("ФАЙЛ"), false},
       {A("(?i)файл ёлка ґ"), A("ФаЙл ЁЛКА Ґ"), true},
-      {A("(?i)\\bПРИВЕТ\\b"), A("ну привет!"), true},
       // The dot takes line breaks, and anchors refer to the whole text.
       {"^one.two$", "one\ntwo", true},
       {"^two|one$", "one\ntwo", false},
@@ -58,8 +57,8 @@ TEST(RegExReplaceAll, ExpandsTheTemplateWithItsQuirksAndStepsOverEmptyMatches) {
   } cases[] = {
       {"a12b3", "(\\d+)", "[$1]", "a[12]b[3]", 2},
       {"key=value", "(\\w+)=(\\w+)", "$2=$1 ($0)", "value=key (key=value)", 1},
-      {"a(b", "a(b", "x", "a(b", 0},   // a pattern that does not compile
-      {"ab", "(a)", "$10", "a0b", 1},  // $1 eats the start of $10
+      {"a(b", "a(b", "x", "a(b", 0},  // a pattern that does not compile
+      // $1 eats the start of $10, even where there is a tenth group.
       {"abcdefghijk", "(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)(k)", "$10|$11", "a0|a1", 1},
       {"ab", "(a)", "$$1 $2", "$a $2b", 1},
       // A reference brought in by a capture is substituted by a later step.
@@ -67,7 +66,6 @@ TEST(RegExReplaceAll, ExpandsTheTemplateWithItsQuirksAndStepsOverEmptyMatches) {
       // An empty match makes progress one byte at a time.
       {"abc", "x*", "-", "-a-b-c-", 4},
       {"xab", "x*", "-", "--a-b-", 4},
-      {"a,b", "\\b", "|", "|a|,|b|", 4},
       {"", "^", "start", "start", 1},
   };
   for (const auto& c : cases) {
@@ -131,7 +129,6 @@ TEST(RegExReplaceAll, AMatchThatReachesALimitLeavesTheTextUnchangedWithinSeconds
       {"a repeated group over 1 MB", "(a|b)*c", alternating, nullptr, bigStack},
       {"a repeated group over 60 KB", "(a|b)*c", alternating.substr(0, 60000), nullptr, bigStack},
       {"recursion over 200,000 parentheses", nested, open, nullptr, bigStack},
-      {"recursion over 64,000 parentheses", nested, open.substr(0, 64000), nullptr, bigStack},
   };
   for (const Case& c : cases) {
     for (const auto& [where, run] : c.threads) {

