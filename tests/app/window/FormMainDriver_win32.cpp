@@ -1,0 +1,161 @@
+// The Windows window, every text read back through the wide calls
+// (scripts/test-windows runs this program under a Russian and an English
+// ANSI code page), created with Wine's null display driver under Wine; and
+// what only this toolkit has: the string table, the code page, the controls'
+// styles and font that the dialog manager and Cyrillic text need.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "FormMainDriver.h"
+#include "app/win32/FormMain_win32.h"
+#include "sys/Cp1251.h"
+
+namespace slv2::test {
+namespace {
+
+std::string WindowText(HWND window) {
+  wchar_t buffer[4096];
+  int n = ::GetWindowTextW(window, buffer, 4096);
+  return Utf16ToUtf8(std::u16string(buffer, buffer + n));
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t type[16];
+  return std::wstring(type, static_cast<size_t>(::GetClassNameW(window, type, 16)));
+}
+
+BOOL CALLBACK FindBox(HWND window, LPARAM found) {
+  if (ClassOf(window) != L"#32770" || !::IsWindowVisible(window)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+// The box's text is its static control that is not the icon.
+BOOL CALLBACK ReadBoxText(HWND child, LPARAM seen) {
+  std::string text = WindowText(child);
+  if (ClassOf(child) == L"Static" && !text.empty()) reinterpret_cast<TSeenBox*>(seen)->text = text;
+  return TRUE;
+}
+
+TFormMain& Form(const std::unique_ptr<TUpdateUi>& form) {
+  return static_cast<TFormMain&>(*form);
+}
+
+}  // namespace
+
+const char* const kMemoLineBreak = "\r\n";
+const char* const kBoxLineBreak = "\r";
+
+TWindowDriver::TWindowDriver(TSessionOptions options)
+    : FForm(std::make_unique<TFormMain>(std::move(options), false)) {}
+
+void TWindowDriver::Show() {
+  Form(FForm).Show();
+}
+
+TSeenControl TWindowDriver::See(TControl control) const {
+  const int ids[] = {0, kLblLog, kMeLog, kBtnRun, kBtnClose};
+  HWND form = Form(FForm).Handle();
+  HWND child =
+      control == TControl::Form ? form : ::GetDlgItem(form, ids[static_cast<int>(control)]);
+  RECT r{};
+  ::GetWindowRect(child, &r);
+  ::MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&r), 2);
+  return {WindowText(child),
+          ::IsWindowVisible(child) != FALSE,
+          ::IsWindowEnabled(child) != FALSE,
+          ::GetFocus() == child,
+          r.left,
+          r.top,
+          r.right,
+          r.bottom};
+}
+
+void TWindowDriver::Grow(int width, int height) {
+  HWND form = Form(FForm).Handle();
+  RECT r{};
+  ::GetWindowRect(form, &r);
+  ::SetWindowPos(form, nullptr, 0, 0, r.right - r.left + width, r.bottom - r.top + height,
+                 SWP_NOMOVE | SWP_NOZORDER);
+}
+
+// Enter and Esc reach the window as the dialog manager sends them.
+void TWindowDriver::Press(TKey key) {
+  const UINT message[] = {WM_COMMAND, WM_COMMAND, WM_CLOSE};
+  const WPARAM command[] = {IDOK, IDCANCEL, 0};
+  int k = static_cast<int>(key);
+  ::SendMessageW(Form(FForm).Handle(), message[k], command[k], 0);
+}
+
+// A thread of its own waits for the box of this thread and presses the
+// button, as a user would.
+TSeenBox TWindowDriver::Answer(TBoxAnswer answer, const std::function<void()>& action) {
+  TSeenBox seen;
+  DWORD thread = ::GetCurrentThreadId();
+  std::thread user([&] {
+    for (int i = 0; i < 1000; ++i) {
+      HWND box = nullptr;
+      ::EnumThreadWindows(thread, FindBox, reinterpret_cast<LPARAM>(&box));
+      if (box) {
+        seen.caption = WindowText(box);
+        ::EnumChildWindows(box, ReadBoxText, reinterpret_cast<LPARAM>(&seen));
+        int button = answer == TBoxAnswer::Ok ? IDOK : IDCANCEL;
+        ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(box, button)));
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  });
+  action();
+  user.join();
+  return seen;
+}
+
+namespace {
+
+// scripts/test-windows names the ANSI code page each run is meant to have.
+TEST(FormMainWin32Test, TheRunHasTheAnsiCodePageItWasStartedFor) {
+  const char* wanted = std::getenv("SLV2_ANSI_CODE_PAGE");
+  if (!wanted) GTEST_SKIP() << "SLV2_ANSI_CODE_PAGE is not set";
+  EXPECT_EQ(::GetACP(), static_cast<UINT>(std::atoi(wanted)));
+}
+
+TEST(FormMainWin32Test, TheStringTableHoldsTheTextsOfTheMessageBoxes) {
+  for (TBoxId id : {TBoxId::AdminRights, TBoxId::UpdateFinished, TBoxId::NothingToUpdate,
+                    TBoxId::ShellRunning, TBoxId::AlreadyRunning}) {
+    const wchar_t* text = nullptr;
+    // The resource itself, whatever the ANSI code page.
+    int n = ::LoadStringW(::GetModuleHandleA(nullptr), static_cast<UINT>(id),
+                          reinterpret_cast<LPWSTR>(&text), 0);
+    EXPECT_EQ(
+        std::u16string(reinterpret_cast<const char16_t*>(text), static_cast<size_t>(n > 0 ? n : 0)),
+        AnsiToUtf16(MessageBoxOf(id).text))
+        << static_cast<int>(id);
+  }
+}
+
+// The memo is read-only and leaves Enter to the default (run) button; every
+// control's font holds Cyrillic letters.
+TEST(FormMainWin32Test, ControlsAsTheDialogManagerAndCyrillicTextNeedThem) {
+  TFormMain form(TSessionOptions{}, false);
+  auto style = [&](int id) {
+    return ::GetWindowLongPtrW(::GetDlgItem(form.Handle(), id), GWL_STYLE);
+  };
+  EXPECT_EQ(style(kMeLog) & (ES_READONLY | ES_WANTRETURN | WS_HSCROLL | WS_VSCROLL),
+            ES_READONLY | WS_VSCROLL);
+  EXPECT_EQ(style(kBtnRun) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+  for (int id : {kLblLog, kMeLog, kBtnRun, kBtnClose}) {
+    LOGFONTW face{};
+    HWND control = ::GetDlgItem(form.Handle(), id);
+    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)), sizeof face,
+                 &face);
+    EXPECT_EQ(face.lfCharSet, RUSSIAN_CHARSET) << id;
+  }
+}
+
+}  // namespace
+}  // namespace slv2::test
