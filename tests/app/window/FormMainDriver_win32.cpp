@@ -22,24 +22,6 @@ std::string WindowText(HWND window) {
   return Utf16ToUtf8(std::u16string(buffer, buffer + n));
 }
 
-std::wstring ClassOf(HWND window) {
-  wchar_t type[16];
-  return std::wstring(type, static_cast<size_t>(::GetClassNameW(window, type, 16)));
-}
-
-BOOL CALLBACK FindBox(HWND window, LPARAM found) {
-  if (ClassOf(window) != L"#32770" || !::IsWindowVisible(window)) return TRUE;
-  *reinterpret_cast<HWND*>(found) = window;
-  return FALSE;
-}
-
-// The box's text is its static control that is not the icon.
-BOOL CALLBACK ReadBoxText(HWND child, LPARAM seen) {
-  std::string text = WindowText(child);
-  if (ClassOf(child) == L"Static" && !text.empty()) reinterpret_cast<TSeenBox*>(seen)->text = text;
-  return TRUE;
-}
-
 TFormMain& Form(const std::unique_ptr<TUpdateUi>& form) {
   return static_cast<TFormMain&>(*form);
 }
@@ -90,25 +72,16 @@ void TWindowDriver::Press(TKey key) {
   ::SendMessageW(Form(FForm).Handle(), message[k], command[k], 0);
 }
 
-// A thread of its own waits for the box of this thread and presses the
-// button, as a user would.
+// A thread of its own waits for the box (a dialog of the system's class
+// whose text is the control 0xFFFF) and presses the button, as a user would.
 TSeenBox TWindowDriver::Answer(TBoxAnswer answer, const std::function<void()>& action) {
   TSeenBox seen;
-  DWORD thread = ::GetCurrentThreadId();
   std::thread user([&] {
-    for (int i = 0; i < 1000; ++i) {
-      HWND box = nullptr;
-      ::EnumThreadWindows(thread, FindBox, reinterpret_cast<LPARAM>(&box));
-      if (box) {
-        seen.caption = WindowText(box);
-        ::EnumChildWindows(box, ReadBoxText, reinterpret_cast<LPARAM>(&seen));
-        int button = answer == TBoxAnswer::Ok ? IDOK : IDCANCEL;
-        ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                       reinterpret_cast<LPARAM>(::GetDlgItem(box, button)));
-        return;
-      }
+    HWND box = nullptr;
+    for (int i = 0; i < 1000 && !(box = ::FindWindowW(L"#32770", nullptr)); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    seen = {WindowText(box), WindowText(::GetDlgItem(box, 0xFFFF))};
+    ::PostMessageW(box, WM_COMMAND, answer == TBoxAnswer::Ok ? IDOK : IDCANCEL, 0);
   });
   action();
   user.join();
