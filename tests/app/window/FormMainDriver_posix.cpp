@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QLabel>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -58,10 +56,8 @@ TSeenControl TWindowDriver::See(TControl control) const {
   QWidget* child = control == TControl::Form
                        ? &form
                        : form.findChild<QWidget*>(names[static_cast<int>(control)]);
-  QString text = child->windowTitle();
-  if (auto* label = qobject_cast<QLabel*>(child)) text = label->text();
-  if (auto* button = qobject_cast<QPushButton*>(child)) text = button->text();
-  if (auto* memo = qobject_cast<QPlainTextEdit*>(child)) text = memo->toPlainText();
+  const char* property[] = {"windowTitle", "text", "plainText", "text", "text"};
+  QString text = child->property(property[static_cast<int>(control)]).toString();
   QRect r(child->mapTo(&form, QPoint(0, 0)), child->size());
   return {text.toStdString(), child->isVisible(),
           child->isEnabled(), form.focusWidget() == child,

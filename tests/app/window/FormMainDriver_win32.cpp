@@ -1,8 +1,7 @@
 // The Windows window, every text read back through the wide calls
 // (scripts/test-windows runs this program under a Russian and an English
-// ANSI code page), created with Wine's null display driver under Wine; and
-// what only this toolkit has: the string table, the code page, the controls'
-// styles and font that the dialog manager and Cyrillic text need.
+// ANSI code page; a box's text is the string table's), created with Wine's
+// null display driver under Wine.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -95,39 +94,6 @@ TEST(FormMainWin32Test, TheRunHasTheAnsiCodePageItWasStartedFor) {
   const char* wanted = std::getenv("SLV2_ANSI_CODE_PAGE");
   if (!wanted) GTEST_SKIP() << "SLV2_ANSI_CODE_PAGE is not set";
   EXPECT_EQ(::GetACP(), static_cast<UINT>(std::atoi(wanted)));
-}
-
-TEST(FormMainWin32Test, TheStringTableHoldsTheTextsOfTheMessageBoxes) {
-  for (TBoxId id : {TBoxId::AdminRights, TBoxId::UpdateFinished, TBoxId::NothingToUpdate,
-                    TBoxId::ShellRunning, TBoxId::AlreadyRunning}) {
-    const wchar_t* text = nullptr;
-    // The resource itself, whatever the ANSI code page.
-    int n = ::LoadStringW(::GetModuleHandleA(nullptr), static_cast<UINT>(id),
-                          reinterpret_cast<LPWSTR>(&text), 0);
-    EXPECT_EQ(
-        std::u16string(reinterpret_cast<const char16_t*>(text), static_cast<size_t>(n > 0 ? n : 0)),
-        AnsiToUtf16(MessageBoxOf(id).text))
-        << static_cast<int>(id);
-  }
-}
-
-// The memo is read-only and leaves Enter to the default (run) button; every
-// control's font holds Cyrillic letters.
-TEST(FormMainWin32Test, ControlsAsTheDialogManagerAndCyrillicTextNeedThem) {
-  TFormMain form(TSessionOptions{}, false);
-  auto style = [&](int id) {
-    return ::GetWindowLongPtrW(::GetDlgItem(form.Handle(), id), GWL_STYLE);
-  };
-  EXPECT_EQ(style(kMeLog) & (ES_READONLY | ES_WANTRETURN | WS_HSCROLL | WS_VSCROLL),
-            ES_READONLY | WS_VSCROLL);
-  EXPECT_EQ(style(kBtnRun) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
-  for (int id : {kLblLog, kMeLog, kBtnRun, kBtnClose}) {
-    LOGFONTW face{};
-    HWND control = ::GetDlgItem(form.Handle(), id);
-    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)), sizeof face,
-                 &face);
-    EXPECT_EQ(face.lfCharSet, RUSSIAN_CHARSET) << id;
-  }
 }
 
 }  // namespace

