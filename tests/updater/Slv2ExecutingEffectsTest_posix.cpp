@@ -1,7 +1,10 @@
-// A replacement is a rename: a reader of the old file keeps reading the old
-// content, and the replaced file keeps its owner. Linux only: Windows
-// refuses to rename over a file that is open without delete sharing, which
-// the C++ streams do not grant, and it has no owners to give away.
+// What the executing effects do on Linux alone. A replacement is a rename: a
+// reader of the old file keeps reading the old content (Windows refuses to
+// rename over a file open without delete sharing, which the C++ streams do
+// not grant), and the replaced file keeps its owner (Windows has no owners to
+// give away). Registry scripts are imported by the real regedit into the
+// test's registry, a database it opens too (regedit.exe writes the machine's
+// registry, not the one the test process sees).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,13 +16,14 @@
 #include "UpdaterFixture.h"
 #include "patch/DiffMaker.h"
 #include "sys/Cp1251.h"
+#include "sys/registry/RegFunctions.h"
 
 namespace slv2::test {
 namespace {
 
-class ProcessFilesRenameTest : public UpdaterFixture {};
+class ExecutingEffectsPosixTest : public UpdaterFixture {};
 
-TEST_F(ProcessFilesRenameTest, AReaderOfTheOldFileKeepsReadingItsContent) {
+TEST_F(ExecutingEffectsPosixTest, AReaderOfTheOldFileKeepsReadingItsContent) {
   std::string target = Join(product, "bin/lib.dll");
   WriteFile(target, "old content");
   MakeReadOnly(target);
@@ -34,7 +38,7 @@ TEST_F(ProcessFilesRenameTest, AReaderOfTheOldFileKeepsReadingItsContent) {
 
 // A replaced file keeps its owner and group whichever step replaced it (root
 // only: nobody else may give a file away).
-TEST_F(ProcessFilesRenameTest, EveryKindOfReplacementKeepsTheOwner) {
+TEST_F(ExecutingEffectsPosixTest, EveryKindOfReplacementKeepsTheOwner) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root";
   TempDir scratch;
   WriteFile(scratch / "old", "old text\n");
@@ -74,6 +78,31 @@ TEST_F(ProcessFilesRenameTest, EveryKindOfReplacementKeepsTheOwner) {
     EXPECT_EQ(st.st_uid, 4321u);
     EXPECT_EQ(st.st_gid, 8765u);
   }
+}
+
+// The scripts are one change of the registry, yet one that fails stops
+// neither the scripts before it nor those after it.
+TEST_F(ExecutingEffectsPosixTest, ScriptsAreExpandedAndImportedPastOneThatFails) {
+  const std::string key = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Test]\r\n";
+  {
+    StorageWriter s(storageFile);
+    s.Add("registry/1.reg", CompressedElement(key + "\"Data\"=\"${WIN}\\\\data\"\r\n"));
+    s.Add("registry/2.reg", "this is not a registry script");
+    s.Add("registry/3.reg", "\xEF\xBB\xBF" + key + "\"Name\"=\"Словарь\"\r\n");
+  }
+  std::unique_ptr<TSlv2Updater> updater = Make();
+  updater->AddMacro("WIN", "C:\\Programs\\Family");
+  updater->Execute();
+  auto value = [](const char* name) {
+    return RegReadStringDef(reg::kHkeyLocalMachine, "\\Software\\Test", name, "<missing>");
+  };
+  // Doubled by the expansion, as script strings want, and undoubled by the import.
+  EXPECT_EQ(value("Data"), "C:\\Programs\\Family\\data");
+  EXPECT_EQ(value("Name"), A("Словарь"));
+  EXPECT_EQ(log.Count("ERROR"), 2) << log.Text();
+  EXPECT_EQ(log.Count("(\"2.reg\" is not a registry script)"), 1);
+  EXPECT_EQ(log.Count("ERROR ProcessRegistry(): registry script \"2.reg\" failed"), 1);
+  ExpectNoTempFiles(product);
 }
 
 }  // namespace

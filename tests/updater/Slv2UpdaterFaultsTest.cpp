@@ -87,7 +87,7 @@ class UpdaterFaultsTest : public UpdaterFixture {
     s.Add("files/product/bin/app.exe", PeFile("ver_1_10_0_0.exe"));  // replaces 1.9
     s.Add("files/product/bin/calc.exe", PeFile("ver_1_9_0_0.exe"));  // 2.1 installed: kept
     s.Add("files/product/bin/geometry.exe", PeFile("ver_2_1_0_5_x86.exe"));
-    s.AddCompressed("files/product/config.txt", Lines("setting ", 300));
+    s.Add("files/product/config.txt", CompressedElement(Lines("setting ", 300)));
     s.Add("files/product/locked.txt", "new content of a read-only file");
     for (int i = 0; i < 12; ++i)
       s.Add("files/product/new/file" + std::to_string(i) + ".txt", "new " + std::to_string(i));

@@ -308,6 +308,17 @@ TEST_F(StepDecisionsTest, IniDrivenSteps) {
          "[absent]\nStorage=none.stg\nDestination=x\n"}},
        {"unpack media/pack.stg (2): to media"},
        {}},
+      {"nested storages that do not open or lie outside; the next step goes on",
+       {{"bad.stg", "not a compound file"}},
+       {{"UnpackStorage.ini",
+         "[bad]\nStorage=bad.stg\nDestination=.\n"
+         "[from]\nStorage=..\\..\\outside\\victim.txt\nDestination=.\n"
+         "[to]\nStorage=bad.stg\nDestination=..\\..\\outside\n"},
+        {"files/product/after.txt", "after"}},
+       {"new after.txt"},
+       {"UnpackStorage: Error opening storage: EgmStorage (",
+        "lies outside the product and shell folders, refused",
+        "lies outside the product and shell folders, refused"}},
 #ifndef _WIN32
       {"a nested storage that is a pupil's link, and a destination through one",
        {{"pack.stg", Compound({{"a.txt", "a"}})}},
@@ -322,6 +333,18 @@ TEST_F(StepDecisionsTest, IniDrivenSteps) {
          PlantPupilLink(outside, p + "media");
        }},
 #endif
+      {"every step in its fixed order",
+       {{"early.txt", "a"}, {"late.txt", "a"}, {"pack.stg", Compound({{"unpacked.txt", "u"}})}},
+       {{"Delete_After.ini", "[Files]\n1=late.txt\n"},
+        {"StrReplace_After.ini", "[late]\nSearchFor=a\nReplaceWith=b\nFiles=late.txt\n"},
+        {"UnpackStorage.ini", "[u]\nStorage=pack.stg\nDestination=.\n"},
+        {"StrReplace_Before.ini", "[early]\nSearchFor=a\nReplaceWith=b\nFiles=early.txt\n"},
+        {"Delete_Before.ini", "[Files]\n1=early.txt\n"},
+        {"files/product/new.txt", "n"},
+        {"registry/empty.reg", "REGEDIT4\r\n"}},
+       {"delete early.txt", "text early.txt (1)", "unpack pack.stg (1): to ../testprod",
+        "new new.txt", "registry empty.reg", "delete late.txt", "text late.txt (1)"},
+       {}},
       // Last: the shell folder stays unknown, and with it every folder.
       {"an unknown shell folder: no step goes near the drive's root",
        {},

@@ -22,8 +22,6 @@ class TSlv2TestUpdater : public TSlv2Updater {
     return type;
   }
   explicit TSlv2TestUpdater(const TSlv2UpdaterClass& type) : TSlv2Updater(type) {}
-  void BeforeExecute() override { Logger().Debug("BeforeExecute"); }
-  void AfterExecute() override { Logger().Debug("AfterExecute"); }
 };
 
 class UpdaterFixture : public ::testing::Test {

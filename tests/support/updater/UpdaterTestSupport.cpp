@@ -98,10 +98,6 @@ StorageWriter& StorageWriter::Add(const std::string& path, std::string_view cont
   return *this;
 }
 
-StorageWriter& StorageWriter::AddCompressed(const std::string& path, std::string_view content) {
-  return Add(path, CompressedElement(content));
-}
-
 std::string CompressedElement(std::string_view content) {
   TMemoryStream source, out;
   StringToStream(std::string(content), source);

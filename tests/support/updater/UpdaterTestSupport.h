@@ -57,8 +57,6 @@ class StorageWriter {
  public:
   explicit StorageWriter(const std::string& fileName);
   StorageWriter& Add(const std::string& path, std::string_view content);
-  // The content behind the compressed-stream header.
-  StorageWriter& AddCompressed(const std::string& path, std::string_view content);
 
  private:
   TgmStorageRef storage_;
