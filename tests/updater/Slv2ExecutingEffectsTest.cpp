@@ -17,11 +17,9 @@ TEST_F(ExecutingEffectsTest, NewAndReplacedFilesCanBeEditedInTheSameRun) {
   std::string target = Join(product, "bin/lib.cfg");
   WriteFile(target, "old content");
   MakeReadOnly(target);
-  Run([](StorageWriter& s) {
-    s.Add("files/product/bin/lib.cfg", "new content");
-    s.Add("files/product/new/app.dll", "app");
-    s.Add("StrReplace_After.ini", "[edit]\nSearchFor=new\nReplaceWith=edited\nFiles=bin\\*.cfg\n");
-  });
+  Run({{"files/product/bin/lib.cfg", "new content"},
+       {"files/product/new/app.dll", "app"},
+       {"StrReplace_After.ini", "[edit]\nSearchFor=new\nReplaceWith=edited\nFiles=bin\\*.cfg\n"}});
   EXPECT_EQ(ReadFile(target), "edited content");
   EXPECT_FALSE(IsReadOnly(target));
   // The permissions of a new file, not of a private temporary one.
@@ -37,11 +35,12 @@ TEST_F(ExecutingEffectsTest, ManyFilesAreReplacedInBatchesAndLoggedInElementOrde
   for (int i = 0; i < 700; i += 2)
     WriteFile(Join(product, "many/f") + std::to_string(i) + ".txt", "old");
   WriteFile(Join(product, "many/a.exe"), PeFile("ver_1_10_0_0.exe"));
-  Run([](StorageWriter& s) {
-    s.Add("files/product/many/a.exe", PeFile("ver_1_9_0_0.exe") + std::string(100000, 'x'));
-    for (int i = 0; i < 700; ++i)
-      s.Add("files/product/many/f" + std::to_string(i) + ".txt", "new " + std::to_string(i));
-  });
+  Streams streams = {
+      {"files/product/many/a.exe", PeFile("ver_1_9_0_0.exe") + std::string(100000, 'x')}};
+  for (int i = 0; i < 700; ++i)
+    streams.emplace_back("files/product/many/f" + std::to_string(i) + ".txt",
+                         "new " + std::to_string(i));
+  Run(streams);
   std::vector<std::string> elements, logged;
   TgmStorage::Create(storageFile, stg::kStgmRead | stg::kStgmShareDenyWrite)->ListStreams(elements);
   const std::string many = Join("", "many/");  // in the platform's form

@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <functional>
 #include <iterator>
 
 #include "UpdaterFixture.h"
@@ -30,7 +29,7 @@ TEST_F(ExecutingEffectsPosixTest, AReaderOfTheOldFileKeepsReadingItsContent) {
   // The new file was written beside the old one and renamed over it, never
   // written in place.
   std::ifstream reader(FsPath(target), std::ios::binary);
-  Run([](StorageWriter& s) { s.Add("files/product/bin/lib.dll", "new content"); });
+  Run({{"files/product/bin/lib.dll", "new content"}});
   EXPECT_EQ(ReadFile(target), "new content");
   std::string old((std::istreambuf_iterator<char>(reader)), std::istreambuf_iterator<char>());
   EXPECT_EQ(old, "old content");
@@ -44,34 +43,27 @@ TEST_F(ExecutingEffectsPosixTest, EveryKindOfReplacementKeepsTheOwner) {
   WriteFile(scratch / "old", "old text\n");
   WriteFile(scratch / "new", "new text, longer\n");
   CreateDiffFile(scratch / "old", scratch / "new", scratch / "diff");
-  std::string compound = CompoundFileBytes(scratch, {{"a", "a"}});
   struct Row {
     const char* kind;
     std::string installed;
-    std::function<void(StorageWriter&)> fill;
+    Streams elements;
   };
   for (const Row& row : {
-           Row{"replaced", "old", [](StorageWriter& s) { s.Add("files/product/f", "new"); }},
-           Row{"difference", "old text\n",
-               [&](StorageWriter& s) {
-                 s.Add("files/product/f.diff", ReadFile(scratch / "diff"));
-               }},
-           Row{"merged", compound,
-               [&](StorageWriter& s) {
-                 s.Add("files/product/f.patch", CompoundFileBytes(scratch, {{"b", "b"}}));
-               }},
-           Row{"text edited", "old",
-               [](StorageWriter& s) {
-                 s.Add("StrReplace_After.ini",
-                       "[r]\nSearchFor=old\nReplaceWith=new\nIsRegExp=0\nFiles=f\n");
-               }},
+           Row{"replaced", "old", {{"files/product/f", "new"}}},
+           Row{"difference", "old text\n", {{"files/product/f.diff", ReadFile(scratch / "diff")}}},
+           Row{"merged",
+               CompoundFileBytes(scratch, {{"a", "a"}}),
+               {{"files/product/f.patch", CompoundFileBytes(scratch, {{"b", "b"}})}}},
+           Row{"text edited",
+               "old",
+               {{"StrReplace_After.ini", "[r]\nSearchFor=old\nReplaceWith=new\nFiles=f\n"}}},
        }) {
     SCOPED_TRACE(row.kind);
     std::string target = Join(product, "f");
     WriteFile(target, row.installed);
     ASSERT_EQ(::chown(AnsiToUtf8(target).c_str(), 4321, 8765), 0);
     log.Clear();
-    Run(row.fill);
+    Run(row.elements);
     EXPECT_NE(ReadFile(target), row.installed) << log.Text();
     struct stat st;
     ASSERT_EQ(::stat(AnsiToUtf8(target).c_str(), &st), 0);
@@ -84,12 +76,10 @@ TEST_F(ExecutingEffectsPosixTest, EveryKindOfReplacementKeepsTheOwner) {
 // neither the scripts before it nor those after it.
 TEST_F(ExecutingEffectsPosixTest, ScriptsAreExpandedAndImportedPastOneThatFails) {
   const std::string key = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Test]\r\n";
-  {
-    StorageWriter s(storageFile);
-    s.Add("registry/1.reg", CompressedElement(key + "\"Data\"=\"${WIN}\\\\data\"\r\n"));
-    s.Add("registry/2.reg", "this is not a registry script");
-    s.Add("registry/3.reg", "\xEF\xBB\xBF" + key + "\"Name\"=\"Словарь\"\r\n");
-  }
+  machine.Pack("testprod",
+               {{"registry/1.reg", CompressedElement(key + "\"Data\"=\"${WIN}\\\\data\"\r\n")},
+                {"registry/2.reg", "this is not a registry script"},
+                {"registry/3.reg", "\xEF\xBB\xBF" + key + "\"Name\"=\"Словарь\"\r\n"}});
   std::unique_ptr<TSlv2Updater> updater = Make();
   updater->AddMacro("WIN", "C:\\Programs\\Family");
   updater->Execute();

@@ -58,14 +58,13 @@ TEST(ParseIniBoolTest, OnlyTheFalseWordsAreFalse) {
 class Slv2UpdaterTest : public UpdaterFixture {};
 
 TEST_F(Slv2UpdaterTest, TheIniFilesBecomeTheFiveListsWithMacrosExpanded) {
-  std::unique_ptr<TSlv2Updater> updater = Run([](StorageWriter& s) {
-    s.Add("Delete_Before.ini", "[Other]\n1=no\n[FILES]\n1=${PRODUCT_ID}\\a\nb\n");
-    s.Add("Delete_After.ini", CompressedElement("[Files]\r\n x = y = z \r\n"));
-    s.Add("StrReplace_Before.ini",
-          "[one]\nsearchfor=${PRODUCT_ID}\nReplaceWith=${SLV21_ROOT}\nIsRegExp=1\n"
-          "Files=*.ini\n[one]\nSearchFor=second\n");
-    s.Add("UnpackStorage.ini", "[u]\nStorage=${PRODUCT_ID}.stg\nDestination=${UNKNOWN}\n");
-  });
+  std::unique_ptr<TSlv2Updater> updater =
+      Run({{"Delete_Before.ini", "[Other]\n1=no\n[FILES]\n1=${PRODUCT_ID}\\a\nb\n"},
+           {"Delete_After.ini", CompressedElement("[Files]\r\n x = y = z \r\n")},
+           {"StrReplace_Before.ini",
+            "[one]\nsearchfor=${PRODUCT_ID}\nReplaceWith=${SLV21_ROOT}\nIsRegExp=1\n"
+            "Files=*.ini\n[one]\nSearchFor=second\n"},
+           {"UnpackStorage.ini", "[u]\nStorage=${PRODUCT_ID}.stg\nDestination=${UNKNOWN}\n"}});
   // Deletion entries are taken as written.
   EXPECT_EQ(updater->DeleteBeforeList(), (std::vector<std::string>{"${PRODUCT_ID}\\a", "b"}));
   EXPECT_EQ(updater->DeleteAfterList(), (std::vector<std::string>{"y = z"}));
@@ -155,7 +154,7 @@ TEST_F(Slv2UpdaterTest, OnlyWorkLeftUndoneFailsTheProduct) {
     std::filesystem::create_directories(FsPath(Join(product, "dir.ini")));
     WriteFile(Join(product, "locked.dll"), "a");
     MakeReadOnly(Join(product, "locked.dll"));
-    std::make_unique<StorageWriter>(storageFile)->Add(row.ini, row.text);
+    machine.Pack("testprod", {{row.ini, row.text}});
     std::unique_ptr<TSlv2Updater> updater = Make();
     bool failed = false;
     try {
@@ -176,9 +175,8 @@ TEST_F(Slv2UpdaterTest, OnlyWorkLeftUndoneFailsTheProduct) {
 TEST_F(Slv2UpdaterTest, AStorageThatDoesNotComeOutWholeEndsTheRun) {
   WriteFile(Join(product, "hostile.stg"),
             CompoundFileBytes(dir, {{"a.txt", "a"}, {"../../../evil.txt", "x"}}));
-  StorageWriter(storageFile)
-      .Add("UnpackStorage.ini", "[h]\nStorage=hostile.stg\nDestination=out\n")
-      .Add("files/product/after.txt", "after");
+  machine.Pack("testprod", {{"UnpackStorage.ini", "[h]\nStorage=hostile.stg\nDestination=out\n"},
+                            {"files/product/after.txt", "after"}});
   for (bool dry : {false, true}) {
     std::unique_ptr<TSlv2Updater> updater = Make();
     if (dry) updater->UseEffects(MakeRecordingEffects(updater->Logger(), MakeOverlay()));
