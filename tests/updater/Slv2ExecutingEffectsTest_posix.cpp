@@ -1,4 +1,5 @@
-// What the executing effects do on Linux alone. A replacement is a rename: a
+// What the executing effects do on Linux alone. A folder moves without the
+// links planted in it. A replacement is a rename: a
 // reader of the old file keeps reading the old content (Windows refuses to
 // rename over a file open without delete sharing, which the C++ streams do
 // not grant), and the replaced file keeps its owner (Windows has no owners to
@@ -93,6 +94,22 @@ TEST_F(ExecutingEffectsPosixTest, ScriptsAreExpandedAndImportedPastOneThatFails)
   EXPECT_EQ(log.Count("(\"2.reg\" is not a registry script)"), 1);
   EXPECT_EQ(log.Count("ERROR ProcessRegistry(): registry script \"2.reg\" failed"), 1);
   ExpectNoTempFiles(product);
+}
+
+// The shell's program group moves whole; a link planted in it is listed and
+// left out.
+TEST_F(ExecutingEffectsPosixTest, AFolderMovesWithEverythingButItsLinks) {
+  const std::string from = dir / "old group", to = dir / "new group";
+  WriteFile(from + "/a.lnk", "a");
+  WriteFile(from + "/sub/b.lnk", "b");
+  PlantPupilLink(Join(outside, "victim.txt"), from + "/planted.lnk");
+  std::unique_ptr<TSlv2Effects> effects = MakeExecutingEffects(log.Category());
+  std::vector<std::string> links;
+  EXPECT_TRUE(effects->MoveFolder(from, to, links, {TSlv2OutcomeKind::Shell, from}));
+  EXPECT_EQ(TreeSnapshot(to), (Tree{{"a.lnk", "a"}, {"sub/b.lnk", "b"}}));
+  EXPECT_FALSE(PathExists(from));
+  EXPECT_EQ(links, std::vector<std::string>{from + "/planted.lnk"});
+  ExpectOutsideUntouched();
 }
 
 }  // namespace
