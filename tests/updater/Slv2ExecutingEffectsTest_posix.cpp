@@ -14,7 +14,6 @@
 #include <iterator>
 
 #include "UpdaterFixture.h"
-#include "patch/DiffMaker.h"
 #include "sys/Cp1251.h"
 #include "sys/registry/RegFunctions.h"
 
@@ -41,9 +40,6 @@ TEST_F(ExecutingEffectsPosixTest, AReaderOfTheOldFileKeepsReadingItsContent) {
 TEST_F(ExecutingEffectsPosixTest, EveryKindOfReplacementKeepsTheOwner) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root";
   TempDir scratch;
-  WriteFile(scratch / "old", "old text\n");
-  WriteFile(scratch / "new", "new text, longer\n");
-  CreateDiffFile(scratch / "old", scratch / "new", scratch / "diff");
   struct Row {
     const char* kind;
     std::string installed;
@@ -51,7 +47,9 @@ TEST_F(ExecutingEffectsPosixTest, EveryKindOfReplacementKeepsTheOwner) {
   };
   for (const Row& row : {
            Row{"replaced", "old", {{"files/product/f", "new"}}},
-           Row{"difference", "old text\n", {{"files/product/f.diff", ReadFile(scratch / "diff")}}},
+           Row{"difference",
+               "old text\n",
+               {{"files/product/f.diff", DifferenceBytes(scratch, "old text\n", "new\n")}}},
            Row{"merged",
                CompoundFileBytes(scratch, {{"a", "a"}}),
                {{"files/product/f.patch", CompoundFileBytes(scratch, {{"b", "b"}})}}},

@@ -12,7 +12,6 @@
 #include <string>
 
 #include "UpdaterFixture.h"
-#include "patch/DiffMaker.h"
 #include "sys/FaultInjection.h"
 #include "sys/registry/RegFunctions.h"
 
@@ -68,9 +67,6 @@ class UpdaterFaultsTest : public UpdaterFixture {
 
   // Every kind of work an update does on installed files.
   void WriteStorage(const TempDir& work) {
-    WriteFile(work / "old", Lines("line ", 2000));
-    WriteFile(work / "new", Lines("new line ", 2000));
-    CreateDiffFile(work / "old", work / "new", work / "diff");
     StorageWriter s(storageFile);
     s.Add("files/product/bin/app.exe", PeFile("ver_1_10_0_0.exe"));  // replaces 1.9
     s.Add("files/product/bin/calc.exe", PeFile("ver_1_9_0_0.exe"));  // 2.1 installed: kept
@@ -79,7 +75,8 @@ class UpdaterFaultsTest : public UpdaterFixture {
     s.Add("files/product/locked.txt", "new content of a read-only file");
     for (int i = 0; i < 12; ++i)
       s.Add("files/product/new/file" + std::to_string(i) + ".txt", "new " + std::to_string(i));
-    s.Add("files/product/data/lessons.txt.diff", ReadFile(work / "diff"));
+    s.Add("files/product/data/lessons.txt.diff",
+          DifferenceBytes(work, Lines("line ", 2000), Lines("new line ", 2000)));
     s.Add("files/product/data/results.db.patch",
           CompoundFileBytes(work, {{"scores", "new scores"}, {"version", "2.1"}}));
     s.Add("files/product/after.txt", "after the merge");

@@ -10,7 +10,6 @@
 #include <functional>
 
 #include "UpdaterFixture.h"
-#include "patch/DiffMaker.h"
 #include "sys/registry/RegFunctions.h"
 
 namespace slv2::test {
@@ -37,8 +36,29 @@ class StepDecisionsTest : public UpdaterFixture {
       if (row.plant) row.plant();
       Tree before = TreeSnapshot(shell);
       log.Clear();
+      // What a run on the storage's streams would do, one outcome a line as
+      // the dry run lists it: "<kind> <target>[ (...)][: detail][; value...][
+      // - would fail: why]", the target "/"-delimited and relative to the
+      // product folder.
+      machine.Pack("testprod", row.elements);
+      std::unique_ptr<TSlv2Updater> updater = Make();
+      updater->UseEffects(MakeRecordingEffects(updater->Logger(), MakeOverlay()));
+      updater->Execute();
+      std::vector<std::string> outcomes;
+      for (const TSlv2Outcome& o : updater->Outcomes()) {
+        // The protocol's line without its column: the kind padded to 8, a blank.
+        std::string line = OutcomeKindName(o.kind) + (" " + OutcomeLine(o).substr(9));
+        for (size_t at; (at = line.find("\n      ")) != std::string::npos;)
+          line.replace(at, 7, "; ");
+        size_t end = std::min(line.find("; "), line.size());
+        std::string head = line.substr(0, end);
+        for (const auto& [folder, relative] : {std::pair{product, ""}, {shell, "../"}})
+          for (size_t at; (at = head.find(Join(folder, ""))) != std::string::npos;)
+            head.replace(at, folder.size() + 1, relative);
+        std::replace(head.begin(), head.end(), '\\', '/');
+        outcomes.push_back(head + line.substr(end));
+      }
       // An expected line that ends at "would fail: " takes any reason.
-      std::vector<std::string> outcomes = Decide(row.elements);
       for (size_t i = 0; i < std::min(outcomes.size(), row.outcomes.size()); ++i)
         if (row.outcomes[i].ends_with("would fail: ")) outcomes[i].resize(row.outcomes[i].size());
       EXPECT_EQ(outcomes, row.outcomes) << log.Text();
@@ -52,36 +72,6 @@ class StepDecisionsTest : public UpdaterFixture {
       EXPECT_EQ(TreeDifferences(before, TreeSnapshot(shell)), "");
       ExpectNoTempFiles(product);
     }
-  }
-  // What a run on the storage's streams would do, one outcome a line as the
-  // dry run lists it: "<kind> <target>[ (...)][: detail][; value...][ - would
-  // fail: why]", the target "/"-delimited and relative to the product folder.
-  std::vector<std::string> Decide(const Streams& streams) {
-    machine.Pack("testprod", streams);
-    std::unique_ptr<TSlv2Updater> updater = Make();
-    updater->UseEffects(MakeRecordingEffects(updater->Logger(), MakeOverlay()));
-    updater->Execute();
-    std::vector<std::string> lines;
-    for (const TSlv2Outcome& o : updater->Outcomes()) {
-      // The protocol's line without its column: the kind padded to 8, a blank.
-      std::string line = OutcomeKindName(o.kind) + (" " + OutcomeLine(o).substr(9));
-      for (size_t at; (at = line.find("\n      ")) != std::string::npos;)
-        line.replace(at, 7, "; ");
-      size_t end = std::min(line.find("; "), line.size());
-      std::string head = line.substr(0, end);
-      for (const auto& [folder, relative] : {std::pair{product, ""}, {shell, "../"}})
-        for (size_t at; (at = head.find(Join(folder, ""))) != std::string::npos;)
-          head.replace(at, folder.size() + 1, relative);
-      std::replace(head.begin(), head.end(), '\\', '/');
-      lines.push_back(head + line.substr(end));
-    }
-    return lines;
-  }
-  std::string Diff(const std::string& before, const std::string& after) {
-    WriteFile(scratch / "old", before);
-    WriteFile(scratch / "new", after);
-    CreateDiffFile(scratch / "old", scratch / "new", scratch / "diff");
-    return ReadFile(scratch / "diff");
   }
   std::string Compound(const Streams& streams) { return CompoundFileBytes(scratch, streams); }
 
@@ -98,7 +88,7 @@ TEST_F(StepDecisionsTest, FileElements) {
       lines += "line " + std::to_string(i * version) + " of the installed file\n";
     return lines;
   };
-  const std::string one = text(1), two = text(2), diff = Diff(one, two);
+  const std::string one = text(1), two = text(2), diff = DifferenceBytes(scratch, one, two);
   const std::string lying = [] {
     std::string element = CompressedElement("twelve bytes");
     element[4] ^= 0x40;  // the stated size, scrambled with the key byte
