@@ -101,7 +101,6 @@ TEST(TSlv2IniFileTest, SectionsLinesAndValues) {
   const TSlv2IniFile::Section& first = ini.Sections()[0];
   EXPECT_EQ(first.Name, "First");
   EXPECT_EQ(first.Lines, (Lines{"key=value = more", "just a line"}));
-  EXPECT_EQ(first.Values(), (Lines{"value = more", "just a line"}));
   EXPECT_EQ(first.ReadString("just a line", "def"), "def");
   EXPECT_EQ(ini.FindSection("SECOND")->ReadString("KEY"), "2");
   // Brackets alone open a section without a name.
