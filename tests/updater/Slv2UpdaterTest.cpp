@@ -60,7 +60,7 @@ TEST(Slv2HelperTest, ProductRootValuesAndAnUnknownShellFolder) {
                            {"dots", "sub/./dir"},
                            {"short", "m\\math"},
                            {"empty", ""},
-                           {"elsewhere", "D:\\Other\\.\\Product"},
+                           {"elsewhere", "Z:\\Other\\.\\Product"},
                            {"shared", "\\\\srv\\share\\Product"}})
     InstallProduct(FamilyLayout::Machine21, id, value);
   EXPECT_EQ(TSlv2Helper::GetProductRoot("other"), "C:\\Programs\\other");
@@ -70,7 +70,7 @@ TEST(Slv2HelperTest, ProductRootValuesAndAnUnknownShellFolder) {
   EXPECT_TRUE(TSlv2Helper::IsProductInstalled("empty"));
   // A full path, as the shell's own key holds, is taken as it is.
   EXPECT_EQ(TSlv2Helper::GetProductRoot("main"), "C:\\Programs\\Family");
-  EXPECT_EQ(TSlv2Helper::GetProductRoot("elsewhere"), "D:\\Other\\Product");
+  EXPECT_EQ(TSlv2Helper::GetProductRoot("elsewhere"), "Z:\\Other\\Product");
   EXPECT_EQ(TSlv2Helper::GetProductRoot("shared"), "\\\\srv\\share\\Product");
 
   TRegistry writer;
@@ -199,24 +199,26 @@ TEST_F(Slv2UpdaterTest, MacrosExpandLeftToRightWithTheBackslashRule) {
   EXPECT_EQ(updater->ResolveMacro("A\\B"), "${A\\\\B}");
 }
 
-// A product fails when something its storage asked for was not achieved;
-// conditions that leave nothing undone are warnings.
+// A product fails when something its storage asked for was not achieved,
+// with its first error as one line; conditions that leave nothing undone are
+// warnings.
 TEST_F(Slv2UpdaterTest, OnlyWorkLeftUndoneFailsTheProduct) {
   struct Row {
     const char* what;
     const char* ini;  // element name
     const char* text;
-    bool fails;
+    const char* failure;  // a part of the product's error, "": none
   };
   for (const Row& row : {
            Row{"a folder matched by a deletion mask", "Delete_After.ini", "[Files]\r\n1=*.ini\r\n",
-               false},
+               ""},
            Row{"a folder matched by a text mask", "StrReplace_After.ini",
-               "[r]\r\nSearchFor=a\r\nReplaceWith=b\r\nIsRegExp=0\r\nFiles=*.ini\r\n", false},
+               "[r]\r\nSearchFor=a\r\nReplaceWith=b\r\nIsRegExp=0\r\nFiles=*.ini\r\n", ""},
            Row{"a read-only file not deleted (no error line)", "Delete_After.ini",
-               "[Files]\r\n1=locked.dll\r\n", true},
+               "[Files]\r\n1=locked.dll\r\n", "locked.dll\" not done: "},
            Row{"a text not written", "StrReplace_After.ini",
-               "[r]\r\nSearchFor=a\r\nReplaceWith=b\r\nIsRegExp=0\r\nFiles=locked.dll\r\n", true},
+               "[r]\r\nSearchFor=a\r\nReplaceWith=b\r\nIsRegExp=0\r\nFiles=locked.dll\r\n",
+               "1 error in the detailed log: StrReplace: Error writing file \""},
        }) {
     SCOPED_TRACE(row.what);
     std::filesystem::create_directories(FsPath(Join(product, "dir.ini")));
@@ -224,14 +226,15 @@ TEST_F(Slv2UpdaterTest, OnlyWorkLeftUndoneFailsTheProduct) {
     MakeReadOnly(Join(product, "locked.dll"));
     machine.Pack("testprod", {{row.ini, row.text}});
     std::unique_ptr<TSlv2Updater> updater = Make();
-    bool failed = false;
+    std::string failure;
     try {
       updater->Update();
-    } catch (const ESlvUpdater&) {
-      failed = true;
+    } catch (const ESlvUpdater& e) {
+      failure = e.what();
     }
-    EXPECT_EQ(failed, row.fails) << log.Text();
-    EXPECT_EQ(updater->Warnings().size(), row.fails ? 0u : 1u);
+    EXPECT_EQ(failure.empty(), !*row.failure) << log.Text();
+    EXPECT_NE(failure.find(row.failure), std::string::npos) << failure;
+    EXPECT_EQ(updater->Warnings().size(), *row.failure ? 0u : 1u);
     EXPECT_TRUE(PathExists(Join(product, "dir.ini")));
     MakeReadOnly(Join(product, "locked.dll"), false);
   }
