@@ -1,32 +1,35 @@
-// A replacement is a rename: a reader of the old file keeps reading the old
-// content, and the replaced file keeps its owner. Linux only: Windows
-// refuses to rename over a file that is open without delete sharing, which
-// the C++ streams do not grant, and it has no owners to give away.
+// What the executing effects do on Linux alone. A folder moves without the
+// links planted in it. A replacement is a rename: a
+// reader of the old file keeps reading the old content (Windows refuses to
+// rename over a file open without delete sharing, which the C++ streams do
+// not grant), and the replaced file keeps its owner (Windows has no owners to
+// give away). Registry scripts are imported by the real regedit into the
+// test's registry, a database it opens too (regedit.exe writes the machine's
+// registry, not the one the test process sees).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
-#include <functional>
 #include <iterator>
 
 #include "UpdaterFixture.h"
-#include "patch/DiffMaker.h"
 #include "sys/Cp1251.h"
+#include "sys/registry/RegFunctions.h"
 
 namespace slv2::test {
 namespace {
 
-class ProcessFilesRenameTest : public UpdaterFixture {};
+class ExecutingEffectsPosixTest : public UpdaterFixture {};
 
-TEST_F(ProcessFilesRenameTest, AReaderOfTheOldFileKeepsReadingItsContent) {
+TEST_F(ExecutingEffectsPosixTest, AReaderOfTheOldFileKeepsReadingItsContent) {
   std::string target = Join(product, "bin/lib.dll");
   WriteFile(target, "old content");
   MakeReadOnly(target);
   // The new file was written beside the old one and renamed over it, never
   // written in place.
   std::ifstream reader(FsPath(target), std::ios::binary);
-  Run([](StorageWriter& s) { s.Add("files/product/bin/lib.dll", "new content"); });
+  Run({{"files/product/bin/lib.dll", "new content"}});
   EXPECT_EQ(ReadFile(target), "new content");
   std::string old((std::istreambuf_iterator<char>(reader)), std::istreambuf_iterator<char>());
   EXPECT_EQ(old, "old content");
@@ -34,46 +37,77 @@ TEST_F(ProcessFilesRenameTest, AReaderOfTheOldFileKeepsReadingItsContent) {
 
 // A replaced file keeps its owner and group whichever step replaced it (root
 // only: nobody else may give a file away).
-TEST_F(ProcessFilesRenameTest, EveryKindOfReplacementKeepsTheOwner) {
+TEST_F(ExecutingEffectsPosixTest, EveryKindOfReplacementKeepsTheOwner) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root";
   TempDir scratch;
-  WriteFile(scratch / "old", "old text\n");
-  WriteFile(scratch / "new", "new text, longer\n");
-  CreateDiffFile(scratch / "old", scratch / "new", scratch / "diff");
-  std::string compound = CompoundFileBytes(scratch, {{"a", "a"}});
   struct Row {
     const char* kind;
     std::string installed;
-    std::function<void(StorageWriter&)> fill;
+    Streams elements;
   };
   for (const Row& row : {
-           Row{"replaced", "old", [](StorageWriter& s) { s.Add("files/product/f", "new"); }},
-           Row{"difference", "old text\n",
-               [&](StorageWriter& s) {
-                 s.Add("files/product/f.diff", ReadFile(scratch / "diff"));
-               }},
-           Row{"merged", compound,
-               [&](StorageWriter& s) {
-                 s.Add("files/product/f.patch", CompoundFileBytes(scratch, {{"b", "b"}}));
-               }},
-           Row{"text edited", "old",
-               [](StorageWriter& s) {
-                 s.Add("StrReplace_After.ini",
-                       "[r]\nSearchFor=old\nReplaceWith=new\nIsRegExp=0\nFiles=f\n");
-               }},
+           Row{"replaced", "old", {{"files/product/f", "new"}}},
+           Row{"difference",
+               "old text\n",
+               {{"files/product/f.diff", DifferenceBytes(scratch, "old text\n", "new\n")}}},
+           Row{"merged",
+               CompoundFileBytes(scratch, {{"a", "a"}}),
+               {{"files/product/f.patch", CompoundFileBytes(scratch, {{"b", "b"}})}}},
+           Row{"text edited",
+               "old",
+               {{"StrReplace_After.ini", "[r]\nSearchFor=old\nReplaceWith=new\nFiles=f\n"}}},
        }) {
     SCOPED_TRACE(row.kind);
     std::string target = Join(product, "f");
     WriteFile(target, row.installed);
     ASSERT_EQ(::chown(AnsiToUtf8(target).c_str(), 4321, 8765), 0);
     log.Clear();
-    Run(row.fill);
+    Run(row.elements);
     EXPECT_NE(ReadFile(target), row.installed) << log.Text();
     struct stat st;
     ASSERT_EQ(::stat(AnsiToUtf8(target).c_str(), &st), 0);
     EXPECT_EQ(st.st_uid, 4321u);
     EXPECT_EQ(st.st_gid, 8765u);
   }
+}
+
+// The scripts are one change of the registry, yet one that fails stops
+// neither the scripts before it nor those after it.
+TEST_F(ExecutingEffectsPosixTest, ScriptsAreExpandedAndImportedPastOneThatFails) {
+  const std::string key = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Test]\r\n";
+  machine.Pack("testprod",
+               {{"registry/1.reg", CompressedElement(key + "\"Data\"=\"${WIN}\\\\data\"\r\n")},
+                {"registry/2.reg", "this is not a registry script"},
+                {"registry/3.reg", "\xEF\xBB\xBF" + key + "\"Name\"=\"Словарь\"\r\n"}});
+  std::unique_ptr<TSlv2Updater> updater = Make();
+  updater->AddMacro("WIN", "C:\\Programs\\Family");
+  updater->Execute();
+  auto value = [](const char* name) {
+    return RegReadStringDef(reg::kHkeyLocalMachine, "\\Software\\Test", name, "<missing>");
+  };
+  // Doubled by the expansion, as script strings want, and undoubled by the import.
+  EXPECT_EQ(value("Data"), "C:\\Programs\\Family\\data");
+  EXPECT_EQ(value("Name"), A("Словарь"));
+  EXPECT_EQ(log.Count("ERROR"), 2) << log.Text();
+  EXPECT_EQ(log.Count("(\"2.reg\" is not a registry script)"), 1);
+  EXPECT_EQ(log.Count("ERROR ProcessRegistry(): registry script \"2.reg\" failed"), 1);
+  ExpectNoTempFiles(product);
+}
+
+// The shell's program group moves whole; a link planted in it is listed and
+// left out.
+TEST_F(ExecutingEffectsPosixTest, AFolderMovesWithEverythingButItsLinks) {
+  const std::string from = dir / "old group", to = dir / "new group";
+  WriteFile(from + "/a.lnk", "a");
+  WriteFile(from + "/sub/b.lnk", "b");
+  PlantPupilLink(Join(outside, "victim.txt"), from + "/planted.lnk");
+  std::unique_ptr<TSlv2Effects> effects = MakeExecutingEffects(log.Category());
+  std::vector<std::string> links;
+  EXPECT_TRUE(effects->MoveFolder(from, to, links, {TSlv2OutcomeKind::Shell, from}));
+  EXPECT_EQ(TreeSnapshot(to), (Tree{{"a.lnk", "a"}, {"sub/b.lnk", "b"}}));
+  EXPECT_FALSE(PathExists(from));
+  EXPECT_EQ(links, std::vector<std::string>{from + "/planted.lnk"});
+  ExpectOutsideUntouched();
 }
 
 }  // namespace

@@ -22,8 +22,6 @@ class TSlv2TestUpdater : public TSlv2Updater {
     return type;
   }
   explicit TSlv2TestUpdater(const TSlv2UpdaterClass& type) : TSlv2Updater(type) {}
-  void BeforeExecute() override { Logger().Debug("BeforeExecute"); }
-  void AfterExecute() override { Logger().Debug("AfterExecute"); }
 };
 
 class UpdaterFixture : public ::testing::Test {
@@ -40,10 +38,9 @@ class UpdaterFixture : public ::testing::Test {
     updater->SetStorageFileName(storageFile);
     return updater;
   }
-  // Writes the storage with `fill`, then creates and runs the updater.
-  template <class Fill>
-  std::unique_ptr<TSlv2Updater> Run(Fill fill) {
-    fill(*std::make_unique<StorageWriter>(storageFile));
+  // Writes the storage with the streams, then creates and runs the updater.
+  std::unique_ptr<TSlv2Updater> Run(const Streams& streams) {
+    machine.Pack("testprod", streams);
     std::unique_ptr<TSlv2Updater> updater = Make();
     updater->Execute();
     return updater;

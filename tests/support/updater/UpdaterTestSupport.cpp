@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "log/LogHierarchy.h"
+#include "patch/DiffMaker.h"
 #include "storage/gmStrmUtil.h"
 #include "storage/gmZLibUtil.h"
 #include "sys/Cp1251.h"
@@ -98,10 +99,6 @@ StorageWriter& StorageWriter::Add(const std::string& path, std::string_view cont
   return *this;
 }
 
-StorageWriter& StorageWriter::AddCompressed(const std::string& path, std::string_view content) {
-  return Add(path, CompressedElement(content));
-}
-
 std::string CompressedElement(std::string_view content) {
   TMemoryStream source, out;
   StringToStream(std::string(content), source);
@@ -119,6 +116,14 @@ std::string CompoundFileBytes(const TempDir& scratch, const Streams& streams) {
   std::string bytes = ReadFile(file);
   stdfs::remove(AnsiToUtf8(file));
   return bytes;
+}
+
+std::string DifferenceBytes(const TempDir& scratch, std::string_view before,
+                            std::string_view after) {
+  WriteFile(scratch / "old", before);
+  WriteFile(scratch / "new", after);
+  CreateDiffFile(scratch / "old", scratch / "new", scratch / "diff");
+  return ReadFile(scratch / "diff");
 }
 
 std::string Content(const std::string& fileName) {

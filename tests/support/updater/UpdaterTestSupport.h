@@ -57,8 +57,6 @@ class StorageWriter {
  public:
   explicit StorageWriter(const std::string& fileName);
   StorageWriter& Add(const std::string& path, std::string_view content);
-  // The content behind the compressed-stream header.
-  StorageWriter& AddCompressed(const std::string& path, std::string_view content);
 
  private:
   TgmStorageRef storage_;
@@ -68,6 +66,9 @@ using Streams = std::vector<std::pair<std::string, std::string>>;
 std::string CompressedElement(std::string_view content);
 // A compound file holding the streams, as bytes.
 std::string CompoundFileBytes(const TempDir& scratch, const Streams& streams);
+// The difference from one content to the other, as bytes.
+std::string DifferenceBytes(const TempDir& scratch, std::string_view before,
+                            std::string_view after);
 
 // A file's content, or "<missing>".
 std::string Content(const std::string& fileName);
