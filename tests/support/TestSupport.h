@@ -161,14 +161,15 @@ class PupilSwapper {
 
 // Starts a program as RunProgram names it, without a shell between (so that
 // a signal reaches the program itself), its standard input from `inFile`
-// (none when empty), and returns at once: its process id, or -1.
-// WaitProgram reaps it: the exit code, or -1 when it did not end normally
-// (killed by a signal, or by KillProgram). KillProgram ends it at once, as a
-// crash or a power cut would (SIGKILL; on Windows TerminateJobObject, which
-// ends what it started too).
+// (none when empty), in `folder` when one is given, and returns at once: its
+// process id, or -1. WaitProgram reaps it: the exit code, or -1 when it did
+// not end normally (killed by a signal, or by KillProgram). KillProgram ends
+// it at once, as a crash or a power cut would (SIGKILL; on Windows
+// TerminateJobObject, which ends what it started too).
 int StartProgram(const std::string& name, const std::vector<std::string>& args,
                  const std::string& outFile, const std::string& errFile,
-                 const std::string& inFile = std::string());
+                 const std::string& inFile = std::string(),
+                 const std::string& folder = std::string());
 int WaitProgram(int pid);
 void KillProgram(int pid);
 
