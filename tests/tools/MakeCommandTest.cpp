@@ -123,19 +123,10 @@ TEST_F(MakeTest, VerifyNamesTheFileAStorageFailsToUpdate) {
   std::filesystem::remove(test::FsPath(dir / "tree/files/product/add/new.txt"));
   ASSERT_EQ(Run({"build", dir / "tree", dir / "short.stg"}).status, 0);
 
-  struct Case {
-    const char* storage;
-    int status;
-    std::string line;
-  };
-  for (const Case& c : {Case{"whole.stg", 0,
-                             "verify: OK as product whole: the update turns OLD "
-                             "into NEW, 8 files equal"},
-                        Case{"short.stg", 1, "missing: product/add/new.txt"}}) {
-    test::ToolRun verify = Run({"verify", dir / "old", dir / "new", dir / c.storage});
-    EXPECT_EQ(verify.status, c.status) << c.storage;
-    EXPECT_TRUE(verify.Printed(c.line)) << verify.Text();
-  }
+  EXPECT_EQ(Run({"verify", dir / "old", dir / "new", dir / "whole.stg"}).status, 0);
+  test::ToolRun verify = Run({"verify", dir / "old", dir / "new", dir / "short.stg"});
+  EXPECT_EQ(verify.status, 1);
+  EXPECT_TRUE(verify.Printed("missing: product/add/new.txt")) << verify.Text();
 }
 
 }  // namespace
