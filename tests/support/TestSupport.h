@@ -230,9 +230,8 @@ std::string TreeDifferences(const Tree& a, const Tree& b);
 // feed is left out), without their line feeds.
 std::vector<std::string> SplitLines(const std::string& out);
 
-// Program text as the build's programs write it on the terminal (UTF-8 on
-// Linux, the ANSI code page itself on Windows), and back.
-std::string TerminalText(std::string_view text);
+// Program text from what the build's programs write on the terminal (UTF-8
+// on Linux, the ANSI code page itself on Windows).
 std::string FromTerminalText(std::string_view text);
 
 // The variable the platform's temporary folder comes from: TMPDIR on Linux,

@@ -216,9 +216,6 @@ int WaitProgram(int pid) {
   return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
-std::string TerminalText(std::string_view text) {
-  return AnsiToUtf8(text);
-}
 std::string FromTerminalText(std::string_view text) {
   return Utf8ToAnsi(text);
 }

@@ -207,9 +207,6 @@ int WaitProgram(int pid) {
   return ended && !killed ? static_cast<int>(code) : -1;
 }
 
-std::string TerminalText(std::string_view text) {
-  return std::string(text);
-}
 std::string FromTerminalText(std::string_view text) {
   return std::string(text);
 }

@@ -50,7 +50,7 @@ const std::vector<Row> kRows = {
 };
 constexpr size_t kKeptRows = 2;
 
-class MakeTest : public ::testing::Test {
+class MakeTest : public test::ToolTest {
  protected:
   void SetUp() override {
     for (const Row& row : kRows) {
@@ -62,12 +62,6 @@ class MakeTest : public ::testing::Test {
                     "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Zarvik\\Solvane 2.1\\"
                     "${PRODUCT_ID}]\r\n\"release\"=\"2\"\r\n");
   }
-
-  test::ToolRun Run(const std::vector<std::string>& args) {
-    return test::RunTool("slv2pack", args, dir);
-  }
-
-  test::TempDir dir;
 };
 
 TEST_F(MakeTest, RefusesFilesTheUpdaterWouldKeepUnlessAllowed) {

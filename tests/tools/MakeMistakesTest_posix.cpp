@@ -19,7 +19,7 @@ namespace {
 
 namespace sfs = std::filesystem;
 
-class MakeMistakesTest : public ::testing::Test {
+class MakeMistakesTest : public test::ToolTest {
  public:
   void SetUp() override {
     test::WriteFile(dir / "old/product/a.txt", "a");
@@ -31,8 +31,6 @@ class MakeMistakesTest : public ::testing::Test {
   }
 
   sfs::path Path(const std::string& relative) { return test::FsPath(dir / relative); }
-
-  test::TempDir dir;
 };
 
 TEST_F(MakeMistakesTest, EachMistakeIsNamedAndNothingIsMade) {
@@ -119,7 +117,7 @@ TEST_F(MakeMistakesTest, EachMistakeIsNamedAndNothingIsMade) {
     if (row.args.empty() || row.args[0].starts_with("--"))
       args.insert(args.end(), {"old", "new", "out.stg"});
     args.insert(args.end(), row.args.begin(), row.args.end());
-    test::ToolRun run = test::RunTool("slv2pack", args, dir);
+    test::ToolRun run = Run(args);
     EXPECT_EQ(run.status, row.status);
     std::string output = run.Text();
     for (const std::string& line : row.said)

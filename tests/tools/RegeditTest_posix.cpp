@@ -15,14 +15,11 @@ using test::A;
 using test::ReadRegValue;
 using test::Sz;
 
-class RegeditTest : public ::testing::Test {
+class RegeditTest : public test::ToolTest {
  protected:
   test::TempRegistry registry;
-  test::TempDir dir;
 
-  test::ToolRun Regedit(const std::vector<std::string>& args) {
-    return test::RunTool("regedit", args, dir);
-  }
+  test::ToolRun Regedit(const std::vector<std::string>& args) { return Run(args, "regedit"); }
 
   std::string Script(const std::string& name, const std::string& bytes) {
     test::WriteFile(dir / name, bytes);

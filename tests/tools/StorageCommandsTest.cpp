@@ -16,13 +16,8 @@ namespace {
 
 using test::A;
 
-class Slv2packTest : public ::testing::Test {
+class Slv2packTest : public test::ToolTest {
  protected:
-  test::ToolRun Run(const std::vector<std::string>& args) {
-    return test::RunTool("slv2pack", args, dir);
-  }
-
-  test::TempDir dir;
   std::string text = std::string(20000, 'a') + "end";
 };
 
@@ -217,14 +212,14 @@ TEST_F(Slv2packTest, FailuresGiveOneLineAndLeaveEveryFileAsItWas) {
     EXPECT_EQ(r.status, c.status);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(test::SplitLines(r.err).size(), 1u) << r.err;
-    EXPECT_NE(r.err.find(test::TerminalText(c.said)), std::string::npos) << r.err;
+    EXPECT_NE(r.Text().find(c.said), std::string::npos) << r.err;
     EXPECT_EQ(test::ReadFile(dir / "out.stg"), "previous");
     EXPECT_EQ(test::ListTree(dir.Path()), before);
   }
   // A damaged compressed element is named, and the others are extracted.
   test::ToolRun extract = Run({"extract", dir / "bad.stg", dir / "bad"});
   EXPECT_EQ(extract.status, 1);
-  EXPECT_NE(extract.err.find(test::TerminalText(A("папка/битый.txt"))), std::string::npos);
+  EXPECT_NE(extract.Text().find(A("папка/битый.txt")), std::string::npos);
   EXPECT_EQ(test::ReadFile(dir / "bad/ok.txt"), "fine");
 }
 
