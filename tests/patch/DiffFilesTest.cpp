@@ -77,6 +77,7 @@ TEST(DiffCommands, ApplyRebuildsTheNewFileAndFailuresLeaveEveryFileAsItWas) {
     EXPECT_EQ(test::ReadFile(path("out")), "previous");
     EXPECT_EQ(test::ListTree(dir.Path()), files);  // no temporary files either
   }
+  EXPECT_EQ(run({"diff", path("old"), path("new")}), 2);
   EXPECT_EQ(run({"apply", path("old"), path("new")}), 2);
   EXPECT_NE(message.find("usage: slv2pack apply OLD DIFF OUT"), std::string::npos);
   ASSERT_EQ(run({"apply", path("old"), path("d.diff"), path("out")}), 0);

@@ -87,6 +87,7 @@ TEST_F(MakeTest, RefusesFilesTheUpdaterWouldKeepUnlessAllowed) {
                    "files, 10 files equal"))
       << made.Text();
   EXPECT_TRUE(made.Printed("kept: product/app.exe (the installed file stays as OLD has it)"));
+  EXPECT_TRUE(made.Printed("replaced whole:      1 file             3 bytes"));
   std::vector<std::string> elements,
       expected = {"Delete_After.ini", "registry/family.reg", "files/Names.ini"};
   for (const Row& row : kRows) {

@@ -36,6 +36,7 @@ TEST_F(Slv2packTest, BuildListExtractAndCatRoundTripCompressingWhereItHelps) {
   test::ToolRun build = Run({"build", dir / "src", dir / "out.stg", "--compress"});
   ASSERT_EQ(build.status, 0) << build.err;
   EXPECT_EQ(build.out + build.err, "");
+  EXPECT_EQ(test::ReadFile(dir / "out.stg")[26], 3);  // the format version unless asked
 
   test::ToolRun list = Run({"list", dir / "out.stg"});
   ASSERT_EQ(list.status, 0) << list.err;
