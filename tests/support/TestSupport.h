@@ -161,14 +161,15 @@ class PupilSwapper {
 
 // Starts a program as RunProgram names it, without a shell between (so that
 // a signal reaches the program itself), its standard input from `inFile`
-// (none when empty), and returns at once: its process id, or -1.
-// WaitProgram reaps it: the exit code, or -1 when it did not end normally
-// (killed by a signal, or by KillProgram). KillProgram ends it at once, as a
-// crash or a power cut would (SIGKILL; on Windows TerminateJobObject, which
-// ends what it started too).
+// (none when empty), in `folder` when one is given, and returns at once: its
+// process id, or -1. WaitProgram reaps it: the exit code, or -1 when it did
+// not end normally (killed by a signal, or by KillProgram). KillProgram ends
+// it at once, as a crash or a power cut would (SIGKILL; on Windows
+// TerminateJobObject, which ends what it started too).
 int StartProgram(const std::string& name, const std::vector<std::string>& args,
                  const std::string& outFile, const std::string& errFile,
-                 const std::string& inFile = std::string());
+                 const std::string& inFile = std::string(),
+                 const std::string& folder = std::string());
 int WaitProgram(int pid);
 void KillProgram(int pid);
 
@@ -229,9 +230,8 @@ std::string TreeDifferences(const Tree& a, const Tree& b);
 // feed is left out), without their line feeds.
 std::vector<std::string> SplitLines(const std::string& out);
 
-// Program text as the build's programs write it on the terminal (UTF-8 on
-// Linux, the ANSI code page itself on Windows), and back.
-std::string TerminalText(std::string_view text);
+// Program text from what the build's programs write on the terminal (UTF-8
+// on Linux, the ANSI code page itself on Windows).
 std::string FromTerminalText(std::string_view text);
 
 // The variable the platform's temporary folder comes from: TMPDIR on Linux,

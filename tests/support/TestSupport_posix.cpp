@@ -54,11 +54,9 @@ std::string ProgramPath(const stdfs::path& path) {
   return Utf8ToAnsi(path.generic_string());
 }
 
-namespace {
-
-// Starts a program as RunProgram names it, in `folder` when one is given.
-int Start(const std::string& name, const std::vector<std::string>& args, const std::string& outFile,
-          const std::string& errFile, const std::string& inFile, const std::string& folder) {
+int StartProgram(const std::string& name, const std::vector<std::string>& args,
+                 const std::string& outFile, const std::string& errFile, const std::string& inFile,
+                 const std::string& folder) {
   // Everything the child needs is made before the fork: after it, only
   // calls that are safe in a copy of a threaded process are allowed.
   bool path = name.find('/') != std::string::npos;
@@ -82,20 +80,6 @@ int Start(const std::string& name, const std::vector<std::string>& args, const s
   }
   ::execv(pointers[0], pointers.data());
   ::_exit(127);
-}
-
-}  // namespace
-
-int RunProgram(const std::string& name, const std::vector<std::string>& args,
-               const std::string& outFile, const std::string& errFile, const std::string& folder) {
-  int pid = Start(name, args, outFile, errFile, std::string(), folder);
-  return pid < 0 ? -1 : WaitProgram(pid);
-}
-
-int StartProgram(const std::string& name, const std::vector<std::string>& args,
-                 const std::string& outFile, const std::string& errFile,
-                 const std::string& inFile) {
-  return Start(name, args, outFile, errFile, inFile, std::string());
 }
 
 HeldInChild::HeldInChild(const std::function<bool()>& take) {
@@ -232,17 +216,8 @@ int WaitProgram(int pid) {
   return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
-std::string TerminalText(std::string_view text) {
-  return AnsiToUtf8(text);
-}
 std::string FromTerminalText(std::string_view text) {
   return Utf8ToAnsi(text);
-}
-
-bool GetEnv(const char* name, std::string& value) {
-  const char* found = std::getenv(name);
-  if (found) value = Utf8ToAnsi(found);
-  return found != nullptr;
 }
 
 bool HasNewFilePermissions(const std::string& path) {
@@ -272,10 +247,6 @@ const char* TempFolderVariable() {
 
 std::string Join(const std::string& folder, std::string_view relative) {
   return folder + "/" + std::string(relative);
-}
-
-std::string TempDir::operator/(std::string_view relative) const {
-  return Join(path_, relative);
 }
 
 std::string WineVersion() {

@@ -20,6 +20,23 @@
 namespace slv2::test {
 namespace stdfs = std::filesystem;
 
+stdfs::path FsPath(const std::string& path) {
+  int n = ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), n);
+  return stdfs::path(wide);
+}
+
+std::string ProgramPath(const stdfs::path& path) {
+  std::wstring wide = path.generic_wstring();
+  int n = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                nullptr, nullptr);
+  std::string text(static_cast<size_t>(n), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n,
+                        nullptr, nullptr);
+  return text;
+}
+
 namespace {
 
 constexpr const char* kTestRoot = "Software\\slv2-test";
@@ -55,27 +72,6 @@ std::string Unique(const char* prefix) {
 const HKEY kRedirected[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT, HKEY_USERS};
 constexpr const char* kRedirectedNames[] = {"HKLM", "HKCU", "HKCR", "HKU"};
 
-}  // namespace
-
-stdfs::path FsPath(const std::string& path) {
-  int n = ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), n);
-  return stdfs::path(wide);
-}
-
-std::string ProgramPath(const stdfs::path& path) {
-  std::wstring wide = path.generic_wstring();
-  int n = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                nullptr, nullptr);
-  std::string text(static_cast<size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n,
-                        nullptr, nullptr);
-  return text;
-}
-
-namespace {
-
 // One argument quoted by the rules the C runtime splits command lines with.
 std::string Quoted(const std::string& arg) {
   std::string q = "\"";
@@ -102,10 +98,6 @@ HANDLE Inheritable(const std::string& path, bool read = false) {
                        read ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-}  // namespace
-
-namespace {
-
 // A started program and the job that holds it and every process it starts,
 // so that a kill ends them all, as a power cut would.
 struct Started {
@@ -119,12 +111,11 @@ std::mutex g_startedLock;
 std::map<int, Started> g_started;
 std::set<int> g_killed;
 
-// Starts a program as RunProgram names it, suspended when `suspended`: its
-// process and thread, or none.
+// Starts a program as RunProgram names it, suspended: its process and
+// thread, or none.
 PROCESS_INFORMATION Launch(const std::string& name, const std::vector<std::string>& args,
                            const std::string& outFile, const std::string& errFile,
-                           const std::string& inFile, const std::string& folder,
-                           bool suspended = false) {
+                           const std::string& inFile, const std::string& folder) {
   bool path = name.find_first_of("/\\") != std::string::npos;
   std::string program = (path ? name : BinDir() + "/" + name) + ".exe";
   std::string line = Quoted(program);
@@ -139,58 +130,20 @@ PROCESS_INFORMATION Launch(const std::string& name, const std::vector<std::strin
   startup.hStdOutput = out;
   startup.hStdError = err;
   PROCESS_INFORMATION process{};
-  bool started = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
-                 in != INVALID_HANDLE_VALUE &&
-                 ::CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE,
-                                  suspended ? CREATE_SUSPENDED : 0, nullptr,
-                                  folder.empty() ? nullptr : folder.c_str(), &startup, &process);
+  bool started =
+      out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE && in != INVALID_HANDLE_VALUE &&
+      ::CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED,
+                       nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &process);
   for (HANDLE h : {out, err})
     if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
   if (!inFile.empty() && in != INVALID_HANDLE_VALUE) ::CloseHandle(in);
   return started ? process : PROCESS_INFORMATION{};
 }
 
-// The exit code of a process that ended, or -1.
-int Reap(HANDLE process) {
-  DWORD code = 0;
-  int result = -1;
-  if (::WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0 &&
-      ::GetExitCodeProcess(process, &code)) {
-    result = static_cast<int>(code);
-  }
-  ::CloseHandle(process);
-  return result;
-}
-
-}  // namespace
-
-int RunProgram(const std::string& name, const std::vector<std::string>& args,
-               const std::string& outFile, const std::string& errFile, const std::string& folder) {
-  PROCESS_INFORMATION process = Launch(name, args, outFile, errFile, std::string(), folder);
-  if (!process.hProcess) return -1;
-  ::CloseHandle(process.hThread);
-  return Reap(process.hProcess);
-}
-
-int StartProgram(const std::string& name, const std::vector<std::string>& args,
-                 const std::string& outFile, const std::string& errFile,
-                 const std::string& inFile) {
-  PROCESS_INFORMATION process = Launch(name, args, outFile, errFile, inFile, std::string(), true);
-  if (!process.hProcess) return -1;
-  HANDLE job = ::CreateJobObjectA(nullptr, nullptr);
-  if (job) ::AssignProcessToJobObject(job, process.hProcess);
-  ::ResumeThread(process.hThread);
-  ::CloseHandle(process.hThread);
-  int pid = static_cast<int>(process.dwProcessId);
-  std::lock_guard<std::mutex> hold(g_startedLock);
-  g_started[pid] = Started{process.hProcess, job};
-  return pid;
-}
-
 // Ends every process the program started. Under Wine a process started a
 // moment before its parent's job ends can escape the job; left running, it
 // would hold the test's output open.
-static void EndChildren(int pid) {
+void EndChildren(int pid) {
   HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return;
   PROCESSENTRY32 entry{};
@@ -204,6 +157,23 @@ static void EndChildren(int pid) {
     }
   }
   ::CloseHandle(snapshot);
+}
+
+}  // namespace
+
+int StartProgram(const std::string& name, const std::vector<std::string>& args,
+                 const std::string& outFile, const std::string& errFile, const std::string& inFile,
+                 const std::string& folder) {
+  PROCESS_INFORMATION process = Launch(name, args, outFile, errFile, inFile, folder);
+  if (!process.hProcess) return -1;
+  HANDLE job = ::CreateJobObjectA(nullptr, nullptr);
+  if (job) ::AssignProcessToJobObject(job, process.hProcess);
+  ::ResumeThread(process.hThread);
+  ::CloseHandle(process.hThread);
+  int pid = static_cast<int>(process.dwProcessId);
+  std::lock_guard<std::mutex> hold(g_startedLock);
+  g_started[pid] = Started{process.hProcess, job};
+  return pid;
 }
 
 void KillProgram(int pid) {
@@ -229,22 +199,16 @@ int WaitProgram(int pid) {
     g_started.erase(it);
     killed = g_killed.erase(pid) > 0;
   }
-  int code = Reap(started.process);
+  DWORD code = 0;
+  bool ended = ::WaitForSingleObject(started.process, INFINITE) == WAIT_OBJECT_0 &&
+               ::GetExitCodeProcess(started.process, &code);
+  ::CloseHandle(started.process);
   if (started.job) ::CloseHandle(started.job);
-  return killed ? -1 : code;
+  return ended && !killed ? static_cast<int>(code) : -1;
 }
 
-std::string TerminalText(std::string_view text) {
-  return std::string(text);
-}
 std::string FromTerminalText(std::string_view text) {
   return std::string(text);
-}
-
-bool GetEnv(const char* name, std::string& value) {
-  const char* found = std::getenv(name);
-  if (found) value = found;
-  return found != nullptr;
 }
 
 // The C runtime's copy of the environment and the process's own, which
@@ -261,10 +225,6 @@ std::string Join(const std::string& folder, std::string_view relative) {
   std::string tail(relative);
   std::replace(tail.begin(), tail.end(), '/', '\\');
   return folder + "\\" + tail;
-}
-
-std::string TempDir::operator/(std::string_view relative) const {
-  return Join(path_, relative);
 }
 
 std::string WineVersion() {

@@ -19,7 +19,7 @@ namespace {
 
 namespace sfs = std::filesystem;
 
-class MakeMistakesTest : public ::testing::Test {
+class MakeMistakesTest : public test::ToolTest {
  public:
   void SetUp() override {
     test::WriteFile(dir / "old/product/a.txt", "a");
@@ -31,8 +31,6 @@ class MakeMistakesTest : public ::testing::Test {
   }
 
   sfs::path Path(const std::string& relative) { return test::FsPath(dir / relative); }
-
-  test::TempDir dir;
 };
 
 TEST_F(MakeMistakesTest, EachMistakeIsNamedAndNothingIsMade) {
@@ -43,16 +41,21 @@ TEST_F(MakeMistakesTest, EachMistakeIsNamedAndNothingIsMade) {
     int status;
     std::vector<std::string> said;
   };
+  // Links out of the release, to nothing and to a folder that holds them.
+  auto links = [](MakeMistakesTest& t) {
+    sfs::create_symlink("/etc/hostname", t.Path("new/product/outside.txt"));
+    sfs::create_symlink("missing.txt", t.Path("new/product/dangling.txt"));
+    sfs::create_directory_symlink("..", t.Path("new/product/loop"));
+  };
   const std::vector<Row> rows = {
       {"every offender of both releases at once",
-       [](MakeMistakesTest& t) {
-         sfs::create_symlink("/etc/hostname", t.Path("new/product/outside.txt"));
-         sfs::create_symlink("missing.txt", t.Path("new/product/dangling.txt"));
-         sfs::create_directory_symlink("..", t.Path("new/product/loop"));
+       [&](MakeMistakesTest& t) {
+         links(t);
          ASSERT_EQ(::mkfifo(t.Path("old/product/pipe").c_str(), 0600), 0);
          // A name in the file system's own UTF-8 that Windows-1251 cannot hold.
          std::ofstream(t.Path("new/product").string() + "/kanji\xE6\x97\xA5.txt") << "x";
          test::WriteFile(t.dir / "new/product/x.diff", "x");
+         test::WriteFile(t.dir / "new/product/y.patch", "x");
          test::WriteFile(t.dir / "new/product/A.TXT", "x");
        },
        {},
@@ -60,13 +63,10 @@ TEST_F(MakeMistakesTest, EachMistakeIsNamedAndNothingIsMade) {
        {"new/product/outside.txt: a link; --follow-links", "new/product/dangling.txt: a link",
         "new/product/loop: a link", "old/product/pipe: a FIFO, device or socket",
         "new/product/kanji?.txt: the name holds a character", "product/x.diff: the updater takes",
-        "its name differs only in case from", "7 problems in the releases; nothing made"}},
+        "product/y.patch: the updater takes a name ending in .patch",
+        "its name differs only in case from", "8 problems in the releases; nothing made"}},
       {"links followed stay inside the release",
-       [](MakeMistakesTest& t) {
-         sfs::create_symlink("/etc/hostname", t.Path("new/product/outside.txt"));
-         sfs::create_symlink("missing.txt", t.Path("new/product/dangling.txt"));
-         sfs::create_directory_symlink("..", t.Path("new/product/loop"));
-       },
+       links,
        {"--follow-links"},
        1,
        {"outside.txt: a link to /etc/hostname, outside the release",
@@ -91,6 +91,14 @@ TEST_F(MakeMistakesTest, EachMistakeIsNamedAndNothingIsMade) {
        {"--strict"},
        1,
        {"warning: OLD and NEW share no file"}},
+      {"nothing in OLD, nothing to doubt",
+       [](MakeMistakesTest& t) {
+         sfs::remove_all(t.Path("old/product"));
+         sfs::create_directories(t.Path("old/product"));
+       },
+       {"--strict"},
+       0,
+       {"verify: OK as product out"}},
       {"the same release twice", {}, {"old", "old", "out.stg"}, 3, {"nothing to update"}},
       {"OUT inside NEW", {}, {"old", "new", "new/out.stg"}, 1, {"lies inside NEW new"}},
       {"a missing extra folder",
@@ -109,7 +117,7 @@ TEST_F(MakeMistakesTest, EachMistakeIsNamedAndNothingIsMade) {
     if (row.args.empty() || row.args[0].starts_with("--"))
       args.insert(args.end(), {"old", "new", "out.stg"});
     args.insert(args.end(), row.args.begin(), row.args.end());
-    test::ToolRun run = test::RunTool("slv2pack", args, dir);
+    test::ToolRun run = Run(args);
     EXPECT_EQ(run.status, row.status);
     std::string output = run.Text();
     for (const std::string& line : row.said)

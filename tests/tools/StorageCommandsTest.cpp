@@ -16,13 +16,8 @@ namespace {
 
 using test::A;
 
-class Slv2packTest : public ::testing::Test {
+class Slv2packTest : public test::ToolTest {
  protected:
-  test::ToolRun Run(const std::vector<std::string>& args) {
-    return test::RunTool("slv2pack", args, dir);
-  }
-
-  test::TempDir dir;
   std::string text = std::string(20000, 'a') + "end";
 };
 
@@ -41,6 +36,7 @@ TEST_F(Slv2packTest, BuildListExtractAndCatRoundTripCompressingWhereItHelps) {
   test::ToolRun build = Run({"build", dir / "src", dir / "out.stg", "--compress"});
   ASSERT_EQ(build.status, 0) << build.err;
   EXPECT_EQ(build.out + build.err, "");
+  EXPECT_EQ(test::ReadFile(dir / "out.stg")[26], 3);  // the format version unless asked
 
   test::ToolRun list = Run({"list", dir / "out.stg"});
   ASSERT_EQ(list.status, 0) << list.err;
@@ -169,44 +165,10 @@ TEST_F(Slv2packTest, MergeReplacesStreamsAndKeepsTheRest) {
     EXPECT_EQ(f.find(".TMP"), std::string::npos) << f;
 }
 
-// A failed build names the file, leaves the previous output as it was and no
-// temporary file; a file no stream can hold fails before anything is written.
-TEST_F(Slv2packTest, AFailedBuildLeavesThePreviousOutputAndNoTemporaryFile) {
-  const struct {
-    std::vector<std::string> names;  // below src, beside ok.txt
-    uint64_t size;
-    std::string said;
-  } cases[] = {
-      {{std::string(32, 'n')}, 1, std::string(32, 'n')},  // longer than an element's name
-      {{"big.bin"}, uint64_t{4} << 30, "File of 4 GiB or more, larger than any stream"},
-#ifndef _WIN32  // a Windows folder cannot hold names that differ in case only
-      {{"A.txt", "a.txt"}, 1, "a.txt"},
-#endif
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.said);
-    std::filesystem::remove_all(test::FsPath(dir / "src"));
-    test::WriteFile(dir / "src/ok.txt", "x");
-    test::WriteFile(dir / "out.stg", "previous");
-    for (const std::string& name : c.names) {
-      test::WriteFile(dir / ("src/" + name), "");
-      std::filesystem::resize_file(test::FsPath(dir / ("src/" + name)), c.size);
-    }
-    test::ToolRun build = Run({"build", dir / "src", dir / "out.stg"});
-    EXPECT_NE(build.status, 0);
-    EXPECT_EQ(test::SplitLines(build.err).size(), 1u) << build.err;
-    EXPECT_NE(build.err.find(c.said), std::string::npos) << build.err;
-    EXPECT_EQ(test::ReadFile(dir / "out.stg"), "previous");
-    std::vector<std::string> beside;
-    for (const std::string& name : test::ListTree(dir.Path())) {
-      if (!name.starts_with("src/")) beside.push_back(name);
-    }
-    EXPECT_EQ(beside, (std::vector<std::string>{"out.stg", "stderr", "stdout"}));
-  }
-}
-
-TEST_F(Slv2packTest, FailuresGiveOneLineAndANonZeroStatus) {
-  // A damaged compressed element is named, and the others are extracted.
+// A failure says what failed in one line and leaves every file as it was:
+// the previous output, and no temporary file beside it. A file no stream can
+// hold fails a build before anything is written.
+TEST_F(Slv2packTest, FailuresGiveOneLineAndLeaveEveryFileAsItWas) {
   {
     TgmStorageRef storage = TgmStorage::Create(dir / "bad.stg", 0x1012);
     TMemoryStream data;
@@ -216,26 +178,49 @@ TEST_F(Slv2packTest, FailuresGiveOneLineAndANonZeroStatus) {
     stream->SetSize(stream->Size() - 3);
     StringToStream("fine", *storage->CreateStream("ok.txt", 0x1012));
   }
+  const std::vector<std::string> build = {"build", dir / "src", dir / "out.stg"};
   const struct {
     std::vector<std::string> args;
+    std::vector<std::string> names;  // made below src, beside ok.txt
+    uint64_t size;
     int status;
     std::string said;  // program text
   } cases[] = {
-      {{"cat", dir / "bad.stg", "none.txt"}, 1, "CreateStream(none.txt, 10)"},
-      {{"list", dir / A("нет.stg")}, 1, A("Не могу открыть хранилище")},
-      {{"extract", dir / "bad.stg", dir / "bad"}, 1, A("папка/битый.txt")},
-      {{"build", dir / "nowhere", dir / "n.stg"}, 1, "nowhere"},
-      {{"build", dir / "src"}, 2, "usage"},
-      {{"extract", dir / "bad.stg", dir / "x", "--bogus"}, 2, "usage"},
+      {{"cat", dir / "bad.stg", "none.txt"}, {}, 0, 1, "CreateStream(none.txt, 10)"},
+      {{"list", dir / A("нет.stg")}, {}, 0, 1, A("Не могу открыть хранилище")},
+      {{"build", dir / "nowhere", dir / "out.stg"}, {}, 0, 1, "nowhere"},
+      {{"build", dir / "src"}, {}, 0, 2, "usage"},
+      {{"extract", dir / "bad.stg", dir / "x", "--bogus"}, {}, 0, 2, "usage"},
+      {build, {std::string(32, 'n')}, 1, 1, std::string(32, 'n')},  // longer than a name
+      {build, {"big.bin"}, uint64_t{4} << 30, 1, "File of 4 GiB or more, larger than any stream"},
+#ifndef _WIN32  // a Windows folder cannot hold names that differ in case only
+      {build, {"A.txt", "a.txt"}, 1, 1, "a.txt"},
+#endif
   };
+  test::WriteFile(dir / "stdout", "");
+  test::WriteFile(dir / "stderr", "");
   for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::PrintToString(c.args));
+    SCOPED_TRACE(::testing::PrintToString(c.args) + ::testing::PrintToString(c.names));
+    std::filesystem::remove_all(test::FsPath(dir / "src"));
+    test::WriteFile(dir / "src/ok.txt", "x");
+    test::WriteFile(dir / "out.stg", "previous");
+    for (const std::string& name : c.names) {
+      test::WriteFile(dir / ("src/" + name), "");
+      std::filesystem::resize_file(test::FsPath(dir / ("src/" + name)), c.size);
+    }
+    std::vector<std::string> before = test::ListTree(dir.Path());
     test::ToolRun r = Run(c.args);
     EXPECT_EQ(r.status, c.status);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(test::SplitLines(r.err).size(), 1u) << r.err;
-    EXPECT_NE(r.err.find(test::TerminalText(c.said)), std::string::npos) << r.err;
+    EXPECT_NE(r.Text().find(c.said), std::string::npos) << r.err;
+    EXPECT_EQ(test::ReadFile(dir / "out.stg"), "previous");
+    EXPECT_EQ(test::ListTree(dir.Path()), before);
   }
+  // A damaged compressed element is named, and the others are extracted.
+  test::ToolRun extract = Run({"extract", dir / "bad.stg", dir / "bad"});
+  EXPECT_EQ(extract.status, 1);
+  EXPECT_NE(extract.Text().find(A("папка/битый.txt")), std::string::npos);
   EXPECT_EQ(test::ReadFile(dir / "bad/ok.txt"), "fine");
 }
 

@@ -26,11 +26,16 @@ struct ToolRun {
   }
 };
 
-// Runs the program in `dir`, its outputs going to files there.
-inline ToolRun RunTool(const std::string& program, const std::vector<std::string>& args,
-                       const TempDir& dir) {
-  int status = RunProgram(program, args, dir / "stdout", dir / "stderr", dir.Path());
-  return {status, ReadFile(dir / "stdout"), ReadFile(dir / "stderr")};
-}
+// A test's folder, where it runs the program, its outputs going to files
+// there.
+class ToolTest : public ::testing::Test {
+ public:
+  ToolRun Run(const std::vector<std::string>& args, const std::string& program = "slv2pack") {
+    int status = RunProgram(program, args, dir / "stdout", dir / "stderr", dir.Path());
+    return {status, ReadFile(dir / "stdout"), ReadFile(dir / "stderr")};
+  }
+
+  TempDir dir;
+};
 
 }  // namespace slv2::test

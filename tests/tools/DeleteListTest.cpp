@@ -1,12 +1,10 @@
-// The publisher's side below slv2pack make: the deletion list and the checks
-// of a plan, on plans built by hand (the plan itself is proven by make's
-// end-to-end table).
+// The publisher's deletion list below slv2pack make, on plans built by hand
+// (the plan and its checks are proven by make's end-to-end tables).
 #include <gtest/gtest.h>
 
 #include <deque>
 
 #include "publish/DeleteList.h"
-#include "publish/PlanCheck.h"
 
 namespace slv2::publish {
 namespace {
@@ -67,40 +65,6 @@ TEST(DeleteList, MergesAfterThePublishersOwnEntriesWithoutRepeatingThem) {
   };
   for (const auto& [ini, merged] : cases)
     EXPECT_EQ(MergeDeletionEntries(ini, entries), merged) << ini;
-}
-
-TEST(PlanCheck, NamesWhatTheStorageCannotCarryAndDoubtsAboutTheReleases) {
-  const std::string shareNothing =
-      "OLD and NEW share no file: is one of them a folder too deep or too high?";
-  const struct {
-    const char* what;
-    HandPlan hand;
-    Strings problems, warnings;
-    bool nothingToUpdate;
-  } cases[] = {
-      {"names the updater takes for a difference",
-       HandPlan({{kSame, "same.txt"}, {kNew, "x.diff"}, {kNew, "y.patch"}, {kRemoved, "x.txt"}}),
-       {"product/x.diff: the updater takes a name ending in .diff for a difference or a merge, "
-        "not for a file",
-        "product/y.patch: the updater takes a name ending in .patch for a difference or a merge, "
-        "not for a file"},
-       {},
-       false},
-      {"no file in both",
-       HandPlan({{kNew, "new.txt"}, {kRemoved, "old.txt"}}),
-       {},
-       {shareNothing},
-       false},
-      {"nothing in OLD", HandPlan({{kNew, "new.txt"}}), {}, {}, false},
-      {"the same files", HandPlan({{kSame, "same.txt"}}), {}, {}, true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    TPlanCheck check = CheckPlan(c.hand.plan);
-    EXPECT_EQ(check.problems, c.problems);
-    EXPECT_EQ(check.warnings, c.warnings);
-    EXPECT_EQ(check.nothingToUpdate, c.nothingToUpdate);
-  }
 }
 
 }  // namespace
