@@ -17,7 +17,6 @@
 #include <thread>
 
 #include "KillMachine.h"
-#include "TestSupport.h"
 #include "sys/TempNames.h"
 #include "sys/registry/RegApi.h"
 

@@ -23,12 +23,9 @@
 #include "app/ShellWindow.h"
 #include "sys/Cp1251.h"
 #include "sys/FileLayer.h"
-#include "sys/registry/RegFunctions.h"
 
 namespace slv2 {
 namespace {
-
-using test::A;
 
 struct Result {
   int status;       // as the shell sees it: the low 8 bits on Linux
