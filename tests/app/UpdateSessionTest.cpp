@@ -129,6 +129,7 @@ TEST_F(UpdateSessionTest, StartUpOutcomes) {
     const std::string shown = ui.errors.empty() ? "" : ui.errors[0];
     EXPECT_NE(shown.find(c.error), std::string::npos) << shown;
     EXPECT_EQ(ui.terminated, c.ready ? 0 : 1);
+    EXPECT_EQ(ui.states.back(), c.ready ? TSessionState::Ready : TSessionState::Terminated);
     EXPECT_EQ(session.ExitStatus(), c.status);
     // A terminated session never runs.
     const size_t lines = ui.memo.size();
