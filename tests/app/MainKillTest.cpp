@@ -17,7 +17,6 @@
 #include <thread>
 
 #include "KillMachine.h"
-#include "TestSupport.h"
 #include "sys/TempNames.h"
 #include "sys/registry/RegApi.h"
 
@@ -46,10 +45,9 @@ std::string Between(const std::string& path, const std::string& old) {
 class SlvUpdateKillTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string unavailable = test::KillMachineUnavailable();
-    if (!unavailable.empty()) GTEST_SKIP() << unavailable;
     machine = test::MakeKillMachine(dir);
-    ASSERT_TRUE(machine);
+    // A failure to make it is a failure already.
+    if (!machine) GTEST_SKIP() << "no demo machine (on Windows scripts/test-windows makes one)";
   }
 
   int Start() {
@@ -74,14 +72,14 @@ class SlvUpdateKillTest : public ::testing::Test {
 TEST_F(SlvUpdateKillTest, AKillAtAnyMomentLosesNothingAndTheNextRunCompletes) {
   // The old and the new tree, and how long a whole run takes.
   Tree old = machine->Snapshot();
-  std::vector<double> durations;
+  double span = 1e9;  // the shortest: the disk's flushes make some runs much slower
   Tree fresh;
   std::vector<test::KeyTree> freshRegistry;
   for (int i = 0; i < 3; ++i) {
     machine->Restore();
     auto start = Clock::now();
     ASSERT_EQ(Update(), 0) << test::ReadFile(dir / "err");
-    durations.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+    span = std::min(span, std::chrono::duration<double>(Clock::now() - start).count());
     fresh = machine->Snapshot();
     freshRegistry = Registry();
   }
@@ -91,8 +89,6 @@ TEST_F(SlvUpdateKillTest, AKillAtAnyMomentLosesNothingAndTheNextRunCompletes) {
   for (const Tree* tree : {&old, &fresh})
     for (const auto& [path, content] : *tree)
       contents.insert(content);
-  std::sort(durations.begin(), durations.end());
-  double span = durations[0];  // the disk's flushes make some runs much slower
 
   int kills = EnvInt("SLV2_KILLS", 200);
   unsigned seed = static_cast<unsigned>(EnvInt("SLV2_KILL_SEED", std::random_device{}()));

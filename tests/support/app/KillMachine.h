@@ -1,6 +1,6 @@
-// The machine of the kill test (MainKillTest.cpp): the demo's installed
-// family, registry and update storages (scripts/demo-machine), restored
-// before each chain of kills. Each platform keeps it its own way
+// The demo machine of the kill, race and fleet report tests: the demo's
+// installed family, registry and update storages (scripts/demo-machine),
+// restored before each run. Each platform keeps it its own way
 // (KillMachine_posix.cpp, KillMachine_win32.cpp).
 #pragma once
 
@@ -24,10 +24,9 @@ class KillMachine {
   virtual std::string RegistryProblem() const = 0;
 };
 
-// Why this machine cannot have the demo, for a skip; "" when it can.
-std::string KillMachineUnavailable();
-// The demo's machine with its working files in `dir`; a failure to make it
-// is a test failure, and nullptr.
+// The demo's machine with its working files in `dir`; nullptr where there is
+// no demo (on Windows one made beforehand, named by SLV2_DEMO_DIR) or when
+// making it failed, which is a test failure.
 std::unique_ptr<KillMachine> MakeKillMachine(const TempDir& dir);
 
 }  // namespace slv2::test

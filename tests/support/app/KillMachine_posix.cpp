@@ -1,4 +1,4 @@
-// The kill test's machine on Linux: made by scripts/demo-machine with the
+// The demo machine on Linux: made by scripts/demo-machine with the
 // build's programs, its registry an SQLite database of its own, the program
 // group below its own $XDG_DATA_HOME.
 #include <gtest/gtest.h>
@@ -15,19 +15,18 @@ namespace stdfs = std::filesystem;
 
 class PosixKillMachine : public KillMachine {
  public:
-  explicit PosixKillMachine(const TempDir& dir) : dir_(dir) {}
-
-  bool Make() {
+  explicit PosixKillMachine(const TempDir& dir) : dir_(dir) {
     stdfs::create_directories(dir_ / "tmp");
     std::string command = "'" + std::string(SLV2_SOURCE_DIR) + "/scripts/demo-machine' '" +
                           BinDir() + "' '" + run_ + "' >'" + dir_ / "demo.out" + "' 2>&1";
-    EXPECT_EQ(std::system(command.c_str()), 0) << ReadFile(dir_ / "demo.out");
-    if (::testing::Test::HasFailure()) return false;
+    made = std::system(command.c_str()) == 0;
+    EXPECT_TRUE(made) << ReadFile(dir_ / "demo.out");
+    if (!made) return;
     stdfs::create_directories(saved_);
     stdfs::copy(machine_, saved_ / "machine", stdfs::copy_options::recursive);
     stdfs::copy_file(database_, saved_ / "registry.db");
-    return true;
   }
+  bool made = false;
 
   std::string Package() const override { return run_ + "/package"; }
 
@@ -61,13 +60,9 @@ class PosixKillMachine : public KillMachine {
 
 }  // namespace
 
-std::string KillMachineUnavailable() {
-  return std::string();
-}
-
 std::unique_ptr<KillMachine> MakeKillMachine(const TempDir& dir) {
   auto machine = std::make_unique<PosixKillMachine>(dir);
-  return machine->Make() ? std::move(machine) : nullptr;
+  return machine->made ? std::move(machine) : nullptr;
 }
 
 }  // namespace slv2::test

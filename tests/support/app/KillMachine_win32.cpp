@@ -1,5 +1,5 @@
-// The kill test's machine on Windows: the demo machine that scripts/test-windows
-// makes with the Windows build (SLV2_DEMO_DIR, its registry as the script
+// The demo machine on Windows: the one scripts/test-windows makes with the
+// Windows build (SLV2_DEMO_DIR, its registry as the script
 // DIR/registry.reg) and the family's keys in the real registry, which the
 // program of the build sees; the new program group lies in the common
 // Programs folder. It runs under a Russian ANSI code page (the demo's names
@@ -20,25 +20,12 @@ namespace {
 
 namespace stdfs = std::filesystem;
 
-constexpr const char* kDemoVariable = "SLV2_DEMO_DIR";
-constexpr const char* kUninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-constexpr const char* kGroupPrefix = "Programs/";
-
-std::string WindowsPath(std::string path) {
-  std::replace(path.begin(), path.end(), '/', '\\');
-  return path;
-}
-
 class WindowsKillMachine : public KillMachine {
  public:
-  explicit WindowsKillMachine(const TempDir& dir) : dir_(dir) {}
-
-  bool Make() {
+  WindowsKillMachine(const TempDir& dir, std::string demo) : dir_(dir), demo_(std::move(demo)) {
     ::CreateDirectoryA((dir_ / "tmp").c_str(), nullptr);
-    std::error_code error;
     stdfs::copy(FsPath(machine_), FsPath(saved_), stdfs::copy_options::recursive, error);
     EXPECT_FALSE(error) << "cannot save " << machine_ << ": " << error.message();
-    return !error;
   }
 
   ~WindowsKillMachine() override {
@@ -54,8 +41,9 @@ class WindowsKillMachine : public KillMachine {
     stdfs::copy(FsPath(saved_), FsPath(machine_), stdfs::copy_options::recursive);
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
       ::RegDeleteTreeA(root, "Software\\Zarvik");
+    const std::string uninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
     for (const char* version : {"Zarvik:Solvane 2.0", "Zarvik:Solvane 2.1"})
-      ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(kUninstall) + version).c_str());
+      ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, (uninstall + version).c_str());
     EXPECT_TRUE(ImportRegFile(demo_ + "\\registry.reg"));
   }
 
@@ -63,7 +51,7 @@ class WindowsKillMachine : public KillMachine {
     Tree tree = TreeSnapshot(machine_);
     if (PathExists(group_)) {
       for (auto& [path, content] : TreeSnapshot(group_))
-        tree[kGroupPrefix + path] = std::move(content);
+        tree["Programs/" + path] = std::move(content);
     }
     return tree;
   }
@@ -72,9 +60,11 @@ class WindowsKillMachine : public KillMachine {
   // between changes the completion runs judge.
   std::string RegistryProblem() const override { return std::string(); }
 
+  std::error_code error;  // of saving the machine
+
  private:
   const TempDir& dir_;
-  std::string demo_ = WindowsPath(std::getenv(kDemoVariable));
+  std::string demo_;
   std::string machine_ = demo_ + "\\machine", saved_ = dir_ / "saved";
   std::string group_ = GetSpecialFolderPath(kCsidlCommonPrograms) + "\\Zarvik Solvane";
   // Temporary files a kill leaves in the temporary folder go with the test.
@@ -83,15 +73,13 @@ class WindowsKillMachine : public KillMachine {
 
 }  // namespace
 
-std::string KillMachineUnavailable() {
-  return std::getenv(kDemoVariable) ? std::string()
-                                    : std::string(kDemoVariable) +
-                                          " names no demo machine (scripts/test-windows makes one)";
-}
-
 std::unique_ptr<KillMachine> MakeKillMachine(const TempDir& dir) {
-  auto machine = std::make_unique<WindowsKillMachine>(dir);
-  return machine->Make() ? std::move(machine) : nullptr;
+  const char* demo = std::getenv("SLV2_DEMO_DIR");
+  if (!demo) return nullptr;
+  std::string folder = demo;
+  std::replace(folder.begin(), folder.end(), '/', '\\');
+  auto machine = std::make_unique<WindowsKillMachine>(dir, folder);
+  return machine->error ? nullptr : std::move(machine);
 }
 
 }  // namespace slv2::test
