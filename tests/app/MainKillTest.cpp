@@ -84,6 +84,10 @@ TEST_F(SlvUpdateKillTest, AKillAtAnyMomentLosesNothingAndTheNextRunCompletes) {
     freshRegistry = Registry();
   }
   ASSERT_FALSE(freshRegistry[0].empty());
+  // The registry is read through this process's own connection: a restore
+  // must reach it as well, or every comparison below would pass unseen.
+  machine->Restore();
+  ASSERT_NE(Registry(), freshRegistry);
   ASSERT_NE(old, fresh);
   std::set<std::string> contents;
   for (const Tree* tree : {&old, &fresh})

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
 
 #include "KillMachine.h"
 
@@ -30,14 +31,22 @@ class PosixKillMachine : public KillMachine {
 
   std::string Package() const override { return run_ + "/package"; }
 
-  // A journal a kill left goes too, or SQLite would replay it into the
-  // restored database.
+  // Each restore gives the registry a database file of its own, and the
+  // runs and this process follow $SLV2_REGISTRY to it. Overwriting the one
+  // file instead would replace a database under connections still open on
+  // it (this process's registry layer keeps one; an editor a killed run
+  // started may still be importing), and those read it through the old
+  // file's shared index: a stale view, or a torn one that an integrity
+  // check reports as damage.
   void Restore() override {
     stdfs::remove_all(machine_);
     stdfs::copy(saved_ / "machine", machine_, stdfs::copy_options::recursive);
-    for (const char* suffix : {"-journal", "-wal", "-shm"})
-      stdfs::remove(database_ + suffix);
-    stdfs::copy_file(saved_ / "registry.db", database_, stdfs::copy_options::overwrite_existing);
+    std::string previous =
+        std::exchange(database_, Join(run_, "registry-" + std::to_string(++restores_) + ".db"));
+    stdfs::copy_file(saved_ / "registry.db", database_);
+    SetEnv("SLV2_REGISTRY", &database_);
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+      stdfs::remove(previous + suffix);
   }
 
   Tree Snapshot() const override { return TreeSnapshot(machine_); }
@@ -50,6 +59,7 @@ class PosixKillMachine : public KillMachine {
  private:
   const TempDir& dir_;
   std::string run_ = dir_ / "run", machine_ = run_ + "/machine", database_ = run_ + "/registry.db";
+  int restores_ = 0;
   stdfs::path saved_ = stdfs::path(dir_ / "saved");
   ScopedEnv registry_{"SLV2_REGISTRY", database_};
   ScopedEnv xdg_{"XDG_DATA_HOME", machine_ + "/share"};
