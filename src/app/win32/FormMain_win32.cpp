@@ -143,7 +143,7 @@ void TFormMain::Layout(int width, int height) {
 void TFormMain::Show() {
   ::ShowWindow(FHandle, SW_SHOWNORMAL);
   ::UpdateWindow(FHandle);
-  ::SetFocus(btnRun);
+  Focus(btnRun);
 }
 
 bool TFormMain::TranslateKeys(MSG& message) {
@@ -172,6 +172,17 @@ LRESULT TFormMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       // Enter and Esc arrive here too, for disabled buttons as well.
       if (LOWORD(wParam) == kBtnRun && ::IsWindowEnabled(btnRun)) btnRunClick();
       if (LOWORD(wParam) == kBtnClose && ::IsWindowEnabled(btnClose)) btnCloseClick();
+      return 0;
+    // The window is no dialog: activated again (after a box, say) the system
+    // focuses the frame, which hands the focus on to the control that had it.
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focused = ::GetFocus();
+        if (focused && ::IsChild(FHandle, focused)) FFocused = focused;
+      }
+      break;
+    case WM_SETFOCUS:
+      if (FFocused && ::IsWindowEnabled(FFocused)) ::SetFocus(FFocused);
       return 0;
     case WM_SIZE:
       Layout(LOWORD(lParam), HIWORD(lParam));
@@ -272,8 +283,13 @@ void TFormMain::ShowState(TSessionState state) {
   bool ready = state == TSessionState::Ready;
   EnableControls({btnRun}, ready);
   EnableControls({btnClose}, ready || state == TSessionState::Done);
-  if (ready) ::SetFocus(btnRun);
-  if (state == TSessionState::Done) ::SetFocus(btnClose);
+  if (ready) Focus(btnRun);
+  if (state == TSessionState::Done) Focus(btnClose);
+}
+
+void TFormMain::Focus(HWND control) {
+  FFocused = control;
+  ::SetFocus(control);
 }
 
 void TFormMain::Terminate() {

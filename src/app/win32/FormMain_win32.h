@@ -2,11 +2,13 @@
 // two buttons, laid out and captioned as MainWindowDesign.h says. It runs the
 // update session (app/UpdateSession.h) when it is first shown; the run button
 // (or Enter) runs the update once; the close button, Esc or the frame close
-// it except during the run. The controls are children of the window, found
-// by their identifiers; the panels of the design are regions of the client
-// area: pnlLbl on top, pnlBtns at the bottom, pnlMemo between them. Texts
-// reach the system through the wide calls, converted from program text, so
-// the window and its boxes read the same under any ANSI code page.
+// it except during the run. Activated again (after one of its boxes, say),
+// the window gives the focus back to the control that had it. The controls
+// are children of the window, found by their identifiers; the panels of the
+// design are regions of the client area: pnlLbl on top, pnlBtns at the
+// bottom, pnlMemo between them. Texts reach the system through the wide
+// calls, converted from program text, so the window and its boxes read the
+// same under any ANSI code page.
 #pragma once
 
 #include <initializer_list>
@@ -65,6 +67,7 @@ class TFormMain : public TUpdateUi {
   void Layout(int width, int height);
   void AppendText(const std::string& text);
   static void EnableControls(std::initializer_list<HWND> controls, bool enabled);
+  void Focus(HWND control);
 
   std::unique_ptr<TUpdateSession> FSession;
   bool FQuitOnClose;
@@ -74,6 +77,9 @@ class TFormMain : public TUpdateUi {
   HWND meLog = nullptr;
   HWND btnRun = nullptr;
   HWND btnClose = nullptr;
+  // The control that gets the focus whenever the window does: the state's
+  // default, or the one that had it when the window was last deactivated.
+  HWND FFocused = nullptr;
   int FLineCount = 0;
   bool FShown = false;
 };

@@ -100,8 +100,8 @@ TEST_F(FormMainTest, ARunFromShowToClose) {
                    kMemoLineBreak));
   EXPECT_FALSE(window.See(TControl::Run).enabled);
   EXPECT_TRUE(window.See(TControl::Close).enabled);
-  // The state of the run's end focuses the close button.
-  window.Ui().ShowState(TSessionState::Done);
+  // The close button the run's end focused has the focus back once its box
+  // is gone.
   EXPECT_TRUE(window.See(TControl::Close).focused);
   window.Press(TKey::Esc);
   EXPECT_FALSE(window.See(TControl::Form).visible);
