@@ -152,17 +152,6 @@ TEST_F(StorageTest, ElementExistsFollowsTheFixedRulesAndEveryChange) {
 
 // --- Enumeration and listing --------------------------------------------------
 
-// On a root, its own streams come with a leading "/" (the extraction's
-// targets show it).
-TEST_F(StorageTest, ListStreamsAppendsPathsRelativeToTheStorageItIsCalledOn) {
-  TgmStorageRef root = TgmStorage::Create(Sample(), kRead), files;
-  root->CreateStorage("files", kRead, &files);
-  Paths list = {"kept"};
-  files->ListStreams(list);
-  EXPECT_THAT(list,
-              UnorderedElementsAreArray(Paths{"kept", "sub/deep/z.dll", "sub/y.dll", "x.dll"}));
-}
-
 TEST_F(StorageTest, WalksStoragesNestedUpToTheLimitAndRefusesDeeperOnesClearly) {
   std::string path;
   for (size_t i = 1; i < TgmStorage::kMaxDepth; ++i)
