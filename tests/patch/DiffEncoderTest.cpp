@@ -64,6 +64,16 @@ TEST(DiffEncoder, FollowsInsertionsDeletionsAndMovesAcrossChunkBoundaries) {
   RoundTrip(oldData, oldData.substr(0, kMiB) + oldData.substr(8 * kMiB));
 }
 
+TEST(DiffEncoder, BlocksFollowContentThatShiftsByPartsOfAChunk) {
+  std::string oldData = test::RandomBytes(6 * kMiB, 7);
+  // An insertion near the start shifts everything behind it by a third of a
+  // chunk; a deletion of more than a chunk later shifts it back.
+  std::string newData = oldData;
+  newData.insert(1000, test::RandomBytes(700000, 8));
+  newData.erase(3 * kMiB, 2 * kMiB + 100);
+  EXPECT_LT(RoundTrip(oldData, newData).size(), 700000u + 2000u);
+}
+
 TEST(DiffEncoder, UnchangedStretchesAfterAnInsertionAndADeletionCostLittleStored) {
   // Blocks begin where the old and new positions part, so that their copies
   // have equal source and target positions, and the commands of unchanged
