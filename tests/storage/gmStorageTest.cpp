@@ -8,7 +8,6 @@
 #include "storage/UnpackLimits.h"
 #include "storage/gmStorage.h"
 #include "storage/gmZLibUtil.h"
-#include "sys/Cp1251.h"
 #include "sys/FileLayer.h"
 #include "sys/Format.h"
 
