@@ -1,14 +1,13 @@
 // Streams: copies between them, the file stream's failures and retries,
 // whole contents to strings and files and back, checksums of ranges, and the
 // compressed elements of update storages.
-#include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <chrono>
 #include <optional>
 #include <thread>
 
-#include "TestSupport.h"
+#include "CfbTestSupport.h"
 #include "storage/gmCRCUtil.h"
 #include "storage/gmStrmUtil.h"
 #include "storage/gmZLibUtil.h"
@@ -27,18 +26,10 @@ TMemoryStream Memory(const std::string& data) {
   return s;
 }
 
-// Bytes of any length that vary along the way, and compress.
-std::string Sample(size_t size) {
-  std::string s(size, '\0');
-  for (size_t i = 0; i < size; ++i)
-    s[i] = static_cast<char>("abcab\x01\xFF"[i % 7] + i / 5000);
-  return s;
-}
-
 // CopyFrom with count 0 copies the whole source from its beginning, and
 // raises when the source is short; checksums cover ranges across read blocks.
 TEST(Stream, CopiesWholeOrRaisesWhenShortAndChecksumsRanges) {
-  std::string data = Sample(200000);
+  std::string data = cfb::test::Pattern(200000);
   TMemoryStream source = Memory(data), target;
   EXPECT_EQ(target.CopyFrom(source, 0), static_cast<int64_t>(data.size()));
   EXPECT_EQ(target.ToString(), data);
@@ -151,7 +142,7 @@ std::string Element(uint32_t size, uint32_t crc, uint8_t key, const std::string&
 // exactly what was inflated before the failure; what has no valid header is
 // copied byte for byte.
 TEST(gmZLibUtil, ElementsDecodeWhateverTheKeyAndDamagedOnesKeepOnlyWhatWasInflated) {
-  std::string data = Sample(200000);
+  std::string data = cfb::test::Pattern(200000);
   uint32_t crc = CalcCRC32(data.data(), data.size());
   std::string z = Deflated(data), flipped = z, header = Element(200000, crc, 7, "");
   std::string wrongMagic = Element(3, 0, 0x21, z, "SlvY");
