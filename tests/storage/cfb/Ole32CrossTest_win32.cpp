@@ -1,10 +1,6 @@
 // The project's compound-file engine against ole32, the format's reference:
 // what one writes the other reads with the same elements and contents.
-#include <gtest/gtest.h>
-
 #include "CfbTestSupport.h"
-#include "TestSupport.h"
-#include "storage/cfb/CfbStorage.h"
 
 namespace slv2::cfb::test {
 namespace {

@@ -2,7 +2,6 @@
 #include <functional>
 
 #include "CfbTestSupport.h"
-#include "storage/cfb/Validation.h"
 #include "sys/Format.h"
 
 namespace slv2::cfb::test {

@@ -1,15 +1,10 @@
 #include "CfbTestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <ostream>
 #include <sstream>
 
-#include "TestSupport.h"
-#include "storage/cfb/CfbStorage.h"
-#include "sys/Cp1251.h"
 #include "sys/Crc32.h"
 
 namespace slv2::cfb::test {
@@ -171,12 +166,6 @@ bool HaveGsf() {
 
 namespace {
 
-std::vector<Element> WalkFile(const std::string& path) {
-  std::unique_ptr<stg::IStorage> root;
-  EXPECT_EQ(OpenDocfile(path, kReadMode, &root), stg::kS_OK) << path;
-  return root ? Walk(*root) : std::vector<Element>();
-}
-
 constexpr const char kGsf[] = "LC_ALL=C.UTF-8 gsf";
 
 std::optional<std::vector<Element>> ReadWithGsf(const std::string& path) {
@@ -228,7 +217,9 @@ std::optional<std::vector<Element>> ReadWithGsf(const std::string& path) {
 }  // namespace
 
 void ExpectForeignReadersAgree(const std::string& path) {
-  std::vector<Element> ours = WalkFile(path);
+  std::unique_ptr<stg::IStorage> root;
+  EXPECT_EQ(OpenDocfile(path, kReadMode, &root), stg::kS_OK) << path;
+  std::vector<Element> ours = root ? Walk(*root) : std::vector<Element>();
   EXPECT_EQ(ReadWithOlefile(path).value_or(ours), ours) << "olefile reads " << path;
   EXPECT_EQ(ReadWithGsf(path).value_or(AsGsfLists(ours)), AsGsfLists(ours)) << "gsf reads " << path;
 }
