@@ -34,11 +34,6 @@ TEST_F(FileLayerTest, FindsExistingComponentsIgnoringCaseAndUpdatesTheInstalledF
   ASSERT_TRUE(h.Write("new", 3));
   h.Close();
   EXPECT_EQ(test::ReadFile(dir / "bin/app.dll"), "new");
-  // Made durable as a batch of new files is: their folders.
-  EXPECT_TRUE(FlushFolders({dir / "bin", dir / "BIN"}));
-  EXPECT_EQ(
-      test::ListTree(dir.Path()),
-      (std::vector<std::string>{"bin/", "bin/app.dll", A("Справка/"), A("Справка/файл.txt")}));
 }
 
 TEST_F(FileLayerTest, ReadOnlyFilesBehaveAsOnWindows) {

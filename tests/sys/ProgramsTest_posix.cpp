@@ -3,12 +3,9 @@
 // for root and the user's own for everyone else).
 #include <grp.h>
 #include <gtest/gtest.h>
-#include <pwd.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "TestSupport.h"
@@ -50,10 +47,9 @@ TEST_F(ProcessTest, PassesArgumentsWithTheWindowsQuotingRulesInTheCallersFolderA
   char saved[4096];
   ASSERT_NE(::getcwd(saved, sizeof saved), nullptr);
   ASSERT_EQ(::chdir(AnsiToUtf8(dir.Path()).c_str()), 0);
-  ::setenv("OUT", AnsiToUtf8(dir / "out.txt").c_str(), 1);
+  test::ScopedEnv out("OUT", dir / "out.txt");
   uint32_t code =
       ExecAndWait("\"" + program + "\" /s \"a b\" c\\\"d " + A("\"Файл.reg\""), kSwHide);
-  ::unsetenv("OUT");
   ASSERT_EQ(::chdir(saved), 0);
   EXPECT_EQ(code, 0u);
   // Arguments reach the program in the terminal encoding, UTF-8.
@@ -63,11 +59,9 @@ TEST_F(ProcessTest, PassesArgumentsWithTheWindowsQuotingRulesInTheCallersFolderA
 TEST_F(ProcessTest, FindsProgramsBesideTheExecutableBeforeThePath) {
   // The test programs sit beside slv2pack; with an empty PATH only that
   // folder can supply it.
-  const char* path = std::getenv("PATH");
-  std::string saved = path ? path : "";
-  ::setenv("PATH", "", 1);
+  test::ScopedEnv path("PATH", "");
   uint32_t beside = ExecAndWait("slv2pack.exe --help", kSwHide);
-  ::setenv("PATH", dir.Path().c_str(), 1);
+  test::SetEnv("PATH", &dir.Path());
   Script(dir / "slv2pack", "exit 9");
   uint32_t shadowed = ExecAndWait("slv2pack --help", kSwHide);
   // Along PATH a Windows name is not served by a program of the same stem
@@ -75,7 +69,6 @@ TEST_F(ProcessTest, FindsProgramsBesideTheExecutableBeforeThePath) {
   Script(dir / "only-on-path", "exit 4");
   uint32_t pathOnly = ExecAndWait("only-on-path", kSwHide);
   uint32_t windowsName = ExecAndWait("only-on-path.exe", kSwHide);
-  ::setenv("PATH", saved.c_str(), 1);
   EXPECT_EQ(beside, 0u);
   EXPECT_EQ(shadowed, 0u);
   EXPECT_EQ(pathOnly, 4u);
@@ -120,17 +113,11 @@ TEST_F(ShFolder, WithoutXdgDataHomeRootGetsTheSystemMenuAndUsersTheirOwn) {
   EXPECT_EQ(GetSpecialFolderPath(kCsidlCommonPrograms), "/usr/local/share/applications");
 
   std::filesystem::permissions(AnsiToUtf8(dir.Path()), std::filesystem::perms::all);
-  const passwd* nobody = ::getpwnam("nobody");
-  ASSERT_NE(nobody, nullptr);
-  pid_t child = ::fork();
-  if (child == 0) {
-    bool ok = ::setgroups(0, nullptr) == 0 && ::setgid(nobody->pw_gid) == 0 &&
-              ::setuid(nobody->pw_uid) == 0 && GetSpecialFolderPath(kCsidlCommonPrograms) == own;
-    ::_exit(ok ? 0 : 1);
-  }
-  int status = -1;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  EXPECT_EQ(status, 0) << "nobody's programs folder";
+  test::HeldInChild nobody([&] {
+    return ::setgroups(0, nullptr) == 0 && ::setgid(test::kPupilUid) == 0 &&
+           ::setuid(test::kPupilUid) == 0 && GetSpecialFolderPath(kCsidlCommonPrograms) == own;
+  });
+  EXPECT_TRUE(nobody.Holding()) << "nobody's programs folder";
   EXPECT_TRUE(IsFolder(own));
 }
 
