@@ -68,7 +68,6 @@ TEST_F(Slv2packTest, BuildListExtractAndCatRoundTripCompressingWhereItHelps) {
   EXPECT_EQ(test::ReadFile(dir / A("x/Документы/Картинки/шум.bin")), noise);
   EXPECT_EQ(test::ReadFile(dir / "x/empty.txt"), "");
 
-  EXPECT_EQ(Run({"cat", dir / "out.stg", A("Документы/Картинки/шум.bin")}).out, noise);
   SLV2_SKIP_ON_WINE("ole32 matches element names ignoring the case of ASCII letters only");
   test::ToolRun cat = Run({"cat", dir / "out.stg", A("документы\\ОТЧЁТ.txt")});
   ASSERT_EQ(cat.status, 0) << cat.err;
