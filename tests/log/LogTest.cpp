@@ -41,8 +41,8 @@ TLogCategory& Category(const std::string& name) {
   return TLogHierarchy::Default().GetCategory(name);
 }
 
-// Without an appender on its chain, each event at the root's ERROR or above gives the
-// internal log's two reports; nothing below it is written.
+// Without an appender on its chain, each event at the root's ERROR or above
+// gives the internal log's two reports.
 TEST(LogCategory, EventsGoToTheChainsAppendersWhileAdditivityIsOnElseToTheInternalLog) {
   Capture internal(TLogLog::Instance());
   TLogCategory& updater = Category("TSlv2PuncUpdater");
@@ -58,7 +58,6 @@ TEST(LogCategory, EventsGoToTheChainsAppendersWhileAdditivityIsOnElseToTheIntern
   Capture onChild(child, "child:", order);
   Capture onParent(Category("chain"), "parent:", order);
   Capture onRoot(TLogHierarchy::Default().Root(), "root:", order);
-  child.Debug("below the root's ERROR");
   child.Error("one");
   child.SetAdditivity(false);
   child.Error("two");
