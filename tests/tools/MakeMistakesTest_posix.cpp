@@ -3,7 +3,6 @@
 // interrupted.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
