@@ -84,11 +84,10 @@ class ShFolder : public ::testing::Test {
 
   test::TempDir dir;
   // Both come back as they were when the test ends.
-  test::ScopedEnv data{"XDG_DATA_HOME", dir / "data"}, home{"HOME", dir.Path()};
+  test::ScopedEnv data{"XDG_DATA_HOME", dir / A("Данные")}, home{"HOME", dir.Path()};
 };
 
 TEST_F(ShFolder, TheProgramsFolderLiesInXdgDataHomeAndIsCreated) {
-  Set("XDG_DATA_HOME", dir / A("Данные"));
   std::string programs = GetSpecialFolderPath(kCsidlCommonPrograms | kCsidlFlagCreate);
   EXPECT_EQ(programs, dir / A("Данные/applications"));
   EXPECT_TRUE(IsFolder(programs));

@@ -88,7 +88,6 @@ TEST(RegExReplaceAllCallback, AppendsWhatTheCallbackLastProduced) {
   EXPECT_EQ(RegExReplaceAllCallback("${NONE}|${ROOT}|${NONE}", re, matched, count, macros),
             "|/opt/z|/opt/z");
   EXPECT_EQ(count, 6);
-  EXPECT_TRUE(matched);
   EXPECT_THROW(RegExReplaceAllCallback("${BAD}", re, matched, count, macros), std::runtime_error);
 }
 
