@@ -100,7 +100,6 @@ TEST(RegScript, SkipsInvalidLinesWithWarningsAndKeepsTheRest) {
       "\"after\"=\"a deleted key\"\n"   // 19
       "[HKCU\\Last]\n"                  // 20
       "\"ok\"=hex:1,\n");               // 21
-  ASSERT_TRUE(script.hasHeader);
   EXPECT_EQ(Lines(script.warnings),
             (std::vector<size_t>{2, 4, 5, 6, 7, 9, 10, 11, 12, 14, 15, 16, 17, 19}));
   EXPECT_EQ(Rows(script), (std::vector<Row>{{kKey, u"Good", kRegNone, ""},
