@@ -145,8 +145,6 @@ TEST(CommandLine, SplitsWithTheQuotingRulesOfWindowsPrograms) {
       {"C:\\dir\\\"x y\" z", {"C:\\dir\\x y", "z"}},
       {"\"unterminated name", {"unterminated name"}},
       // Backslashes count only before a quote.
-      {"p a\\\\b\\c", {"p", "a\\\\b\\c"}},
-      {"p \\\"x\\\"", {"p", "\"x\""}},
       {"p \"a\\\\\" b", {"p", "a\\", "b"}},
       {"p \"a\\\\\\\" b\"", {"p", "a\\\" b"}},
       // Two quotes inside a quoted part give one, and the part goes on.
