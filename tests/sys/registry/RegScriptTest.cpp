@@ -73,7 +73,6 @@ TEST(RegScript, ReadsEveryValueSyntaxOfTheEightBitFormat) {
                               {kDeleteValue, u"gone", kRegNone, ""},
                               {kDeleteKey, u"Software\\Old", kRegNone, ""},
                           }));
-  EXPECT_EQ(script.actions[0].root, kHkeyCurrentUser);
   EXPECT_EQ(script.actions.back().root, kHkeyCurrentConfig);
 }
 
