@@ -78,8 +78,6 @@ bool IsFolder(const std::string& path) {
 
 class ShFolder : public ::testing::Test {
  protected:
-  static void Set(const char* name, const std::string& value) { test::SetEnv(name, &value); }
-
   test::TempDir dir;
   // Both come back as they were when the test ends.
   test::ScopedEnv data{"XDG_DATA_HOME", dir / A("Данные")}, home{"HOME", dir.Path()};
@@ -91,7 +89,7 @@ TEST_F(ShFolder, TheProgramsFolderLiesInXdgDataHomeAndIsCreated) {
   EXPECT_TRUE(IsFolder(programs));
   // What cannot be made, and folders this system does not know, give "".
   test::WriteFile(dir / "file", "x");
-  Set("XDG_DATA_HOME", dir / "file");
+  test::ScopedEnv file("XDG_DATA_HOME", dir / "file");
   EXPECT_EQ(GetSpecialFolderPath(kCsidlCommonPrograms), "");
   EXPECT_EQ(GetSpecialFolderPath(5), "");  // the user's documents
 }
@@ -105,7 +103,7 @@ TEST_F(ShFolder, WithoutXdgDataHomeRootGetsTheSystemMenuAndUsersTheirOwn) {
   }
   EXPECT_EQ(GetSpecialFolderPath(kCsidlCommonPrograms), "/usr/local/share/applications");
   EXPECT_TRUE(IsFolder("/usr/local/share/applications"));
-  Set("XDG_DATA_HOME", "relative/data");  // not a base folder at all
+  test::ScopedEnv relative("XDG_DATA_HOME", "relative/data");  // not a base folder at all
   EXPECT_EQ(GetSpecialFolderPath(kCsidlCommonPrograms), "/usr/local/share/applications");
 
   std::filesystem::permissions(AnsiToUtf8(dir.Path()), std::filesystem::perms::all);

@@ -13,7 +13,6 @@ namespace {
 using namespace std::string_literals;
 using test::A;
 using test::Sz;
-using test::UnicodeFile;
 
 // An action as one row: what it does, the key's path or the value's name, the
 // value's kind and data.
@@ -117,7 +116,7 @@ TEST(RegScript, WithoutTheHeaderNothingIsAScript) {
   }
   // A header in the other encoding, a UTF-8 one and trailing blanks are fine.
   EXPECT_TRUE(ParseRegScript("Windows Registry Editor Version 5.00 \r\n").hasHeader);
-  EXPECT_TRUE(ParseRegScript(UnicodeFile(u"REGEDIT4")).hasHeader);
+  EXPECT_TRUE(ParseRegScript(test::UnicodeFile(u"REGEDIT4")).hasHeader);
   EXPECT_TRUE(ParseRegScript("\xEF\xBB\xBFREGEDIT4\n").hasHeader);
 }
 
