@@ -176,7 +176,7 @@ void KillProgram(int pid);
 #ifndef _WIN32
 
 // A child process that runs `take` and holds what it took (a lock, a
-// transaction) until the object goes or Kill() ends it as a crash would.
+// transaction) until the object goes.
 class HeldInChild {
  public:
   explicit HeldInChild(const std::function<bool()>& take);
@@ -185,7 +185,6 @@ class HeldInChild {
   HeldInChild& operator=(const HeldInChild&) = delete;
   // Whether `take` succeeded.
   bool Holding() const { return holding_; }
-  void Kill();
 
  private:
   int pid_ = -1;

@@ -111,12 +111,6 @@ HeldInChild::~HeldInChild() {
   if (pid_ > 0) WaitProgram(pid_);
 }
 
-void HeldInChild::Kill() {
-  if (pid_ > 0) ::kill(pid_, SIGKILL);
-  if (pid_ > 0) WaitProgram(pid_);
-  pid_ = -1;
-}
-
 DatabaseWriter::DatabaseWriter(const std::string& database)
     : HeldInChild([&database] {
         sqlite3* db = nullptr;

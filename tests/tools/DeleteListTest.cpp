@@ -11,8 +11,8 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// The files of a hand-made plan; each path is in OLD, NEW or both as its
-// change says.
+// The files of a hand-made plan; each path is in OLD, and in NEW unless it
+// is removed.
 struct HandPlan {
   std::deque<TReleaseFile> files;
   std::vector<TFilePlan> plan;
@@ -23,15 +23,15 @@ struct HandPlan {
   explicit HandPlan(const std::vector<std::pair<TFileChange, std::string>>& rows) {
     for (const auto& [change, path] : rows) {
       const TReleaseFile* file = &files.emplace_back(TReleaseFile{path, "/nowhere/" + path, 1});
-      bool inOld = change != TFileChange::kNew, inNew = change != TFileChange::kRemoved;
-      plan.push_back({kProductPart, change, inOld ? file : nullptr, inNew ? file : nullptr, {}});
+      bool inNew = change != TFileChange::kRemoved;
+      plan.push_back({kProductPart, change, file, inNew ? file : nullptr, {}});
       if (inNew) newTree[FileKey(path)] = *file;
     }
   }
 };
 
-constexpr auto kNew = TFileChange::kNew, kSame = TFileChange::kSame,
-               kChanged = TFileChange::kChanged, kRemoved = TFileChange::kRemoved;
+constexpr auto kSame = TFileChange::kSame, kChanged = TFileChange::kChanged,
+               kRemoved = TFileChange::kRemoved;
 
 TEST(DeleteList, AFolderNewKeepsNothingOfGoesAsOneEntry) {
   const struct {
@@ -46,8 +46,6 @@ TEST(DeleteList, AFolderNewKeepsNothingOfGoesAsOneEntry) {
        {"gone", "kept\\old.txt"}},
       {HandPlan({{kRemoved, "a/b/c.txt"}, {kRemoved, "a/b/d.txt"}, {kChanged, "A/x.txt"}}),
        {"a\\b"}},
-      {HandPlan({{kRemoved, "Dir/old.txt"}, {kNew, "dir/new.txt"}, {kRemoved, "top.txt"}}),
-       {"Dir\\old.txt", "top.txt"}},
   };
   for (const auto& c : cases)
     EXPECT_EQ(DeletionEntries(c.hand.plan, c.hand.newTree), c.entries);

@@ -67,7 +67,7 @@ class MakeTest : public test::ToolTest {
 TEST_F(MakeTest, RefusesFilesTheUpdaterWouldKeepUnlessAllowed) {
   test::ToolRun refused = Run({"make", dir / "old", dir / "new", dir / "out.stg"});
   EXPECT_EQ(refused.status, 1);
-  EXPECT_EQ(refused.ErrLines(),
+  EXPECT_EQ(test::SplitLines(test::FromTerminalText(refused.err)),
             (std::vector<std::string>{
                 "slv2pack: warning: NEW looks older than OLD: 1 versioned files go down, 0 up; "
                 "are OLD and NEW swapped?",

@@ -3,7 +3,6 @@
 // interrupted.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
@@ -76,12 +75,6 @@ TEST_F(MakeMistakesTest, EachMistakeIsNamedAndNothingIsMade) {
        {"--follow-links"},
        0,
        {"verify: OK as product out: the update turns OLD into NEW, 3 files equal"}},
-      {"OLD and NEW swapped",
-       {},
-       {"new", "old", "out.stg", "--strict"},
-       1,
-       {"warning: NEW looks older than OLD: 1 versioned files go down, 0 up",
-        "--strict: nothing made"}},
       {"OLD one folder too deep",
        [](MakeMistakesTest& t) {
          sfs::rename(t.Path("old/product"), t.Path("deep"));
@@ -90,7 +83,7 @@ TEST_F(MakeMistakesTest, EachMistakeIsNamedAndNothingIsMade) {
        },
        {"--strict"},
        1,
-       {"warning: OLD and NEW share no file"}},
+       {"warning: OLD and NEW share no file", "--strict: nothing made"}},
       {"nothing in OLD, nothing to doubt",
        [](MakeMistakesTest& t) {
          sfs::remove_all(t.Path("old/product"));

@@ -41,9 +41,6 @@ TEST_F(RegeditTest, ImportsEveryScriptOfARunWarnsOfInvalidLinesAndFailsForWhatIs
   EXPECT_NE(err.find("not a registry script"), std::string::npos) << err;
   EXPECT_EQ(ReadRegValue(kHkeyCurrentUser, u"КЛЮЧ", u""), Sz(u"текст"));
   EXPECT_EQ(ReadRegValue(kHkeyCurrentUser, u"Plain", u"a"), "<missing>");
-  test::ToolRun clean = Regedit({"/s", Script("ok.reg", "REGEDIT4\r\n[HKCU\\Ok]\r\n")});
-  EXPECT_EQ(clean.status, 0);
-  EXPECT_EQ(clean.err, "");
 }
 
 TEST_F(RegeditTest, AnExportImportsBackToTheSameTree) {

@@ -16,10 +16,9 @@ struct ToolRun {
   int status;
   std::string out, err;  // as written on the terminal
 
-  // Both outputs, or the lines of one, as program text.
+  // Both outputs, or the lines of the standard output, as program text.
   std::string Text() const { return FromTerminalText(out + err); }
   std::vector<std::string> OutLines() const { return SplitLines(FromTerminalText(out)); }
-  std::vector<std::string> ErrLines() const { return SplitLines(FromTerminalText(err)); }
   bool Printed(const std::string& line) const {
     std::vector<std::string> lines = OutLines();
     return std::find(lines.begin(), lines.end(), line) != lines.end();

@@ -94,9 +94,6 @@ TEST_F(RegApiTest, RefusesWhatWindowsRefuses) {
       {CreateKey(kHkeyCurrentUser, std::u16string(256, u'k'), kKeyRead, &sub),
        kErrorInvalidParameter},
       {SetValue(parent, std::u16string(16384, u'v'), kRegSz, ""), kErrorInvalidParameter},
-#ifndef _WIN32
-      {OpenKey(kHkeyCurrentConfig, u"", kKeyRead, &sub), kErrorInvalidHandle},
-#endif
       {OpenKey(0x1234, u"", kKeyRead, &sub), kErrorInvalidHandle},
       {CloseKey(0x1234), kErrorInvalidHandle},
   };
@@ -112,7 +109,6 @@ TEST_F(RegApiTest, DeletingATreeInvalidatesItsOpenHandlesForGood) {
   uint32_t type;
   std::string data;
   EXPECT_EQ(QueryValue(child, u"v", &type, &data), kErrorKeyDeleted);
-  EXPECT_EQ(SetValue(child, u"v", kRegSz, "x"), kErrorKeyDeleted);
   EXPECT_EQ(CloseKey(child), kErrorSuccess);
 }
 

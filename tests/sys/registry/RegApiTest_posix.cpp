@@ -1,6 +1,5 @@
 // The Linux registry store: transactions, its database file, and processes
 // sharing it.
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -173,28 +172,6 @@ TEST_F(RegStoreTest, TwoProcessesWritingAtOnceLoseNothingInOrOutsideATransaction
   ASSERT_EQ(OpenKey(kHkeyLocalMachine, u"Software\\Shared", kKeyRead, shared.Out()), kErrorSuccess);
   EXPECT_EQ(test::Names(shared.Get()), (std::vector<std::u16string>{u"A", u"B", u"Both"}));
   EXPECT_EQ(test::IntegrityCheck(registry.DatabasePath()), "ok");
-}
-
-TEST_F(RegStoreTest, AProcessKilledInsideATransactionChangesNothing) {
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  pid_t child = Spawn([&] {
-    Transaction transaction;
-    if (transaction.Begin() || !WriteValues(u"Software\\Half", 400, 4096)) return false;
-    (void)!::write(ready[1], "x", 1);
-    if (!WriteValues(u"Software\\Half", 800, 4096)) return false;
-    ::pause();
-    return true;
-  });
-  char c;
-  ASSERT_EQ(::read(ready[0], &c, 1), 1);
-  ::kill(child, SIGKILL);
-  test::WaitProgram(child);
-  ::close(ready[0]);
-  ::close(ready[1]);
-  EXPECT_EQ(test::IntegrityCheck(registry.DatabasePath()), "ok");
-  EXPECT_EQ(CountWholeValues(u"Software\\Half", 800, 4096), 0);
-  EXPECT_TRUE(WriteValues(u"Software\\Half", 3, 16));  // the registry goes on working
 }
 
 }  // namespace
