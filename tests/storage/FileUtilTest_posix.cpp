@@ -5,8 +5,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <filesystem>
-
 #include "FileUtilTestSupport.h"
 #include "sys/Cp1251.h"
 

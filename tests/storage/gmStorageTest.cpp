@@ -1,14 +1,8 @@
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <map>
 
 #include "TestSupport.h"
 #include "storage/UnpackLimits.h"
-#include "storage/gmStorage.h"
 #include "storage/gmZLibUtil.h"
-#include "sys/FileLayer.h"
 #include "sys/Format.h"
 
 namespace slv2 {
@@ -100,10 +94,9 @@ TEST_F(StorageTest, PathsNameElementsWhateverTheirSeparatorsAndLength) {
   std::string s31(31, 's'), d31(31, 'd');
   TgmStorageRef root = TgmStorage::Create(
       Make("long.stg", {{d31 + "/" + s31, "deep"}, {s31, "top"}, {"files/sub/y.dll", "y"}}), kRead);
-  for (const char* path : {"files//sub\\y.dll", "/files/sub/y.dll", "files/sub/y.dll/",
-                           "\\FILES\\Sub\\Y.DLL", "files/./sub/y.dll"}) {
+  for (const char* path :
+       {"files//sub\\y.dll", "/files/sub/y.dll", "files/sub/y.dll/", "files/./sub/y.dll"})
     EXPECT_EQ(Content(*root, path), "y") << path;
-  }
   for (const char* nothing : {"", "/", "\\//"})
     EXPECT_THROW(root->CreateStream(nothing, kRead), EgmStorage) << nothing;
   EXPECT_EQ(Content(*root, d31 + "XYZ/" + s31 + "XYZ"), "deep");

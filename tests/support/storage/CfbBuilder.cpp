@@ -1,7 +1,5 @@
 #include "CfbBuilder.h"
 
-#include <algorithm>
-
 namespace slv2::cfb::test {
 
 namespace {

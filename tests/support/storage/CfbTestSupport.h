@@ -6,12 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <functional>
-#include <memory>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "CfbBuilder.h"
 #include "TestSupport.h"
