@@ -1,7 +1,5 @@
 // A difference applied to files: by the updater (ApplyDiffFile), and by
 // slv2pack diff and apply, run as the publisher and scripts run them.
-#include <filesystem>
-
 #include "DiffTestSupport.h"
 #include "patch/DiffUtil.h"
 
@@ -55,14 +53,11 @@ TEST(DiffCommands, ApplyRebuildsTheNewFileAndFailuresLeaveEveryFileAsItWas) {
   test::WriteFile(path("new"), newData);
   test::WriteFile(path("other"), other);
   ASSERT_EQ(run({"diff", path("old"), path("new"), path("d.diff")}), 0);
-  std::string diff = test::ReadFile(path("d.diff"));
-  EXPECT_LT(diff.size(), 200u);
   test::WriteFile(path("out"), "previous");
   std::vector<std::string> files = test::ListTree(dir.Path());
 
   const std::vector<std::string> failures[] = {
       {"apply", path("other"), path("d.diff"), path("out")},
-      {"apply", path("old"), path("missing.diff"), path("out")},
       {"diff", path("missing"), path("new"), path("out")},
   };
   for (const auto& arguments : failures) {

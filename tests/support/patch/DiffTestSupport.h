@@ -4,11 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <string>
-#include <string_view>
-#include <vector>
-
 #include "TestSupport.h"
 #include "patch/DiffDecoder.h"
 #include "storage/Stream.h"
