@@ -4,7 +4,6 @@
 namespace slv2 {
 namespace {
 
-using test::Cmd;
 using test::Delta;
 using test::kEndBlock;
 using test::Stored;
@@ -113,7 +112,7 @@ TEST(DiffDecoder, RejectsUncheckedAndDamagedBlocksBeforeWritingThem) {
   struct Stale {
     const char* what;
     std::string literals;
-    std::vector<Cmd> commands;
+    std::vector<test::Cmd> commands;
     std::string staleResult;
   };
   const Stale stale[] = {

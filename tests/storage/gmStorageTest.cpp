@@ -10,7 +10,6 @@ namespace {
 
 using test::A;
 using testing::StartsWith;
-using testing::UnorderedElementsAreArray;
 using Paths = std::vector<std::string>;
 
 constexpr uint32_t kRead = 0x20;       // how the updater opens everything it reads
@@ -201,7 +200,7 @@ TEST_F(StorageTest, ExtractionNeverWritesOutsideItsFolder) {
   TgmStorageRef root = TgmStorage::Create(file, kRead);
   Paths list;
   root->ListStreams(list);
-  ASSERT_THAT(list, UnorderedElementsAreArray(Paths{"../escaped.txt", "q:/x.txt"}));
+  ASSERT_THAT(list, testing::UnorderedElementsAreArray(Paths{"../escaped.txt", "q:/x.txt"}));
   EXPECT_THROW(root->ExtractStreams(list, dir / "out/inner"), EgmStorage);
   EXPECT_THROW(root->ExtractStream("q:/x.txt", dir / "out", true), EgmStorage);
   EXPECT_FALSE(test::PathExists(dir / "out/escaped.txt"));

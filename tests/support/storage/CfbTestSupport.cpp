@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <sstream>
+#include <stdexcept>
 
 #include "sys/Crc32.h"
 
@@ -239,6 +240,14 @@ std::string GetStream(stg::IStorage& storage, std::u16string_view name) {
   std::string data;
   EXPECT_EQ(TryRead(storage, name, &data), stg::kS_OK) << Utf16ToUtf8(name);
   return data;
+}
+
+std::unique_ptr<IStorage> Sub(IStorage& parent, std::u16string_view name, uint32_t mode) {
+  std::unique_ptr<IStorage> sub;
+  stg::HRESULT hr = mode & stg::kStgmCreate ? parent.CreateStorage(name, mode, &sub)
+                                            : parent.OpenStorage(name, mode, &sub);
+  if (hr != stg::kS_OK) throw std::runtime_error("no storage " + Utf16ToUtf8(name));
+  return sub;
 }
 
 std::vector<std::u16string> Names(stg::IStorage& storage) {
