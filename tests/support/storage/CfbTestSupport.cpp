@@ -122,50 +122,6 @@ std::vector<Element> AsGsfLists(std::vector<Element> elements) {
   return elements;
 }
 
-}  // namespace
-
-std::vector<uint32_t> ReadFat(const std::function<uint32_t(uint64_t)>& at) {
-  uint64_t ss = uint64_t{1} << (at(28) >> 16);
-  uint32_t per = static_cast<uint32_t>(ss / 4), count = at(44);
-  std::vector<uint32_t> sectors;
-  for (uint32_t i = 0; i < count && i < 109; ++i)
-    sectors.push_back(at(76 + 4 * i));
-  for (uint32_t d = at(68); sectors.size() < count; d = at((d + 1) * ss + ss - 4)) {
-    for (uint32_t i = 0; i + 1 < per && sectors.size() < count; ++i)
-      sectors.push_back(at((d + 1) * ss + 4 * i));
-  }
-  std::vector<uint32_t> fat;
-  for (uint32_t sector : sectors) {
-    for (uint32_t i = 0; i < per; ++i)
-      fat.push_back(at((sector + 1) * ss + 4 * i));
-  }
-  return fat;
-}
-
-std::ostream& operator<<(std::ostream& out, const Element& e) {
-  return out << (e.storage ? "storage " : "stream ") << e.path << " " << e.size << " " << e.crc
-             << (e.error ? " error" : "");
-}
-
-std::vector<Element> Walk(stg::IStorage& storage) {
-  std::vector<Element> out;
-  WalkInto(storage, "", out);
-  return Sorted(out);
-}
-
-bool HaveOlefile() {
-  // Debian's python3-olefile lives with the system interpreter.
-  static const bool present = Installed("/usr/bin/python3 -c 'import olefile' 2>/dev/null");
-  return present;
-}
-
-bool HaveGsf() {
-  static const bool present = Installed("command -v gsf >/dev/null");
-  return present;
-}
-
-namespace {
-
 constexpr const char kGsf[] = "LC_ALL=C.UTF-8 gsf";
 
 std::optional<std::vector<Element>> ReadWithGsf(const std::string& path) {
@@ -213,6 +169,46 @@ std::optional<std::vector<Element>> ReadWithGsf(const std::string& path) {
 }
 
 }  // namespace
+
+std::vector<uint32_t> ReadFat(const std::function<uint32_t(uint64_t)>& at) {
+  uint64_t ss = uint64_t{1} << (at(28) >> 16);
+  uint32_t per = static_cast<uint32_t>(ss / 4), count = at(44);
+  std::vector<uint32_t> sectors;
+  for (uint32_t i = 0; i < count && i < 109; ++i)
+    sectors.push_back(at(76 + 4 * i));
+  for (uint32_t d = at(68); sectors.size() < count; d = at((d + 1) * ss + ss - 4)) {
+    for (uint32_t i = 0; i + 1 < per && sectors.size() < count; ++i)
+      sectors.push_back(at((d + 1) * ss + 4 * i));
+  }
+  std::vector<uint32_t> fat;
+  for (uint32_t sector : sectors) {
+    for (uint32_t i = 0; i < per; ++i)
+      fat.push_back(at((sector + 1) * ss + 4 * i));
+  }
+  return fat;
+}
+
+std::ostream& operator<<(std::ostream& out, const Element& e) {
+  return out << (e.storage ? "storage " : "stream ") << e.path << " " << e.size << " " << e.crc
+             << (e.error ? " error" : "");
+}
+
+std::vector<Element> Walk(stg::IStorage& storage) {
+  std::vector<Element> out;
+  WalkInto(storage, "", out);
+  return Sorted(out);
+}
+
+bool HaveOlefile() {
+  // Debian's python3-olefile lives with the system interpreter.
+  static const bool present = Installed("/usr/bin/python3 -c 'import olefile' 2>/dev/null");
+  return present;
+}
+
+bool HaveGsf() {
+  static const bool present = Installed("command -v gsf >/dev/null");
+  return present;
+}
 
 void ExpectForeignReadersAgree(const std::string& path) {
   std::unique_ptr<stg::IStorage> root;
