@@ -1,6 +1,7 @@
 // Streams: copies between them, the file stream's failures and retries,
 // whole contents to strings and files and back, checksums of ranges, and the
 // compressed elements of update storages.
+#include <gmock/gmock.h>
 #include <zlib.h>
 
 #include <chrono>
@@ -58,13 +59,10 @@ TEST(WinFileStream, FailuresSayWhetherTheFileWasToBeOpenedOrCreatedAndLocksAreWa
       {dir / "no/file", fs::kOpenAlways, "Cannot create file ", kErrorPathNotFound},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name + " " + std::to_string(c.disposition));
-    try {
-      TWinFileStream s(c.name, fs::kGenericWrite, 0, c.disposition);
-      ADD_FAILURE();
-    } catch (const EFileOpenError& e) {
-      EXPECT_EQ(e.Message(), c.text + c.name + ": " + SysErrorMessage(c.error));
-    }
+    EXPECT_THAT(
+        [&] { TWinFileStream s(c.name, fs::kGenericWrite, 0, c.disposition); },
+        testing::ThrowsMessage<EFileOpenError>(c.text + c.name + ": " + SysErrorMessage(c.error)))
+        << c.disposition;
   }
   // One attempt gives up at once, without the delay; more attempts wait for
   // a lock that goes meanwhile.
