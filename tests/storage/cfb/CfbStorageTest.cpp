@@ -147,15 +147,10 @@ TEST_F(CfbStorageTest, CopyToReplacesStreamsAndMergesStoragesWithTheirClassesBut
   ::slv2::test::WriteFile(PathOf("src.stg"), file);
   {
     auto dst = NewFile("dst.stg");
-    auto old = Sub(*dst, u"A", kCreateMode);
-    PutStream(*old, u"X", "old x");
-    PutStream(*old, u"y", "keep");
+    PutStream(*Sub(*dst, u"A", kCreateMode), u"X", "old x");
+    PutStream(*Sub(*dst, u"A", kWriteMode), u"y", "keep");
     PutStream(*dst, u"c", "c");
-  }
-  {
-    auto src = Open("src.stg");
-    auto dst = Open("dst.stg", kWriteMode);
-    ASSERT_EQ(src->CopyTo(*dst), stg::kS_OK);
+    ASSERT_EQ(Open("src.stg")->CopyTo(*dst), stg::kS_OK);
   }
   auto dst = Open("dst.stg", kWriteMode);
   auto merged = Sub(*dst, u"a", kWriteMode);
