@@ -131,8 +131,7 @@ TEST(SiblingTree, EveryChangeLeavesValidSortedRedBlackTrees) {
   auto bytes = std::make_shared<MemoryLockBytes>();
   std::unique_ptr<IStorage> root;
   ASSERT_EQ(CreateDocfileOn(bytes, kCreateMode, &root), stg::kS_OK);
-  std::unique_ptr<IStorage> sub;
-  ASSERT_EQ(root->CreateStorage(u"sub", kCreateMode, &sub), stg::kS_OK);
+  std::unique_ptr<IStorage> sub = Sub(*root, u"sub", kCreateMode);
   std::mt19937 random(7);
   const std::u16string letters = u"abcXYZабвЯЁё0_";
   std::vector<std::u16string> model[2];  // root (besides "sub"), sub

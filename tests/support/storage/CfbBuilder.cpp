@@ -27,14 +27,6 @@ uint32_t CfbBuilder::Add(Entry entry) {
   return static_cast<uint32_t>(entries_.size() - 1);
 }
 
-uint32_t CfbBuilder::AddStream(std::u16string name, std::string data) {
-  return Add({.name = std::move(name), .data = std::move(data)});
-}
-
-uint32_t CfbBuilder::AddStorage(std::u16string name) {
-  return Add({.name = std::move(name), .type = 1});
-}
-
 void CfbBuilder::LinkAsList(uint32_t parent, const std::vector<uint32_t>& children, uint8_t color) {
   entries_[parent].child = children.empty() ? kNone : children[0];
   for (size_t i = 0; i < children.size(); ++i) {
