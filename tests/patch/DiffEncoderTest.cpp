@@ -103,7 +103,7 @@ TEST(DiffResultInPlace, OnlyTheExactResultIsFoundInPlace) {
   newData.insert(3 * kMiB, "moved along");  // delta blocks over several chunks
   newData.replace(kMiB, 4, "edit");
   newData += test::RandomBytes(1000, 22);  // and a stored block at the end
-  std::string lastByte = newData;
+  std::string encoded = Encode(oldData, newData), lastByte = newData;
   lastByte.back() ^= 1;
   struct Row {
     const char* what;
@@ -111,12 +111,12 @@ TEST(DiffResultInPlace, OnlyTheExactResultIsFoundInPlace) {
     bool inPlace;
   };
   for (const Row& row : {
-           Row{"the result, several blocks", Encode(oldData, newData), newData, true},
+           Row{"the result, several blocks", encoded, newData, true},
            Row{"an empty result", Encode("old", ""), "", true},
-           Row{"a byte changed in a stored block", Encode(oldData, newData), lastByte, false},
-           Row{"one byte more", Encode(oldData, newData), newData + "x", false},
-           Row{"one byte less", Encode(oldData, newData), newData.substr(1), false},
-           Row{"a truncated difference", Encode(oldData, newData).substr(0, 100), newData, false},
+           Row{"a byte changed in a stored block", encoded, lastByte, false},
+           Row{"one byte more", encoded, newData + "x", false},
+           Row{"the last byte missing", encoded, newData.substr(0, newData.size() - 1), false},
+           Row{"a truncated difference", encoded.substr(0, 100), newData, false},
        }) {
     SCOPED_TRACE(row.what);
     test::TextStream diff(row.diff), installed(row.installed);

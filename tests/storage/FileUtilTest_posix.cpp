@@ -5,8 +5,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <filesystem>
-
 #include "FileUtilTestSupport.h"
 #include "sys/Cp1251.h"
 
@@ -27,13 +25,12 @@ bool SetImmutable(const std::string& path, bool on) {
   return ok;
 }
 
+void Link(const std::string& target, const std::string& link) {
+  std::filesystem::create_symlink(AnsiToUtf8(target), AnsiToUtf8(link));
+}
+
 // The tree, with symbolic links added by each test.
-class FileUtilLinkedTree : public test::FileUtilTree {
- protected:
-  void Link(const std::string& target, const std::string& link) {
-    std::filesystem::create_symlink(AnsiToUtf8(target), AnsiToUtf8(link));
-  }
-};
+using FileUtilLinkedTree = test::FileUtilTree;
 
 // That removing a link leaves its target is the file layer's; here, that the
 // walk never enters a folder link, below the folder or as the folder itself.

@@ -9,12 +9,6 @@ using Opener = stg::HRESULT (*)(const std::string&, uint32_t, std::unique_ptr<st
 using Creator = stg::HRESULT (*)(const std::string&, uint32_t, std::unique_ptr<stg::IStorage>*,
                                  int);
 
-std::unique_ptr<stg::IStorage> Sub(stg::IStorage& parent, std::u16string_view name) {
-  std::unique_ptr<stg::IStorage> sub;
-  EXPECT_EQ(parent.CreateStorage(name, kCreateMode, &sub), stg::kS_OK);
-  return sub;
-}
-
 // Streams in the mini stream and in regular sectors, at the cutoff, empty,
 // nested three deep, with Cyrillic and 31-character names, and many siblings.
 void WriteSample(Creator create, int version, const std::string& file) {
@@ -24,12 +18,12 @@ void WriteSample(Creator create, int version, const std::string& file) {
   PutStream(*root, u"small", Pattern(100, 1));
   PutStream(*root, u"cutoff", Pattern(4096, 2));
   PutStream(*root, u"large", Pattern(300000, 3));
-  auto files = Sub(*root, u"files");
+  auto files = Sub(*root, u"files", kCreateMode);
   PutStream(*files, std::u16string(31, u'n'), Pattern(10, 6));
-  auto help = Sub(*files, u"Справка");
+  auto help = Sub(*files, u"Справка", kCreateMode);
   PutStream(*help, u"файл.txt", Pattern(5000, 4));
-  PutStream(*Sub(*help, u"deeper"), u"x", Pattern(70000, 5));
-  auto many = Sub(*root, u"many");
+  PutStream(*Sub(*help, u"deeper", kCreateMode), u"x", Pattern(70000, 5));
+  auto many = Sub(*root, u"many", kCreateMode);
   for (char16_t i = 0; i < 40; ++i)
     PutStream(*many, u"n" + std::u16string{char16_t(u'0' + i / 10), char16_t(u'0' + i % 10)}, "n");
 }

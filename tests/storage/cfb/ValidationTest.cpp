@@ -1,8 +1,6 @@
 #include <algorithm>
-#include <functional>
 
 #include "CfbTestSupport.h"
-#include "sys/Format.h"
 
 namespace slv2::cfb::test {
 namespace {
@@ -139,7 +137,7 @@ TEST(Validation, TruncatedFilesNeverGiveBytesTheyDoNotHold) {
     SCOPED_TRACE(cut);
     HRESULT hr = Open(file.substr(0, cut), kReadMode, &root);
     if (hr != stg::kS_OK) {
-      EXPECT_TRUE(IsCleanRefusal(hr)) << Format("0x%08X", static_cast<uint32_t>(hr));
+      EXPECT_TRUE(IsCleanRefusal(hr)) << std::hex << static_cast<uint32_t>(hr);
       continue;
     }
     // Every element fails cleanly or reads whole.

@@ -3,7 +3,6 @@
 #include <random>
 
 #include "patch/DiffFormat.h"
-#include "sys/Crc32.h"
 
 namespace slv2::test {
 
@@ -33,10 +32,6 @@ std::string Delta(std::string_view sourceChunk, std::string_view rebuilt, std::s
   return U32(uint32_t(sourceChunk.size())) + '\1' + U32(Crc(rebuilt)) + U32(Crc(sourceChunk)) +
          U32(uint32_t(literals.size())) + U32(uint32_t(table.size())) + std::string(literals) +
          table;
-}
-
-uint32_t Crc(std::string_view bytes) {
-  return CalcCRC32(bytes.data(), bytes.size());
 }
 
 TextStream::TextStream(std::string_view content) {

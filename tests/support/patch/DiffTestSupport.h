@@ -4,14 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <string>
-#include <string_view>
-#include <vector>
-
 #include "TestSupport.h"
 #include "patch/DiffDecoder.h"
 #include "storage/Stream.h"
+#include "sys/Crc32.h"
 
 namespace slv2::test {
 
@@ -33,7 +29,9 @@ std::string Stored(std::string_view data, uint32_t skip = 0);
 std::string Delta(std::string_view sourceChunk, std::string_view rebuilt, std::string_view literals,
                   const std::vector<Cmd>& commands);
 inline const std::string kEndBlock(9, '\0');
-uint32_t Crc(std::string_view bytes);
+inline uint32_t Crc(std::string_view bytes) {
+  return CalcCRC32(bytes.data(), bytes.size());
+}
 
 // A memory stream filled with `content` and positioned at 0.
 class TextStream : public TMemoryStream {

@@ -1,7 +1,5 @@
 #include "CfbBuilder.h"
 
-#include <algorithm>
-
 namespace slv2::cfb::test {
 
 namespace {
@@ -27,14 +25,6 @@ CfbBuilder::CfbBuilder(int version) : sectorSize_(version == 3 ? 512 : 4096), ve
 uint32_t CfbBuilder::Add(Entry entry) {
   entries_.push_back(std::move(entry));
   return static_cast<uint32_t>(entries_.size() - 1);
-}
-
-uint32_t CfbBuilder::AddStream(std::u16string name, std::string data) {
-  return Add({.name = std::move(name), .data = std::move(data)});
-}
-
-uint32_t CfbBuilder::AddStorage(std::u16string name) {
-  return Add({.name = std::move(name), .type = 1});
 }
 
 void CfbBuilder::LinkAsList(uint32_t parent, const std::vector<uint32_t>& children, uint8_t color) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace slv2::cfb::test {
@@ -31,8 +32,10 @@ class CfbBuilder {
 
   Entry& operator[](uint32_t id) { return entries_[id]; }
   uint32_t Add(Entry entry);
-  uint32_t AddStream(std::u16string name, std::string data);
-  uint32_t AddStorage(std::u16string name);
+  uint32_t AddStream(std::u16string name, std::string data) {
+    return Add({.name = std::move(name), .data = std::move(data)});
+  }
+  uint32_t AddStorage(std::u16string name) { return Add({.name = std::move(name), .type = 1}); }
   // Links children as a right-leaning list in the given order, every node
   // given `color`.
   void LinkAsList(uint32_t parent, const std::vector<uint32_t>& children, uint8_t color);

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ostream>
 #include <sstream>
+#include <stdexcept>
 
 #include "sys/Crc32.h"
 
@@ -122,6 +122,52 @@ std::vector<Element> AsGsfLists(std::vector<Element> elements) {
   return elements;
 }
 
+constexpr const char kGsf[] = "LC_ALL=C.UTF-8 gsf";
+
+std::optional<std::vector<Element>> ReadWithGsf(const std::string& path) {
+  if (!HaveGsf()) return std::nullopt;
+  std::string file = Quote(AnsiToUtf8(path));
+  // gsf prints names in the locale's encoding, "?" for what it cannot hold:
+  // UTF-8 whatever locale the tests run in (C.UTF-8 comes with libc).
+  std::optional<std::string> out = Run(kGsf + std::string(" list ") + file);
+  if (!out) return std::vector<Element>{{"<gsf list failed>"}};
+  std::vector<Element> elements;
+  std::vector<size_t> streams;
+  std::istringstream lines(*out);
+  for (std::string line; std::getline(lines, line);) {
+    // "f  <date> <time>  <size> <path>" or "d  <size> <path>"; the header
+    // line ends with ':' and the root is "*root*".
+    std::istringstream fields(line);
+    std::vector<std::string> words;
+    for (std::string w; fields >> w;)
+      words.push_back(w);
+    if (words.size() < 3 || (words[0] != "f" && words[0] != "d") || words.back() == "*root*")
+      continue;
+    Element e{words.back(), words[0] == "d"};
+    if (!e.storage) {
+      e.size = std::stoull(words[words.size() - 2]);
+      streams.push_back(elements.size());
+    }
+    elements.push_back(e);
+  }
+  // One "gsf cat" gives every stream, one after another (the tests' files
+  // hold few enough for one command line).
+  std::string command = kGsf + std::string(" cat ") + file;
+  for (size_t i : streams)
+    command += " " + Quote(elements[i].path);
+  std::string data = streams.empty() ? "" : Run(command).value_or("<gsf cat failed>");
+  size_t at = 0;
+  for (size_t i : streams) {
+    Element& e = elements[i];
+    std::string part = data.substr(std::min(at, data.size()), e.size);
+    e.size = part.size();
+    e.crc = CalcCRC32(part.data(), part.size());
+    at += part.size();
+  }
+  if (at != data.size()) elements.push_back({"<gsf cat gave more bytes>"});
+  return Sorted(elements);
+}
+
 }  // namespace
 
 std::vector<uint32_t> ReadFat(const std::function<uint32_t(uint64_t)>& at) {
@@ -164,58 +210,6 @@ bool HaveGsf() {
   return present;
 }
 
-namespace {
-
-constexpr const char kGsf[] = "LC_ALL=C.UTF-8 gsf";
-
-std::optional<std::vector<Element>> ReadWithGsf(const std::string& path) {
-  if (!HaveGsf()) return std::nullopt;
-  std::string file = Quote(AnsiToUtf8(path));
-  // gsf prints names in the locale's encoding, "?" for what it cannot hold:
-  // UTF-8 whatever locale the tests run in (C.UTF-8 comes with libc).
-  std::optional<std::string> out = Run(kGsf + std::string(" list ") + file);
-  if (!out) return std::vector<Element>{{"<gsf list failed>"}};
-  std::vector<Element> elements;
-  std::vector<size_t> streams;
-  std::istringstream lines(*out);
-  for (std::string line; std::getline(lines, line);) {
-    // "f  <date> <time>  <size> <path>" or "d  <size> <path>"; the header
-    // line ends with ':' and the root is "*root*".
-    std::istringstream fields(line);
-    std::vector<std::string> words;
-    for (std::string w; fields >> w;)
-      words.push_back(w);
-    if (words.size() < 3 || (words[0] != "f" && words[0] != "d") || words.back() == "*root*")
-      continue;
-    Element e{words.back(), words[0] == "d"};
-    if (!e.storage) {
-      e.size = std::stoull(words[words.size() - 2]);
-      streams.push_back(elements.size());
-    }
-    elements.push_back(e);
-  }
-  // One "gsf cat" gives many streams, one after another.
-  for (size_t first = 0; first < streams.size(); first += 200) {
-    size_t last = std::min(streams.size(), first + 200);
-    std::string command = kGsf + std::string(" cat ") + file;
-    for (size_t i = first; i < last; ++i)
-      command += " " + Quote(elements[streams[i]].path);
-    std::string data = Run(command).value_or("<gsf cat failed>");
-    size_t at = 0;
-    for (size_t i = first; i < last; ++i) {
-      Element& e = elements[streams[i]];
-      std::string part = data.substr(std::min(at, data.size()), e.size);
-      e.size = part.size();
-      e.crc = CalcCRC32(part.data(), part.size());
-      at += part.size();
-    }
-    if (at != data.size()) elements.push_back({"<gsf cat gave more bytes>"});
-  }
-  return Sorted(elements);
-}
-
-}  // namespace
-
 void ExpectForeignReadersAgree(const std::string& path) {
   std::unique_ptr<stg::IStorage> root;
   EXPECT_EQ(OpenDocfile(path, kReadMode, &root), stg::kS_OK) << path;
@@ -242,6 +236,14 @@ std::string GetStream(stg::IStorage& storage, std::u16string_view name) {
   std::string data;
   EXPECT_EQ(TryRead(storage, name, &data), stg::kS_OK) << Utf16ToUtf8(name);
   return data;
+}
+
+std::unique_ptr<IStorage> Sub(IStorage& parent, std::u16string_view name, uint32_t mode) {
+  std::unique_ptr<IStorage> sub;
+  stg::HRESULT hr = mode & stg::kStgmCreate ? parent.CreateStorage(name, mode, &sub)
+                                            : parent.OpenStorage(name, mode, &sub);
+  if (hr != stg::kS_OK) throw std::runtime_error("no storage " + Utf16ToUtf8(name));
+  return sub;
 }
 
 std::vector<std::u16string> Names(stg::IStorage& storage) {

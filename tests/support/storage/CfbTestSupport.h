@@ -6,12 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <functional>
-#include <memory>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "CfbBuilder.h"
 #include "TestSupport.h"
@@ -23,6 +18,11 @@ namespace slv2::cfb::test {
 
 using stg::IStorage;
 using stg::IStream;
+
+constexpr uint32_t kCreateMode = stg::kStgmCreate | stg::kStgmReadWrite | stg::kStgmShareExclusive;
+constexpr uint32_t kWriteMode = stg::kStgmReadWrite | stg::kStgmShareExclusive;
+constexpr uint32_t kReadMode = stg::kStgmRead | stg::kStgmShareDenyWrite;
+constexpr uint32_t kNestedRead = stg::kStgmRead | stg::kStgmShareExclusive;
 
 // One element: its path from the root (UTF-8, "/" between names) and, for a
 // stream, its size and CRC-32; `error` when it could not be opened or read.
@@ -56,14 +56,13 @@ std::vector<uint32_t> ReadFat(const std::function<uint32_t(uint64_t)>& at);
 void PutStream(stg::IStorage& storage, std::u16string_view name, std::string_view data);
 std::string GetStream(stg::IStorage& storage, std::u16string_view name);
 std::string ReadAll(stg::IStream& stream);
+// A nested storage, created when `mode` holds STGM_CREATE, else opened; one
+// that fails raises, failing the test and the caller with it.
+std::unique_ptr<IStorage> Sub(IStorage& parent, std::u16string_view name,
+                              uint32_t mode = kNestedRead);
 // The names a storage enumerates, fetched in batches, in its order.
 std::vector<std::u16string> Names(stg::IStorage& storage);
 // Deterministic bytes of any length.
 std::string Pattern(size_t size, uint32_t seed = 1);
-
-constexpr uint32_t kCreateMode = stg::kStgmCreate | stg::kStgmReadWrite | stg::kStgmShareExclusive;
-constexpr uint32_t kWriteMode = stg::kStgmReadWrite | stg::kStgmShareExclusive;
-constexpr uint32_t kReadMode = stg::kStgmRead | stg::kStgmShareDenyWrite;
-constexpr uint32_t kNestedRead = stg::kStgmRead | stg::kStgmShareExclusive;
 
 }  // namespace slv2::cfb::test
