@@ -15,9 +15,7 @@ void FamilyMachine::Install(const std::string& id, const std::string& root) {
 }
 
 void FamilyMachine::Pack(const std::string& name, const Streams& streams) {
-  StorageWriter writer(package + "/" + name + ".stg");
-  for (const auto& [path, content] : streams)
-    writer.Add(path, content);
+  StorageWriter{package + "/" + name + ".stg", streams};
 }
 
 }  // namespace slv2::test

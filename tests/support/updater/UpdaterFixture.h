@@ -47,7 +47,7 @@ class UpdaterFixture : public ::testing::Test {
   }
   void ExpectOutsideUntouched() {
     EXPECT_EQ(Entries(outside), std::vector<std::string>{"victim.txt"});
-    EXPECT_EQ(Content(Join(outside, "victim.txt")), "outside file");
+    EXPECT_EQ(ReadFile(Join(outside, "victim.txt")), "outside file");
     EXPECT_FALSE(PathExists(dir / "evil.txt"));
   }
   // No temporary file is left, in the temporary folder or beside targets.

@@ -89,9 +89,11 @@ void InstallProduct(FamilyLayout layout, const std::string& productId, const std
   WriteRoot(layout == FamilyLayout::Machine21, productId, root);
 }
 
-StorageWriter::StorageWriter(const std::string& fileName) {
+StorageWriter::StorageWriter(const std::string& fileName, const Streams& streams) {
   stdfs::create_directories(stdfs::path(AnsiToUtf8(fileName)).parent_path());
   storage_ = TgmStorage::Create(fileName, kCreate);
+  for (const auto& [path, content] : streams)
+    Add(path, content);
 }
 
 StorageWriter& StorageWriter::Add(const std::string& path, std::string_view content) {
@@ -108,11 +110,7 @@ std::string CompressedElement(std::string_view content) {
 
 std::string CompoundFileBytes(const TempDir& scratch, const Streams& streams) {
   std::string file = scratch / "compound.tmp";
-  {
-    StorageWriter writer(file);
-    for (const auto& [path, content] : streams)
-      writer.Add(path, content);
-  }
+  StorageWriter{file, streams};
   std::string bytes = ReadFile(file);
   stdfs::remove(AnsiToUtf8(file));
   return bytes;
@@ -124,10 +122,6 @@ std::string DifferenceBytes(const TempDir& scratch, std::string_view before,
   WriteFile(scratch / "new", after);
   CreateDiffFile(scratch / "old", scratch / "new", scratch / "diff");
   return ReadFile(scratch / "diff");
-}
-
-std::string Content(const std::string& fileName) {
-  return PathExists(fileName) ? ReadFile(fileName) : "<missing>";
 }
 
 std::string PeFile(std::string_view name) {
