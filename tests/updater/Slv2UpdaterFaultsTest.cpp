@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <string>
 
 #include "UpdaterFixture.h"
@@ -43,21 +42,18 @@ class UpdaterFaultsTest : public UpdaterFixture {
     }
     InstallOld();
     old = Snapshot();
-    ASSERT_TRUE(RunUpdate());
+    ASSERT_TRUE(RunUpdate()) << log.Text();
     fresh = Snapshot();
-    ASSERT_EQ(log.Count("ERROR "), 0) << log.Text();
-    // What the update changes, once on the real files: each kind of step.
+    // What the update changes, once on the real files: the steps no other
+    // test runs on them (replacements, kept versions and text edits are the
+    // executing effects' tests').
     const std::string p = product.substr(shell.size() + 1) + "/";
-    EXPECT_EQ(fresh.at(p + "bin/app.exe"), PeFile("ver_1_10_0_0.exe"));
-    EXPECT_EQ(fresh.at(p + "bin/calc.exe"), PeFile("ver_2_1_0_12.exe"));
     EXPECT_EQ(fresh.at(p + "data/lessons.txt"), Lines("new line ", 2000));
     // What a merge keeps, replaces and adds is the engine's own copy's.
     EXPECT_NE(fresh.at(p + "data/results.db"), resultsDb);
-    EXPECT_EQ(fresh.at(p + "math.ini"), "[Server]\r\nHost=testprod.school\r\n");
     EXPECT_EQ(fresh.at(p + "media/img/sq.svg"), "<rect/>");
     for (const char* gone : {"media.stg", "old/readme.txt", "cache.tmp"})
       EXPECT_EQ(fresh.count(p + gone), 0u) << gone;
-    EXPECT_FALSE(IsReadOnly(product + "/locked.txt"));
     ASSERT_EQ(RegistryValue(), NewRegistryValue());
   }
   void TearDown() override {
@@ -143,19 +139,16 @@ class UpdaterFaultsTest : public UpdaterFixture {
   // is old or new.
   void ExpectOldOrNew(const std::string& where) {
     Tree now = Snapshot();
-    std::map<std::string, bool> paths;
     for (const Tree* tree : {&old, &fresh, &now})
-      for (const auto& [path, content] : *tree)
-        paths[path] = true;
-    for (const auto& [path, unused] : paths) {
-      auto state = [&](const Tree& tree) {
-        auto it = tree.find(path);
-        return it == tree.end() ? std::string(kMissing) : it->second;
-      };
-      std::string is = state(now);
-      EXPECT_TRUE(is == state(old) || is == state(fresh))
-          << where << ": " << path << " is neither old nor new (" << is.size() << " bytes)";
-    }
+      for (const auto& [path, unused] : *tree) {
+        auto state = [&](const Tree& in) {
+          auto it = in.find(path);
+          return it == in.end() ? std::string(kMissing) : it->second;
+        };
+        std::string is = state(now);
+        EXPECT_TRUE(is == state(old) || is == state(fresh))
+            << where << ": " << path << " is neither old nor new (" << is.size() << " bytes)";
+      }
     // The read-only file stays protected until its replacement is in place.
     std::string locked = product.substr(shell.size() + 1) + "/locked.txt";
     EXPECT_EQ(IsReadOnly(product + "/locked.txt"), now[locked] == old.at(locked)) << where;
@@ -226,7 +219,6 @@ TEST_F(UpdaterFaultsTest, AFailedOperationAnywhereLosesNothing) {
 
 TEST_F(UpdaterFaultsTest, WhenNoFileCanBeCreatedNothingChangesButTheErrorIsLogged) {
   InstallOld();
-  log.Clear();
   fault::SetCreationFails(true);
   EXPECT_FALSE(RunUpdate());
   fault::SetCreationFails(false);
