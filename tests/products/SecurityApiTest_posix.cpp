@@ -15,11 +15,7 @@ namespace slv2::security {
 namespace {
 
 using ::testing::ElementsAre;
-
-using test::Allow;
-using test::Deny;
-using test::kFileFlags;
-using test::kFolderFlags;
+using namespace test;
 
 // A column ("FSTYPE", "SOURCE") of the mount holding a path, from findmnt.
 std::string MountOf(const std::string& path, const std::string& column) {

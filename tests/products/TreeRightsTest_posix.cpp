@@ -19,8 +19,7 @@ namespace slv2 {
 namespace {
 
 namespace stdfs = std::filesystem;
-constexpr uid_t kTeacher = test::kTeacherUid;
-constexpr uid_t kPupil = test::kPupilUid;
+constexpr uid_t kTeacher = test::kTeacherUid, kPupil = test::kPupilUid;
 
 class TreeRightsTest : public ::testing::Test {
  protected:
