@@ -59,7 +59,6 @@ class UpdaterFixture : public ::testing::Test {
   }
 
   FamilyMachine machine;
-  TempRegistry& registry = machine.registry;
   const TempDir& dir = machine.dir;
   const std::string shell = machine.shell, product = machine.Product("testprod");
   const std::string outside = dir / "outside", storageFile = machine.package + "/testprod.stg";
