@@ -130,11 +130,10 @@ TEST_F(TreeRightsTest, WhatLiesAtTheRoot) {
       fs::SetLastError(kErrorPathNotFound);  // left by an earlier call
       return test::Text(Walk(tree));
     };
-    if (c.asNobody) {
+    if (c.asNobody)
       EXPECT_TRUE(test::AsNobody([&] { return walk() == expected; }));
-    } else {
+    else
       EXPECT_EQ(walk(), expected);
-    }
   }
   EXPECT_EQ(test::Fingerprint(AnsiToUtf8(victim)), before);
 }
