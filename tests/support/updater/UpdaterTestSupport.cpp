@@ -18,23 +18,17 @@ namespace {
 
 namespace stdfs = std::filesystem;
 
-class LineLayout : public TLogLayout {
- public:
+struct LineLayout : TLogLayout {
   std::string Format(const TLogEvent& event) const override {
     return std::string(event.priority->Name()) + " " + event.message;
   }
 };
 
-class LineAppender : public TLogAppender {
- public:
-  explicit LineAppender(std::shared_ptr<std::vector<std::string>> lines)
-      : TLogAppender(std::make_unique<LineLayout>()), lines_(std::move(lines)) {}
-
- protected:
-  void Write(const std::string& text) override { lines_->push_back(text); }
-
- private:
-  std::shared_ptr<std::vector<std::string>> lines_;
+struct LineAppender : TLogAppender {
+  explicit LineAppender(std::shared_ptr<std::vector<std::string>> into)
+      : TLogAppender(std::make_unique<LineLayout>()), lines(std::move(into)) {}
+  void Write(const std::string& text) override { lines->push_back(text); }
+  std::shared_ptr<std::vector<std::string>> lines;
 };
 
 // The "root" value of the product's key, in the 2.1 key or the per-user 2.0 one.
