@@ -41,9 +41,9 @@ class UpdaterFaultsTest : public UpdaterFixture {
       WriteStorage(work);
     }
     InstallOld();
-    old = Snapshot();
+    old = TreeSnapshot(shell);
     ASSERT_TRUE(RunUpdate()) << log.Text();
-    fresh = Snapshot();
+    fresh = TreeSnapshot(shell);
     // What the update changes, once on the real files: the steps no other
     // test runs on them (replacements, kept versions and text edits are the
     // executing effects' tests').
@@ -114,8 +114,6 @@ class UpdaterFaultsTest : public UpdaterFixture {
     RegWriteString(reg::kHkeyLocalMachine, kKey, "Root", "old");
   }
 
-  Tree Snapshot() const { return TreeSnapshot(shell); }
-
   std::string NewRegistryValue() const {
     return TempRegistry::ReachesPrograms() ? product : std::string("old");
   }
@@ -138,7 +136,7 @@ class UpdaterFaultsTest : public UpdaterFixture {
   // Every file is old or new, nothing else is there, and the registry value
   // is old or new.
   void ExpectOldOrNew(const std::string& where) {
-    Tree now = Snapshot();
+    Tree now = TreeSnapshot(shell);
     for (const Tree* tree : {&old, &fresh, &now})
       for (const auto& [path, unused] : *tree) {
         auto state = [&](const Tree& in) {
@@ -184,14 +182,14 @@ class UpdaterFaultsTest : public UpdaterFixture {
       ++injected;
       ExpectOldOrNew(where);
       if (succeeded) {
-        EXPECT_EQ(TreeDifferences(Snapshot(), fresh), "")
+        EXPECT_EQ(TreeDifferences(TreeSnapshot(shell), fresh), "")
             << where << ": reported a success, but incomplete\n"
             << log.Text();
         EXPECT_EQ(RegistryValue(), NewRegistryValue()) << where << ": reported a success";
       }
       log.Clear();
       RunUpdate();
-      EXPECT_EQ(TreeDifferences(Snapshot(), fresh), "")
+      EXPECT_EQ(TreeDifferences(TreeSnapshot(shell), fresh), "")
           << where << ": the next run did not complete the update\n"
           << log.Text();
       EXPECT_EQ(RegistryValue(), NewRegistryValue()) << where;
@@ -225,7 +223,7 @@ TEST_F(UpdaterFaultsTest, WhenNoFileCanBeCreatedNothingChangesButTheErrorIsLogge
   ExpectOldOrNew("no creation");
   log.Clear();
   RunUpdate();
-  EXPECT_EQ(TreeDifferences(Snapshot(), fresh), "") << log.Text();
+  EXPECT_EQ(TreeDifferences(TreeSnapshot(shell), fresh), "") << log.Text();
   std::fprintf(stderr, "fault injection: every creation fails: survived: %s\n",
                HasFailure() ? "no" : "yes");
 }
