@@ -40,10 +40,7 @@ class StepDecisionsTest : public UpdaterFixture {
       // the dry run lists it: "<kind> <target>[ (...)][: detail][; value...][
       // - would fail: why]", the target "/"-delimited and relative to the
       // product folder.
-      machine.Pack("testprod", row.elements);
-      std::unique_ptr<TSlv2Updater> updater = Make();
-      updater->UseEffects(MakeRecordingEffects(updater->Logger(), MakeOverlay()));
-      updater->Execute();
+      std::unique_ptr<TSlv2Updater> updater = Run(row.elements, true);
       std::vector<std::string> outcomes;
       for (const TSlv2Outcome& o : updater->Outcomes()) {
         // The protocol's line without its column: the kind padded to 8, a blank.

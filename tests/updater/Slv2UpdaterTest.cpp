@@ -222,13 +222,10 @@ TEST_F(Slv2UpdaterTest, OnlyWorkLeftUndoneFailsTheProduct) {
 TEST_F(Slv2UpdaterTest, AStorageThatDoesNotComeOutWholeEndsTheRun) {
   WriteFile(Join(product, "hostile.stg"),
             CompoundFileBytes(dir, {{"a.txt", "a"}, {"../../../evil.txt", "x"}}));
-  machine.Pack("testprod", {{"UnpackStorage.ini", "[h]\nStorage=hostile.stg\nDestination=out\n"},
-                            {"files/product/after.txt", "after"}});
-  for (bool dry : {false, true}) {
-    std::unique_ptr<TSlv2Updater> updater = Make();
-    if (dry) updater->UseEffects(MakeRecordingEffects(updater->Logger(), MakeOverlay()));
-    EXPECT_THROW(updater->Execute(), EgmStorage);
-  }
+  const Streams streams = {{"UnpackStorage.ini", "[h]\nStorage=hostile.stg\nDestination=out\n"},
+                           {"files/product/after.txt", "after"}};
+  for (bool dry : {false, true})
+    EXPECT_THROW(Run(streams, dry), EgmStorage);
   EXPECT_TRUE(PathExists(Join(product, "hostile.stg")));
   EXPECT_FALSE(PathExists(Join(product, "after.txt")));
   EXPECT_EQ(log.Count("ERROR   UnpackStorage: Error unpacking storage: EgmStorage ("), 2)

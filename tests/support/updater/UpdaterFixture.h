@@ -38,10 +38,12 @@ class UpdaterFixture : public ::testing::Test {
     updater->SetStorageFileName(storageFile);
     return updater;
   }
-  // Writes the storage with the streams, then creates and runs the updater.
-  std::unique_ptr<TSlv2Updater> Run(const Streams& streams) {
+  // Writes the storage with the streams, then creates and runs the updater;
+  // a dry run's effects record the changes and make none.
+  std::unique_ptr<TSlv2Updater> Run(const Streams& streams, bool dry = false) {
     machine.Pack("testprod", streams);
     std::unique_ptr<TSlv2Updater> updater = Make();
+    if (dry) updater->UseEffects(MakeRecordingEffects(updater->Logger(), MakeOverlay()));
     updater->Execute();
     return updater;
   }
