@@ -150,7 +150,7 @@ class UpdaterFaultsTest : public UpdaterFixture {
     // The read-only file stays protected until its replacement is in place.
     std::string locked = product.substr(shell.size() + 1) + "/locked.txt";
     EXPECT_EQ(IsReadOnly(product + "/locked.txt"), now[locked] == old.at(locked)) << where;
-    EXPECT_TRUE(Entries(dir / "tmp").empty()) << where << ": left in the temporary folder";
+    EXPECT_TRUE(ListTree(dir / "tmp").empty()) << where << ": left in the temporary folder";
     std::string value = RegistryValue();
     EXPECT_TRUE(value == "old" || value == product) << where << ": registry value " << value;
   }
@@ -193,7 +193,7 @@ class UpdaterFaultsTest : public UpdaterFixture {
           << where << ": the next run did not complete the update\n"
           << log.Text();
       EXPECT_EQ(RegistryValue(), NewRegistryValue()) << where;
-      EXPECT_TRUE(Entries(dir / "tmp").empty()) << where;
+      EXPECT_TRUE(ListTree(dir / "tmp").empty()) << where;
       if (HasFailure()) break;  // one point's story is enough to read
     }
     std::fprintf(stderr, "fault injection: %s: %d of %lld points injected, all survived: %s\n",

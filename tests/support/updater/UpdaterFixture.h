@@ -48,15 +48,16 @@ class UpdaterFixture : public ::testing::Test {
     return updater;
   }
   void ExpectOutsideUntouched() {
-    EXPECT_EQ(Entries(outside), std::vector<std::string>{"victim.txt"});
+    EXPECT_EQ(ListTree(outside), std::vector<std::string>{"victim.txt"});
     EXPECT_EQ(ReadFile(Join(outside, "victim.txt")), "outside file");
     EXPECT_FALSE(PathExists(dir / "evil.txt"));
   }
-  // No temporary file is left, in the temporary folder or beside targets.
+  // No temporary file is left in the temporary folder or anywhere below the
+  // folder of the targets.
   void ExpectNoTempFiles(const std::string& folder) {
     for (const std::string& where : {dir / "tmp", folder}) {
-      for (const std::string& name : Entries(where))
-        EXPECT_FALSE(IsProgramTempName(name)) << where << "/" << name;
+      for (const std::string& name : ListTree(where))
+        EXPECT_FALSE(IsProgramTempName(name.substr(name.rfind('/') + 1))) << where << "/" << name;
     }
   }
 

@@ -122,13 +122,4 @@ std::string PeFile(std::string_view name) {
   return ReadFile(TestDataPath("pe/" + std::string(name)));
 }
 
-std::vector<std::string> Entries(const std::string& folder) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto& entry : stdfs::directory_iterator(AnsiToUtf8(folder), ec))
-    names.push_back(Utf8ToAnsi(entry.path().filename().string()));
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 }  // namespace slv2::test

@@ -73,7 +73,5 @@ std::string DifferenceBytes(const TempDir& scratch, std::string_view before,
 
 // A PE test file of tests/data/pe.
 std::string PeFile(std::string_view name);
-// The names in a folder, sorted.
-std::vector<std::string> Entries(const std::string& folder);
 
 }  // namespace slv2::test
