@@ -10,8 +10,8 @@ FamilyMachine::FamilyMachine() {
   InstallCommonGroup("\\Software\\Zarvik\\Solvane 2.1\\main");
 }
 
-void FamilyMachine::Install(const std::string& id, const std::string& root) {
-  if (id != "main") InstallProduct(FamilyLayout::Machine21, id, root.empty() ? id : root);
+void FamilyMachine::Install(const std::string& id) {
+  if (id != "main") InstallProduct(FamilyLayout::Machine21, id, id);
 }
 
 void FamilyMachine::Pack(const std::string& name, const Streams& streams) {
