@@ -16,10 +16,7 @@ namespace slv2 {
 namespace {
 
 using security::DaclStep;
-using test::Allow;
-using test::Deny;
-using test::kFileFlags;
-using test::kFolderFlags;
+using namespace test;
 
 // Masks give the rights whose bits are all there; rights give masks with
 // read and write combined; full control is the whole mask only alone.

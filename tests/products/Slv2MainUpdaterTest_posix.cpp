@@ -264,9 +264,8 @@ TEST_F(ShellTest, AfterExecuteRunsTheStepsInOrder) {
                                  : Step(&TSlv2MainUpdater::AfterExecute);
     EXPECT_EQ(result.recorded, Text(recorded));
     std::vector<std::string> lines = SplitLines(result.lines + "\n");
-    for (size_t i = 0; i < lines.size(); ++i) {
+    for (size_t i = 0; i < lines.size(); ++i)
       if (i + 1 == lines.size() || !lines[i].starts_with("DEBUG")) said.push_back(lines[i]);
-    }
     EXPECT_EQ(Text(said), c.said);
   }
   MainUpdater updater(fakeApi);

