@@ -70,7 +70,6 @@ class UpdateSessionTest : public ::testing::Test {
 // MainTest's), and the one where it waits for the run.
 TEST_F(UpdateSessionTest, StartUpOutcomes) {
   using B = TBoxId;
-  const std::vector<B> shellTwice = {B::ShellRunning, B::ShellRunning};
   struct Case {
     const char* what;
     int shellChecks, oks;  // OKs before Cancel
@@ -84,7 +83,7 @@ TEST_F(UpdateSessionTest, StartUpOutcomes) {
   const std::string dbError = "registry database \"" + dir.Path() + "/bad-";
   // clang-format off
   std::vector<Case> cases = {
-    {"the shell closes after two OKs", 2, 2, "", shellTwice, "", kExitCancelled, true},
+    {"the shell closes after two OKs", 2, 2, "", {B::ShellRunning, B::ShellRunning}, "", kExitCancelled, true},
     // Every product writes to the shell folder: without a full path to it
     // the product is left out, which is no "nothing to update".
     {"no shell folder", 0, 0, "", {B::NothingToUpdate}, "(The shell folder is unknown)", kExitFailed, false, ""},
