@@ -26,10 +26,8 @@ using Json = nlohmann::json;
 class FleetReportTest : public ::testing::Test {
  protected:
   // The standard output goes beside the report.
-  int Update(const std::vector<std::string>& extra, const std::string& report,
-             const std::string& from = "") {
-    std::vector<std::string> args = {"--quiet", "--package-dir", from.empty() ? package : from,
-                                     "--report", report};
+  int Update(const std::vector<std::string>& extra, const std::string& report) {
+    std::vector<std::string> args = {"--quiet", "--package-dir", package, "--report", report};
     args.insert(args.begin(), extra.begin(), extra.end());
     return test::RunProgram("slv2update", args, report + ".out", dir / "err");
   }
@@ -80,24 +78,23 @@ TEST_F(FleetReportTest, EveryEndOfARunLeavesAValidReportAndADryRunChangesNothing
   struct Row {
     const char* what;  // also the report's name
     std::vector<std::string> args;
-    int signal;                        // sent while the shell's COM server registers; 0: none
-    bool edited;                       // another version of the file the difference was made for
-    std::string packageDir, database;  // "": the demo's
+    int signal;            // sent while the shell's COM server registers; 0: none
+    bool edited;           // another version of the file the difference was made for
+    std::string database;  // "": the demo's
     int status;
     const char* mathematics;  // the product's result; nullptr: not in the report
   };
   const std::string none = dir / "none/registry.db";
   // clang-format off
   const Row rows[] = {
-    {"SIGTERM", {}, SIGTERM, false, "", "", kExitCancelled, "skipped"},
-    {"SIGINT", {}, SIGINT, false, "", "", kExitCancelled, "skipped"},
-    {"SIGHUP", {}, SIGHUP, false, "", "", kExitCancelled, "skipped"},
-    {"dry run", {"--dry-run"}, 0, false, "", "", kExitUpdated, "ok"},
-    {"run", {}, 0, false, "", "", kExitUpdated, "ok"},
-    {"dry run: would fail", {"--dry-run"}, 0, true, "", "", kExitFailed, "error"},
-    {"failure", {}, 0, true, "", "", kExitFailed, "error"},
-    {"nothing to update", {}, 0, false, run + "/sources", "", kExitNothingToUpdate, nullptr},
-    {"dry run: no registry", {"--dry-run"}, 0, false, "", none, kExitNothingToUpdate, nullptr},
+    {"SIGTERM", {}, SIGTERM, false, "", kExitCancelled, "skipped"},
+    {"SIGINT", {}, SIGINT, false, "", kExitCancelled, "skipped"},
+    {"SIGHUP", {}, SIGHUP, false, "", kExitCancelled, "skipped"},
+    {"dry run", {"--dry-run"}, 0, false, "", kExitUpdated, "ok"},
+    {"run", {}, 0, false, "", kExitUpdated, "ok"},
+    {"dry run: would fail", {"--dry-run"}, 0, true, "", kExitFailed, "error"},
+    {"failure", {}, 0, true, "", kExitFailed, "error"},
+    {"dry run: no registry", {"--dry-run"}, 0, false, none, kExitNothingToUpdate, nullptr},
   };
   // clang-format on
   for (const Row& row : rows) {
@@ -130,8 +127,7 @@ TEST_F(FleetReportTest, EveryEndOfARunLeavesAValidReportAndADryRunChangesNothing
       ASSERT_EQ(::kill(pid, row.signal), 0);
       EXPECT_EQ(test::WaitProgram(pid), kExitCancelled & 0xFF);
     } else {
-      EXPECT_EQ(Update(row.args, report, row.packageDir), row.status & 0xFF)
-          << test::ReadFile(dir / "err");
+      EXPECT_EQ(Update(row.args, report), row.status & 0xFF) << test::ReadFile(dir / "err");
     }
     if (!row.args.empty()) {
       EXPECT_EQ(Snapshot(), before);

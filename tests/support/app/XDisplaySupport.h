@@ -4,7 +4,6 @@
 // counts as no display).
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "TestSupport.h"
@@ -26,9 +25,8 @@ class XDisplay {
   const std::string& Name() const { return name_; }
 
   // Maps a top-level window whose WM_CLASS holds the instance and class
-  // names; returns its id.
-  uint32_t OpenWindow(const std::string& instance, const std::string& className);
-  void CloseWindow(uint32_t window);
+  // names.
+  void OpenWindow(const std::string& instance, const std::string& className);
 
  private:
   TempDir dir_;

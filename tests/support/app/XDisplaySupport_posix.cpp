@@ -37,7 +37,7 @@ XDisplay::~XDisplay() {
   }
 }
 
-uint32_t XDisplay::OpenWindow(const std::string& instance, const std::string& className) {
+void XDisplay::OpenWindow(const std::string& instance, const std::string& className) {
   xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
   xcb_window_t window = xcb_generate_id(connection_);
   xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 100, 100, 0,
@@ -47,12 +47,6 @@ uint32_t XDisplay::OpenWindow(const std::string& instance, const std::string& cl
                       XCB_ATOM_STRING, 8, static_cast<uint32_t>(value.size()), value.data());
   xcb_map_window(connection_, window);
   // A round trip: the window exists for every other client afterwards.
-  std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
-  return window;
-}
-
-void XDisplay::CloseWindow(uint32_t window) {
-  xcb_destroy_window(connection_, window);
   std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
 }
 
