@@ -10,11 +10,6 @@
 
 namespace slv2::test {
 
-// The updater's changes from now on are recorded, none made.
-inline void RecordOnly(TSlv2Updater& updater) {
-  updater.UseEffects(MakeRecordingEffects(updater.Logger(), MakeOverlay()));
-}
-
 // What the updater recorded: "<kind> <target>[: <detail>][ - fails: <why>]".
 inline std::vector<std::string> Recorded(const TSlv2Updater& updater) {
   std::vector<std::string> lines;

@@ -43,7 +43,7 @@ class UpdaterFixture : public ::testing::Test {
   std::unique_ptr<TSlv2Updater> Run(const Streams& streams, bool dry = false) {
     machine.Pack("testprod", streams);
     std::unique_ptr<TSlv2Updater> updater = Make();
-    if (dry) updater->UseEffects(MakeRecordingEffects(updater->Logger(), MakeOverlay()));
+    if (dry) RecordOnly(*updater);
     updater->Execute();
     return updater;
   }

@@ -12,6 +12,7 @@
 #include "TestSupport.h"
 #include "log/LogCategory.h"
 #include "storage/gmStorage.h"
+#include "updater/Slv2Updater.h"
 
 namespace slv2::test {
 
@@ -70,6 +71,11 @@ std::string CompoundFileBytes(const TempDir& scratch, const Streams& streams);
 // The difference from one content to the other, as bytes.
 std::string DifferenceBytes(const TempDir& scratch, std::string_view before,
                             std::string_view after);
+
+// The updater's changes from now on are recorded (as by --dry-run), none made.
+inline void RecordOnly(TSlv2Updater& updater) {
+  updater.UseEffects(MakeRecordingEffects(updater.Logger(), MakeOverlay()));
+}
 
 // A PE test file of tests/data/pe.
 std::string PeFile(std::string_view name);
