@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "UpdaterFixture.h"
@@ -137,16 +138,20 @@ class UpdaterFaultsTest : public UpdaterFixture {
   // is old or new.
   void ExpectOldOrNew(const std::string& where) {
     Tree now = TreeSnapshot(shell);
+    auto state = [](const Tree& in, const std::string& path) {
+      auto it = in.find(path);
+      return it == in.end() ? std::string(kMissing) : it->second;
+    };
+    // Each path of the three trees once, so that a failure is reported once.
+    std::set<std::string> paths;
     for (const Tree* tree : {&old, &fresh, &now})
-      for (const auto& [path, unused] : *tree) {
-        auto state = [&](const Tree& in) {
-          auto it = in.find(path);
-          return it == in.end() ? std::string(kMissing) : it->second;
-        };
-        std::string is = state(now);
-        EXPECT_TRUE(is == state(old) || is == state(fresh))
-            << where << ": " << path << " is neither old nor new (" << is.size() << " bytes)";
-      }
+      for (const auto& [path, unused] : *tree)
+        paths.insert(path);
+    for (const std::string& path : paths) {
+      std::string is = state(now, path);
+      EXPECT_TRUE(is == state(old, path) || is == state(fresh, path))
+          << where << ": " << path << " is neither old nor new (" << is.size() << " bytes)";
+    }
     // The read-only file stays protected until its replacement is in place.
     std::string locked = product.substr(shell.size() + 1) + "/locked.txt";
     EXPECT_EQ(IsReadOnly(product + "/locked.txt"), now[locked] == old.at(locked)) << where;
