@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "products/FileSecurity.h"
+#include "sys/WinError.h"
 
 namespace slv2 {
 
@@ -13,11 +14,15 @@ bool LoadSecurityApi(security::SecurityApi& api) {
 uint32_t SetEveryoneFullControl(const std::string& path, security::SecurityApi& api) {
   TFileSecurity security(api);
   TFileSecHandlers handlers;
+  uint32_t taken = 0;
+  security.OnGetSecurity = [&taken](TFileSecurity&, uint32_t error, uint32_t) { taken = error; };
   security.OnSetSecurity = [&handlers](TFileSecurity& sender, uint32_t error, uint32_t location) {
     handlers.SetSecurity(sender, error, location);
   };
-  // A DACL that cannot be read is replaced all the same.
   security.SetFileName(path);
+  // A DACL that cannot be read is replaced all the same; an object that could
+  // not be taken (its volume unknown or without access lists) cannot be.
+  if (security.FileName().empty()) return taken ? taken : kErrorFileNotFound;
   for (int index = security.Count() - 1; index >= 0; --index)
     security.DeleteEntry(index);
   security.GrantFullControl(security.AddAccount(std::string(), "Everyone"));
@@ -25,15 +30,29 @@ uint32_t SetEveryoneFullControl(const std::string& path, security::SecurityApi& 
   return handlers.Error;
 }
 
-bool AllowFileForEveryone(const std::string& path, security::SecurityApi& api) {
-  if (api.PlatformId() != security::kVerPlatformWin32Nt || !LoadSecurityApi(api)) return false;
+namespace {
+
+// Why opening a file to all users failed.
+std::string RefusalReason(const std::string& path, security::SecurityApi& api) {
+  if (api.PlatformId() != security::kVerPlatformWin32Nt) return "this system keeps no access lists";
+  if (!LoadSecurityApi(api)) return "the system's security functions cannot be loaded";
   try {
-    return SetEveryoneFullControl(path, api) == 0;
-  } catch (const std::exception&) {
+    uint32_t error = SetEveryoneFullControl(path, api);
+    if (error == kFileSecNoAcls) return "its volume keeps no access lists";
+    return error ? SysErrorMessage(error) : std::string();
+  } catch (const std::exception& e) {
     // Its only caller goes on with the next file whatever happened; the
-    // result tells the failure.
-    return false;
+    // reason tells the failure.
+    return e.what();
   }
+}
+
+}  // namespace
+
+bool AllowFileForEveryone(const std::string& path, security::SecurityApi& api, std::string* why) {
+  std::string reason = RefusalReason(path, api);
+  if (why) *why = reason;
+  return reason.empty();
 }
 
 }  // namespace slv2

@@ -22,13 +22,16 @@ bool OpenTreeToEveryone(const std::string& root, security::SecurityApi& api,
                    : (rootAttributes & fs::kAttrDirectory)      ? kErrorSuccess
                                                                 : kErrorDirectory;
   if (error == kErrorFileNotFound || error == kErrorPathNotFound) return true;
-  if (error != kErrorSuccess) {
-    if (events.failure) {
-      events.failure(Format("\"%s\" not opened to all users: %s", root.c_str(),
-                            SysErrorMessage(error).c_str()));
-    }
+  auto refused = [&](const std::string& path, const std::string& why) {
+    if (events.failure)
+      events.failure(Format("\"%s\" not opened to all users: %s", path.c_str(), why.c_str()));
     return false;
-  }
+  };
+  if (error != kErrorSuccess) return refused(root, SysErrorMessage(error));
+  auto openToAll = [&](const std::string& path) {
+    std::string why;
+    return AllowFileForEveryone(path, api, &why) || refused(path, why);
+  };
   auto callback = [&](const std::string& path, uint32_t pass) {
     if (events.check) events.check();
     // A junction or link may lead out of the tree, and opening its target
@@ -38,19 +41,13 @@ bool OpenTreeToEveryone(const std::string& root, security::SecurityApi& api,
       return false;
     }
     bool folder = TgmFileUtil::DirectoryExists(path);
-    if ((pass == kFilesPass ? !folder : folder) && !AllowFileForEveryone(path, api) &&
-        events.failure) {
-      events.failure(Format("\"%s\" not opened to all users", path.c_str()));
-    }
+    if (pass == kFilesPass ? !folder : folder) openToAll(path);
     return false;
   };
   std::string mask = JoinPath(root, "*.*");
   TgmFileUtil::EnumFiles(mask, fs::kAttrAnyFile & ~fs::kAttrDirectory, kFilesPass, callback, true);
   TgmFileUtil::EnumFiles(mask, fs::kAttrAnyFile, kFoldersPass, callback, true);
-  bool opened = AllowFileForEveryone(root, api);
-  if (!opened && events.failure)
-    events.failure(Format("\"%s\" not opened to all users", root.c_str()));
-  return opened;
+  return openToAll(root);
 }
 
 }  // namespace slv2

@@ -11,6 +11,7 @@
 #include "products/FileSecurity.h"
 #include "products/SecurityUtil.h"
 #include "sys/StrUtil.h"
+#include "sys/WinError.h"
 
 namespace slv2 {
 namespace {
@@ -84,7 +85,8 @@ TEST_F(FileSecurityTest, ObjectsEntriesAndFailures) {
     s.WriteSecurity();
   };
   auto allow = [&](TFileSecurity&) {
-    api.log.push_back(AllowFileForEveryone(file, api) ? "allowed" : "not allowed");
+    std::string why;
+    api.log.push_back(AllowFileForEveryone(file, api, &why) ? "allowed" : "not allowed: " + why);
   };
   const test::FakeSecurityApi machine = api;
   struct Case {
@@ -92,7 +94,7 @@ TEST_F(FileSecurityTest, ObjectsEntriesAndFailures) {
     std::string path;
     std::vector<security::AccessEntry> dacl;
     std::function<void(TFileSecurity&)> then;
-    const char* outcome;  // {path}, {volume}: the path and its volume root
+    std::string outcome;  // {path}, {volume}: the path and its volume root
   } cases[] = {
       // clang-format off
       // Runs of one account's entries make one item each; a denial opens or
@@ -129,13 +131,15 @@ TEST_F(FileSecurityTest, ObjectsEntriesAndFailures) {
       {{}, file, {Allow(unknown, 0x1F01FF)}, {}, "{path}: volume {volume} | get 534@5"},
       {{}, file, {}, [](TFileSecurity& s) { s.AddAccount("", "Jedermann"); }, "{path}: volume {volume} | get FFFFFFFF@3 | raised"},
       // Opening a file to all users: only on NT systems with the library
-      // loaded, Everyone's full control alone; a failed write or an Everyone
-      // that cannot be looked up is no success.
-      {[&] { api.platformId = 1; }, file, {}, allow, "{path}: volume {volume} | get FFFFFFFF@3 | not allowed"},
-      {[&] { api.loads = false; }, file, {}, allow, "{path}: volume {volume} | get FFFFFFFF@3 | not allowed"},
+      // loaded, Everyone's full control alone; a volume without access lists,
+      // a failed write or an Everyone that cannot be looked up is no success,
+      // and says why.
+      {[&] { api.platformId = 1; }, file, {}, allow, "{path}: volume {volume} | get FFFFFFFF@3 | not allowed: this system keeps no access lists"},
+      {[&] { api.loads = false; }, file, {}, allow, "{path}: volume {volume} | get FFFFFFFF@3 | not allowed: the system's security functions cannot be loaded"},
       {{}, file, {Allow(alice, 0x1F01FF)}, allow, "{path}: volume {volume} | get 0@0 | volume {volume} | write +Everyone 1F01FF/1 | allowed | alice CORP 1 40 00"},
-      {[&] { api.writeResult = {kErrorAccessDenied, DaclStep::kWriteDacl}; }, file, {}, allow, "{path}: volume {volume} | get FFFFFFFF@3 | volume {volume} | write +Everyone 1F01FF/1 | not allowed"},
-      {[&] { api.accounts.erase(everyone); }, file, {}, allow, "{path}: volume {volume} | get FFFFFFFF@3 | volume {volume} | not allowed"},
+      {[&] { api.writeResult = {kErrorAccessDenied, DaclStep::kWriteDacl}; }, file, {}, allow, "{path}: volume {volume} | get FFFFFFFF@3 | volume {volume} | write +Everyone 1F01FF/1 | not allowed: " + SysErrorMessage(kErrorAccessDenied)},
+      {[&] { api.accounts.erase(everyone); }, file, {}, allow, "{path}: volume {volume} | get FFFFFFFF@3 | volume {volume} | not allowed: " + SysErrorMessage(kErrorNoneMapped)},
+      {[&] { api.volume.fileSystemFlags = 0; }, file, {}, allow, "no object: volume {volume} | get FFFFFFFE@0 | volume {volume} | not allowed: its volume keeps no access lists"},
       // clang-format on
   };
   for (const Case& c : cases) {
