@@ -1,6 +1,7 @@
 #include "products/SecurityUtil.h"
 
 #include <exception>
+#include <optional>
 
 #include "products/FileSecurity.h"
 #include "sys/WinError.h"
@@ -32,27 +33,28 @@ uint32_t SetEveryoneFullControl(const std::string& path, security::SecurityApi& 
 
 namespace {
 
-// Why opening a file to all users failed.
-std::string RefusalReason(const std::string& path, security::SecurityApi& api) {
+// Why opening a file to all users failed; nothing when it succeeded.
+std::optional<std::string> RefusalReason(const std::string& path, security::SecurityApi& api) {
   if (api.PlatformId() != security::kVerPlatformWin32Nt) return "this system keeps no access lists";
   if (!LoadSecurityApi(api)) return "the system's security functions cannot be loaded";
   try {
     uint32_t error = SetEveryoneFullControl(path, api);
     if (error == kFileSecNoAcls) return "its volume keeps no access lists";
-    return error ? SysErrorMessage(error) : std::string();
+    if (error) return SysErrorMessage(error);
+    return std::nullopt;
   } catch (const std::exception& e) {
     // Its only caller goes on with the next file whatever happened; the
     // reason tells the failure.
-    return e.what();
+    return std::string(e.what());
   }
 }
 
 }  // namespace
 
 bool AllowFileForEveryone(const std::string& path, security::SecurityApi& api, std::string* why) {
-  std::string reason = RefusalReason(path, api);
-  if (why) *why = reason;
-  return reason.empty();
+  std::optional<std::string> reason = RefusalReason(path, api);
+  if (reason && why) *why = *reason;
+  return !reason;
 }
 
 }  // namespace slv2
