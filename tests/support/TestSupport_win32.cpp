@@ -142,8 +142,13 @@ PROCESS_INFORMATION Launch(const std::string& name, const std::vector<std::strin
 
 // Ends every process the program started. Under Wine a process started a
 // moment before its parent's job ends can escape the job; left running, it
-// would hold the test's output open.
-void EndChildren(int pid) {
+// would hold the test's output open. Process ids are reused, so a process
+// whose parent id is the program's but which began before it is another's
+// child (Wine's own services, started by an earlier process that had the id)
+// and is left alone: ending it would break every later run.
+void EndChildren(int pid, HANDLE program) {
+  FILETIME programStart, unused[3];
+  if (!::GetProcessTimes(program, &programStart, &unused[0], &unused[1], &unused[2])) return;
   HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return;
   PROCESSENTRY32 entry{};
@@ -151,10 +156,15 @@ void EndChildren(int pid) {
   for (bool more = ::Process32First(snapshot, &entry); more;
        more = ::Process32Next(snapshot, &entry)) {
     if (entry.th32ParentProcessID != static_cast<DWORD>(pid)) continue;
-    if (HANDLE child = ::OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)) {
+    HANDLE child = ::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                 entry.th32ProcessID);
+    if (!child) continue;
+    FILETIME childStart;
+    if (::GetProcessTimes(child, &childStart, &unused[0], &unused[1], &unused[2]) &&
+        ::CompareFileTime(&childStart, &programStart) >= 0) {
       ::TerminateProcess(child, 1);
-      ::CloseHandle(child);
     }
+    ::CloseHandle(child);
   }
   ::CloseHandle(snapshot);
 }
@@ -184,7 +194,7 @@ void KillProgram(int pid) {
   bool running = ::WaitForSingleObject(it->second.process, 0) == WAIT_TIMEOUT;
   bool ended = it->second.job ? ::TerminateJobObject(it->second.job, 1)
                               : ::TerminateProcess(it->second.process, 1);
-  EndChildren(pid);
+  EndChildren(pid, it->second.process);
   if (running && ended) g_killed.insert(pid);
 }
 
