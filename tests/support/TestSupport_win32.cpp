@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -16,6 +17,7 @@
 #include "TestSupport.h"
 #include "sys/Cp1251.h"
 #include "sys/Format.h"
+#include "sys/WinError.h"
 
 namespace slv2::test {
 namespace stdfs = std::filesystem;
@@ -175,7 +177,12 @@ int StartProgram(const std::string& name, const std::vector<std::string>& args,
                  const std::string& outFile, const std::string& errFile, const std::string& inFile,
                  const std::string& folder) {
   PROCESS_INFORMATION process = Launch(name, args, outFile, errFile, inFile, folder);
-  if (!process.hProcess) return -1;
+  if (!process.hProcess) {
+    // The caller sees only -1, and the program wrote nothing.
+    std::fprintf(stderr, "cannot start %s: %s\n", name.c_str(),
+                 SysErrorMessage(::GetLastError()).c_str());
+    return -1;
+  }
   HANDLE job = ::CreateJobObjectA(nullptr, nullptr);
   if (job) ::AssignProcessToJobObject(job, process.hProcess);
   ::ResumeThread(process.hThread);
